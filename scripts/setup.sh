@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what Tessaly needs on Debian 12, builds it, then starts it ("run") or
+# runs every test ("test").
+set -euo pipefail
+mode=${1:-run}
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${TESSALY_BUILD_DIR:-$here/build}
+
+packages=(
+  build-essential cmake pkg-config sqlite3
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
+  libcups2-dev fonts-ipafont-gothic
+)
+if [ "$mode" = test ]; then
+  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file)
+fi
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j2
+
+case "$mode" in
+  run)
+    exec "$build/bin/tessaly" ;;
+  test)
+    cd "$build"
+    ctest --output-on-failure -j2 ;;
+  *)
+    echo "usage: $0 run|test" >&2; exit 2 ;;
+esac

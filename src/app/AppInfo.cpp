@@ -1,0 +1,1 @@
+// placeholder translation unit so the windows library is never empty

@@ -1,0 +1,42 @@
+#pragma once
+// Commands of tessaly-cli. Each command file registers its commands with a static
+// CliCommand object; main dispatches on the first argument.
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+
+#include "DialogService.h"
+#include "Global.h"
+
+namespace tessaly::cli {
+
+struct Context {
+    QStringList args;  // the command's own arguments, options removed
+    QStringList options;  // "--force", "--mode=3", ... as given
+    Global g;
+    ConsoleDialogService *dialogs = nullptr;
+    QTextStream &out;
+    QTextStream &err;
+
+    bool hasOption(const QString &name) const { return options.contains(name); }
+    // Value of "--name=value" or "--name value" (the latter moved into options by main).
+    QString optionValue(const QString &name) const;
+    // Sets the open library as OpenLibrary does; reports and returns false when the
+    // file is missing or not a library.
+    bool openLibrary(const QString &path);
+    int fail(const QString &message);  // prints "tessaly-cli: message", returns 1
+};
+
+using CommandFn = std::function<int(Context &)>;
+
+struct CliCommand {
+    CliCommand(const char *name, const char *usage, const char *summary, CommandFn fn,
+               QStringList valueOptions = {});
+};
+
+// "--name" options that take the next argument as their value.
+QStringList ValueOptions();
+
+}  // namespace tessaly::cli

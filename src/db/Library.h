@@ -1,0 +1,41 @@
+#pragma once
+// Opening an existing library and creating one from the template "sys.1".
+#include <QString>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+// What the windows do when a library is opened or created; the core calls these.
+class LibraryHost {
+public:
+    virtual ~LibraryHost() = default;
+    virtual void enableLibraryMenus() {}
+    virtual void setLibraryCaption(const QString &) {}
+    virtual void showEditor() {}
+    virtual void showOutputFolderWindow() {}
+    virtual void showBaseFolderWindow() {}
+};
+
+// Main window caption for a library file name: "Tessaly <lib.mdb>".
+QString LibraryCaption(const QString &fileTitle);
+// Full path of the template beside the program.
+QString TemplatePath(const Global &g);
+
+// Copies the template to dest, replacing dest atomically. On failure returns false
+// and sets errorNumber (70 permission denied, 53 file not found, 76 path not found,
+// 61 disk full, 75 other access error) and a description.
+bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNumber, QString *description);
+
+// fromMenu: started from the main window's menu (enables the library menu items).
+// Both return true when a library became the open library.
+bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner = nullptr);
+bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner = nullptr);
+
+// True when path names the same file as the open library (canonical paths).
+bool IsOpenLibrary(const Global &g, const QString &path);
+
+}  // namespace tessaly

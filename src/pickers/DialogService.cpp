@@ -1,0 +1,86 @@
+#include "DialogService.h"
+
+#include <cstdio>
+
+namespace tessaly {
+
+QString displayText(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return t;
+}
+
+static const char *kindName(MsgKind k)
+{
+    switch (k) {
+    case MsgKind::Question: return "question";
+    case MsgKind::Information: return "information";
+    case MsgKind::Exclamation: return "warning";
+    case MsgKind::Critical: return "error";
+    case MsgKind::None: break;
+    }
+    return "message";
+}
+
+MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
+{
+    ++m_count;
+    QString line = QString::fromLatin1(kindName(req.kind));
+    if (!req.title.isEmpty())
+        line += QLatin1String(" [") + req.title + QLatin1Char(']');
+    line += QLatin1String(": ") + displayText(req.text);
+    if (req.buttons == MsgButtons::YesNo)
+        line += m_answer == MsgAnswer::Yes ? QLatin1String(" -> yes") : QLatin1String(" -> no");
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (req.buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    return m_answer == MsgAnswer::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+QString ConsoleDialogService::pickFile(const FilePickRequest &, QObject *) { return QString(); }
+QString ConsoleDialogService::pickFolder(const FolderPickRequest &, QObject *) { return QString(); }
+
+MsgAnswer ScriptedDialogService::message(const MessageRequest &req, QObject *)
+{
+    Call c;
+    c.type = Call::Message;
+    c.message = req;
+    calls.append(c);
+    if (req.buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    if (m_answers.isEmpty())
+        return MsgAnswer::No;
+    return m_answers.takeFirst();
+}
+
+QString ScriptedDialogService::pickFile(const FilePickRequest &req, QObject *)
+{
+    Call c;
+    c.type = Call::File;
+    c.file = req;
+    calls.append(c);
+    return m_picks.isEmpty() ? QString() : m_picks.takeFirst();
+}
+
+QString ScriptedDialogService::pickFolder(const FolderPickRequest &req, QObject *)
+{
+    Call c;
+    c.type = Call::Folder;
+    c.folder = req;
+    calls.append(c);
+    return m_picks.isEmpty() ? QString() : m_picks.takeFirst();
+}
+
+QList<MessageRequest> ScriptedDialogService::messages() const
+{
+    QList<MessageRequest> out;
+    for (const Call &c : calls)
+        if (c.type == Call::Message)
+            out.append(c.message);
+    return out;
+}
+
+}  // namespace tessaly

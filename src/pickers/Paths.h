@@ -1,0 +1,34 @@
+#pragma once
+// Path conventions. Paths are stored as the platform gives them: on Linux "/"-separated.
+// Paths in the other platform's form (a drive letter, or \\server\share) keep that
+// form's text rules, so a library brought over from it can still be read and rebased.
+#include <QString>
+#include <QStringList>
+
+namespace tessaly {
+
+// True for "X:..." and "\\..." paths.
+bool IsWindowsFormPath(const QString &path);
+// The separator of a path's own form: '\' for the Windows form, '/' otherwise.
+QChar PathSeparator(const QString &path);
+// Parent + separator + name, in the parent's own form.
+QString ChildPath(const QString &parent, const QString &name);
+// The text after the last separator; the whole text when it has none.
+QString LastPathPart(const QString &path);
+// "\\server\share" for a share path (the whole text when nothing follows the share
+// name); otherwise the first two characters.
+QString PathRoot(const QString &path);
+int PathRootLength(const QString &path);
+
+// Names of the sub-folders / normal files of a folder, in name order, hidden entries
+// skipped. Pattern like "*.jpg" matches without regard to case. A folder that does
+// not exist or cannot be read lists nothing.
+QStringList ListFolders(const QString &folder);
+QStringList ListFiles(const QString &folder, const QString &pattern = QStringLiteral("*"));
+// A regular file that exists and is not hidden.
+bool IsNormalFile(const QString &path);
+bool IsFolder(const QString &path);
+// Name order of listings.
+bool NameLess(const QString &a, const QString &b);
+
+}  // namespace tessaly

@@ -1,0 +1,111 @@
+#include "TestSupport.h"
+
+#include "Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace tessaly::test {
+
+QString binDir()
+{
+    return QStringLiteral(TESSALY_BIN_DIR);
+}
+
+QString templatePath()
+{
+    return binDir() + QStringLiteral("/sys.1");
+}
+
+QString makeLibrary(const QString &folder, const QString &name)
+{
+    QDir().mkpath(folder);
+    const QString dest = folder + QLatin1Char('/') + name;
+    QFile::remove(dest);
+    if (!QFile::copy(templatePath(), dest))
+        qFatal("cannot copy the template %s to %s", qPrintable(templatePath()), qPrintable(dest));
+    QFile::setPermissions(dest, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return dest;
+}
+
+Global makeGlobal(const QString &libraryPath)
+{
+    Global g;
+    g.programFolder = binDir();
+    if (!libraryPath.isEmpty()) {
+        g.dbFilePath = libraryPath;
+        g.dbFileTitle = QFileInfo(libraryPath).fileName();
+        g.dbConnectString = MakeConnectString(libraryPath);
+    }
+    return g;
+}
+
+QString makeDir(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        qFatal("cannot make %s", qPrintable(path));
+    return path;
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+CliResult runCli(const QStringList &args, const QString &workDir)
+{
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(binDir() + QStringLiteral("/tessaly-cli"), args);
+    CliResult r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("timed out");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void sql(const QString &libraryPath, const QString &statement, const QVariantList &params)
+{
+    Connection c(MakeConnectString(libraryPath));
+    c.exec(statement, params);
+}
+
+QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params)
+{
+    Connection c(MakeConnectString(libraryPath));
+    QSqlQuery q(c.database());
+    q.prepare(statement);
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    QStringList out;
+    if (!q.exec())
+        qFatal("statement failed: %s", qPrintable(statement));
+    while (q.next())
+        out << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
+    return out;
+}
+
+}  // namespace tessaly::test

@@ -1,0 +1,38 @@
+#pragma once
+// Fixtures shared by the tests: libraries copied from the built template, folder
+// trees and files made in temporary folders, and the command-line tool run as a process.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "Global.h"
+
+namespace tessaly::test {
+
+QString binDir();        // where tessaly, tessaly-cli, sys.1 and the help lie
+QString templatePath();  // the built sys.1
+
+// Copies the template to folder/name and returns its full path.
+QString makeLibrary(const QString &folder, const QString &name = QStringLiteral("lib.mdb"));
+// A Global with programFolder set to binDir() and, when given, the library open.
+Global makeGlobal(const QString &libraryPath = QString());
+
+// Creates folder and all parents; returns the path.
+QString makeDir(const QString &path);
+// Writes bytes to path (parents created); returns the path.
+QString writeFile(const QString &path, const QByteArray &bytes = QByteArray());
+QByteArray readFile(const QString &path);
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+CliResult runCli(const QStringList &args, const QString &workDir = QString());
+
+// Runs a statement on the library directly, for arranging rows and checking results.
+void sql(const QString &libraryPath, const QString &statement, const QVariantList &params = {});
+// First column of every row of a query.
+QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params = {});
+
+}  // namespace tessaly::test
