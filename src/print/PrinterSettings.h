@@ -1,0 +1,28 @@
+#pragma once
+// The default printer's paper size and orientation, in the program's codes
+// (paper: DMPAPER_* numbers such as 9 = A4; orientation: 1 portrait, 2 landscape).
+// A read gives -1 when there is no default printer or the value cannot be read;
+// a write that cannot be done does nothing.
+#include <cstdint>
+
+namespace tessaly {
+
+class PrinterSettings {
+public:
+    virtual ~PrinterSettings() = default;
+    virtual int16_t GetPrinterPaperSize() = 0;
+    virtual int16_t GetPrinterOrientation() = 0;
+    virtual void SetPrinterPaperSize(int16_t code) = 0;
+    virtual void SetPrinterOrientation(int16_t code) = 0;
+};
+
+// No printer at all: every read gives -1, every write does nothing.
+class NoPrinterSettings : public PrinterSettings {
+public:
+    int16_t GetPrinterPaperSize() override { return -1; }
+    int16_t GetPrinterOrientation() override { return -1; }
+    void SetPrinterPaperSize(int16_t) override {}
+    void SetPrinterOrientation(int16_t) override {}
+};
+
+}  // namespace tessaly
