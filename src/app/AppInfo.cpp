@@ -1,1 +1,0 @@
-// placeholder translation unit so the windows library is never empty
