@@ -1,6 +1,7 @@
 #include "WindowFactory.h"
 
 #include "WindowHost.h"
+#include "prtPaperF.h"
 
 #include <QWidget>
 
@@ -10,8 +11,8 @@ namespace tessaly {
 
 QWidget *CreateChildWindow(const QString &name, WindowHost &host)
 {
-    Q_UNUSED(host);
-    Q_UNUSED(name);
+    if (name == QLatin1String("prtPaperF"))
+        return new prtPaperF(host);
     return nullptr;
 }
 
