@@ -16,8 +16,6 @@ static const QString kError = QStringLiteral("<error>");
 class TestRebase : public QObject {
     Q_OBJECT
 private slots:
-    void pathRoot_data();
-    void pathRoot();
     void plan_data();
     void plan();
     void rewrite_data();
@@ -38,30 +36,6 @@ private:
 QString TestRebase::lib()
 {
     return makeLibrary(m_dir.path(), QStringLiteral("lib%1.mdb").arg(++m_n));
-}
-
-void TestRebase::pathRoot_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("root");
-    QTest::addColumn<int>("length");
-    QTest::newRow("drive") << "D:\\photo\\cat" << "D:" << 2;
-    QTest::newRow("drive root") << "C:\\" << "C:" << 2;
-    QTest::newRow("share") << "\\\\srv\\share\\lib\\cat" << "\\\\srv\\share" << 11;
-    QTest::newRow("share itself") << "\\\\srv\\share" << "\\\\srv\\share" << 11;
-    QTest::newRow("server only") << "\\\\srv" << "\\\\srv" << 5;
-    QTest::newRow("one character") << "C" << "C" << 2;
-    QTest::newRow("empty") << "" << "" << 2;
-    QTest::newRow("linux") << "/home/u" << "/h" << 2;
-}
-
-void TestRebase::pathRoot()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, root);
-    QFETCH(int, length);
-    QCOMPARE(PathRoot(path), root);
-    QCOMPARE(PathRootLength(path), length);
 }
 
 void TestRebase::plan_data()
