@@ -1,10 +1,29 @@
+#include "Global.h"
+#include "MainWindow.h"
+#include "QtDialogService.h"
+#include "Splash.h"
+#include "SystemPrinter.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char **argv)
 {
+    using namespace tessaly;
     QApplication app(argc, argv);
-    QLabel l(QStringLiteral("Tessaly"));
-    l.show();
+    QApplication::setApplicationName(QStringLiteral("Tessaly"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tessaly"));
+
+    Global g;
+    g.programFolder = QApplication::applicationDirPath();
+    QtDialogService dialogs;
+    std::unique_ptr<PrinterSettings> printer = CreateSystemPrinterSettings();
+
+    ShowStartupSplash();
+    g.folderSetupStage = 0;
+
+    htmlCrtMain main(g, dialogs, *printer);
+    main.startUp();
+    main.show();
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -87,24 +88,55 @@ CliResult runCli(const QStringList &args, const QString &workDir)
     return r;
 }
 
+namespace {
+// A plain connection without the library checks, so tests can also break a library.
+struct RawDb {
+    QString name;
+    explicit RawDb(const QString &path)
+    {
+        static int n = 0;
+        name = QStringLiteral("test-raw-%1").arg(++n);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+    }
+    ~RawDb()
+    {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QSqlDatabase db() const { return QSqlDatabase::database(name, false); }
+};
+}  // namespace
+
 void sql(const QString &libraryPath, const QString &statement, const QVariantList &params)
 {
-    Connection c(MakeConnectString(libraryPath));
-    c.exec(statement, params);
+    RawDb raw(libraryPath);
+    {
+        QSqlQuery q(raw.db());
+        q.prepare(statement);
+        for (const QVariant &p : params)
+            q.addBindValue(p);
+        if (!q.exec())
+            qFatal("statement failed: %s", qPrintable(statement));
+    }
 }
 
 QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params)
 {
-    Connection c(MakeConnectString(libraryPath));
-    QSqlQuery q(c.database());
-    q.prepare(statement);
-    for (const QVariant &p : params)
-        q.addBindValue(p);
+    RawDb raw(libraryPath);
     QStringList out;
-    if (!q.exec())
-        qFatal("statement failed: %s", qPrintable(statement));
-    while (q.next())
-        out << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
+    {
+        QSqlQuery q(raw.db());
+        q.prepare(statement);
+        for (const QVariant &p : params)
+            q.addBindValue(p);
+        if (!q.exec())
+            qFatal("statement failed: %s", qPrintable(statement));
+        while (q.next())
+            out << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
+    }
     return out;
 }
 

@@ -1,0 +1,297 @@
+#include "MainWindow.h"
+
+#include "DialogService.h"
+#include "Global.h"
+#include "HelpWindow.h"
+#include "PrinterSettings.h"
+#include "Splash.h"
+#include "StartWindow.h"
+#include "Twips.h"
+#include "WindowFactory.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace tessaly {
+
+static htmlCrtMain::PrintHandler &printHandler()
+{
+    static htmlCrtMain::PrintHandler h;
+    return h;
+}
+
+void htmlCrtMain::setPrintHandler(PrintHandler handler)
+{
+    printHandler() = std::move(handler);
+}
+
+htmlCrtMain::htmlCrtMain(Global &g, DialogService &dialogs, PrinterSettings &printer, QWidget *parent)
+    : QMainWindow(parent), m_g(g), m_dialogs(dialogs), m_printer(printer)
+{
+    setObjectName(QStringLiteral("htmlCrtMain"));
+    setWindowTitle(QStringLiteral("Tessaly"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->viewport()->installEventFilter(this);
+    setCentralWidget(m_mdi);
+    buildMenus();
+    qApp->installEventFilter(this);  // F1 anywhere opens the help
+    m_endHandler = [] {
+        std::fflush(nullptr);
+        ::_exit(0);
+    };
+}
+
+htmlCrtMain::~htmlCrtMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+static QAction *addItem(QMenu *menu, const char *name, const char *caption)
+{
+    QAction *a = menu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QString::fromUtf8(name));
+    return a;
+}
+
+static QAction *addLine(QMenu *menu, const char *name)
+{
+    QAction *a = addItem(menu, name, "----------------");
+    a->setEnabled(false);
+    return a;
+}
+
+void htmlCrtMain::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ"));
+    file->setObjectName(QStringLiteral("ファイル"));
+    connect(addItem(file, "新規作成", "新規作成"), &QAction::triggered, this, &htmlCrtMain::newLibrary);
+    connect(addItem(file, "開く", "開く"), &QAction::triggered, this, &htmlCrtMain::openLibrary);
+    addLine(file, "line0");
+    connect(addItem(file, "用紙設定", "用紙設定"), &QAction::triggered, this,
+            [this] { showWindow(QStringLiteral("prtPaperF")); });
+    addItem(file, "印刷", "印刷");  // has no action in the main window
+    connect(addItem(file, "終了", "終了"), &QAction::triggered, this, &htmlCrtMain::quit);
+
+    m_editMenu = menuBar()->addMenu(QStringLiteral("編集"));
+    m_editMenu->setObjectName(QStringLiteral("編集"));
+    connect(addItem(m_editMenu, "データ編集", "データ編集"), &QAction::triggered, this,
+            [this] { showWindow(QStringLiteral("dataSet")); });
+    connect(addItem(m_editMenu, "基準", "基準フォルダ設定"), &QAction::triggered, this,
+            [this] { showWindow(QStringLiteral("topFolderF")); });
+    connect(addItem(m_editMenu, "出力先", "HTML出力先"), &QAction::triggered, this,
+            [this] { showWindow(QStringLiteral("htmlOut")); });
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    help->setObjectName(QStringLiteral("ヘルプ"));
+    connect(addItem(help, "ヘルプ1", "ヘルプ"), &QAction::triggered, this, &htmlCrtMain::showHelp);
+    connect(addItem(help, "このソフトについて", "このソフトについて"), &QAction::triggered, this,
+            &htmlCrtMain::showAbout);
+}
+
+QAction *htmlCrtMain::action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+void htmlCrtMain::startUp()
+{
+    showWindow(QStringLiteral("frmOpen"));
+
+    m_g.savedPaperSize = m_printer.GetPrinterPaperSize();
+    m_g.savedOrientation = m_printer.GetPrinterOrientation();
+    m_g.printerUnavailable = m_g.savedPaperSize == -1 || m_g.savedOrientation == -1;
+    if (m_g.printerUnavailable) {
+        action(QStringLiteral("用紙設定"))->setEnabled(false);
+        action(QStringLiteral("印刷"))->setEnabled(false);
+    }
+
+    m_g.dbConnectString.clear();
+    EnableLibraryMenus();
+    resize(twipsToPixels(12480, 9500));
+}
+
+void htmlCrtMain::EnableLibraryMenus()
+{
+    const bool open = !m_g.dbConnectString.isEmpty();
+    for (const char *name : {"データ編集", "基準", "出力先"})
+        action(QString::fromUtf8(name))->setEnabled(open);
+}
+
+void htmlCrtMain::enableLibraryMenus()
+{
+    EnableLibraryMenus();
+}
+
+void htmlCrtMain::setLibraryCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+}
+
+void htmlCrtMain::showEditor()
+{
+    showWindow(QStringLiteral("dataSet"));
+}
+
+void htmlCrtMain::showOutputFolderWindow()
+{
+    showWindow(QStringLiteral("htmlOut"));
+}
+
+void htmlCrtMain::showBaseFolderWindow()
+{
+    showWindow(QStringLiteral("topFolderF"));
+}
+
+QMdiSubWindow *htmlCrtMain::subWindowOf(QWidget *window) const
+{
+    for (QMdiSubWindow *sub : m_mdi->subWindowList())
+        if (sub->widget() == window)
+            return sub;
+    return nullptr;
+}
+
+QWidget *htmlCrtMain::findWindow(const QString &name) const
+{
+    for (QMdiSubWindow *sub : m_mdi->subWindowList())
+        if (sub->widget() && sub->widget()->objectName() == name)
+            return sub->widget();
+    return nullptr;
+}
+
+QWidget *htmlCrtMain::createWindow(const QString &name)
+{
+    if (name == QLatin1String("frmOpen"))
+        return new frmOpen(m_g, m_dialogs, *this);
+    if (name == QLatin1String("HelpWork"))
+        return new HelpWork(m_g);
+    return CreateChildWindow(name, *this);
+}
+
+void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwips)
+{
+    QMdiSubWindow *sub = subWindowOf(window);
+    if (!sub) {
+        sub = m_mdi->addSubWindow(window);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowIcon(QIcon());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        // A window that closes itself takes its frame along.
+        connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close);
+        if (widthTwips > 0 && heightTwips > 0)
+            sub->resize(twipsToPixels(widthTwips, heightTwips));
+        sub->show();
+        window->show();
+    } else {
+        sub->showNormal();
+    }
+    m_mdi->setActiveSubWindow(sub);
+    sub->raise();
+}
+
+QWidget *htmlCrtMain::showWindow(const QString &name)
+{
+    QWidget *w = findWindow(name);
+    const bool loaded = w != nullptr;
+    if (!w)
+        w = createWindow(name);
+    if (!w)
+        return nullptr;
+    w->setObjectName(name);
+    if (name == QLatin1String("frmOpen")) {
+        if (!loaded) {
+            QMdiSubWindow *sub = m_mdi->addSubWindow(w, Qt::SubWindow | Qt::CustomizeWindowHint);
+            sub->setAttribute(Qt::WA_DeleteOnClose);
+            w->setAttribute(Qt::WA_DeleteOnClose);
+            connect(w, &QObject::destroyed, sub, &QMdiSubWindow::close);
+            w->setFixedSize(twipsToPixels(4260, 1500));
+            sub->adjustSize();
+            sub->show();
+        }
+        m_mdi->setActiveSubWindow(subWindowOf(w));
+        return w;
+    }
+    const QSize size = name == QLatin1String("HelpWork") ? QSize(9000, 7000) : StandardWindowSizeTwips(name);
+    ShowChildWindow(w, size.width(), size.height());
+    return w;
+}
+
+void htmlCrtMain::showHelp()
+{
+    showWindow(QStringLiteral("HelpWork"));
+}
+
+void htmlCrtMain::showAbout()
+{
+    auto *s = new frmSplash(nullptr);
+    s->setAttribute(Qt::WA_DeleteOnClose);
+    s->showCentered();
+}
+
+void htmlCrtMain::endProgram()
+{
+    if (m_endHandler)
+        m_endHandler();
+}
+
+void htmlCrtMain::printWindowImage(QWidget *window)
+{
+    if (printHandler())
+        printHandler()(window, m_printer);
+}
+
+void htmlCrtMain::newLibrary()
+{
+    CreateLibrary(m_g, m_dialogs, *this, true, this);
+}
+
+void htmlCrtMain::openLibrary()
+{
+    OpenLibrary(m_g, m_dialogs, *this, true, this);
+}
+
+void htmlCrtMain::quit()
+{
+    if (m_dialogs.ask(QStringLiteral("終了しますか？"), MsgKind::Information, QStringLiteral("Quillmere"), this))
+        endProgram();
+}
+
+void htmlCrtMain::closeEvent(QCloseEvent *event)
+{
+    // Each child window gets its own closing handling first; one may refuse.
+    m_mdi->closeAllSubWindows();
+    if (!m_mdi->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    m_printer.SetPrinterPaperSize(m_g.savedPaperSize);
+    m_printer.SetPrinterOrientation(m_g.savedOrientation);
+    event->accept();
+}
+
+bool htmlCrtMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_mdi->viewport() && event->type() == QEvent::ContextMenu) {
+        m_editMenu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->isWidgetType() && (w == this || isAncestorOf(w))) {
+            showHelp();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,84 @@
+#pragma once
+// htmlCrtMain: the multiple-document frame. Every window but the splash is a child
+// inside it; it owns start-up, the menus, the opening of windows and the end.
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+#include "Library.h"
+#include "WindowHost.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace tessaly {
+
+class htmlCrtMain : public QMainWindow, public WindowHost, public LibraryHost {
+    Q_OBJECT
+public:
+    htmlCrtMain(Global &g, DialogService &dialogs, PrinterSettings &printer, QWidget *parent = nullptr);
+    ~htmlCrtMain() override;
+
+    // Start-up steps 2 to 6: the start window, the printer state, the help document,
+    // no library open, the window's size.
+    void startUp();
+
+    // WindowHost
+    Global &global() override { return m_g; }
+    DialogService &dialogs() override { return m_dialogs; }
+    PrinterSettings &printer() override { return m_printer; }
+    QWidget *showWindow(const QString &name) override;
+    QWidget *findWindow(const QString &name) const override;
+    void showHelp() override;
+    void showAbout() override;
+    void endProgram() override;
+    void printWindowImage(QWidget *window) override;
+
+    // LibraryHost
+    void enableLibraryMenus() override;
+    void setLibraryCaption(const QString &caption) override;
+    void showEditor() override;
+    void showOutputFolderWindow() override;
+    void showBaseFolderWindow() override;
+
+    // ShowChildWindow: shows the window as a child (loading it into the frame if
+    // needed) and sets its outer size in twips; a shown window only comes to the front.
+    void ShowChildWindow(QWidget *window, int widthTwips, int heightTwips);
+    void EnableLibraryMenus();
+
+    QMdiArea *mdiArea() const { return m_mdi; }
+    QMenu *editMenu() const { return m_editMenu; }
+    QAction *action(const QString &objectName) const;
+    QMdiSubWindow *subWindowOf(QWidget *window) const;
+
+    // What ends the process; tests replace it.
+    void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
+    // How a window image is printed; the printing module installs it.
+    using PrintHandler = std::function<void(QWidget *, PrinterSettings &)>;
+    static void setPrintHandler(PrintHandler handler);
+
+public slots:
+    void newLibrary();   // 新規作成
+    void openLibrary();  // 開く
+    void quit();         // 終了
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *createWindow(const QString &name);
+
+    Global &m_g;
+    DialogService &m_dialogs;
+    PrinterSettings &m_printer;
+    QMdiArea *m_mdi = nullptr;
+    QMenu *m_editMenu = nullptr;
+    std::function<void()> m_endHandler;
+};
+
+}  // namespace tessaly

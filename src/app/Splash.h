@@ -1,0 +1,23 @@
+#pragma once
+#include <QWidget>
+
+namespace tessaly {
+
+// frmSplash: title, version, maker and a warning line; a click or a key closes it.
+class frmSplash : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmSplash(QWidget *parent = nullptr);
+    void showCentered();
+    static QString versionText();  // "ﾊﾞｰｼﾞｮﾝ 1.0.0"
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// Shows the splash before the main window and keeps it up until more than
+// minimumMs have passed on a monotonic clock; returns the milliseconds it stayed.
+qint64 ShowStartupSplash(int minimumMs = 1000);
+
+}  // namespace tessaly

@@ -1,0 +1,211 @@
+#include "prtPaperM.h"
+
+#include "PaperCodes.h"
+
+#ifdef TESSALY_HAVE_CUPS
+#include <cups/cups.h>
+#include <cups/pwg.h>
+
+#include <cstdlib>
+#include <cstring>
+#endif
+
+namespace tessaly {
+
+#ifdef TESSALY_HAVE_CUPS
+
+namespace {
+
+// The default destination with the user's options, and what the printer supports.
+class DefaultDest {
+public:
+    DefaultDest()
+    {
+        m_dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+        if (m_dest)
+            m_info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, m_dest);
+    }
+    ~DefaultDest()
+    {
+        if (m_info)
+            cupsFreeDestInfo(m_info);
+        if (m_dest)
+            cupsFreeDests(1, m_dest);
+    }
+    DefaultDest(const DefaultDest &) = delete;
+    DefaultDest &operator=(const DefaultDest &) = delete;
+
+    bool ok() const { return m_dest && m_info; }
+    cups_dest_t *dest() const { return m_dest; }
+
+    const char *option(const char *name) const
+    {
+        return cupsGetOption(name, m_dest->num_options, m_dest->options);
+    }
+    ipp_attribute_t *printerDefault(const char *name) const
+    {
+        return cupsFindDestDefault(CUPS_HTTP_DEFAULT, m_dest, m_info, name);
+    }
+    bool supports(const char *name, const QByteArray &value) const
+    {
+        return cupsCheckDestSupported(CUPS_HTTP_DEFAULT, m_dest, m_info, name, value.constData()) != 0;
+    }
+
+private:
+    cups_dest_t *m_dest = nullptr;
+    cups_dinfo_t *m_info = nullptr;
+};
+
+// A media keyword in any of the forms users and drivers write (PWG, legacy IPP,
+// PPD PageSize) turned into its PWG name; empty when it names no size CUPS knows.
+QString PwgName(const QByteArray &value)
+{
+    const pwg_media_t *m = pwgMediaForPWG(value.constData());
+    if (!m)
+        m = pwgMediaForLegacy(value.constData());
+    if (!m)
+        m = pwgMediaForPPD(value.constData());
+    return m && m->pwg ? QString::fromLatin1(m->pwg) : QString();
+}
+
+// The size part of a media value; media may list a size together with a source or
+// type ("iso_a4_210x297mm,tray-1").
+QString MediaSize(const char *value)
+{
+    const QList<QByteArray> parts = QByteArray(value).split(',');
+    for (const QByteArray &part : parts) {
+        const QString pwg = PwgName(part.trimmed());
+        if (!pwg.isEmpty())
+            return pwg;
+    }
+    return QString::fromLatin1(value);
+}
+
+QString CurrentMedia(const DefaultDest &d)
+{
+    if (const char *v = d.option("media"))
+        return MediaSize(v);
+    if (const char *v = d.option("PageSize"))
+        return MediaSize(v);
+    ipp_attribute_t *attr = d.printerDefault("media");
+    if (attr && ippGetValueTag(attr) == IPP_TAG_KEYWORD) {
+        if (const char *v = ippGetString(attr, 0, nullptr))
+            return MediaSize(v);
+    }
+    return QString();
+}
+
+bool IsFalse(const char *v)
+{
+    return !strcasecmp(v, "false") || !strcasecmp(v, "no") || !strcasecmp(v, "off");
+}
+
+// orientation-requested of the destination; 0 when it has none.
+int CurrentOrientation(const DefaultDest &d)
+{
+    if (const char *v = d.option("orientation-requested")) {
+        char *end = nullptr;
+        const long n = strtol(v, &end, 10);
+        if (end != v && *end == '\0')
+            return int(n);
+        return ippEnumValue("orientation-requested", v);
+    }
+    // lp's short form.
+    if (const char *v = d.option("landscape"))
+        return IsFalse(v) ? 3 : 4;
+    ipp_attribute_t *attr = d.printerDefault("orientation-requested");
+    if (attr && (ippGetValueTag(attr) == IPP_TAG_ENUM || ippGetValueTag(attr) == IPP_TAG_INTEGER))
+        return ippGetInteger(attr, 0);
+    // No orientation asked for: pages come out as they are, upright.
+    return 3;
+}
+
+// Writes one option of the default destination into the user's options, dropping the
+// older spellings of the same setting so that they cannot override it.
+void WriteUserOption(const DefaultDest &d, const char *name, const QByteArray &value,
+                     std::initializer_list<const char *> replaced)
+{
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    cups_dest_t *mine = cupsGetDest(d.dest()->name, d.dest()->instance, count, dests);
+    if (mine) {
+        for (const char *old : replaced)
+            mine->num_options = cupsRemoveOption(old, mine->num_options, &mine->options);
+        mine->num_options = cupsAddOption(name, value.constData(), mine->num_options, &mine->options);
+        cupsSetDests2(CUPS_HTTP_DEFAULT, count, dests);
+    }
+    cupsFreeDests(count, dests);
+}
+
+}  // namespace
+
+int16_t prtPaperM::GetPrinterPaperSize()
+{
+    DefaultDest d;
+    if (!d.ok())
+        return -1;
+    const int16_t code = PaperCodeForPwgMedia(CurrentMedia(d));
+    if (code < 0 || !d.supports("media", FindPaperCode(code)->pwgMedia.toLatin1()))
+        return -1;
+    return code;
+}
+
+int16_t prtPaperM::GetPrinterOrientation()
+{
+    DefaultDest d;
+    if (!d.ok())
+        return -1;
+    const int ipp = CurrentOrientation(d);
+    const int16_t code = OrientationCodeForIpp(ipp);
+    if (code < 0 || !d.supports("orientation-requested", QByteArray::number(ipp)))
+        return -1;
+    return code;
+}
+
+void prtPaperM::SetPrinterPaperSize(int16_t code)
+{
+    const PaperEntry *paper = FindPaperCode(code);
+    if (!paper)
+        return;
+    DefaultDest d;
+    const QByteArray media = paper->pwgMedia.toLatin1();
+    if (!d.ok() || !d.supports("media", media))
+        return;
+    WriteUserOption(d, "media", media, {"PageSize", "PageRegion"});
+}
+
+void prtPaperM::SetPrinterOrientation(int16_t code)
+{
+    const int ipp = IppOrientationForCode(code);
+    if (!ipp)
+        return;
+    DefaultDest d;
+    const QByteArray value = QByteArray::number(ipp);
+    if (!d.ok() || !d.supports("orientation-requested", value))
+        return;
+    WriteUserOption(d, "orientation-requested", value, {"landscape"});
+}
+
+QString DefaultPrinterName()
+{
+    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
+        return QString();
+    QString name = QString::fromUtf8(dest->name);
+    if (dest->instance)
+        name += QLatin1Char('/') + QString::fromUtf8(dest->instance);
+    cupsFreeDests(1, dest);
+    return name;
+}
+
+#else  // no CUPS: there is never a printer
+
+int16_t prtPaperM::GetPrinterPaperSize() { return -1; }
+int16_t prtPaperM::GetPrinterOrientation() { return -1; }
+void prtPaperM::SetPrinterPaperSize(int16_t) {}
+void prtPaperM::SetPrinterOrientation(int16_t) {}
+QString DefaultPrinterName() { return QString(); }
+
+#endif
+
+}  // namespace tessaly

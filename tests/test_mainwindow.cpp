@@ -1,0 +1,283 @@
+// The main window: start-up, menus, the start window, child windows, help and end.
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "DialogService.h"
+#include "HelpWindow.h"
+#include "MainWindow.h"
+#include "PrinterSettings.h"
+#include "Splash.h"
+#include "TestSupport.h"
+#include "Twips.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+struct FakePrinter : PrinterSettings {
+    int16_t paper = 9, orientation = 2;
+    QStringList writes;
+    int16_t GetPrinterPaperSize() override { return paper; }
+    int16_t GetPrinterOrientation() override { return orientation; }
+    void SetPrinterPaperSize(int16_t c) override { writes << QStringLiteral("paper %1").arg(c); }
+    void SetPrinterOrientation(int16_t c) override { writes << QStringLiteral("orientation %1").arg(c); }
+};
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    Global g;
+    ScriptedDialogService ds;
+    FakePrinter printer;
+    std::unique_ptr<htmlCrtMain> w;
+    int ended = 0;
+
+    QAction *act(const char *name) { return w->action(QString::fromUtf8(name)); }
+    bool libraryItemsEnabled()
+    {
+        return act("データ編集")->isEnabled() && act("基準")->isEnabled() && act("出力先")->isEnabled();
+    }
+    bool libraryItemsDisabled()
+    {
+        return !act("データ編集")->isEnabled() && !act("基準")->isEnabled() && !act("出力先")->isEnabled();
+    }
+
+private slots:
+    void init()
+    {
+        g = makeGlobal();
+        g.dbConnectString = QStringLiteral("left over");
+        ds.clear();
+        printer = FakePrinter();
+        ended = 0;
+        w = std::make_unique<htmlCrtMain>(g, ds, printer);
+        w->setEndHandler([this] { ++ended; });
+        w->startUp();
+        w->show();
+        settle();
+    }
+    void cleanup()
+    {
+        w.reset();
+        settle();
+    }
+
+    void startUpState()
+    {
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
+        QCOMPARE(w->size(), twipsToPixels(12480, 9500));
+        QVERIFY(g.dbConnectString.isEmpty());
+        QVERIFY(libraryItemsDisabled());
+        QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
+        QCOMPARE(w->mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(g.savedPaperSize, int16_t(9));
+        QCOMPARE(g.savedOrientation, int16_t(2));
+        QVERIFY(!g.printerUnavailable);
+        QVERIFY(act("用紙設定")->isEnabled());
+        QVERIFY(act("印刷")->isEnabled());
+    }
+
+    void menusInOrder()
+    {
+        const QList<QAction *> bar = w->menuBar()->actions();
+        QStringList seen;
+        for (QAction *m : bar) {
+            seen << m->menu()->objectName() + QLatin1Char('=') + m->text();
+            for (QAction *a : m->menu()->actions())
+                seen << QStringLiteral("  ") + a->objectName() + QLatin1Char('=') + a->text();
+        }
+        QCOMPARE(seen, (QStringList{
+                           "ファイル=ﾌｧｲﾙ", "  新規作成=新規作成", "  開く=開く", "  line0=----------------",
+                           "  用紙設定=用紙設定", "  印刷=印刷", "  終了=終了", "編集=編集", "  データ編集=データ編集",
+                           "  基準=基準フォルダ設定", "  出力先=HTML出力先", "ヘルプ=ヘルプ", "  ヘルプ1=ヘルプ",
+                           "  このソフトについて=このソフトについて"}));
+        QVERIFY(!act("line0")->isEnabled());
+    }
+
+    void noPrinterDisablesThePrinterItems()
+    {
+        printer.paper = -1;
+        htmlCrtMain other(g, ds, printer);
+        other.startUp();
+        QVERIFY(g.printerUnavailable);
+        QVERIFY(!other.action(QStringLiteral("用紙設定"))->isEnabled());
+        QVERIFY(!other.action(QStringLiteral("印刷"))->isEnabled());
+    }
+
+    void openFromTheMenuEnablesLibraryItems()
+    {
+        const QString lib = makeLibrary(tmp.path(), QStringLiteral("lib.mdb"));
+        ds.queuePick(lib);
+        act("開く")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <lib.mdb>"));
+        QVERIFY(libraryItemsEnabled());
+        // A cancelled dialog keeps the open library and its caption.
+        act("開く")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <lib.mdb>"));
+        QVERIFY(!g.dbConnectString.isEmpty());
+        QVERIFY(g.dbFilePath.isEmpty());
+        QVERIFY(libraryItemsEnabled());
+    }
+
+    void startWindowButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("create") << "Command1" << false;
+        QTest::newRow("open") << "Command2" << false;
+        QTest::newRow("create cancelled") << "Command1" << true;
+        QTest::newRow("open cancelled") << "Command2" << true;
+    }
+    void startWindowButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, cancel);
+        QWidget *start = w->findWindow(QStringLiteral("frmOpen"));
+        QVERIFY(start);
+        QCOMPARE(start->size(), twipsToPixels(4260, 1500));
+        auto *b = start->findChild<QPushButton *>(button);
+        QVERIFY(b);
+        QCOMPARE(b->text(), button == QLatin1String("Command1") ? QStringLiteral("新規作成") : QStringLiteral("開　く"));
+        QCOMPARE(b->geometry(), twipsRect(button == QLatin1String("Command1") ? 480 : 2280, 480, 1455, 495));
+        if (!cancel) {
+            const QString lib = button == QLatin1String("Command1") ? tmp.filePath(QStringLiteral("new.mdb"))
+                                                                    : makeLibrary(tmp.path(), QStringLiteral("s.mdb"));
+            QFile::remove(tmp.filePath(QStringLiteral("new.mdb")));
+            ds.queuePick(lib);
+        }
+        b->click();
+        settle();
+        QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));  // closed whatever the outcome
+        QCOMPARE(g.dbConnectString.isEmpty(), cancel);
+        QVERIFY(libraryItemsDisabled());  // only the menus enable them
+        if (!cancel && button == QLatin1String("Command1"))
+            QCOMPARE(g.isNewLibrary, True16);
+    }
+
+    void createFromTheMenuWithoutFolderWindowsDoesNotFail()
+    {
+        ds.queuePick(tmp.filePath(QStringLiteral("made.mdb")));
+        QFile::remove(tmp.filePath(QStringLiteral("made.mdb")));
+        act("新規作成")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <made.mdb>"));
+        QVERIFY(libraryItemsEnabled());
+    }
+
+    void quitAsksFirst()
+    {
+        act("終了")->trigger();
+        QCOMPARE(ds.messages().size(), 1);
+        QCOMPARE(ds.messages().first().text, QStringLiteral("終了しますか？"));
+        QCOMPARE(ds.messages().first().kind, MsgKind::Information);
+        QCOMPARE(ds.messages().first().title, QStringLiteral("Quillmere"));
+        QCOMPARE(ended, 0);
+        QVERIFY(w->isVisible());
+        QVERIFY(printer.writes.isEmpty());
+        ds.queueYes();
+        act("終了")->trigger();
+        QCOMPARE(ended, 1);
+        QVERIFY(printer.writes.isEmpty());  // ending does not restore the printer
+    }
+
+    void closingRestoresThePrinter()
+    {
+        g.savedPaperSize = 43;
+        g.savedOrientation = 1;
+        QVERIFY(w->close());
+        QCOMPARE(printer.writes, (QStringList{"paper 43", "orientation 1"}));
+    }
+
+    void printDoesNothing()
+    {
+        int printed = 0;
+        htmlCrtMain::setPrintHandler([&](QWidget *, PrinterSettings &) { ++printed; });
+        act("印刷")->trigger();
+        htmlCrtMain::setPrintHandler(nullptr);
+        QCOMPARE(printed, 0);
+        QVERIFY(ds.calls.isEmpty());
+    }
+
+    void showChildWindowSizesAndKeepsOneInstance()
+    {
+        auto *child = new QLabel(QStringLiteral("child"));
+        w->ShowChildWindow(child, 6990, 3645);
+        QMdiSubWindow *sub = w->subWindowOf(child);
+        QVERIFY(sub);
+        QCOMPARE(sub->size(), twipsToPixels(6990, 3645));
+        const int count = w->mdiArea()->subWindowList().size();
+        sub->resize(100, 100);
+        w->ShowChildWindow(child, 6990, 3645);
+        QCOMPARE(w->mdiArea()->subWindowList().size(), count);
+        QCOMPARE(w->mdiArea()->activeSubWindow(), sub);
+        // A window that closes itself takes its frame along.
+        child->close();
+        settle();
+        QCOMPARE(w->mdiArea()->subWindowList().size(), count - 1);
+        // Names that have no window do nothing.
+        QVERIFY(!w->showWindow(QStringLiteral("noSuchWindow")));
+    }
+
+    void helpAndPopup()
+    {
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        settle();
+        auto *help = qobject_cast<HelpWork *>(w->findWindow(QStringLiteral("HelpWork")));
+        QVERIFY(help);
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Tessaly ヘルプ")));
+        act("ヘルプ1")->trigger();
+        int helps = 0;
+        for (QMdiSubWindow *s : w->mdiArea()->subWindowList())
+            helps += s->widget() && s->widget()->objectName() == QLatin1String("HelpWork");
+        QCOMPARE(helps, 1);
+
+        QWidget *viewport = w->mdiArea()->viewport();
+        QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(400, 400), viewport->mapToGlobal(QPoint(400, 400)));
+        QCoreApplication::sendEvent(viewport, &ev);
+        QVERIFY(w->editMenu()->isVisible());
+        w->editMenu()->hide();
+    }
+
+    void splashStaysMoreThanASecond()
+    {
+        QCOMPARE(frmSplash::versionText(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QStringLiteral(TESSALY_VERSION));
+        QVERIFY(QStringLiteral(TESSALY_VERSION).count(QLatin1Char('.')) == 2);
+        QElapsedTimer t;
+        t.start();
+        const qint64 stayed = ShowStartupSplash(1000);
+        QVERIFY(stayed > 1000);
+        QVERIFY(t.elapsed() > 1000);
+        settle();
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY(!(qobject_cast<frmSplash *>(top) && top->isVisible()));
+        // The about item shows it; a key closes it.
+        act("このソフトについて")->trigger();
+        frmSplash *shown = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *s = qobject_cast<frmSplash *>(top); s && s->isVisible())
+                shown = s;
+        QVERIFY(shown);
+        QTest::keyClick(shown, Qt::Key_Space);
+        QVERIFY(!shown->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
