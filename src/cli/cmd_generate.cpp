@@ -1,0 +1,67 @@
+// generate and image-size.
+#include "Cli.h"
+
+#include "HtmlOut.h"
+#include "ImageSize.h"
+
+namespace tessaly::cli {
+
+static int generateCommand(Context &c)
+{
+    if (c.args.size() != 1)
+        return c.fail(QStringLiteral("usage: tessaly-cli generate LIB"));
+    if (!c.openLibrary(c.args.first()))
+        return 1;
+    int pages = 0;
+    const bool ok = HtmlFileCreate(c.g, *c.dialogs, nullptr, [&](int done, int) { pages = done; });
+    if (!ok)
+        return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
+    c.out << "site written (" << pages << " pages)" << Qt::endl;
+    return 0;
+}
+
+static int imageSizeCommand(Context &c)
+{
+    bool modeOk = true;
+    const QString modeText = c.optionValue(QStringLiteral("--mode"));
+    const int mode = modeText.isEmpty() ? 0 : modeText.toInt(&modeOk);
+    if (!modeOk || mode < 0 || mode > 5)
+        return c.fail(QStringLiteral("--mode は 0 から 5 で指定してください。"));
+    if (c.args.isEmpty())
+        return c.fail(QStringLiteral("usage: tessaly-cli image-size [--mode N] FILE..."));
+    int failed = 0;
+    for (const QString &path : c.args) {
+        const ImageInfo info = GetImageSize(path, mode);
+        if (info.Format != 0) {
+            c.out << path << '\t' << ImageFormatName(info.Format) << '\t' << info.Width << '\t' << info.Height
+                  << '\t' << info.Depth << '\n';
+            continue;
+        }
+        ++failed;
+        QString why;
+        if (info.fault != ImageFault::None)
+            why = ImageFaultText(info.fault);
+        else if (!IsReadableFile(path))
+            why = QStringLiteral("ファイルがないか、2 バイトに満たないか、通常のファイルではありません");
+        else if (mode >= 1 && mode <= 4)
+            why = QStringLiteral("%1 のファイルではありません").arg(ImageFormatName(mode));
+        else if (mode == 5)
+            why = QStringLiteral("拡張子が bmp・gif・jpg・jpeg・png でないか、その形式のファイルではありません");
+        else
+            why = QStringLiteral("BMP・GIF・JPEG・PNG のいずれでもないか、大きさを示す部分がありません");
+        c.out.flush();
+        c.err << "tessaly-cli: " << path << ": " << why << Qt::endl;
+    }
+    c.out.flush();
+    return failed ? 1 : 0;
+}
+
+static CliCommand generate("generate", "generate LIB",
+                           "writes the album site of the library into its output folder and genre folders",
+                           generateCommand);
+static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
+                            "prints format, width, height and depth of each image (mode 0: by content, "
+                            "1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
+                            imageSizeCommand, {QStringLiteral("--mode")});
+
+}  // namespace tessaly::cli

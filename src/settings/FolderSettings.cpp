@@ -1,0 +1,159 @@
+#include "FolderSettings.h"
+
+#include "Database.h"
+#include "DialogService.h"
+#include "Global.h"
+#include "Pickers.h"
+
+namespace tessaly {
+
+namespace {
+
+struct FolderTable {
+    const char *statement;  // the single row
+    const char *field;
+    const char *windowTitle;  // title of a library fault
+    const char *emptyTitle;   // title of "no folder chosen"
+    const char *prompt;       // folder browser prompt
+};
+
+const FolderTable kBase{"select * from allTop where ID=1", "allTop", "基準フォルダ設定", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定",
+                        "基準フォルダ選択"};
+const FolderTable kOutput{"select * from systemdir where ID=1", "htmlDir", "HTML出力先", "HTMLﾌｫﾙﾀﾞ設定",
+                          "HTML保存先フォルダ選択"};
+
+QString str(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+FolderLoad loadFolder(const FolderTable &t, Global &g, DialogService &ds, QObject *owner)
+{
+    FolderLoad r;
+    try {
+        Connection conn(g.dbConnectString);
+        RowSet rs(conn, str(t.statement));
+        if (rs.eof()) {
+            rs.addNew();
+            rs.setNumber(QStringLiteral("ID"), 1);
+            rs.update();
+        }
+        const QString field = str(t.field);
+        r.text = rs.isNull(field) ? QStringLiteral(" ") : rs.text(field);
+        r.ok = true;
+    } catch (const DbError &e) {
+        ds.message(e.message(), MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
+    }
+    return r;
+}
+
+// Writes the text into the single row; returns the folder stored before it (null
+// when none). Throws DbError.
+QString storeFolder(const FolderTable &t, Global &g, const QString &text)
+{
+    const QString field = str(t.field);
+    QString previous;
+    Connection conn(g.dbConnectString);
+    RowSet rs(conn, str(t.statement));
+    if (rs.eof()) {
+        // The row is looked up by ID 1, so a row added here must carry it.
+        rs.addNew();
+        rs.setNumber(QStringLiteral("ID"), 1);
+        rs.setText(field, text);
+        rs.update();
+        return previous;
+    }
+    for (; !rs.eof(); rs.moveNext()) {
+        if (rs.number(QStringLiteral("ID")) != 1)
+            continue;
+        previous = rs.isNull(field) ? QString() : rs.text(field);
+        rs.setText(field, text);
+        rs.update();
+    }
+    return previous;
+}
+
+SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &text, QObject *owner)
+{
+    SaveResult r;
+    if (text.isEmpty()) {
+        ds.message(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"), MsgKind::Exclamation, str(t.emptyTitle),
+                   MsgButtons::Ok, owner);
+        r.outcome = SaveOutcome::NoFolder;
+        return r;
+    }
+    try {
+        r.previous = storeFolder(t, g, text);
+    } catch (const DbError &e) {
+        ds.message(e.message(), MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
+        r.outcome = SaveOutcome::Failed;
+        return r;
+    }
+    // Only a save that reached the library counts for the set-up.
+    AdvanceFolderSetupStage(g);
+    r.outcome = SaveOutcome::Saved;
+    return r;
+}
+
+QString browse(const FolderTable &t, Global &g, DialogService &ds, const QString &current, QObject *owner)
+{
+    const QString chosen = BrowseFolder(g, ds, owner, str(t.prompt), current);
+    return chosen.isEmpty() ? current : chosen;
+}
+
+}  // namespace
+
+FolderLoad LoadBaseFolder(Global &g, DialogService &ds, QObject *owner)
+{
+    return loadFolder(kBase, g, ds, owner);
+}
+
+FolderLoad LoadOutputFolder(Global &g, DialogService &ds, QObject *owner)
+{
+    return loadFolder(kOutput, g, ds, owner);
+}
+
+QString BrowseBaseFolder(Global &g, DialogService &ds, const QString &current, QObject *owner)
+{
+    return browse(kBase, g, ds, current, owner);
+}
+
+QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current, QObject *owner)
+{
+    return browse(kOutput, g, ds, current, owner);
+}
+
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
+{
+    SaveResult r = saveFolder(kBase, g, ds, text, owner);
+    if (r.outcome == SaveOutcome::Saved)
+        r.rebase = RebaseStoredPaths(g, ds, r.previous, text, owner);
+    return r;
+}
+
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
+{
+    return saveFolder(kOutput, g, ds, text, owner);
+}
+
+void AdvanceFolderSetupStage(Global &g)
+{
+    if (g.isNewLibrary != True16)
+        return;
+    if (g.folderSetupStage == 0)
+        g.folderSetupStage = 1;
+    else if (g.folderSetupStage == 1)
+        g.folderSetupStage = 2;
+}
+
+bool CloseBaseFolderWindow(const Global &g)
+{
+    return g.folderSetupStage == 2;
+}
+
+bool CloseOutputFolderWindow(const Global &g)
+{
+    return g.folderSetupStage == 2;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,56 @@
+#pragma once
+// The base folder (table allTop) and the output folder (table systemdir) as the two
+// folder windows and the command-line tool read and save them, with the set-up
+// sequence of a new library (isNewLibrary / folderSetupStage).
+#include "Rebase.h"
+
+#include <QString>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+struct FolderLoad {
+    bool ok = false;  // false: the library could not be read (already reported)
+    QString text;     // what the path box shows: the stored folder, or " " when none
+};
+
+// Reads the folder for the path box, adding the single row (ID 1) when it is missing.
+FolderLoad LoadBaseFolder(Global &g, DialogService &ds, QObject *owner = nullptr);
+FolderLoad LoadOutputFolder(Global &g, DialogService &ds, QObject *owner = nullptr);
+
+// The folder browser started at the box's text; returns the text the box shows next
+// (the chosen folder, or the current text when nothing was chosen).
+QString BrowseBaseFolder(Global &g, DialogService &ds, const QString &current, QObject *owner = nullptr);
+QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current, QObject *owner = nullptr);
+
+enum class SaveOutcome {
+    NoFolder,  // empty box: told the user, nothing stored; the window stays open
+    Saved,     // stored; the window closes
+    Failed,    // the library could not be written (already reported); the window stays open
+};
+
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::NoFolder;
+    QString previous;  // the folder stored before (null when none)
+    RebaseResult rebase;
+};
+
+// Stores the box's text unchanged. The base folder also rewrites the stored paths when
+// it moves to another root. While a new library is being set up, a save advances
+// folderSetupStage.
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
+
+// 0 -> 1 -> 2 while isNewLibrary is set; 2 stays 2.
+void AdvanceFolderSetupStage(Global &g);
+
+// True when closing a folder window is to open the editor (both folders were saved
+// in the set-up of a new library).
+bool CloseBaseFolderWindow(const Global &g);
+bool CloseOutputFolderWindow(const Global &g);
+
+}  // namespace tessaly

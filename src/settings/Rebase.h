@@ -1,0 +1,57 @@
+#pragma once
+// Moving the base folder to another root rewrites the root of every stored path
+// (category, genre and title folders, a title's file and photo), so a library whose
+// folder tree moved keeps working.
+//
+// Two rules:
+// - Both base folders in the drive/share form ("D:\photo", "\\srv\share\lib"): the
+//   first two characters of the old and the new base folder are compared; when they
+//   differ, every stored path gets the new base folder's PathRoot in place of its own.
+// - Otherwise (Linux paths, or a library brought over from the drive form): the
+//   longest common tail of whole components is stripped from both base folders; what
+//   is left are the old and the new root. Paths that begin with the old root (whole
+//   components) get the new root, the rest of the path in the new root's separators.
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+struct RebasePlan {
+    bool run = false;        // the stored paths are to be rewritten
+    bool driveRule = false;  // the drive/share rule; else the component rule
+    QString newRoot;         // drive rule: PathRoot of the new base folder
+    QStringList oldParts;    // component rule: the old root's components
+    QStringList newParts;    // component rule: the new root's components
+    QChar newSeparator;      // component rule: separator of the new base folder
+    bool oldCaseless = false;  // component rule: the old root is in the drive form
+};
+
+// What to do when the base folder changes from oldBase (a null QString when none was
+// stored) to newBase.
+RebasePlan PlanRebase(const QString &oldBase, const QString &newBase);
+
+// One stored path under a plan. Returns false for a path the rewrite cannot take
+// (Null, or shorter than its root under the drive rule). *changed tells whether the
+// text differs from the stored one.
+bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result, bool *changed);
+
+struct RebaseResult {
+    bool ran = false;     // the rewrite was started
+    bool failed = false;  // it stopped at an error (the user was told to run AutoSet)
+    int rowsSaved = 0;    // rows written with new text
+    QString error;        // what stopped it
+};
+
+// Rewrites the stored paths of the open library for a base folder moved from oldBase
+// to newBase, when the plan says so. An error ends the rewrite with the message
+// "この後「AutoSet」を実行してください。"; rows saved before it keep their new text.
+RebaseResult RebaseStoredPaths(Global &g, DialogService &ds, const QString &oldBase, const QString &newBase,
+                               QObject *owner = nullptr);
+
+}  // namespace tessaly
