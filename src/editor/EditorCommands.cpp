@@ -1,0 +1,626 @@
+#include "EditorCommands.h"
+
+#include "Database.h"
+#include "DialogService.h"
+#include "Global.h"
+#include "Paths.h"
+#include "Pickers.h"
+
+#include <Qt>
+
+namespace tessaly {
+
+const QString kUpdateCaption = QStringLiteral("更新");
+
+namespace {
+
+const QString kLineJoin = QStringLiteral("\n\r");
+const QString kNotInDatabaseAsk = QStringLiteral("登録しますか？");
+const QString kAddAsGenreAnyway = QStringLiteral("このフォルダをジャンル名に追加してもよろしいですか？");
+const QString kSameAsCategory = QStringLiteral("カテゴリー名に選択されたフォルダと同名のフォルダが登録されています。");
+const QString kSameAsGenre = QStringLiteral("ジャンルに選択されたフォルダと同名のフォルダが登録されています。");
+const QString kEnterCategory = QStringLiteral("カテゴリーを入力してください！");
+const QString kEnterGenre = QStringLiteral("ジャンルを入力してください！");
+const QString kChooseCategory = QStringLiteral("カテゴリーを選択してください！");
+const QString kChooseGenre = QStringLiteral("ジャンルを選択してください！");
+const QString kChooseCategoryName = QStringLiteral("カテゴリー名を選択してください！");
+const QString kChooseTitleFolder = QStringLiteral("タイトルフォルダを選択してください！");
+const QString kReselectCategory = QStringLiteral("エラー：カテゴリーを選択しなおしてください。");
+const QString kReselectGenre = QStringLiteral("エラー：ジャンルを選択しなおしてください。");
+const QString kNoTitleData = QStringLiteral("タイトルデータがありませんでした！");
+const QString kRunning = QStringLiteral("実行中...");
+
+const QString kTitleFolderSelect = QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択");
+const QString kEventFolderAdd = QStringLiteral("イベントフォルダ追加");
+const QString kTitleSelect = QStringLiteral("タイトル選択");
+const QString kTitleInput = QStringLiteral("タイトル入力");
+const QString kTitleUpdate = QStringLiteral("タイトルデータ更新");
+const QString kDeleteCategoryTitle = QStringLiteral("カテゴリー、ジャンル、タイトル情報削除");
+const QString kDeleteGenreTitle = QStringLiteral("ジャンル、タイトル情報削除");
+const QString kDeleteTitleTitle = QStringLiteral("タイトル情報削除");
+
+}  // namespace
+
+EditorKeyDecision DecideEditorKey(int qtKey, int16_t titleEditMode)
+{
+    using A = EditorKeyAction;
+    switch (qtKey) {
+    case Qt::Key_Escape: return {A::Close, false};
+    case Qt::Key_F1: return {A::Help, false};
+    case Qt::Key_F2:
+    case Qt::Key_F5:
+    case Qt::Key_F11: return {A::Nothing, true};
+    case Qt::Key_F3: return {titleEditMode != 0 ? A::SaveTitle : A::Nothing, true};
+    case Qt::Key_F4: return {A::AutoSet, true};
+    case Qt::Key_F6: return {A::RegisterCategory, true};
+    case Qt::Key_F7: return {A::RegisterGenre, true};
+    case Qt::Key_F8: return {A::RegisterTitle, true};
+    case Qt::Key_F9: return {A::SelectFile, true};
+    case Qt::Key_F10: return {A::SelectPhoto, true};
+    case Qt::Key_F12: return {A::HtmlOutput, true};
+    default: return {A::None, false};
+    }
+}
+
+void EditorCommands::ShowDetachStatus()
+{
+    m_v.showStatus(QStringLiteral("テーブル切り離し処理..."));
+    m_v.showStatus(kRunning);
+}
+
+void EditorCommands::ShowJoinStatus()
+{
+    m_v.showStatus(QStringLiteral("テーブルジョイント処理..."));
+    m_v.showStatus(QStringLiteral("処理を終了しました。"));
+}
+
+void EditorCommands::reportDbError(const QString &title, const QString &message)
+{
+    m_ds.message(message, MsgKind::Critical, title, MsgButtons::Ok, m_v.dialogOwner());
+}
+
+// Selects the entries from the first until one carries the name, then that one once
+// more. Without such an entry the walk ends on the last one.
+void EditorCommands::selectCategoryByName(const QString &name)
+{
+    const int n = m_v.categoryCount();
+    if (n == 0)
+        return;
+    int i = 0;
+    for (; i < n; ++i) {
+        m_v.selectCategory(i);
+        if (m_v.categoryItemText(i) == name)
+            break;
+    }
+    m_v.selectCategory(i < n ? i : n - 1);
+}
+
+void EditorCommands::selectGenreByName(const QString &name)
+{
+    const int n = m_v.genreCount();
+    if (n == 0)
+        return;
+    int i = 0;
+    for (; i < n; ++i) {
+        m_v.selectGenre(i);
+        if (m_v.genreItemText(i) == name)
+            break;
+    }
+    m_v.selectGenre(i < n ? i : n - 1);
+}
+
+// --- registering folders --------------------------------------------------------
+
+void EditorCommands::RegisterCategoryFolder()
+{
+    QObject *owner = m_v.dialogOwner();
+    m_g.pickerDone = False16;
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("カテゴリーﾌｫﾙﾀﾞ選択"), m_v.baseFolderText());
+    if (chosen.isEmpty()) {
+        m_v.FillCategoryList();
+        return;
+    }
+    const QString name = LastPathPart(chosen);
+    m_v.setCategoryText(name);
+    m_v.setCategoryFolderText(chosen);
+
+    bool missing;
+    try {
+        missing = CategoryNameMissing(m_g, name);
+    } catch (const DbError &e) {
+        reportDbError(QStringLiteral("カテゴリー選択"), e.message());
+        return;
+    }
+    if (!missing) {
+        selectCategoryByName(name);
+        m_v.FillCategoryList();
+        return;
+    }
+    if (!m_ds.ask(QStringLiteral("カテゴリー名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
+                  MsgKind::Exclamation, QStringLiteral("カテゴリー選択"), owner)) {
+        m_v.focusControl(EditorCommandView::Control::TopFolder);
+        return;
+    }
+    ShowDetachStatus();
+    bool added = false;
+    try {
+        AddCategoryRow(m_g, name, chosen);
+        added = true;
+    } catch (const DbError &e) {
+        reportDbError(QStringLiteral("カテゴリー選択"), e.message());
+    }
+    if (added) {
+        const int32_t id = m_g.currentCategoryId;
+        if (RegisterGenresOfCategory(m_g, m_ds, id, owner) == 0
+            && RegisterTitlesOfGenres(m_g, m_ds, EntrySelector::category(id), owner) == 0)
+            FindTitleHtmlFiles(m_g, m_ds, EntrySelector::category(id), owner);
+    }
+    ShowJoinStatus();
+    m_v.FillCategoryList();
+}
+
+void EditorCommands::RegisterGenreFolder()
+{
+    QObject *owner = m_v.dialogOwner();
+    if (m_v.categoryIndex() < 0) {
+        m_ds.message(kEnterCategory, MsgKind::None, QString(), MsgButtons::Ok, owner);
+        m_v.focusControl(EditorCommandView::Control::TopFolder);
+        return;
+    }
+    m_g.pickerDone = False16;
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択"), m_v.categoryFolderText());
+    if (chosen.isEmpty()) {
+        m_v.FillGenreList();
+        return;
+    }
+    const QString name = LastPathPart(chosen);
+    m_v.setGenreText(name);
+    m_v.setGenreFolderText(chosen);
+
+    try {
+        if (!GenreFolderMissing(m_g, chosen)) {
+            selectGenreByName(name);
+            m_v.FillGenreList();
+            return;
+        }
+        if (!m_ds.ask(QStringLiteral("ジャンル名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
+                      MsgKind::Exclamation, QString(), owner)) {
+            m_v.focusControl(EditorCommandView::Control::YearFolder);
+            return;
+        }
+        if (m_g.currentCategoryId == 0) {
+            m_ds.message(kReselectCategory, MsgKind::Critical, QString(), MsgButtons::Ok, owner);
+            m_v.focusControl(EditorCommandView::Control::TopFolder);
+            return;
+        }
+        if (IsCategoryFolder(m_g, chosen)
+            && !m_ds.ask(kSameAsCategory + kLineJoin + kAddAsGenreAnyway, MsgKind::Exclamation,
+                         QStringLiteral("ジャンル追加"), owner)) {
+            m_v.processEvents();
+            m_v.FillGenreList();
+            return;
+        }
+        AddGenreRow(m_g, name, chosen);
+    } catch (const DbError &e) {
+        reportDbError(QStringLiteral("ジャンル追加"), e.message());
+        m_v.FillGenreList();
+        return;
+    }
+    ShowDetachStatus();
+    const int32_t id1 = m_g.currentGenreId;
+    if (RegisterTitlesOfGenres(m_g, m_ds, EntrySelector::genre(id1), owner) != 0) {
+        m_ds.message(QStringLiteral("タイトルフォルダを追加できませんでした。"), MsgKind::Critical, QString(),
+                     MsgButtons::Ok, owner);
+        m_v.FillGenreList();
+        return;
+    }
+    FindTitleHtmlFiles(m_g, m_ds, EntrySelector::genre(id1), owner);
+    ShowJoinStatus();
+    m_v.FillGenreList();
+}
+
+void EditorCommands::RegisterTitleFolder()
+{
+    QObject *owner = m_v.dialogOwner();
+    if (m_v.categoryIndex() < 0) {
+        m_ds.message(kEnterCategory, MsgKind::Exclamation, kTitleFolderSelect, MsgButtons::Ok, owner);
+        m_v.focusControl(EditorCommandView::Control::TopFolder);
+        return;
+    }
+    if (m_v.genreIndex() < 0) {
+        m_ds.message(kEnterGenre, MsgKind::Exclamation, kTitleFolderSelect, MsgButtons::Ok, owner);
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return;
+    }
+    m_g.pickerDone = False16;
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, kTitleFolderSelect, m_v.genreFolderText());
+    if (chosen.isEmpty())
+        return;
+    TitleEntry entry = m_v.titleEntry();
+    entry.folderName = LastPathPart(chosen);
+    entry.folder = chosen;
+    m_v.setTitleEntry(entry);
+
+    try {
+        if (!TitleFolderMissing(m_g, chosen)) {
+            LoadTitleByFolder(m_g, chosen, entry);
+            m_v.setTitleEntry(entry);
+            return;
+        }
+        if (!m_ds.ask(QStringLiteral("ﾀｲﾄﾙ名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
+                      MsgKind::Exclamation, kTitleFolderSelect, owner)) {
+            m_v.focusControl(EditorCommandView::Control::YearFolder);
+            return;
+        }
+        int asked = 0;
+        if (IsCategoryFolder(m_g, chosen)) {
+            ++asked;
+            if (!m_ds.ask(kSameAsCategory + kLineJoin + kAddAsGenreAnyway, MsgKind::Exclamation, kEventFolderAdd,
+                          owner))
+                return;
+        }
+        if (IsGenreFolder(m_g, chosen)) {
+            ++asked;
+            if (!m_ds.ask(kSameAsGenre + kLineJoin + kAddAsGenreAnyway, MsgKind::Exclamation, kEventFolderAdd,
+                          owner)) {
+                entry.folderName.clear();
+                entry.folder.clear();
+                m_v.setTitleEntry(entry);
+                return;
+            }
+        }
+        if (m_g.currentCategoryId == 0) {
+            m_ds.message(kReselectCategory, MsgKind::Critical, kTitleFolderSelect, MsgButtons::Ok, owner);
+            m_v.focusControl(EditorCommandView::Control::TopFolder);
+            return;
+        }
+        if (m_g.currentGenreId == 0) {
+            m_ds.message(kReselectGenre, MsgKind::Critical, kTitleFolderSelect, MsgButtons::Ok, owner);
+            m_v.focusControl(EditorCommandView::Control::TopFolder);
+            return;
+        }
+        if (asked == 1)
+            ShowDetachStatus();
+        AddTitleRow(m_g, entry.folderName, entry.folder);
+    } catch (const DbError &e) {
+        reportDbError(kTitleFolderSelect, e.message());
+        return;
+    }
+    FindTitleHtmlFiles(m_g, m_ds, EntrySelector::genre(m_g.currentGenreId), owner);
+    m_v.RefreshTitleGrid();
+    m_v.EnableTitleMenus();
+    m_g.titleEditMode = 2;
+    m_v.setF3Caption(kUpdateCaption);
+    m_v.focusControl(EditorCommandView::Control::IventsLink);
+}
+
+// --- title details ----------------------------------------------------------------
+
+bool EditorCommands::requireSelection(const QString &title, const QString &categoryText,
+                                      const QString &genreText)
+{
+    QObject *owner = m_v.dialogOwner();
+    if (m_v.categoryIndex() < 0) {
+        m_ds.message(categoryText, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        m_v.focusControl(EditorCommandView::Control::TopFolder);
+        return false;
+    }
+    if (m_v.genreIndex() < 0) {
+        m_ds.message(genreText, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return false;
+    }
+    return true;
+}
+
+void EditorCommands::SelectTitleFile()
+{
+    const QString title = QStringLiteral("ﾌｧｲﾙ選択");
+    if (!requireSelection(title, kEnterCategory, kEnterGenre))
+        return;
+    TitleEntry entry = m_v.titleEntry();
+    if (entry.folderName.isEmpty()) {
+        m_ds.message(kChooseTitleFolder, MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return;
+    }
+    const QString start = entry.folder.isEmpty() ? m_v.genreFolderText() : entry.folder;
+    const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.html") : LastPathPart(entry.html);
+    m_g.pickerDone = False16;
+    PickTitleFile(m_g, m_ds, m_v.dialogOwner(), QStringLiteral("ファイル選択"), start, initial);
+    entry.html = m_g.pickedFilePath;
+    entry.ivents = m_g.pickedFilePath;
+    m_v.setTitleEntry(entry);
+    m_g.titleEditMode = 2;
+}
+
+void EditorCommands::SelectTitlePhoto()
+{
+    const QString title = QStringLiteral("写真選択");
+    if (!requireSelection(title, kEnterCategory, kEnterGenre))
+        return;
+    TitleEntry entry = m_v.titleEntry();
+    if (entry.folderName.isEmpty()) {
+        m_ds.message(kChooseTitleFolder, MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return;
+    }
+    const QString start = entry.folder.isEmpty() ? m_v.genreFolderText() : entry.folder;
+    const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.jpg") : LastPathPart(entry.photo);
+    m_g.pickerDone = False16;
+    PickTitlePhoto(m_g, m_ds, m_v.dialogOwner(), QStringLiteral("写真ファイル選択"), start, initial);
+    entry.photo = m_g.pickedFilePath;
+    m_v.setTitleEntry(entry);
+    m_g.titleEditMode = 2;
+}
+
+void EditorCommands::TickLinkButton()
+{
+    if (!requireSelection(kTitleSelect, kChooseCategoryName, kChooseGenre))
+        return;
+    TitleEntry entry = m_v.titleEntry();
+    entry.linkButton = 1;
+    m_v.setTitleEntry(entry);
+}
+
+void EditorCommands::TickOpenButton()
+{
+    if (!requireSelection(kTitleSelect, kChooseCategoryName, kChooseGenre))
+        return;
+    TitleEntry entry = m_v.titleEntry();
+    entry.htmlButton = 1;
+    m_v.setTitleEntry(entry);
+}
+
+int16_t EditorCommands::CheckTitleInput()
+{
+    const TitleEntry entry = m_v.titleEntry();
+    QString problem;
+    if (entry.folderName.isEmpty())
+        problem = QStringLiteral("タイトルフォルダ名を入力してください！");
+    else if (entry.folder.isEmpty())
+        problem = QStringLiteral("タイトルフォルダを入力してください！");
+    if (problem.isEmpty())
+        return False16;
+    m_ds.message(problem, MsgKind::Exclamation, kTitleInput, MsgButtons::Ok, m_v.dialogOwner());
+    return True16;
+}
+
+int16_t EditorCommands::UpdateTitle()
+{
+    QObject *owner = m_v.dialogOwner();
+    if (!m_ds.ask(QStringLiteral("タイトル情報を更新しますか？"), MsgKind::Exclamation, kTitleUpdate, owner))
+        return True16;
+    ShowDetachStatus();
+    bool found;
+    try {
+        found = UpdateTitleRow(m_g, m_v.titleEntry());
+    } catch (const DbError &e) {
+        // Nothing was written; the entry stays on screen so the user can try again.
+        reportDbError(kTitleUpdate, e.message());
+        return True16;
+    }
+    if (!found) {
+        m_ds.message(QStringLiteral("タイトルデータが存在しません！"), MsgKind::Critical, kTitleUpdate,
+                     MsgButtons::Ok, owner);
+        ShowJoinStatus();
+        return False16;
+    }
+    m_v.DisableTitleMenus();
+    return False16;
+}
+
+void EditorCommands::SaveTitleEntry()
+{
+    if (m_v.titleEntry().folder.isEmpty()) {
+        m_ds.message(kChooseTitleFolder, MsgKind::None, QString(), MsgButtons::Ok, m_v.dialogOwner());
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return;
+    }
+    int16_t failed = False16;
+    if (m_g.titleEditMode == 2) {
+        m_v.showStatus(QStringLiteral("更新処理中..."));
+        if (CheckTitleInput() == False16)
+            failed = UpdateTitle();
+        m_v.showStatus(QStringLiteral("更新処理終了"));
+    }
+    if (failed == False16) {
+        m_v.ClearTitleEntry();
+        ShowJoinStatus();
+    }
+    m_v.RefreshTitleGrid();
+}
+
+// --- deleting ---------------------------------------------------------------------
+
+void EditorCommands::DeleteCategoryCascade()
+{
+    QObject *owner = m_v.dialogOwner();
+    const QString &title = kDeleteCategoryTitle;
+    if (m_g.currentCategoryId == 0) {
+        m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (!m_ds.ask(QStringLiteral("カテゴリー、ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"),
+                  MsgKind::Exclamation, title, owner))
+        return;
+    const int32_t id = m_g.currentCategoryId;
+    try {
+        if (DeleteCategoryRows(m_g, id) > 0 && DeleteGenreRowsOfCategory(m_g, id) > 0) {
+            ShowDetachStatus();
+            if (DeleteTitleRowsOfCategory(m_g, id) == 0)
+                m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        }
+    } catch (const DbError &e) {
+        // Rows deleted so far stay deleted; the lists below show what is left.
+        reportDbError(title, e.message());
+    }
+    m_g.currentCategoryId = 0;
+    m_g.currentGenreId = 0;
+    m_g.currentTitleId = 0;
+    m_v.processEvents();
+    m_v.clearGenreList();
+    m_v.FillCategoryList();
+    m_v.RefreshTitleGrid();
+}
+
+void EditorCommands::DeleteGenreCascade()
+{
+    QObject *owner = m_v.dialogOwner();
+    const QString &title = kDeleteGenreTitle;
+    if (m_g.currentCategoryId == 0) {
+        m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (m_g.currentGenreId == 0) {
+        m_ds.message(kChooseGenre, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (!m_ds.ask(QStringLiteral("ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"), MsgKind::Exclamation,
+                  title, owner))
+        return;
+    const int32_t id = m_g.currentCategoryId;
+    const int32_t id1 = m_g.currentGenreId;
+    try {
+        if (DeleteGenreRows(m_g, id, id1) == 0) {
+            m_ds.message(QStringLiteral("ジャンルデータがありませんでした！"), MsgKind::Exclamation, title,
+                         MsgButtons::Ok, owner);
+            return;
+        }
+        ShowDetachStatus();
+        if (DeleteTitleRowsOfGenre(m_g, id, id1) == 0)
+            m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+    } catch (const DbError &e) {
+        reportDbError(title, e.message());
+    }
+    m_g.currentGenreId = 0;
+    m_g.currentTitleId = 0;
+    m_v.ClearTitleEntry();
+    for (int i = 0; i < 3; ++i)
+        m_v.processEvents();
+    m_v.RefreshTitleGrid();
+    m_v.FillGenreList();
+    m_v.RefreshTitleGrid();
+}
+
+void EditorCommands::DeleteTitle()
+{
+    QObject *owner = m_v.dialogOwner();
+    const QString &title = kDeleteTitleTitle;
+    if (m_g.currentCategoryId == 0) {
+        m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (m_g.currentGenreId == 0) {
+        m_ds.message(kChooseGenre, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (m_g.currentTitleId == 0) {
+        m_ds.message(QStringLiteral("タイトルを選択してください！"), MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    if (!m_ds.ask(QStringLiteral("タイトルフォルダ情報を削除しますか？"), MsgKind::Exclamation, title, owner))
+        return;
+    ShowDetachStatus();
+    try {
+        if (DeleteTitleRows(m_g, m_g.currentCategoryId, m_g.currentGenreId, m_g.currentTitleId) == 0) {
+            m_ds.message(QStringLiteral("データがありませんでした！") + kLineJoin
+                             + QStringLiteral("実際にはデータが存在する場合、「カテゴリー名」と「ジャンル」を"
+                                              "選択しなおしてから実行出てみてください。"),
+                         MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        } else {
+            TitleEntry entry = m_v.titleEntry();
+            entry.folderName.clear();
+            entry.folder.clear();
+            entry.link.clear();
+            entry.html.clear();
+            entry.photo.clear();
+            entry.linkButton = 0;
+            entry.htmlButton = 0;
+            m_v.setTitleEntry(entry);
+        }
+    } catch (const DbError &e) {
+        reportDbError(title, e.message());
+    }
+    ShowJoinStatus();
+    m_g.currentTitleId = 0;
+    m_v.DisableTitleMenus();
+}
+
+// --- commands with their status texts ----------------------------------------------
+
+void EditorCommands::RunCategoryFolderCommand()
+{
+    m_v.showStatus(QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中..."));
+    m_v.processEvents();
+    RegisterCategoryFolder();
+    m_v.showStatus(QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面終了"));
+}
+
+void EditorCommands::RunGenreFolderCommand()
+{
+    m_v.showStatus(QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面起動中..."));
+    m_v.processEvents();
+    RegisterGenreFolder();
+    m_v.showStatus(QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面終了"));
+}
+
+void EditorCommands::RunTitleFolderCommand(bool fromMenu)
+{
+    m_v.showStatus(QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面起動中..."));
+    if (!fromMenu)
+        m_v.processEvents();
+    RegisterTitleFolder();
+    m_v.showStatus(QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面終了"));
+}
+
+void EditorCommands::RunSelectFileCommand(bool fromMenu)
+{
+    m_v.showStatus(QStringLiteral("ﾌｧｲﾙ選択画面起動中..."));
+    if (!fromMenu)
+        m_v.processEvents();
+    SelectTitleFile();
+    m_v.showStatus(QStringLiteral("ﾌｧｲﾙ選択画面終了"));
+}
+
+void EditorCommands::RunSelectPhotoCommand(bool fromMenu)
+{
+    m_v.showStatus(QStringLiteral("写真選択画面起動中..."));
+    if (!fromMenu)
+        m_v.processEvents();
+    SelectTitlePhoto();
+    m_v.showStatus(QStringLiteral("写真選択画面終了"));
+}
+
+void EditorCommands::RunDeleteCategory()
+{
+    m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除中．．．"));
+    DeleteCategoryCascade();
+    m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除終了"));
+}
+
+void EditorCommands::RunDeleteGenre()
+{
+    m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除中．．．"));
+    DeleteGenreCascade();
+    m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除終了"));
+}
+
+void EditorCommands::RunDeleteTitle()
+{
+    m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除中．．．"));
+    DeleteTitle();
+    m_v.RefreshTitleGrid();
+    m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除終了"));
+}
+
+bool EditorCommands::ConfirmClose()
+{
+    QObject *owner = m_v.dialogOwner();
+    if (m_v.f3Caption() == kUpdateCaption
+        && m_ds.ask(QStringLiteral("データの更新を行いますか？"), MsgKind::Question, QString(), owner))
+        SaveTitleEntry();
+    return m_ds.ask(QStringLiteral("データ編集を終了しますか？"), MsgKind::Question, QStringLiteral("データ編集"), owner);
+}
+
+}  // namespace tessaly

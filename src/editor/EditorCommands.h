@@ -1,0 +1,146 @@
+#pragma once
+// The editor's commands: registering folders, the title's file, photo, flags and save,
+// deleting level by level, the close question and the key map. They run against the
+// window through EditorCommandView, so the window only holds the controls.
+#include "EditorRecords.h"
+
+#include <QString>
+#include <cstdint>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+// What the commands need of the editor window.
+class EditorCommandView {
+public:
+    enum class Control { TopFolder, YearFolder, IventsLink };
+
+    virtual ~EditorCommandView() = default;
+    virtual QObject *dialogOwner() = 0;
+
+    // Status box MsgText; the window repaints it at once.
+    virtual void showStatus(const QString &text) = 0;
+    // Lets pending window messages run.
+    virtual void processEvents() = 0;
+    virtual void focusControl(Control c) = 0;
+
+    // AllTop
+    virtual QString baseFolderText() const = 0;
+
+    // Category list topFolder with photoGFolder; selecting an entry runs the category choice.
+    virtual int categoryIndex() const = 0;  // -1: none selected
+    virtual int categoryCount() const = 0;
+    virtual QString categoryItemText(int index) const = 0;
+    virtual void selectCategory(int index) = 0;
+    virtual void setCategoryText(const QString &text) = 0;
+    virtual QString categoryFolderText() const = 0;
+    virtual void setCategoryFolderText(const QString &text) = 0;
+
+    // Genre list yearFolder with photoYFolder; selecting an entry runs the genre choice.
+    virtual int genreIndex() const = 0;
+    virtual int genreCount() const = 0;
+    virtual QString genreItemText(int index) const = 0;
+    virtual void selectGenre(int index) = 0;
+    virtual void setGenreText(const QString &text) = 0;
+    virtual QString genreFolderText() const = 0;
+    virtual void setGenreFolderText(const QString &text) = 0;
+    virtual void clearGenreList() = 0;
+
+    // Title entry area (fIvents* and the two check boxes) and the caption of f3.
+    virtual TitleEntry titleEntry() const = 0;
+    virtual void setTitleEntry(const TitleEntry &entry) = 0;
+    virtual QString f3Caption() const = 0;
+    virtual void setF3Caption(const QString &text) = 0;
+
+    // The window operations shared by the editor.
+    virtual void FillCategoryList() = 0;
+    virtual void FillGenreList() = 0;
+    virtual void RefreshTitleGrid() = 0;
+    virtual void ClearTitleEntry() = 0;
+    virtual void EnableTitleMenus() = 0;
+    virtual void DisableTitleMenus() = 0;
+};
+
+// Caption of f3 while a stored title is loaded.
+extern const QString kUpdateCaption;  // "更新"
+
+// Keys of the editor, with or without Shift, Ctrl and Alt.
+enum class EditorKeyAction {
+    None,              // not ours: the key goes on
+    Close,             // Esc: close sequence, key goes on
+    Help,              // F1: nothing here, key goes on to the help handling
+    Nothing,           // F2, F5, F11, and F3 with no title loaded: consumed
+    SaveTitle,         // F3
+    AutoSet,           // F4
+    RegisterCategory,  // F6
+    RegisterGenre,     // F7
+    RegisterTitle,     // F8
+    SelectFile,        // F9
+    SelectPhoto,       // F10
+    HtmlOutput,        // F12
+};
+struct EditorKeyDecision {
+    EditorKeyAction action = EditorKeyAction::None;
+    bool consumed = false;
+};
+// qtKey is a Qt::Key value.
+EditorKeyDecision DecideEditorKey(int qtKey, int16_t titleEditMode);
+
+class EditorCommands {
+public:
+    EditorCommands(Global &g, DialogService &ds, EditorCommandView &view) : m_g(g), m_ds(ds), m_v(view) {}
+
+    // Registering folders.
+    void RegisterCategoryFolder();
+    void RegisterGenreFolder();
+    void RegisterTitleFolder();
+
+    // Title details.
+    void SelectTitleFile();
+    void SelectTitlePhoto();
+    void TickLinkButton();   // menu linkButton
+    void TickOpenButton();   // menu openButton
+    void SaveTitleEntry();
+    int16_t CheckTitleInput();  // -1 failed, 0 fine
+    int16_t UpdateTitle();
+
+    // Deleting.
+    void DeleteCategoryCascade();
+    void DeleteGenreCascade();
+    void DeleteTitle();
+
+    // The keys and buttons F6 to F10 with their status texts. fromMenu: the menu
+    // items, which do not let pending messages run between the first text and the command.
+    void RunCategoryFolderCommand();
+    void RunGenreFolderCommand();
+    void RunTitleFolderCommand(bool fromMenu = false);
+    void RunSelectFileCommand(bool fromMenu = false);
+    void RunSelectPhotoCommand(bool fromMenu = false);
+    // The three delete buttons with their status texts.
+    void RunDeleteCategory();
+    void RunDeleteGenre();
+    void RunDeleteTitle();
+
+    void ShowDetachStatus();
+    void ShowJoinStatus();
+
+    // Close sequence: the save question while f3 reads "更新", then the end question.
+    // True when the editor is to be unloaded.
+    bool ConfirmClose();
+
+private:
+    bool requireSelection(const QString &title, const QString &categoryText, const QString &genreText);
+    void selectCategoryByName(const QString &name);
+    void selectGenreByName(const QString &name);
+    void reportDbError(const QString &title, const QString &message);
+
+    Global &m_g;
+    DialogService &m_ds;
+    EditorCommandView &m_v;
+};
+
+}  // namespace tessaly

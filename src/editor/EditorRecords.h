@@ -1,0 +1,106 @@
+#pragma once
+// The editor's record operations on the library: registering categories, genres and
+// titles, the look-ups that tell whether a folder is registered, loading and saving a
+// title, and deleting rows level by level. GUI-free; the editor window feeds them the
+// texts of its fields.
+//
+// Each operation opens its own connection from g.dbConnectString and closes it before
+// it returns. Database failures throw DbError (a message fit for the user), except in
+// the folder scans, which report the failure themselves and return a status.
+#include <QString>
+#include <cstdint>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+// Caption of the boxes that report a failed folder scan.
+extern const QString kAppTitle;  // "Tessaly"
+
+// The title entry area of the editor: what is loaded, edited and saved.
+struct TitleEntry {
+    QString folderName;  // iventsFolderName
+    QString folder;      // iventsFolder
+    QString link;        // iventsLink
+    QString html;        // iventsHTML
+    QString ivents;      // Ivents (second copy of the chosen file)
+    QString photo;       // iventsPhoto
+    int linkButton = 0;  // check box state 0/1
+    int htmlButton = 0;
+
+    bool operator==(const TitleEntry &o) const
+    {
+        return folderName == o.folderName && folder == o.folder && link == o.link && html == o.html
+               && ivents == o.ivents && photo == o.photo && linkButton == o.linkButton
+               && htmlButton == o.htmlButton;
+    }
+};
+
+// Which rows a scan covers: everything of one category, or one genre.
+struct EntrySelector {
+    enum Kind { Category, Genre } kind = Category;
+    int32_t key = 0;
+    static EntrySelector category(int32_t id) { return {Category, id}; }
+    static EntrySelector genre(int32_t id1) { return {Genre, id1}; }
+};
+
+// A stored Yes/No value as a check box state: a stored True (-1) ticks the box.
+int CheckStateOf(int32_t stored);
+
+// --- record operations (throw DbError) ---
+
+// Adds a category; currentCategoryId becomes the new ID.
+void AddCategoryRow(Global &g, const QString &name, const QString &folder);
+// True when no category has that name (currentCategoryId becomes 0); otherwise
+// currentCategoryId becomes the first such category's ID.
+bool CategoryNameMissing(Global &g, const QString &name);
+// Adds a genre of category currentCategoryId; currentGenreId becomes the new ID1.
+void AddGenreRow(Global &g, const QString &name, const QString &folder);
+// True when no genre of any category has that folder.
+bool GenreFolderMissing(Global &g, const QString &folder);
+// Adds a title of the current category and genre; currentTitleId becomes the new ID2.
+void AddTitleRow(Global &g, const QString &name, const QString &folder);
+// True when the current genre has no title with that folder.
+bool TitleFolderMissing(Global &g, const QString &folder);
+// True when no title has that folder. Otherwise copies the first such title (one of the
+// current genre first) into entry: the texts that are not Null and both flags, but not
+// the photo nor the Ivents copy; currentTitleId becomes its ID2.
+bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry);
+
+// Writes entry into the title currentTitleId of the current category and genre: name,
+// folder and both flags always, link, file and Ivents only when not empty, the photo
+// or Null. False when that row is not in the library (nothing written).
+bool UpdateTitleRow(Global &g, const TitleEntry &entry);
+
+// Row deletion, every matching row, one at a time: rows deleted before a failure stay
+// deleted. Each returns how many rows it deleted.
+int DeleteCategoryRows(Global &g, int32_t categoryId);                     // photoGraph
+int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId);              // photoYear
+int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId);       // photoYear
+int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId);              // photoIvents
+int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId);
+int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId);
+
+// --- module operations ---
+
+// True when a category / genre is stored with exactly that folder (throw DbError).
+bool IsCategoryFolder(const Global &g, const QString &path);
+bool IsGenreFolder(const Global &g, const QString &path);
+
+// Registers the sub-folders of category categoryId as its genres (new rows added,
+// existing ones get their folder refreshed). 0 on success; on a failure the error is
+// shown (no icon, title "Tessaly") and -1 returned; rows saved before it stay.
+int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t categoryId,
+                                 QObject *owner = nullptr);
+// The same one level down: the sub-folders of the selected genres become titles.
+int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector which,
+                               QObject *owner = nullptr);
+// For each selected title: the first "*.html" file in its folder becomes its file (and
+// Ivents, with the open button on) when it has none yet; a title folder without one
+// gets the open button off. A failure is shown as above and ends the pass.
+void FindTitleHtmlFiles(const Global &g, DialogService &ds, EntrySelector which, QObject *owner = nullptr);
+
+}  // namespace tessaly

@@ -1,0 +1,354 @@
+// Record and folder-scan operations of the editor against real libraries and folder trees.
+#include "Database.h"
+#include "DialogService.h"
+#include "EditorRecords.h"
+#include "Global.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+class TestEditorRecords : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_lib;
+    QString m_base;
+    Global m_g;
+
+    QString one(const QString &statement, const QVariantList &params = {})
+    {
+        const QStringList col = sqlColumn(m_lib, statement, params);
+        return col.isEmpty() ? QStringLiteral("<none>") : col.first();
+    }
+    int count(const QString &table) { return one(QStringLiteral("select count(*) from ") + table).toInt(); }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_tmp.isValid());
+        const QString dir = m_tmp.path() + QStringLiteral("/") + QString::fromLatin1(QTest::currentTestFunction());
+        QDir(dir).removeRecursively();
+        m_lib = makeLibrary(dir);
+        m_base = makeDir(dir + QStringLiteral("/base"));
+        m_g = makeGlobal(m_lib);
+    }
+
+    // A category folder with genres and titles, files beside the folders at each level.
+    void registerCategoryAddsAllLevels()
+    {
+        const QString cat = m_base + QStringLiteral("/Trips");
+        writeFile(cat + QStringLiteral("/notes.txt"));
+        writeFile(cat + QStringLiteral("/2021/list.html"));
+        writeFile(cat + QStringLiteral("/2021/Kyoto/b.html"));
+        writeFile(cat + QStringLiteral("/2021/Kyoto/a.HTML"));
+        writeFile(cat + QStringLiteral("/2021/Kyoto/p.jpg"));
+        makeDir(cat + QStringLiteral("/2021/Nara"));
+        writeFile(cat + QStringLiteral("/2022/Tom's day/index.html"));
+        makeDir(cat + QStringLiteral("/.hidden/x"));
+
+        AddCategoryRow(m_g, QStringLiteral("Trips"), cat);
+        const int32_t id = m_g.currentCategoryId;
+        QVERIFY(id > 0);
+        ScriptedDialogService ds;
+        QCOMPARE(RegisterGenresOfCategory(m_g, ds, id), int16_t(0));
+        QCOMPARE(RegisterTitlesOfGenres(m_g, ds, EntrySelector::category(id)), int16_t(0));
+        FindTitleHtmlFiles(m_g, ds, EntrySelector::category(id));
+        QVERIFY(ds.calls.isEmpty());
+
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select yearFolderName||'|'||yearFolder||'|'||ID from photoYear order by ID1")),
+                 QStringList({QStringLiteral("2021|%1/2021|%2").arg(cat).arg(id),
+                              QStringLiteral("2022|%1/2022|%2").arg(cat).arg(id)}));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName||'|'||iventsFolder||'|'||coalesce(iventsHTML,'-')"
+                                                 "||'|'||coalesce(Ivents,'-')||'|'||IventsHtmlButton from photoIvents order by ID2")),
+                 QStringList({QStringLiteral("Kyoto|%1/2021/Kyoto|%1/2021/Kyoto/a.HTML|%1/2021/Kyoto/a.HTML|-1").arg(cat),
+                              QStringLiteral("Nara|%1/2021/Nara|-|-|0").arg(cat),
+                              QStringLiteral("Tom's day|%1/2022/Tom's day|%1/2022/Tom's day/index.html|"
+                                             "%1/2022/Tom's day/index.html|-1").arg(cat)}));
+        QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where ID<>? or ID1 not in (select ID1 from photoYear)"), {id}),
+                 QStringLiteral("0"));
+    }
+
+    // A second pass adds nothing, refreshes moved folders, keeps a chosen file, and turns
+    // the open button off for a folder without HTML file.
+    void rescanKeepsChosenFileAndRefreshesFolders()
+    {
+        const QString cat = m_base + QStringLiteral("/Cat");
+        writeFile(cat + QStringLiteral("/G/T1/one.html"));
+        writeFile(cat + QStringLiteral("/G/T2/two.html"));
+        makeDir(cat + QStringLiteral("/G/T3"));
+        AddCategoryRow(m_g, QStringLiteral("Cat"), cat);
+        const int32_t id = m_g.currentCategoryId;
+        ScriptedDialogService ds;
+        RegisterGenresOfCategory(m_g, ds, id);
+        const int32_t id1 = one(QStringLiteral("select ID1 from photoYear")).toInt();
+        RegisterTitlesOfGenres(m_g, ds, EntrySelector::genre(id1));
+        sql(m_lib, QStringLiteral("update photoIvents set iventsHTML='/elsewhere/mine.html', IventsHtmlButton=0 where iventsFolderName='T1'"));
+        sql(m_lib, QStringLiteral("update photoIvents set IventsHtmlButton=-1, iventsFolder='/old/T3' where iventsFolderName='T3'"));
+        sql(m_lib, QStringLiteral("update photoYear set yearFolder='/old/G'"));
+
+        QCOMPARE(RegisterGenresOfCategory(m_g, ds, id), int16_t(0));
+        QCOMPARE(RegisterTitlesOfGenres(m_g, ds, EntrySelector::category(id)), int16_t(0));
+        FindTitleHtmlFiles(m_g, ds, EntrySelector::genre(id1));
+        QVERIFY(ds.calls.isEmpty());
+        QCOMPARE(count(QStringLiteral("photoYear")), 1);
+        QCOMPARE(count(QStringLiteral("photoIvents")), 3);
+        QCOMPARE(one(QStringLiteral("select yearFolder from photoYear")), cat + QStringLiteral("/G"));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolder||'|'||coalesce(iventsHTML,'-')||'|'||coalesce(Ivents,'-')"
+                                                 "||'|'||IventsHtmlButton from photoIvents order by iventsFolderName")),
+                 QStringList({cat + QStringLiteral("/G/T1|/elsewhere/mine.html|-|0"),
+                              cat + QStringLiteral("/G/T2|%1/G/T2/two.html|%1/G/T2/two.html|-1").arg(cat),
+                              cat + QStringLiteral("/G/T3|-|-|0")}));
+    }
+
+    // A genre scan reaches only that genre; a category scan every genre of the category.
+    void scanSelectorsStayInScope()
+    {
+        makeDir(m_base + QStringLiteral("/A/G1/t1"));
+        makeDir(m_base + QStringLiteral("/A/G2/t2"));
+        makeDir(m_base + QStringLiteral("/B/G3/t3"));
+        ScriptedDialogService ds;
+        AddCategoryRow(m_g, QStringLiteral("A"), m_base + QStringLiteral("/A"));
+        const int32_t a = m_g.currentCategoryId;
+        AddCategoryRow(m_g, QStringLiteral("B"), m_base + QStringLiteral("/B"));
+        const int32_t b = m_g.currentCategoryId;
+        RegisterGenresOfCategory(m_g, ds, a);
+        RegisterGenresOfCategory(m_g, ds, b);
+        const int32_t g2 = one(QStringLiteral("select ID1 from photoYear where yearFolderName='G2'")).toInt();
+        RegisterTitlesOfGenres(m_g, ds, EntrySelector::genre(g2));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName from photoIvents")), QStringList{"t2"});
+        RegisterTitlesOfGenres(m_g, ds, EntrySelector::category(a));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName from photoIvents order by ID2")),
+                 QStringList({"t2", "t1"}));
+        QVERIFY(ds.calls.isEmpty());
+    }
+
+    // A failing write ends the scan with the error shown; rows saved before it stay.
+    void scanFailureIsReportedAndKeepsEarlierRows_data()
+    {
+        QTest::addColumn<int>("level");  // 1 genres, 2 titles, 3 html pass
+        QTest::newRow("genres") << 1;
+        QTest::newRow("titles") << 2;
+        QTest::newRow("html files") << 3;
+    }
+    void scanFailureIsReportedAndKeepsEarlierRows()
+    {
+        QFETCH(int, level);
+        const QString cat = m_base + QStringLiteral("/C");
+        for (const char *g : {"a", "bad", "c"})
+            for (const char *t : {"a", "bad", "c"})
+                writeFile(cat + QStringLiteral("/%1/%2/x.html").arg(QLatin1String(g), QLatin1String(t)));
+        AddCategoryRow(m_g, QStringLiteral("C"), cat);
+        const int32_t id = m_g.currentCategoryId;
+        ScriptedDialogService ds;
+        if (level >= 2)
+            QCOMPARE(RegisterGenresOfCategory(m_g, ds, id), int16_t(0));
+        if (level >= 3)
+            QCOMPARE(RegisterTitlesOfGenres(m_g, ds, EntrySelector::category(id)), int16_t(0));
+        const char *trigger[] = {
+            "",
+            "create trigger t before insert on photoYear when new.yearFolderName='bad' begin select raise(abort,'boom'); end",
+            "create trigger t before insert on photoIvents when new.iventsFolderName='bad' begin select raise(abort,'boom'); end",
+            "create trigger t before update on photoIvents when new.iventsFolderName='bad' begin select raise(abort,'boom'); end"};
+        sql(m_lib, QString::fromLatin1(trigger[level]));
+
+        int16_t status = 0;
+        if (level == 1)
+            status = RegisterGenresOfCategory(m_g, ds, id);
+        else if (level == 2)
+            status = RegisterTitlesOfGenres(m_g, ds, EntrySelector::category(id));
+        else
+            FindTitleHtmlFiles(m_g, ds, EntrySelector::category(id));
+        if (level < 3)
+            QCOMPARE(status, int16_t(-1));
+        const auto msgs = ds.messages();
+        QCOMPARE(msgs.size(), 1);
+        QVERIFY2(msgs[0].text.contains(QLatin1String("boom")), qPrintable(msgs[0].text));
+        QCOMPARE(msgs[0].kind, MsgKind::None);
+        QCOMPARE(msgs[0].title, QStringLiteral("Tessaly"));
+        QCOMPARE(msgs[0].buttons, MsgButtons::Ok);
+        const char *saved[] = {"", "select yearFolderName from photoYear order by ID1",
+                               "select iventsFolderName from photoIvents order by ID2",
+                               "select iventsFolderName from photoIvents where iventsHTML is not null order by ID2"};
+        QCOMPARE(sqlColumn(m_lib, QString::fromLatin1(saved[level])), QStringList{"a"});
+        // The connection was closed: the library can be written at once.
+        sql(m_lib, QStringLiteral("drop trigger t"));
+        sql(m_lib, QStringLiteral("insert into photoGraph (topFolderName) values ('after')"));
+    }
+
+    void lookups()
+    {
+        sql(m_lib, QStringLiteral("insert into photoGraph (topFolderName, topFolder) values ('Cat', '/p/Cat'), ('Cat', '/q/Cat')"));
+        sql(m_lib, QStringLiteral("insert into photoYear (ID, yearFolderName, yearFolder) values (2, 'G', '/q/Cat/G')"));
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (2, 1, 'T', '/q/Cat/G/T')"));
+
+        m_g.currentCategoryId = 77;
+        QVERIFY(!CategoryNameMissing(m_g, QStringLiteral("Cat")));
+        QCOMPARE(m_g.currentCategoryId, 1);  // the first row
+        QVERIFY(CategoryNameMissing(m_g, QStringLiteral("cat")));
+        QCOMPARE(m_g.currentCategoryId, 0);
+        QVERIFY(CategoryNameMissing(m_g, QStringLiteral("x' or '1'='1")));
+
+        QVERIFY(!GenreFolderMissing(m_g, QStringLiteral("/q/Cat/G")));  // whatever the current category
+        QVERIFY(GenreFolderMissing(m_g, QStringLiteral("/q/Cat/G/")));
+        QVERIFY(IsCategoryFolder(m_g, QStringLiteral("/p/Cat")));
+        QVERIFY(!IsCategoryFolder(m_g, QStringLiteral("/q/Cat/G")));
+        QVERIFY(IsGenreFolder(m_g, QStringLiteral("/q/Cat/G")));
+        QVERIFY(!IsGenreFolder(m_g, QStringLiteral("/p/Cat")));
+
+        m_g.currentCategoryId = 2;
+        m_g.currentGenreId = 1;
+        QVERIFY(!TitleFolderMissing(m_g, QStringLiteral("/q/Cat/G/T")));
+        m_g.currentGenreId = 2;
+        QVERIFY(TitleFolderMissing(m_g, QStringLiteral("/q/Cat/G/T")));
+        m_g.currentCategoryId = 1;
+        m_g.currentGenreId = 1;
+        QVERIFY(TitleFolderMissing(m_g, QStringLiteral("/q/Cat/G/T")));
+    }
+
+    void addRowsTakeTheNewKeys()
+    {
+        m_g.currentCategoryId = 5;
+        AddGenreRow(m_g, QStringLiteral("G's"), QStringLiteral("/c/G's"));
+        const int32_t first = m_g.currentGenreId;
+        AddGenreRow(m_g, QStringLiteral("H"), QStringLiteral("/c/H"));
+        QCOMPARE(m_g.currentGenreId, first + 1);
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select ID||'|'||yearFolderName||'|'||yearFolder from photoYear where ID1=?"), {first}),
+                 QStringList{"5|G's|/c/G's"});
+        AddTitleRow(m_g, QStringLiteral("T"), QStringLiteral("/c/H/T"));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select ID||'|'||ID1||'|'||iventsFolderName||'|'||iventsFolder||'|'||"
+                                                 "IventsLinkButton||'|'||IventsHtmlButton||'|'||coalesce(iventsHTML,'-') from photoIvents where ID2=?"),
+                           {m_g.currentTitleId}),
+                 QStringList{QStringLiteral("5|%1|T|/c/H/T|0|0|-").arg(first + 1)});
+    }
+
+    void loadTitleByFolder()
+    {
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsLink, IventsLinkButton, "
+                                  "iventsHTML, IventsHtmlButton, Ivents, iventsPhoto) values "
+                                  "(1, 1, 'T', '/f/T', null, -1, '/f/T/a.html', 1, '/f/T/a.html', '/f/T/p.jpg'), "
+                                  "(2, 7, 'T', '/f/T', 'http://x', 0, null, 0, null, null)"));
+        TitleEntry e;
+        e.link = QStringLiteral("previous link");
+        e.html = QStringLiteral("previous html");
+        e.photo = QStringLiteral("previous photo");
+        e.ivents = QStringLiteral("previous ivents");
+        m_g.currentCategoryId = 1;
+        m_g.currentGenreId = 1;
+        QVERIFY(!LoadTitleByFolder(m_g, QStringLiteral("/f/T"), e));
+        QCOMPARE(m_g.currentTitleId, 1);
+        QCOMPARE(e.folderName, QStringLiteral("T"));
+        QCOMPARE(e.folder, QStringLiteral("/f/T"));
+        QCOMPARE(e.link, QStringLiteral("previous link"));  // Null is not copied
+        QCOMPARE(e.html, QStringLiteral("/f/T/a.html"));
+        QCOMPARE(e.photo, QStringLiteral("previous photo"));
+        QCOMPARE(e.ivents, QStringLiteral("previous ivents"));
+        QCOMPARE(e.linkButton, 1);
+        QCOMPARE(e.htmlButton, 1);
+
+        // The same folder under the current genre wins over the older row.
+        m_g.currentCategoryId = 2;
+        m_g.currentGenreId = 7;
+        QVERIFY(!LoadTitleByFolder(m_g, QStringLiteral("/f/T"), e));
+        QCOMPARE(m_g.currentTitleId, 2);
+        QCOMPARE(e.link, QStringLiteral("http://x"));
+        QCOMPARE(e.html, QStringLiteral("/f/T/a.html"));
+        QCOMPARE(e.linkButton, 0);
+        QCOMPARE(e.htmlButton, 0);
+
+        m_g.currentTitleId = 9;
+        QVERIFY(LoadTitleByFolder(m_g, QStringLiteral("/f/none"), e));
+        QCOMPARE(m_g.currentTitleId, 9);
+    }
+
+    void updateTitleFieldRules_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("ivents");
+        QTest::addColumn<QString>("photo");
+        QTest::addColumn<int>("linkButton");
+        QTest::addColumn<int>("htmlButton");
+        QTest::addColumn<QString>("expected");  // link|html|ivents|photo|linkButton|htmlButton
+        QTest::newRow("all set") << "L2" << "H2" << "I2" << "P2" << 1 << 0 << "L2|H2|I2|P2|-1|0";
+        QTest::newRow("empty texts kept, photo nulled") << "" << "" << "" << "" << 0 << 1 << "L|H|I|<null>|0|-1";
+        QTest::newRow("apostrophes") << "it's" << "/a/b's.html" << "/a/b's.html" << "/a/p's.jpg" << 1 << 1
+                                     << "it's|/a/b's.html|/a/b's.html|/a/p's.jpg|-1|-1";
+    }
+    void updateTitleFieldRules()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, html);
+        QFETCH(QString, ivents);
+        QFETCH(QString, photo);
+        QFETCH(int, linkButton);
+        QFETCH(int, htmlButton);
+        QFETCH(QString, expected);
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsLink, IventsLinkButton, "
+                                  "iventsHTML, IventsHtmlButton, Ivents, iventsPhoto) values "
+                                  "(3, 4, 'T', '/f/T', 'L', 0, 'H', -1, 'I', 'P'), (3, 4, 'U', '/f/U', 'L', 0, 'H', -1, 'I', 'P')"));
+        m_g.currentCategoryId = 3;
+        m_g.currentGenreId = 4;
+        m_g.currentTitleId = 1;
+        TitleEntry e{QStringLiteral("T2"), QStringLiteral("/f/T2"), link, html, ivents, photo, linkButton, htmlButton};
+        QVERIFY(UpdateTitleRow(m_g, e));
+        const QString fields = QStringLiteral(
+            "select iventsFolderName||'|'||iventsFolder||'|'||iventsLink||'|'||iventsHTML||'|'||Ivents||'|'||"
+            "coalesce(iventsPhoto,'<null>')||'|'||IventsLinkButton||'|'||IventsHtmlButton from photoIvents where ID2=?");
+        QCOMPARE(one(fields, {1}), QStringLiteral("T2|/f/T2|") + expected);
+        QCOMPARE(one(fields, {2}), QStringLiteral("U|/f/U|L|H|I|P|0|-1"));
+
+        m_g.currentGenreId = 5;  // the title is not in this genre
+        QVERIFY(!UpdateTitleRow(m_g, e));
+        QCOMPARE(one(fields, {1}), QStringLiteral("T2|/f/T2|") + expected);
+    }
+
+    void deletesEveryMatchingRow()
+    {
+        sql(m_lib, QStringLiteral("insert into photoGraph (ID, topFolderName) values (1, 'A'), (2, 'B')"));
+        sql(m_lib, QStringLiteral("insert into photoYear (ID, ID1, yearFolderName) values (1, 1, 'g'), (1, 2, 'h'), (2, 3, 'i')"));
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName) values (1,1,'a'), (1,1,'b'), (1,2,'c'), (2,3,'d')"));
+        QCOMPARE(DeleteTitleRows(m_g, 1, 1, 2), 1);
+        QCOMPARE(DeleteTitleRows(m_g, 1, 2, 1), 0);  // not in that genre
+        QCOMPARE(DeleteTitleRowsOfGenre(m_g, 1, 1), 1);
+        QCOMPARE(DeleteGenreRows(m_g, 1, 2), 1);
+        QCOMPARE(DeleteTitleRowsOfCategory(m_g, 1), 1);
+        QCOMPARE(DeleteGenreRowsOfCategory(m_g, 1), 1);
+        QCOMPARE(DeleteCategoryRows(m_g, 1), 1);
+        QCOMPARE(DeleteCategoryRows(m_g, 1), 0);
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select topFolderName from photoGraph")), QStringList{"B"});
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select yearFolderName from photoYear")), QStringList{"i"});
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName from photoIvents")), QStringList{"d"});
+    }
+
+    // Rows deleted before a failure stay deleted.
+    void deleteFailureKeepsEarlierDeletions()
+    {
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName) values (1,1,'a'), (1,1,'b'), (1,1,'c')"));
+        sql(m_lib, QStringLiteral("create trigger t before delete on photoIvents when old.iventsFolderName='b' "
+                                  "begin select raise(abort,'locked'); end"));
+        QVERIFY_THROWS_EXCEPTION(DbError, DeleteTitleRowsOfGenre(m_g, 1, 1));
+        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName from photoIvents order by ID2")),
+                 QStringList({"b", "c"}));
+    }
+
+    void missingLibraryThrows()
+    {
+        QFile::remove(m_lib);
+        TitleEntry e;
+        QVERIFY_THROWS_EXCEPTION(DbError, CategoryNameMissing(m_g, QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(DbError, UpdateTitleRow(m_g, e));
+        QVERIFY_THROWS_EXCEPTION(DbError, IsGenreFolder(m_g, QStringLiteral("/x")));
+        ScriptedDialogService ds;
+        QCOMPARE(RegisterGenresOfCategory(m_g, ds, 1), int16_t(-1));
+        QCOMPARE(ds.messages().size(), 1);
+        QVERIFY(ds.messages()[0].text.contains(m_lib));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEditorRecords)
+#include "test_editor_records.moc"
