@@ -73,6 +73,22 @@ const FolderWindowSetup kHtmlOut{
     &CloseOutputFolderWindow,
 };
 
+// "ＭＳ Ｐゴシック" is rarely installed here; let it fall back to a proportional
+// Japanese Gothic rather than to whatever font fontconfig picks first.
+QFont gothicFont()
+{
+    static const bool substituted = [] {
+        const QString family = QStringLiteral("ＭＳ Ｐゴシック");
+        if (QFont::substitutes(family).isEmpty())
+            QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                                                QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                                QStringLiteral("Droid Sans Fallback")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    return QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12);
+}
+
 void place(QWidget *w, const int (&r)[4])
 {
     placeTwips(w, r[0], r[1], r[2], r[3]);
@@ -107,7 +123,7 @@ FolderWindow::FolderWindow(WindowHost &host, const FolderWindowSetup &setup, QWi
     client->setObjectName(QStringLiteral("client"));
     layout->addWidget(client, 1);
 
-    const QFont gothic(QStringLiteral("ＭＳ Ｐゴシック"), 12);
+    const QFont gothic = gothicFont();
     auto *label1 = new QLabel(str(setup.label1), client);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setFont(gothic);
