@@ -1,5 +1,6 @@
 #include "WindowFactory.h"
 
+#include "FolderWindows.h"
 #include "WindowHost.h"
 #include "prtPaperF.h"
 
@@ -11,6 +12,10 @@ namespace tessaly {
 
 QWidget *CreateChildWindow(const QString &name, WindowHost &host)
 {
+    if (name == QLatin1String("topFolderF"))
+        return new topFolderF(host);
+    if (name == QLatin1String("htmlOut"))
+        return new htmlOut(host);
     if (name == QLatin1String("prtPaperF"))
         return new prtPaperF(host);
     return nullptr;
