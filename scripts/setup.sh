@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALY_BUILD_DIR:-$here/build}
 
 packages=(
-  build-essential cmake pkg-config sqlite3
+  build-essential cmake pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libcups2-dev fonts-ipafont-gothic
 )

@@ -100,7 +100,8 @@ void htmlCrtMain::buildMenus()
 
 QAction *htmlCrtMain::action(const QString &objectName) const
 {
-    return findChild<QAction *>(objectName);
+    // Child windows carry items of the same names (印刷, データ編集, ...) inside the frame.
+    return menuBar()->findChild<QAction *>(objectName);
 }
 
 void htmlCrtMain::startUp()
@@ -200,6 +201,10 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
 
 QWidget *htmlCrtMain::showWindow(const QString &name)
 {
+    // A window that opens another one from its closing handling (the folder windows
+    // open the editor) must not keep the frame from closing.
+    if (m_closing)
+        return nullptr;
     QWidget *w = findWindow(name);
     const bool loaded = w != nullptr;
     if (!w)
@@ -268,7 +273,9 @@ void htmlCrtMain::quit()
 void htmlCrtMain::closeEvent(QCloseEvent *event)
 {
     // Each child window gets its own closing handling first; one may refuse.
+    m_closing = true;
     m_mdi->closeAllSubWindows();
+    m_closing = false;
     if (!m_mdi->subWindowList().isEmpty()) {
         event->ignore();
         return;

@@ -79,6 +79,7 @@ private:
     QMdiArea *m_mdi = nullptr;
     QMenu *m_editMenu = nullptr;
     std::function<void()> m_endHandler;
+    bool m_closing = false;  // the child windows are being closed with the frame
 };
 
 }  // namespace tessaly

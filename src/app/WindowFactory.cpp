@@ -1,5 +1,6 @@
 #include "WindowFactory.h"
 
+#include "FolderWindows.h"
 #include "WindowHost.h"
 
 #include <QWidget>
@@ -10,8 +11,10 @@ namespace tessaly {
 
 QWidget *CreateChildWindow(const QString &name, WindowHost &host)
 {
-    Q_UNUSED(host);
-    Q_UNUSED(name);
+    if (name == QLatin1String("topFolderF"))
+        return new topFolderF(host);
+    if (name == QLatin1String("htmlOut"))
+        return new htmlOut(host);
     return nullptr;
 }
 

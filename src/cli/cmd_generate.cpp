@@ -1,9 +1,24 @@
-// image-size.
+// generate and image-size.
 #include "Cli.h"
 
+#include "HtmlOut.h"
 #include "ImageSize.h"
 
 namespace tessaly::cli {
+
+static int generateCommand(Context &c)
+{
+    if (c.args.size() != 1)
+        return c.fail(QStringLiteral("usage: tessaly-cli generate LIB"));
+    if (!c.openLibrary(c.args.first()))
+        return 1;
+    int pages = 0;
+    const bool ok = HtmlFileCreate(c.g, *c.dialogs, nullptr, [&](int done, int) { pages = done; });
+    if (!ok)
+        return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
+    c.out << "site written (" << pages << " pages)" << Qt::endl;
+    return 0;
+}
 
 static int imageSizeCommand(Context &c)
 {
@@ -41,6 +56,9 @@ static int imageSizeCommand(Context &c)
     return failed ? 1 : 0;
 }
 
+static CliCommand generate("generate", "generate LIB",
+                           "writes the album site of the library into its output folder and genre folders",
+                           generateCommand);
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
                             "prints format, width, height and depth of each image (mode 0: by content, "
                             "1-4: BMP/GIF/JPEG/PNG, 5: by extension)",

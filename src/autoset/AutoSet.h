@@ -1,0 +1,76 @@
+#pragma once
+// The auto-set: registers the whole folder tree under the base folder in three passes
+// (categories, genres, titles). Entries that exist keep their rows and only get their
+// stored path refreshed; nothing is ever deleted; files are ignored at every level.
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+
+enum AutoSetLevel { CategoryLevel = 0, GenreLevel = 1, TitleLevel = 2 };
+
+// What a run has done so far; handed to the progress hook and kept by the caller.
+struct AutoSetCounts {
+    int pass = 0;              // 1..3 while a pass runs
+    int foldersListed = 0;     // folders whose sub-folders were listed
+    int added[3] = {0, 0, 0};      // new rows, per level
+    int refreshed[3] = {0, 0, 0};  // existing rows whose stored path was rewritten
+    int unchanged[3] = {0, 0, 0};  // existing rows found again with the same path
+    int found(int level) const { return added[level] + refreshed[level] + unchanged[level]; }
+};
+
+struct AutoSetOptions {
+    // Groups each pass's writes into one transaction. An error inside the pass still
+    // commits what was done before it.
+    bool transactionPerPass = true;
+    // Called after every listed folder (cheap; meant for a progress indicator).
+    std::function<void(const AutoSetCounts &)> progress;
+    // Owner of the message boxes.
+    QObject *owner = nullptr;
+};
+
+// Status of the category pass.
+enum : int16_t {
+    ScanCompleted = 0,
+    ScanBaseNotSetStop = 1,      // base folder not set, the user chose to stop
+    ScanBaseNotSetContinue = 2,  // base folder not set, go on with the stored categories
+    ScanFailed = -1              // the pass stopped on an error (already reported)
+};
+
+struct AutoSetResult {
+    bool confirmed = false;       // the question was answered Yes (or not asked)
+    int16_t categoryStatus = ScanCompleted;
+    bool genresCompleted = false;
+    bool titlesCompleted = false;
+    bool anyError = false;        // a pass ended on an error (reported)
+};
+
+// Pass 1: sub-folders of the base folder become categories. Returns a status above.
+int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
+                            const AutoSetOptions &options = AutoSetOptions());
+// Pass 2: sub-folders of every stored category's folder become genres. Errors are
+// reported and end the pass; returns true when it ran to its end.
+bool ScanGenreFolders(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
+                      const AutoSetOptions &options = AutoSetOptions());
+// Pass 3: sub-folders of every stored genre's folder become titles.
+bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
+                      const AutoSetOptions &options = AutoSetOptions());
+
+// The three passes without the question: stops after pass 1 only when it returns 1.
+AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
+                               const AutoSetOptions &options = AutoSetOptions());
+// Asks "ｵｰﾄｾｯﾄを実行しますか？" and on Yes runs the passes.
+AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
+                          const AutoSetOptions &options = AutoSetOptions());
+
+// One line for the counts: categories, genres and titles added and refreshed.
+QString AutoSetSummary(const AutoSetCounts &counts);
+
+}  // namespace tessaly

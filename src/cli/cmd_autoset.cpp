@@ -1,0 +1,30 @@
+// autoset: the three passes of the editor's auto-set, without its question.
+#include "Cli.h"
+
+#include "AutoSet.h"
+
+namespace tessaly::cli {
+
+static int autosetCommand(Context &c)
+{
+    if (c.args.size() != 1)
+        return c.fail(QStringLiteral("usage: tessaly-cli autoset [--yes] LIB"));
+    if (!c.openLibrary(c.args.first()))
+        return 1;
+    AutoSetCounts counts;
+    AutoSetOptions options;
+    options.transactionPerPass = !c.hasOption(QStringLiteral("--no-transaction"));
+    const AutoSetResult r = RunAutoSetPasses(c.g, *c.dialogs, &counts, options);
+    c.out << AutoSetSummary(counts) << Qt::endl;
+    if (r.categoryStatus == ScanBaseNotSetStop || r.anyError)
+        return 1;
+    return 0;
+}
+
+static CliCommand autoset("autoset", "autoset [--yes] [--no-transaction] LIB",
+                          "registers every folder under the base folder: categories, genres, titles "
+                          "(messages on stderr; --yes goes on with the stored categories when the base "
+                          "folder is not set)",
+                          autosetCommand);
+
+}  // namespace tessaly::cli

@@ -1,0 +1,204 @@
+#include "HtmlOut.h"
+
+#include "Database.h"
+#include "DialogService.h"
+#include "Global.h"
+#include "ImageSize.h"
+#include "PageFile.h"
+#include "Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+
+namespace tessaly {
+
+using namespace htmlout;
+
+const QString kHtmlOutTitle = QStringLiteral("ＨＴＭＬファイル出力");
+const QString kFramePagesTitle = QStringLiteral("ＨＴＭＬファイル出力(index.html)");
+const QString kNameAPageTitle = QStringLiteral("ＨＴＭＬファイル出力(NameA.html)");
+const QString kCategoryPagesTitle = QStringLiteral("ＨＴＭＬファイル出力([カテゴリ].html)");
+const QString kGenrePagesTitle = QStringLiteral("ＨＴＭＬファイル出力(nIndex.html)");
+
+// ---------------------------------------------------------------------------
+
+HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress progress)
+    : m_g(g), m_ds(ds), m_owner(owner), m_progress(std::move(progress))
+{
+}
+
+void HtmlRun::report(const QString &text, const QString &title)
+{
+    ++m_reports;
+    m_ds.message(text, MsgKind::Exclamation, title, MsgButtons::Ok, m_owner);
+}
+
+void HtmlRun::setTotal(int total)
+{
+    m_total = total;
+    if (m_progress)
+        m_progress(m_done, m_total);
+}
+
+void HtmlRun::advance(int pages)
+{
+    advanceTo(m_done + pages);
+}
+
+void HtmlRun::advanceTo(int done)
+{
+    if (done <= m_done)
+        return;
+    m_done = std::min(done, std::max(m_total, done));
+    if (m_progress)
+        m_progress(m_done, m_total);
+}
+
+QString HtmlEscape(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\'': out += QLatin1String("&#39;"); break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QString PathLinkEscape(const QString &path)
+{
+    QString out;
+    out.reserve(path.size());
+    for (const QChar c : path) {
+        switch (c.unicode()) {
+        case '%': out += QLatin1String("%25"); break;
+        case '#': out += QLatin1String("%23"); break;
+        case '?': out += QLatin1String("%3F"); break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QString JsStringEscape(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\'': out += QLatin1String("\\'"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QByteArray PageBytes(const QStringList &lines)
+{
+    QByteArray out("<meta charset=\"UTF-8\">\r\n");
+    for (const QString &line : lines) {
+        out += line.toUtf8();
+        out += "\r\n";
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProgress &progress)
+{
+    HtmlRun run(g, ds, owner, progress);
+    QString outputFolder;
+    int categories = 0;
+    int genres = 0;
+    try {
+        Connection conn(g.dbConnectString);
+        {
+            RowSet rs(conn, QStringLiteral("select * from systemDir where ID=1"));
+            if (!rs.eof())
+                outputFolder = rs.text(QStringLiteral("htmlDir"));
+        }
+        if (!outputFolder.isEmpty()) {
+            categories = RowSet(conn, QStringLiteral("photograph")).count();
+            genres = RowSet(conn, QStringLiteral("photoyear")).count();
+        }
+    } catch (const DbError &e) {
+        run.report(reportText(e), kHtmlOutTitle);
+        return false;
+    }
+    if (outputFolder.isEmpty()) {
+        run.report(QStringLiteral("INDEX.HTMLの保存先が設定されていません。"), kHtmlOutTitle);
+        return false;
+    }
+
+    // Progress counts pages: three frame pages, the bar, one per category and genre.
+    run.setTotal(3 + 1 + categories + genres);
+    WriteFramePages(run, outputFolder);
+    run.advanceTo(3);
+    WriteNameAPage(run, outputFolder);
+    run.advanceTo(4);
+    WriteCategoryPages(run, outputFolder);
+    run.advanceTo(4 + categories);
+    WriteGenreIndexPages(run);
+    run.advanceTo(run.total());
+    return run.reports() == 0;
+}
+
+// ---------------------------------------------------------------------------
+
+bool WriteFramePages(HtmlRun &run, const QString &outputFolder)
+{
+    return trapped(run, kFramePagesTitle, [&] {
+        if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
+            pathNotFound(outputFolder);
+        const QString sub = ChildPath(outputFolder, QStringLiteral("sub"));
+        if (!IsFolder(sub) && !QDir(outputFolder).mkdir(QStringLiteral("sub"))) {
+            if (QFileInfo::exists(sub))
+                throw WriteError{75, QStringLiteral("フォルダ sub を作れません。同じ名前のファイルがあります。(%1)").arg(sub)};
+            throw WriteError{70, QStringLiteral("フォルダ sub を作れません。(%1)").arg(sub)};
+        }
+
+        writePage(subPath(outputFolder, QStringLiteral("b.html")),
+                  {QStringLiteral("<html>"),
+                   QStringLiteral(R"x(<body style="color:#000000; background-color:#0000ff; font-size:5;">)x"),
+                   QStringLiteral("<head>"), QStringLiteral("<title></title>"), QStringLiteral("</head>"),
+                   QStringLiteral("</html>")});
+        run.advance();
+        writePage(subPath(outputFolder, QStringLiteral("c.html")),
+                  {QStringLiteral("<html>"), QStringLiteral("<head>"), QStringLiteral("<title></title>"),
+                   QStringLiteral("</head>"), QStringLiteral("</html>")});
+        run.advance();
+        writePage(ChildPath(outputFolder, QStringLiteral("アルバム.html")),
+                  {QStringLiteral("<html>"),
+                   QStringLiteral("<head>"),
+                   QStringLiteral("<title>カテゴリﾌｫﾙﾀﾞ管理</title>"),
+                   QStringLiteral("</head>"),
+                   QStringLiteral(R"x(<frameset rows="12%,*" border=0 frameborder=0 framespacing=0>)x"),
+                   QStringLiteral(R"x(<frame src="sub/NameA.html" name="Frame2">)x"),
+                   QStringLiteral(R"x(<frameset cols="18%,*" border=0 frameborder=0 framespacing=0>)x"),
+                   QStringLiteral(R"x(<frame src="sub/b.html" name="Frame3">)x"),
+                   QStringLiteral(R"x(<frame src="sub/c.html" name="Frame4">)x"),
+                   QStringLiteral("</frameset>"),
+                   QStringLiteral("<noframes>"),
+                   QStringLiteral("このページはフレーム対応です｡"),
+                   QStringLiteral("</noframes>"),
+                   QStringLiteral("</frameset>"),
+                   QStringLiteral("</html>")});
+        run.advance();
+        return false;
+    });
+}
+
+}  // namespace tessaly

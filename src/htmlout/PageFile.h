@@ -1,0 +1,56 @@
+#pragma once
+// What the page writers share: writing a page file and trapping a writer's errors.
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+
+#include "Database.h"
+#include "HtmlOut.h"
+
+namespace tessaly::htmlout {
+
+extern const QString kNoCategory;  // "カテゴリが未登録です！"
+extern const QString kNoGenre;     // "ジャンルが未登録です！"
+// Number shown for a database failure (the provider's generic error).
+constexpr int kDbErrorNumber = -2147467259;
+
+// A run-time error of a writer: the number and the text of its report.
+struct WriteError {
+    int number;
+    QString text;
+};
+
+// Only absolute paths of this system are written or read: a relative path, or one in
+// the other platform's form, would land in whatever folder the program runs in.
+bool isLocalPath(const QString &path);
+[[noreturn]] void pathNotFound(const QString &path);
+// Replaces (or creates) the page at path with the given lines, in one write; throws
+// WriteError.
+void writePage(const QString &path, const QStringList &lines);
+// Output folder + "/sub/" + name.
+QString subPath(const QString &outputFolder, const QString &name);
+
+QString reportText(const WriteError &e);
+QString reportText(const DbError &e);
+
+// Runs one writer's body with its error trap: a failure is reported under the
+// writer's title and ends the writer with true.
+template <typename Body>
+bool trapped(HtmlRun &run, const QString &title, Body body)
+{
+    QString text;
+    try {
+        return body();
+    } catch (const WriteError &e) {
+        text = reportText(e);
+    } catch (const DbError &e) {
+        text = reportText(e);
+    } catch (const std::exception &e) {
+        text = QStringLiteral("5:") + QString::fromLocal8Bit(e.what());
+    }
+    run.report(text, title);
+    return true;
+}
+
+}  // namespace tessaly::htmlout
