@@ -847,6 +847,47 @@ private slots:
         QCOMPARE(m_v.log, QStringList({"events", "clearGenreList", "FillCategoryList", "RefreshTitleGrid"}));
     }
 
+    // --- site generation ---
+
+    void htmlOutput_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("outputSet");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("written");
+        const QString ask = QStringLiteral("ＨＴＭＬファイル作成を実行しますか？");
+        QTest::newRow("no") << "N" << true << QStringList{ask} << false;
+        QTest::newRow("yes") << "Y" << true << QStringList{ask} << true;
+        QTest::newRow("no output folder") << "Y" << false << QStringList({ask, "INDEX.HTMLの保存先が設定されていません。"}) << false;
+    }
+    void htmlOutput()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, outputSet);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, written);
+        const QString out = makeDir(m_base + QStringLiteral("/../site"));
+        if (outputSet)
+            sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
+        const QString genre = makeDir(m_base + QStringLiteral("/Cat/G"));
+        sql(m_lib, QStringLiteral("insert into photoGraph (topFolderName, topFolder) values ('Cat', ?)"), {m_base + "/Cat"});
+        sql(m_lib, QStringLiteral("insert into photoYear (ID, yearFolderName, yearFolder) values (1, 'G', ?)"), {genre});
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 'T', ?)"),
+            {makeDir(genre + QStringLiteral("/T"))});
+        answer == QLatin1String("Y") ? m_ds.queueYes() : m_ds.queueNo();
+        cmds().RunHtmlOutput();
+        QStringList got;
+        for (const MessageRequest &m : m_ds.messages())
+            got << m.text;
+        QCOMPARE(got, texts);
+        QCOMPARE(m_ds.messages()[0].kind, MsgKind::Question);
+        QCOMPARE(m_ds.messages()[0].title, QStringLiteral("ＨＴＭＬ出力"));
+        QCOMPARE(m_v.status, answer == QLatin1String("N") ? QStringList()
+                                                          : QStringList({"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力終了"}));
+        QCOMPARE(QFileInfo::exists(out + QStringLiteral("/アルバム.html")), written);
+        QCOMPARE(QFileInfo::exists(genre + QStringLiteral("/nIndex.html")), written);
+    }
+
     // --- closing ---
 
     void closeSequence_data()

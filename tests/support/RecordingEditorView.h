@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace tessaly::test {
 
 // Records the window operations; the lists are plain name lists.
@@ -19,7 +21,13 @@ public:
     QString f3;
 
     QObject *dialogOwner() override { return nullptr; }
-    void showStatus(const QString &text) override { status << text; }
+    std::function<void()> onStatus;
+    void showStatus(const QString &text) override
+    {
+        status << text;
+        if (onStatus)
+            onStatus();
+    }
     void processEvents() override { log << QStringLiteral("events"); }
     void focusControl(Control c) override
     {

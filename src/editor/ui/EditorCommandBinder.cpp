@@ -239,13 +239,7 @@ void EditorCommandBinder::printWindow()
 
 void EditorCommandBinder::htmlOutput()
 {
-    runBusy([this] {
-        if (!m_host.dialogs().ask(QStringLiteral("ＨＴＭＬファイル作成を実行しますか？"), MsgKind::Question,
-                                  QStringLiteral("ＨＴＭＬ出力"), m_window))
-            return;
-        m_view.showStatus(QStringLiteral("ＨＴＭＬファイル出力中..."));
-        m_view.showStatus(QStringLiteral("ＨＴＭＬファイル出力終了"));
-    });
+    runBusy([this] { m_cmds.RunHtmlOutput(); });
 }
 
 }  // namespace tessaly
