@@ -25,8 +25,6 @@ private slots:
     void setupSequence();
     void oldLibraryDoesNotAdvance();
     void brokenLibraryIsReported();
-    void browse_data();
-    void browse();
     void cliSetBaseAndOutput();
     void cliRefusesEmptyFolder();
 
@@ -240,36 +238,6 @@ void TestFolderSettings::brokenLibraryIsReported()
     QVERIFY(m.at(0).text.contains("bad.mdb"));
     QCOMPARE(m.at(1).title, QString("HTML出力先"));
     QCOMPARE(readFile(bad), QByteArray("not a library at all"));
-}
-
-void TestFolderSettings::browse_data()
-{
-    QTest::addColumn<bool>("base");
-    QTest::addColumn<QString>("pick");  // empty: cancelled
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("base, chosen") << true << "/srv/new" << "/srv/new";
-    QTest::newRow("base, cancelled") << true << "" << "/srv/old";
-    QTest::newRow("output, chosen") << false << "/srv/new" << "/srv/new";
-    QTest::newRow("output, cancelled") << false << "" << "/srv/old";
-}
-
-void TestFolderSettings::browse()
-{
-    QFETCH(bool, base);
-    QFETCH(QString, pick);
-    QFETCH(QString, expected);
-    Global g = makeGlobal();
-    ScriptedDialogService ds;
-    if (!pick.isEmpty())
-        ds.queuePick(pick);
-    const QString shown = base ? BrowseBaseFolder(g, ds, "/srv/old") : BrowseOutputFolder(g, ds, "/srv/old");
-    QCOMPARE(shown, expected);
-    QCOMPARE(ds.calls.size(), 1);
-    QCOMPARE(ds.calls.at(0).type, ScriptedDialogService::Call::Folder);
-    QCOMPARE(ds.calls.at(0).folder.prompt, QString(base ? "基準フォルダ選択" : "HTML保存先フォルダ選択")
-                                               + "\r\nフォルダを選択してください。");
-    QCOMPARE(ds.calls.at(0).folder.startFolder, QString("/srv/old"));
-    QCOMPARE(g.pickerDone, True16);
 }
 
 void TestFolderSettings::cliSetBaseAndOutput()

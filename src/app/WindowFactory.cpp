@@ -2,6 +2,7 @@
 
 #include "FolderWindows.h"
 #include "WindowHost.h"
+#include "prtPaperF.h"
 
 #include <QWidget>
 
@@ -15,6 +16,8 @@ QWidget *CreateChildWindow(const QString &name, WindowHost &host)
         return new topFolderF(host);
     if (name == QLatin1String("htmlOut"))
         return new htmlOut(host);
+    if (name == QLatin1String("prtPaperF"))
+        return new prtPaperF(host);
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "Global.h"
 #include "MainWindow.h"
+#include "PrintWindow.h"
 #include "QtDialogService.h"
 #include "Splash.h"
 #include "SystemPrinter.h"
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
     ShowStartupSplash();
     g.folderSetupStage = 0;
 
+    htmlCrtMain::setPrintHandler(PrintWindowImage);
     htmlCrtMain main(g, dialogs, *printer);
     main.startUp();
     main.show();

@@ -3,6 +3,7 @@
 // (paper: DMPAPER_* numbers such as 9 = A4; orientation: 1 portrait, 2 landscape).
 // A read gives -1 when there is no default printer or the value cannot be read;
 // a write that cannot be done does nothing.
+#include <QString>
 #include <cstdint>
 
 namespace tessaly {
@@ -14,6 +15,8 @@ public:
     virtual int16_t GetPrinterOrientation() = 0;
     virtual void SetPrinterPaperSize(int16_t code) = 0;
     virtual void SetPrinterOrientation(int16_t code) = 0;
+    // The default printer's device name as the printer window shows it; empty for none.
+    virtual QString GetPrinterName() { return QString(); }
 };
 
 // No printer at all: every read gives -1, every write does nothing.

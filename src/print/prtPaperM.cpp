@@ -2,6 +2,8 @@
 
 #include "PaperCodes.h"
 
+#include <QFile>
+
 #ifdef TESSALY_HAVE_CUPS
 #include <cups/cups.h>
 #include <cups/pwg.h>
@@ -198,6 +200,17 @@ QString DefaultPrinterName()
     return name;
 }
 
+int PrintOnDefaultPrinter(const QString &pdfPath, const QString &title)
+{
+    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
+        return 0;
+    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, QFile::encodeName(pdfPath).constData(),
+                                   title.toUtf8().constData(), dest->num_options, dest->options);
+    cupsFreeDests(1, dest);
+    return job;
+}
+
 #else  // no CUPS: there is never a printer
 
 int16_t prtPaperM::GetPrinterPaperSize() { return -1; }
@@ -205,6 +218,7 @@ int16_t prtPaperM::GetPrinterOrientation() { return -1; }
 void prtPaperM::SetPrinterPaperSize(int16_t) {}
 void prtPaperM::SetPrinterOrientation(int16_t) {}
 QString DefaultPrinterName() { return QString(); }
+int PrintOnDefaultPrinter(const QString &, const QString &) { return 0; }
 
 #endif
 

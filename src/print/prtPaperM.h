@@ -10,15 +10,20 @@
 
 namespace tessaly {
 
+// The default destination's name ("name" or "name/instance"), empty when there is none.
+QString DefaultPrinterName();
+
+// Sends a PDF file to the default destination with the user's default options for it
+// (paper size, orientation and the rest, as lp would). The job's id, 0 when it fails.
+int PrintOnDefaultPrinter(const QString &pdfPath, const QString &title);
+
 class prtPaperM : public PrinterSettings {
 public:
     int16_t GetPrinterPaperSize() override;
     int16_t GetPrinterOrientation() override;
     void SetPrinterPaperSize(int16_t code) override;
     void SetPrinterOrientation(int16_t code) override;
+    QString GetPrinterName() override { return DefaultPrinterName(); }
 };
-
-// The default destination's name ("name" or "name/instance"), empty when there is none.
-QString DefaultPrinterName();
 
 }  // namespace tessaly

@@ -354,4 +354,15 @@ PdfPage CupsFixture::pdfPage(const QString &path)
     return page;
 }
 
+QImage CupsFixture::renderPdf(const QString &path, int dpi)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi),
+                                          QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                          QStringLiteral("1"), path});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QImage();
+    return QImage::fromData(p.readAllStandardOutput(), "PGM");
+}
+
 }  // namespace tessaly::test

@@ -8,6 +8,7 @@
 //
 // libcups reads HOME and CUPS_SERVERROOT once per thread: start the fixture before
 // anything in the test process talks to CUPS (initTestCase).
+#include <QImage>
 #include <QProcess>
 #include <QSizeF>
 #include <QString>
@@ -19,10 +20,19 @@ namespace tessaly::test {
 
 struct PdfPage {
     QSizeF sizePts;   // as the file states it, before rotation
-    int rotation = 0; // /Rotate of the first page
+    int rotation = 0; // /Rotate of the first page, 0..359
     int pages = 0;
-    // The page as it comes out: the size with the rotation applied.
-    QSizeF shownSize() const { return rotation % 180 ? sizePts.transposed() : sizePts; }
+    // CUPS's PDF filter writes a landscape job as a landscape page, or as a portrait
+    // page with a rotation.
+    bool landscape() const { return sizePts.width() > sizePts.height() || rotation != 0; }
+    // Whether the page is of that paper size in one orientation or the other.
+    bool isSize(QSizeF paper, qreal tolerance = 3) const
+    {
+        auto near = [&](QSizeF a) {
+            return qAbs(a.width() - paper.width()) < tolerance && qAbs(a.height() - paper.height()) < tolerance;
+        };
+        return near(sizePts) || near(sizePts.transposed());
+    }
 };
 
 class CupsFixture {
@@ -70,6 +80,8 @@ public:
 
     // pdfinfo's view of a PDF's first page; pages = 0 when it cannot be read.
     static PdfPage pdfPage(const QString &path);
+    // The first page rendered in grey at dpi (pdftoppm), rotation applied; null on failure.
+    static QImage renderPdf(const QString &path, int dpi = 20);
 
 private:
     bool run(const QString &program, const QStringList &args, QString *output = nullptr) const;

@@ -149,6 +149,7 @@ FolderWindow::FolderWindow(WindowHost &host, const FolderWindowSetup &setup, QWi
 
     buildMenus();
     layout->setMenuBar(findChild<QMenuBar *>(QStringLiteral("menuBar")));
+    layout->menuBar()->setContextMenuPolicy(Qt::PreventContextMenu);
     resize(twipsToPixels(setup.clientWidth), twipsToPixels(setup.clientHeight) + layout->menuBar()->sizeHint().height());
 
     connect(command1, &QPushButton::clicked, this, &FolderWindow::browse);

@@ -1,0 +1,28 @@
+#pragma once
+// prtPaperF: sets the default printer's paper size and orientation. It always opens on
+// A4 and landscape, not on what the printer has now.
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+
+namespace tessaly {
+
+class WindowHost;
+
+class prtPaperF : public QWidget {
+    Q_OBJECT
+public:
+    explicit prtPaperF(WindowHost &host, QWidget *parent = nullptr);
+
+private:
+    void Combo2_Click();
+    void Command1_Click();
+
+    WindowHost &m_host;
+    QComboBox *m_paper = nullptr;        // Combo1
+    QComboBox *m_orientation = nullptr;  // Combo2
+    QLabel *m_direction = nullptr;       // Label7
+};
+
+}  // namespace tessaly
