@@ -324,13 +324,7 @@ private slots:
         QVERIFY(f);
         cups.clearOutput();
         const int jobsBefore = cups.jobCount();
-        ds.queueYes();
-        PrintThisWindow(*w, f);
-        QCOMPARE(ds.messages().size(), 1);
-        QCOMPARE(ds.messages().first().text, QStringLiteral("この画面を印刷しますか？"));
-        QCOMPARE(ds.messages().first().kind, MsgKind::Question);
-        QCOMPARE(ds.messages().first().title, QStringLiteral("用紙設定"));
-        QCOMPARE(ds.messages().first().buttons, MsgButtons::YesNo);
+        w->printWindowImage(f);
         QVERIFY(cups.waitIdle());
         QCOMPARE(cups.jobCount(), jobsBefore + 1);
         QTRY_VERIFY(QFile::exists(cups.outputPdf()));
@@ -350,17 +344,52 @@ private slots:
         QVERIFY2(marked > img.width() * img.height() / 10, qPrintable(QString::number(marked)));
     }
 
-    void answeringNoPrintsNothing()
+    void printMenuItem_data()
     {
-        QWidget *f = openPrinterWindow();
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("yes");
+        for (const char *name : {"topFolderF", "htmlOut", "dataSet"}) {
+            QTest::addRow("%s, yes", name) << QString::fromLatin1(name) << true;
+            QTest::addRow("%s, no", name) << QString::fromLatin1(name) << false;
+        }
+    }
+    void printMenuItem()
+    {
+        QFETCH(QString, window);
+        QFETCH(bool, yes);
+        QTemporaryDir tmp;
+        g.dbConnectString = makeGlobal(makeLibrary(tmp.path())).dbConnectString;
+        QWidget *target = w->showWindow(window);
+        if (!target)
+            QSKIP("this window is not part of the program yet");
+        settle();
+        ds.clear();
         cups.clearOutput();
         const int jobsBefore = cups.jobCount();
-        ds.queueNo();
-        PrintThisWindow(*w, f);
+        if (yes)
+            ds.queueYes();
+        else
+            ds.queueNo();
+        auto *item = target->findChild<QAction *>(QStringLiteral("印刷"));
+        QVERIFY(item && item->isEnabled());
+        item->trigger();
         QCOMPARE(ds.messages().size(), 1);
+        QCOMPARE(ds.messages().first().text, QStringLiteral("この画面を印刷しますか？"));
+        QCOMPARE(ds.messages().first().kind, MsgKind::Question);
+        QCOMPARE(ds.messages().first().title, target->windowTitle());
+        QCOMPARE(ds.messages().first().buttons, MsgButtons::YesNo);
         QVERIFY(cups.waitIdle());
-        QCOMPARE(cups.jobCount(), jobsBefore);
-        QVERIFY(!QFile::exists(cups.outputPdf()));
+        QCOMPARE(cups.jobCount(), jobsBefore + (yes ? 1 : 0));
+        if (yes) {
+            QTRY_VERIFY(QFile::exists(cups.outputPdf()));
+            // What the user had set: A5, landscape.
+            const PdfPage out = CupsFixture::pdfPage(cups.outputPdf());
+            QCOMPARE(out.pages, 1);
+            QVERIFY(out.isSize(QSizeF(420, 595)));
+            QVERIFY(out.landscape());
+        } else {
+            QVERIFY(!QFile::exists(cups.outputPdf()));
+        }
     }
 };
 

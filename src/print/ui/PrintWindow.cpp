@@ -1,9 +1,7 @@
 #include "PrintWindow.h"
 
-#include "DialogService.h"
 #include "PaperCodes.h"
 #include "PrinterSettings.h"
-#include "WindowHost.h"
 #include "prtPaperM.h"
 
 #include <QDir>
@@ -71,12 +69,6 @@ void PrintWindowImage(QWidget *window, PrinterSettings &settings)
             return;
     }
     PrintOnDefaultPrinter(pdf, window->windowTitle());
-}
-
-void PrintThisWindow(WindowHost &host, QWidget *window)
-{
-    if (host.dialogs().ask(QStringLiteral("この画面を印刷しますか？"), MsgKind::Question, window->windowTitle(), window))
-        host.printWindowImage(window);
 }
 
 }  // namespace tessaly
