@@ -183,6 +183,8 @@ private slots:
     void everyActivationAsksAndReloads_data();
     void everyActivationAsksAndReloads();
     void autoSetCommandKeepsTheSetupStage();
+    void f4KeyButtonAndMenuRunTheAutoSet_data();
+    void f4KeyButtonAndMenuRunTheAutoSet();
     void rememberedCategory_data();
     void rememberedCategory();
     void rememberedGenre_data();
@@ -446,6 +448,36 @@ void TestDataSet::autoSetCommandKeepsTheSetupStage()
     QCOMPARE(w.statusBox()->text(), kDone);
     QCOMPARE(m_host->g.folderSetupStage, int16_t(2));
     QCOMPARE(w.fieldText(Field::BaseFolder), QString());  // only the activation refreshes it
+}
+
+void TestDataSet::f4KeyButtonAndMenuRunTheAutoSet_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("key F4") << "key";
+    QTest::newRow("button f4") << "button";
+    QTest::newRow("menu") << "menu";
+}
+
+void TestDataSet::f4KeyButtonAndMenuRunTheAutoSet()
+{
+    QFETCH(QString, how);
+    dataSet &w = open();
+    showEditor();
+    makeDir(m_base + QStringLiteral("/N/N1"));
+    m_host->g.folderSetupStage = 2;
+    m_host->ds.queueYes();
+    w.list(List::Genre)->setFocus();
+    if (how == QLatin1String("key"))
+        QTest::keyClick(w.list(List::Genre), Qt::Key_F4);
+    else if (how == QLatin1String("button"))
+        QTest::mouseClick(w.functionButton(4), Qt::LeftButton);
+    else
+        w.action(QStringLiteral("オートセット"))->trigger();
+    QTRY_COMPARE(boxes().size(), 1);
+    QCOMPARE(boxes().first().text, kAsk);
+    QTRY_COMPARE(w.statusBox()->text(), kDone);
+    QCOMPARE(entries(w, List::Category), (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("N")}));
+    QCOMPARE(m_host->g.folderSetupStage, int16_t(2));
 }
 
 void TestDataSet::rememberedCategory_data()

@@ -1,5 +1,6 @@
 #include "dataSet.h"
 
+#include "EditorCommandBinder.h"
 #include "Global.h"
 #include "TitleGrid.h"
 #include "Twips.h"
@@ -135,6 +136,8 @@ dataSet::dataSet(WindowHost &host, QWidget *parent)
     // Right clicks that no control takes end here, not in the main window's pop-up.
     m_client->setContextMenuPolicy(Qt::PreventContextMenu);
     setContextMenuPolicy(Qt::PreventContextMenu);
+
+    m_binder = new EditorCommandBinder(this, m_host, *this, [this] { autoSetCommand(); });
 
     // Window load.
     if (m_host.global().printerUnavailable) {

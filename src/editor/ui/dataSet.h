@@ -20,6 +20,7 @@ class QTableView;
 
 namespace tessaly {
 
+class EditorCommandBinder;
 class WindowHost;
 
 class dataSet : public QWidget, public EditorView {
@@ -38,6 +39,8 @@ public:
     QCheckBox *check(Check which) const;
     QPushButton *functionButton(int n) const;  // f1 .. f12
     QLineEdit *statusBox() const { return m_msgText; }
+    // Keys, buttons and menu items of the editor commands.
+    EditorCommandBinder *binder() const { return m_binder; }
 
     // EditorView
     void clearList(List list) override;
@@ -101,6 +104,7 @@ private:
     QPushButton *m_f[12] = {};
     QLineEdit *m_msgText = nullptr;
     QMenu *m_editMenu = nullptr;
+    EditorCommandBinder *m_binder = nullptr;
 
     QMdiSubWindow *m_sub = nullptr;  // the frame in the main window, once shown there
     bool m_active = false;           // the active child window of the main window
