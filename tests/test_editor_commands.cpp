@@ -3,6 +3,7 @@
 #include "DialogService.h"
 #include "EditorCommands.h"
 #include "Global.h"
+#include "RecordingEditorView.h"
 #include "TestSupport.h"
 
 #include <QTemporaryDir>
@@ -12,74 +13,6 @@ using namespace tessaly;
 using namespace tessaly::test;
 
 namespace {
-
-// Records the window operations; the lists are plain name lists.
-class FakeView : public EditorCommandView {
-public:
-    QStringList log;     // window operations and selections, in order
-    QStringList status;  // MsgText texts, in order
-    QStringList categories, genres;
-    int catIndex = -1, genIndex = -1;
-    QString catText, catFolder, genText, genFolder, base = QStringLiteral("/base");
-    TitleEntry entry;
-    QString f3;
-
-    QObject *dialogOwner() override { return nullptr; }
-    void showStatus(const QString &text) override { status << text; }
-    void processEvents() override { log << QStringLiteral("events"); }
-    void focusControl(Control c) override
-    {
-        log << (c == Control::TopFolder ? QStringLiteral("focus topFolder")
-                : c == Control::YearFolder ? QStringLiteral("focus yearFolder")
-                                           : QStringLiteral("focus fIventsLink"));
-    }
-    QString baseFolderText() const override { return base; }
-    int categoryIndex() const override { return catIndex; }
-    int categoryCount() const override { return categories.size(); }
-    QString categoryItemText(int i) const override { return categories.value(i); }
-    void selectCategory(int i) override
-    {
-        catIndex = i;
-        catText = categories.value(i);
-        log << QStringLiteral("category %1").arg(i);
-    }
-    void setCategoryText(const QString &t) override { catText = t; }
-    QString categoryFolderText() const override { return catFolder; }
-    void setCategoryFolderText(const QString &t) override { catFolder = t; }
-    int genreIndex() const override { return genIndex; }
-    int genreCount() const override { return genres.size(); }
-    QString genreItemText(int i) const override { return genres.value(i); }
-    void selectGenre(int i) override
-    {
-        genIndex = i;
-        genText = genres.value(i);
-        log << QStringLiteral("genre %1").arg(i);
-    }
-    void setGenreText(const QString &t) override { genText = t; }
-    QString genreFolderText() const override { return genFolder; }
-    void setGenreFolderText(const QString &t) override { genFolder = t; }
-    void clearGenreList() override
-    {
-        genres.clear();
-        genIndex = -1;
-        log << QStringLiteral("clearGenreList");
-    }
-    TitleEntry titleEntry() const override { return entry; }
-    void setTitleEntry(const TitleEntry &e) override { entry = e; }
-    QString f3Caption() const override { return f3; }
-    void setF3Caption(const QString &t) override { f3 = t; }
-    void FillCategoryList() override { log << QStringLiteral("FillCategoryList"); }
-    void FillGenreList() override { log << QStringLiteral("FillGenreList"); }
-    void RefreshTitleGrid() override { log << QStringLiteral("RefreshTitleGrid"); }
-    void ClearTitleEntry() override
-    {
-        entry = TitleEntry();
-        f3.clear();
-        log << QStringLiteral("ClearTitleEntry");
-    }
-    void EnableTitleMenus() override { log << QStringLiteral("EnableTitleMenus"); }
-    void DisableTitleMenus() override { log << QStringLiteral("DisableTitleMenus"); }
-};
 
 struct Box {
     QString text;
@@ -101,7 +34,7 @@ class TestEditorCommands : public QObject {
     QString m_lib, m_base;
     Global m_g;
     ScriptedDialogService m_ds;
-    FakeView m_v;
+    RecordingEditorView m_v;
 
     EditorCommands cmds() { return EditorCommands(m_g, m_ds, m_v); }
 
@@ -135,7 +68,7 @@ private slots:
         m_base = makeDir(dir + QStringLiteral("/base"));
         m_g = makeGlobal(m_lib);
         m_ds.clear();
-        m_v = FakeView();
+        m_v = RecordingEditorView();
     }
 
     void keyMap_data()
@@ -912,6 +845,47 @@ private slots:
         QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName from photoIvents")), QStringList{"b"});
         QCOMPARE(one(QStringLiteral("select count(*) from photoGraph")), QStringLiteral("0"));
         QCOMPARE(m_v.log, QStringList({"events", "clearGenreList", "FillCategoryList", "RefreshTitleGrid"}));
+    }
+
+    // --- site generation ---
+
+    void htmlOutput_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("outputSet");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("written");
+        const QString ask = QStringLiteral("ＨＴＭＬファイル作成を実行しますか？");
+        QTest::newRow("no") << "N" << true << QStringList{ask} << false;
+        QTest::newRow("yes") << "Y" << true << QStringList{ask} << true;
+        QTest::newRow("no output folder") << "Y" << false << QStringList({ask, "INDEX.HTMLの保存先が設定されていません。"}) << false;
+    }
+    void htmlOutput()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, outputSet);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, written);
+        const QString out = makeDir(m_base + QStringLiteral("/../site"));
+        if (outputSet)
+            sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
+        const QString genre = makeDir(m_base + QStringLiteral("/Cat/G"));
+        sql(m_lib, QStringLiteral("insert into photoGraph (topFolderName, topFolder) values ('Cat', ?)"), {m_base + "/Cat"});
+        sql(m_lib, QStringLiteral("insert into photoYear (ID, yearFolderName, yearFolder) values (1, 'G', ?)"), {genre});
+        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 'T', ?)"),
+            {makeDir(genre + QStringLiteral("/T"))});
+        answer == QLatin1String("Y") ? m_ds.queueYes() : m_ds.queueNo();
+        cmds().RunHtmlOutput();
+        QStringList got;
+        for (const MessageRequest &m : m_ds.messages())
+            got << m.text;
+        QCOMPARE(got, texts);
+        QCOMPARE(m_ds.messages()[0].kind, MsgKind::Question);
+        QCOMPARE(m_ds.messages()[0].title, QStringLiteral("ＨＴＭＬ出力"));
+        QCOMPARE(m_v.status, answer == QLatin1String("N") ? QStringList()
+                                                          : QStringList({"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力終了"}));
+        QCOMPARE(QFileInfo::exists(out + QStringLiteral("/アルバム.html")), written);
+        QCOMPARE(QFileInfo::exists(genre + QStringLiteral("/nIndex.html")), written);
     }
 
     // --- closing ---

@@ -2,6 +2,7 @@
 
 #include "DialogService.h"
 #include "Global.h"
+#include "Fonts.h"
 #include "HelpWindow.h"
 #include "PrinterSettings.h"
 #include "Splash.h"
@@ -37,6 +38,7 @@ void htmlCrtMain::setPrintHandler(PrintHandler handler)
 htmlCrtMain::htmlCrtMain(Global &g, DialogService &dialogs, PrinterSettings &printer, QWidget *parent)
     : QMainWindow(parent), m_g(g), m_dialogs(dialogs), m_printer(printer)
 {
+    InstallJapaneseFontFallback();
     setObjectName(QStringLiteral("htmlCrtMain"));
     setWindowTitle(QStringLiteral("Tessaly"));
     m_mdi = new QMdiArea(this);

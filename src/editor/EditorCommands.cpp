@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "HtmlOut.h"
 #include "Paths.h"
 #include "Pickers.h"
 
@@ -612,6 +613,17 @@ void EditorCommands::RunDeleteTitle()
     DeleteTitle();
     m_v.RefreshTitleGrid();
     m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除終了"));
+}
+
+void EditorCommands::RunHtmlOutput()
+{
+    QObject *owner = m_v.dialogOwner();
+    if (!m_ds.ask(QStringLiteral("ＨＴＭＬファイル作成を実行しますか？"), MsgKind::Question, QStringLiteral("ＨＴＭＬ出力"),
+                  owner))
+        return;
+    m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力中..."));
+    HtmlFileCreate(m_g, m_ds, owner);
+    m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力終了"));
 }
 
 bool EditorCommands::ConfirmClose()

@@ -125,6 +125,9 @@ public:
     void RunDeleteGenre();
     void RunDeleteTitle();
 
+    // F12 and the menu item HTML出力: asks, then writes the site between two status texts.
+    void RunHtmlOutput();
+
     void ShowDetachStatus();
     void ShowJoinStatus();
 

@@ -1,5 +1,7 @@
 #include "FolderWindows.h"
 
+#include "Fonts.h"
+
 #include "DialogService.h"
 #include "Global.h"
 #include "Twips.h"
@@ -73,20 +75,9 @@ const FolderWindowSetup kHtmlOut{
     &CloseOutputFolderWindow,
 };
 
-// "ＭＳ Ｐゴシック" is rarely installed here; let it fall back to a proportional
-// Japanese Gothic rather than to whatever font fontconfig picks first.
 QFont gothicFont()
 {
-    static const bool substituted = [] {
-        const QString family = QStringLiteral("ＭＳ Ｐゴシック");
-        if (QFont::substitutes(family).isEmpty())
-            QFont::insertSubstitutions(family, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                                QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                                QStringLiteral("Droid Sans Fallback")});
-        return true;
-    }();
-    Q_UNUSED(substituted);
-    return QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12);
+    return GothicFont(12);
 }
 
 void place(QWidget *w, const int (&r)[4])
