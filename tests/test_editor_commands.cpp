@@ -108,33 +108,6 @@ private slots:
 
     // --- registering a category ---
 
-    void categoryNewWithTree()
-    {
-        const QString cat = m_base + QStringLiteral("/Family");
-        writeFile(cat + QStringLiteral("/2020/Beach/index.html"));
-        makeDir(cat + QStringLiteral("/2020/Park"));
-        m_ds.queuePick(cat);
-        m_ds.queueYes();
-        cmds().RunCategoryFolderCommand();
-
-        QCOMPARE(m_ds.calls.first().type, ScriptedDialogService::Call::Folder);
-        QCOMPARE(m_ds.calls.first().folder.startFolder, QStringLiteral("/base"));
-        QCOMPARE(m_ds.calls.first().folder.prompt,
-                 QStringLiteral("カテゴリーﾌｫﾙﾀﾞ選択\r\nフォルダを選択してください。"));
-        compareBoxes({{QStringLiteral("カテゴリー名がデータベースに存在しません。") + J + QStringLiteral("登録しますか？"),
-                       MsgKind::Exclamation, QStringLiteral("カテゴリー選択"), MsgButtons::YesNo}});
-        QCOMPARE(m_v.status, QStringList{QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中...")} + kDetach + kJoin
-                                 + QStringList{QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面終了")});
-        QCOMPARE(m_v.catText, QStringLiteral("Family"));
-        QCOMPARE(m_v.catFolder, cat);
-        QCOMPARE(m_v.log, QStringList({"events", "FillCategoryList"}));
-        QCOMPARE(one(QStringLiteral("select topFolderName||'|'||topFolder||'|'||ID from photoGraph")),
-                 QStringLiteral("Family|%1|%2").arg(cat).arg(m_g.currentCategoryId));
-        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select iventsFolderName||'|'||coalesce(iventsHTML,'-')||'|'||IventsHtmlButton "
-                                                 "from photoIvents order by ID2")),
-                 QStringList({QStringLiteral("Beach|%1/2020/Beach/index.html|-1").arg(cat), QStringLiteral("Park|-|0")}));
-    }
-
     void categoryNewAnsweredNo()
     {
         m_ds.queuePick(m_base + QStringLiteral("/New"));
@@ -145,16 +118,6 @@ private slots:
         QCOMPARE(m_v.catFolder, m_base + QStringLiteral("/New"));
         QVERIFY(m_v.status.isEmpty());
         QCOMPARE(one(QStringLiteral("select count(*) from photoGraph")), QStringLiteral("0"));
-    }
-
-    void categoryCancelled()
-    {
-        cmds().RunCategoryFolderCommand();
-        QCOMPARE(m_ds.calls.size(), 1);  // only the browser
-        QCOMPARE(m_v.log, QStringList({"events", "FillCategoryList"}));
-        QCOMPARE(m_v.status, QStringList({QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中..."),
-                                          QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面終了")}));
-        QVERIFY(m_v.catText.isEmpty());
     }
 
     // An existing name: the entries are selected from the first until the name, then
@@ -192,31 +155,6 @@ private slots:
         compareBoxes({{QStringLiteral("カテゴリーを入力してください！"), MsgKind::None, QString(), MsgButtons::Ok}});
         QCOMPARE(m_v.log, QStringList({"events", "focus topFolder"}));
         QCOMPARE(m_v.status.last(), QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面終了"));
-    }
-
-    void genreNew()
-    {
-        sql(m_lib, QStringLiteral("insert into photoGraph (topFolderName, topFolder) values ('Cat', ?)"), {m_base + "/Cat"});
-        const QString g = m_base + QStringLiteral("/Cat/G");
-        writeFile(g + QStringLiteral("/T1/a.html"));
-        makeDir(g + QStringLiteral("/T2"));
-        m_v.catIndex = 0;
-        m_v.catFolder = m_base + QStringLiteral("/Cat");
-        m_g.currentCategoryId = 1;
-        m_ds.queuePick(g);
-        m_ds.queueYes();
-        cmds().RunGenreFolderCommand();
-        QCOMPARE(m_ds.calls.first().folder.startFolder, m_base + QStringLiteral("/Cat"));
-        compareBoxes({{QStringLiteral("ジャンル名がデータベースに存在しません。") + J + QStringLiteral("登録しますか？"),
-                       MsgKind::Exclamation, QString(), MsgButtons::YesNo}});
-        QCOMPARE(m_v.status, QStringList{QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面起動中...")} + kDetach + kJoin
-                                 + QStringList{QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面終了")});
-        QCOMPARE(m_v.genText, QStringLiteral("G"));
-        QCOMPARE(m_v.log, QStringList({"events", "FillGenreList"}));
-        QCOMPARE(one(QStringLiteral("select ID||'|'||yearFolderName||'|'||yearFolder from photoYear")),
-                 QStringLiteral("1|G|") + g);
-        QCOMPARE(sqlColumn(m_lib, QStringLiteral("select ID||'|'||ID1||'|'||iventsFolderName||'|'||IventsHtmlButton from photoIvents order by ID2")),
-                 QStringList({QStringLiteral("1|%1|T1|-1").arg(m_g.currentGenreId), QStringLiteral("1|%1|T2|0").arg(m_g.currentGenreId)}));
     }
 
     // A genre folder is known by its full path in any category.
@@ -371,7 +309,8 @@ private slots:
         QVERIFY(m_v.log.isEmpty());
     }
 
-    // A folder stored as both category and genre asks both questions in turn.
+    // A folder stored as both category and genre asks both questions in turn; with both
+    // asked, no detach texts are shown.
     void titleFolderOfOtherLevels_data()
     {
         QTest::addColumn<QStringList>("answers");
@@ -379,8 +318,6 @@ private slots:
         QTest::addColumn<bool>("fieldsKept");
         QTest::addColumn<int>("titles");
         QTest::addColumn<QStringList>("status");
-        QTest::newRow("no to category") << QStringList({"Y", "N"}) << 2 << true << 0 << QStringList();
-        QTest::newRow("no to genre") << QStringList({"Y", "Y", "N"}) << 3 << false << 0 << QStringList();
         QTest::newRow("yes to both") << QStringList({"Y", "Y", "Y"}) << 3 << true << 1 << QStringList();
     }
     void titleFolderOfOtherLevels()
@@ -539,40 +476,6 @@ private slots:
     }
 
     // --- saving ---
-
-    void saveAfterCancelledPickers_data()
-    {
-        QTest::addColumn<bool>("photo");
-        QTest::addColumn<QString>("expected");  // iventsHTML|Ivents|iventsPhoto
-        QTest::newRow("file cancelled") << false << "/t/a.html|/t/a.html|/t/p.jpg";
-        QTest::newRow("photo cancelled") << true << "/t/a.html|/t/a.html|<null>";
-    }
-    void saveAfterCancelledPickers()
-    {
-        QFETCH(bool, photo);
-        QFETCH(QString, expected);
-        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsHTML, Ivents, iventsPhoto) "
-                                  "values (1, 1, 'T', '/t', '/t/a.html', '/t/a.html', '/t/p.jpg')"));
-        m_v.catIndex = m_v.genIndex = 0;
-        m_g.currentCategoryId = m_g.currentGenreId = m_g.currentTitleId = 1;
-        m_g.titleEditMode = 2;
-        m_v.f3 = QStringLiteral("更新");
-        m_v.entry = TitleEntry{QStringLiteral("T"), QStringLiteral("/t"), QString(), QStringLiteral("/t/a.html"),
-                               QStringLiteral("/t/a.html"), QStringLiteral("/t/p.jpg"), 0, 1};
-        photo ? cmds().SelectTitlePhoto() : cmds().SelectTitleFile();  // cancelled
-        QVERIFY(photo ? m_v.entry.photo.isEmpty() : m_v.entry.html.isEmpty() && m_v.entry.ivents.isEmpty());
-        m_ds.queueYes();
-        cmds().SaveTitleEntry();
-        QCOMPARE(m_ds.messages().size(), 1);
-        QCOMPARE(m_ds.messages()[0].text, QStringLiteral("タイトル情報を更新しますか？"));
-        QCOMPARE(m_ds.messages()[0].title, QStringLiteral("タイトルデータ更新"));
-        QCOMPARE(m_ds.messages()[0].kind, MsgKind::Exclamation);
-        QCOMPARE(one(QStringLiteral("select iventsHTML||'|'||Ivents||'|'||coalesce(iventsPhoto,'<null>')||'|'||IventsHtmlButton from photoIvents")),
-                 expected + QStringLiteral("|-1"));
-        QCOMPARE(m_v.status, QStringList{QStringLiteral("更新処理中...")} + kDetach + QStringList{QStringLiteral("更新処理終了")} + kJoin);
-        QCOMPARE(m_v.log, QStringList({"DisableTitleMenus", "ClearTitleEntry", "RefreshTitleGrid"}));
-        QCOMPARE(m_v.f3, QString());
-    }
 
     void saveFlows_data()
     {
@@ -886,51 +789,6 @@ private slots:
                                                           : QStringList({"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力終了"}));
         QCOMPARE(QFileInfo::exists(out + QStringLiteral("/アルバム.html")), written);
         QCOMPARE(QFileInfo::exists(genre + QStringLiteral("/nIndex.html")), written);
-    }
-
-    // --- closing ---
-
-    void closeSequence_data()
-    {
-        QTest::addColumn<QString>("f3");
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<bool>("saved");
-        const QString save = QStringLiteral("データの更新を行いますか？"), end = QStringLiteral("データ編集を終了しますか？");
-        QTest::newRow("nothing loaded, yes") << "" << QStringList{"Y"} << QStringList{end} << true << false;
-        QTest::newRow("nothing loaded, no") << "" << QStringList{"N"} << QStringList{end} << false << false;
-        QTest::newRow("loaded, no, no") << "更新" << QStringList({"N", "N"}) << QStringList({save, end}) << false << false;
-        QTest::newRow("loaded, save, close") << "更新" << QStringList({"Y", "Y", "Y"})
-                                             << QStringList({save, "タイトル情報を更新しますか？", end}) << true << true;
-    }
-    void closeSequence()
-    {
-        QFETCH(QString, f3);
-        QFETCH(QStringList, answers);
-        QFETCH(QStringList, texts);
-        QFETCH(bool, closes);
-        QFETCH(bool, saved);
-        sql(m_lib, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 'T', '/t')"));
-        m_g.currentCategoryId = m_g.currentGenreId = m_g.currentTitleId = 1;
-        m_g.titleEditMode = f3.isEmpty() ? 0 : 2;
-        m_v.f3 = f3;
-        m_v.entry.folderName = QStringLiteral("Renamed");
-        m_v.entry.folder = QStringLiteral("/t");
-        for (const QString &a : answers)
-            a == QLatin1String("Y") ? m_ds.queueYes() : m_ds.queueNo();
-        QCOMPARE(cmds().ConfirmClose(), closes);
-        QStringList got;
-        for (const MessageRequest &m : m_ds.messages())
-            got << m.text;
-        QCOMPARE(got, texts);
-        if (!f3.isEmpty()) {
-            QCOMPARE(m_ds.messages()[0].kind, MsgKind::Question);
-            QCOMPARE(m_ds.messages()[0].title, QString());
-        }
-        QCOMPARE(m_ds.messages().last().kind, MsgKind::Question);
-        QCOMPARE(m_ds.messages().last().title, QStringLiteral("データ編集"));
-        QCOMPARE(one(QStringLiteral("select iventsFolderName from photoIvents")), saved ? "Renamed" : "T");
     }
 };
 

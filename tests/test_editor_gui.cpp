@@ -29,10 +29,22 @@ using Check = EditorView::Check;
 
 const QString J = QStringLiteral("\n\r");
 
+// A dialog service that lets a test act while a folder browser is up.
+class ActingDialogs : public ScriptedDialogService {
+public:
+    std::function<void()> whileShown;
+    QString pickFolder(const FolderPickRequest &r, QObject *o) override
+    {
+        if (whileShown)
+            whileShown();
+        return ScriptedDialogService::pickFolder(r, o);
+    }
+};
+
 class Host : public WindowHost {
 public:
     Global g;
-    ScriptedDialogService ds;
+    ActingDialogs ds;
     NoPrinterSettings noPrinter;
     QStringList log;
     Global &global() override { return g; }
@@ -75,7 +87,7 @@ class TestEditorGui : public QObject {
     std::unique_ptr<dataSet> m_w;
     QStringList m_status;  // every text MsgText showed
 
-    ScriptedDialogService &ds() { return m_host->ds; }
+    ActingDialogs &ds() { return m_host->ds; }
     Global &g() { return m_host->g; }
     QStringList texts() const
     {
@@ -395,6 +407,55 @@ private slots:
         QCOMPARE(spy.keys, QList<int>{Qt::Key_X});  // other keys do reach it
     }
 
+    // Shift, Ctrl and Alt are not looked at; F1 goes on to the control (and the frame's help).
+    void modifiersAndF1()
+    {
+        fillAB();
+        openEditor();
+        chooseGenre(0);
+        clickRow(QStringLiteral("a2"));
+        QLineEdit *link = m_w->field(Field::TitleLink);
+        KeySpy spy;  // on the window: keys that go on reach it from any control
+        m_w->installEventFilter(&spy);
+        link->setFocus();
+        ds().queueNo();
+        QTest::keyClick(link, Qt::Key_F3, Qt::ShiftModifier);
+        ds().queueNo();
+        QTest::keyClick(link, Qt::Key_F3, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(texts(), QStringList({"タイトル情報を更新しますか？", "タイトル情報を更新しますか？"}));
+        QTest::keyClick(link, Qt::Key_F1);
+        click("f1");
+        spy.keys.removeIf([](int k) { return k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt; });
+        QCOMPARE(spy.keys, QList<int>({Qt::Key_F1, Qt::Key_F1}));
+        QCOMPARE(ds().calls.size(), 2);
+    }
+
+    // While a command runs, keys and clicks on the window are dropped.
+    void busyWindowTakesNoInput()
+    {
+        fillAB();
+        openEditor();
+        QLineEdit *link = m_w->field(Field::TitleLink);
+        bool busy = false;
+        ds().whileShown = [&] {
+            busy = m_w->binder()->isBusy();
+            QTest::keyClick(link, Qt::Key_X);
+            QTest::keyClick(link, Qt::Key_F8);
+            click("del1");
+            click("f6");
+            QCoreApplication::processEvents();
+        };
+        key(Qt::Key_F7);
+        ds().whileShown = nullptr;
+        QVERIFY(busy);
+        QVERIFY(!m_w->binder()->isBusy());
+        QCOMPARE(ds().calls.size(), 1);  // only the genre browser
+        QVERIFY(link->text().isEmpty());
+        QCOMPARE(m_status, QStringList({"ジャンルﾌｫﾙﾀﾞ選択画面起動中...", "ジャンルﾌｫﾙﾀﾞ選択画面終了"}));
+        QTest::keyClick(link, Qt::Key_X);
+        QCOMPARE(link->text(), QStringLiteral("x"));
+    }
+
     // Save after a cancelled picker: an emptied file is not written, an emptied photo is.
     void saveAfterCancelledPicker_data()
     {
@@ -616,19 +677,6 @@ private slots:
         QCOMPARE(ds().messages()[1].title, QString());
     }
 
-    void f12WritesTheSite()
-    {
-        fillAB();
-        const QString out = makeDir(m_tmp.path() + QStringLiteral("/site"));
-        sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
-        openEditor();
-        ds().queueYes();
-        click("f12");
-        QCOMPARE(texts().first(), QStringLiteral("ＨＴＭＬファイル作成を実行しますか？"));
-        QCOMPARE(m_status, QStringList({"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力終了"}));
-        QVERIFY(QFileInfo::exists(out + QStringLiteral("/アルバム.html")));
-        QVERIFY(QFileInfo::exists(m_base + QStringLiteral("/A/A1/nIndex.html")));
-    }
 };
 
 QTEST_MAIN(TestEditorGui)
