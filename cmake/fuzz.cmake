@@ -1,7 +1,8 @@
 # libFuzzer target for the image header readers. Needs clang:
 #   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTESSALY_FUZZ=ON
 #   cmake --build build-fuzz --target fuzz_imagesize
-#   build-fuzz/fuzz/fuzz_imagesize -max_total_time=600 build-fuzz/fuzz/corpus
+#   cp -r fuzz/corpus build-fuzz/corpus
+#   build-fuzz/fuzz/fuzz_imagesize -max_total_time=600 -max_len=4096 build-fuzz/corpus
 option(TESSALY_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 if(TESSALY_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
