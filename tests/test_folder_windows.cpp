@@ -511,7 +511,13 @@ private slots:
         static_cast<FolderWindow *>(out.data())->pathBox()->setText("/srv/site");
         QTest::mouseClick(out->findChild<QPushButton *>("Command2"), Qt::LeftButton);
         settle();
-        QCOMPARE(g.folderSetupStage, int16_t(2));
+        // Both saved: closing the output window opened the editor, whose activation
+        // (with its auto-set question) ended the set-up.
+        QVERIFY(main.findWindow("dataSet"));
+        QCOMPARE(g.folderSetupStage, int16_t(0));
+        QCOMPARE(ds.messages().size(), 1);
+        QCOMPARE(ds.messages().first().text, QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"));
+        ds.clear();
         QPointer<QWidget> againPtr = again;
         main.subWindowOf(again)->close();
         settle();

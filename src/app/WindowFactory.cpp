@@ -1,6 +1,7 @@
 #include "WindowFactory.h"
 
 #include "FolderWindows.h"
+#include "dataSet.h"
 #include "WindowHost.h"
 #include "prtPaperF.h"
 
@@ -16,6 +17,8 @@ QWidget *CreateChildWindow(const QString &name, WindowHost &host)
         return new topFolderF(host);
     if (name == QLatin1String("htmlOut"))
         return new htmlOut(host);
+    if (name == QLatin1String("dataSet"))
+        return new dataSet(host);
     if (name == QLatin1String("prtPaperF"))
         return new prtPaperF(host);
     return nullptr;

@@ -40,3 +40,22 @@ struct CliCommand {
 QStringList ValueOptions();
 
 }  // namespace tessaly::cli
+
+namespace tessaly::cli {
+
+// A progress line on stderr that rewrites itself; shown only when stderr is a terminal.
+class TerminalProgress {
+public:
+    explicit TerminalProgress(const QString &label);
+    ~TerminalProgress();
+    void show(int done, int total = -1);  // total < 0: no total known
+    void finish();
+
+private:
+    QString m_label;
+    bool m_active;
+    bool m_shown = false;
+    qint64 m_lastMs = -1;
+};
+
+}  // namespace tessaly::cli

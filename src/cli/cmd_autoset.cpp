@@ -14,7 +14,10 @@ static int autosetCommand(Context &c)
     AutoSetCounts counts;
     AutoSetOptions options;
     options.transactionPerPass = !c.hasOption(QStringLiteral("--no-transaction"));
+    TerminalProgress progress(QStringLiteral("オートセット: 調べたフォルダ"));
+    options.progress = [&](const AutoSetCounts &n) { progress.show(n.foldersListed); };
     const AutoSetResult r = RunAutoSetPasses(c.g, *c.dialogs, &counts, options);
+    progress.finish();
     c.out << AutoSetSummary(counts) << Qt::endl;
     if (r.categoryStatus == ScanBaseNotSetStop || r.anyError)
         return 1;

@@ -13,7 +13,12 @@ static int generateCommand(Context &c)
     if (!c.openLibrary(c.args.first()))
         return 1;
     int pages = 0;
-    const bool ok = HtmlFileCreate(c.g, *c.dialogs, nullptr, [&](int done, int) { pages = done; });
+    TerminalProgress progress(QStringLiteral("HTML出力: ページ"));
+    const bool ok = HtmlFileCreate(c.g, *c.dialogs, nullptr, [&](int done, int total) {
+        pages = done;
+        progress.show(done, total);
+    });
+    progress.finish();
     if (!ok)
         return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
     c.out << "site written (" << pages << " pages)" << Qt::endl;

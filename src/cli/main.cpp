@@ -4,10 +4,12 @@
 #include "Paths.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 
 #include <map>
+#include <memory>
 
 namespace tessaly::cli {
 
@@ -94,7 +96,13 @@ int main(int argc, char **argv)
 {
     using namespace tessaly;
     using namespace tessaly::cli;
-    QCoreApplication app(argc, argv);
+    // Drawing the demo's photos needs fonts, hence a GUI application, but never a display.
+    const bool needsGui = argc > 1 && qstrcmp(argv[1], "demo") == 0;
+    if (needsGui)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> appPtr(needsGui ? new QGuiApplication(argc, argv)
+                                                      : new QCoreApplication(argc, argv));
+    QCoreApplication &app = *appPtr;
     QCoreApplication::setApplicationName(QStringLiteral("tessaly-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
     QTextStream out(stdout);

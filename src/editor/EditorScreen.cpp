@@ -1,0 +1,379 @@
+#include "EditorScreen.h"
+
+#include "AutoSet.h"
+#include "Database.h"
+#include "DialogService.h"
+#include "EditorView.h"
+#include "Global.h"
+#include "TitleGrid.h"
+
+namespace tessaly {
+
+const QString kEditorTitle = QStringLiteral("データ編集");
+const QString kBaseFolderNotSet = QStringLiteral("未設定です。");
+
+namespace {
+
+using List = EditorView::List;
+using Field = EditorView::Field;
+using Check = EditorView::Check;
+
+const QString kTitleSelection = QStringLiteral("タイトル選択");
+
+// A grid cell as text; Null reads as empty.
+QString cellText(const QVariant &v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+// A stored Yes/No cell as a check box value: a stored True (-1) ticks the box as 1 does.
+int checkValueOf(const QVariant &v)
+{
+    bool ok = false;
+    int n = cellText(v).trimmed().toInt(&ok);
+    if (!ok)
+        n = 0;
+    if (n < 0)
+        n = -n;
+    return n != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+EditorScreen::EditorScreen(Global &g, DialogService &ds, EditorView &view)
+    : m_g(g), m_ds(ds), m_v(view), m_grid(std::make_unique<TitleGrid>())
+{
+    m_v.m_screen = this;
+}
+
+EditorScreen::~EditorScreen()
+{
+    if (m_v.m_screen == this)
+        m_v.m_screen = nullptr;
+}
+
+QSqlQueryModel *EditorScreen::gridModel() const
+{
+    return m_grid->model();
+}
+
+template <typename F>
+bool EditorScreen::guarded(F f)
+{
+    if (m_depth++ == 0)
+        m_faulted = false;
+    bool ok = true;
+    try {
+        f();
+    } catch (const DbError &e) {
+        ok = false;
+        m_faulted = true;
+        reportFault(e.message());
+    }
+    if (--m_depth == 0 && !m_faulted)
+        m_lastFault.clear();
+    return ok;
+}
+
+// The same fault is shown once, not at every load, activation and list fill.
+void EditorScreen::reportFault(const QString &message)
+{
+    if (message == m_lastFault)
+        return;
+    m_lastFault = message;
+    m_ds.message(message, MsgKind::Critical, kEditorTitle, MsgButtons::Ok, m_v.dialogOwner());
+}
+
+// --- shared operations -------------------------------------------------------------
+
+void EditorScreen::ShowBaseFolder()
+{
+    guarded([this] { showBaseFolder(); });
+}
+
+void EditorScreen::showBaseFolder()
+{
+    QString text;
+    {
+        Connection conn(m_g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from allTop where ID=1"));
+        if (!rs.eof())
+            text = rs.text(QStringLiteral("allTop"));
+    }
+    m_v.setFieldText(Field::BaseFolder, text.isEmpty() ? kBaseFolderNotSet : text);
+}
+
+void EditorScreen::FillCategoryList()
+{
+    guarded([this] { fillCategoryList(); });
+}
+
+void EditorScreen::fillCategoryList()
+{
+    const QString remembered = m_v.listText(List::Category);
+    int wanted = 0;
+    int count = 0;
+    {
+        Connection conn(m_g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from photoGraph order by ID"));
+        m_v.clearList(List::Category);
+        for (; !rs.eof(); rs.moveNext(), ++count) {
+            const QString name = rs.text(QStringLiteral("topFolderName"));
+            m_v.addListEntry(List::Category, name, rs.number(QStringLiteral("ID")));
+            if (!remembered.isEmpty() && name == remembered)
+                wanted = count;  // a later equal name wins
+        }
+    }
+    const QString text = count > 0 ? m_v.listEntryText(List::Category, wanted) : QString();
+    m_v.setListText(List::Category, text);
+    if (!text.isEmpty()) {
+        m_v.setListPosition(List::Category, wanted);
+        categoryChosen();
+        m_g.currentCategoryId = m_v.listEntryKey(List::Category, wanted);
+    }
+}
+
+void EditorScreen::FillGenreList()
+{
+    guarded([this] { fillGenreList(); });
+}
+
+void EditorScreen::fillGenreList()
+{
+    const QString remembered = m_v.listText(List::Genre);
+    const int categoryPos = m_v.listPosition(List::Category);
+    if (categoryPos < 0) {
+        // No category chosen: it has no genres to show.
+        m_v.clearList(List::Genre);
+        return;
+    }
+    const int32_t categoryKey = m_v.listEntryKey(List::Category, categoryPos);
+    int wanted = 0;
+    int count = 0;
+    {
+        Connection conn(m_g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from photoYear where ID=? order by ID1"), {categoryKey});
+        m_v.clearList(List::Genre);
+        for (; !rs.eof(); rs.moveNext(), ++count) {
+            const QString name = rs.text(QStringLiteral("yearFolderName"));
+            m_v.addListEntry(List::Genre, name, rs.number(QStringLiteral("ID1")));
+            if (!remembered.isEmpty() && name == remembered)
+                wanted = count;
+        }
+    }
+    m_v.setListText(List::Genre, count > 0 ? m_v.listEntryText(List::Genre, wanted) : QString());
+    // The first genre is only shown, not selected.
+    if (wanted != 0) {
+        m_v.setListPosition(List::Genre, wanted);
+        genreChosen();
+        m_g.currentGenreId = m_v.listEntryKey(List::Genre, wanted);
+    }
+}
+
+void EditorScreen::RefreshTitleGrid()
+{
+    guarded([this] { refreshTitleGrid(); });
+}
+
+void EditorScreen::refreshTitleGrid()
+{
+    const int categoryPos = m_v.listPosition(List::Category);
+    const int genrePos = m_v.listPosition(List::Genre);
+    QString statement;
+    QVariantList params;
+    if (categoryPos < 0 && genrePos >= 0) {
+        statement = QStringLiteral("select * from photoIvents where ID1=? order by ID2");
+        params << m_v.listEntryKey(List::Genre, genrePos);
+    } else if (categoryPos >= 0 && genrePos < 0) {
+        statement = QStringLiteral("select * from photoIvents where ID=? order by ID2");
+        params << m_v.listEntryKey(List::Category, categoryPos);
+    } else if (categoryPos >= 0 && genrePos >= 0) {
+        statement = QStringLiteral("select * from photoIvents where ID=? And ID1=? order by ID2");
+        params << m_v.listEntryKey(List::Category, categoryPos) << m_v.listEntryKey(List::Genre, genrePos);
+    } else {
+        statement = QStringLiteral("select * from photoIvents order by ID2");
+    }
+    try {
+        m_grid->refresh(m_g.dbConnectString, statement, params);
+    } catch (...) {
+        m_v.layoutGrid();
+        throw;
+    }
+    m_v.layoutGrid();
+}
+
+void EditorScreen::ClearTitleEntry()
+{
+    clearTitleEntry();
+}
+
+void EditorScreen::clearTitleEntry()
+{
+    m_v.setF3Caption(QString());
+    m_g.titleEditMode = 0;
+    for (Field f : {Field::TitleName, Field::TitleFolder, Field::TitleLink, Field::TitleHtml, Field::TitlePhoto})
+        m_v.setFieldText(f, QString());
+    m_v.setCheckValue(Check::LinkButton, 0);
+    m_v.setCheckValue(Check::HtmlButton, 0);
+    m_g.currentTitleId = 0;
+}
+
+void EditorScreen::DisableTitleMenus()
+{
+    m_v.setTitleMenusEnabled(false);
+}
+
+void EditorScreen::EnableTitleMenus()
+{
+    m_v.setTitleMenusEnabled(true);
+}
+
+// --- handlers --------------------------------------------------------------------
+
+void EditorScreen::Load()
+{
+    DisableTitleMenus();
+    m_g.titleEditMode = 0;
+    guarded([this] {
+        refreshTitleGrid();
+        fillCategoryList();
+    });
+}
+
+void EditorScreen::Activate()
+{
+    const bool readable = guarded([this] { showBaseFolder(); });
+    runAutoSet(true, readable);
+}
+
+void EditorScreen::RunAutoSet(bool resetSetupStage)
+{
+    const bool readable = guarded([this] { Connection check(m_g.dbConnectString); });
+    runAutoSet(resetSetupStage, readable);
+}
+
+// A library that cannot be read has been reported already: no question then, the
+// lists are still emptied and the status line tells why.
+void EditorScreen::runAutoSet(bool resetSetupStage, bool libraryReadable)
+{
+    m_v.showStatus(QStringLiteral("テーブル切り離し処理..."));
+    m_v.showStatus(QStringLiteral("オートセット実行中..."));
+    if (libraryReadable) {
+        AutoSetOptions options;
+        options.owner = m_v.dialogOwner();
+        options.progress = [this](const AutoSetCounts &c) { m_v.autoSetProgress(c); };
+        AutoSetMain(m_g, m_ds, nullptr, options);
+    }
+    m_v.setListText(List::Category, QString());
+    m_v.setListText(List::Genre, QString());
+    FillCategoryList();
+    m_v.showStatus(libraryReadable ? QStringLiteral("オートセットを終了しました。") : m_lastFault);
+    if (resetSetupStage)
+        m_g.folderSetupStage = 0;
+}
+
+void EditorScreen::CategoryChosen()
+{
+    guarded([this] { categoryChosen(); });
+}
+
+void EditorScreen::categoryChosen()
+{
+    const int pos = m_v.listPosition(List::Category);
+    if (pos < 0)
+        return;
+    m_g.currentCategoryId = 0;
+    const int32_t key = m_v.listEntryKey(List::Category, pos);
+    {
+        Connection conn(m_g.dbConnectString);
+        {
+            RowSet rs(conn, QStringLiteral("select * from photoGraph where ID=?"), {key});
+            m_v.setFieldText(Field::CategoryFolder, rs.eof() ? QString() : rs.text(QStringLiteral("topFolder")));
+            m_v.setFieldText(Field::GenreFolder, QString());
+        }
+        m_g.currentCategoryId = key;
+        RowSet rs(conn, QStringLiteral("select * from photoYear where ID=? order by ID1"), {key});
+        m_v.clearList(List::Genre);
+        for (; !rs.eof(); rs.moveNext())
+            m_v.addListEntry(List::Genre, rs.text(QStringLiteral("yearFolderName")), rs.number(QStringLiteral("ID1")));
+    }
+    refreshTitleGrid();
+    if (m_g.titleEditMode != 0)
+        clearTitleEntry();
+}
+
+void EditorScreen::GenreChosen()
+{
+    guarded([this] { genreChosen(); });
+}
+
+void EditorScreen::genreChosen()
+{
+    const int pos = m_v.listPosition(List::Genre);
+    if (pos < 0)
+        return;
+    const int32_t key = m_v.listEntryKey(List::Genre, pos);
+    {
+        Connection conn(m_g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from photoYear where ID1=?"), {key});
+        m_v.setFieldText(Field::GenreFolder, rs.eof() ? QString() : rs.text(QStringLiteral("yearFolder")));
+    }
+    refreshTitleGrid();
+    if (m_g.titleEditMode != 0)
+        clearTitleEntry();
+    m_g.currentGenreId = key;
+}
+
+void EditorScreen::SelectCategory(int position)
+{
+    guarded([this, position] {
+        m_v.setListPosition(List::Category, position);
+        categoryChosen();
+    });
+}
+
+void EditorScreen::SelectGenre(int position)
+{
+    guarded([this, position] {
+        m_v.setListPosition(List::Genre, position);
+        genreChosen();
+    });
+}
+
+void EditorScreen::GridRowClicked(int row)
+{
+    if (m_v.listPosition(List::Category) < 0) {
+        m_ds.message(QStringLiteral("カテゴリー名を選択してください！"), MsgKind::Exclamation, kTitleSelection,
+                     MsgButtons::Ok, m_v.dialogOwner());
+        m_v.focusControl(EditorCommandView::Control::TopFolder);
+        return;
+    }
+    if (m_v.listPosition(List::Genre) < 0) {
+        m_ds.message(QStringLiteral("ジャンルを選択してください！"), MsgKind::Exclamation, kTitleSelection,
+                     MsgButtons::Ok, m_v.dialogOwner());
+        m_v.focusControl(EditorCommandView::Control::YearFolder);
+        return;
+    }
+    if (row < 0 || row >= m_grid->rowCount())
+        return;
+    EnableTitleMenus();
+    // Empty cells leave their field as it was.
+    const struct {
+        int column;
+        Field field;
+    } texts[] = {{TitleGrid::ColFolderName, Field::TitleName}, {TitleGrid::ColFolder, Field::TitleFolder},
+                 {TitleGrid::ColLink, Field::TitleLink},       {TitleGrid::ColHtml, Field::TitleHtml},
+                 {TitleGrid::ColIvents, Field::TitleIvents},   {TitleGrid::ColPhoto, Field::TitlePhoto}};
+    for (const auto &t : texts) {
+        const QString text = cellText(m_grid->cell(row, t.column));
+        if (!text.isEmpty())
+            m_v.setFieldText(t.field, text);
+    }
+    m_v.setCheckValue(Check::LinkButton, checkValueOf(m_grid->cell(row, TitleGrid::ColLinkButton)));
+    m_v.setCheckValue(Check::HtmlButton, checkValueOf(m_grid->cell(row, TitleGrid::ColHtmlButton)));
+    m_g.currentTitleId = m_grid->cell(row, TitleGrid::ColID2).toInt();
+    m_g.titleEditMode = 2;
+    m_v.setF3Caption(kUpdateCaption);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,488 @@
+#include "dataSet.h"
+
+#include "EditorCommandBinder.h"
+#include "Global.h"
+#include "TitleGrid.h"
+#include "Twips.h"
+#include "WindowHost.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSqlQueryModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace tessaly {
+
+namespace {
+
+// Client area in twips.
+constexpr int kClientWidth = 10905;
+constexpr int kClientHeight = 6435;
+// The status line reaches below the client area of the design; the window is made
+// tall enough to show it whole.
+constexpr int kShownHeight = 6780;
+
+const QColor kGrey(224, 224, 224);
+const QColor kGreen(192, 255, 192);
+const QColor kYellow(255, 255, 192);
+const QColor kWhite(255, 255, 255);
+
+void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
+{
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+    if (role == QPalette::Window)
+        w->setAutoFillBackground(true);
+}
+
+QLabel *addLabel(QWidget *parent, const char *name, const char *caption, int l, int t, int w, int h)
+{
+    auto *label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QString::fromUtf8(name));
+    placeTwips(label, l, t, w, h);
+    return label;
+}
+
+QLineEdit *addText(QWidget *parent, const char *name, const QColor &colour, bool displayOnly, int l, int t, int w,
+                   int h)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromUtf8(name));
+    edit->setReadOnly(displayOnly);
+    paint(edit, QPalette::Base, colour);
+    placeTwips(edit, l, t, w, h);
+    return edit;
+}
+
+QComboBox *addList(QWidget *parent, const char *name, int l, int t, int w, int h)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromUtf8(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);  // typing never adds an entry
+    paint(combo, QPalette::Base, kGrey);
+    paint(combo, QPalette::Button, kGrey);
+    placeTwips(combo, l, t, w, h);
+    return combo;
+}
+
+QCheckBox *addCheck(QWidget *parent, const char *name, const char *caption, int l, int t, int w, int h)
+{
+    auto *box = new QCheckBox(QString::fromUtf8(caption), parent);
+    box->setObjectName(QString::fromUtf8(name));
+    paint(box, QPalette::Window, kYellow);
+    placeTwips(box, l, t, w, h);
+    return box;
+}
+
+QAction *addItem(QMenu *menu, const char *name, const char *caption)
+{
+    QAction *a = menu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QString::fromUtf8(name));
+    return a;
+}
+
+void addLine(QMenu *menu, const char *name)
+{
+    QAction *a = addItem(menu, name, "--------------------");
+    a->setSeparator(true);
+}
+
+const char *const kTitleMenus[] = {"フォルダ更新", "linkButton", "openButton", "ファイルの指定", "写真の指定"};
+
+}  // namespace
+
+dataSet::dataSet(WindowHost &host, QWidget *parent)
+    : QWidget(parent), m_host(host), m_screen(host.global(), host.dialogs(), *this)
+{
+    setObjectName(QStringLiteral("dataSet"));
+    setWindowTitle(kEditorTitle);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    buildMenus(bar);
+    layout->setMenuBar(bar);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setMinimumSize(twipsToPixels(kClientWidth, kClientHeight));
+    paint(m_client, QPalette::Window, kGrey);
+    layout->addWidget(m_client, 1);
+    buildControls();
+    resize(twipsToPixels(kClientWidth), twipsToPixels(kShownHeight) + bar->sizeHint().height());
+
+    connect(m_topFolder, qOverload<int>(&QComboBox::activated), this, [this] { m_screen.CategoryChosen(); });
+    connect(m_yearFolder, qOverload<int>(&QComboBox::activated), this, [this] { m_screen.GenreChosen(); });
+    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex &i) { m_screen.GridRowClicked(i.row()); });
+    connect(m_grid->verticalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int row) { m_screen.GridRowClicked(row); });
+    m_client->installEventFilter(this);
+    // Right clicks that no control takes end here, not in the main window's pop-up.
+    m_client->setContextMenuPolicy(Qt::PreventContextMenu);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+
+    m_binder = new EditorCommandBinder(this, m_host, *this, [this] { autoSetCommand(); });
+
+    // Window load.
+    if (m_host.global().printerUnavailable) {
+        action(QStringLiteral("用紙設定"))->setEnabled(false);
+        action(QStringLiteral("印刷"))->setEnabled(false);
+    }
+    m_screen.Load();
+}
+
+dataSet::~dataSet()
+{
+    m_grid->setModel(nullptr);
+}
+
+void dataSet::buildControls()
+{
+    QWidget *c = m_client;
+    addLabel(c, "Label1", "基準ﾌｫﾙﾀﾞ", 120, 240, 1095, 255);
+    m_allTop = addText(c, "AllTop", kGreen, true, 1200, 120, 6735, 375);
+    addLabel(c, "Label2", "ｶﾃｺﾞﾘｰ", 120, 720, 975, 255);
+    m_topFolder = addList(c, "topFolder", 1200, 720, 2055, 300);
+    m_photoGFolder = addText(c, "photoGFolder", kGreen, true, 3240, 720, 5775, 495);
+    addLabel(c, "Label3", "ｼﾞｬﾝﾙ", 120, 1080, 975, 255);
+    m_yearFolder = addList(c, "yearFolder", 1200, 1080, 2055, 300);
+    m_photoYFolder = addText(c, "photoYFolder", kGreen, true, 3240, 1080, 5775, 375);
+    addLabel(c, "Label4", "ﾀｲﾄﾙ", 120, 1680, 975, 255);
+    m_folderName = addText(c, "fIventsFolderName", kGrey, false, 1200, 1680, 2415, 375);
+    m_folder = addText(c, "fIventsFolder", kGreen, true, 3600, 1680, 5415, 375);
+    addLabel(c, "Label6", "ﾌｧｲﾙ指定", 120, 2040, 975, 255);
+    m_html = addText(c, "fIventsHTML", kWhite, false, 1200, 2040, 6855, 375);
+    addLabel(c, "Label5", "ﾘﾝｸ先", 120, 2400, 975, 255);
+    m_link = addText(c, "fIventsLink", kGrey, false, 1200, 2400, 6855, 375);
+    addLabel(c, "Label7", "表示写真", 120, 2760, 975, 255);
+    m_photo = addText(c, "fIventsPhoto", kWhite, false, 1200, 2760, 6855, 375);
+    m_linkButton = addCheck(c, "fIventsLinkButton", "ﾘﾝｸﾎﾞﾀﾝ表示", 8040, 2520, 1335, 255);
+    m_htmlButton = addCheck(c, "fIventsHtmlButton", "開くﾎﾞﾀﾝ表示", 8040, 2160, 1335, 255);
+    m_ivents = addText(c, "fIventsF", kWhite, false, 4560, 0, 3615, 375);
+    m_ivents->hide();
+
+    auto *frame = new QGroupBox(QStringLiteral("削除"), c);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    placeTwips(frame, 9480, 360, 1455, 1935);
+    const char *const deletes[][2] = {{"del1", "カテゴリ"}, {"del2", "ｼﾞｬﾝﾙ"}, {"del3", "ﾌｧｲﾙ"}};
+    for (int i = 0; i < 3; ++i) {
+        auto *b = new QPushButton(QString::fromUtf8(deletes[i][1]), frame);
+        b->setObjectName(QString::fromUtf8(deletes[i][0]));
+        placeTwips(b, 120, 300 + i * 520, 1215, 435);
+    }
+
+    m_grid = new QTableView(c);
+    m_grid->setObjectName(QStringLiteral("DataGrid1"));
+    placeTwips(m_grid, 120, 3240, 10575, 2175);
+    m_grid->setModel(m_screen.gridModel());
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layoutGrid();
+
+    addLabel(c, "Label11", "[ESC:閉じる]", 0, 5640, 1095, 375);
+    addLabel(c, "Label8", "ﾌｫﾙﾀﾞ検索追加", 2520, 5640, 1215, 255);
+    addLabel(c, "Label10", "ﾌｫﾙﾀﾞ参照選択", 5280, 5640, 1455, 255);
+    addLabel(c, "Label9", "ﾀｲﾄﾙﾌｫﾙﾀﾞ参照設定", 7320, 5640, 1695, 255);
+
+    static const char *const captions[12] = {"ﾍﾙﾌﾟ", "", "", "ｵｰﾄｾｯﾄ", "", "ｶﾃｺﾞﾘｰ",
+                                             "ｼﾞｬﾝﾙ", "ﾀｲﾄﾙ", "ﾌｧｲﾙ指定", "写真", "", "HTML出力"};
+    static const int lefts[12] = {120, 960, 1800, 2760, 3720, 4560, 5400, 6360, 7320, 8160, 9000, 9840};
+    for (int i = 0; i < 12; ++i) {
+        const int n = i + 1;
+        const int width = (n == 3 || n == 7 || n == 12) ? 975 : 855;
+        m_f[i] = new QPushButton(QString::fromUtf8(captions[i]), c);
+        m_f[i]->setObjectName(QStringLiteral("f%1").arg(n));
+        placeTwips(m_f[i], lefts[i], 5880, width, 495);
+    }
+
+    m_msgText = addText(c, "MsgText", kWhite, true, 120, 6360, 10335, 375);
+}
+
+void dataSet::buildMenus(QMenuBar *bar)
+{
+    QMenu *file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ"));
+    file->setObjectName(QStringLiteral("ファイル"));
+    addItem(file, "閉じる", "閉じる");
+    addLine(file, "line0");
+    addItem(file, "用紙設定", "用紙設定");
+    addItem(file, "印刷", "印刷");
+    addItem(file, "終了", "終了");
+
+    m_editMenu = bar->addMenu(QStringLiteral("編集"));
+    m_editMenu->setObjectName(QStringLiteral("編集"));
+    addItem(m_editMenu, "オートセット", "ｵｰﾄｾｯﾄ");
+    addItem(m_editMenu, "フォルダ更新", "ﾌｫﾙﾀﾞ選択");
+    addItem(m_editMenu, "linkButton", "ﾘﾝｸﾎﾞﾀﾝの表示/非表示");
+    addItem(m_editMenu, "openButton", "開くﾎﾞﾀﾝの表示/非表示");
+    addItem(m_editMenu, "ファイルの指定", "ﾌｧｲﾙの指定");
+    addItem(m_editMenu, "写真の指定", "写真の指定");
+    addLine(m_editMenu, "line2");
+    addItem(m_editMenu, "HTML出力", "HTML出力");
+    addLine(m_editMenu, "line3");
+    addItem(m_editMenu, "基準", "基準フォルダ設定");
+    addItem(m_editMenu, "HTML出力先", "HTML出力先設定");
+
+    QMenu *help = bar->addMenu(QStringLiteral("ヘルプ"));
+    help->setObjectName(QStringLiteral("ヘルプ"));
+    addItem(help, "ヘルプ1", "ヘルプ");
+    addItem(help, "このソフトについて", "このソフトについて");
+}
+
+QAction *dataSet::action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+QLineEdit *dataSet::field(Field which) const
+{
+    switch (which) {
+    case Field::BaseFolder: return m_allTop;
+    case Field::CategoryFolder: return m_photoGFolder;
+    case Field::GenreFolder: return m_photoYFolder;
+    case Field::TitleName: return m_folderName;
+    case Field::TitleFolder: return m_folder;
+    case Field::TitleHtml: return m_html;
+    case Field::TitleLink: return m_link;
+    case Field::TitlePhoto: return m_photo;
+    case Field::TitleIvents: return m_ivents;
+    }
+    return nullptr;
+}
+
+QCheckBox *dataSet::check(Check which) const
+{
+    return which == Check::LinkButton ? m_linkButton : m_htmlButton;
+}
+
+QPushButton *dataSet::functionButton(int n) const
+{
+    return n >= 1 && n <= 12 ? m_f[n - 1] : nullptr;
+}
+
+// --- EditorView ----------------------------------------------------------------
+
+void dataSet::clearList(List which)
+{
+    QComboBox *c = list(which);
+    const QSignalBlocker block(c);
+    c->clear();
+    c->setEditText(QString());
+}
+
+void dataSet::addListEntry(List which, const QString &text, int32_t key)
+{
+    QComboBox *c = list(which);
+    const QSignalBlocker block(c);
+    const int position = c->currentIndex();
+    const QString shown = c->currentText();
+    c->addItem(text, key);
+    // The first entry of an empty combo box would become selected on its own.
+    if (c->currentIndex() != position) {
+        c->setCurrentIndex(position);
+        c->setEditText(shown);
+    }
+}
+
+int dataSet::listCount(List which) const
+{
+    return list(which)->count();
+}
+
+QString dataSet::listEntryText(List which, int position) const
+{
+    return list(which)->itemText(position);
+}
+
+int32_t dataSet::listEntryKey(List which, int position) const
+{
+    return list(which)->itemData(position).toInt();
+}
+
+int dataSet::listPosition(List which) const
+{
+    return list(which)->currentIndex();
+}
+
+void dataSet::setListPosition(List which, int position)
+{
+    QComboBox *c = list(which);
+    const QSignalBlocker block(c);
+    c->setCurrentIndex(position);
+}
+
+QString dataSet::listText(List which) const
+{
+    return list(which)->currentText();
+}
+
+void dataSet::setListText(List which, const QString &text)
+{
+    QComboBox *c = list(which);
+    const QSignalBlocker block(c);
+    c->setEditText(text);
+}
+
+QString dataSet::fieldText(Field which) const
+{
+    return field(which)->text();
+}
+
+void dataSet::setFieldText(Field which, const QString &text)
+{
+    field(which)->setText(text);
+}
+
+int dataSet::checkValue(Check which) const
+{
+    return check(which)->isChecked() ? 1 : 0;
+}
+
+void dataSet::setCheckValue(Check which, int value)
+{
+    check(which)->setChecked(value != 0);
+}
+
+void dataSet::setTitleMenusEnabled(bool enabled)
+{
+    for (const char *name : kTitleMenus)
+        action(QString::fromUtf8(name))->setEnabled(enabled);
+}
+
+void dataSet::layoutGrid()
+{
+    QFont f = m_grid->font();
+    f.setPointSize(11);
+    m_grid->setFont(f);
+    const int columns = m_grid->model() ? m_grid->model()->columnCount() : 0;
+    for (int col = 0; col < columns; ++col) {
+        int width = 0;
+        switch (col) {
+        case TitleGrid::ColFolderName: width = 2000; break;
+        case TitleGrid::ColLink: width = 4200; break;
+        case TitleGrid::ColHtml: width = 4000; break;
+        default: break;
+        }
+        m_grid->setColumnHidden(col, width == 0);
+        if (width > 0)
+            m_grid->setColumnWidth(col, twipsToPixels(width));
+    }
+}
+
+// --- EditorCommandView -----------------------------------------------------------
+
+void dataSet::showStatus(const QString &text)
+{
+    m_msgText->setText(text);
+    m_msgText->repaint();
+}
+
+void dataSet::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void dataSet::focusControl(Control c)
+{
+    switch (c) {
+    case Control::TopFolder: m_topFolder->setFocus(); break;
+    case Control::YearFolder: m_yearFolder->setFocus(); break;
+    case Control::IventsLink: m_link->setFocus(); break;
+    }
+}
+
+QString dataSet::f3Caption() const
+{
+    return m_f[2]->text();
+}
+
+void dataSet::setF3Caption(const QString &text)
+{
+    m_f[2]->setText(text);
+}
+
+// --- activation ----------------------------------------------------------------
+
+void dataSet::activate()
+{
+    // The activation's auto-set is a long command like F4: no input meanwhile.
+    m_binder->runBusy([this] { m_screen.Activate(); });
+}
+
+void dataSet::autoSetCommand()
+{
+    m_screen.AutoSetCommand();
+}
+
+// The editor is activated when it becomes the active child of the main window: not
+// when the main window gets the focus back from a message box or another program.
+void dataSet::watchActivation()
+{
+    m_sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    QMdiArea *area = m_sub ? m_sub->mdiArea() : nullptr;
+    if (!area) {
+        // Shown on its own: activated once, when shown.
+        QMetaObject::invokeMethod(this, &dataSet::activate, Qt::QueuedConnection);
+        return;
+    }
+    connect(area, &QMdiArea::subWindowActivated, this, &dataSet::subWindowActivated);
+    if (area->activeSubWindow() == m_sub)
+        subWindowActivated(m_sub);
+}
+
+void dataSet::subWindowActivated(QMdiSubWindow *sub)
+{
+    if (!sub)
+        return;  // the main window lost the focus; its active child stays the same
+    if (sub != m_sub) {
+        m_active = false;
+        return;
+    }
+    if (m_active)
+        return;
+    m_active = true;
+    // Runs after the window has come to the front, outside the activation signal.
+    QMetaObject::invokeMethod(this, &dataSet::activate, Qt::QueuedConnection);
+}
+
+bool dataSet::event(QEvent *e)
+{
+    if (e->type() == QEvent::Show && !m_shownOnce) {
+        m_shownOnce = true;
+        const bool result = QWidget::event(e);
+        watchActivation();
+        return result;
+    }
+    return QWidget::event(e);
+}
+
+// The right mouse button on the window's own surface opens 編集 as a pop-up menu.
+bool dataSet::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::MouseButtonPress) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (me->button() == Qt::RightButton && !m_client->childAt(me->position().toPoint())) {
+            m_editMenu->popup(me->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tessaly

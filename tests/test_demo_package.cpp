@@ -1,0 +1,165 @@
+// The sample library and the Debian package, as a newcomer meets them.
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "TestSupport.h"
+
+using namespace tessaly::test;
+
+namespace {
+const QStringList kGenres = {"家族/誕生日", "家族/運動会", "旅行/2023", "旅行/2024", "風景/山", "風景/海"};
+
+QString run(const QString &program, const QStringList &args, int *exitCode, const QString &dir = QString())
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!dir.isEmpty())
+        p.setWorkingDirectory(dir);
+    p.start(program, args);
+    if (!p.waitForFinished(180000))
+        p.kill();
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromUtf8(p.readAll());
+}
+
+// Checks the demo folder: the tree that show prints, and every page of the site.
+void checkDemo(const QString &folder, const QString &cli)
+{
+    int rc = -1;
+    const QString shown = run(cli, {QStringLiteral("show"), folder + QStringLiteral("/demo.mdb")}, &rc);
+    QCOMPARE(rc, 0);
+    QStringList cats, genres, titles;
+    for (const QString &line : shown.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("category ")))
+            cats << line.section(QLatin1Char(' '), 2, 2);
+        else if (line.startsWith(QLatin1String("  genre ")))
+            genres << line.section(QLatin1Char(' '), 4, 4);
+        else if (line.startsWith(QLatin1String("    title ")))
+            titles << line;
+    }
+    QCOMPARE(cats, (QStringList{"家族", "旅行", "風景"}));
+    QCOMPARE(genres, (QStringList{"誕生日", "運動会", "2023", "2024", "山", "海"}));
+    QCOMPARE(titles.size(), 12);
+    QVERIFY(shown.contains(QStringLiteral(" Mike's Party ") + folder + QStringLiteral("/写真/家族/誕生日/Mike's Party\n")));
+    QVERIFY(shown.contains(QStringLiteral("base folder: ") + folder + QStringLiteral("/写真\n")));
+    QVERIFY(shown.contains(QStringLiteral("output folder: ") + folder + QStringLiteral("/サイト\n")));
+
+    const QString site = folder + QStringLiteral("/サイト");
+    for (const QString &page : {QStringLiteral("アルバム.html"), QStringLiteral("sub/NameA.html"),
+                                QStringLiteral("sub/b.html"), QStringLiteral("sub/c.html"),
+                                QStringLiteral("sub/家族.html"), QStringLiteral("sub/旅行.html"),
+                                QStringLiteral("sub/風景.html")})
+        QVERIFY2(QFileInfo(site + QLatin1Char('/') + page).size() > 0, qPrintable(page));
+    for (const QString &genre : kGenres) {
+        const QByteArray page = readFile(folder + QStringLiteral("/写真/") + genre + QStringLiteral("/nIndex.html"));
+        QVERIFY2(page.startsWith("<meta charset=\"UTF-8\">\r\n"), qPrintable(genre));
+        QVERIFY2(page.contains("<img src="), qPrintable(genre));  // every genre shows photos
+    }
+    // The title with an HTML file has its open button; the one with a link its link button.
+    QVERIFY(readFile(folder + QStringLiteral("/写真/家族/運動会/nIndex.html")).contains("value='開く'"));
+    QVERIFY(readFile(folder + QStringLiteral("/写真/旅行/2024/nIndex.html")).contains("value='ﾘﾝｸ'"));
+}
+}  // namespace
+
+class TestDemoPackage : public QObject {
+    Q_OBJECT
+private slots:
+    void demoMakesALibraryAndASite()
+    {
+        QTemporaryDir tmp;
+        const QString folder = tmp.filePath(QStringLiteral("デモ"));
+        const QString cli = binDir() + QStringLiteral("/tessaly-cli");
+        int rc = -1;
+        QString out = run(cli, {QStringLiteral("demo"), folder}, &rc);
+        QCOMPARE(rc, 0);
+        QVERIFY(out.contains(QStringLiteral("library: ") + folder + QStringLiteral("/demo.mdb")));
+        QVERIFY(out.contains(QStringLiteral("site: ") + folder + QStringLiteral("/サイト/アルバム.html")));
+        checkDemo(folder, cli);
+
+        // Photos of each format and shape, readable by the program's own readers.
+        QStringList formats;
+        bool portrait = false, landscape = false;
+        QDirIterator it(folder + QStringLiteral("/写真"), {"*.jpg", "*.png", "*.gif"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString line = run(cli, {QStringLiteral("image-size"), path}, &rc).trimmed();
+            QCOMPARE(rc, 0);
+            const QStringList f = line.split(QLatin1Char('\t'));
+            QCOMPARE(f.size(), 5);
+            formats << f.at(1);
+            portrait |= f.at(3).toInt() > f.at(2).toInt();
+            landscape |= f.at(2).toInt() > f.at(3).toInt();
+        }
+        formats.removeDuplicates();
+        QCOMPARE(formats.size(), 3);
+        QVERIFY(portrait && landscape);
+
+        // A second run is safe: same tree, no duplicate rows.
+        const QString before = run(cli, {QStringLiteral("show"), folder + QStringLiteral("/demo.mdb")}, &rc);
+        run(cli, {QStringLiteral("demo"), folder}, &rc);
+        QCOMPARE(rc, 0);
+        QCOMPARE(run(cli, {QStringLiteral("show"), folder + QStringLiteral("/demo.mdb")}, &rc), before);
+    }
+
+    void packageInstallsAndRunsTheDemo()
+    {
+        const QString cpack = QStandardPaths::findExecutable(QStringLiteral("cpack"));
+        const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
+        if (cpack.isEmpty() || dpkgDeb.isEmpty())
+            QSKIP("cpack or dpkg-deb is not installed");
+        QTemporaryDir out;
+        const QString build = QDir(binDir()).absoluteFilePath(QStringLiteral(".."));
+        int rc = -1;
+        QString log = run(cpack, {QStringLiteral("--config"), build + QStringLiteral("/CPackConfig.cmake"),
+                                  QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path()},
+                          &rc, build);
+        QVERIFY2(rc == 0, qPrintable(log));
+        const QStringList debs = QDir(out.path()).entryList({QStringLiteral("*.deb")});
+        QCOMPARE(debs.size(), 1);
+        const QString deb = out.filePath(debs.first());
+
+        const QString listing = run(dpkgDeb, {QStringLiteral("-c"), deb}, &rc);
+        QCOMPARE(rc, 0);
+        QStringList files;
+        for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QString name = line.section(QLatin1Char(' '), -1);
+            if (line.startsWith(QLatin1Char('l')))
+                name = line.section(QStringLiteral(" -> "), 0, 0).section(QLatin1Char(' '), -1) + QStringLiteral(" -> ")
+                       + line.section(QStringLiteral(" -> "), 1);
+            if (!name.endsWith(QLatin1Char('/')))
+                files << name;
+        }
+        files.sort();
+        QCOMPARE(files, (QStringList{"./usr/bin/tessaly -> ../lib/tessaly/tessaly",
+                                     "./usr/bin/tessaly-cli -> ../lib/tessaly/tessaly-cli",
+                                     "./usr/lib/tessaly/help/index.html", "./usr/lib/tessaly/sys.1",
+                                     "./usr/lib/tessaly/tessaly", "./usr/lib/tessaly/tessaly-cli",
+                                     "./usr/share/applications/tessaly.desktop",
+                                     "./usr/share/icons/hicolor/scalable/apps/tessaly.svg"}));
+        const QString depends = run(dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, &rc);
+        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins"})
+            QVERIFY2(depends.contains(QLatin1String(dep)), qPrintable(depends));
+
+        QTemporaryDir root;
+        run(QStringLiteral("dpkg"), {QStringLiteral("-x"), deb, root.path()}, &rc);
+        QCOMPARE(rc, 0);
+        const QByteArray entry = readFile(root.filePath(QStringLiteral("usr/share/applications/tessaly.desktop")));
+        QVERIFY(entry.contains("Exec=tessaly\n"));
+        QVERIFY(entry.contains("Icon=tessaly\n"));
+        QVERIFY(entry.contains(QStringLiteral("Name[ja]=").toUtf8()));
+        const QString installedCli = root.filePath(QStringLiteral("usr/bin/tessaly-cli"));
+        const QString demo = root.filePath(QStringLiteral("demo"));
+        log = run(installedCli, {QStringLiteral("demo"), demo}, &rc);
+        QVERIFY2(rc == 0, qPrintable(log));
+        checkDemo(demo, installedCli);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDemoPackage)
+#include "test_demo_package.moc"
