@@ -9,7 +9,7 @@
 #include <cups/pwg.h>
 
 #include <cstdlib>
-#include <cstring>
+#include <strings.h>
 #endif
 
 namespace tessaly {

@@ -424,7 +424,8 @@ void dataSet::setF3Caption(const QString &text)
 
 void dataSet::activate()
 {
-    m_screen.Activate();
+    // The activation's auto-set is a long command like F4: no input meanwhile.
+    m_binder->runBusy([this] { m_screen.Activate(); });
 }
 
 void dataSet::autoSetCommand()
