@@ -1,6 +1,7 @@
 // The album site generator against real libraries and folder trees: every page byte
 // for byte, the orders, the stops, the messages and the command-line tool.
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,6 +164,8 @@ private slots:
     void missingOutputFolder();
     void emptyLibrary();
     void missingGenreFolderStopsGenrePages();
+    void foreignPathsAreNotWritten_data();
+    void foreignPathsAreNotWritten();
     void progress();
     void cliGenerate();
     void cliImageSize();
@@ -609,6 +612,60 @@ void TestHtmlOut::missingGenreFolderStopsGenrePages()
     QVERIFY2(msgs[0].text.startsWith("76:") && msgs[0].text.contains(genreFolder(g2)), qPrintable(msgs[0].text));
     // The category page still links every genre.
     QCOMPARE(readFile(out() + "/sub/C.html").count("nIndex.html"), 3);
+}
+
+void TestHtmlOut::foreignPathsAreNotWritten_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("genreFolder");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QStringList>("reports");  // "title number" of each report
+    const QStringList frameWriters = {"ＨＴＭＬファイル出力(index.html) 76", "ＨＴＭＬファイル出力(NameA.html) 76",
+                                      "ＨＴＭＬファイル出力([カテゴリ].html) 76"};
+    QTest::newRow("drive path") << "C:\\site" << "" << "C" << frameWriters;
+    QTest::newRow("share path") << "\\\\srv\\site" << "" << "C" << frameWriters;
+    QTest::newRow("relative path") << "site" << "" << "C" << frameWriters;
+    QTest::newRow("genre on a drive") << "" << "D:\\photos\\2001" << "C"
+                                      << QStringList{"ＨＴＭＬファイル出力(nIndex.html) 76"};
+    QTest::newRow("genre folder empty") << "" << "<empty>" << "C" << QStringList{"ＨＴＭＬファイル出力(nIndex.html) 76"};
+    QTest::newRow("slash in a category name") << "" << "" << "a/b"
+                                              << QStringList{"ＨＴＭＬファイル出力([カテゴリ].html) 52"};
+}
+
+void TestHtmlOut::foreignPathsAreNotWritten()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, genreFolder);
+    QFETCH(QString, category);
+    QFETCH(QStringList, reports);
+    sql(m_lib, "insert into photoGraph (topFolder, topFolderName) values (?, ?)", {base() + "/x", category});
+    const int cat = sqlColumn(m_lib, "select max(ID) from photoGraph").first().toInt();
+    const int genre = addGenre(cat, "2001");
+    addTitle(cat, genre, "t");
+    if (!genreFolder.isEmpty())
+        sql(m_lib, "update photoYear set yearFolder=?", {genreFolder == "<empty>" ? QString("") : genreFolder});
+    if (!output.isEmpty())
+        setOutput(output);
+    // Nothing may land in the folder the program runs in, even where it holds folders
+    // of those names, nor at the top of the file system.
+    const QString work = makeDir(m_dir->path() + "/cwd");
+    for (const QString &f : {output, genreFolder})
+        if (!f.isEmpty() && f != "<empty>")
+            makeDir(work + "/" + f);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work);
+    ScriptedDialogService ds;
+    const bool ok = run(ds);
+    QDir::setCurrent(before);
+
+    QVERIFY(!ok);
+    QStringList seen;
+    for (const MessageRequest &m : ds.messages())
+        seen << m.title + " " + m.text.section(':', 0, 0);
+    QCOMPARE(seen, reports);
+    QDirIterator files(work, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!files.hasNext(), qPrintable(files.hasNext() ? files.next() : QString()));
+    QVERIFY(!QFileInfo::exists("/nIndex.html"));
 }
 
 void TestHtmlOut::progress()

@@ -2,6 +2,7 @@
 
 #include "DialogService.h"
 #include "Global.h"
+#include "AppIcon.h"
 #include "Fonts.h"
 #include "HelpWindow.h"
 #include "PrinterSettings.h"
@@ -186,7 +187,7 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
     if (!sub) {
         sub = m_mdi->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->setWindowIcon(QIcon());
+        sub->setWindowIcon(AppIcon());
         window->setAttribute(Qt::WA_DeleteOnClose);
         // A window that closes itself takes its frame along.
         connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close);

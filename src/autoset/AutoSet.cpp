@@ -7,11 +7,15 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QAnyStringView>
 #include <QSqlDriver>
+#include <QUtf8StringView>
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace tessaly {
 
@@ -89,13 +93,13 @@ public:
         sqlite3_clear_bindings(m_stmt);
     }
     qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-    QString text(int col) const
+    // A text column as stored, valid until the next step; null for Null.
+    QUtf8StringView utf8(int col) const
     {
-        const void *p = sqlite3_column_text16(m_stmt, col);
-        const int bytes = sqlite3_column_bytes16(m_stmt, col);
-        return p ? QString::fromUtf16(static_cast<const char16_t *>(p), bytes / int(sizeof(char16_t))) : QString();
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
+        return p ? QUtf8StringView(p, sqlite3_column_bytes(m_stmt, col)) : QUtf8StringView();
     }
+    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
 
 private:
     static sqlite3 *handleOf(Connection &conn)
@@ -119,12 +123,6 @@ private:
     Connection &m_conn;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
-};
-
-// The rows of one level below one parent, by exact folder name (first row wins).
-struct Stored {
-    qint64 key = 0;
-    QString path;
 };
 
 struct LevelSql {
@@ -170,78 +168,108 @@ public:
         ++m_counts.foldersListed;
         if (names.isEmpty())
             return;
+        // Every child path is this prefix + the folder name.
+        const QString prefix = ChildPath(parentFolder, QString());
+        const QByteArray prefix8 = prefix.toUtf8();
 
-        // The stored rows of this parent, first row of a name wins.
-        QHash<QString, qsizetype> index;  // name -> position in stored
-        QList<Stored> stored;
+        // The first stored row of each listed name. Rows written by an earlier run come
+        // back in the order of the listing, so they are matched one by one without
+        // copying their texts; from the first row out of that order on, the rest goes
+        // through a look-up by name.
+        std::vector<Found> found(size_t(names.size()));
+        QHash<QString, Found> others;
+        qsizetype next = 0;
+        bool inOrder = true;
         for (int i = 0; i < m_parents; ++i)
             m_lookup.bind(i + 1, parentKeys.at(i));
         while (m_lookup.step()) {
-            const QString name = m_lookup.text(1);
-            if (index.contains(name))
-                continue;
-            index.insert(name, stored.size());
-            stored.append(Stored{m_lookup.integer(0), m_lookup.text(2)});
-        }
-        m_lookup.reset();
-
-        QStringList newNames, newPaths;
-        for (const QString &name : names) {
-            QString path = ChildPath(parentFolder, name);
-            const auto it = index.constFind(name);
-            if (it == index.constEnd()) {
-                newNames.append(name);
-                newPaths.append(std::move(path));
+            const QUtf8StringView name = m_lookup.utf8(1);
+            const Found row{m_lookup.integer(0), true, isChildPath(m_lookup.utf8(2), prefix8, name)};
+            if (inOrder && next < names.size() && QAnyStringView::equal(name, names.at(next))) {
+                found[size_t(next++)] = row;
                 continue;
             }
-            const Stored &row = stored.at(it.value());
-            if (row.path == path) {
+            inOrder = false;
+            const QString key = name.toString();
+            if (!others.contains(key))
+                others.insert(key, row);
+        }
+        m_lookup.reset();
+        for (qsizetype i = next; i < names.size(); ++i) {
+            const auto it = others.constFind(names.at(i));
+            if (it != others.constEnd())
+                found[size_t(i)] = it.value();
+        }
+
+        // Writes go in folder order, so a failure keeps every row before it.
+        QList<qsizetype> newOnes;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const Found &f = found[size_t(i)];
+            if (!f.stored) {
+                newOnes.append(i);
+                continue;
+            }
+            if (f.samePath) {
                 ++m_counts.unchanged[m_level];
                 continue;
             }
-            // Writes go in folder order, so a failure keeps every row before it.
-            insertRows(parentKeys, newNames, newPaths);
-            newNames.clear();
-            newPaths.clear();
+            insertRows(parentKeys, prefix, names, newOnes);
+            newOnes.clear();
+            const QString path = prefix + names.at(i);
             m_update.bind(1, path);
-            m_update.bind(2, row.key);
+            m_update.bind(2, f.key);
             m_update.step();
             m_update.reset();
             ++m_counts.refreshed[m_level];
         }
-        insertRows(parentKeys, newNames, newPaths);
+        insertRows(parentKeys, prefix, names, newOnes);
     }
 
 private:
-    void insertRows(const QList<qint64> &parentKeys, const QStringList &names, const QStringList &paths)
+    struct Found {
+        qint64 key = 0;
+        bool stored = false;
+        bool samePath = false;
+    };
+
+    // path == prefix + name, compared as stored (UTF-8) without building the text.
+    static bool isChildPath(QUtf8StringView path, const QByteArray &prefix, QUtf8StringView name)
+    {
+        if (path.isNull() || path.size() != prefix.size() + name.size())
+            return false;
+        return std::memcmp(path.data(), prefix.constData(), size_t(prefix.size())) == 0
+               && std::memcmp(path.data() + prefix.size(), name.data(), size_t(name.size())) == 0;
+    }
+
+    void insertRows(const QList<qint64> &parentKeys, const QString &prefix, const QStringList &names,
+                    const QList<qsizetype> &which)
     {
         qsizetype i = 0;
-        while (names.size() - i >= kInsertGroup) {
+        while (which.size() - i >= kInsertGroup) {
             try {
-                insert(m_insertGroup, kInsertGroup, parentKeys, names, paths, i);
+                insert(m_insertGroup, kInsertGroup, parentKeys, prefix, names, which, i);
             } catch (const DbError &) {
                 // The failed group left no row; redo it row by row so that every row
                 // before the faulty one is saved and the fault is raised by its own row.
                 for (int r = 0; r < kInsertGroup; ++r)
-                    insert(m_insertOne, 1, parentKeys, names, paths, i + r);
+                    insert(m_insertOne, 1, parentKeys, prefix, names, which, i + r);
             }
             i += kInsertGroup;
         }
-        for (; i < names.size(); ++i)
-            insert(m_insertOne, 1, parentKeys, names, paths, i);
+        for (; i < which.size(); ++i)
+            insert(m_insertOne, 1, parentKeys, prefix, names, which, i);
     }
 
-    void insert(Statement &st, int rows, const QList<qint64> &parentKeys, const QStringList &names,
-                const QStringList &paths, qsizetype first)
+    // The parent keys and the prefix are shared by the rows of one statement; each row
+    // has its folder name, and its path is made by the statement.
+    void insert(Statement &st, int rows, const QList<qint64> &parentKeys, const QString &prefix,
+                const QStringList &names, const QList<qsizetype> &which, qsizetype first)
     {
-        const int perRow = m_parents + 2;
-        for (int r = 0; r < rows; ++r) {
-            const int base = r * perRow;
-            for (int p = 0; p < m_parents; ++p)
-                st.bind(base + p + 1, parentKeys.at(p));
-            st.bind(base + m_parents + 1, names.at(first + r));
-            st.bind(base + m_parents + 2, paths.at(first + r));
-        }
+        for (int p = 0; p < m_parents; ++p)
+            st.bind(p + 1, parentKeys.at(p));
+        st.bind(m_parents + 1, prefix);
+        for (int r = 0; r < rows; ++r)
+            st.bind(m_parents + 2 + r, names.at(which.at(first + r)));
         st.step();
         st.reset();
         m_counts.added[m_level] += rows;
@@ -257,20 +285,24 @@ private:
             .arg(QLatin1String(l.key), QLatin1String(l.nameField), QLatin1String(l.pathField),
                  QLatin1String(l.table), where);
     }
+    // "insert into T (parents, name, path) values (?1, .., ?P, ?N, ?(P+1) || ?N), ..."
     static QString insertSql(int level, int rows)
     {
         const LevelSql &l = levelSql(level);
+        const int parents = int(l.parentFields.size());
         QStringList fields = l.parentFields;
         fields << QLatin1String(l.nameField) << QLatin1String(l.pathField);
-        QStringList marks;
-        for (int i = 0; i < fields.size(); ++i)
-            marks << QStringLiteral("?");
-        const QString one = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
-        QStringList all;
-        for (int r = 0; r < rows; ++r)
-            all << one;
+        QStringList tuples;
+        for (int r = 0; r < rows; ++r) {
+            QStringList values;
+            for (int p = 1; p <= parents; ++p)
+                values << QStringLiteral("?%1").arg(p);
+            const int name = parents + 2 + r;
+            values << QStringLiteral("?%1").arg(name) << QStringLiteral("?%1 || ?%2").arg(parents + 1).arg(name);
+            tuples << QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
         return QStringLiteral("insert into %1 (%2) values %3")
-            .arg(QLatin1String(l.table), fields.join(QLatin1Char(',')), all.join(QLatin1Char(',')));
+            .arg(QLatin1String(l.table), fields.join(QLatin1Char(',')), tuples.join(QLatin1Char(',')));
     }
 
     int m_level;

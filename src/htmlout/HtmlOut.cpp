@@ -51,7 +51,7 @@ void HtmlRun::advanceTo(int done)
 {
     if (done <= m_done)
         return;
-    m_done = std::min(done, std::max(m_total, done));
+    m_done = done;
     if (m_progress)
         m_progress(m_done, m_total);
 }

@@ -1,3 +1,4 @@
+#include "AppIcon.h"
 #include "Global.h"
 #include "MainWindow.h"
 #include "PrintWindow.h"
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tessaly"));
+    QApplication::setWindowIcon(AppIcon());
 
     Global g;
     g.programFolder = QApplication::applicationDirPath();

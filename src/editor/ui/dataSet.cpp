@@ -149,6 +149,9 @@ dataSet::dataSet(WindowHost &host, QWidget *parent)
 
 dataSet::~dataSet()
 {
+    // The binder watches every key of the program; it goes before the controls do.
+    delete m_binder;
+    m_binder = nullptr;
     m_grid->setModel(nullptr);
 }
 

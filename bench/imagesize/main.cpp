@@ -1,0 +1,225 @@
+// Image header readers against the floor of reading the first 64 KiB of each file.
+//
+//   bench_imagesize [--jpeg N] [--other N] [--dir FOLDER] [--keep]
+//
+// Writes N JPEG files of about 3 MB (APP0, a 20 KB APP1, tables, then the frame
+// header) and N PNG, GIF and BMP files each, warms the cache, then times, per format:
+// GetImageSize(mode 0) over every file, and opening each file, reading its first
+// 64 KiB and closing it. Prints files per second, bytes read per file, and the ratio
+// of the readers' time to the floor's (target: at most 1.5).
+#include "ImageSize.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+using namespace tessaly;
+
+namespace {
+
+QByteArray be16(int v) { return QByteArray(1, char(v >> 8 & 0xFF)) + char(v & 0xFF); }
+QByteArray le16(int v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8 & 0xFF); }
+QByteArray le32(uint32_t v) { return le16(int(v & 0xFFFF)) + le16(int(v >> 16)); }
+QByteArray be32(uint32_t v) { return be16(int(v >> 16)) + be16(int(v & 0xFFFF)); }
+QByteArray segment(int marker, const QByteArray &payload)
+{
+    return QByteArray(1, char(0xFF)) + char(marker) + be16(int(payload.size()) + 2) + payload;
+}
+
+// The bytes up to and including the frame header of a camera-like JPEG.
+QByteArray jpegHead(int i)
+{
+    QByteArray b("\xFF\xD8", 2);
+    b += segment(0xE0, QByteArray("JFIF\0\x01\x02\0\0\x01\0\x01\0\0", 14));
+    b += segment(0xE1, QByteArray("Exif\0\0", 6) + QByteArray(20000 + i % 1000, char('A' + i % 26)));
+    b += segment(0xDB, QByteArray(65, 1)) + segment(0xDB, QByteArray(65, 2));
+    b += segment(0xC0, QByteArray(1, 8) + be16(3000 + i % 7) + be16(4000 + i % 5)
+                           + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10));
+    return b;
+}
+
+QByteArray jpegFile(int i, qint64 size, qint64 *headerEnd)
+{
+    QByteArray b = jpegHead(i);
+    *headerEnd = b.size();
+    b += segment(0xC4, QByteArray(400, 3)) + segment(0xDA, QByteArray(10, 1));
+    QByteArray scan(size - b.size() - 2, Qt::Uninitialized);
+    uint32_t x = 2463534242u + uint32_t(i);
+    for (char &c : scan) {  // xorshift noise, with no 0xFF to need stuffing
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x % 255);
+    }
+    return b + scan + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray pngFile(int i)
+{
+    QByteArray b("\x89PNG\r\n\x1a\n", 8);
+    b += be32(13) + QByteArray("IHDR") + be32(1000 + uint32_t(i)) + be32(700) + char(8) + char(2) + QByteArray(3, 0)
+         + be32(0);
+    return b + QByteArray(20000, char(0x33)) + be32(0) + QByteArray("IEND") + be32(0);
+}
+
+QByteArray gifFile(int i)
+{
+    return QByteArray("GIF89a") + le16(300 + i % 100) + le16(200) + char(0xF7) + QByteArray(2, 0)
+           + QByteArray(30000, char(0x11)) + ";";
+}
+
+QByteArray bmpFile(int i)
+{
+    const int w = 200 + i % 50, h = 150;
+    QByteArray b("BM");
+    const uint32_t pixels = uint32_t(w * 3 + 3) / 4 * 4 * h;
+    b += le32(54 + pixels) + le32(0) + le32(54) + le32(40) + le32(uint32_t(w)) + le32(uint32_t(h)) + le16(1)
+         + le16(24) + le32(0) + le32(pixels) + le32(2835) + le32(2835) + le32(0) + le32(0);
+    return b + QByteArray(int(pixels), char(0x44));
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The best of three passes, in seconds.
+double best(const std::function<void()> &pass)
+{
+    double t = 1e300;
+    for (int r = 0; r < 3; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        pass();
+        t = std::min(t, timer.nsecsElapsed() / 1e9);
+    }
+    return t;
+}
+
+struct Set {
+    const char *name;
+    QStringList files;
+    qint64 bytes = 0;
+    qint64 headerEnd = 0;  // JPEG: bytes up to the end of the frame header, summed
+};
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    int jpegs = 2000, others = 1000;
+    QString folder;
+    bool keep = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--jpeg" && i + 1 < args.size())
+            jpegs = args[++i].toInt();
+        else if (args[i] == "--other" && i + 1 < args.size())
+            others = args[++i].toInt();
+        else if (args[i] == "--dir" && i + 1 < args.size())
+            folder = args[++i];
+        else if (args[i] == "--keep")
+            keep = true;
+        else {
+            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--dir FOLDER] [--keep]\n");
+            return 2;
+        }
+    }
+    QTemporaryDir tmp(folder.isEmpty() ? QDir::tempPath() + "/bench_imagesize-XXXXXX"
+                                       : folder + "/bench_imagesize-XXXXXX");
+    tmp.setAutoRemove(!keep);
+    if (!tmp.isValid()) {
+        std::fprintf(stderr, "cannot make a temporary folder\n");
+        return 1;
+    }
+
+    Set sets[] = {{"JPEG", {}}, {"PNG", {}}, {"GIF", {}}, {"BMP", {}}};
+    std::printf("writing %d JPEG files of 3 MB and %d PNG, GIF and BMP files each into %s\n", jpegs, others,
+                qPrintable(tmp.path()));
+    std::fflush(stdout);
+    for (int i = 0; i < jpegs; ++i) {
+        qint64 headerEnd = 0;
+        const QByteArray b = jpegFile(i, 3 * 1000 * 1000 + i % 4096, &headerEnd);
+        const QString p = tmp.filePath(QString("j%1.jpg").arg(i));
+        if (!write(p, b))
+            return 1;
+        sets[0].files << p;
+        sets[0].bytes += b.size();
+        sets[0].headerEnd += headerEnd;
+    }
+    for (int i = 0; i < others; ++i) {
+        const QByteArray png = pngFile(i), gif = gifFile(i), bmp = bmpFile(i);
+        const QString p = tmp.filePath(QString("p%1.png").arg(i)), g = tmp.filePath(QString("g%1.gif").arg(i)),
+                      m = tmp.filePath(QString("b%1.bmp").arg(i));
+        if (!write(p, png) || !write(g, gif) || !write(m, bmp))
+            return 1;
+        sets[1].files << p;
+        sets[1].bytes += png.size();
+        sets[2].files << g;
+        sets[2].bytes += gif.size();
+        sets[3].files << m;
+        sets[3].bytes += bmp.size();
+    }
+
+    std::printf("\n%-5s %6s %10s %14s %12s %12s %14s %7s\n", "", "files", "avg size", "readers f/s",
+                "bytes/file", "floor f/s", "floor B/file", "ratio");
+    bool ok = true;
+    for (Set &s : sets) {
+        if (s.files.isEmpty())
+            continue;
+        const int n = int(s.files.size());
+        qint64 checksum = 0;
+        // Warm the cache for both passes alike.
+        for (const QString &f : s.files) {
+            QFile file(f);
+            if (file.open(QIODevice::ReadOnly))
+                checksum += file.read(65536).size();
+        }
+        int64_t readBytes = 0;
+        const double readers = best([&] {
+            const int64_t before = ImageBytesRead();
+            for (const QString &f : s.files) {
+                const ImageInfo info = GetImageSize(f, 0);
+                if (info.Width <= 0)
+                    std::fprintf(stderr, "no size for %s\n", qPrintable(f)), std::exit(1);
+                checksum += info.Width;
+            }
+            readBytes = ImageBytesRead() - before;
+        });
+        qint64 floorBytes = 0;
+        const double floorTime = best([&] {
+            floorBytes = 0;
+            char buf[65536];
+            for (const QString &f : s.files) {
+                QFile file(f);
+                if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+                    std::exit(1);
+                qint64 got = 0, r;
+                while (got < qint64(sizeof buf) && (r = file.read(buf + got, qint64(sizeof buf) - got)) > 0)
+                    got += r;
+                floorBytes += got;
+            }
+        });
+        const double ratio = readers / floorTime;
+        ok = ok && ratio <= 1.5;
+        std::printf("%-5s %6d %10lld %14.0f %12.0f %12.0f %14.0f %7.2f\n", s.name, n, s.bytes / n, n / readers,
+                    double(readBytes) / n, n / floorTime, double(floorBytes) / n, ratio);
+        if (s.headerEnd > 0) {
+            std::printf("      JPEG segments up to the end of the frame header: %.0f bytes per file; read: %.0f\n",
+                        double(s.headerEnd) / n, double(readBytes) / n);
+            ok = ok && readBytes <= s.headerEnd;
+        }
+        if (checksum == 42)
+            std::printf(" ");
+    }
+    std::printf("\n%s\n", ok ? "within target: readers at most 1.5 x the floor, JPEG reading within its headers"
+                             : "OUTSIDE TARGET");
+    return ok ? 0 : 1;
+}
