@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -60,6 +62,21 @@ public:
     void showAbout() override { log << QStringLiteral("about"); }
     void endProgram() override { log << QStringLiteral("end"); }
     void printWindowImage(QWidget *w) override { log << QStringLiteral("print ") + w->objectName(); }
+};
+
+// Records what the progress indicator shows each time it is painted.
+class PaintSpy : public QObject {
+public:
+    QLabel *text = nullptr;
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            shown << text->text();
+        return false;
+    }
 };
 
 // Counts the key presses that reach a control.
@@ -531,6 +548,55 @@ private slots:
                                                  "select count(*) from photoIvents where ID=1")),
                  QStringList({"0", "0"}));
         QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    // Long commands show how far they are beside the status box, only while they run;
+    // their status texts stay as they were.
+    void progressIndicator_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("finalText");
+        QTest::addColumn<QStringList>("status");
+        QTest::newRow("auto-set") << int(Qt::Key_F4) << "フォルダ 5"
+                                  << QStringList{"テーブル切り離し処理...", "オートセット実行中...", "オートセットを終了しました。"};
+        QTest::newRow("delete category") << 1 << "行を削除 4"
+                                         << QStringList{"カテゴリーフォルダ以下のデータ削除中．．．", "テーブル切り離し処理...",
+                                                        "実行中...", "カテゴリーフォルダ以下のデータ削除終了"};
+        QTest::newRow("site") << int(Qt::Key_F12) << "ページ 8/8"
+                              << QStringList{"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力終了"};
+    }
+    void progressIndicator()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, finalText);
+        QFETCH(QStringList, status);
+        fillAB();
+        const QString out = makeDir(m_base + QStringLiteral("/../site"));
+        sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {QDir::cleanPath(out)});
+        openEditor();
+        QWidget *indicator = m_w->progressIndicator();
+        QVERIFY(!indicator->isVisible());
+        PaintSpy spy;
+        spy.text = indicator->findChild<QLabel *>(QStringLiteral("ProgressText"));
+        QVERIFY(spy.text);
+        indicator->installEventFilter(&spy);
+        ds().queueYes();
+        if (command == 1) {
+            chooseCategory(0);
+            m_status.clear();
+            click("del1");
+        } else {
+            key(Qt::Key(command));
+        }
+        QCOMPARE(m_status, status);
+        QVERIFY(!spy.shown.isEmpty());  // painted while the command ran
+        QVERIFY(!indicator->isVisible());
+        QCOMPARE(spy.text->text(), finalText);
+        auto *bar = indicator->findChild<QProgressBar *>(QStringLiteral("ProgressBar"));
+        if (command == Qt::Key_F12) {
+            QCOMPARE(spy.shown.last(), finalText);  // the end is always shown
+            QCOMPARE(bar->value(), bar->maximum());
+        }
     }
 
     void deleteNotices_data()

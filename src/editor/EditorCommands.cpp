@@ -9,6 +9,8 @@
 
 #include <Qt>
 
+#include <memory>
+
 namespace tessaly {
 
 const QString kUpdateCaption = QStringLiteral("更新");
@@ -152,9 +154,11 @@ void EditorCommands::RegisterCategoryFolder()
     }
     if (added) {
         const int32_t id = m_g.currentCategoryId;
-        if (RegisterGenresOfCategory(m_g, m_ds, id, owner) == 0
-            && RegisterTitlesOfGenres(m_g, m_ds, EntrySelector::category(id), owner) == 0)
+        const CountProgress folders = counter(QStringLiteral("フォルダ"));
+        if (RegisterGenresOfCategory(m_g, m_ds, id, owner, folders) == 0
+            && RegisterTitlesOfGenres(m_g, m_ds, EntrySelector::category(id), owner, folders) == 0)
             FindTitleHtmlFiles(m_g, m_ds, EntrySelector::category(id), owner);
+        m_v.hideProgress();
     }
     ShowJoinStatus();
     m_v.FillCategoryList();
@@ -446,10 +450,11 @@ void EditorCommands::DeleteCategoryCascade()
                   MsgKind::Exclamation, title, owner))
         return;
     const int32_t id = m_g.currentCategoryId;
+    const CountProgress rows = counter(QStringLiteral("行を削除"));
     try {
-        if (DeleteCategoryRows(m_g, id) > 0 && DeleteGenreRowsOfCategory(m_g, id) > 0) {
+        if (DeleteCategoryRows(m_g, id, rows) > 0 && DeleteGenreRowsOfCategory(m_g, id, rows) > 0) {
             ShowDetachStatus();
-            if (DeleteTitleRowsOfCategory(m_g, id) == 0)
+            if (DeleteTitleRowsOfCategory(m_g, id, rows) == 0)
                 m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         }
     } catch (const DbError &e) {
@@ -482,14 +487,15 @@ void EditorCommands::DeleteGenreCascade()
         return;
     const int32_t id = m_g.currentCategoryId;
     const int32_t id1 = m_g.currentGenreId;
+    const CountProgress rows = counter(QStringLiteral("行を削除"));
     try {
-        if (DeleteGenreRows(m_g, id, id1) == 0) {
+        if (DeleteGenreRows(m_g, id, id1, rows) == 0) {
             m_ds.message(QStringLiteral("ジャンルデータがありませんでした！"), MsgKind::Exclamation, title,
                          MsgButtons::Ok, owner);
             return;
         }
         ShowDetachStatus();
-        if (DeleteTitleRowsOfGenre(m_g, id, id1) == 0)
+        if (DeleteTitleRowsOfGenre(m_g, id, id1, rows) == 0)
             m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
     } catch (const DbError &e) {
         reportDbError(title, e.message());
@@ -524,7 +530,9 @@ void EditorCommands::DeleteTitle()
         return;
     ShowDetachStatus();
     try {
-        if (DeleteTitleRows(m_g, m_g.currentCategoryId, m_g.currentGenreId, m_g.currentTitleId) == 0) {
+        if (DeleteTitleRows(m_g, m_g.currentCategoryId, m_g.currentGenreId, m_g.currentTitleId,
+                            counter(QStringLiteral("行を削除")))
+            == 0) {
             m_ds.message(QStringLiteral("データがありませんでした！") + kLineJoin
                              + QStringLiteral("実際にはデータが存在する場合、「カテゴリー名」と「ジャンル」を"
                                               "選択しなおしてから実行出てみてください。"),
@@ -597,6 +605,7 @@ void EditorCommands::RunDeleteCategory()
 {
     m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除中．．．"));
     DeleteCategoryCascade();
+    m_v.hideProgress();
     m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除終了"));
 }
 
@@ -604,6 +613,7 @@ void EditorCommands::RunDeleteGenre()
 {
     m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除中．．．"));
     DeleteGenreCascade();
+    m_v.hideProgress();
     m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除終了"));
 }
 
@@ -611,6 +621,7 @@ void EditorCommands::RunDeleteTitle()
 {
     m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除中．．．"));
     DeleteTitle();
+    m_v.hideProgress();
     m_v.RefreshTitleGrid();
     m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除終了"));
 }
@@ -622,8 +633,16 @@ void EditorCommands::RunHtmlOutput()
                   owner))
         return;
     m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力中..."));
-    HtmlFileCreate(m_g, m_ds, owner);
+    HtmlFileCreate(m_g, m_ds, owner,
+                   [this](int done, int total) { m_v.showProgress(QStringLiteral("ページ"), done, total); });
+    m_v.hideProgress();
     m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力終了"));
+}
+
+CountProgress EditorCommands::counter(const QString &unit)
+{
+    auto done = std::make_shared<int>(0);
+    return [this, unit, done](int n) { m_v.showProgress(unit, *done += n, -1); };
 }
 
 bool EditorCommands::ConfirmClose()

@@ -5,6 +5,7 @@
 #include "EditorRecords.h"
 
 #include <QString>
+#include <QtGlobal>
 #include <cstdint>
 
 class QObject;
@@ -26,6 +27,10 @@ public:
     virtual void showStatus(const QString &text) = 0;
     // Lets pending window messages run.
     virtual void processEvents() = 0;
+    // How far a long command is: done units of total (-1: total unknown). The
+    // indicator shows only while such a command runs.
+    virtual void showProgress(const QString &unit, int done, int total) { Q_UNUSED(unit); Q_UNUSED(done); Q_UNUSED(total); }
+    virtual void hideProgress() {}
     virtual void focusControl(Control c) = 0;
 
     // AllTop
@@ -140,6 +145,8 @@ private:
     void selectCategoryByName(const QString &name);
     void selectGenreByName(const QString &name);
     void reportDbError(const QString &title, const QString &message);
+    // Counts steps of one command into the progress indicator.
+    CountProgress counter(const QString &unit);
 
     Global &m_g;
     DialogService &m_ds;

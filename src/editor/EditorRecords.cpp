@@ -133,7 +133,7 @@ bool UpdateTitleRow(Global &g, const TitleEntry &entry)
     return true;
 }
 
-static int deleteAll(Global &g, const QString &statement, const QVariantList &params)
+static int deleteAll(Global &g, const QString &statement, const QVariantList &params, const CountProgress &progress)
 {
     Connection conn(g.dbConnectString);
     RowSet rs(conn, statement, params);
@@ -141,40 +141,42 @@ static int deleteAll(Global &g, const QString &statement, const QVariantList &pa
     while (!rs.eof()) {
         rs.deleteRow();
         ++n;
+        if (progress)
+            progress(1);
         rs.moveNext();
     }
     return n;
 }
 
-int DeleteCategoryRows(Global &g, int32_t categoryId)
+int DeleteCategoryRows(Global &g, int32_t categoryId, const CountProgress &progress)
 {
-    return deleteAll(g, QStringLiteral("select * from photoGraph where ID=?"), {categoryId});
+    return deleteAll(g, QStringLiteral("select * from photoGraph where ID=?"), {categoryId}, progress);
 }
 
-int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId)
+int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress)
 {
-    return deleteAll(g, QStringLiteral("select * from photoyear where ID=?"), {categoryId});
+    return deleteAll(g, QStringLiteral("select * from photoyear where ID=?"), {categoryId}, progress);
 }
 
-int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId)
+int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress)
 {
-    return deleteAll(g, QStringLiteral("select * from photoyear where ID=? and ID1=?"), {categoryId, genreId});
+    return deleteAll(g, QStringLiteral("select * from photoyear where ID=? and ID1=?"), {categoryId, genreId}, progress);
 }
 
-int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId)
+int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress)
 {
-    return deleteAll(g, QStringLiteral("select * from photoivents where ID=?"), {categoryId});
+    return deleteAll(g, QStringLiteral("select * from photoivents where ID=?"), {categoryId}, progress);
 }
 
-int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId)
+int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress)
 {
-    return deleteAll(g, QStringLiteral("select * from photoivents where ID=? and ID1=?"), {categoryId, genreId});
+    return deleteAll(g, QStringLiteral("select * from photoivents where ID=? and ID1=?"), {categoryId, genreId}, progress);
 }
 
-int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId)
+int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId, const CountProgress &progress)
 {
     return deleteAll(g, QStringLiteral("select * from photoivents where ID=? and ID1=? and ID2=?"),
-                     {categoryId, genreId, titleId});
+                     {categoryId, genreId, titleId}, progress);
 }
 
 // --- module operations -------------------------------------------------------
@@ -222,7 +224,8 @@ private:
 
 }  // namespace
 
-int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t categoryId, QObject *owner)
+int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t categoryId, QObject *owner,
+                                 const CountProgress &progress)
 {
     QString failure;
     try {
@@ -241,6 +244,8 @@ int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t cat
                 }
                 genre.setText(QStringLiteral("yearFolder"), ChildPath(path, name));
                 genre.update();
+                if (progress)
+                    progress(1);
             }
         }
         return 0;
@@ -253,7 +258,8 @@ int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t cat
     return -1;
 }
 
-int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector which, QObject *owner)
+int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector which, QObject *owner,
+                               const CountProgress &progress)
 {
     QString failure;
     try {
@@ -278,6 +284,8 @@ int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector
                 }
                 title.setText(QStringLiteral("iventsFolder"), ChildPath(path, name));
                 title.update();
+                if (progress)
+                    progress(1);
             }
         }
         return 0;

@@ -9,6 +9,7 @@
 // the folder scans, which report the failure themselves and return a status.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QObject;
 
@@ -75,14 +76,18 @@ bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry);
 // or Null. False when that row is not in the library (nothing written).
 bool UpdateTitleRow(Global &g, const TitleEntry &entry);
 
+// Told of each row deleted or folder registered (the count of this step, usually 1).
+using CountProgress = std::function<void(int)>;
+
 // Row deletion, every matching row, one at a time: rows deleted before a failure stay
 // deleted. Each returns how many rows it deleted.
-int DeleteCategoryRows(Global &g, int32_t categoryId);                     // photoGraph
-int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId);              // photoYear
-int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId);       // photoYear
-int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId);              // photoIvents
-int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId);
-int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId);
+int DeleteCategoryRows(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoGraph
+int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoYear
+int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {});
+int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoIvents
+int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {});
+int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId,
+                    const CountProgress &progress = {});
 
 // --- module operations ---
 
@@ -94,10 +99,10 @@ bool IsGenreFolder(const Global &g, const QString &path);
 // existing ones get their folder refreshed). 0 on success; on a failure the error is
 // shown (no icon, title "Tessaly") and -1 returned; rows saved before it stay.
 int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t categoryId,
-                                 QObject *owner = nullptr);
+                                 QObject *owner = nullptr, const CountProgress &progress = {});
 // The same one level down: the sub-folders of the selected genres become titles.
 int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector which,
-                               QObject *owner = nullptr);
+                               QObject *owner = nullptr, const CountProgress &progress = {});
 // For each selected title: the first "*.html" file in its folder becomes its file (and
 // Ivents, with the open button on) when it has none yet; a title folder without one
 // gets the open button off. A failure is shown as above and ends the pass.

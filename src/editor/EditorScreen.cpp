@@ -261,8 +261,11 @@ void EditorScreen::runAutoSet(bool resetSetupStage, bool libraryReadable)
     if (libraryReadable) {
         AutoSetOptions options;
         options.owner = m_v.dialogOwner();
-        options.progress = [this](const AutoSetCounts &c) { m_v.autoSetProgress(c); };
+        options.progress = [this](const AutoSetCounts &c) {
+            m_v.showProgress(QStringLiteral("フォルダ"), c.foldersListed, -1);
+        };
         AutoSetMain(m_g, m_ds, nullptr, options);
+        m_v.hideProgress();
     }
     m_v.setListText(List::Category, QString());
     m_v.setListText(List::Genre, QString());

@@ -55,8 +55,6 @@ public:
     virtual void setTitleMenusEnabled(bool enabled) = 0;
     // Column visibility, widths, captions and font of the grid after it got new rows.
     virtual void layoutGrid() = 0;
-    // Counts of a running auto-set, for a progress indicator; nothing by default.
-    virtual void autoSetProgress(const AutoSetCounts &) {}
 
     // --- the command view, on the plain accesses ---
 

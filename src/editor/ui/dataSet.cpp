@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSqlQueryModel>
 #include <QTableView>
@@ -216,6 +219,23 @@ void dataSet::buildControls()
     }
 
     m_msgText = addText(c, "MsgText", kWhite, true, 120, 6360, 10335, 375);
+
+    // Over the right end of the status box, which the short status texts leave free.
+    m_progress = new QWidget(c);
+    m_progress->setObjectName(QStringLiteral("Progress"));
+    placeTwips(m_progress, 6720, 6390, 3705, 315);
+    auto *row = new QHBoxLayout(m_progress);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    m_progressText = new QLabel(m_progress);
+    m_progressText->setObjectName(QStringLiteral("ProgressText"));
+    m_progressText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressBar = new QProgressBar(m_progress);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setTextVisible(false);
+    row->addWidget(m_progressText, 1);
+    row->addWidget(m_progressBar, 1);
+    m_progress->hide();
 }
 
 void dataSet::buildMenus(QMenuBar *bar)
@@ -394,6 +414,33 @@ void dataSet::showStatus(const QString &text)
 {
     m_msgText->setText(text);
     m_msgText->repaint();
+}
+
+void dataSet::showProgress(const QString &unit, int done, int total)
+{
+    if (total >= 0) {
+        m_progressBar->setRange(0, qMax(total, 1));
+        m_progressBar->setValue(qMin(done, qMax(total, 1)));
+        m_progressText->setText(QStringLiteral("%1 %2/%3").arg(unit).arg(done).arg(total));
+    } else {
+        m_progressBar->setRange(0, 0);  // no total known: a busy bar beside the count
+        m_progressText->setText(QStringLiteral("%1 %2").arg(unit).arg(done));
+    }
+    // Repaint only, a few times a second: the window takes no input while a command runs.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool last = total >= 0 && done >= total;
+    if (m_progress->isVisible() && !last && now - m_progressShownMs < 100)
+        return;
+    m_progressShownMs = now;
+    m_progress->show();
+    m_progress->raise();
+    m_progress->repaint();
+}
+
+void dataSet::hideProgress()
+{
+    m_progress->hide();
+    m_progressShownMs = 0;
 }
 
 void dataSet::processEvents()

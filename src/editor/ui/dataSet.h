@@ -15,6 +15,7 @@ class QLineEdit;
 class QMdiSubWindow;
 class QMenu;
 class QMenuBar;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 
@@ -62,6 +63,9 @@ public:
     // EditorCommandView
     QObject *dialogOwner() override { return this; }
     void showStatus(const QString &text) override;
+    void showProgress(const QString &unit, int done, int total) override;
+    void hideProgress() override;
+    QWidget *progressIndicator() const { return m_progress; }
     void processEvents() override;
     void focusControl(Control c) override;
     QString f3Caption() const override;
@@ -103,6 +107,11 @@ private:
     QTableView *m_grid = nullptr;
     QPushButton *m_f[12] = {};
     QLineEdit *m_msgText = nullptr;
+    // Beside the status text while a long command runs: a bar and the count so far.
+    QWidget *m_progress = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QLabel *m_progressText = nullptr;
+    qint64 m_progressShownMs = 0;
     QMenu *m_editMenu = nullptr;
     EditorCommandBinder *m_binder = nullptr;
 
