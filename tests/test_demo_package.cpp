@@ -150,7 +150,7 @@ private slots:
         run(QStringLiteral("dpkg"), {QStringLiteral("-x"), deb, root.path()}, &rc);
         QCOMPARE(rc, 0);
         const QByteArray entry = readFile(root.filePath(QStringLiteral("usr/share/applications/tessaly.desktop")));
-        QVERIFY(entry.contains("Exec=tessaly\n"));
+        QVERIFY(entry.contains("Exec=tessaly %f\n"));
         QVERIFY(entry.contains("Icon=tessaly\n"));
         QVERIFY(entry.contains(QStringLiteral("Name[ja]=").toUtf8()));
         const QString installedCli = root.filePath(QStringLiteral("usr/bin/tessaly-cli"));

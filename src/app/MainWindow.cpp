@@ -19,6 +19,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QStyle>
 
 #include <cstdio>
 #include <unistd.h>
@@ -193,6 +194,13 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
         connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close);
         if (widthTwips > 0 && heightTwips > 0)
             sub->resize(twipsToPixels(widthTwips, heightTwips));
+        // New windows cascade from the top-left corner, so a large one (the editor)
+        // fits the frame instead of going where the free space happens to be.
+        int open = 0;
+        for (QMdiSubWindow *other : m_mdi->subWindowList())
+            open += other != sub && other->isVisible() && other->widget() && other->widget()->isVisible();
+        const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+        sub->move(step * open, step * open);
         sub->show();
         window->show();
     } else {

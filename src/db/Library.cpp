@@ -84,13 +84,22 @@ bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu,
     PickOpenDatabase(g, ds, owner, title, g.programFolder);
     if (g.dbFilePath.isEmpty())
         return false;
+    return OpenLibraryFile(g, ds, host, g.dbFilePath, fromMenu, owner);
+}
+
+bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QString &path, bool enableMenus,
+                     QObject *owner)
+{
+    const QString title = QStringLiteral("データベースを開く");
+    g.dbFilePath = path;
+    g.dbFileTitle = QFileInfo(path).fileName();
     if (!IsNormalFile(g.dbFilePath)) {
         ds.message(QStringLiteral("データベースを新規で作成する場合は、「新規作成」メニューで処理を行ってください！！"),
                    MsgKind::Critical, title, MsgButtons::Ok, owner);
         return false;
     }
     g.dbConnectString = MakeConnectString(g.dbFilePath);
-    if (fromMenu)
+    if (enableMenus)
         host.enableLibraryMenus();
     host.setLibraryCaption(LibraryCaption(g.dbFileTitle));
     host.showEditor();

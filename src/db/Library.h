@@ -33,6 +33,9 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
 // fromMenu: started from the main window's menu (enables the library menu items).
 // Both return true when a library became the open library.
 bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner = nullptr);
+// The part of OpenLibrary after the dialog, for a file named otherwise (the command line).
+bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QString &path, bool enableMenus,
+                     QObject *owner = nullptr);
 bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner = nullptr);
 
 // True when path names the same file as the open library (canonical paths).

@@ -1,5 +1,6 @@
 #include "AppIcon.h"
 #include "Global.h"
+#include "Library.h"
 #include "MainWindow.h"
 #include "PrintWindow.h"
 #include "QtDialogService.h"
@@ -7,6 +8,7 @@
 #include "SystemPrinter.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char **argv)
 {
@@ -29,5 +31,12 @@ int main(int argc, char **argv)
     htmlCrtMain main(g, dialogs, *printer);
     main.startUp();
     main.show();
+    // A library named on the command line (a file manager's "open with") opens at once.
+    const QStringList args = QApplication::arguments().mid(1);
+    if (!args.isEmpty()) {
+        if (QWidget *start = main.findWindow(QStringLiteral("frmOpen")))
+            start->close();
+        OpenLibraryFile(g, dialogs, main, QFileInfo(args.first()).absoluteFilePath(), true, &main);
+    }
     return app.exec();
 }
