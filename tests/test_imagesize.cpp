@@ -12,60 +12,45 @@ Q_DECLARE_METATYPE(tessaly::ImageFault)
 
 namespace {
 
-QByteArray bytes2(uint32_t first, uint32_t second)
+QByteArray two(uint32_t a, uint32_t b)
 {
-    const char b[2] = {char(first & 0xFF), char(second & 0xFF)};
-    return QByteArray(b, 2);
+    const char c[2] = {char(a), char(b)};
+    return QByteArray(c, 2);
 }
-QByteArray le16(uint32_t v) { return bytes2(v, v >> 8); }
-QByteArray le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
-QByteArray be16(uint32_t v) { return bytes2(v >> 8, v); }
-QByteArray be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xFFFF); }
+QByteArray le16(uint32_t v) { return two(v, v >> 8); }
+QByteArray le32(uint32_t v) { return le16(v) + le16(v >> 16); }
+QByteArray be16(uint32_t v) { return two(v >> 8, v); }
+QByteArray be32(uint32_t v) { return be16(v >> 16) + be16(v); }
 
 QByteArray bmp(uint32_t w, uint32_t h, uint16_t bpp)
 {
-    QByteArray b("BM");
-    b += le32(54 + 16) + le32(0) + le32(54);
-    b += le32(40) + le32(w) + le32(h) + le16(1) + le16(bpp) + le32(0) + le32(16) + le32(2835) + le32(2835)
-         + le32(0) + le32(0);
-    Q_ASSERT(b.size() == 54);
-    return b + QByteArray(16, '\x7f');
+    return "BM" + le32(70) + le32(0) + le32(54) + le32(40) + le32(w) + le32(h) + le16(1) + le16(bpp)
+           + QByteArray(24, '\0') + QByteArray(16, '\x7f');
 }
-
-QByteArray gif(uint16_t w, uint16_t h, uint8_t flags)
+QByteArray gif(uint16_t w, uint16_t h, uint8_t flags) { return "GIF89a" + le16(w) + le16(h) + char(flags) + QByteArray("\0\0;", 3); }
+QByteArray png(uint32_t w, uint32_t h, uint8_t depth, uint8_t type)
 {
-    return QByteArray("GIF89a") + le16(w) + le16(h) + char(flags) + char(0) + char(0) + QByteArray(";");
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(w) + be32(h) + char(depth) + char(type)
+           + QByteArray(3, '\0') + be32(0x12345678) + be32(0) + "IEND" + be32(0xAE426082);
 }
-
-QByteArray png(uint32_t w, uint32_t h, uint8_t depth, uint8_t colourType)
-{
-    QByteArray b("\x89PNG\r\n\x1a\n", 8);
-    b += be32(13) + QByteArray("IHDR") + be32(w) + be32(h) + char(depth) + char(colourType) + char(0) + char(0)
-         + char(0) + be32(0x12345678);
-    return b + be32(0) + QByteArray("IEND") + be32(0xAE426082);
-}
-
 QByteArray segment(uint8_t marker, const QByteArray &payload)
 {
-    return bytes2(0xFF, marker) + be16(payload.size() + 2) + payload;
+    return two(0xFF, marker) + be16(payload.size() + 2) + payload;
 }
-QByteArray app0() { return segment(0xE0, QByteArray("JFIF\0\x01\x02\0\0\x01\0\x01\0\0", 14)); }
+const QByteArray soi("\xFF\xD8", 2);
+const QByteArray app0 = segment(0xE0, QByteArray("JFIF\0\x01\x02\0\0\x01\0\x01\0\0", 14));
 QByteArray app1(int size) { return segment(0xE1, QByteArray("Exif\0\0", 6) + QByteArray(size - 6, 'x')); }
 QByteArray frame(uint8_t marker, uint16_t w, uint16_t h)
 {
-    return segment(marker, QByteArray(1, 8) + be16(h) + be16(w) + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10));
+    return segment(marker, '\x08' + be16(h) + be16(w) + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10));
 }
-const QByteArray soi("\xFF\xD8", 2);
-const QByteArray eoi("\xFF\xD9", 2);
-QByteArray scan() { return segment(0xDA, QByteArray(10, 1)) + QByteArray(300, '\x55') + eoi; }
+const QByteArray scan = segment(0xDA, QByteArray(10, 1)) + QByteArray(300, '\x55') + "\xFF\xD9";
 
 }  // namespace
 
 class TestImageSize : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
-
     void readers_data();
     void readers();
     void modes_data();
@@ -84,98 +69,59 @@ private:
 void TestImageSize::readers_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("depth");
+    QTest::addColumn<QList<int>>("want");  // format, width, height, depth
     QTest::addColumn<ImageFault>("fault");
-    const auto none = ImageFault::None;
+    const QList<int> nothing{0, 0, 0, 0};
+    const auto none = ImageFault::None, tooLarge = ImageFault::TooLarge, cut = ImageFault::Truncated;
 
-    QTest::newRow("bmp") << bmp(640, 480, 24) << 1 << 640 << 480 << 24 << none;
-    QTest::newRow("bmp top-down") << bmp(640, uint32_t(-480), 32) << 1 << 640 << 480 << 32 << none;
-    QTest::newRow("bmp height -2^31") << bmp(10, 0x80000000u, 24) << 0 << 0 << 0 << 0 << ImageFault::TooLarge;
-    QTest::newRow("bmp width 2^31") << bmp(0x80000000u, 10, 24) << 0 << 0 << 0 << 0 << ImageFault::TooLarge;
-    QTest::newRow("bmp shorter than header") << bmp(640, 480, 24).left(40) << 0 << 0 << 0 << 0 << none;
-
-    QTest::newRow("gif 256 colours") << gif(320, 200, 0xF7) << 2 << 320 << 200 << 8 << none;
-    QTest::newRow("gif 2 colours") << gif(65535, 1, 0x80) << 2 << 65535 << 1 << 1 << none;
-    QTest::newRow("gif shorter than header") << gif(320, 200, 0xF7).left(9) << 0 << 0 << 0 << 0 << none;
-
-    QTest::newRow("png truecolour") << png(800, 600, 8, 2) << 4 << 800 << 600 << 24 << none;
-    QTest::newRow("png colour type 6") << png(800, 600, 8, 6) << 4 << 800 << 600 << 0 << none;
-    QTest::newRow("png palette") << png(16, 16, 4, 3) << 4 << 16 << 16 << 4 << none;
-    QTest::newRow("png grey 16") << png(1, 2, 16, 0) << 4 << 1 << 2 << 16 << none;
-    QTest::newRow("png grey alpha") << png(7, 9, 8, 4) << 4 << 7 << 9 << 0 << none;
-    QTest::newRow("png width 2^31") << png(0x80000000u, 5, 8, 2) << 0 << 0 << 0 << 0 << ImageFault::TooLarge;
-    QTest::newRow("png height 2^32-1") << png(5, 0xFFFFFFFFu, 8, 2) << 0 << 0 << 0 << 0 << ImageFault::TooLarge;
-    QTest::newRow("png widest") << png(0x7FFFFFFFu, 5, 8, 0) << 4 << 0x7FFFFFFF << 5 << 8 << none;
-    QTest::newRow("png shorter than header") << png(800, 600, 8, 2).left(24) << 0 << 0 << 0 << 0 << none;
-
-    QTest::newRow("jpeg baseline") << soi + app0() + frame(0xC0, 1024, 768) + scan() << 3 << 1024 << 768 << 24 << none;
+    QTest::newRow("bmp") << bmp(640, 480, 24) << QList{1, 640, 480, 24} << none;
+    QTest::newRow("bmp top-down") << bmp(640, uint32_t(-480), 32) << QList{1, 640, 480, 32} << none;
+    QTest::newRow("bmp height -2^31") << bmp(10, 0x80000000u, 24) << nothing << tooLarge;
+    QTest::newRow("bmp width 2^31") << bmp(0x80000000u, 10, 24) << nothing << tooLarge;
+    QTest::newRow("bmp shorter than header") << bmp(640, 480, 24).left(40) << nothing << none;
+    QTest::newRow("gif") << gif(65535, 200, 0xF1) << QList{2, 65535, 200, 2} << none;
+    QTest::newRow("png truecolour") << png(800, 600, 8, 2) << QList{4, 800, 600, 24} << none;
+    QTest::newRow("png colour type 6") << png(800, 600, 8, 6) << QList{4, 800, 600, 0} << none;
+    QTest::newRow("png palette") << png(16, 16, 4, 3) << QList{4, 16, 16, 4} << none;
+    QTest::newRow("png widest") << png(0x7FFFFFFFu, 5, 8, 0) << QList{4, 0x7FFFFFFF, 5, 8} << none;
+    QTest::newRow("png width 2^31") << png(0x80000000u, 5, 8, 2) << nothing << tooLarge;
+    QTest::newRow("png shorter than header") << png(800, 600, 8, 2).left(24) << nothing << none;
     QTest::newRow("jpeg progressive after APP0 and APP1")
-        << soi + app0() + app1(5000) + segment(0xDB, QByteArray(65, 1)) + frame(0xC2, 4000, 3000) + scan() << 3
-        << 4000 << 3000 << 24 << none;
-    for (int m : {0xC1, 0xC3, 0xC9, 0xCA, 0xCB}) {
-        QTest::addRow("jpeg frame marker %X", m)
-            << soi + app0() + frame(uint8_t(m), 33, 44) + scan() << 3 << 33 << 44 << 24 << none;
-    }
+        << soi + app0 + app1(5000) + segment(0xDB, QByteArray(65, 1)) + frame(0xC2, 4000, 3000) + scan
+        << QList{3, 4000, 3000, 24} << none;
+    for (int m : {0xC0, 0xC1, 0xC3, 0xC9, 0xCA, 0xCB})
+        QTest::addRow("jpeg frame %X", m) << soi + app0 + frame(uint8_t(m), 33, 44) + scan << QList{3, 33, 44, 24} << none;
     // DHT, JPG, DAC and the differential frames are not the frame header sought.
     QTest::newRow("jpeg skips C4 C5 C8 CC CF")
         << soi + segment(0xC4, QByteArray(20, 0)) + frame(0xC5, 1, 1) + segment(0xC8, QByteArray(3, 0))
-               + segment(0xCC, QByteArray(2, 0)) + frame(0xCF, 2, 2) + frame(0xC0, 300, 200) + scan()
-        << 3 << 300 << 200 << 24 << none;
-    QTest::newRow("jpeg fill bytes before a marker")
-        << soi + app0() + QByteArray(3, '\xFF') + frame(0xC0, 64, 48) + scan() << 3 << 64 << 48 << 24 << none;
-    QTest::newRow("jpeg without frame header") << soi + app0() + segment(0xDB, QByteArray(65, 1)) + eoi << 0 << 0
-                                               << 0 << 0 << none;
-    QTest::newRow("jpeg with garbage between segments")
-        << soi + app0() + QByteArray("junk") + frame(0xC0, 64, 48) + scan() << 0 << 0 << 0 << 0 << none;
-    QTest::newRow("jpeg cut inside APP1") << (soi + app0() + app1(5000) + frame(0xC0, 9, 9)).left(3000) << 0 << 0
-                                          << 0 << 0 << ImageFault::Truncated;
-    QTest::newRow("jpeg cut inside the frame header")
-        << (soi + app0() + frame(0xC0, 640, 480)).left(2 + 18 + 7) << 0 << 0 << 0 << 0 << ImageFault::Truncated;
-    QTest::newRow("jpeg frame marker at the very end")
-        << (soi + app0() + frame(0xC0, 640, 480)).left(2 + 18 + 3) << 0 << 0 << 0 << 0 << ImageFault::Truncated;
-    QTest::newRow("jpeg signature only") << soi << 0 << 0 << 0 << 0 << none;
-
-    QTest::newRow("tiff") << QByteArray("II*\0\x08\0\0\0\0\0\0\0", 12) << 0 << 0 << 0 << 0 << none;
-    QTest::newRow("text") << QByteArray("hello world\n") << 0 << 0 << 0 << 0 << none;
+               + segment(0xCC, QByteArray(2, 0)) + frame(0xCF, 2, 2) + frame(0xC0, 300, 200) + scan
+        << QList{3, 300, 200, 24} << none;
+    QTest::newRow("jpeg fill bytes") << soi + app0 + "\xFF\xFF\xFF" + frame(0xC0, 64, 48) + scan
+                                     << QList{3, 64, 48, 24} << none;
+    QTest::newRow("jpeg without frame header") << soi + app0 + segment(0xDB, QByteArray(65, 1)) + "\xFF\xD9" << nothing << none;
+    QTest::newRow("jpeg cut inside APP1") << (soi + app0 + app1(5000) + frame(0xC0, 9, 9)).left(3000) << nothing << cut;
+    QTest::newRow("jpeg cut inside frame header") << (soi + app0 + frame(0xC0, 640, 480)).left(27) << nothing << cut;
+    QTest::newRow("jpeg frame marker at the end") << (soi + app0 + frame(0xC0, 640, 480)).left(23) << nothing << cut;
+    QTest::newRow("text") << QByteArray("hello world\n") << nothing << none;
 }
 
 void TestImageSize::readers()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(int, format);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(int, depth);
+    QFETCH(QList<int>, want);
     QFETCH(ImageFault, fault);
-    const QString file = writeFile(path(QStringLiteral("img-%1").arg(QTest::currentDataTag())), bytes);
-
+    const QString file = writeFile(path(QTest::currentDataTag()), bytes);
     const ImageInfo info = GetImageSize(file, 0);
-    QCOMPARE(info.Format, format);
-    QCOMPARE(info.Width, width);
-    QCOMPARE(info.Height, height);
-    QCOMPARE(info.Depth, depth);
+    QCOMPARE((QList<int>{info.Format, info.Width, info.Height, info.Depth}), want);
     QCOMPARE(info.fault, fault);
-
-    // The format's own reader (mode 1..4) agrees with the detection by content.
-    if (format != 0) {
-        const ImageInfo direct = GetImageSize(file, format);
-        QCOMPARE(direct.Width, width);
-        QCOMPARE(direct.Height, height);
-        QCOMPARE(direct.Depth, depth);
-    }
-    // Every reader given the wrong kind of file reads nothing, and never faults on it.
+    // Each reader: its own format agrees with the detection by content; another format reads nothing.
     const QList<ImageInfo (*)(const QString &)> readers = {ReadBmpSize, ReadGifSize, ReadJpegSize, ReadPngSize};
     for (int r = 1; r <= 4; ++r) {
-        if (r == format)
-            continue;
-        const ImageInfo other = readers.at(r - 1)(file);
-        QCOMPARE(other.Format, 0);
-        QCOMPARE(other.Width, 0);
-        if (format != 0)
-            QCOMPARE(other.fault, ImageFault::None);
+        const ImageInfo one = readers[r - 1](file);
+        if (r == want[0])
+            QCOMPARE((QList<int>{one.Format, one.Width, one.Height, one.Depth}), want);
+        else if (want[0] != 0)
+            QCOMPARE((QList<int>{one.Format, one.Width, int(one.fault)}), (QList<int>{0, 0, 0}));
     }
 }
 
@@ -185,20 +131,15 @@ void TestImageSize::modes_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("format");
-
-    const QByteArray jpeg = soi + app0() + frame(0xC0, 640, 480) + scan();
+    const QByteArray jpeg = soi + app0 + frame(0xC0, 640, 480) + scan;
     QTest::newRow("PHOTO.JPEG mode 5") << "PHOTO.JPEG" << jpeg << 5 << 3;
-    QTest::newRow("x.Jpg mode 5") << "x.Jpg" << jpeg << 5 << 3;
+    QTest::newRow("S.BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
     QTest::newRow("png named .gif mode 5") << "p.gif" << png(3, 3, 8, 2) << 5 << 0;
     QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
     QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
-    QTest::newRow("bmp named .BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
-    QTest::newRow("png named .PNG mode 5") << "T.PNG" << png(2, 2, 8, 0) << 5 << 4;
-    QTest::newRow("gif named .txt mode 5") << "u.txt" << gif(2, 2, 0) << 5 << 0;
     QTest::newRow("no extension mode 5") << "noext" << gif(2, 2, 0) << 5 << 0;
     QTest::newRow("jpeg mode 2") << "v.jpg" << jpeg << 2 << 0;
     QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
-    QTest::newRow("mode -1") << "y.jpg" << jpeg << -1 << 0;
 }
 
 void TestImageSize::modes()
@@ -207,13 +148,9 @@ void TestImageSize::modes()
     QFETCH(QByteArray, bytes);
     QFETCH(int, mode);
     QFETCH(int, format);
-    const QString file = writeFile(path(QStringLiteral("modes/") + name), bytes);
-    const ImageInfo info = GetImageSize(file, mode);
+    const ImageInfo info = GetImageSize(writeFile(path("modes/" + name), bytes), mode);
     QCOMPARE(info.Format, format);
-    if (format == 0)
-        QCOMPARE(info.Width, 0);
-    else
-        QVERIFY(info.Width > 0);
+    QCOMPARE(info.Width > 0, format != 0);
 }
 
 void TestImageSize::readableFile_data()
@@ -223,9 +160,8 @@ void TestImageSize::readableFile_data()
     QTest::addColumn<bool>("readable");
     QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << true;
     QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << false;
-    QTest::newRow("empty") << "empty.bmp" << QByteArray() << false;
     QTest::newRow("hidden") << ".hidden.png" << png(4, 4, 8, 2) << false;
-    QTest::newRow("missing") << QString() << QByteArray() << false;
+    QTest::newRow("missing") << "" << QByteArray() << false;
     QTest::newRow("folder") << "folder.png" << QByteArray() << false;
 }
 
@@ -234,39 +170,28 @@ void TestImageSize::readableFile()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, readable);
-    QString file;
-    if (name.isEmpty())
-        file = path(QStringLiteral("readable/none.png"));
-    else if (name == QLatin1String("folder.png"))
-        file = tessaly::test::makeDir(path(QStringLiteral("readable/folder.png")));
-    else
-        file = writeFile(path(QStringLiteral("readable/") + name), bytes);
+    const QString file = name.isEmpty()           ? path("none.png")
+                         : name == "folder.png" ? tessaly::test::makeDir(path(name))
+                                                : writeFile(path("readable/" + name), bytes);
     QCOMPARE(IsReadableFile(file), readable);
-    if (!readable) {
-        for (int mode = 0; mode <= 5; ++mode) {
-            const ImageInfo info = GetImageSize(file, mode);
-            QCOMPARE(info.Format, 0);
-            QCOMPARE(info.fault, ImageFault::None);
-        }
+    for (int mode = 0; !readable && mode <= 5; ++mode) {
+        const ImageInfo info = GetImageSize(file, mode);
+        QCOMPARE((QList<int>{info.Format, int(info.fault)}), (QList<int>{0, 0}));
     }
 }
 
 void TestImageSize::jpegReadsOnlyItsHeaders()
 {
     // A 3 MB photograph with a 60 KB APP1 block: the walk hops over the blocks.
-    const QByteArray head = soi + app0() + app1(60000) + segment(0xDB, QByteArray(65, 1))
+    const QByteArray head = soi + app0 + app1(60000) + segment(0xDB, QByteArray(65, 1))
                             + segment(0xC4, QByteArray(400, 2)) + frame(0xC2, 4032, 3024);
-    QByteArray bytes = head + segment(0xDA, QByteArray(10, 1));
-    bytes += QByteArray(3 * 1024 * 1024 - bytes.size() - 2, '\x5A') + eoi;
-    const QString file = writeFile(path(QStringLiteral("big.jpg")), bytes);
-
+    const QByteArray bytes = head + scan + QByteArray(3 * 1024 * 1024, '\x5A') + "\xFF\xD9";
+    const QString file = writeFile(path("big.jpg"), bytes);
     const int64_t before = ImageBytesRead();
     const ImageInfo info = GetImageSize(file, 0);
     const int64_t read = ImageBytesRead() - before;
-    QCOMPARE(info.Width, 4032);
-    QCOMPARE(info.Height, 3024);
-    QVERIFY2(read <= 4096, qPrintable(QStringLiteral("%1 bytes read").arg(read)));
-    QVERIFY(read < head.size());
+    QCOMPARE((QList<int>{info.Width, info.Height}), (QList<int>{4032, 3024}));
+    QVERIFY2(read <= 4096, qPrintable(QString("%1 bytes read").arg(read)));
 }
 
 void TestImageSize::fitting_data()
@@ -282,13 +207,11 @@ void TestImageSize::fitting_data()
     QTest::newRow("50 x 50") << 50 << 50 << true << 120 << 120;
     QTest::newRow("3 x 16, 22.5 to even") << 3 << 16 << true << 120 << 22;
     QTest::newRow("5 x 16, 37.5 to even") << 5 << 16 << true << 120 << 38;
-    QTest::newRow("16 x 3, 22.5 to even") << 16 << 3 << true << 22 << 120;
     QTest::newRow("240 x 1, 0.5 to even") << 240 << 1 << true << 0 << 120;
     QTest::newRow("largest product") << 17895697 << 17895698 << true << 120 << 120;
     QTest::newRow("product overflows") << 17895698 << 17895699 << false << 0 << 0;
     QTest::newRow("wide but short") << 2000000000 << 10 << true << 0 << 120;
     QTest::newRow("zero width") << 0 << 100 << false << 0 << 0;
-    QTest::newRow("zero size") << 0 << 0 << false << 0 << 0;
 }
 
 void TestImageSize::fitting()
@@ -300,10 +223,8 @@ void TestImageSize::fitting()
     QFETCH(int, dispWidth);
     Thumbnail t;
     QCOMPARE(FitThumbnail(width, height, &t), ok);
-    if (ok) {
-        QCOMPARE(t.height, dispHeight);
-        QCOMPARE(t.width, dispWidth);
-    }
+    if (ok)
+        QCOMPARE((QList<int>{t.height, t.width}), (QList<int>{dispHeight, dispWidth}));
 }
 
 QTEST_GUILESS_MAIN(TestImageSize)
