@@ -118,16 +118,8 @@ QStringList genrePage(const QStringList &rows)
         "<body bgcolor='#fffff0'>",
         "<table border=1 align='center'>",
         "<colgroup>",
-        "<col width='130px' align='center'>",
-        "<col width='130px' align='center'>",
-        "<col width='130px' align='center'>",
-        "<col width='130px' align='center'>",
-        "<col width='130px' align='center'>",
-        "<col width='130px' align='center'>",
-        "</colgroup>",
-        "<tr valign=bottom>",
     };
-    return l + rows + QStringList{"</tr>", "</table>", "</html>"};
+    return l + QStringList(6, "<col width='130px' align='center'>") + QStringList{"</colgroup>", "<tr valign=bottom>"} + rows + QStringList{"</tr>", "</table>", "</html>"};
 }
 
 // A title cell; a title with a button flag set has the button lines instead of "<br>".
