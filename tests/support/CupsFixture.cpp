@@ -28,39 +28,16 @@ const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
 *Manufacturer: "Tessaly"
 *Product: "(Tessaly Test PDF)"
 *ModelName: "Tessaly Test PDF"
-*ShortNickName: "Tessaly Test PDF"
 *NickName: "Tessaly Test PDF"
-*PSVersion: "(3010.000) 0"
-*LanguageLevel: "3"
-*ColorDevice: True
-*DefaultColorSpace: RGB
-*FileSystem: False
-*Throughput: "1"
 *LandscapeOrientation: Plus90
-*TTRasterizer: Type42
-*cupsVersion: 2.4
 *cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
 *OpenUI *PageSize/Media Size: PickOne
-*OrderDependency: 10 AnySetup *PageSize
 *DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*PageSize A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
-*PageSize Letter/US Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
-*PageSize Postcard/Postcard: "<</PageSize[283 420]/ImagingBBox null>>setpagedevice"
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageSize A5/A5: "<</PageSize[420 595]>>setpagedevice"
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
 *CloseUI: *PageSize
-*OpenUI *PageRegion: PickOne
-*OrderDependency: 10 AnySetup *PageRegion
-*DefaultPageRegion: A4
-*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*PageRegion A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
-*PageRegion Letter/US Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
-*PageRegion Postcard/Postcard: "<</PageSize[283 420]/ImagingBBox null>>setpagedevice"
-*CloseUI: *PageRegion
-*DefaultImageableArea: A4
-*ImageableArea A4/A4: "0 0 595 842"
-*ImageableArea A5/A5: "0 0 420 595"
-*ImageableArea Letter/US Letter: "0 0 612 792"
-*ImageableArea Postcard/Postcard: "0 0 283 420"
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension A5/A5: "420 595"
