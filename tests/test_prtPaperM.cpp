@@ -11,19 +11,13 @@ using tessaly::test::CupsFixture;
 
 class TestPrtPaperM : public QObject {
     Q_OBJECT
-private:
     CupsFixture cups;
     prtPaperM printer;
 
-    void setUserOptions(const QStringList &options)
+    void setOptions(const QStringList &options)
     {
-        cups.clearUserOptions();
-        QStringList args{QStringLiteral("-p"), cups.printerName()};
-        for (const QString &o : options)
-            args << QStringLiteral("-o") << o;
         QString out;
-        if (!options.isEmpty())
-            QVERIFY2(cups.lpoptions(args, &out), qPrintable(out));
+        QVERIFY2(cups.setUserOptions(options, &out), qPrintable(out));
     }
 
 private slots:
@@ -34,123 +28,87 @@ private slots:
             QSKIP(qPrintable(why));
     }
     void cleanupTestCase() { cups.stop(); }
-    void init()
-    {
-        cups.pointAtServer();
-        cups.clearUserOptions();
-    }
+    void init() { cups.pointAt(true); }
 
-    void printerDefaultsWithoutUserOptions()
-    {
-        // The PPD's default page size, and no orientation asked for.
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(9));
-        QCOMPARE(printer.GetPrinterOrientation(), int16_t(1));
-        QCOMPARE(DefaultPrinterName(), cups.printerName());
-    }
-
-    void readsUserOptions_data()
+    void reads_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("paper");
         QTest::addColumn<int>("orientation");
+        QTest::newRow("printer's defaults") << QStringList{} << 9 << 1;
         QTest::newRow("pwg names") << QStringList{"media=jpn_hagaki_100x148mm", "orientation-requested=4"} << 43 << 2;
         QTest::newRow("ppd page name") << QStringList{"media=A5", "orientation-requested=3"} << 11 << 1;
         QTest::newRow("PageSize option") << QStringList{"PageSize=Letter"} << 1 << 1;
         QTest::newRow("size with a source") << QStringList{"media=iso_a5_148x210mm,tray-1"} << 11 << 1;
         QTest::newRow("lp's landscape") << QStringList{"landscape"} << 9 << 2;
-        QTest::newRow("keyword orientation") << QStringList{"orientation-requested=landscape"} << 9 << 2;
         // The printer has no A3; legal has no code; reverse landscape has no code.
         QTest::newRow("unsupported size") << QStringList{"media=iso_a3_297x420mm"} << -1 << 1;
         QTest::newRow("size without code") << QStringList{"media=na_legal_8.5x14in"} << -1 << 1;
-        QTest::newRow("not a size") << QStringList{"media=photographic-glossy"} << -1 << 1;
         QTest::newRow("reverse landscape") << QStringList{"orientation-requested=5"} << 9 << -1;
     }
-    void readsUserOptions()
+    void reads()
     {
         QFETCH(QStringList, options);
         QFETCH(int, paper);
         QFETCH(int, orientation);
-        setUserOptions(options);
+        setOptions(options);
         QCOMPARE(int(printer.GetPrinterPaperSize()), paper);
         QCOMPARE(int(printer.GetPrinterOrientation()), orientation);
+        QCOMPARE(DefaultPrinterName(), cups.printerName());
     }
 
-    void writesPaperSize_data()
+    void writes_data()
     {
+        QTest::addColumn<bool>("paper");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("media");  // empty: the A5 set before stays
+        QTest::addColumn<QString>("value");  // empty: what was set before stays
         QTest::addColumn<int>("readBack");
-        QTest::newRow("LETTER") << 1 << "na_letter_8.5x11in" << 1;
-        QTest::newRow("LETTERSMALL") << 2 << "na_letter_8.5x11in" << 1;
-        QTest::newRow("A3 unsupported") << 8 << "" << 11;
-        QTest::newRow("A4") << 9 << "iso_a4_210x297mm" << 9;
-        QTest::newRow("A4SMALL") << 10 << "iso_a4_210x297mm" << 9;
-        QTest::newRow("A5") << 11 << "iso_a5_148x210mm" << 11;
-        QTest::newRow("B4 unsupported") << 12 << "" << 11;
-        QTest::newRow("B5 unsupported") << 13 << "" << 11;
-        QTest::newRow("NOTE") << 18 << "na_letter_8.5x11in" << 1;
-        QTest::newRow("JAPANESE_POSTCARD") << 43 << "jpn_hagaki_100x148mm" << 43;
-        QTest::newRow("not a code") << 7 << "" << 11;
-        QTest::newRow("minus one") << -1 << "" << 11;
+        QTest::newRow("LETTER") << true << 1 << "na_letter_8.5x11in" << 1;
+        QTest::newRow("A4SMALL") << true << 10 << "iso_a4_210x297mm" << 9;
+        QTest::newRow("A5") << true << 11 << "iso_a5_148x210mm" << 11;
+        QTest::newRow("JAPANESE_POSTCARD") << true << 43 << "jpn_hagaki_100x148mm" << 43;
+        QTest::newRow("B4 unsupported") << true << 12 << "" << 11;
+        QTest::newRow("not a paper code") << true << 7 << "" << 11;
+        QTest::newRow("PORTRAIT") << false << 1 << "3" << 1;
+        QTest::newRow("LANDSCAPE") << false << 2 << "4" << 2;
+        QTest::newRow("not an orientation") << false << 3 << "" << 2;
     }
-    void writesPaperSize()
+    // Starting from A5, landscape given in older spellings, and another option of the user's.
+    void writes()
     {
-        QFETCH(int, code);
-        QFETCH(QString, media);
-        QFETCH(int, readBack);
-        setUserOptions({QStringLiteral("media=iso_a5_148x210mm"), QStringLiteral("number-up=2")});
-        printer.SetPrinterPaperSize(int16_t(code));
-        QCOMPARE(cups.userOption(QStringLiteral("media")), media.isEmpty() ? QStringLiteral("iso_a5_148x210mm") : media);
-        QCOMPARE(int(printer.GetPrinterPaperSize()), readBack);
-        // The user's other options stay.
-        QCOMPARE(cups.userOption(QStringLiteral("number-up")), QStringLiteral("2"));
-    }
-
-    void writesOrientation_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("value");  // empty: the 4 set before stays
-        QTest::addColumn<int>("readBack");
-        QTest::newRow("PORTRAIT") << 1 << "3" << 1;
-        QTest::newRow("LANDSCAPE") << 2 << "4" << 2;
-        QTest::newRow("zero") << 0 << "" << 2;
-        QTest::newRow("three") << 3 << "" << 2;
-        QTest::newRow("minus one") << -1 << "" << 2;
-    }
-    void writesOrientation()
-    {
+        QFETCH(bool, paper);
         QFETCH(int, code);
         QFETCH(QString, value);
         QFETCH(int, readBack);
-        setUserOptions({QStringLiteral("orientation-requested=4")});
-        printer.SetPrinterOrientation(int16_t(code));
-        QCOMPARE(cups.userOption(QStringLiteral("orientation-requested")), value.isEmpty() ? QStringLiteral("4") : value);
-        QCOMPARE(int(printer.GetPrinterOrientation()), readBack);
+        setOptions({"PageSize=A5", "landscape", "number-up=2"});
+        paper ? printer.SetPrinterPaperSize(int16_t(code)) : printer.SetPrinterOrientation(int16_t(code));
+        if (!value.isEmpty()) {  // written in the one spelling, the older one gone
+            QCOMPARE(cups.userOption(paper ? "media" : "orientation-requested"), value);
+            QVERIFY2(!cups.userOptions().contains(paper ? "PageSize" : " landscape"), qPrintable(cups.userOptions()));
+        }
+        QCOMPARE(int(paper ? printer.GetPrinterPaperSize() : printer.GetPrinterOrientation()), readBack);
+        QCOMPARE(cups.userOption("number-up"), QStringLiteral("2"));
     }
 
-    void writesOverrideOlderSpellings()
+    // No cupsd, or no printer on it: reads give -1, writes change nothing, nothing fails.
+    void unavailable_data()
     {
-        setUserOptions({QStringLiteral("PageSize=Letter"), QStringLiteral("landscape")});
-        printer.SetPrinterPaperSize(43);
-        printer.SetPrinterOrientation(1);
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(43));
-        QCOMPARE(printer.GetPrinterOrientation(), int16_t(1));
-        // What lp would send now: no PageSize or landscape left to contradict it.
-        QCOMPARE(cups.userOption(QStringLiteral("PageSize")), QString());
-        QString all;
-        QVERIFY(cups.lpoptions({}, &all));
-        QVERIFY2(!all.contains(QLatin1String(" landscape")), qPrintable(all));
+        QTest::addColumn<bool>("server");
+        QTest::newRow("no server") << false;
+        QTest::newRow("no printer") << true;
     }
-
-    void noServer()
+    void unavailable()
     {
-        setUserOptions({QStringLiteral("media=iso_a5_148x210mm")});
+        QFETCH(bool, server);
+        setOptions({"media=iso_a5_148x210mm"});
         QFile f(cups.userOptionsFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray before = f.readAll();
         f.close();
-
-        cups.pointAtNothing();
+        if (server)
+            QVERIFY(cups.removePrinter());
+        else
+            cups.pointAt(false);
         QCOMPARE(printer.GetPrinterPaperSize(), int16_t(-1));
         QCOMPARE(printer.GetPrinterOrientation(), int16_t(-1));
         QCOMPARE(DefaultPrinterName(), QString());
@@ -159,22 +117,11 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
         f.close();
-
-        cups.pointAtServer();
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(11));
-    }
-
-    void noPrinter()
-    {
-        QVERIFY(cups.removePrinter());
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(-1));
-        QCOMPARE(printer.GetPrinterOrientation(), int16_t(-1));
-        QCOMPARE(DefaultPrinterName(), QString());
-        printer.SetPrinterPaperSize(43);
-        QVERIFY(!QFile::exists(cups.userOptionsFile()));
         QString out;
-        QVERIFY2(cups.addPrinter(&out), qPrintable(out));
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(9));
+        if (server)
+            QVERIFY2(cups.addPrinter(&out), qPrintable(out));
+        cups.pointAt(true);
+        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(11));
     }
 };
 

@@ -158,7 +158,6 @@ void EditorCommands::RegisterCategoryFolder()
         if (RegisterGenresOfCategory(m_g, m_ds, id, owner, folders) == 0
             && RegisterTitlesOfGenres(m_g, m_ds, EntrySelector::category(id), owner, folders) == 0)
             FindTitleHtmlFiles(m_g, m_ds, EntrySelector::category(id), owner);
-        m_v.hideProgress();
     }
     ShowJoinStatus();
     m_v.FillCategoryList();
@@ -558,72 +557,70 @@ void EditorCommands::DeleteTitle()
 
 // --- commands with their status texts ----------------------------------------------
 
+void EditorCommands::withStatus(const QString &before, const QString &after, bool letMessagesRun,
+                                void (EditorCommands::*command)())
+{
+    m_v.showStatus(before);
+    if (letMessagesRun)
+        m_v.processEvents();
+    (this->*command)();
+    m_v.hideProgress();
+    m_v.showStatus(after);
+}
+
 void EditorCommands::RunCategoryFolderCommand()
 {
-    m_v.showStatus(QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中..."));
-    m_v.processEvents();
-    RegisterCategoryFolder();
-    m_v.showStatus(QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面終了"));
+    withStatus(QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中..."), QStringLiteral("カテゴリー名ﾌｫﾙﾀﾞ選択画面終了"), true,
+               &EditorCommands::RegisterCategoryFolder);
 }
 
 void EditorCommands::RunGenreFolderCommand()
 {
-    m_v.showStatus(QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面起動中..."));
-    m_v.processEvents();
-    RegisterGenreFolder();
-    m_v.showStatus(QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面終了"));
+    withStatus(QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面起動中..."), QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択画面終了"), true,
+               &EditorCommands::RegisterGenreFolder);
 }
 
 void EditorCommands::RunTitleFolderCommand(bool fromMenu)
 {
-    m_v.showStatus(QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面起動中..."));
-    if (!fromMenu)
-        m_v.processEvents();
-    RegisterTitleFolder();
-    m_v.showStatus(QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面終了"));
+    withStatus(QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面起動中..."), QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面終了"), !fromMenu,
+               &EditorCommands::RegisterTitleFolder);
 }
 
 void EditorCommands::RunSelectFileCommand(bool fromMenu)
 {
-    m_v.showStatus(QStringLiteral("ﾌｧｲﾙ選択画面起動中..."));
-    if (!fromMenu)
-        m_v.processEvents();
-    SelectTitleFile();
-    m_v.showStatus(QStringLiteral("ﾌｧｲﾙ選択画面終了"));
+    withStatus(QStringLiteral("ﾌｧｲﾙ選択画面起動中..."), QStringLiteral("ﾌｧｲﾙ選択画面終了"), !fromMenu,
+               &EditorCommands::SelectTitleFile);
 }
 
 void EditorCommands::RunSelectPhotoCommand(bool fromMenu)
 {
-    m_v.showStatus(QStringLiteral("写真選択画面起動中..."));
-    if (!fromMenu)
-        m_v.processEvents();
-    SelectTitlePhoto();
-    m_v.showStatus(QStringLiteral("写真選択画面終了"));
+    withStatus(QStringLiteral("写真選択画面起動中..."), QStringLiteral("写真選択画面終了"), !fromMenu,
+               &EditorCommands::SelectTitlePhoto);
 }
 
+// The delete buttons show both texts without letting messages run in between.
 void EditorCommands::RunDeleteCategory()
 {
-    m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除中．．．"));
-    DeleteCategoryCascade();
-    m_v.hideProgress();
-    m_v.showStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除終了"));
+    withStatus(QStringLiteral("カテゴリーフォルダ以下のデータ削除中．．．"), QStringLiteral("カテゴリーフォルダ以下のデータ削除終了"),
+               false, &EditorCommands::DeleteCategoryCascade);
 }
 
 void EditorCommands::RunDeleteGenre()
 {
-    m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除中．．．"));
-    DeleteGenreCascade();
-    m_v.hideProgress();
-    m_v.showStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除終了"));
+    withStatus(QStringLiteral("ジャンルフォルダ以下のデータ削除中．．．"), QStringLiteral("ジャンルフォルダ以下のデータ削除終了"),
+               false, &EditorCommands::DeleteGenreCascade);
 }
 
 void EditorCommands::RunDeleteTitle()
 {
-    m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除中．．．"));
+    withStatus(QStringLiteral("タイトルフォルダのデータ削除中．．．"), QStringLiteral("タイトルフォルダのデータ削除終了"), false,
+               &EditorCommands::deleteTitleAndRefresh);
+}
+
+void EditorCommands::deleteTitleAndRefresh()
+{
     DeleteTitle();
-    m_v.hideProgress();
     m_v.RefreshTitleGrid();
-    m_v.showStatus(QStringLiteral("タイトルフォルダのデータ削除終了"));
 }
 
 void EditorCommands::RunHtmlOutput()

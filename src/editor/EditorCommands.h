@@ -145,6 +145,9 @@ private:
     void selectCategoryByName(const QString &name);
     void selectGenreByName(const QString &name);
     void reportDbError(const QString &title, const QString &message);
+    // A command between its two status texts; the progress indicator goes with it.
+    void withStatus(const QString &before, const QString &after, bool letMessagesRun, void (EditorCommands::*command)());
+    void deleteTitleAndRefresh();
     // Counts steps of one command into the progress indicator.
     CountProgress counter(const QString &unit);
 

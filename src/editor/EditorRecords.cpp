@@ -197,10 +197,22 @@ bool IsGenreFolder(const Global &g, const QString &path)
 
 namespace {
 
-// Shows a failed scan's cause the way every scan does, after the connection is closed.
-void reportScanError(DialogService &ds, const QString &description, QObject *owner)
+// Runs a scan; a failure is shown the way every scan shows it, after its connection is
+// closed. 0 when it ran to its end, -1 after a failure.
+template <typename Scan>
+int16_t trappedScan(DialogService &ds, QObject *owner, Scan scan)
 {
-    ds.message(description, MsgKind::None, kAppTitle, MsgButtons::Ok, owner);
+    QString failure;
+    try {
+        scan();
+        return 0;
+    } catch (const DbError &e) {
+        failure = e.message();
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    ds.message(failure, MsgKind::None, kAppTitle, MsgButtons::Ok, owner);
+    return -1;
 }
 
 // Looks an entry up by its parent's keys and name, reusing one prepared statement.
@@ -227,8 +239,7 @@ private:
 int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t categoryId, QObject *owner,
                                  const CountProgress &progress)
 {
-    QString failure;
-    try {
+    return trappedScan(ds, owner, [&] {
         Connection conn(g.dbConnectString);
         RowSet category(conn, QStringLiteral("select * from photograph where id=?"), {categoryId});
         Lookup lookup(conn, QStringLiteral("select * from photoYear where ID=? and yearFolderName=?"));
@@ -248,21 +259,13 @@ int16_t RegisterGenresOfCategory(const Global &g, DialogService &ds, int32_t cat
                     progress(1);
             }
         }
-        return 0;
-    } catch (const DbError &e) {
-        failure = e.message();
-    } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
-    }
-    reportScanError(ds, failure, owner);
-    return -1;
+    });
 }
 
 int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector which, QObject *owner,
                                const CountProgress &progress)
 {
-    QString failure;
-    try {
+    return trappedScan(ds, owner, [&] {
         Connection conn(g.dbConnectString);
         RowSet genres(conn,
                       which.kind == EntrySelector::Category
@@ -288,20 +291,12 @@ int16_t RegisterTitlesOfGenres(const Global &g, DialogService &ds, EntrySelector
                     progress(1);
             }
         }
-        return 0;
-    } catch (const DbError &e) {
-        failure = e.message();
-    } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
-    }
-    reportScanError(ds, failure, owner);
-    return -1;
+    });
 }
 
 void FindTitleHtmlFiles(const Global &g, DialogService &ds, EntrySelector which, QObject *owner)
 {
-    QString failure;
-    try {
+    trappedScan(ds, owner, [&] {
         Connection conn(g.dbConnectString);
         RowSet titles(conn,
                       which.kind == EntrySelector::Category
@@ -321,13 +316,7 @@ void FindTitleHtmlFiles(const Global &g, DialogService &ds, EntrySelector which,
             }
             titles.update();
         }
-        return;
-    } catch (const DbError &e) {
-        failure = e.message();
-    } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
-    }
-    reportScanError(ds, failure, owner);
+    });
 }
 
 }  // namespace tessaly

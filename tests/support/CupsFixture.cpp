@@ -3,7 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QImage>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
@@ -12,12 +12,8 @@
 
 #include <grp.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
-
-#include <cstring>
 
 namespace tessaly::test {
 
@@ -32,39 +28,16 @@ const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
 *Manufacturer: "Tessaly"
 *Product: "(Tessaly Test PDF)"
 *ModelName: "Tessaly Test PDF"
-*ShortNickName: "Tessaly Test PDF"
 *NickName: "Tessaly Test PDF"
-*PSVersion: "(3010.000) 0"
-*LanguageLevel: "3"
-*ColorDevice: True
-*DefaultColorSpace: RGB
-*FileSystem: False
-*Throughput: "1"
 *LandscapeOrientation: Plus90
-*TTRasterizer: Type42
-*cupsVersion: 2.4
 *cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
 *OpenUI *PageSize/Media Size: PickOne
-*OrderDependency: 10 AnySetup *PageSize
 *DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*PageSize A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
-*PageSize Letter/US Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
-*PageSize Postcard/Postcard: "<</PageSize[283 420]/ImagingBBox null>>setpagedevice"
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageSize A5/A5: "<</PageSize[420 595]>>setpagedevice"
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
 *CloseUI: *PageSize
-*OpenUI *PageRegion: PickOne
-*OrderDependency: 10 AnySetup *PageRegion
-*DefaultPageRegion: A4
-*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*PageRegion A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
-*PageRegion Letter/US Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
-*PageRegion Postcard/Postcard: "<</PageSize[283 420]/ImagingBBox null>>setpagedevice"
-*CloseUI: *PageRegion
-*DefaultImageableArea: A4
-*ImageableArea A4/A4: "0 0 595 842"
-*ImageableArea A5/A5: "0 0 420 595"
-*ImageableArea Letter/US Letter: "0 0 612 792"
-*ImageableArea Postcard/Postcard: "0 0 283 420"
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension A5/A5: "420 595"
@@ -78,182 +51,103 @@ bool writeText(const QString &path, const QByteArray &text)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
 }
 
-QString socketPath(const QString &folder)
+bool accepts(const QString &socket)
 {
-    return folder + QStringLiteral("/cups.sock");
-}
-
-bool socketAccepts(const QString &path)
-{
-    const QByteArray p = path.toLocal8Bit();
-    sockaddr_un addr{};
-    if (size_t(p.size()) >= sizeof(addr.sun_path))
-        return false;
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, p.constData(), size_t(p.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof(addr)) == 0;
-    ::close(fd);
-    return ok;
+    http_t *http = httpConnect2(socket.toUtf8().constData(), 631, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, 200,
+                                nullptr);
+    httpClose(http);
+    return http != nullptr;
 }
 
 }  // namespace
 
-CupsFixture::~CupsFixture()
-{
-    stop();
-}
-
-QString CupsFixture::folder() const
-{
-    return m_dir ? m_dir->path() : QString();
-}
-
-QString CupsFixture::outputPdf() const
-{
-    return folder() + QStringLiteral("/out/job.pdf");
-}
-
-QString CupsFixture::userOptionsFile() const
-{
-    return folder() + QStringLiteral("/home/.cups/lpoptions");
-}
-
-bool CupsFixture::running() const
-{
-    return m_cupsd.state() == QProcess::Running;
-}
-
 bool CupsFixture::start(QString *whyNot)
 {
-    const QString cupsd = QStandardPaths::findExecutable(QStringLiteral("cupsd"),
-        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")});
-    m_lpadmin = QStandardPaths::findExecutable(QStringLiteral("lpadmin"),
-        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/bin")});
+    const QStringList sbin{"/usr/sbin", "/usr/local/sbin", "/sbin", "/usr/bin"};
+    const QString cupsd = QStandardPaths::findExecutable("cupsd", sbin);
+    m_lpadmin = QStandardPaths::findExecutable("lpadmin", sbin);
     if (cupsd.isEmpty() || m_lpadmin.isEmpty()) {
-        *whyNot = QStringLiteral("cupsd or lpadmin is not installed (packages cups, cups-client)");
+        *whyNot = "cupsd or lpadmin is not installed (packages cups, cups-client)";
         return false;
     }
-
-    // cupsd refuses sockets with long paths; keep the folder short.
-    m_dir = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/tcups-XXXXXX"));
-    if (!m_dir->isValid()) {
-        *whyNot = QStringLiteral("cannot make a temporary folder");
-        return false;
-    }
+    m_dir = std::make_unique<QTemporaryDir>("/tmp/tcups-XXXXXX");  // cupsd refuses long socket paths
     const QString base = m_dir->path();
-    // Filters run as another user when cupsd runs as root: they must reach the spool,
-    // the temporary folder and the output folder.
-    ::chmod(QFile::encodeName(base).constData(), 0755);
+    const QByteArray b = base.toUtf8();
+    // Filters may run as another user: they must reach the spool, tmp and out folders.
+    ::chmod(b.constData(), 0755);
     for (const char *sub : {"spool", "tmp", "cache", "state", "log", "out", "home"})
-        QDir(base).mkdir(QString::fromLatin1(sub));
-    ::chmod(QFile::encodeName(base + QStringLiteral("/tmp")).constData(), 01777);
-    ::chmod(QFile::encodeName(base + QStringLiteral("/out")).constData(), 0777);
+        QDir(base).mkdir(sub);
+    ::chmod(QByteArray(b + "/tmp").constData(), 01777);
+    ::chmod(QByteArray(b + "/out").constData(), 0777);
 
-    QByteArray files;
-    files += "ServerRoot " + base.toUtf8() + "\n";
-    files += "RequestRoot " + base.toUtf8() + "/spool\n";
-    files += "TempDir " + base.toUtf8() + "/tmp\n";
-    files += "CacheDir " + base.toUtf8() + "/cache\n";
-    files += "StateDir " + base.toUtf8() + "/state\n";
-    files += "AccessLog " + base.toUtf8() + "/log/access_log\n";
-    files += "ErrorLog " + base.toUtf8() + "/log/error_log\n";
-    files += "PageLog " + base.toUtf8() + "/log/page_log\n";
-    files += "Printcap " + base.toUtf8() + "/printcap\n";
-    files += "FileDevice Yes\n";
-    if (geteuid() != 0) {
-        // A daemon of an ordinary user runs its filters as that user.
+    QByteArray files = "ServerRoot " + b + "\nRequestRoot " + b + "/spool\nTempDir " + b + "/tmp\nCacheDir " + b +
+                       "/cache\nStateDir " + b + "/state\nAccessLog " + b + "/log/access_log\nErrorLog " + b +
+                       "/log/error_log\nPageLog " + b + "/log/page_log\nPrintcap " + b + "/printcap\nFileDevice Yes\n";
+    if (geteuid() != 0) {  // a daemon of an ordinary user runs its filters as that user
         if (const passwd *pw = getpwuid(geteuid()))
             files += QByteArray("User ") + pw->pw_name + "\n";
         if (const group *gr = getgrgid(getegid()))
             files += QByteArray("Group ") + gr->gr_name + "\n";
     }
-    QByteArray conf;
-    conf += "Listen " + socketPath(base).toUtf8() + "\n";
-    conf += "LogLevel info\n"
-            "Browsing No\n"
-            "WebInterface No\n"
-            "DefaultAuthType None\n"
-            "ErrorPolicy abort-job\n"
-            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-            "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
-    const QString ppd = base + QStringLiteral("/tessaly.ppd");
-    if (!writeText(base + QStringLiteral("/cups-files.conf"), files)
-        || !writeText(base + QStringLiteral("/cupsd.conf"), conf)
-        || !writeText(ppd, QByteArray(kPpd))) {
-        *whyNot = QStringLiteral("cannot write the cupsd configuration");
+    const QByteArray conf = "Listen " + socket().toUtf8() +
+                            "\nLogLevel info\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
+                            "ErrorPolicy abort-job\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                            "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
+                            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
+    if (!writeText(base + "/cups-files.conf", files) || !writeText(base + "/cupsd.conf", conf) ||
+        !writeText(base + "/tessaly.ppd", kPpd)) {
+        *whyNot = "cannot write the cupsd configuration under " + base;
         return false;
     }
-
-    // The client side of this process and of every program it starts.
-    qputenv("CUPS_SERVER", socketPath(base).toUtf8());
-    qputenv("CUPS_SERVERROOT", base.toUtf8());
-    qputenv("HOME", (base + QStringLiteral("/home")).toUtf8());
+    qputenv("CUPS_SERVERROOT", b);
+    qputenv("HOME", b + "/home");
     qunsetenv("LPDEST");
     qunsetenv("PRINTER");
-    cupsSetServer(nullptr);  // read CUPS_SERVER again
+    pointAt(true);
 
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
-    m_cupsd.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"), base + QStringLiteral("/cupsd.conf"),
-                          QStringLiteral("-s"), base + QStringLiteral("/cups-files.conf")});
-    if (!m_cupsd.waitForStarted(5000)) {
-        *whyNot = QStringLiteral("cupsd does not start: ") + m_cupsd.errorString();
-        return false;
-    }
-    // Ready once the socket takes connections.
+    m_cupsd.start(cupsd, {"-f", "-c", base + "/cupsd.conf", "-s", base + "/cups-files.conf"});
     const QDeadlineTimer deadline(15000);
     bool ready = false;
-    while (!ready && !deadline.hasExpired() && m_cupsd.state() == QProcess::Running) {
-        ready = socketAccepts(socketPath(base));
-        if (!ready)
+    while (!ready && !deadline.hasExpired() && m_cupsd.waitForStarted(5000) && m_cupsd.state() == QProcess::Running)
+        if (!(ready = accepts(socket())))
             QThread::msleep(50);
-    }
-    if (!ready) {
-        m_cupsd.waitForFinished(100);
-        QString log = QString::fromLocal8Bit(m_cupsd.readAll());
-        QFile el(base + QStringLiteral("/log/error_log"));
-        if (el.open(QIODevice::ReadOnly))
-            log += QString::fromLocal8Bit(el.readAll()).right(1500);
-        *whyNot = QStringLiteral("cupsd did not come up: ") + log.trimmed();
-        stop();
-        return false;
-    }
-
     QString out;
-    if (!addPrinter(&out)) {
-        *whyNot = QStringLiteral("cannot add the test printer: ") + out.trimmed();
-        stop();
-        return false;
+    if (!ready) {
+        QFile log(base + "/log/error_log");
+        log.open(QIODevice::ReadOnly);
+        *whyNot = "cupsd did not come up: " + m_cupsd.errorString() + "\n" +
+                  QString::fromLocal8Bit(m_cupsd.readAll() + log.readAll().right(1500)).trimmed();
+    } else if (!addPrinter(&out)) {
+        *whyNot = "cannot add the test printer: " + out.trimmed();
+        ready = false;
     }
-    return true;
-}
-
-bool CupsFixture::addPrinter(QString *output)
-{
-    const QString uri = QStringLiteral("file://") + outputPdf();
-    const QString ppd = folder() + QStringLiteral("/tessaly.ppd");
-    return run(m_lpadmin, {QStringLiteral("-p"), printerName(), QStringLiteral("-E"),
-                                           QStringLiteral("-v"), uri, QStringLiteral("-P"), ppd}, output)
-        && run(m_lpadmin, {QStringLiteral("-d"), printerName()}, output);
-}
-
-bool CupsFixture::removePrinter()
-{
-    return run(m_lpadmin, {QStringLiteral("-x"), printerName()});
+    if (!ready)
+        stop();
+    return ready;
 }
 
 void CupsFixture::stop()
 {
-    if (m_cupsd.state() != QProcess::NotRunning) {
-        m_cupsd.terminate();
-        if (!m_cupsd.waitForFinished(10000)) {
-            m_cupsd.kill();
-            m_cupsd.waitForFinished(5000);
-        }
+    if (m_cupsd.state() == QProcess::NotRunning)
+        return;
+    m_cupsd.terminate();
+    if (!m_cupsd.waitForFinished(10000)) {
+        m_cupsd.kill();
+        m_cupsd.waitForFinished(5000);
     }
+}
+
+bool CupsFixture::addPrinter(QString *output)
+{
+    return run(m_lpadmin, {"-p", printerName(), "-E", "-v", "file://" + outputPdf(), "-P", m_dir->path() + "/tessaly.ppd"},
+               output) &&
+           run(m_lpadmin, {"-d", printerName()}, output);
+}
+
+bool CupsFixture::removePrinter()
+{
+    return run(m_lpadmin, {"-x", printerName()});
 }
 
 bool CupsFixture::run(const QString &program, const QStringList &args, QString *output) const
@@ -267,37 +161,28 @@ bool CupsFixture::run(const QString &program, const QStringList &args, QString *
     return ok;
 }
 
-void CupsFixture::clearUserOptions()
+bool CupsFixture::setUserOptions(const QStringList &options, QString *output)
 {
     QFile::remove(userOptionsFile());
-    QFile::remove(folder() + QStringLiteral("/lpoptions"));
+    QStringList args{"-p", printerName()};
+    for (const QString &o : options)
+        args << "-o" << o;
+    return options.isEmpty() || run("lpoptions", args, output);
 }
 
-bool CupsFixture::lpoptions(const QStringList &args, QString *output)
-{
-    return run(QStringLiteral("lpoptions"), args, output);
-}
-
-QString CupsFixture::userOption(const QString &name)
+QString CupsFixture::userOptions() const
 {
     QString out;
-    if (!lpoptions({}, &out))
-        return QString();
-    // "name=value" or "name='quoted value'", separated by spaces.
-    const QRegularExpression re(QStringLiteral("(?:^|\\s)") + QRegularExpression::escape(name)
-                                + QStringLiteral("=('[^']*'|\\S*)"));
-    const QRegularExpressionMatch m = re.match(out);
-    if (!m.hasMatch())
-        return QString();
-    QString v = m.captured(1);
-    if (v.startsWith(QLatin1Char('\'')))
-        v = v.mid(1, v.size() - 2);
-    return v;
+    return run("lpoptions", {}, &out) ? " " + out : QString();
 }
 
-void CupsFixture::clearOutput()
+QString CupsFixture::userOption(const QString &name) const
 {
-    QFile::remove(outputPdf());
+    const QString out = userOptions();
+    // "name=value" or "name='quoted value'", separated by spaces.
+    const QRegularExpressionMatch m =
+        QRegularExpression("(?:^|\\s)" + QRegularExpression::escape(name) + "=('([^']*)'|\\S*)").match(out);
+    return m.captured(2).isNull() ? m.captured(1) : m.captured(2);
 }
 
 int CupsFixture::jobCount(bool activeOnly) const
@@ -309,60 +194,42 @@ int CupsFixture::jobCount(bool activeOnly) const
     return n;
 }
 
-bool CupsFixture::waitIdle(int timeoutMs) const
+bool CupsFixture::waitIdle() const
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (jobCount(true) > 0) {
-        if (deadline.hasExpired())
-            return false;
+    const QDeadlineTimer deadline(30000);
+    while (jobCount(true) > 0 && !deadline.hasExpired())
         QThread::msleep(100);
-    }
-    return true;
+    return jobCount(true) == 0;
 }
 
-void CupsFixture::pointAtNothing()
+void CupsFixture::pointAt(bool server)
 {
-    const QString nowhere = folder() + QStringLiteral("/no-such.sock");
-    qputenv("CUPS_SERVER", nowhere.toUtf8());
-    cupsSetServer(nullptr);
-}
-
-void CupsFixture::pointAtServer()
-{
-    qputenv("CUPS_SERVER", socketPath(folder()).toUtf8());
-    cupsSetServer(nullptr);
+    qputenv("CUPS_SERVER", server ? socket().toUtf8() : (m_dir->path() + "/no-such.sock").toUtf8());
+    cupsSetServer(nullptr);  // read CUPS_SERVER again
 }
 
 PdfPage CupsFixture::pdfPage(const QString &path)
 {
     PdfPage page;
     QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
+    p.start("pdfinfo", {path});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return page;
     const QString info = QString::fromLocal8Bit(p.readAllStandardOutput());
-    const QRegularExpressionMatch size = QRegularExpression(
-        QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
-    const QRegularExpressionMatch rot = QRegularExpression(QStringLiteral("Page rot:\\s+(-?[0-9]+)")).match(info);
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+([0-9]+)")).match(info);
-    if (size.hasMatch())
-        page.sizePts = QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble());
-    if (rot.hasMatch())
-        page.rotation = ((rot.captured(1).toInt() % 360) + 360) % 360;
-    if (pages.hasMatch())
-        page.pages = pages.captured(1).toInt();
-    return page;
-}
+    auto field = [&](const char *re) { return QRegularExpression(re).match(info); };
+    const QRegularExpressionMatch size = field("Page size:\\s+([0-9.]+) x ([0-9.]+) pts");
+    page.sizePts = QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble());
+    page.rotation = ((field("Page rot:\\s+(-?[0-9]+)").captured(1).toInt() % 360) + 360) % 360;
+    page.pages = field("Pages:\\s+([0-9]+)").captured(1).toInt();
 
-QImage CupsFixture::renderPdf(const QString &path, int dpi)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi),
-                                          QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                          QStringLiteral("1"), path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QImage();
-    return QImage::fromData(p.readAllStandardOutput(), "PGM");
+    p.start("pdftoppm", {"-gray", "-r", "20", "-f", "1", "-l", "1", path});
+    const QImage img = p.waitForFinished(30000) ? QImage::fromData(p.readAllStandardOutput(), "PGM") : QImage();
+    int inked = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            inked += qGray(img.pixel(x, y)) < 250;
+    page.inked = img.isNull() ? 0 : double(inked) / (img.width() * img.height());
+    return page;
 }
 
 }  // namespace tessaly::test

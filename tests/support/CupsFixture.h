@@ -1,17 +1,15 @@
 #pragma once
 // A private CUPS server for the printing tests: cupsd runs in the foreground with its
 // configuration, spool, logs and state under a temporary folder, listens on a socket
-// inside it, and serves one printer whose device is a file in that folder and whose
-// PPD offers A4, A5, Letter and the postcard size and produces PDF. The process's
-// CUPS_SERVER, CUPS_SERVERROOT and HOME point at it, so the user's default options
-// land in that folder too. The machine's own printing set-up is not touched.
-//
-// libcups reads HOME and CUPS_SERVERROOT once per thread: start the fixture before
-// anything in the test process talks to CUPS (initTestCase).
-#include <QImage>
+// inside it, and serves one default printer whose device is a file in that folder and
+// whose PPD offers A4, A5, Letter and the postcard size and produces PDF. CUPS_SERVER,
+// CUPS_SERVERROOT and HOME point at it, so the user's default options land there too;
+// the machine's own printing set-up is not touched. Start it before anything in the
+// process talks to CUPS (libcups reads HOME and CUPS_SERVERROOT once per thread).
 #include <QProcess>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -19,72 +17,46 @@
 namespace tessaly::test {
 
 struct PdfPage {
-    QSizeF sizePts;   // as the file states it, before rotation
-    int rotation = 0; // /Rotate of the first page, 0..359
+    QSizeF sizePts;    // as the file states it, before rotation
+    int rotation = 0;  // /Rotate of the first page, 0..359
     int pages = 0;
-    // CUPS's PDF filter writes a landscape job as a landscape page, or as a portrait
-    // page with a rotation.
+    double inked = 0;  // share of the first page's pixels that are not white
+    // CUPS's PDF filter writes a landscape job as a landscape page or as a rotated portrait one.
     bool landscape() const { return sizePts.width() > sizePts.height() || rotation != 0; }
-    // Whether the page is of that paper size in one orientation or the other.
-    bool isSize(QSizeF paper, qreal tolerance = 3) const
+    bool isSize(QSizeF paper) const
     {
-        auto near = [&](QSizeF a) {
-            return qAbs(a.width() - paper.width()) < tolerance && qAbs(a.height() - paper.height()) < tolerance;
-        };
+        auto near = [&](QSizeF a) { return qAbs(a.width() - paper.width()) < 3 && qAbs(a.height() - paper.height()) < 3; };
         return near(sizePts) || near(sizePts.transposed());
     }
 };
 
 class CupsFixture {
 public:
-    CupsFixture() = default;
-    ~CupsFixture();
-    CupsFixture(const CupsFixture &) = delete;
-    CupsFixture &operator=(const CupsFixture &) = delete;
-
-    // Starts cupsd and adds the printer as the default. False with the reason when
-    // cupsd cannot be started here (then the caller skips).
+    ~CupsFixture() { stop(); }
+    // Starts cupsd and adds the printer as the default; false with the reason when it cannot.
     bool start(QString *whyNot);
-    // Stops the daemon started by start().
     void stop();
-    bool running() const;
 
     QString printerName() const { return QStringLiteral("Tessaly_PDF"); }
-    QString folder() const;
-    QString outputPdf() const;        // what the printer's device writes
-    QString userOptionsFile() const;  // HOME/.cups/lpoptions
+    QString outputPdf() const { return m_dir->path() + QStringLiteral("/out/job.pdf"); }
+    QString userOptionsFile() const { return m_dir->path() + QStringLiteral("/home/.cups/lpoptions"); }
 
-    // Adds the test printer and makes it the server's default (start() does this).
     bool addPrinter(QString *output = nullptr);
-    // Deletes the test printer: the server then has no printer at all.
-    bool removePrinter();
-
-    // Removes the user's default options, leaving the printer's own defaults.
-    void clearUserOptions();
-    // Sets user options of the printer as lpoptions would ("-o media=iso_a5_148x210mm").
-    bool lpoptions(const QStringList &args, QString *output = nullptr);
-    // The user's option value on the default destination as lpoptions shows it.
-    QString userOption(const QString &name);
-
-    // Removes the printer's output file from an earlier job.
-    void clearOutput();
-    // Jobs the server has seen in all (completed ones included).
+    bool removePrinter();  // the server then has no printer at all
+    // Replaces the user's default options of the printer ("media=iso_a5_148x210mm", ...).
+    bool setUserOptions(const QStringList &options, QString *output = nullptr);
+    QString userOptions() const;                     // as lpoptions shows them
+    QString userOption(const QString &name) const;  // one value of those
     int jobCount(bool activeOnly = false) const;
-    // Waits until no job is pending; false on timeout.
-    bool waitIdle(int timeoutMs = 30000) const;
-
-    // Points the process at a server that does not exist (no cupsd, no printer).
-    void pointAtNothing();
-    // Points the process back at this fixture's server.
-    void pointAtServer();
-
-    // pdfinfo's view of a PDF's first page; pages = 0 when it cannot be read.
+    bool waitIdle() const;  // until no job is pending
+    // Points the process at this server, or at a socket where nothing listens.
+    void pointAt(bool server);
+    // pdfinfo's and pdftoppm's view of a PDF's first page; pages = 0 when unreadable.
     static PdfPage pdfPage(const QString &path);
-    // The first page rendered in grey at dpi (pdftoppm), rotation applied; null on failure.
-    static QImage renderPdf(const QString &path, int dpi = 20);
 
 private:
     bool run(const QString &program, const QStringList &args, QString *output = nullptr) const;
+    QString socket() const { return m_dir->path() + QStringLiteral("/cups.sock"); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_lpadmin;
