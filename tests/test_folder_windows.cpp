@@ -102,23 +102,33 @@ private slots:
     }
     void cleanup() { host.reset(), settle(); }
 
-    void layout_data()
+    // Controls, menus (the two 編集 menus differ), the browse button and an empty save.
+    void perWindow_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("captions");  // window, Label1, Label2
         QTest::addColumn<QStringList>("edit");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("emptyTitle");
         QTest::newRow("topFolderF") << "topFolderF"
                                     << QStringList{"基準フォルダ設定", "基準フォルダ", "データの保存されているフォルダを指定ください"}
-                                    << QStringList{"データ編集 データ編集", "HTML出力先 HTML出力先"};
+                                    << QStringList{"データ編集 データ編集", "HTML出力先 HTML出力先"} << "基準フォルダ選択"
+                                    << "allTop from allTop" << "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定";
         QTest::newRow("htmlOut") << "htmlOut" << QStringList{"HTML出力先", "HTML保存先", "HTMLファイルの保存先を指定ください"}
-                                 << QStringList{"データ編集 データ編集", "基準フォルダ設定 基準ﾌｫﾙﾀ設定"};
+                                 << QStringList{"データ編集 データ編集", "基準フォルダ設定 基準ﾌｫﾙﾀ設定"} << "HTML保存先フォルダ選択"
+                                 << "htmlDir from systemdir" << "HTMLﾌｫﾙﾀﾞ設定";
     }
-    void layout()
+    void perWindow()
     {
         QFETCH(QString, name);
         QFETCH(QStringList, captions);
         QFETCH(QStringList, edit);
-        auto w = make(name);
+        QFETCH(QString, prompt);
+        QFETCH(QString, column);
+        QFETCH(QString, emptyTitle);
+        host->g.isNewLibrary = True16;
+        auto w = open(name);
         QCOMPARE((QStringList{w->objectName(), w->windowTitle(), w->findChild<QLabel *>("Label1")->text(),
                               w->findChild<QLabel *>("Label2")->text(),
                               w->findChild<QPushButton *>("Command1")->text() + w->findChild<QPushButton *>("Command2")->text()}),
@@ -132,6 +142,28 @@ private slots:
                               "line0 ---------------- [off]", "閉じる 閉じる(Quit)", "終了 終了(End)"}));
         QCOMPARE(describe(w->editMenu()), edit);
         QCOMPARE(describe(w->findChild<QMenu *>("ヘルプ")), QStringList({"ヘルプ1 ヘルプ", "このソフトについて このソフトについて"}));
+
+        QCOMPARE(w->pathBox()->text(), QString(" "));  // the blank of an empty library
+        w->pathBox()->setText("/srv/old");
+        auto *command1 = w->findChild<QPushButton *>("Command1");
+        QTest::mouseClick(command1, Qt::LeftButton);  // cancelled: box unchanged
+        host->ds.queuePick("/srv/new");
+        QTest::mouseClick(command1, Qt::LeftButton);
+        QCOMPARE(w->pathBox()->text(), QString("/srv/new"));
+        QCOMPARE(host->ds.calls.size(), 2);
+        QCOMPARE(host->ds.calls.at(0).folder.prompt, prompt + "\r\nフォルダを選択してください。");
+        QCOMPARE(host->ds.calls.at(1).folder.startFolder, QString("/srv/old"));
+
+        // Empty box: the message, nothing stored, the window stays, the counter does not move.
+        w->pathBox()->clear();
+        clickSave(w.get());
+        QVERIFY(w->isVisible());
+        QCOMPARE(host->g.folderSetupStage, int16_t(0));
+        const QList<MessageRequest> m = host->ds.messages();
+        QCOMPARE(m.size(), 1);
+        QCOMPARE(QStringList({m.at(0).text, m.at(0).title}), QStringList({"ﾌｫﾙﾀﾞが選択されていません！", emptyTitle}));
+        QCOMPARE(m.at(0).kind, MsgKind::Exclamation);
+        QCOMPARE(sqlColumn(lib, "select " + column), QStringList({"<null>"}));
     }
 
     void questions_data()
@@ -225,57 +257,6 @@ private slots:
         QTRY_VERIFY(w->editMenu()->isVisible());
         QCOMPARE(w->editMenu()->pos(), client->mapToGlobal(at));
         w->editMenu()->hide();
-    }
-
-    void browseButton_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("topFolderF") << "topFolderF" << "基準フォルダ選択";
-        QTest::newRow("htmlOut") << "htmlOut" << "HTML保存先フォルダ選択";
-    }
-    void browseButton()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, prompt);
-        auto w = make(name);
-        w->pathBox()->setText("/srv/old");
-        auto *command1 = w->findChild<QPushButton *>("Command1");
-        QTest::mouseClick(command1, Qt::LeftButton);  // cancelled: box unchanged
-        host->ds.queuePick("/srv/new");
-        QTest::mouseClick(command1, Qt::LeftButton);
-        QCOMPARE(w->pathBox()->text(), QString("/srv/new"));
-        QCOMPARE(host->ds.calls.size(), 2);
-        QCOMPARE(host->ds.calls.at(0).folder.prompt, prompt + "\r\nフォルダを選択してください。");
-        QCOMPARE(host->ds.calls.at(1).folder.startFolder, QString("/srv/old"));
-    }
-
-    // Empty box: the message, nothing stored, the window stays, the counter does not move.
-    void saveEmpty_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("emptyTitle");
-        QTest::newRow("topFolderF") << "topFolderF" << "allTop from allTop" << "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定";
-        QTest::newRow("htmlOut") << "htmlOut" << "htmlDir from systemdir" << "HTMLﾌｫﾙﾀﾞ設定";
-    }
-    void saveEmpty()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, column);
-        QFETCH(QString, emptyTitle);
-        host->g.isNewLibrary = True16;
-        auto w = open(name);
-        QCOMPARE(w->pathBox()->text(), QString(" "));
-        w->pathBox()->clear();
-        clickSave(w.get());
-        QVERIFY(w->isVisible());
-        QCOMPARE(host->g.folderSetupStage, int16_t(0));
-        const QList<MessageRequest> m = host->ds.messages();
-        QCOMPARE(m.size(), 1);
-        QCOMPARE(QStringList({m.at(0).text, m.at(0).title}), QStringList({"ﾌｫﾙﾀﾞが選択されていません！", emptyTitle}));
-        QCOMPARE(m.at(0).kind, MsgKind::Exclamation);
-        QCOMPARE(sqlColumn(lib, "select " + column), QStringList({"<null>"}));
     }
 
     void setupSequence()
