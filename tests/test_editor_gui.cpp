@@ -416,13 +416,8 @@ private slots:
     void gridDoesNotBlockWrites()
     {
         fill();
-        {
-            Connection c(MakeConnectString(m_lib));
-            c.begin();
-            for (int i = 0; i < 600; ++i)
-                c.exec(QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName) values (1, 1, ?)"), {QString::number(i)});
-            c.commit();
-        }
+        sql(m_lib, QStringLiteral("with recursive n(i) as (select 0 union all select i + 1 from n where i < 599) "
+                                  "insert into photoIvents (ID, ID1, iventsFolderName) select 1, 1, cast(i as text) from n"));
         load();
         QCOMPARE(m_w->grid()->model()->rowCount(), 604);
         QVERIFY(m_w->screen().grid().isOpen());
