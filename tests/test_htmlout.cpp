@@ -126,7 +126,6 @@ QStringList cell(const QString &image, const QString &name, const QStringList &b
 }
 
 const QString kFiller = QStringLiteral("<td><br></td>");
-const QString kRowBreak = QStringLiteral("</tr>\n<tr valign=bottom>");
 
 }  // namespace
 
@@ -300,7 +299,7 @@ private slots:
                + cell("<img src='d/p.gif' height='120px' width='90px'><br>", "d",
                       {"<input type='button' onclick=\"goLink('/srv/d/x.html')\" value='開く'>"})
                + cell("<br>", "e") + cell("<img src='f/sq.gif' height='120px' width='120px'><br>", "f", {})
-               + kRowBreak.split('\n') + cell("<br>", "g") + QStringList(5, kFiller);
+               + QStringList{"</tr>", "<tr valign=bottom>"} + cell("<br>", "g") + QStringList(5, kFiller);
         QCOMPARE(readFile(genreFolder(g2) + "/nIndex.html"), page(genrePage(rows)));
         QCOMPARE(readFile(genreFolder(g3) + "/nIndex.html"), QByteArray("older index"));
 
@@ -443,12 +442,12 @@ private slots:
         }
         Global g = makeGlobal(m_lib);
         ScriptedDialogService ds;
-        QList<QPair<int, int>> seen;
+        QList<QPair<int, int>> seen = {{0, 10}};
         // Three frame pages, the bar, two categories, four genres.
         QVERIFY(HtmlFileCreate(g, ds, nullptr, [&](int done, int total) { seen.append({done, total}); }));
-        QCOMPARE(seen.last(), qMakePair(10, 10));
         for (int i = 1; i < seen.size(); ++i)
             QVERIFY(seen[i].second == 10 && seen[i].first >= seen[i - 1].first);
+        QCOMPARE(seen.last(), qMakePair(10, 10));
     }
 
     void cli()
@@ -458,10 +457,9 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo::exists(out() + "/sub/C.html"));  // "sub" made when missing
 
-        addCategory("D");  // no genres: the category pages stop with a message
+        addCategory("D");  // no genres: a writer stops
         r = runCli({"generate", m_lib});
-        QVERIFY(r.exitCode != 0);
-        QVERIFY2(r.err.contains("ＨＴＭＬファイル出力([カテゴリ].html)") && r.err.contains("ジャンルが未登録です！"), qPrintable(r.err));
+        QVERIFY2(r.exitCode != 0 && r.err.contains("ジャンルが未登録です！"), qPrintable(r.err));
         QVERIFY(runCli({"generate", m_dir->path() + "/nolib.mdb"}).exitCode != 0);
 
         // b is no JPEG, but mode 0 reads it by its content; mode 5 goes by the name and fails.
