@@ -317,20 +317,30 @@ bool EditorCommands::requireSelection(const QString &title, const QString &categ
     return true;
 }
 
-void EditorCommands::SelectTitleFile()
+// The selection and title checks before a picker; on success entry holds the title
+// area and start the picker's start folder.
+bool EditorCommands::prepareTitlePicker(const QString &title, TitleEntry &entry, QString &start)
 {
-    const QString title = QStringLiteral("ﾌｧｲﾙ選択");
     if (!requireSelection(title, kEnterCategory, kEnterGenre))
-        return;
-    TitleEntry entry = m_v.titleEntry();
+        return false;
+    entry = m_v.titleEntry();
     if (entry.folderName.isEmpty()) {
         m_ds.message(kChooseTitleFolder, MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
         m_v.focusControl(EditorCommandView::Control::YearFolder);
-        return;
+        return false;
     }
-    const QString start = entry.folder.isEmpty() ? m_v.genreFolderText() : entry.folder;
-    const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.html") : LastPathPart(entry.html);
+    start = entry.folder.isEmpty() ? m_v.genreFolderText() : entry.folder;
     m_g.pickerDone = False16;
+    return true;
+}
+
+void EditorCommands::SelectTitleFile()
+{
+    TitleEntry entry;
+    QString start;
+    if (!prepareTitlePicker(QStringLiteral("ﾌｧｲﾙ選択"), entry, start))
+        return;
+    const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.html") : LastPathPart(entry.html);
     PickTitleFile(m_g, m_ds, m_v.dialogOwner(), QStringLiteral("ファイル選択"), start, initial);
     entry.html = m_g.pickedFilePath;
     entry.ivents = m_g.pickedFilePath;
@@ -340,18 +350,11 @@ void EditorCommands::SelectTitleFile()
 
 void EditorCommands::SelectTitlePhoto()
 {
-    const QString title = QStringLiteral("写真選択");
-    if (!requireSelection(title, kEnterCategory, kEnterGenre))
+    TitleEntry entry;
+    QString start;
+    if (!prepareTitlePicker(QStringLiteral("写真選択"), entry, start))
         return;
-    TitleEntry entry = m_v.titleEntry();
-    if (entry.folderName.isEmpty()) {
-        m_ds.message(kChooseTitleFolder, MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
-        m_v.focusControl(EditorCommandView::Control::YearFolder);
-        return;
-    }
-    const QString start = entry.folder.isEmpty() ? m_v.genreFolderText() : entry.folder;
     const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.jpg") : LastPathPart(entry.photo);
-    m_g.pickerDone = False16;
     PickTitlePhoto(m_g, m_ds, m_v.dialogOwner(), QStringLiteral("写真ファイル選択"), start, initial);
     entry.photo = m_g.pickedFilePath;
     m_v.setTitleEntry(entry);

@@ -142,6 +142,7 @@ public:
 
 private:
     bool requireSelection(const QString &title, const QString &categoryText, const QString &genreText);
+    bool prepareTitlePicker(const QString &title, TitleEntry &entry, QString &start);
     void selectCategoryByName(const QString &name);
     void selectGenreByName(const QString &name);
     void reportDbError(const QString &title, const QString &message);

@@ -112,15 +112,7 @@ struct RawDb {
 
 void sql(const QString &libraryPath, const QString &statement, const QVariantList &params)
 {
-    RawDb raw(libraryPath);
-    {
-        QSqlQuery q(raw.db());
-        q.prepare(statement);
-        for (const QVariant &p : params)
-            q.addBindValue(p);
-        if (!q.exec())
-            qFatal("statement failed: %s", qPrintable(statement));
-    }
+    sqlColumn(libraryPath, statement, params);
 }
 
 QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params)
