@@ -14,25 +14,6 @@ namespace {
 const QLatin1String kProvider("provider=SQLite;data source=");
 const QLatin1String kRowId("__rowid");
 
-struct TableSchema {
-    const char *name;
-    QStringList fields;
-};
-
-const QList<TableSchema> &librarySchema()
-{
-    static const QList<TableSchema> schema = {
-        {"allTop", {"ID", "allTop"}},
-        {"systemdir", {"ID", "htmlDir"}},
-        {"photoGraph", {"ID", "topFolder", "topFolderName"}},
-        {"photoYear", {"ID", "ID1", "yearFolder", "yearFolderName"}},
-        {"photoIvents",
-         {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
-          "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}},
-    };
-    return schema;
-}
-
 QString nextConnectionName()
 {
     static QAtomicInt counter;
@@ -48,6 +29,20 @@ QVariant boundValue(const QVariant &v)
 }
 
 }  // namespace
+
+const QList<LibraryTable> &LibraryTables()
+{
+    static const QList<LibraryTable> schema = {
+        {QStringLiteral("allTop"), {"ID", "allTop"}},
+        {QStringLiteral("systemdir"), {"ID", "htmlDir"}},
+        {QStringLiteral("photoGraph"), {"ID", "topFolder", "topFolderName"}},
+        {QStringLiteral("photoYear"), {"ID", "ID1", "yearFolder", "yearFolderName"}},
+        {QStringLiteral("photoIvents"),
+         {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
+          "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}},
+    };
+    return schema;
+}
 
 QString MakeConnectString(const QString &filePath)
 {
@@ -80,8 +75,8 @@ static void checkSchema(QSqlDatabase &db, const QString &path)
     while (q.next())
         tables << q.value(0).toString().toLower();
     q.finish();
-    for (const TableSchema &t : librarySchema()) {
-        const QString name = QString::fromLatin1(t.name);
+    for (const LibraryTable &t : LibraryTables()) {
+        const QString &name = t.name;
         if (!tables.contains(name.toLower()))
             throw DbError(fileFault(path, QStringLiteral("テーブル %1 がありません").arg(name)));
         const QSqlRecord rec = db.record(name);
