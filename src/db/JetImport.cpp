@@ -342,6 +342,10 @@ LibraryFileWriter::LibraryFileWriter(const QString &templatePath, const QString 
 
     try {
         d->conn = std::make_unique<Connection>(MakeConnectString(d->temp));
+        // Nobody else sees the temporary file and a failure discards it, so a journal and
+        // syncs on the way are useless; one sync before the rename keeps the result.
+        d->conn->exec(QStringLiteral("pragma journal_mode=off"));
+        d->conn->exec(QStringLiteral("pragma synchronous=off"));
         d->conn->begin();
         for (const LibraryTable &t : LibraryTables()) {
             QSqlQuery q(d->conn->database());
@@ -385,6 +389,11 @@ void LibraryFileWriter::finish()
     }
     const QByteArray from = QFile::encodeName(d->temp);
     const QByteArray to = QFile::encodeName(d->dest);
+    {
+        QFile f(d->temp);
+        if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0)
+            throw JetImportError(writeFault(d->dest, f.errorString()));
+    }
     if (d->replace) {
         if (::rename(from.constData(), to.constData()) != 0)
             throw JetImportError(writeFault(d->dest, QString::fromLocal8Bit(std::strerror(errno))));
