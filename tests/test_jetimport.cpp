@@ -186,6 +186,9 @@ private slots:
         QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"0"});
         QCOMPARE(runCli({QStringLiteral("import-jet"), jet, lib, QStringLiteral("--force")}).exitCode, 0);
         QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"40"});
+        r = runCli({QStringLiteral("show"), jet});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("tessaly-cli import-jet")), qPrintable(r.err));
         r = runCli({QStringLiteral("import-jet"), lib, jet, QStringLiteral("--force")});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(QStringLiteral("Jet 形式のデータベースではありません")), qPrintable(r.err));

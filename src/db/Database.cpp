@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "JetImport.h"
+
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -126,6 +128,9 @@ Connection::Connection(const QString &connectString)
         } catch (...) {
             db = QSqlDatabase();
             close();
+            if (IsJetFile(m_path))
+                throw DbError(fileFault(m_path, QStringLiteral("Windows 版の形式 (Jet) のライブラリです。先に変換してください"
+                                                               " (ﾌｧｲﾙ > 開く、または tessaly-cli import-jet)")));
             throw;
         }
     }
