@@ -111,16 +111,11 @@ private slots:
                  QStringList{QStringLiteral("0")});
 
         // Rows added later get keys above the highest converted one, not into the gaps.
-        Connection conn(g.dbConnectString);
-        const QList<std::tuple<QString, QString, int>> next = {
-            {"photoGraph", "ID", 5}, {"photoYear", "ID1", 9}, {"photoIvents", "ID2", 45}};
-        for (const auto &[table, keyField, key] : next) {
-            RowSet rs(conn, table);
-            rs.addNew();
-            rs.setText(QStringLiteral("ID") == keyField ? QStringLiteral("topFolder") : QStringLiteral("ID"),
-                       QStringLiteral("1"));
-            rs.update();
-            QCOMPARE(rs.number(keyField), key);
+        for (const auto &[table, key, next] : {std::tuple{"photoGraph", "ID", "5"}, {"photoYear", "ID1", "9"},
+                                              {"photoIvents", "ID2", "45"}}) {
+            sql(lib, QStringLiteral("insert into %1 default values").arg(QLatin1String(table)));
+            QCOMPARE(sqlColumn(lib, QStringLiteral("select max(%1) from %2").arg(QLatin1String(key), QLatin1String(table))),
+                     QStringList{QLatin1String(next)});
         }
     }
 
@@ -198,16 +193,21 @@ private slots:
     // opened, and the base folder window in front.
     void openOffersTheConversion_data()
     {
+        QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("yes");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("yes") << "library-jet4.mdb" << true << QString();
+        QTest::newRow("no") << "library-jet4.mdb" << false << QString();
+        QTest::newRow("not a library") << "not-a-library.mdb" << true << "テーブル allTop がありません";
     }
     void openOffersTheConversion()
     {
+        QFETCH(QString, source);
         QFETCH(bool, yes);
+        QFETCH(QString, refusal);
         QTemporaryDir tmp;
         const QString jet = tmp.filePath(QStringLiteral("旧ライブラリ.dat"));
-        QVERIFY(QFile::copy(jetData("library-jet4.mdb"), jet));
+        QVERIFY(QFile::copy(jetData(source.toUtf8().constData()), jet));
         writeFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb")), "keep");
         const QString lib = tmp.filePath(QStringLiteral("旧ライブラリ-tessaly-2.mdb"));
         Global g = makeGlobal();
@@ -228,8 +228,14 @@ private slots:
                                                    "変換しますか？（元のファイルは変更しません）"));
         QCOMPARE(msgs.first().buttons, MsgButtons::YesNo);
         QCOMPARE(readFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb"))), QByteArray("keep"));
-        if (!yes) {
-            QVERIFY(!QFileInfo::exists(lib));
+        if (!refusal.isEmpty()) {
+            QCOMPARE(msgs.size(), 2);
+            QCOMPARE(msgs.at(1).kind, MsgKind::Critical);
+            QVERIFY(msgs.at(1).text.startsWith(QStringLiteral("ライブラリを変換できませんでした。\n\r「") + jet));
+            QVERIFY(msgs.at(1).text.contains(refusal));
+        }
+        if (!yes || !refusal.isEmpty()) {
+            QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
             QVERIFY(g.dbConnectString.isEmpty());
             QVERIFY(!w.findWindow(QStringLiteral("dataSet")));
             return;
