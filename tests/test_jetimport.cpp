@@ -29,10 +29,17 @@ QString jetData(const char *name)
     return QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + QString::fromUtf8(name);
 }
 
-// A copy of a test file, optionally cut to size bytes or with one header byte changed.
-QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1)
+// A copy of a test file, optionally cut to size bytes or with one header byte changed,
+// or with a table's and two fields' names in capitals (names are stored as UTF-16).
+QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1, bool capitals = false)
 {
     QByteArray bytes = readFile(jetData(name));
+    for (const QString n : {"photoIvents", "iventsPhoto", "yearFolderName"}) {
+        if (!capitals)
+            break;
+        const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
+        bytes.replace(utf16(n), utf16(n.toUpper()));
+    }
     if (size >= 0)
         bytes.truncate(size);
     if (flipAt >= 0)
@@ -78,10 +85,17 @@ class TestJetImport : public QObject {
     Q_OBJECT
 
 private slots:
+    void convertsExactlyAndKeysContinue_data()
+    {
+        QTest::addColumn<bool>("capitals");
+        QTest::newRow("names as written") << false;
+        QTest::newRow("names in capitals") << true;
+    }
     void convertsExactlyAndKeysContinue()
     {
+        QFETCH(bool, capitals);
         QTemporaryDir tmp;
-        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb", -1, -1, capitals);
         const QByteArray before = digest(jet);
         const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
         QList<qint64> progress;
