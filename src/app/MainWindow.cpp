@@ -12,6 +12,7 @@
 #include "WindowFactory.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -239,6 +240,15 @@ QWidget *htmlCrtMain::showWindow(const QString &name)
     const QSize size = name == QLatin1String("HelpWork") ? QSize(9000, 7000) : StandardWindowSizeTwips(name);
     ShowChildWindow(w, size.width(), size.height());
     return w;
+}
+
+bool htmlCrtMain::openNamedLibrary(const QString &path)
+{
+    if (!OpenLibraryFile(m_g, m_dialogs, *this, QFileInfo(path).absoluteFilePath(), true, this))
+        return false;
+    if (QWidget *start = findWindow(QStringLiteral("frmOpen")))
+        start->close();
+    return true;
 }
 
 void htmlCrtMain::showHelp()
