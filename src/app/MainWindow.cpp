@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "AppIcon.h"
@@ -20,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QStyle>
 
 #include <cstdio>
@@ -158,6 +160,28 @@ void htmlCrtMain::showBaseFolderWindow()
     showWindow(QStringLiteral("topFolderF"));
 }
 
+void htmlCrtMain::showProgress(const QString &label, qint64 done, qint64 total)
+{
+    if (!m_progress) {
+        m_progress = new QProgressDialog(this);
+        m_progress->setObjectName(QStringLiteral("libraryProgress"));
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->setCancelButton(nullptr);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumDuration(300);
+    }
+    m_progress->setWindowTitle(windowTitle());
+    m_progress->setLabelText(label);
+    m_progress->setMaximum(int(qMax<qint64>(total, 1)));
+    m_progress->setValue(int(qMin(done, total)));
+}
+
+void htmlCrtMain::hideProgress()
+{
+    if (m_progress)
+        m_progress->hide();
+}
+
 QMdiSubWindow *htmlCrtMain::subWindowOf(QWidget *window) const
 {
     for (QMdiSubWindow *sub : m_mdi->subWindowList())
@@ -246,6 +270,11 @@ bool htmlCrtMain::openNamedLibrary(const QString &path)
 {
     if (!OpenLibraryFile(m_g, m_dialogs, *this, QFileInfo(path).absoluteFilePath(), true, this))
         return false;
+    try {  // a file that is there but no library: the editor has said so
+        CheckLibraryFile(ConnectStringPath(m_g.dbConnectString));
+    } catch (const DbError &) {
+        return false;
+    }
     if (QWidget *start = findWindow(QStringLiteral("frmOpen")))
         start->close();
     return true;

@@ -31,6 +31,13 @@ private:
 // named as such, not as a broken file. nativeCode is SQLite's result code.
 QString DbFaultText(const QString &nativeCode, const QString &detail);
 
+// The five tables of a library with their fields, photoIvents in its stored order.
+struct LibraryTable {
+    QString name;
+    QStringList fields;
+};
+const QList<LibraryTable> &LibraryTables();
+
 // "provider=SQLite;data source=" + full path of the library file.
 QString MakeConnectString(const QString &filePath);
 // The file path named by a connection string; empty when it names none.
