@@ -128,9 +128,9 @@ private slots:
     {
         QVERIFY(!w->openNamedLibrary(tmp.filePath(QStringLiteral("missing.mdb"))));
         QCOMPARE(ds.messages().size(), 1);
+        QVERIFY(libraryItemsDisabled());
         QVERIFY(!w->openNamedLibrary(writeFile(tmp.filePath(QStringLiteral("junk.mdb")), "no library")));
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
-        QVERIFY(libraryItemsDisabled());
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();
         QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));
