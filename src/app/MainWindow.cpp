@@ -144,6 +144,9 @@ void htmlCrtMain::enableLibraryMenus()
 void htmlCrtMain::setLibraryCaption(const QString &caption)
 {
     setWindowTitle(caption);
+    // An open editor shows the library that is now open.
+    if (QWidget *editor = findWindow(QStringLiteral("dataSet")))
+        QMetaObject::invokeMethod(editor, "libraryChanged");
 }
 
 void htmlCrtMain::showEditor()
