@@ -1,4 +1,5 @@
 #include "CupsFixture.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -19,14 +20,6 @@ namespace tessaly::test {
 namespace {
 
 const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "TESSPDF.PPD"
-*Manufacturer: "Tessaly"
-*Product: "(Tessaly Test PDF)"
-*ModelName: "Tessaly Test PDF"
 *NickName: "Tessaly Test PDF"
 *LandscapeOrientation: Plus90
 *cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
@@ -38,19 +31,12 @@ const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
 *PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
 *PageSize Legal/US Legal: "<</PageSize[612 1008]>>setpagedevice"
 *CloseUI: *PageSize
-*DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension A5/A5: "420 595"
 *PaperDimension Letter/US Letter: "612 792"
 *PaperDimension Postcard/Postcard: "283 420"
 *PaperDimension Legal/US Legal: "612 1008"
 )PPD";
-
-bool writeText(const QString &path, const QByteArray &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
 
 bool accepts(const QString &socket)
 {
@@ -95,11 +81,9 @@ bool CupsFixture::start(QString *whyNot)
                             "ErrorPolicy abort-job\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
-    if (!writeText(base + "/cups-files.conf", files) || !writeText(base + "/cupsd.conf", conf) ||
-        !writeText(base + "/tessaly.ppd", kPpd)) {
-        *whyNot = "cannot write the cupsd configuration under " + base;
-        return false;
-    }
+    writeFile(base + "/cups-files.conf", files);
+    writeFile(base + "/cupsd.conf", conf);
+    writeFile(base + "/tessaly.ppd", kPpd);
     qputenv("CUPS_SERVERROOT", b);
     qputenv("HOME", b + "/home");
     qunsetenv("LPDEST");
@@ -133,13 +117,9 @@ bool CupsFixture::start(QString *whyNot)
 
 void CupsFixture::stop()
 {
-    if (m_cupsd.state() == QProcess::NotRunning)
-        return;
     m_cupsd.terminate();
-    if (!m_cupsd.waitForFinished(10000)) {
-        m_cupsd.kill();
-        m_cupsd.waitForFinished(5000);
-    }
+    if (m_cupsd.state() != QProcess::NotRunning && !m_cupsd.waitForFinished(10000))
+        m_cupsd.kill(), m_cupsd.waitForFinished(5000);
 }
 
 bool CupsFixture::setDefault(const QString &printer, QString *output)
@@ -160,15 +140,9 @@ bool CupsFixture::run(const QString &program, const QStringList &args, QString *
 
 bool CupsFixture::writeUserFile(const QByteArray &text)
 {
-    QDir().mkpath(m_dir->path() + "/home/.cups");
-    return text.isNull() ? !QFile::exists(userOptionsFile()) || QFile::remove(userOptionsFile())
-                         : writeText(userOptionsFile(), text);
-}
-
-QByteArray CupsFixture::userFile() const
-{
-    QFile f(userOptionsFile());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (text.isNull())
+        return !QFile::exists(userOptionsFile()) || QFile::remove(userOptionsFile());
+    return !writeFile(userOptionsFile(), text).isEmpty();
 }
 
 int CupsFixture::jobCount(bool activeOnly) const
