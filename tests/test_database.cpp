@@ -1,5 +1,7 @@
 // The library database layer: template, keys, Null, bound text, two connections, bad files.
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -153,6 +155,7 @@ private slots:
         QTest::newRow("no field") << "nofield" << "drop table photoYear;create table photoYear (ID, ID1, yearFolder)"
                                   << "テーブル photoYear に項目 yearFolderName がありません";
         QTest::newRow("folder") << "folder" << "" << "ファイルではありません";
+        QTest::newRow("locked by another program") << "locked" << "" << "他のプログラムが使用中です";
     }
     void badFilesGiveClearErrors()
     {
@@ -166,6 +169,16 @@ private slots:
             makeDir(path);
         for (const QString &st : statements.split(';', Qt::SkipEmptyParts))
             sql(QFileInfo::exists(path) ? path : makeLibrary(tmp.path(), kind + ".mdb"), st);
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        const auto release = qScopeGuard([&holder] {
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase("holder");
+        });
+        if (kind == "locked") {
+            holder.setDatabaseName(makeLibrary(tmp.path(), kind + ".mdb"));
+            QVERIFY(holder.open() && QSqlQuery(holder).exec("BEGIN EXCLUSIVE"));
+        }
         try {
             Connection c(MakeConnectString(path));
             QFAIL("a bad library was opened");
