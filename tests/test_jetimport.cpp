@@ -6,8 +6,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressDialog>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,20 +41,12 @@ QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, in
 // The library as "table<TAB>field..." lines in key order; \N is Null.
 QStringList dump(const QString &lib)
 {
-    Connection conn(MakeConnectString(lib));
     QStringList lines;
     const QStringList keys = {"ID", "ID", "ID", "ID1", "ID2"};
     for (int t = 0; t < LibraryTables().size(); ++t) {
         const LibraryTable &lt = LibraryTables().at(t);
-        QSqlQuery q(conn.database());
-        if (!q.exec(QStringLiteral("select %1 from %2 order by %3").arg(lt.fields.join(','), lt.name, keys.at(t))))
-            return {q.lastError().text()};
-        while (q.next()) {
-            QStringList cells{lt.name};
-            for (int i = 0; i < lt.fields.size(); ++i)
-                cells << (q.isNull(i) ? QStringLiteral("\\N") : q.value(i).toString());
-            lines << cells.join('\t');
-        }
+        const QString cells = "'" + lt.name + "' || char(9) || ifnull(" + lt.fields.join(", '\\N') || char(9) || ifnull(");
+        lines += sqlColumn(lib, "select " + cells + ", '\\N') from " + lt.name + " order by " + keys[t]);
     }
     return lines;
 }

@@ -19,24 +19,18 @@ namespace tessaly::test {
 
 namespace {
 
-const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
-*NickName: "Tessaly Test PDF"
-*LandscapeOrientation: Plus90
-*cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
-*OpenUI *PageSize/Media Size: PickOne
-*DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
-*PageSize A5/A5: "<</PageSize[420 595]>>setpagedevice"
-*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
-*PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
-*PageSize Legal/US Legal: "<</PageSize[612 1008]>>setpagedevice"
-*CloseUI: *PageSize
-*PaperDimension A4/A4: "595 842"
-*PaperDimension A5/A5: "420 595"
-*PaperDimension Letter/US Letter: "612 792"
-*PaperDimension Postcard/Postcard: "283 420"
-*PaperDimension Legal/US Legal: "612 1008"
-)PPD";
+QByteArray ppd()
+{
+    QByteArray sizes, dimensions;
+    for (const char *size : {"A4 595 842", "A5 420 595", "Letter 612 792", "Postcard 283 420", "Legal 612 1008"}) {
+        const QList<QByteArray> p = QByteArray(size).split(' ');
+        sizes += "*PageSize " + p[0] + ": \"<</PageSize[" + p[1] + ' ' + p[2] + "]>>setpagedevice\"\n";
+        dimensions += "*PaperDimension " + p[0] + ": \"" + p[1] + ' ' + p[2] + "\"\n";
+    }
+    return "*PPD-Adobe: \"4.3\"\n*NickName: \"Tessaly Test PDF\"\n*LandscapeOrientation: Plus90\n"
+           "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 0 -\"\n"
+           "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n" + sizes + "*CloseUI: *PageSize\n" + dimensions;
+}
 
 bool accepts(const QString &socket)
 {
@@ -83,7 +77,7 @@ bool CupsFixture::start(QString *whyNot)
                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
     writeFile(base + "/cups-files.conf", files);
     writeFile(base + "/cupsd.conf", conf);
-    writeFile(base + "/tessaly.ppd", kPpd);
+    writeFile(base + "/tessaly.ppd", ppd());
     qputenv("CUPS_SERVERROOT", b);
     qputenv("HOME", b + "/home");
     qunsetenv("LPDEST");
