@@ -291,7 +291,7 @@ private slots:
         QCOMPARE(DefaultPrinterName(), QString());
         printer.SetPrinterPaperSize(43);
         printer.SetPrinterOrientation(1);
-        QVERIFY(w->close());
+        printer.RestoreSettings();
         QCOMPARE(cups.userFile(), kFile);
     }
 
