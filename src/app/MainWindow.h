@@ -14,6 +14,8 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 
+namespace tessaly { class HelpWork; }
+
 namespace tessaly {
 
 class htmlCrtMain : public QMainWindow, public WindowHost, public LibraryHost {
@@ -68,9 +70,12 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void buildMenus();
+    // The bar shows the current child's menus, or the frame's own when it has none.
+    void updateMenuBar();
     QWidget *createWindow(const QString &name);
 
     Global &m_g;
@@ -80,6 +85,9 @@ private:
     QMenu *m_editMenu = nullptr;
     std::function<void()> m_endHandler;
     bool m_closing = false;  // the child windows are being closed with the frame
+    QList<QAction *> m_ownMenus;
+    QPointer<HelpWork> m_help;
+    bool m_outerSizeSet = false;  // the frame's outer size is set once it is known
 };
 
 }  // namespace tessaly
