@@ -282,6 +282,9 @@ void htmlCrtMain::showHelp()
         m_help->setAttribute(Qt::WA_DeleteOnClose);
         m_help->setWindowIcon(AppIcon());
         m_help->resize(twipsToPixels(9000, 7000));
+        QRect place(QPoint(), m_help->size());
+        place.moveCenter(frameGeometry().center());
+        m_help->move(place.topLeft());
     }
     m_help->showFirstPage();
     m_help->show();

@@ -91,6 +91,7 @@ QCheckBox *addCheck(QWidget *parent, const char *name, const char *caption, int 
 {
     auto *box = new QCheckBox(QString::fromUtf8(caption), parent);
     box->setObjectName(QString::fromUtf8(name));
+    box->setBackgroundRole(QPalette::Window);  // a button's background is its Button colour
     paint(box, QPalette::Window, kYellow);
     placeTwips(box, l, t, w, h);
     return box;
@@ -207,6 +208,7 @@ void dataSet::buildControls()
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Paths keep their ends visible: the file's own name matters most.
     m_grid->setTextElideMode(Qt::ElideMiddle);
+    m_grid->setWordWrap(false);  // a wrapped path would lose its end at a space
     m_grid->viewport()->installEventFilter(this);
     layoutGrid();
 

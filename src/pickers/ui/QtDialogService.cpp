@@ -26,6 +26,7 @@ bool InstallQtJapaneseTranslations()
     }
     QCoreApplication::installTranslator(t);
     installed = t;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));  // dates in the file dialogs
     return true;
 }
 
