@@ -10,10 +10,12 @@ packages=(
   build-essential cmake pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libcups2-dev fonts-ipafont-gothic
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  mdbtools-dev
   qt6-translations-l10n
 )
 if [ "$mode" = test ]; then
-  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file
+  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg
     lintian appstream desktop-file-utils shared-mime-info)
 fi
 

@@ -179,7 +179,8 @@ private slots:
                                      "./usr/share/icons/hicolor/scalable/apps/tessaly.svg",
                                      "./usr/share/mime/packages/tessaly.xml"}));
         const QString depends = run(dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, &rc);
-        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins", "qt6-translations-l10n"})
+        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins", "libavcodec59",
+                                 "qt6-translations-l10n"})
             QVERIFY2(depends.contains(QLatin1String(dep)), qPrintable(depends));
 
         QTemporaryDir root;
