@@ -264,6 +264,7 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(ds.messages().size(), 1);
 
+        ds.queueYes();  // データ編集を終了しますか？
         editor->close();
         settle();
         QCOMPARE(w->menuBar()->actions(), frameMenus);
