@@ -9,7 +9,7 @@ namespace tessaly::cli {
 
 static int posterCommand(Context &c)
 {
-    const QString video = c.args.at(0);
+    const QString video = QFileInfo(c.args.at(0)).absoluteFilePath();
     if (!QFileInfo(video).isFile())
         return c.fail(QStringLiteral("動画ファイル「%1」がありません。").arg(video));
     const PosterFrame frame = DecodePoster(video);

@@ -89,10 +89,7 @@ int main(int argc, char **argv)
     // A library named on the command line (a file manager's "open with") opens at once.
     QStringList args = QApplication::arguments().mid(1);
     args.removeAll(QStringLiteral("--"));
-    if (!args.isEmpty()) {
-        if (QWidget *start = main.findWindow(QStringLiteral("frmOpen")))
-            start->close();
-        OpenLibraryFile(g, dialogs, main, QFileInfo(args.first()).absoluteFilePath(), true, &main);
-    }
+    if (!args.isEmpty())
+        main.openNamedLibrary(args.first());
     return app.exec();
 }
