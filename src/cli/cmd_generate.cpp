@@ -35,7 +35,7 @@ static int imageSizeCommand(Context &c)
         const ImageInfo info = GetImageSize(path, mode);
         if (info.Format != 0) {
             c.out << path << '\t' << ImageFormatName(info.Format) << '\t' << info.Width << '\t' << info.Height
-                  << '\t' << info.Depth << '\n';
+                  << '\t' << info.Depth << '\t' << info.Orientation << '\n';
             continue;
         }
         ++failed;
@@ -62,10 +62,10 @@ static CliCommand generate("generate", "generate LIB",
                            generateCommand, {},
                            "ライブラリのアルバムサイトを出力先と各ジャンルのフォルダに書き出します");
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
-                            "prints format, width, height and depth of each image (mode 0: by content, "
-                            "1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
+                            "prints format, width, height, depth and Exif orientation (0: none) of each image "
+                            "(mode 0: by content, 1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
                             imageSizeCommand, {QStringLiteral("--mode")},
-                            "各画像の形式・幅・高さ・色深度を表示します(モード 0: 内容で判定、"
+                            "各画像の形式・幅・高さ・色深度・Exif の向き(0: なし)を表示します(モード 0: 内容で判定、"
                             "1-4: BMP/GIF/JPEG/PNG、5: 拡張子で判定)");
 
 }  // namespace tessaly::cli
