@@ -225,7 +225,7 @@ int main(int argc, char **argv)
         const double genreFloor = best(5, [&] {
             plain(lib, [id1](QSqlDatabase &db) {
                 readAll(db, QStringLiteral("select * from photoYear where ID1=?"), {id1});
-                readAll(db, QStringLiteral("select * from photoIvents where ID=1 and ID1=? order by ID2 limit %1").arg(TitleGrid::kPageRows),
+                readAll(db, QStringLiteral("select * from photoIvents where ID1=? order by ID2 limit %1").arg(TitleGrid::kPageRows),
                         {id1});
             });
         });
