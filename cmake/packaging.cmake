@@ -7,6 +7,18 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.svg
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME tessaly.xml)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME io.github.tessaly.Tessaly.metainfo.xml)
+
+# The maintainer is named here once: the package's control file and its changelog.
+set(TESSALY_MAINTAINER "The Tessaly developers <tessaly-devel@users.noreply.github.com>"
+    CACHE STRING "Package maintainer, name and address")
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
 foreach(exe tessaly tessaly-cli)
   install(CODE "
     set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${exe}\")
@@ -18,11 +30,12 @@ endforeach()
 
 set(CPACK_PACKAGE_NAME tessaly)
 set(CPACK_PACKAGE_VENDOR "Tessaly")
-set(CPACK_PACKAGE_CONTACT "Tessaly developers <tessaly@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Photo and video folder library with an album site generator")
-set(CPACK_PACKAGE_DESCRIPTION "Tessaly keeps a library of media folders (category, genre, title) in an
-SQLite file, registers whole folder trees at once and publishes the library as a
-static album site of HTML pages. Japanese user interface.")
+set(CPACK_PACKAGE_CONTACT "${TESSALY_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo and video folder library with an album site generator")
+set(CPACK_PACKAGE_DESCRIPTION "Tessaly keeps a library of media folders (category, genre, title)
+in an SQLite file, registers whole folder trees at once and publishes
+the library as a static album site of HTML pages. Japanese user
+interface; tessaly-cli does the same work from the command line.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
