@@ -1,6 +1,6 @@
 # Debian package: the program folder /usr/lib/tessaly holds the executables, sys.1 and
-# the help document side by side; /usr/bin links to them so the program still finds
-# its own folder (the link is resolved to the real executable).
+# the help document side by side; /usr/bin holds scripts that start them, so the program still finds
+# its own folder.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/tessaly.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -19,13 +19,12 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
   DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
+# Small scripts rather than links: CPack counts a link as the file it points to,
+# which would double the package's Installed-Size.
 foreach(exe tessaly tessaly-cli)
-  install(CODE "
-    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${exe}\")
-    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    file(REMOVE \"\${link}\")
-    file(CREATE_LINK \"../${TESSALY_INSTALL_DIR}/${exe}\" \"\${link}\" SYMBOLIC)
-  ")
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/${exe}
+       "#!/bin/sh\nexec \"$(dirname \"$(readlink -f \"$0\")\")/../${TESSALY_INSTALL_DIR}/${exe}\" \"$@\"\n")
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/packaging/${exe} DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
 
 set(CPACK_PACKAGE_NAME tessaly)
