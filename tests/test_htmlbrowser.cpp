@@ -2,6 +2,7 @@
 // opens "アルバム.html" from disk, picks categories in the top frame, follows the genre
 // links and checks the thumbnails that load in the right frame.
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,7 +74,6 @@ class TestHtmlBrowser : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void frameset();
     void categoryAndGenre_data();
     void categoryAndGenre();
 
@@ -88,6 +88,7 @@ private:
     int m_port = 0;
     QByteArray m_session;
     QString m_out, m_base;
+    QStringList m_categories;
 };
 
 QJsonValue TestHtmlBrowser::js(int frame, const QString &script)
@@ -118,24 +119,35 @@ void TestHtmlBrowser::initTestCase()
         QSKIP("chromium and chromedriver are needed for this test (Debian packages chromium, chromium-driver)");
     QVERIFY(m_dir.isValid());
 
-    // Japanese names, an apostrophe in a category, "#" in folder names, a stored absolute photo path.
+    // Names a browser could misread: Japanese, an apostrophe, "#", "%", ":", a leading or
+    // trailing blank, a backslash, a tab, a line feed, the site's own page names, and a
+    // category name too long to take ".html". Photos stored and found (a PNG-only folder).
     m_base = m_dir.path() + "/写真";
     m_out = makeDir(m_dir.path() + "/サイト");
     const QString lib = makeLibrary(m_dir.path());
     sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {m_out});
+    const QString longName = QString(84, QChar(0x5199));
     const QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
                                        {"旅行", "2001", "Trip #1", "shore.png", "300", "600", "stored"},
-                                       {"Bob's", "Trip #2", "海", "100% blue.jpg", "1000", "333"}};
+                                       {"Bob's", "Trip #2", "海", "100% blue.jpg", "1000", "333"},
+                                       {"a:b", " lead", "t:1", "x.png", "20", "10"},
+                                       {"NameA", "back\\slash", "tab\there ", "pic:1 #.jpg", "10", "20", "relative"},
+                                       {"b", "line\nfeed", " t", "q.png", "5", "5"},
+                                       {longName, "g", "c:\\d", "a.jpg", "8", "8"}};
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
+        if (!m_categories.contains(t[0]))
+            m_categories << t[0];
         if (sqlColumn(lib, "select count(*) from photoGraph where topFolderName=?", {t[0]}).first() == "0")
             sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, ?)", {cat, t[0]});
         if (sqlColumn(lib, "select count(*) from photoYear where yearFolder=?", {genre}).first() == "0")
             sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) "
                      "select ID, ?, ? from photoGraph where topFolderName=?", {genre, t[1], t[0]});
-        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto) "
-                 "select ID, ID1, ?, ?, ? from photoYear where yearFolder=?",
-            {t[2], title, t.size() > 6 ? QVariant(title + "/" + t[3]) : QVariant(), genre});
+        // Every title's open button leads to a page of an awkward name in its folder.
+        const QString opened = writeFile(title + "/o:pen #1%.html", "<html>opened</html>");
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto, IventsHtmlButton, iventsHTML, Ivents) "
+                 "select ID, ID1, ?, ?, ?, -1, ?, ? from photoYear where yearFolder=?",
+            {t[2], title, t.size() > 6 ? QVariant(t[6] == "stored" ? title + "/" + t[3] : t[3]) : QVariant(), opened, opened, genre});
         QImage img(t[4].toInt(), t[5].toInt(), QImage::Format_RGB32);
         img.fill(Qt::blue);
         QVERIFY(img.save(title + "/" + t[3]));
@@ -163,6 +175,11 @@ void TestHtmlBrowser::initTestCase()
     m_session = reply.value("value").toObject().value("sessionId").toString().toUtf8();
     QVERIFY2(!m_session.isEmpty(), QJsonDocument(reply).toJson().left(600).constData());
     http(m_port, "POST", "/session/" + m_session + "/url", {{"url", QUrl::fromLocalFile(m_out + "/アルバム.html").toString()}});
+    // The bar lists every category by its name; the blue blank page stands beside it.
+    QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.characterSet === 'UTF-8';"));
+    QCOMPARE(js(0, "return [...document.querySelectorAll('option')].map(o => o.text);").toArray().toVariantList(),
+             QVariantList{"Choose!"} + QVariant(m_categories).toList());
+    QVERIFY(waitFor(1, "return getComputedStyle(document.body).backgroundColor === 'rgb(0, 0, 255)';"));
 }
 
 void TestHtmlBrowser::cleanupTestCase()
@@ -173,50 +190,52 @@ void TestHtmlBrowser::cleanupTestCase()
     m_driver.waitForFinished(5000);
 }
 
-void TestHtmlBrowser::frameset()
-{
-    QCOMPARE(js(-1, "return [document.title, document.characterSet, [...document.querySelectorAll('frame')].map(f => f.name)];"),
-             QJsonValue(QJsonArray{"カテゴリﾌｫﾙﾀﾞ管理", "UTF-8", QJsonArray{"Frame2", "Frame3", "Frame4"}}));
-    // The bar: the categories with their Japanese names decoded; the blue blank page beside it.
-    QVERIFY(waitFor(0, "return document.readyState === 'complete';"));
-    QCOMPARE(js(0, "return [...document.querySelectorAll('option')].map(o => o.text);"),
-             QJsonValue(QJsonArray{"Choose!", "旅行", "Bob's"}));
-    QVERIFY(js(0, "return document.body.innerText;").toString().contains("カテゴリを選択してください。"));
-    QVERIFY(waitFor(1, "return getComputedStyle(document.body).backgroundColor === 'rgb(0, 0, 255)';"));
-}
-
 void TestHtmlBrowser::categoryAndGenre_data()
 {
-    QTest::addColumn<QString>("category");
-    QTest::addColumn<QString>("genre");
-    QTest::addColumn<QJsonArray>("images");  // folder/file, loaded, width, height
-    QTest::newRow("Japanese names") << "旅行" << "2001"
-                                    << QJsonArray{QJsonArray{"Trip #1/shore.png", true, 60, 120},
-                                                  QJsonArray{"京都/寺.jpg", true, 120, 90}};
-    QTest::newRow("apostrophe and #") << "Bob's" << "Trip #2" << QJsonArray{QJsonArray{"海/100% blue.jpg", true, 120, 40}};
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QJsonArray>("images");  // per genre in page order: folder/file, width, height of each picture
+    QTest::newRow("Japanese names") << 1 << QJsonArray{QJsonArray{"Trip #1/shore.png", 60, 120, "京都/寺.jpg", 120, 90}};
+    QTest::newRow("apostrophe, # and %") << 2 << QJsonArray{QJsonArray{"海/100% blue.jpg", 120, 40}};
+    QTest::newRow("colon, leading blank") << 3 << QJsonArray{QJsonArray{"t:1/x.png", 120, 60}};
+    QTest::newRow("own page name, backslash, tab") << 4 << QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}};
+    QTest::newRow("own page name, line feed") << 5 << QJsonArray{QJsonArray{" t/q.png", 120, 120}};
+    QTest::newRow("too long a name") << 6 << QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}};
 }
 
+// Every reference leads to its file: the category page of each option, the genre page
+// of each link with every picture decoded at its fitted size, and each open button's page.
 void TestHtmlBrowser::categoryAndGenre()
 {
-    QFETCH(QString, category);
-    QFETCH(QString, genre);
+    QFETCH(int, option);
     QFETCH(QJsonArray, images);
-    const QString quoted = QJsonDocument(QJsonArray{category, genre}).toJson(QJsonDocument::Compact);
     // Choose the category as a user would: the select's change runs the page's own script.
-    js(0, "const [c] = " + quoted + "; const s = document.querySelector('select');"
-          "s.selectedIndex = [...s.options].findIndex(o => o.text === c);"
-          "s.dispatchEvent(new Event('change')); return 0;");
-    const auto shows = [](const QString &path, const QString &extra = {}) {
-        return "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
-               + QJsonDocument(QJsonArray{path}).toJson(QJsonDocument::Compact).mid(1).chopped(1) + extra + ";";
-    };
-    QVERIFY2(waitFor(1, shows(m_out + "/sub/" + category + ".html")), qPrintable(category));
-    js(1, "const [c, g] = " + quoted + "; [...document.links].find(a => a.text === g && a.target === 'Frame4').click(); return 0;");
-    const QString index = m_base + "/" + category + "/" + genre + "/nIndex.html";
-    QVERIFY2(waitFor(2, shows(index, " && [...document.images].every(i => i.complete)")), qPrintable(index));
-    QCOMPARE(js(2, "return [...document.images].map(i => [decodeURIComponent(i.src.split('/').slice(-2).join('/')),"
-                   "i.naturalWidth > 0, i.width, i.height]);"),
-             QJsonValue(images));
+    js(0, QString("const s = document.querySelector('select'); s.selectedIndex = %1;"
+                  "s.dispatchEvent(new Event('change')); return 0;").arg(option));
+    const QString page = m_out + "/sub/" + CategoryPageFiles(m_categories)[option - 1];
+    QVERIFY(QFileInfo(page).isFile());
+    QVERIFY2(waitFor(1, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
+                            + QJsonDocument(QJsonArray{page}).toJson(QJsonDocument::Compact).mid(1).chopped(1) + ";"),
+             qPrintable(page));
+    const QJsonArray genres = js(1, "return [...document.links].map(a => decodeURIComponent(new URL(a.href).pathname));").toArray();
+    QCOMPARE(genres.size(), images.size());
+    for (int i = 0; i < genres.size(); ++i) {
+        const QString index = genres[i].toString();
+        QVERIFY2(QFileInfo(index).isFile() && index.startsWith(m_base + "/"), qPrintable(index));
+        js(1, QString("document.links[%1].click(); return 0;").arg(i));
+        const QString quoted = QJsonDocument(QJsonArray{index}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+        QVERIFY2(waitFor(2, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
+                                + quoted + " && [...document.images].every(i => i.complete);"),
+                 qPrintable(index));
+        QCOMPARE(js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
+                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/')), i.width, i.height] : ['broken', i.src]);"),
+                 QJsonValue(images[i]));
+        const QJsonArray opened = js(2, "const got = []; window.open = a => got.push(a);"
+                                        "document.querySelectorAll('input').forEach(b => b.click());"
+                                        "return got.map(a => decodeURIComponent(new URL(a, location.href).pathname));").toArray();
+        QVERIFY(!opened.isEmpty());
+        for (const QJsonValue &o : opened)
+            QVERIFY2(o.toString().endsWith("/o:pen #1%.html") && QFileInfo(o.toString()).isFile(), qPrintable(o.toString()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHtmlBrowser)
