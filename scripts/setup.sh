@@ -10,9 +10,10 @@ packages=(
   build-essential cmake pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libcups2-dev fonts-ipafont-gothic
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 if [ "$mode" = test ]; then
-  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file)
+  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg)
 fi
 
 sudo_cmd=()

@@ -143,7 +143,7 @@ private slots:
                                      "./usr/share/applications/tessaly.desktop",
                                      "./usr/share/icons/hicolor/scalable/apps/tessaly.svg"}));
         const QString depends = run(dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, &rc);
-        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins"})
+        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins", "libavcodec59"})
             QVERIFY2(depends.contains(QLatin1String(dep)), qPrintable(depends));
 
         QTemporaryDir root;

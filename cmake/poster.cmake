@@ -1,0 +1,3 @@
+# Poster frames of videos decode through FFmpeg's libraries (Debian libav*-dev).
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
+target_link_libraries(tessaly_core PUBLIC PkgConfig::FFMPEG)

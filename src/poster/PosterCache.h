@@ -1,0 +1,47 @@
+#pragma once
+// The posters of a site, kept in the folder "posters" of the output folder. A poster's
+// file name comes from its video's path, size and modification time, so a video that
+// did not change finds its poster by name and is not decoded again, and two videos
+// never share a poster. A video that gave no poster leaves a small note (".bad") with
+// the reason, so it is not tried again until it changes either.
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include "Poster.h"
+
+namespace tessaly {
+
+struct PosterEntry {
+    QString video;  // as given
+    QString file;   // file name in the poster folder; empty when there is no poster
+    int width = 0;
+    int height = 0;
+    PosterFault fault = PosterFault::None;
+    QString detail;
+};
+
+class PosterCache {
+public:
+    explicit PosterCache(const QString &outputFolder);
+
+    static QString folderName();  // "posters"
+    QString folder() const { return m_folder; }
+
+    // The poster of every video (absolute paths), in the order given: the cached one
+    // where its video is unchanged, else decoded on `workers` threads (0: one per core).
+    QList<PosterEntry> make(const QStringList &videos, int workers = 0);
+    // Videos decoded by the calls to make() so far.
+    int decoded() const { return m_decoded; }
+    // Removes the posters and notes of this folder that no call to make() named: those
+    // of videos that are gone or changed. Other files are left alone. Returns how many.
+    int removeStale();
+
+private:
+    QString m_folder;
+    QSet<QString> m_named;
+    int m_decoded = 0;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,160 @@
+// Poster frames of videos made here with the ffmpeg tool, and their cache.
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "Poster.h"
+#include "PosterCache.h"
+#include "TestSupport.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+
+bool ffmpeg(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// 320 x 180 stored, 5 s at 10 frames/s, a key frame every 2 frames: the top half green
+// for 0.3 s, then red; the bottom half blue. The display matrix turns it a quarter turn
+// counter-clockwise (as the ffmpeg tool shows it), so it stands 180 x 320 with red left.
+bool makeTurnedVideo(const QString &path)
+{
+    const QString plain = path + ".plain.mp4";
+    const bool ok = ffmpeg({"-filter_complex",
+                            "color=c=green:s=320x90:r=10:d=0.3[g];color=c=red:s=320x90:r=10:d=4.7[r];"
+                            "[g][r]concat=n=2:v=1:a=0[top];color=c=blue:s=320x90:r=10:d=5[b];"
+                            "[top][b]vstack,format=yuv420p",
+                            "-c:v", "libx264", "-preset", "ultrafast", "-g", "2", plain})
+                    && ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=90", path});
+    QFile::remove(plain);
+    return ok;
+}
+
+bool isColour(const QImage &img, int x, int y, QRgb want)
+{
+    const QRgb c = img.pixel(x, y);
+    return qAbs(qRed(c) - qRed(want)) < 40 && qAbs(qGreen(c) - qGreen(want)) < 40 && qAbs(qBlue(c) - qBlue(want)) < 40;
+}
+
+}  // namespace
+
+class TestPoster : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_turned;  // the video above
+    QString m_small;   // an MPEG-4 AVI of 64 x 48, smaller than the poster box
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("the ffmpeg tool is needed to make test videos");
+        m_turned = m_dir.path() + "/src/turned.MP4";
+        makeDir(m_dir.path() + "/src");
+        QVERIFY(makeTurnedVideo(m_turned));
+        m_small = m_dir.path() + "/src/small.avi";
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=64x48:r=5:d=0.6", "-c:v", "mpeg4", m_small}));
+    }
+
+    // Upright, 10 % in, fitted; through the library and through tessaly-cli poster.
+    void decodes()
+    {
+        const PosterFrame f = DecodePoster(m_turned);
+        QCOMPARE(f.fault, PosterFault::None);
+        QCOMPARE(f.rotation, 270);
+        QCOMPARE(f.image.size(), QSize(135, 240));
+        QVERIFY2(isColour(f.image, 20, 120, qRgb(255, 0, 0)), "left half red: turned the right way, past the green start");
+        QVERIFY(isColour(f.image, 115, 120, qRgb(0, 0, 255)));
+
+        const PosterFrame small = DecodePoster(m_small);  // shorter than a second: its first frame, not enlarged
+        QCOMPARE(small.image.size(), QSize(64, 48));
+
+        const QString out = m_dir.path() + "/cli.jpg";
+        const CliResult r = runCli({"poster", m_turned, out});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QImage(out).size(), QSize(135, 240));
+        const CliResult bad = runCli({"poster", writeFile(m_dir.path() + "/x.mp4", "text"), out});
+        QVERIFY2(bad.exitCode != 0 && bad.err.contains("動画として開けません"), qPrintable(bad.err));
+    }
+
+    void damaged_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("keep");  // bytes of the turned video kept; -1: random bytes
+        QTest::newRow("empty") << "e.mp4" << 0;
+        QTest::newRow("cut in half") << "h.mp4" << -2;
+        QTest::newRow("noise") << "n.avi" << -1;
+    }
+    void damaged()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, keep);
+        const QByteArray video = readFile(m_turned);
+        QByteArray bytes = keep >= 0 ? video.left(keep) : video.left(video.size() / 2);
+        if (keep == -1)
+            for (int i = 0; i < bytes.size(); ++i)
+                bytes[i] = char((i * 7919) >> 3);
+        const PosterFrame f = DecodePoster(writeFile(m_dir.path() + "/bad/" + name, bytes));
+        QVERIFY(f.fault != PosterFault::None);
+        QVERIFY(f.image.isNull());
+    }
+
+    // Unchanged videos are not decoded again; changed and gone ones lose their posters.
+    void cache()
+    {
+        const QString lib = makeDir(m_dir.path() + "/cache");
+        const QString out = makeDir(lib + "/out");
+        QStringList videos;
+        for (const char *n : {"a.mp4", "b.mp4"}) {
+            videos << lib + "/" + n;
+            QVERIFY(QFile::copy(m_turned, videos.last()));
+        }
+        videos << writeFile(lib + "/c.mov", readFile(m_turned).left(3000));
+        const QString foreign = writeFile(out + "/posters/notes.txt", "mine");
+
+        PosterCache first(out);
+        const QList<PosterEntry> made = first.make(videos, 2);
+        QCOMPARE(first.decoded(), 3);
+        QVERIFY(made[0].file != made[1].file);  // same bytes, two titles: two posters
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(QSize(made[i].width, made[i].height), QSize(135, 240));
+            QCOMPARE(QImage(first.folder() + "/" + made[i].file).size(), QSize(135, 240));
+        }
+        QVERIFY(made[2].file.isEmpty() && made[2].fault != PosterFault::None);
+
+        PosterCache second(out);
+        const QList<PosterEntry> again = second.make(videos);
+        QCOMPARE(second.decoded(), 0);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(again[i].file == made[i].file && again[i].fault == made[i].fault && again[i].height == made[i].height);
+        QCOMPARE(second.removeStale(), 0);
+
+        QFile f(videos[0]);  // a new modification time: decoded again, the old poster goes
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY(QFile::remove(videos[2]));
+        PosterCache third(out);
+        const QList<PosterEntry> later = third.make(videos.mid(0, 2));
+        QCOMPARE(third.decoded(), 1);
+        QVERIFY(later[0].file != made[0].file && later[1].file == made[1].file);
+        QCOMPARE(third.removeStale(), 2);  // a's old poster, c's note
+        QStringList left = QDir(third.folder()).entryList(QDir::Files);
+        left.sort();
+        QStringList want = {later[0].file, later[1].file, "notes.txt"};
+        want.sort();
+        QCOMPARE(left, want);
+        QCOMPARE(readFile(foreign), QByteArray("mine"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPoster)
+#include "test_poster.moc"
