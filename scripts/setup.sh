@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libcups2-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  mdbtools-dev
 )
 if [ "$mode" = test ]; then
   packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg)

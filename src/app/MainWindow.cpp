@@ -19,6 +19,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QStyle>
 
 #include <cstdio>
@@ -155,6 +156,28 @@ void htmlCrtMain::showOutputFolderWindow()
 void htmlCrtMain::showBaseFolderWindow()
 {
     showWindow(QStringLiteral("topFolderF"));
+}
+
+void htmlCrtMain::showProgress(const QString &label, qint64 done, qint64 total)
+{
+    if (!m_progress) {
+        m_progress = new QProgressDialog(this);
+        m_progress->setObjectName(QStringLiteral("libraryProgress"));
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->setCancelButton(nullptr);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumDuration(300);
+    }
+    m_progress->setWindowTitle(windowTitle());
+    m_progress->setLabelText(label);
+    m_progress->setMaximum(int(qMax<qint64>(total, 1)));
+    m_progress->setValue(int(qMin(done, total)));
+}
+
+void htmlCrtMain::hideProgress()
+{
+    if (m_progress)
+        m_progress->hide();
 }
 
 QMdiSubWindow *htmlCrtMain::subWindowOf(QWidget *window) const

@@ -13,6 +13,7 @@ class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QProgressDialog;
 
 namespace tessaly {
 
@@ -43,6 +44,8 @@ public:
     void showEditor() override;
     void showOutputFolderWindow() override;
     void showBaseFolderWindow() override;
+    void showProgress(const QString &label, qint64 done, qint64 total) override;
+    void hideProgress() override;
 
     // ShowChildWindow: shows the window as a child (loading it into the frame if
     // needed) and sets its outer size in twips; a shown window only comes to the front.
@@ -79,6 +82,7 @@ private:
     QMdiArea *m_mdi = nullptr;
     QMenu *m_editMenu = nullptr;
     std::function<void()> m_endHandler;
+    QProgressDialog *m_progress = nullptr;  // objectName "libraryProgress"
     bool m_closing = false;  // the child windows are being closed with the frame
 };
 

@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "JetImport.h"
+
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,25 +15,6 @@ namespace {
 
 const QLatin1String kProvider("provider=SQLite;data source=");
 const QLatin1String kRowId("__rowid");
-
-struct TableSchema {
-    const char *name;
-    QStringList fields;
-};
-
-const QList<TableSchema> &librarySchema()
-{
-    static const QList<TableSchema> schema = {
-        {"allTop", {"ID", "allTop"}},
-        {"systemdir", {"ID", "htmlDir"}},
-        {"photoGraph", {"ID", "topFolder", "topFolderName"}},
-        {"photoYear", {"ID", "ID1", "yearFolder", "yearFolderName"}},
-        {"photoIvents",
-         {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
-          "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}},
-    };
-    return schema;
-}
 
 QString nextConnectionName()
 {
@@ -48,6 +31,20 @@ QVariant boundValue(const QVariant &v)
 }
 
 }  // namespace
+
+const QList<LibraryTable> &LibraryTables()
+{
+    static const QList<LibraryTable> schema = {
+        {QStringLiteral("allTop"), {"ID", "allTop"}},
+        {QStringLiteral("systemdir"), {"ID", "htmlDir"}},
+        {QStringLiteral("photoGraph"), {"ID", "topFolder", "topFolderName"}},
+        {QStringLiteral("photoYear"), {"ID", "ID1", "yearFolder", "yearFolderName"}},
+        {QStringLiteral("photoIvents"),
+         {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
+          "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}},
+    };
+    return schema;
+}
 
 QString MakeConnectString(const QString &filePath)
 {
@@ -80,8 +77,8 @@ static void checkSchema(QSqlDatabase &db, const QString &path)
     while (q.next())
         tables << q.value(0).toString().toLower();
     q.finish();
-    for (const TableSchema &t : librarySchema()) {
-        const QString name = QString::fromLatin1(t.name);
+    for (const LibraryTable &t : LibraryTables()) {
+        const QString &name = t.name;
         if (!tables.contains(name.toLower()))
             throw DbError(fileFault(path, QStringLiteral("テーブル %1 がありません").arg(name)));
         const QSqlRecord rec = db.record(name);
@@ -131,6 +128,9 @@ Connection::Connection(const QString &connectString)
         } catch (...) {
             db = QSqlDatabase();
             close();
+            if (IsJetFile(m_path))
+                throw DbError(fileFault(m_path, QStringLiteral("Windows 版の形式 (Jet) のライブラリです。先に変換してください"
+                                                               " (ﾌｧｲﾙ > 開く、または tessaly-cli import-jet)")));
             throw;
         }
     }

@@ -25,6 +25,13 @@ private:
     QString m_message;
 };
 
+// The five tables of a library with their fields, photoIvents in its stored order.
+struct LibraryTable {
+    QString name;
+    QStringList fields;
+};
+const QList<LibraryTable> &LibraryTables();
+
 // "provider=SQLite;data source=" + full path of the library file.
 QString MakeConnectString(const QString &filePath);
 // The file path named by a connection string; empty when it names none.

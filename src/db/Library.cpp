@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "JetImport.h"
 #include "Paths.h"
 #include "Pickers.h"
 
@@ -98,6 +99,8 @@ bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QStr
                    MsgKind::Critical, title, MsgButtons::Ok, owner);
         return false;
     }
+    if (IsJetFile(g.dbFilePath))
+        return OpenJetLibrary(g, ds, host, g.dbFilePath, enableMenus, owner);
     g.dbConnectString = MakeConnectString(g.dbFilePath);
     if (enableMenus)
         host.enableLibraryMenus();

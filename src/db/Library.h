@@ -18,6 +18,9 @@ public:
     virtual void showEditor() {}
     virtual void showOutputFolderWindow() {}
     virtual void showBaseFolderWindow() {}
+    // A long step (converting a Jet library): done of total rows so far.
+    virtual void showProgress(const QString &, qint64, qint64) {}
+    virtual void hideProgress() {}
 };
 
 // Main window caption for a library file name: "Tessaly <lib.mdb>".

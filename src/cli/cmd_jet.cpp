@@ -1,0 +1,42 @@
+// import-jet: a library kept on Windows in the Jet format becomes a Tessaly library.
+#include "Cli.h"
+
+#include "Database.h"
+#include "JetImport.h"
+#include "Library.h"
+
+#include <QFileInfo>
+
+namespace tessaly::cli {
+
+static int importJetCommand(Context &c)
+{
+    if (c.args.size() != 2)
+        return c.fail(QStringLiteral("usage: tessaly-cli import-jet OLD.mdb NEW.mdb [--force]"));
+    const QString source = QFileInfo(c.args.at(0)).absoluteFilePath();
+    const QString dest = QFileInfo(c.args.at(1)).absoluteFilePath();
+    if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
+        return c.fail(QStringLiteral("「%1」は既にあります。置き換えるには --force を付けてください。").arg(dest));
+    JetImportCounts counts;
+    try {
+        TerminalProgress progress(QStringLiteral("変換: 行"));
+        counts = ImportJetLibrary(source, TemplatePath(c.g), dest, c.hasOption(QStringLiteral("--force")),
+                                  [&](qint64 done, qint64 total) { progress.show(int(done), int(total)); });
+        progress.finish();
+    } catch (const JetImportError &e) {
+        return c.fail(e.message());
+    }
+    c.out << "converted " << source << "\n     into " << dest << "\n";
+    for (const auto &[table, rows] : counts)
+        c.out << "  " << table << ": " << rows << " rows\n";
+    c.out << "Next: set the base folder to where the photo folders now lie; stored Windows paths move with it:\n"
+          << "  tessaly-cli set-base " << dest << " /path/to/photos" << Qt::endl;
+    return 0;
+}
+
+static CliCommand importJet("import-jet", "import-jet OLD.mdb NEW.mdb [--force]",
+                            "converts a library kept on Windows (Jet .mdb, read only) into a new library; "
+                            "--force replaces an existing NEW.mdb",
+                            importJetCommand);
+
+}  // namespace tessaly::cli

@@ -1,0 +1,91 @@
+#pragma once
+// Libraries kept on Windows in the Jet 3/4 format (.mdb) become Tessaly libraries by a
+// one-time conversion: every row with its keys, Null apart from empty text, the Yes/No
+// flags as -1/0. The Jet file is only read, through mdbtools' libmdb.
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QObject;
+
+namespace tessaly {
+
+struct Global;
+class DialogService;
+class LibraryHost;
+
+// A refused or failed conversion; the message names the file and the fault (Japanese).
+class JetImportError : public std::runtime_error {
+public:
+    explicit JetImportError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString &message() const { return m_message; }
+private:
+    QString m_message;
+};
+
+// True when the file starts with the header of a Jet 3 or Jet 4 database, whatever its name.
+bool IsJetFile(const QString &path);
+
+// Reads the five library tables of a Jet file. The constructor refuses an unreadable,
+// damaged, password-protected or encrypted file and one that is not a library.
+class JetLibraryReader {
+public:
+    explicit JetLibraryReader(const QString &path);
+    ~JetLibraryReader();
+    JetLibraryReader(const JetLibraryReader &) = delete;
+    JetLibraryReader &operator=(const JetLibraryReader &) = delete;
+
+    // Rows the table definitions announce, over all five tables.
+    qint64 totalRows() const;
+    // Streams the rows of LibraryTables()[table], values in the template's field order
+    // (Null: invalid QVariant; text: QString; numbers and flags: int). Returns the row
+    // count; throws JetImportError when the file yields fewer rows than it announces.
+    int readTable(int table, const std::function<void(const QVariantList &)> &row);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// A new library built from the template under a temporary name beside dest, then put in
+// place whole: dest is never seen half written, and an existing dest is only replaced
+// when asked. Destroying an unfinished writer removes the temporary file.
+class LibraryFileWriter {
+public:
+    LibraryFileWriter(const QString &templatePath, const QString &dest, bool replace);
+    ~LibraryFileWriter();
+    LibraryFileWriter(const LibraryFileWriter &) = delete;
+    LibraryFileWriter &operator=(const LibraryFileWriter &) = delete;
+
+    void insert(int table, const QVariantList &values);  // keys as given
+    void finish();                                       // commits and renames
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Rows converted, per table in LibraryTables() order.
+using JetImportCounts = QList<QPair<QString, int>>;
+using JetProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Converts jetPath into a new library at dest. Never writes jetPath; refuses an existing
+// dest unless replace. Throws JetImportError with nothing written.
+JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &templatePath, const QString &dest,
+                                 bool replace, const JetProgress &progress = {});
+
+// A name beside the Jet file that names no existing file: "<name>-tessaly.mdb",
+// then "<name>-tessaly-2.mdb" and so on.
+QString JetConvertedPath(const QString &jetPath);
+
+// 開く on a Jet file: asks, converts beside it with a progress indicator, opens the new
+// library and then the base folder window, whose rewrite moves the Windows paths.
+bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QString &jetPath, bool enableMenus,
+                    QObject *owner = nullptr);
+
+}  // namespace tessaly

@@ -1,0 +1,255 @@
+// Converting a Jet library made on Windows: exact rows, keys that continue, the base
+// folder rewrite after it, refusals that write nothing, the command line and 開く.
+#include <algorithm>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressDialog>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "Database.h"
+#include "DialogService.h"
+#include "FolderSettings.h"
+#include "JetImport.h"
+#include "MainWindow.h"
+#include "PrinterSettings.h"
+#include "TestSupport.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+QString jetData(const char *name)
+{
+    return QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + QString::fromUtf8(name);
+}
+
+// A copy of a test file, optionally cut to size bytes or with one header byte changed.
+QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1)
+{
+    QByteArray bytes = readFile(jetData(name));
+    if (size >= 0)
+        bytes.truncate(size);
+    if (flipAt >= 0)
+        bytes[flipAt] = char(bytes.at(flipAt) ^ 0x55);
+    return writeFile(folder + QLatin1Char('/') + QString::fromUtf8(name), bytes);
+}
+
+// The library as "table<TAB>field..." lines in key order; \N is Null.
+QStringList dump(const QString &lib)
+{
+    Connection conn(MakeConnectString(lib));
+    QStringList lines;
+    const QStringList keys = {"ID", "ID", "ID", "ID1", "ID2"};
+    for (int t = 0; t < LibraryTables().size(); ++t) {
+        const LibraryTable &lt = LibraryTables().at(t);
+        QSqlQuery q(conn.database());
+        if (!q.exec(QStringLiteral("select %1 from %2 order by %3").arg(lt.fields.join(','), lt.name, keys.at(t))))
+            return {q.lastError().text()};
+        while (q.next()) {
+            QStringList cells{lt.name};
+            for (int i = 0; i < lt.fields.size(); ++i)
+                cells << (q.isNull(i) ? QStringLiteral("\\N") : q.value(i).toString());
+            lines << cells.join('\t');
+        }
+    }
+    return lines;
+}
+
+QByteArray digest(const QString &path)
+{
+    return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
+}
+
+struct NullPrinter : PrinterSettings {
+    int16_t GetPrinterPaperSize() override { return 9; }
+    int16_t GetPrinterOrientation() override { return 1; }
+    void SetPrinterPaperSize(int16_t) override {}
+    void SetPrinterOrientation(int16_t) override {}
+};
+}  // namespace
+
+class TestJetImport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void convertsExactlyAndKeysContinue()
+    {
+        QTemporaryDir tmp;
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        const QByteArray before = digest(jet);
+        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
+        QList<qint64> progress;
+        const JetImportCounts counts = ImportJetLibrary(jet, templatePath(), lib, false, [&](qint64 done, qint64 total) {
+            progress << done;
+            QCOMPARE(total, qint64(52));
+        });
+        QCOMPARE(counts, (JetImportCounts{{"allTop", 1}, {"systemdir", 1}, {"photoGraph", 3}, {"photoYear", 7},
+                                          {"photoIvents", 40}}));
+        QCOMPARE(progress.last(), qint64(52));
+        QCOMPARE(digest(jet), before);
+        const QStringList expected =
+            QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(dump(lib), expected);
+
+        // The base folder rewrite moves every Windows path under the new folder.
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        const QString base = makeDir(tmp.filePath(QStringLiteral("写真")));
+        QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
+        QCOMPARE(sqlColumn(lib, QStringLiteral("select iventsPhoto from photoIvents where ID2=1")),
+                 QStringList{base + QStringLiteral("/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG")});
+        QCOMPARE(sqlColumn(lib, QStringLiteral("select iventsLink from photoIvents where ID2=1")),
+                 QStringList{QStringLiteral("http://www.example.jp/album/1.html")});
+        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents where iventsFolder not like ?"),
+                           {base + QStringLiteral("/%")}),
+                 QStringList{QStringLiteral("0")});
+
+        // Rows added later get keys above the highest converted one, not into the gaps.
+        Connection conn(g.dbConnectString);
+        const QList<std::tuple<QString, QString, int>> next = {
+            {"photoGraph", "ID", 5}, {"photoYear", "ID1", 9}, {"photoIvents", "ID2", 45}};
+        for (const auto &[table, keyField, key] : next) {
+            RowSet rs(conn, table);
+            rs.addNew();
+            rs.setText(QStringLiteral("ID") == keyField ? QStringLiteral("topFolder") : QStringLiteral("ID"),
+                       QStringLiteral("1"));
+            rs.update();
+            QCOMPARE(rs.number(keyField), key);
+        }
+    }
+
+    void refusesAndWritesNothing_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("flipAt");
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("not a library") << "not-a-library.mdb" << -1LL << -1 << false << "テーブル allTop がありません";
+        QTest::newRow("missing field") << "library-missing-field.mdb" << -1LL << -1 << false
+                                       << "テーブル photoIvents に項目 iventsPhoto がありません";
+        QTest::newRow("last page cut") << "library-jet4.mdb" << 200704LL << -1 << false << "40 件中 38 件";
+        QTest::newRow("cut mid-page") << "library-jet4.mdb" << 150000LL << -1 << false << "途中で切れています";
+        QTest::newRow("cut to the catalog") << "library-jet4.mdb" << 40960LL << -1 << false << "テーブルの一覧を読めません";
+        QTest::newRow("tables cut off") << "library-jet4.mdb" << 81920LL << -1 << false << "の定義を読めません";
+        QTest::newRow("password") << "library-jet4.mdb" << -1LL << 0x42 << false << "パスワードで保護されています";
+        QTest::newRow("encrypted") << "library-jet4.mdb" << -1LL << 0x3e << false << "暗号化されています";
+        QTest::newRow("not Jet") << "library-jet4.mdb" << -1LL << 4 << false << "Jet 形式のデータベースではありません";
+        QTest::newRow("target exists") << "library-jet4.mdb" << -1LL << -1 << true << "new.mdb」は既にあります";
+    }
+    void refusesAndWritesNothing()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, size);
+        QFETCH(int, flipAt);
+        QFETCH(bool, targetExists);
+        QFETCH(QString, fault);
+        QTemporaryDir tmp;
+        const QString jet = jetCopy(tmp.path(), file.toUtf8().constData(), size, flipAt);
+        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
+        if (targetExists)
+            writeFile(lib, "keep");
+        const QStringList files = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QByteArray before = digest(jet);
+        try {
+            ImportJetLibrary(jet, templatePath(), lib, false);
+            QFAIL("converted");
+        } catch (const JetImportError &e) {
+            QVERIFY2(e.message().contains(fault), qPrintable(e.message()));
+            QVERIFY(e.message().contains(QStringLiteral("「") + tmp.path()));
+        }
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+        QCOMPARE(digest(jet), before);
+        if (targetExists)
+            QCOMPARE(readFile(lib), QByteArray("keep"));
+    }
+
+    void commandLine()
+    {
+        QTemporaryDir tmp;
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
+        CliResult r = runCli({QStringLiteral("import-jet"), jet, lib});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("  photoYear: 7 rows\n  photoIvents: 40 rows\n")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("tessaly-cli set-base ") + lib));
+        sql(lib, QStringLiteral("delete from photoIvents"));
+        r = runCli({QStringLiteral("import-jet"), jet, lib});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("--force")), qPrintable(r.err));
+        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"0"});
+        QCOMPARE(runCli({QStringLiteral("import-jet"), jet, lib, QStringLiteral("--force")}).exitCode, 0);
+        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"40"});
+        r = runCli({QStringLiteral("show"), jet});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("tessaly-cli import-jet")), qPrintable(r.err));
+        r = runCli({QStringLiteral("import-jet"), lib, jet, QStringLiteral("--force")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Jet 形式のデータベースではありません")), qPrintable(r.err));
+    }
+
+    // 開く on a Jet file, whatever its name: asked, converted beside it under a free name,
+    // opened, and the base folder window in front.
+    void openOffersTheConversion_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+    void openOffersTheConversion()
+    {
+        QFETCH(bool, yes);
+        QTemporaryDir tmp;
+        const QString jet = tmp.filePath(QStringLiteral("旧ライブラリ.dat"));
+        QVERIFY(QFile::copy(jetData("library-jet4.mdb"), jet));
+        writeFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb")), "keep");
+        const QString lib = tmp.filePath(QStringLiteral("旧ライブラリ-tessaly-2.mdb"));
+        Global g = makeGlobal();
+        ScriptedDialogService ds;
+        NullPrinter printer;
+        htmlCrtMain w(g, ds, printer);
+        w.startUp();
+        w.show();
+        ds.queuePick(jet);
+        ds.queueAnswer(yes ? MsgAnswer::Yes : MsgAnswer::No);
+        w.action(QStringLiteral("開く"))->trigger();
+        QCoreApplication::processEvents();
+
+        const QList<MessageRequest> msgs = ds.messages();
+        QVERIFY(!msgs.isEmpty());
+        QCOMPARE(msgs.first().text, QStringLiteral("「旧ライブラリ.dat」は Windows 版の形式 (Jet) のライブラリです。\n\r"
+                                                   "同じフォルダに新しいライブラリ「旧ライブラリ-tessaly-2.mdb」を作って"
+                                                   "変換しますか？（元のファイルは変更しません）"));
+        QCOMPARE(msgs.first().buttons, MsgButtons::YesNo);
+        QCOMPARE(readFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb"))), QByteArray("keep"));
+        if (!yes) {
+            QVERIFY(!QFileInfo::exists(lib));
+            QVERIFY(g.dbConnectString.isEmpty());
+            QVERIFY(!w.findWindow(QStringLiteral("dataSet")));
+            return;
+        }
+        QCOMPARE(dump(lib).size(), 52);
+        QCOMPARE(g.dbConnectString, MakeConnectString(lib));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tessaly <旧ライブラリ-tessaly-2.mdb>"));
+        QVERIFY(std::any_of(msgs.begin(), msgs.end(), [](const MessageRequest &m) {
+            return m.kind == MsgKind::Information
+                   && m.text.startsWith(QStringLiteral("変換しました: カテゴリー 3 件、ジャンル 7 件、タイトル 40 件。"));
+        }));
+        auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("libraryProgress"));
+        QVERIFY(progress);
+        QCOMPARE(progress->maximum(), 52);
+        QVERIFY(w.findWindow(QStringLiteral("dataSet")));
+        QWidget *base = w.findWindow(QStringLiteral("topFolderF"));
+        QVERIFY(base);
+        QCOMPARE(w.mdiArea()->activeSubWindow(), w.subWindowOf(base));
+    }
+};
+
+QTEST_MAIN(TestJetImport)
+#include "test_jetimport.moc"
