@@ -97,10 +97,7 @@ QJsonValue TestHtmlBrowser::js(int frame, const QString &script)
     http(m_port, "POST", at + "/frame", {{"id", QJsonValue::Null}});
     if (frame >= 0)
         http(m_port, "POST", at + "/frame", {{"id", frame}});
-    const QJsonValue v = http(m_port, "POST", at + "/execute/sync", {{"script", script}, {"args", QJsonArray()}}).value("value");
-    if (v.isObject() && v.toObject().contains("error"))
-        qWarning("script failed: %s", qPrintable(v.toObject().value("message").toString()));
-    return v;
+    return http(m_port, "POST", at + "/execute/sync", {{"script", script}, {"args", QJsonArray()}}).value("value");
 }
 
 bool TestHtmlBrowser::waitFor(int frame, const QString &script)
@@ -119,30 +116,27 @@ void TestHtmlBrowser::initTestCase()
         QSKIP("chromium and chromedriver are needed for this test (Debian packages chromium, chromium-driver)");
     QVERIFY(m_dir.isValid());
 
-    // Names a browser could misread: Japanese, an apostrophe, "#", "%", ":", a leading or
-    // trailing blank, a backslash, a tab, a line feed, the site's own page names, and a
-    // category name too long to take ".html". Photos stored and found (a PNG-only folder).
+    // Names a browser could misread, the site's own page names, a name too long to take
+    // ".html"; photos stored (absolute, relative) and found (a PNG-only folder).
     m_base = m_dir.path() + "/写真";
     m_out = makeDir(m_dir.path() + "/サイト");
     const QString lib = makeLibrary(m_dir.path());
     sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {m_out});
-    const QString longName = QString(84, QChar(0x5199));
     const QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
                                        {"旅行", "2001", "Trip #1", "shore.png", "300", "600", "stored"},
                                        {"Bob's", "Trip #2", "海", "100% blue.jpg", "1000", "333"},
                                        {"a:b", " lead", "t:1", "x.png", "20", "10"},
                                        {"NameA", "back\\slash", "tab\there ", "pic:1 #.jpg", "10", "20", "relative"},
                                        {"b", "line\nfeed", " t", "q.png", "5", "5"},
-                                       {longName, "g", "c:\\d", "a.jpg", "8", "8"}};
+                                       {QString(84, QChar(0x5199)), "g", "c:\\d", "a.jpg", "8", "8"}};
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
-        if (!m_categories.contains(t[0]))
+        if (!m_categories.contains(t[0])) {
             m_categories << t[0];
-        if (sqlColumn(lib, "select count(*) from photoGraph where topFolderName=?", {t[0]}).first() == "0")
             sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, ?)", {cat, t[0]});
-        if (sqlColumn(lib, "select count(*) from photoYear where yearFolder=?", {genre}).first() == "0")
-            sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) "
-                     "select ID, ?, ? from photoGraph where topFolderName=?", {genre, t[1], t[0]});
+        }
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, ? from photoGraph where topFolderName=? "
+                 "and not exists (select 1 from photoYear where yearFolder=?)", {genre, t[1], t[0], genre});
         // Every title's open button leads to a page of an awkward name in its folder.
         const QString opened = writeFile(title + "/o:pen #1%.html", "<html>opened</html>");
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto, IventsHtmlButton, iventsHTML, Ivents) "
