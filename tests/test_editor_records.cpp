@@ -177,13 +177,13 @@ private slots:
         m_g.currentGenreId = 1;
         QVERIFY(!LoadTitleByFolder(m_g, QStringLiteral("/f/T"), e));
         QCOMPARE(m_g.currentTitleId, 1);
-        QCOMPARE(entry(), QStringLiteral("T|/f/T|prev link|/f/T/a.html|prev ivents|prev photo|1|1"));  // Null is not copied
+        QCOMPARE(entry(), QStringLiteral("T|/f/T||/f/T/a.html|/f/T/a.html|/f/T/p.jpg|1|1"));  // every field, Null as empty
         // The same folder under the current genre wins over the older row.
         m_g.currentCategoryId = 2;
         m_g.currentGenreId = 7;
         QVERIFY(!LoadTitleByFolder(m_g, QStringLiteral("/f/T"), e));
         QCOMPARE(m_g.currentTitleId, 2);
-        QCOMPARE(entry(), QStringLiteral("T|/f/T|http://x|/f/T/a.html|prev ivents|prev photo|0|0"));
+        QCOMPARE(entry(), QStringLiteral("T|/f/T|http://x||||0|0"));
         m_g.currentTitleId = 9;
         QVERIFY(LoadTitleByFolder(m_g, QStringLiteral("/f/none"), e));
         QCOMPARE(m_g.currentTitleId, 9);

@@ -2,7 +2,6 @@
 // folder rewrite after it, refusals that write nothing, the command line and 開く.
 #include <algorithm>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -29,10 +28,14 @@ QString jetData(const char *name)
     return QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + QString::fromUtf8(name);
 }
 
-// A copy of a test file, optionally cut to size bytes or with one header byte changed.
-QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1)
+// A copy of a test file, optionally cut to size bytes or with one header byte changed,
+// or with a table's and two fields' names in capitals (names are stored as UTF-16).
+QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1, bool capitals = false)
 {
     QByteArray bytes = readFile(jetData(name));
+    const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
+    for (const QString n : {"photoIvents", "iventsPhoto", "yearFolderName"})
+        bytes.replace(utf16(n), utf16(capitals ? n.toUpper() : n));
     if (size >= 0)
         bytes.truncate(size);
     if (flipAt >= 0)
@@ -61,28 +64,24 @@ QStringList dump(const QString &lib)
     return lines;
 }
 
-QByteArray digest(const QString &path)
-{
-    return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
-}
-
-struct NullPrinter : PrinterSettings {
-    int16_t GetPrinterPaperSize() override { return 9; }
-    int16_t GetPrinterOrientation() override { return 1; }
-    void SetPrinterPaperSize(int16_t) override {}
-    void SetPrinterOrientation(int16_t) override {}
-};
 }  // namespace
 
 class TestJetImport : public QObject {
     Q_OBJECT
 
 private slots:
+    void convertsExactlyAndKeysContinue_data()
+    {
+        QTest::addColumn<bool>("capitals");
+        QTest::newRow("names as written") << false;
+        QTest::newRow("names in capitals") << true;
+    }
     void convertsExactlyAndKeysContinue()
     {
+        QFETCH(bool, capitals);
         QTemporaryDir tmp;
-        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
-        const QByteArray before = digest(jet);
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb", -1, -1, capitals);
+        const QByteArray before = readFile(jet);
         const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
         QList<qint64> progress;
         const JetImportCounts counts = ImportJetLibrary(jet, templatePath(), lib, false, [&](qint64 done, qint64 total) {
@@ -92,7 +91,7 @@ private slots:
         QCOMPARE(counts, (JetImportCounts{{"allTop", 1}, {"systemdir", 1}, {"photoGraph", 3}, {"photoYear", 7},
                                           {"photoIvents", 40}}));
         QCOMPARE(progress.last(), qint64(52));
-        QCOMPARE(digest(jet), before);
+        QCOMPARE(readFile(jet), before);
         const QStringList expected =
             QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(dump(lib), expected);
@@ -111,16 +110,11 @@ private slots:
                  QStringList{QStringLiteral("0")});
 
         // Rows added later get keys above the highest converted one, not into the gaps.
-        Connection conn(g.dbConnectString);
-        const QList<std::tuple<QString, QString, int>> next = {
-            {"photoGraph", "ID", 5}, {"photoYear", "ID1", 9}, {"photoIvents", "ID2", 45}};
-        for (const auto &[table, keyField, key] : next) {
-            RowSet rs(conn, table);
-            rs.addNew();
-            rs.setText(QStringLiteral("ID") == keyField ? QStringLiteral("topFolder") : QStringLiteral("ID"),
-                       QStringLiteral("1"));
-            rs.update();
-            QCOMPARE(rs.number(keyField), key);
+        for (const auto &[table, key, next] : {std::tuple{"photoGraph", "ID", "5"}, {"photoYear", "ID1", "9"},
+                                              {"photoIvents", "ID2", "45"}}) {
+            sql(lib, QStringLiteral("insert into %1 default values").arg(QLatin1String(table)));
+            QCOMPARE(sqlColumn(lib, QStringLiteral("select max(%1) from %2").arg(QLatin1String(key), QLatin1String(table))),
+                     QStringList{QLatin1String(next)});
         }
     }
 
@@ -156,7 +150,7 @@ private slots:
         if (targetExists)
             writeFile(lib, "keep");
         const QStringList files = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        const QByteArray before = digest(jet);
+        const QByteArray before = readFile(jet);
         try {
             ImportJetLibrary(jet, templatePath(), lib, false);
             QFAIL("converted");
@@ -165,7 +159,7 @@ private slots:
             QVERIFY(e.message().contains(QStringLiteral("「") + tmp.path()));
         }
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
-        QCOMPARE(digest(jet), before);
+        QCOMPARE(readFile(jet), before);
         if (targetExists)
             QCOMPARE(readFile(lib), QByteArray("keep"));
     }
@@ -198,21 +192,26 @@ private slots:
     // opened, and the base folder window in front.
     void openOffersTheConversion_data()
     {
+        QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("yes");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("yes") << "library-jet4.mdb" << true << QString();
+        QTest::newRow("no") << "library-jet4.mdb" << false << QString();
+        QTest::newRow("not a library") << "not-a-library.mdb" << true << "テーブル allTop がありません";
     }
     void openOffersTheConversion()
     {
+        QFETCH(QString, source);
         QFETCH(bool, yes);
+        QFETCH(QString, refusal);
         QTemporaryDir tmp;
         const QString jet = tmp.filePath(QStringLiteral("旧ライブラリ.dat"));
-        QVERIFY(QFile::copy(jetData("library-jet4.mdb"), jet));
+        QVERIFY(QFile::copy(jetData(source.toUtf8().constData()), jet));
         writeFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb")), "keep");
         const QString lib = tmp.filePath(QStringLiteral("旧ライブラリ-tessaly-2.mdb"));
         Global g = makeGlobal();
         ScriptedDialogService ds;
-        NullPrinter printer;
+        NoPrinterSettings printer;
         htmlCrtMain w(g, ds, printer);
         w.startUp();
         w.show();
@@ -228,8 +227,14 @@ private slots:
                                                    "変換しますか？（元のファイルは変更しません）"));
         QCOMPARE(msgs.first().buttons, MsgButtons::YesNo);
         QCOMPARE(readFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb"))), QByteArray("keep"));
-        if (!yes) {
-            QVERIFY(!QFileInfo::exists(lib));
+        if (!refusal.isEmpty()) {
+            QCOMPARE(msgs.size(), 2);
+            QCOMPARE(msgs.at(1).kind, MsgKind::Critical);
+            QVERIFY(msgs.at(1).text.startsWith(QStringLiteral("ライブラリを変換できませんでした。\n\r「") + jet));
+            QVERIFY(msgs.at(1).text.contains(refusal));
+        }
+        if (!yes || !refusal.isEmpty()) {
+            QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
             QVERIFY(g.dbConnectString.isEmpty());
             QVERIFY(!w.findWindow(QStringLiteral("dataSet")));
             return;

@@ -197,14 +197,6 @@ private slots:
         QVERIFY(printer.writes.isEmpty());  // ending does not restore the printer
     }
 
-    void closingRestoresThePrinter()
-    {
-        g.savedPaperSize = 43;
-        g.savedOrientation = 1;
-        QVERIFY(w->close());
-        QCOMPARE(printer.writes, (QStringList{"paper 43", "orientation 1"}));
-    }
-
     void printDoesNothing()
     {
         int printed = 0;

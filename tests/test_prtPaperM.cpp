@@ -1,24 +1,19 @@
-// The default printer's paper size and orientation against a real cupsd.
+// The default printer's paper size and orientation against a real cupsd, and the user's
+// own options file kept as the user wrote it.
 #include "CupsFixture.h"
-#include "PaperCodes.h"
 #include "prtPaperM.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace tessaly;
 using tessaly::test::CupsFixture;
 
+// Another printer's entry and the user's own options that no paper setting touches.
+static const QByteArray kOther = "Dest Tessaly_Legal job-sheets=standard,none\n";
+
 class TestPrtPaperM : public QObject {
     Q_OBJECT
     CupsFixture cups;
-    prtPaperM printer;
-
-    void setOptions(const QStringList &options)
-    {
-        QString out;
-        QVERIFY2(cups.setUserOptions(options, &out), qPrintable(out));
-    }
 
 private slots:
     void initTestCase()
@@ -32,96 +27,106 @@ private slots:
 
     void reads_data()
     {
-        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("options");
         QTest::addColumn<int>("paper");
         QTest::addColumn<int>("orientation");
-        QTest::newRow("printer's defaults") << QStringList{} << 9 << 1;
-        QTest::newRow("pwg names") << QStringList{"media=jpn_hagaki_100x148mm", "orientation-requested=4"} << 43 << 2;
-        QTest::newRow("ppd page name") << QStringList{"media=A5", "orientation-requested=3"} << 11 << 1;
-        QTest::newRow("PageSize option") << QStringList{"PageSize=Letter"} << 1 << 1;
-        QTest::newRow("size with a source") << QStringList{"media=iso_a5_148x210mm,tray-1"} << 11 << 1;
-        QTest::newRow("lp's landscape") << QStringList{"landscape"} << 9 << 2;
-        // The printer has no A3; legal has no code; reverse landscape has no code.
-        QTest::newRow("unsupported size") << QStringList{"media=iso_a3_297x420mm"} << -1 << 1;
-        QTest::newRow("size without code") << QStringList{"media=na_legal_8.5x14in"} << -1 << 1;
-        QTest::newRow("reverse landscape") << QStringList{"orientation-requested=5"} << 9 << -1;
+        QTest::newRow("printer's defaults") << QByteArray() << 9 << 1;
+        QTest::newRow("pwg names") << QByteArray("media=jpn_hagaki_100x148mm orientation-requested=4") << 43 << 2;
+        QTest::newRow("ppd page name") << QByteArray("media=A5 orientation-requested=3") << 11 << 1;
+        QTest::newRow("PageSize wins over media") << QByteArray("media=A5 PageSize=Letter") << 1 << 1;
+        QTest::newRow("size with a source") << QByteArray("media='iso_a5_148x210mm,tray-1'") << 11 << 1;
+        QTest::newRow("lp's landscape") << QByteArray("landscape") << 9 << 2;
+        // No code: read, not failed, so the printer stays usable.
+        QTest::newRow("legal") << QByteArray("media=na_legal_8.5x14in") << 0 << 1;
+        QTest::newRow("reverse landscape") << QByteArray("orientation-requested=5") << 9 << 2;
+        QTest::newRow("reverse portrait") << QByteArray("orientation-requested=6") << 9 << 1;
     }
     void reads()
     {
-        QFETCH(QStringList, options);
+        QFETCH(QByteArray, options);
         QFETCH(int, paper);
         QFETCH(int, orientation);
-        setOptions(options);
+        QVERIFY(cups.writeUserFile(kOther + "Dest Tessaly_PDF " + options + "\n"));
+        prtPaperM printer;
         QCOMPARE(int(printer.GetPrinterPaperSize()), paper);
         QCOMPARE(int(printer.GetPrinterOrientation()), orientation);
         QCOMPARE(DefaultPrinterName(), cups.printerName());
     }
 
-    void writes_data()
+    // A write changes only its own setting (and the spellings of it that would win over
+    // it) in the user's entry, in place; the restore gives the file back byte for byte.
+    void writesAndRestores_data()
     {
+        QTest::addColumn<QByteArray>("entry");  // the user's line for the default printer
         QTest::addColumn<bool>("paper");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("value");  // empty: what was set before stays
+        QTest::addColumn<QByteArray>("written");  // empty: the file is not touched
         QTest::addColumn<int>("readBack");
-        QTest::newRow("LETTER") << true << 1 << "na_letter_8.5x11in" << 1;
-        QTest::newRow("A4SMALL") << true << 10 << "iso_a4_210x297mm" << 9;
-        QTest::newRow("A5") << true << 11 << "iso_a5_148x210mm" << 11;
-        QTest::newRow("JAPANESE_POSTCARD") << true << 43 << "jpn_hagaki_100x148mm" << 43;
-        QTest::newRow("B4 unsupported") << true << 12 << "" << 11;
-        QTest::newRow("not a paper code") << true << 7 << "" << 11;
-        QTest::newRow("PORTRAIT") << false << 1 << "3" << 1;
-        QTest::newRow("LANDSCAPE") << false << 2 << "4" << 2;
-        QTest::newRow("not an orientation") << false << 3 << "" << 2;
+        const QByteArray mine = "Dest tessaly_pdf  job-sheets=standard,none PageSize=A5 landscape "
+                                "media=\"A5,tray-1\" PageRegion=A5 number-up=2\n";
+        QTest::newRow("A4SMALL") << mine << true << 10
+                                 << QByteArray("Dest tessaly_pdf  job-sheets=standard,none landscape "
+                                               "media=iso_a4_210x297mm,tray-1 PageRegion=A5 number-up=2\n") << 9;
+        QTest::newRow("PORTRAIT") << mine << false << 1
+                                  << QByteArray("Dest tessaly_pdf  job-sheets=standard,none PageSize=A5 media=\"A5,tray-1\" "
+                                                "PageRegion=A5 number-up=2 orientation-requested=3\n") << 1;
+        QTest::newRow("user's default kept as such") << QByteArray("Default Tessaly_PDF orientation-requested=3\n")
+                                                     << false << 2
+                                                     << QByteArray("Default Tessaly_PDF orientation-requested=4\n") << 2;
+        QTest::newRow("no entry: a Dest line") << QByteArray() << true << 43
+                                              << QByteArray("Dest Tessaly_PDF media=jpn_hagaki_100x148mm\n") << 43;
+        QTest::newRow("B4 unsupported") << mine << true << 12 << QByteArray() << 11;
+        QTest::newRow("not a paper code") << mine << true << 0 << QByteArray() << 11;
+        QTest::newRow("not an orientation") << mine << false << 0 << QByteArray() << 2;
     }
-    // Starting from A5, landscape given in older spellings, and another option of the user's.
-    void writes()
+    void writesAndRestores()
     {
+        QFETCH(QByteArray, entry);
         QFETCH(bool, paper);
         QFETCH(int, code);
-        QFETCH(QString, value);
+        QFETCH(QByteArray, written);
         QFETCH(int, readBack);
-        setOptions({"PageSize=A5", "landscape", "number-up=2"});
+        const QByteArray before = "# mine\n" + entry + kOther;
+        QVERIFY(cups.writeUserFile(before));
+        prtPaperM printer;
+        printer.RememberSettings();
         paper ? printer.SetPrinterPaperSize(int16_t(code)) : printer.SetPrinterOrientation(int16_t(code));
-        if (!value.isEmpty()) {  // written in the one spelling, the older one gone
-            QCOMPARE(cups.userOption(paper ? "media" : "orientation-requested"), value);
-            QVERIFY2(!cups.userOptions().contains(paper ? "PageSize" : " landscape"), qPrintable(cups.userOptions()));
-        }
+        QCOMPARE(cups.userFile(), written.isEmpty() ? before : "# mine\n" + (entry.isEmpty() ? kOther + written : written + kOther));
         QCOMPARE(int(paper ? printer.GetPrinterPaperSize() : printer.GetPrinterOrientation()), readBack);
-        QCOMPARE(cups.userOption("number-up"), QStringLiteral("2"));
+        printer.RestoreSettings();
+        QCOMPARE(cups.userFile(), before);
     }
 
-    // No cupsd, or no printer on it: reads give -1, writes change nothing, nothing fails.
-    void unavailable_data()
+    // No file before: none after. A change to the printer that became the default during
+    // the run is put back too.
+    void restoreRemovesWhatItAdded()
     {
-        QTest::addColumn<bool>("server");
-        QTest::newRow("no server") << false;
-        QTest::newRow("no printer") << true;
+        QVERIFY(cups.writeUserFile(QByteArray()));
+        prtPaperM printer;
+        printer.RememberSettings();
+        QVERIFY(cups.setDefault(cups.legalPrinter()));
+        printer.SetPrinterOrientation(2);
+        QCOMPARE(cups.userFile(), QByteArray("Dest Tessaly_Legal orientation-requested=4\n"));
+        printer.RestoreSettings();
+        QVERIFY(cups.setDefault(cups.printerName()));
+        QVERIFY(!QFile::exists(cups.userOptionsFile()));
     }
-    void unavailable()
+
+    // No reachable cupsd: reads give -1, writes and the restore change nothing.
+    void noServer()
     {
-        QFETCH(bool, server);
-        setOptions({"media=iso_a5_148x210mm"});
-        QFile f(cups.userOptionsFile());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray before = f.readAll();
-        f.close();
-        if (server)
-            QVERIFY(cups.removePrinter());
-        else
-            cups.pointAt(false);
+        const QByteArray before = "Dest Tessaly_PDF media=iso_a5_148x210mm\n";
+        QVERIFY(cups.writeUserFile(before));
+        cups.pointAt(false);
+        prtPaperM printer;
+        printer.RememberSettings();
         QCOMPARE(printer.GetPrinterPaperSize(), int16_t(-1));
         QCOMPARE(printer.GetPrinterOrientation(), int16_t(-1));
         QCOMPARE(DefaultPrinterName(), QString());
         printer.SetPrinterPaperSize(43);
         printer.SetPrinterOrientation(1);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
-        f.close();
-        QString out;
-        if (server)
-            QVERIFY2(cups.addPrinter(&out), qPrintable(out));
-        cups.pointAt(true);
-        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(11));
+        printer.RestoreSettings();
+        QCOMPARE(cups.userFile(), before);
     }
 };
 

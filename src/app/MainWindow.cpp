@@ -113,6 +113,7 @@ void htmlCrtMain::startUp()
 {
     showWindow(QStringLiteral("frmOpen"));
 
+    m_printer.RememberSettings();
     m_g.savedPaperSize = m_printer.GetPrinterPaperSize();
     m_g.savedOrientation = m_printer.GetPrinterOrientation();
     m_g.printerUnavailable = m_g.savedPaperSize == -1 || m_g.savedOrientation == -1;
@@ -141,6 +142,9 @@ void htmlCrtMain::enableLibraryMenus()
 void htmlCrtMain::setLibraryCaption(const QString &caption)
 {
     setWindowTitle(caption);
+    // An open editor shows the library that is now open.
+    if (QWidget *editor = findWindow(QStringLiteral("dataSet")))
+        QMetaObject::invokeMethod(editor, "libraryChanged");
 }
 
 void htmlCrtMain::showEditor()
@@ -314,8 +318,8 @@ void htmlCrtMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    m_printer.SetPrinterPaperSize(m_g.savedPaperSize);
-    m_printer.SetPrinterOrientation(m_g.savedOrientation);
+    // The user's own settings as they were, also those the paper codes cannot say.
+    m_printer.RestoreSettings();
     event->accept();
 }
 

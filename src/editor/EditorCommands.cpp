@@ -240,10 +240,14 @@ void EditorCommands::RegisterTitleFolder()
     const QString chosen = BrowseFolder(m_g, m_ds, owner, kTitleFolderSelect, m_v.genreFolderText());
     if (chosen.isEmpty())
         return;
-    TitleEntry entry = m_v.titleEntry();
+    // A refused registration puts the entry back as it was: a loaded title must not be
+    // saved under the refused folder's name and path.
+    const TitleEntry before = m_v.titleEntry();
+    TitleEntry entry = before;
     entry.folderName = LastPathPart(chosen);
     entry.folder = chosen;
     m_v.setTitleEntry(entry);
+    auto refuse = [&] { m_v.setTitleEntry(before); };
 
     try {
         if (!TitleFolderMissing(m_g, chosen)) {
@@ -253,6 +257,7 @@ void EditorCommands::RegisterTitleFolder()
         }
         if (!m_ds.ask(QStringLiteral("ﾀｲﾄﾙ名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
                       MsgKind::Exclamation, kTitleFolderSelect, owner)) {
+            refuse();
             m_v.focusControl(EditorCommandView::Control::YearFolder);
             return;
         }
@@ -260,8 +265,10 @@ void EditorCommands::RegisterTitleFolder()
         if (IsCategoryFolder(m_g, chosen)) {
             ++asked;
             if (!m_ds.ask(kSameAsCategory + kLineJoin + kAddAsGenreAnyway, MsgKind::Exclamation, kEventFolderAdd,
-                          owner))
+                          owner)) {
+                refuse();
                 return;
+            }
         }
         if (IsGenreFolder(m_g, chosen)) {
             ++asked;
@@ -274,11 +281,13 @@ void EditorCommands::RegisterTitleFolder()
             }
         }
         if (m_g.currentCategoryId == 0) {
+            refuse();
             m_ds.message(kReselectCategory, MsgKind::Critical, kTitleFolderSelect, MsgButtons::Ok, owner);
             m_v.focusControl(EditorCommandView::Control::TopFolder);
             return;
         }
         if (m_g.currentGenreId == 0) {
+            refuse();
             m_ds.message(kReselectGenre, MsgKind::Critical, kTitleFolderSelect, MsgButtons::Ok, owner);
             m_v.focusControl(EditorCommandView::Control::TopFolder);
             return;
@@ -287,10 +296,25 @@ void EditorCommands::RegisterTitleFolder()
             ShowDetachStatus();
         AddTitleRow(m_g, entry.folderName, entry.folder);
     } catch (const DbError &e) {
+        refuse();
         reportDbError(kTitleFolderSelect, e.message());
         return;
     }
-    FindTitleHtmlFiles(m_g, m_ds, EntrySelector::genre(m_g.currentGenreId), owner);
+    // Only the new title is looked at for its HTML file; the genre's other titles keep
+    // their chosen files and flags. The entry then shows the new row, nothing of the
+    // title shown before.
+    const int32_t id2 = m_g.currentTitleId;
+    FindTitleHtmlFiles(m_g, m_ds, EntrySelector::title(id2), owner);
+    TitleEntry fresh;
+    fresh.folderName = entry.folderName;
+    fresh.folder = entry.folder;
+    entry = fresh;
+    try {
+        LoadTitleById(m_g, id2, entry);
+    } catch (const DbError &e) {
+        reportDbError(kTitleFolderSelect, e.message());
+    }
+    m_v.setTitleEntry(entry);
     m_v.RefreshTitleGrid();
     m_v.EnableTitleMenus();
     m_g.titleEditMode = 2;
@@ -342,6 +366,8 @@ void EditorCommands::SelectTitleFile()
         return;
     const QString initial = entry.folder.isEmpty() ? QStringLiteral("*.html") : LastPathPart(entry.html);
     PickTitleFile(m_g, m_ds, m_v.dialogOwner(), QStringLiteral("ファイル選択"), start, initial);
+    if (m_g.pickedFilePath.isEmpty())
+        return;  // a cancelled picker changes nothing
     entry.html = m_g.pickedFilePath;
     entry.ivents = m_g.pickedFilePath;
     m_v.setTitleEntry(entry);
@@ -440,33 +466,48 @@ void EditorCommands::SaveTitleEntry()
 
 // --- deleting ---------------------------------------------------------------------
 
+bool EditorCommands::askDelete(const QString &question, const QString &name, const QString &title)
+{
+    const QString text = name.isEmpty() ? question : question + kLineJoin + QStringLiteral("「%1」").arg(name);
+    return m_ds.ask(text, MsgKind::Exclamation, title, m_v.dialogOwner());
+}
+
+void EditorCommands::reportDeleteFailed(const QString &title, const DbError &e)
+{
+    reportDbError(title, e.message() + kLineJoin + QStringLiteral("削除は行われませんでした。データは元のままです。"));
+}
+
+// Deletions act on the entries the lists show selected, never on a key left over from
+// an earlier choice.
 void EditorCommands::DeleteCategoryCascade()
 {
     QObject *owner = m_v.dialogOwner();
     const QString &title = kDeleteCategoryTitle;
-    if (m_g.currentCategoryId == 0) {
+    const int pos = m_v.categoryIndex();
+    if (pos < 0) {
         m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
-    if (!m_ds.ask(QStringLiteral("カテゴリー、ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"),
-                  MsgKind::Exclamation, title, owner))
+    if (!askDelete(QStringLiteral("カテゴリー、ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"),
+                   m_v.categoryItemText(pos), title))
         return;
-    const int32_t id = m_g.currentCategoryId;
-    const CountProgress rows = counter(QStringLiteral("行を削除"));
+    DeletedRows d;
     try {
-        if (DeleteCategoryRows(m_g, id, rows) > 0 && DeleteGenreRowsOfCategory(m_g, id, rows) > 0) {
-            ShowDetachStatus();
-            if (DeleteTitleRowsOfCategory(m_g, id, rows) == 0)
-                m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
-        }
+        d = DeleteCategoryTree(m_g, m_v.categoryItemKey(pos), counter(QStringLiteral("行を削除")),
+                               [this] { ShowDetachStatus(); });
     } catch (const DbError &e) {
-        // Rows deleted so far stay deleted; the lists below show what is left.
-        reportDbError(title, e.message());
+        reportDeleteFailed(title, e);
+        return;
     }
+    if (d.genres > 0 && d.titles == 0)
+        m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
     m_g.currentCategoryId = 0;
     m_g.currentGenreId = 0;
-    m_g.currentTitleId = 0;
+    m_v.ClearTitleEntry();
     m_v.processEvents();
+    m_v.setCategoryText(QString());
+    m_v.setCategoryFolderText(QString());
+    m_v.setGenreFolderText(QString());
     m_v.clearGenreList();
     m_v.FillCategoryList();
     m_v.RefreshTitleGrid();
@@ -476,35 +517,38 @@ void EditorCommands::DeleteGenreCascade()
 {
     QObject *owner = m_v.dialogOwner();
     const QString &title = kDeleteGenreTitle;
-    if (m_g.currentCategoryId == 0) {
+    const int categoryPos = m_v.categoryIndex();
+    if (categoryPos < 0) {
         m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
-    if (m_g.currentGenreId == 0) {
+    const int genrePos = m_v.genreIndex();
+    if (genrePos < 0) {
         m_ds.message(kChooseGenre, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
-    if (!m_ds.ask(QStringLiteral("ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"), MsgKind::Exclamation,
-                  title, owner))
+    if (!askDelete(QStringLiteral("ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？"), m_v.genreItemText(genrePos),
+                   title))
         return;
-    const int32_t id = m_g.currentCategoryId;
-    const int32_t id1 = m_g.currentGenreId;
-    const CountProgress rows = counter(QStringLiteral("行を削除"));
+    DeletedRows d;
     try {
-        if (DeleteGenreRows(m_g, id, id1, rows) == 0) {
-            m_ds.message(QStringLiteral("ジャンルデータがありませんでした！"), MsgKind::Exclamation, title,
-                         MsgButtons::Ok, owner);
-            return;
-        }
-        ShowDetachStatus();
-        if (DeleteTitleRowsOfGenre(m_g, id, id1, rows) == 0)
-            m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        d = DeleteGenreTree(m_g, m_v.categoryItemKey(categoryPos), m_v.genreItemKey(genrePos),
+                            counter(QStringLiteral("行を削除")), [this] { ShowDetachStatus(); });
     } catch (const DbError &e) {
-        reportDbError(title, e.message());
+        reportDeleteFailed(title, e);
+        return;
     }
+    if (d.genres == 0) {
+        m_ds.message(QStringLiteral("ジャンルデータがありませんでした！"), MsgKind::Exclamation, title, MsgButtons::Ok,
+                     owner);
+        return;
+    }
+    if (d.titles == 0)
+        m_ds.message(kNoTitleData, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
     m_g.currentGenreId = 0;
-    m_g.currentTitleId = 0;
     m_v.ClearTitleEntry();
+    m_v.setGenreText(QString());
+    m_v.setGenreFolderText(QString());
     for (int i = 0; i < 3; ++i)
         m_v.processEvents();
     m_v.RefreshTitleGrid();
@@ -516,11 +560,13 @@ void EditorCommands::DeleteTitle()
 {
     QObject *owner = m_v.dialogOwner();
     const QString &title = kDeleteTitleTitle;
-    if (m_g.currentCategoryId == 0) {
+    const int categoryPos = m_v.categoryIndex();
+    if (categoryPos < 0) {
         m_ds.message(kChooseCategory, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
-    if (m_g.currentGenreId == 0) {
+    const int genrePos = m_v.genreIndex();
+    if (genrePos < 0) {
         m_ds.message(kChooseGenre, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
@@ -528,31 +574,23 @@ void EditorCommands::DeleteTitle()
         m_ds.message(QStringLiteral("タイトルを選択してください！"), MsgKind::Exclamation, title, MsgButtons::Ok, owner);
         return;
     }
-    if (!m_ds.ask(QStringLiteral("タイトルフォルダ情報を削除しますか？"), MsgKind::Exclamation, title, owner))
+    if (!askDelete(QStringLiteral("タイトルフォルダ情報を削除しますか？"), m_v.titleEntry().folderName, title))
         return;
     ShowDetachStatus();
+    int deleted = 0;
     try {
-        if (DeleteTitleRows(m_g, m_g.currentCategoryId, m_g.currentGenreId, m_g.currentTitleId,
-                            counter(QStringLiteral("行を削除")))
-            == 0) {
-            m_ds.message(QStringLiteral("データがありませんでした！") + kLineJoin
-                             + QStringLiteral("実際にはデータが存在する場合、「カテゴリー名」と「ジャンル」を"
-                                              "選択しなおしてから実行出てみてください。"),
-                         MsgKind::Exclamation, title, MsgButtons::Ok, owner);
-        } else {
-            TitleEntry entry = m_v.titleEntry();
-            entry.folderName.clear();
-            entry.folder.clear();
-            entry.link.clear();
-            entry.html.clear();
-            entry.photo.clear();
-            entry.linkButton = 0;
-            entry.htmlButton = 0;
-            m_v.setTitleEntry(entry);
-        }
+        deleted = DeleteTitleRows(m_g, m_v.categoryItemKey(categoryPos), m_v.genreItemKey(genrePos), m_g.currentTitleId);
     } catch (const DbError &e) {
-        reportDbError(title, e.message());
+        reportDeleteFailed(title, e);
+        return;
     }
+    if (deleted == 0)
+        m_ds.message(QStringLiteral("データがありませんでした！") + kLineJoin
+                         + QStringLiteral("実際にはデータが存在する場合、「カテゴリー名」と「ジャンル」を"
+                                          "選択しなおしてから実行出てみてください。"),
+                     MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+    // Nothing of the deleted title stays on screen, and F3 has nothing to save.
+    m_v.ClearTitleEntry();
     ShowJoinStatus();
     m_g.currentTitleId = 0;
     m_v.DisableTitleMenus();
@@ -645,11 +683,29 @@ CountProgress EditorCommands::counter(const QString &unit)
     return [this, unit, done](int n) { m_v.showProgress(unit, *done += n, -1); };
 }
 
+bool EditorCommands::askSave()
+{
+    return m_v.f3Caption() == kUpdateCaption
+           && m_ds.ask(QStringLiteral("データの更新を行いますか？"), MsgKind::Question, QString(), m_v.dialogOwner());
+}
+
+void EditorCommands::OfferSaveInto(const QString &connectString)
+{
+    if (connectString.isEmpty() || !askSave())
+        return;
+    struct Restore {
+        QString &target;
+        QString value;
+        ~Restore() { target = value; }
+    } restore{m_g.dbConnectString, m_g.dbConnectString};
+    m_g.dbConnectString = connectString;
+    SaveTitleEntry();
+}
+
 bool EditorCommands::ConfirmClose()
 {
     QObject *owner = m_v.dialogOwner();
-    if (m_v.f3Caption() == kUpdateCaption
-        && m_ds.ask(QStringLiteral("データの更新を行いますか？"), MsgKind::Question, QString(), owner))
+    if (askSave())
         SaveTitleEntry();
     return m_ds.ask(QStringLiteral("データ編集を終了しますか？"), MsgKind::Question, QStringLiteral("データ編集"), owner);
 }

@@ -12,6 +12,7 @@ class QObject;
 
 namespace tessaly {
 
+class DbError;
 struct Global;
 class DialogService;
 
@@ -40,6 +41,7 @@ public:
     virtual int categoryIndex() const = 0;  // -1: none selected
     virtual int categoryCount() const = 0;
     virtual QString categoryItemText(int index) const = 0;
+    virtual int32_t categoryItemKey(int index) const = 0;
     virtual void selectCategory(int index) = 0;
     virtual void setCategoryText(const QString &text) = 0;
     virtual QString categoryFolderText() const = 0;
@@ -49,6 +51,7 @@ public:
     virtual int genreIndex() const = 0;
     virtual int genreCount() const = 0;
     virtual QString genreItemText(int index) const = 0;
+    virtual int32_t genreItemKey(int index) const = 0;
     virtual void selectGenre(int index) = 0;
     virtual void setGenreText(const QString &text) = 0;
     virtual QString genreFolderText() const = 0;
@@ -139,6 +142,9 @@ public:
     // Close sequence: the save question while f3 reads "更新", then the end question.
     // True when the editor is to be unloaded.
     bool ConfirmClose();
+    // Another library has been opened: a title loaded from the library named by
+    // connectString is offered for saving there first.
+    void OfferSaveInto(const QString &connectString);
 
 private:
     bool requireSelection(const QString &title, const QString &categoryText, const QString &genreText);
@@ -149,6 +155,12 @@ private:
     // A command between its two status texts; the progress indicator goes with it.
     void withStatus(const QString &before, const QString &after, bool letMessagesRun, void (EditorCommands::*command)());
     void deleteTitleAndRefresh();
+    // The delete question, naming the entry it deletes.
+    // The save question, asked while a title is loaded.
+    bool askSave();
+    bool askDelete(const QString &question, const QString &name, const QString &title);
+    // A deletion that failed: nothing was deleted.
+    void reportDeleteFailed(const QString &title, const DbError &e);
     // Counts steps of one command into the progress indicator.
     CountProgress counter(const QString &unit);
 

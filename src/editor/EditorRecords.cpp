@@ -5,6 +5,9 @@
 #include "Global.h"
 #include "Paths.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include <cstdlib>
 #include <memory>
 
@@ -82,6 +85,29 @@ bool TitleFolderMissing(Global &g, const QString &folder)
     return rs.eof();
 }
 
+TitleEntry TitleEntryOf(const std::function<QVariant(const QString &field)> &value)
+{
+    auto text = [&value](const char *field) {
+        const QVariant v = value(QLatin1String(field));
+        return v.isNull() ? QString() : v.toString();
+    };
+    TitleEntry e;
+    e.folderName = text("iventsFolderName");
+    e.folder = text("iventsFolder");
+    e.link = text("iventsLink");
+    e.html = text("iventsHTML");
+    e.ivents = text("Ivents");
+    e.photo = text("iventsPhoto");
+    e.linkButton = CheckStateOf(text("IventsLinkButton").trimmed().toInt()) != 0 ? 1 : 0;
+    e.htmlButton = CheckStateOf(text("IventsHtmlButton").trimmed().toInt()) != 0 ? 1 : 0;
+    return e;
+}
+
+static TitleEntry entryOf(const RowSet &rs)
+{
+    return TitleEntryOf([&rs](const QString &field) { return rs.value(field); });
+}
+
 bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry)
 {
     Connection conn(g.dbConnectString);
@@ -93,19 +119,19 @@ bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry)
               {folder, g.currentCategoryId, g.currentGenreId});
     if (rs.eof())
         return true;
-    auto copy = [&rs](const char *field, QString &to) {
-        const QString name = QLatin1String(field);
-        if (!rs.isNull(name))
-            to = rs.text(name);
-    };
-    copy("iventsFolderName", entry.folderName);
-    copy("iventsFolder", entry.folder);
-    copy("iventsLink", entry.link);
-    copy("iventsHTML", entry.html);
-    entry.linkButton = CheckStateOf(rs.number(QStringLiteral("IventsLinkButton")));
-    entry.htmlButton = CheckStateOf(rs.number(QStringLiteral("IventsHtmlButton")));
+    entry = entryOf(rs);
     g.currentTitleId = rs.number(QStringLiteral("ID2"));
     return false;
+}
+
+bool LoadTitleById(const Global &g, int32_t titleId, TitleEntry &entry)
+{
+    Connection conn(g.dbConnectString);
+    RowSet rs(conn, QStringLiteral("select * from photoIvents where ID2=?"), {titleId});
+    if (rs.eof())
+        return false;
+    entry = entryOf(rs);
+    return true;
 }
 
 bool UpdateTitleRow(Global &g, const TitleEntry &entry)
@@ -133,50 +159,104 @@ bool UpdateTitleRow(Global &g, const TitleEntry &entry)
     return true;
 }
 
-static int deleteAll(Global &g, const QString &statement, const QVariantList &params, const CountProgress &progress)
+namespace {
+
+// A write transaction that is rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Connection &conn) : m_conn(conn) { m_conn.exec(QStringLiteral("BEGIN IMMEDIATE")); }
+    ~WriteTransaction()
+    {
+        if (!m_done) {
+            try {
+                m_conn.exec(QStringLiteral("ROLLBACK"));
+            } catch (const DbError &) {
+                // Closing the connection rolls back as well.
+            }
+        }
+    }
+    void commit()
+    {
+        m_conn.exec(QStringLiteral("COMMIT"));
+        m_done = true;
+    }
+
+private:
+    Connection &m_conn;
+    bool m_done = false;
+};
+
+// Deletes the rows of table matching condition in batches, so that progress moves on
+// a large genre; one prepared statement, re-run until a batch comes back short.
+int deleteWhere(Connection &conn, const QString &table, const QString &condition, const QVariantList &params,
+                const CountProgress &progress)
+{
+    constexpr int kBatch = 2000;
+    QSqlQuery q(conn.database());
+    if (!q.prepare(QStringLiteral("delete from %1 where rowid in (select rowid from %1 where %2 limit %3)")
+                       .arg(table, condition)
+                       .arg(kBatch)))
+        throw DbError(conn.errorText(QStringLiteral("削除"), q.lastError().text()));
+    int total = 0;
+    for (;;) {
+        for (int i = 0; i < params.size(); ++i)
+            q.bindValue(i, params[i]);
+        if (!q.exec())
+            throw DbError(conn.errorText(QStringLiteral("削除"), q.lastError().text()));
+        const int n = q.numRowsAffected();
+        total += n;
+        if (n > 0 && progress)
+            progress(n);
+        if (n < kBatch)
+            return total;
+    }
+}
+
+}  // namespace
+
+DeletedRows DeleteCategoryTree(const Global &g, int32_t categoryId, const CountProgress &progress,
+                               const std::function<void()> &beforeTitles)
 {
     Connection conn(g.dbConnectString);
-    RowSet rs(conn, statement, params);
-    int n = 0;
-    while (!rs.eof()) {
-        rs.deleteRow();
-        ++n;
-        if (progress)
-            progress(1);
-        rs.moveNext();
+    WriteTransaction t(conn);
+    DeletedRows d;
+    d.categories = deleteWhere(conn, QStringLiteral("photoGraph"), QStringLiteral("ID=?"), {categoryId}, progress);
+    if (d.categories > 0)
+        d.genres = deleteWhere(conn, QStringLiteral("photoYear"), QStringLiteral("ID=?"), {categoryId}, progress);
+    if (d.genres > 0) {
+        if (beforeTitles)
+            beforeTitles();
+        d.titles = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=?"), {categoryId}, progress);
     }
+    t.commit();
+    return d;
+}
+
+DeletedRows DeleteGenreTree(const Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress,
+                            const std::function<void()> &beforeTitles)
+{
+    Connection conn(g.dbConnectString);
+    WriteTransaction t(conn);
+    DeletedRows d;
+    const QVariantList keys{categoryId, genreId};
+    d.genres = deleteWhere(conn, QStringLiteral("photoYear"), QStringLiteral("ID=? and ID1=?"), keys, progress);
+    if (d.genres > 0) {
+        if (beforeTitles)
+            beforeTitles();
+        d.titles = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=? and ID1=?"), keys, progress);
+    }
+    t.commit();
+    return d;
+}
+
+int DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId)
+{
+    Connection conn(g.dbConnectString);
+    WriteTransaction t(conn);
+    const int n = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=? and ID1=? and ID2=?"),
+                              {categoryId, genreId, titleId}, {});
+    t.commit();
     return n;
-}
-
-int DeleteCategoryRows(Global &g, int32_t categoryId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoGraph where ID=?"), {categoryId}, progress);
-}
-
-int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoyear where ID=?"), {categoryId}, progress);
-}
-
-int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoyear where ID=? and ID1=?"), {categoryId, genreId}, progress);
-}
-
-int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoivents where ID=?"), {categoryId}, progress);
-}
-
-int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoivents where ID=? and ID1=?"), {categoryId, genreId}, progress);
-}
-
-int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId, const CountProgress &progress)
-{
-    return deleteAll(g, QStringLiteral("select * from photoivents where ID=? and ID1=? and ID2=?"),
-                     {categoryId, genreId, titleId}, progress);
 }
 
 // --- module operations -------------------------------------------------------
@@ -299,9 +379,9 @@ void FindTitleHtmlFiles(const Global &g, DialogService &ds, EntrySelector which,
     trappedScan(ds, owner, [&] {
         Connection conn(g.dbConnectString);
         RowSet titles(conn,
-                      which.kind == EntrySelector::Category
-                          ? QStringLiteral("select * from photoivents where ID=? order by ID2")
-                          : QStringLiteral("select * from photoivents where ID1=? order by ID2"),
+                      which.kind == EntrySelector::Category ? QStringLiteral("select * from photoivents where ID=? order by ID2")
+                      : which.kind == EntrySelector::Genre  ? QStringLiteral("select * from photoivents where ID1=? order by ID2")
+                                                            : QStringLiteral("select * from photoivents where ID2=?"),
                       {which.key});
         for (; !titles.eof(); titles.moveNext()) {
             const QString folder = titles.text(QStringLiteral("iventsFolder"));

@@ -8,6 +8,7 @@
 // it returns. Database failures throw DbError (a message fit for the user), except in
 // the folder scans, which report the failure themselves and return a status.
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <functional>
 
@@ -40,16 +41,20 @@ struct TitleEntry {
     }
 };
 
-// Which rows a scan covers: everything of one category, or one genre.
+// Which rows a scan covers: everything of one category, one genre, or one title.
 struct EntrySelector {
-    enum Kind { Category, Genre } kind = Category;
+    enum Kind { Category, Genre, Title } kind = Category;
     int32_t key = 0;
     static EntrySelector category(int32_t id) { return {Category, id}; }
     static EntrySelector genre(int32_t id1) { return {Genre, id1}; }
+    static EntrySelector title(int32_t id2) { return {Title, id2}; }
 };
 
 // A stored Yes/No value as a check box state: a stored True (-1) ticks the box.
 int CheckStateOf(int32_t stored);
+// A stored title as the entry area shows it, every field from the row (Null reads as
+// empty); value gives a field of the row by name.
+TitleEntry TitleEntryOf(const std::function<QVariant(const QString &field)> &value);
 
 // --- record operations (throw DbError) ---
 
@@ -66,10 +71,11 @@ bool GenreFolderMissing(Global &g, const QString &folder);
 void AddTitleRow(Global &g, const QString &name, const QString &folder);
 // True when the current genre has no title with that folder.
 bool TitleFolderMissing(Global &g, const QString &folder);
-// True when no title has that folder. Otherwise copies the first such title (one of the
-// current genre first) into entry: the texts that are not Null and both flags, but not
-// the photo nor the Ivents copy; currentTitleId becomes its ID2.
+// True when no title has that folder. Otherwise the first such title (one of the current
+// genre first) becomes the entry, every field of it; currentTitleId becomes its ID2.
 bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry);
+// The title with that ID2 as the entry; false when there is none.
+bool LoadTitleById(const Global &g, int32_t titleId, TitleEntry &entry);
 
 // Writes entry into the title currentTitleId of the current category and genre: name,
 // folder and both flags always, link, file and Ivents only when not empty, the photo
@@ -79,15 +85,22 @@ bool UpdateTitleRow(Global &g, const TitleEntry &entry);
 // Told of each row deleted or folder registered (the count of this step, usually 1).
 using CountProgress = std::function<void(int)>;
 
-// Row deletion, every matching row, one at a time: rows deleted before a failure stay
-// deleted. Each returns how many rows it deleted.
-int DeleteCategoryRows(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoGraph
-int DeleteGenreRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoYear
-int DeleteGenreRows(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {});
-int DeleteTitleRowsOfCategory(Global &g, int32_t categoryId, const CountProgress &progress = {});  // photoIvents
-int DeleteTitleRowsOfGenre(Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {});
-int DeleteTitleRows(Global &g, int32_t categoryId, int32_t genreId, int32_t titleId,
-                    const CountProgress &progress = {});
+// How many rows one deletion removed, level by level.
+struct DeletedRows {
+    int categories = 0;
+    int genres = 0;
+    int titles = 0;
+};
+// Each deletion runs in one write transaction: on a failure nothing is deleted (throws
+// DbError). Every matching row goes; progress counts them in batches.
+// The category's photoGraph rows; when there were any, its photoYear rows; when there
+// were any, beforeTitles runs and its photoIvents rows go.
+DeletedRows DeleteCategoryTree(const Global &g, int32_t categoryId, const CountProgress &progress = {},
+                               const std::function<void()> &beforeTitles = {});
+// The genre's photoYear rows; when there were any, beforeTitles and its photoIvents rows.
+DeletedRows DeleteGenreTree(const Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {},
+                            const std::function<void()> &beforeTitles = {});
+int DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId);
 
 // --- module operations ---
 

@@ -3,6 +3,7 @@
 #include "AutoSet.h"
 #include "Database.h"
 #include "DialogService.h"
+#include "EditorRecords.h"
 #include "EditorView.h"
 #include "Global.h"
 #include "TitleGrid.h"
@@ -19,24 +20,6 @@ using Field = EditorView::Field;
 using Check = EditorView::Check;
 
 const QString kTitleSelection = QStringLiteral("タイトル選択");
-
-// A grid cell as text; Null reads as empty.
-QString cellText(const QVariant &v)
-{
-    return v.isNull() ? QString() : v.toString();
-}
-
-// A stored Yes/No cell as a check box value: a stored True (-1) ticks the box as 1 does.
-int checkValueOf(const QVariant &v)
-{
-    bool ok = false;
-    int n = cellText(v).trimmed().toInt(&ok);
-    if (!ok)
-        n = 0;
-    if (n < 0)
-        n = -n;
-    return n != 0 ? 1 : 0;
-}
 
 }  // namespace
 
@@ -360,20 +343,8 @@ void EditorScreen::GridRowClicked(int row)
     if (row < 0 || row >= m_grid->rowCount())
         return;
     EnableTitleMenus();
-    // Empty cells leave their field as it was.
-    const struct {
-        int column;
-        Field field;
-    } texts[] = {{TitleGrid::ColFolderName, Field::TitleName}, {TitleGrid::ColFolder, Field::TitleFolder},
-                 {TitleGrid::ColLink, Field::TitleLink},       {TitleGrid::ColHtml, Field::TitleHtml},
-                 {TitleGrid::ColIvents, Field::TitleIvents},   {TitleGrid::ColPhoto, Field::TitlePhoto}};
-    for (const auto &t : texts) {
-        const QString text = cellText(m_grid->cell(row, t.column));
-        if (!text.isEmpty())
-            m_v.setFieldText(t.field, text);
-    }
-    m_v.setCheckValue(Check::LinkButton, checkValueOf(m_grid->cell(row, TitleGrid::ColLinkButton)));
-    m_v.setCheckValue(Check::HtmlButton, checkValueOf(m_grid->cell(row, TitleGrid::ColHtmlButton)));
+    // Every field comes from the row, so nothing of the title shown before stays.
+    m_v.setTitleEntry(TitleEntryOf([this, row](const QString &field) { return m_grid->value(row, field); }));
     m_g.currentTitleId = m_grid->cell(row, TitleGrid::ColID2).toInt();
     m_g.titleEditMode = 2;
     m_v.setF3Caption(kUpdateCaption);

@@ -62,6 +62,7 @@ public:
     int categoryIndex() const override { return listPosition(List::Category); }
     int categoryCount() const override { return listCount(List::Category); }
     QString categoryItemText(int index) const override { return listEntryText(List::Category, index); }
+    int32_t categoryItemKey(int index) const override { return listEntryKey(List::Category, index); }
     void selectCategory(int index) override;
     void setCategoryText(const QString &text) override { setListText(List::Category, text); }
     QString categoryFolderText() const override { return fieldText(Field::CategoryFolder); }
@@ -70,6 +71,7 @@ public:
     int genreIndex() const override { return listPosition(List::Genre); }
     int genreCount() const override { return listCount(List::Genre); }
     QString genreItemText(int index) const override { return listEntryText(List::Genre, index); }
+    int32_t genreItemKey(int index) const override { return listEntryKey(List::Genre, index); }
     void selectGenre(int index) override;
     void setGenreText(const QString &text) override { setListText(List::Genre, text); }
     QString genreFolderText() const override { return fieldText(Field::GenreFolder); }

@@ -75,4 +75,15 @@ QVariant TitleGrid::cell(int row, int column) const
     return v.isNull() ? QVariant() : v;
 }
 
+QVariant TitleGrid::value(int row, const QString &field) const
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return QVariant();
+    const QSqlRecord r = m_model->record(row);
+    for (int i = 0; i < r.count(); ++i)
+        if (r.fieldName(i).compare(field, Qt::CaseInsensitive) == 0)
+            return r.isNull(i) ? QVariant() : r.value(i);
+    return QVariant();
+}
+
 }  // namespace tessaly

@@ -40,6 +40,8 @@ public:
     int rowCount() const;
     // A cell by row and column position; Null gives an invalid QVariant.
     QVariant cell(int row, int column) const;
+    // A cell by row and field name (any case); Null gives an invalid QVariant.
+    QVariant value(int row, const QString &field) const;
     bool isOpen() const;
 
 private:

@@ -51,8 +51,10 @@ int16_t OrientationCodeForIpp(int orientationRequested)
 {
     switch (orientationRequested) {
     case 3:
+    case 6:  // reverse portrait
         return OrientPortrait;
     case 4:
+    case 5:  // reverse landscape
         return OrientLandscape;
     default:
         return -1;

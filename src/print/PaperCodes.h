@@ -36,7 +36,8 @@ const PaperEntry *FindPaperCode(int16_t code);
 // (LETTER, A4). -1 for a name with no code.
 int16_t PaperCodeForPwgMedia(const QString &pwgMedia);
 
-// orientation-requested (3 portrait, 4 landscape) <-> code (1, 2); -1 / 0 otherwise.
+// orientation-requested (3 portrait, 4 landscape) <-> code (1, 2); -1 / 0 otherwise. The
+// reversed ones (6, 5) read as the nearest code.
 int16_t OrientationCodeForIpp(int orientationRequested);
 int IppOrientationForCode(int16_t code);
 

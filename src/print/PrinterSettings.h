@@ -1,8 +1,8 @@
 #pragma once
 // The default printer's paper size and orientation, in the program's codes
 // (paper: DMPAPER_* numbers such as 9 = A4; orientation: 1 portrait, 2 landscape).
-// A read gives -1 when there is no default printer or the value cannot be read;
-// a write that cannot be done does nothing.
+// A read gives -1 when there is no default printer or its settings cannot be read, and 0
+// for a value with no code (a paper such as Legal); a write that cannot be done does nothing.
 #include <QString>
 #include <cstdint>
 
@@ -17,6 +17,10 @@ public:
     virtual void SetPrinterOrientation(int16_t code) = 0;
     // The default printer's device name as the printer window shows it; empty for none.
     virtual QString GetPrinterName() { return QString(); }
+    // Notes the user's own settings of the printer, to be put back exactly by RestoreSettings.
+    virtual void RememberSettings() {}
+    // Puts back what RememberSettings noted, if the run changed it; writes nothing otherwise.
+    virtual void RestoreSettings() {}
 };
 
 // No printer at all: every read gives -1, every write does nothing.

@@ -1,6 +1,7 @@
 #include "prtPaperM.h"
 
 #include "PaperCodes.h"
+#include "UserOptions.h"
 
 #include <QFile>
 
@@ -38,7 +39,11 @@ public:
     DefaultDest &operator=(const DefaultDest &) = delete;
 
     bool ok() const { return m_dest && m_info; }
-    cups_dest_t *dest() const { return m_dest; }
+    // "name" or "name/instance", as the user's options file names it.
+    QByteArray key() const
+    {
+        return m_dest->instance ? QByteArray(m_dest->name) + '/' + m_dest->instance : QByteArray(m_dest->name);
+    }
 
     const char *option(const char *name) const
     {
@@ -83,11 +88,22 @@ QString MediaSize(const char *value)
     return QString::fromLatin1(value);
 }
 
+// The size part of media replaced, its source or type kept.
+QByteArray MediaWithSize(const char *media, const QByteArray &size)
+{
+    QList<QByteArray> parts{size};
+    for (const QByteArray &part : QByteArray(media).split(','))
+        if (!part.trimmed().isEmpty() && PwgName(part.trimmed()).isEmpty())
+            parts.append(part.trimmed());
+    return parts.join(',');
+}
+
 QString CurrentMedia(const DefaultDest &d)
 {
-    if (const char *v = d.option("media"))
-        return MediaSize(v);
+    // A job's PageSize wins over its media.
     if (const char *v = d.option("PageSize"))
+        return MediaSize(v);
+    if (const char *v = d.option("media"))
         return MediaSize(v);
     ipp_attribute_t *attr = d.printerDefault("media");
     if (attr && ippGetValueTag(attr) == IPP_TAG_KEYWORD) {
@@ -122,23 +138,6 @@ int CurrentOrientation(const DefaultDest &d)
     return 3;
 }
 
-// Writes one option of the default destination into the user's options, dropping the
-// older spellings of the same setting so that they cannot override it.
-void WriteUserOption(const DefaultDest &d, const char *name, const QByteArray &value,
-                     std::initializer_list<const char *> replaced)
-{
-    cups_dest_t *dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    cups_dest_t *mine = cupsGetDest(d.dest()->name, d.dest()->instance, count, dests);
-    if (mine) {
-        for (const char *old : replaced)
-            mine->num_options = cupsRemoveOption(old, mine->num_options, &mine->options);
-        mine->num_options = cupsAddOption(name, value.constData(), mine->num_options, &mine->options);
-        cupsSetDests2(CUPS_HTTP_DEFAULT, count, dests);
-    }
-    cupsFreeDests(count, dests);
-}
-
 }  // namespace
 
 int16_t prtPaperM::GetPrinterPaperSize()
@@ -146,10 +145,7 @@ int16_t prtPaperM::GetPrinterPaperSize()
     DefaultDest d;
     if (!d.ok())
         return -1;
-    const int16_t code = PaperCodeForPwgMedia(CurrentMedia(d));
-    if (code < 0 || !d.supports("media", FindPaperCode(code)->pwgMedia.toLatin1()))
-        return -1;
-    return code;
+    return qMax<int16_t>(PaperCodeForPwgMedia(CurrentMedia(d)), 0);
 }
 
 int16_t prtPaperM::GetPrinterOrientation()
@@ -157,11 +153,7 @@ int16_t prtPaperM::GetPrinterOrientation()
     DefaultDest d;
     if (!d.ok())
         return -1;
-    const int ipp = CurrentOrientation(d);
-    const int16_t code = OrientationCodeForIpp(ipp);
-    if (code < 0 || !d.supports("orientation-requested", QByteArray::number(ipp)))
-        return -1;
-    return code;
+    return qMax<int16_t>(OrientationCodeForIpp(CurrentOrientation(d)), 0);
 }
 
 void prtPaperM::SetPrinterPaperSize(int16_t code)
@@ -170,10 +162,11 @@ void prtPaperM::SetPrinterPaperSize(int16_t code)
     if (!paper)
         return;
     DefaultDest d;
-    const QByteArray media = paper->pwgMedia.toLatin1();
-    if (!d.ok() || !d.supports("media", media))
+    const QByteArray size = paper->pwgMedia.toLatin1();
+    if (!d.ok() || !d.supports("media", size))
         return;
-    WriteUserOption(d, "media", media, {"PageSize", "PageRegion"});
+    // A PageSize would win over the new media; PageRegion does not.
+    write(d.key(), "media", MediaWithSize(d.option("media"), size), {"PageSize"});
 }
 
 void prtPaperM::SetPrinterOrientation(int16_t code)
@@ -185,7 +178,36 @@ void prtPaperM::SetPrinterOrientation(int16_t code)
     const QByteArray value = QByteArray::number(ipp);
     if (!d.ok() || !d.supports("orientation-requested", value))
         return;
-    WriteUserOption(d, "orientation-requested", value, {"landscape"});
+    write(d.key(), "orientation-requested", value, {"landscape"});
+}
+
+void prtPaperM::RememberSettings()
+{
+    m_saved.clear();
+    m_written.clear();
+    m_fileExisted = UserOptions::fileExists();
+    DefaultDest d;
+    if (d.ok())
+        m_saved.insert(d.key(), UserOptions::entry(d.key()));
+}
+
+void prtPaperM::write(const QByteArray &dest, const char *name, const QByteArray &value,
+                      std::initializer_list<const char *> replaced)
+{
+    // The default printer may have changed since start-up: its entry is noted before the first write.
+    if (!m_fileExisted)
+        m_fileExisted = UserOptions::fileExists();
+    if (!m_saved.contains(dest))
+        m_saved.insert(dest, UserOptions::entry(dest));
+    if (UserOptions::setOption(dest, name, value, replaced))
+        m_written.insert(dest);
+}
+
+void prtPaperM::RestoreSettings()
+{
+    for (const QByteArray &dest : std::as_const(m_written))
+        UserOptions::restoreEntry(dest, m_saved.value(dest), m_fileExisted.value_or(true));
+    m_written.clear();
 }
 
 QString DefaultPrinterName()
@@ -217,6 +239,9 @@ int16_t prtPaperM::GetPrinterPaperSize() { return -1; }
 int16_t prtPaperM::GetPrinterOrientation() { return -1; }
 void prtPaperM::SetPrinterPaperSize(int16_t) {}
 void prtPaperM::SetPrinterOrientation(int16_t) {}
+void prtPaperM::RememberSettings() {}
+void prtPaperM::RestoreSettings() {}
+void prtPaperM::write(const QByteArray &, const char *, const QByteArray &, std::initializer_list<const char *>) {}
 QString DefaultPrinterName() { return QString(); }
 int PrintOnDefaultPrinter(const QString &, const QString &) { return 0; }
 

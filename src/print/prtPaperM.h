@@ -1,12 +1,19 @@
 #pragma once
 // The default printer's paper size and orientation, read and written as the user's own
 // default options of the default CUPS destination (what lp, lpoptions and every other
-// CUPS program of the user sees). Codes as in PaperCodes.h. A value the printer does
-// not support, or one with no code, reads as -1 and is never written; no default
-// destination or no reachable cupsd: reads give -1, writes do nothing. No messages.
+// CUPS program of the user sees). Codes as in PaperCodes.h. A value with no code reads as
+// 0; a value the printer does not support is never written; no default destination or no
+// reachable cupsd: reads give -1, writes do nothing. No messages.
 #include "PrinterSettings.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QSet>
 #include <QString>
+
+#include <initializer_list>
+#include <optional>
 
 namespace tessaly {
 
@@ -24,6 +31,16 @@ public:
     void SetPrinterPaperSize(int16_t code) override;
     void SetPrinterOrientation(int16_t code) override;
     QString GetPrinterName() override { return DefaultPrinterName(); }
+    void RememberSettings() override;
+    void RestoreSettings() override;
+
+private:
+    void write(const QByteArray &dest, const char *name, const QByteArray &value, std::initializer_list<const char *> replaced);
+
+    // Each destination's lines in the user's options before the run first wrote them.
+    QMap<QByteArray, QList<QByteArray>> m_saved;
+    QSet<QByteArray> m_written;
+    std::optional<bool> m_fileExisted;
 };
 
 }  // namespace tessaly

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -37,12 +36,14 @@ const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
 *PageSize A5/A5: "<</PageSize[420 595]>>setpagedevice"
 *PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
 *PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
+*PageSize Legal/US Legal: "<</PageSize[612 1008]>>setpagedevice"
 *CloseUI: *PageSize
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension A5/A5: "420 595"
 *PaperDimension Letter/US Letter: "612 792"
 *PaperDimension Postcard/Postcard: "283 420"
+*PaperDimension Legal/US Legal: "612 1008"
 )PPD";
 
 bool writeText(const QString &path, const QByteArray &text)
@@ -118,8 +119,11 @@ bool CupsFixture::start(QString *whyNot)
         log.open(QIODevice::ReadOnly);
         *whyNot = "cupsd did not come up: " + m_cupsd.errorString() + "\n" +
                   QString::fromLocal8Bit(m_cupsd.readAll() + log.readAll().right(1500)).trimmed();
-    } else if (!addPrinter(&out)) {
-        *whyNot = "cannot add the test printer: " + out.trimmed();
+    } else if (!run(m_lpadmin, {"-p", printerName(), "-E", "-v", "file://" + outputPdf(), "-P", base + "/tessaly.ppd"}, &out) ||
+               !run(m_lpadmin, {"-p", legalPrinter(), "-E", "-v", "file://" + base + "/out/legal.pdf", "-P",
+                                base + "/tessaly.ppd", "-o", "PageSize=Legal"}, &out) ||
+               !setDefault(printerName(), &out)) {
+        *whyNot = "cannot add the test printers: " + out.trimmed();
         ready = false;
     }
     if (!ready)
@@ -138,16 +142,9 @@ void CupsFixture::stop()
     }
 }
 
-bool CupsFixture::addPrinter(QString *output)
+bool CupsFixture::setDefault(const QString &printer, QString *output)
 {
-    return run(m_lpadmin, {"-p", printerName(), "-E", "-v", "file://" + outputPdf(), "-P", m_dir->path() + "/tessaly.ppd"},
-               output) &&
-           run(m_lpadmin, {"-d", printerName()}, output);
-}
-
-bool CupsFixture::removePrinter()
-{
-    return run(m_lpadmin, {"-x", printerName()});
+    return run(m_lpadmin, {"-d", printer}, output);
 }
 
 bool CupsFixture::run(const QString &program, const QStringList &args, QString *output) const
@@ -161,28 +158,17 @@ bool CupsFixture::run(const QString &program, const QStringList &args, QString *
     return ok;
 }
 
-bool CupsFixture::setUserOptions(const QStringList &options, QString *output)
+bool CupsFixture::writeUserFile(const QByteArray &text)
 {
-    QFile::remove(userOptionsFile());
-    QStringList args{"-p", printerName()};
-    for (const QString &o : options)
-        args << "-o" << o;
-    return options.isEmpty() || run("lpoptions", args, output);
+    QDir().mkpath(m_dir->path() + "/home/.cups");
+    return text.isNull() ? !QFile::exists(userOptionsFile()) || QFile::remove(userOptionsFile())
+                         : writeText(userOptionsFile(), text);
 }
 
-QString CupsFixture::userOptions() const
+QByteArray CupsFixture::userFile() const
 {
-    QString out;
-    return run("lpoptions", {}, &out) ? " " + out : QString();
-}
-
-QString CupsFixture::userOption(const QString &name) const
-{
-    const QString out = userOptions();
-    // "name=value" or "name='quoted value'", separated by spaces.
-    const QRegularExpressionMatch m =
-        QRegularExpression("(?:^|\\s)" + QRegularExpression::escape(name) + "=('([^']*)'|\\S*)").match(out);
-    return m.captured(2).isNull() ? m.captured(1) : m.captured(2);
+    QFile f(userOptionsFile());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 int CupsFixture::jobCount(bool activeOnly) const
@@ -212,23 +198,13 @@ PdfPage CupsFixture::pdfPage(const QString &path)
 {
     PdfPage page;
     QProcess p;
-    p.start("pdfinfo", {path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return page;
-    const QString info = QString::fromLocal8Bit(p.readAllStandardOutput());
-    auto field = [&](const char *re) { return QRegularExpression(re).match(info); };
-    const QRegularExpressionMatch size = field("Page size:\\s+([0-9.]+) x ([0-9.]+) pts");
-    page.sizePts = QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble());
-    page.rotation = ((field("Page rot:\\s+(-?[0-9]+)").captured(1).toInt() % 360) + 360) % 360;
-    page.pages = field("Pages:\\s+([0-9]+)").captured(1).toInt();
-
     p.start("pdftoppm", {"-gray", "-r", "20", "-f", "1", "-l", "1", path});
     const QImage img = p.waitForFinished(30000) ? QImage::fromData(p.readAllStandardOutput(), "PGM") : QImage();
-    int inked = 0;
+    page.sheet = img.size();
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            inked += qGray(img.pixel(x, y)) < 250;
-    page.inked = img.isNull() ? 0 : double(inked) / (img.width() * img.height());
+            if (qGray(img.pixel(x, y)) < 250)
+                page.picture |= QRect(x, y, 1, 1);
     return page;
 }
 

@@ -212,11 +212,16 @@ void EditorCommandBinder::bindMenus()
     on("このソフトについて", [this] { m_host.showAbout(); });
 }
 
-void EditorCommandBinder::closeEditor()
+bool EditorCommandBinder::confirmClose()
 {
     bool close = false;
     runBusy([this, &close] { close = m_cmds.ConfirmClose(); });
-    if (!close || !m_window)
+    return close;
+}
+
+void EditorCommandBinder::closeEditor()
+{
+    if (!m_window)
         return;
     if (auto *sub = qobject_cast<QMdiSubWindow *>(m_window->parentWidget()))
         sub->close();

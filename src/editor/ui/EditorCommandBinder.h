@@ -31,9 +31,11 @@ public:
 
     // Runs a command with the window kept from taking input until it returns.
     void runBusy(const std::function<void()> &command);
+    // The close sequence's questions; true when the editor is to close.
+    bool confirmClose();
 
 public slots:
-    void closeEditor();   // Esc and 閉じる: the close sequence
+    void closeEditor();   // Esc and 閉じる: closes the window, which asks first
     void exitProgram();   // 終了
     void printWindow();   // 印刷
     void htmlOutput();    // F12 and HTML出力

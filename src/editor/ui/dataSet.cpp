@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QGroupBox>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QSqlQueryModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -135,6 +137,17 @@ dataSet::dataSet(WindowHost &host, QWidget *parent)
     connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex &i) { m_screen.GridRowClicked(i.row()); });
     connect(m_grid->verticalHeader(), &QHeaderView::sectionClicked, this,
             [this](int row) { m_screen.GridRowClicked(row); });
+    // A typed name that is not the chosen entry's leaves no entry chosen.
+    for (QComboBox *list : {m_topFolder, m_yearFolder})
+        connect(list->lineEdit(), &QLineEdit::textEdited, this, [list](const QString &typed) {
+            if (list->currentIndex() >= 0 && list->itemText(list->currentIndex()) != typed) {
+                const QSignalBlocker block(list);
+                const int cursor = list->lineEdit()->cursorPosition();
+                list->setCurrentIndex(-1);
+                list->setEditText(typed);
+                list->lineEdit()->setCursorPosition(cursor);
+            }
+        });
     m_client->installEventFilter(this);
     // Right clicks that no control takes end here, not in the main window's pop-up.
     m_client->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -147,6 +160,7 @@ dataSet::dataSet(WindowHost &host, QWidget *parent)
         action(QStringLiteral("用紙設定"))->setEnabled(false);
         action(QStringLiteral("印刷"))->setEnabled(false);
     }
+    m_library = m_host.global().dbConnectString;
     m_screen.Load();
 }
 
@@ -170,7 +184,8 @@ void dataSet::buildControls()
     m_yearFolder = addList(c, "yearFolder", 1200, 1080, 2055, 300);
     m_photoYFolder = addText(c, "photoYFolder", kGreen, true, 3240, 1080, 5775, 375);
     addLabel(c, "Label4", "ﾀｲﾄﾙ", 120, 1680, 975, 255);
-    m_folderName = addText(c, "fIventsFolderName", kGrey, false, 1200, 1680, 2415, 375);
+    // The stored name stays the folder's own name, which the auto-set finds it by.
+    m_folderName = addText(c, "fIventsFolderName", kGrey, true, 1200, 1680, 2415, 375);
     m_folder = addText(c, "fIventsFolder", kGreen, true, 3600, 1680, 5415, 375);
     addLabel(c, "Label6", "ﾌｧｲﾙ指定", 120, 2040, 975, 255);
     m_html = addText(c, "fIventsHTML", kWhite, false, 1200, 2040, 6855, 375);
@@ -355,10 +370,14 @@ QString dataSet::listText(List which) const
     return list(which)->currentText();
 }
 
+// A text that is not the selected entry's leaves no entry selected, so that nothing
+// goes on under an entry the list no longer shows.
 void dataSet::setListText(List which, const QString &text)
 {
     QComboBox *c = list(which);
     const QSignalBlocker block(c);
+    if (c->currentIndex() >= 0 && c->itemText(c->currentIndex()) != text)
+        c->setCurrentIndex(-1);
     c->setEditText(text);
 }
 
@@ -471,8 +490,49 @@ void dataSet::setF3Caption(const QString &text)
 
 void dataSet::activate()
 {
+    if (m_binder->isBusy()) {
+        // Activated while a command runs (it let window messages run): offered after it.
+        QTimer::singleShot(50, this, &dataSet::activate);
+        return;
+    }
+    libraryChanged();
     // The activation's auto-set is a long command like F4: no input meanwhile.
     m_binder->runBusy([this] { m_screen.Activate(); });
+}
+
+void dataSet::libraryChanged()
+{
+    const QString now = m_host.global().dbConnectString;
+    if (m_library == now)
+        return;
+    if (m_binder->isBusy()) {
+        QTimer::singleShot(50, this, &dataSet::libraryChanged);
+        return;
+    }
+    m_binder->runBusy([this, now] {
+        m_binder->commands().OfferSaveInto(m_library);
+        m_library = now;
+        Global &g = m_host.global();
+        g.currentCategoryId = g.currentGenreId = g.currentTitleId = 0;
+        m_screen.ClearTitleEntry();
+        m_screen.DisableTitleMenus();
+        setListText(List::Category, QString());
+        setListText(List::Genre, QString());
+        clearList(List::Genre);
+        for (Field f : {Field::CategoryFolder, Field::GenreFolder, Field::TitleIvents})
+            setFieldText(f, QString());
+        m_screen.Load();
+        m_screen.ShowBaseFolder();
+    });
+}
+
+void dataSet::closeEvent(QCloseEvent *e)
+{
+    if (m_binder && !m_binder->confirmClose()) {
+        e->ignore();
+        return;
+    }
+    QWidget::closeEvent(e);
 }
 
 void dataSet::autoSetCommand()

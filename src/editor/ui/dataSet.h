@@ -76,9 +76,14 @@ public slots:
     void activate();
     // Menu item オートセット, F4 and f4: the auto-set run without ending the set-up.
     void autoSetCommand();
+    // Another library was opened or created: offers to save an edit of the old one,
+    // then shows the new one.
+    void libraryChanged();
 
 protected:
     bool event(QEvent *e) override;
+    // Every way of closing (Esc, 閉じる, the title bar, the main window) asks the same.
+    void closeEvent(QCloseEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -118,6 +123,7 @@ private:
     QMdiSubWindow *m_sub = nullptr;  // the frame in the main window, once shown there
     bool m_active = false;           // the active child window of the main window
     bool m_shownOnce = false;
+    QString m_library;               // the connection string the screen shows
 };
 
 }  // namespace tessaly

@@ -38,11 +38,10 @@ prtPaperF::prtPaperF(WindowHost &host, QWidget *parent)
     m_paper->setObjectName(QStringLiteral("Combo1"));
     for (const PaperEntry &e : PaperList())
         m_paper->addItem(e.text, int(e.code));
-    m_paper->setCurrentIndex(m_paper->findText(QStringLiteral("A4")));
+    // What the printer has now; none chosen for a paper with no code (Legal, ...).
+    m_paper->setCurrentIndex(m_paper->findData(int(m_host.printer().GetPrinterPaperSize())));
     placeTwips(m_paper, 1320, 660, 2415, 330);
 
-    placeTwips(addLabel(this, "Label4", QStringLiteral("プリンタ名"), Qt::AlignRight), 120, 1380, 1095, 255);
-    placeTwips(addLabel(this, "Label6", printerName, Qt::AlignLeft), 1320, 1380, 3375, 255);
     placeTwips(addLabel(this, "Label5", QStringLiteral("印刷方向"), Qt::AlignRight), 120, 1860, 1095, 255);
     m_orientation = new QComboBox(this);
     m_orientation->setObjectName(QStringLiteral("Combo2"));
@@ -52,7 +51,8 @@ prtPaperF::prtPaperF(WindowHost &host, QWidget *parent)
     m_direction = addLabel(this, "Label7", QString(), Qt::AlignLeft);
     placeTwips(m_direction, 3855, 1860, 600, 255);
     connect(m_orientation, &QComboBox::currentIndexChanged, this, &prtPaperF::Combo2_Click);
-    m_orientation->setCurrentIndex(m_orientation->findText(QStringLiteral("LANDSCAPE")));
+    m_orientation->setCurrentIndex(m_orientation->findData(int(m_host.printer().GetPrinterOrientation())));
+    Combo2_Click();
 
     auto *run = new QPushButton(QStringLiteral("実行"), this);
     run->setObjectName(QStringLiteral("Command1"));
@@ -62,11 +62,13 @@ prtPaperF::prtPaperF(WindowHost &host, QWidget *parent)
 
 void prtPaperF::Combo2_Click()
 {
-    m_direction->setText(m_orientation->currentIndex() == 0 ? QStringLiteral("縦") : QStringLiteral("横"));
+    const int index = m_orientation->currentIndex();
+    m_direction->setText(index < 0 ? QString() : index == 0 ? QStringLiteral("縦") : QStringLiteral("横"));
 }
 
 void prtPaperF::Command1_Click()
 {
+    // A list with nothing chosen leaves that setting as it is.
     PrinterSettings &printer = m_host.printer();
     printer.SetPrinterPaperSize(int16_t(m_paper->currentData().toInt()));
     printer.SetPrinterOrientation(int16_t(m_orientation->currentData().toInt()));

@@ -1,6 +1,6 @@
 #pragma once
-// prtPaperF: sets the default printer's paper size and orientation. It always opens on
-// A4 and landscape, not on what the printer has now.
+// prtPaperF: sets the default printer's paper size and orientation. It opens on what the
+// printer has now.
 #include <QWidget>
 
 class QComboBox;
