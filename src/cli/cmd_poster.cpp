@@ -11,7 +11,7 @@ static int posterCommand(Context &c)
 {
     if (c.args.size() != 2)
         return c.fail(QStringLiteral("usage: tessaly-cli poster VIDEO OUT.jpg"));
-    const QString video = c.args.at(0);
+    const QString video = QFileInfo(c.args.at(0)).absoluteFilePath();
     if (!QFileInfo(video).isFile())
         return c.fail(QStringLiteral("動画ファイル「%1」がありません。").arg(video));
     const PosterFrame frame = DecodePoster(video);

@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImageWriter>
-#include <QList>
 #include <QSaveFile>
 #include <QTransform>
 
@@ -28,8 +27,8 @@ namespace {
 
 // A damaged file can make a demuxer crawl; no poster is worth more than this.
 constexpr int kDecodeTimeLimitMs = 15000;
-// Packets read after a seek before the video counts as having no picture there.
-constexpr int kMaxPackets = 4000;
+// Video packets read after a seek before the video counts as having no picture there.
+constexpr int kMaxPackets = 1000;
 
 struct FormatCloser {
     void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
@@ -103,8 +102,7 @@ std::unique_ptr<AVFrame, FrameFree> firstPicture(AVFormatContext *fmt, AVCodecCo
             draining = true;
             continue;
         }
-        if (pkt->stream_index == stream && (!keyOnly || (pkt->flags & AV_PKT_FLAG_KEY))) {
-            ++packets;
+        if (pkt->stream_index == stream && ++packets && (!keyOnly || (pkt->flags & AV_PKT_FLAG_KEY))) {
             const int sent = avcodec_send_packet(dec, pkt.get());
             if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA)
                 *detail = avText(sent);
@@ -148,6 +146,72 @@ QImage scaledImage(const AVFrame *frame, AVRational sar)
     return image;
 }
 
+PosterFrame failed(PosterFrame *out, PosterFault fault, const QString &detail = QString())
+{
+    out->fault = fault;
+    out->detail = detail;
+    out->image = QImage();
+    return *out;
+}
+
+// A video opened for decoding its best video stream, every other stream ignored.
+struct Video {
+    std::unique_ptr<AVFormatContext, FormatCloser> fmt;
+    std::unique_ptr<AVCodecContext, CodecCloser> dec;
+    int stream = -1;
+
+    // False, with the fault in *out, when it cannot be decoded.
+    bool open(const QString &videoPath, QDeadlineTimer *deadline, PosterFrame *out)
+    {
+        dec.reset();
+        fmt.reset();
+        AVFormatContext *raw = avformat_alloc_context();
+        if (!raw)
+            return failed(out, PosterFault::Unreadable), false;
+        raw->interrupt_callback = {interruptCallback, deadline};
+        // Only the containers of the video names, and only local files: a playlist or a
+        // concat script dressed up as a video must not make FFmpeg fetch anything else.
+        // "file:" keeps a name with a colon from being read as a protocol.
+        AVDictionary *options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        av_dict_set(&options, "format_whitelist", "mov,avi,mpegts,mpeg,mpegvideo,asf,matroska", 0);
+        const QByteArray path = "file:" + QFile::encodeName(videoPath);
+        int err = avformat_open_input(&raw, path.constData(), nullptr, &options);
+        av_dict_free(&options);
+        if (err < 0)  // avformat_open_input frees the context on failure
+            return failed(out, PosterFault::Unreadable, avText(err)), false;
+        fmt.reset(raw);
+        // Containers whose header names the codec and the picture size need no probing
+        // (probing decodes frames of its own); the others do.
+        bool known = !(fmt->ctx_flags & AVFMTCTX_NOHEADER) && fmt->nb_streams > 0;
+        for (unsigned i = 0; known && i < fmt->nb_streams; ++i) {
+            const AVCodecParameters *par = fmt->streams[i]->codecpar;
+            if (par->codec_type == AVMEDIA_TYPE_VIDEO
+                && (par->codec_id == AV_CODEC_ID_NONE || par->width <= 0 || par->height <= 0))
+                known = false;
+        }
+        if (!known && (err = avformat_find_stream_info(fmt.get(), nullptr)) < 0)
+            return failed(out, PosterFault::Unreadable, avText(err)), false;
+
+        const AVCodec *codec = nullptr;
+        stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        if (stream == AVERROR_DECODER_NOT_FOUND)
+            return failed(out, PosterFault::UnknownCodec), false;
+        if (stream < 0 || !codec)
+            return failed(out, PosterFault::Unreadable, QStringLiteral("no video stream")), false;
+        for (unsigned i = 0; i < fmt->nb_streams; ++i)
+            if (int(i) != stream)
+                fmt->streams[i]->discard = AVDISCARD_ALL;
+        dec.reset(avcodec_alloc_context3(codec));
+        if (!dec || avcodec_parameters_to_context(dec.get(), fmt->streams[stream]->codecpar) < 0)
+            return failed(out, PosterFault::UnknownCodec), false;
+        dec->thread_count = 1;  // the callers run one decoder per core already
+        if ((err = avcodec_open2(dec.get(), codec, nullptr)) < 0)
+            return failed(out, PosterFault::UnknownCodec, avText(err)), false;
+        return true;
+    }
+};
+
 }  // namespace
 
 bool IsVideoName(const QString &name)
@@ -174,92 +238,40 @@ PosterFrame DecodePoster(const QString &videoPath)
     // A damaged video is reported by the caller in its own words, once.
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     PosterFrame out;
-    auto fail = [&out](PosterFault fault, const QString &detail = QString()) {
-        out.fault = fault;
-        out.detail = detail;
-        out.image = QImage();
-        return out;
-    };
     QDeadlineTimer deadline(kDecodeTimeLimitMs);
-    AVFormatContext *raw = avformat_alloc_context();
-    if (!raw)
-        return fail(PosterFault::Unreadable);
-    raw->interrupt_callback = {interruptCallback, &deadline};
-    const QByteArray path = QFile::encodeName(videoPath);
-    int err = avformat_open_input(&raw, path.constData(), nullptr, nullptr);
-    if (err < 0)  // avformat_open_input frees the context on failure
-        return fail(PosterFault::Unreadable, avText(err));
-    std::unique_ptr<AVFormatContext, FormatCloser> fmt(raw);
-    // Containers whose header names the codec and the picture size need no probing
-    // (probing decodes frames of its own); the others do.
-    bool known = !(fmt->ctx_flags & AVFMTCTX_NOHEADER) && fmt->nb_streams > 0;
-    for (unsigned i = 0; known && i < fmt->nb_streams; ++i) {
-        const AVCodecParameters *par = fmt->streams[i]->codecpar;
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO
-            && (par->codec_id == AV_CODEC_ID_NONE || par->width <= 0 || par->height <= 0))
-            known = false;
-    }
-    if (!known && (err = avformat_find_stream_info(fmt.get(), nullptr)) < 0)
-        return fail(PosterFault::Unreadable, avText(err));
+    Video video;
+    if (!video.open(videoPath, &deadline, &out))
+        return out;
+    AVStream *st = video.fmt->streams[video.stream];
 
-    const AVCodec *codec = nullptr;
-    const int stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (stream == AVERROR_DECODER_NOT_FOUND)
-        return fail(PosterFault::UnknownCodec);
-    if (stream < 0 || !codec)
-        return fail(PosterFault::Unreadable, QStringLiteral("no video stream"));
-    AVStream *st = fmt->streams[stream];
-    // Other streams are never looked at.
-    for (unsigned i = 0; i < fmt->nb_streams; ++i)
-        if (int(i) != stream)
-            fmt->streams[i]->discard = AVDISCARD_ALL;
-
-    std::unique_ptr<AVCodecContext, CodecCloser> dec(avcodec_alloc_context3(codec));
-    if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0)
-        return fail(PosterFault::UnknownCodec);
-    dec->thread_count = 1;  // the callers run one decoder per core already
-    if ((err = avcodec_open2(dec.get(), codec, nullptr)) < 0)
-        return fail(PosterFault::UnknownCodec, avText(err));
-
-    // About 10 % in, in the stream's own time base.
+    // About 10 % in, in the stream's own time base. A key frame decodes alone, so a
+    // poster costs one frame.
     const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     int64_t length = st->duration;
     if (length == AV_NOPTS_VALUE || length <= 0) {
-        length = fmt->duration != AV_NOPTS_VALUE
-                     ? av_rescale_q(fmt->duration, AVRational{1, AV_TIME_BASE}, st->time_base)
+        length = video.fmt->duration != AV_NOPTS_VALUE
+                     ? av_rescale_q(video.fmt->duration, AVRational{1, AV_TIME_BASE}, st->time_base)
                      : 0;
     }
-    const int64_t oneSecond = av_rescale_q(1, AVRational{1, 1}, st->time_base);
-    // A key frame decodes alone, so a poster costs one frame. A stream without marked
-    // key frames (or whose key frame gives no picture by itself) is decoded from its
-    // start as it comes.
-    struct Attempt {
-        int64_t at;
-        bool keyOnly;
-    };
-    QList<Attempt> attempts;
-    if (length >= oneSecond)
-        attempts.append({start + length / 10, true});
-    attempts.append({start, true});
-    attempts.append({start, false});
     std::unique_ptr<AVFrame, FrameFree> frame;
     QString detail;
-    for (const Attempt &a : std::as_const(attempts)) {
-        if (deadline.hasExpired())
-            break;
-        avcodec_flush_buffers(dec.get());
-        if (av_seek_frame(fmt.get(), stream, a.at, AVSEEK_FLAG_BACKWARD) < 0
-            && (a.at != start || avformat_seek_file(fmt.get(), -1, INT64_MIN, 0, INT64_MAX, AVSEEK_FLAG_BYTE) < 0))
-            continue;
-        if ((frame = firstPicture(fmt.get(), dec.get(), stream, a.keyOnly, &detail)))
-            break;
-    }
+    if (length >= av_rescale_q(1, AVRational{1, 1}, st->time_base)
+        && av_seek_frame(video.fmt.get(), video.stream, start + length / 10, AVSEEK_FLAG_BACKWARD) >= 0)
+        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, true, &detail);
+    // A short video, or no key frame there (none marked, or one that gives no picture by
+    // itself): the first picture, decoded as it comes. Opened afresh, since a stream
+    // without an index (MPEG-TS, -PS) cannot be sought back to its very first frame.
+    if (!frame && !deadline.hasExpired() && video.open(videoPath, &deadline, &out))
+        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail);
+    if (out.fault != PosterFault::None)
+        return out;
     if (!frame)
-        return fail(PosterFault::NoFrame, deadline.hasExpired() ? QStringLiteral("timed out") : detail);
+        return failed(&out, PosterFault::NoFrame, deadline.hasExpired() ? QStringLiteral("timed out") : detail);
 
-    QImage image = scaledImage(frame.get(), av_guess_sample_aspect_ratio(fmt.get(), st, frame.get()));
+    st = video.fmt->streams[video.stream];  // the second opening has streams of its own
+    const QImage image = scaledImage(frame.get(), av_guess_sample_aspect_ratio(video.fmt.get(), st, frame.get()));
     if (image.isNull())
-        return fail(PosterFault::NoFrame, QStringLiteral("unsupported picture format"));
+        return failed(&out, PosterFault::NoFrame, QStringLiteral("unsupported picture format"));
     out.rotation = uprightRotation(st);
     out.image = out.rotation ? image.transformed(QTransform().rotate(out.rotation)) : image;
     return out;

@@ -32,8 +32,9 @@ QString FirstVideo(const QString &folder);
 
 // Decodes the frame about 10 % into the video (the key frame at or before that point,
 // so only one frame is decoded; the first frame when the video is shorter than a
-// second or its length is unknown), turns it upright and fits it into PosterBox.
-// Thread-safe; reads the video and writes nothing.
+// second, its length is unknown or no key frame is found there), turns it upright by
+// its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
+// files of the video containers. Thread-safe; reads the video and writes nothing.
 PosterFrame DecodePoster(const QString &videoPath);
 
 // Writes the image as a JPEG through a temporary file renamed over path. False (and
