@@ -111,13 +111,14 @@ private slots:
         QVERIFY2(r.out.contains("base folder: /home/u/photo\n"), qPrintable(r.out));
         QVERIFY2(r.out.contains("output folder: " + m_dir.path() + "/site\n"), qPrintable(r.out));
 
-        // A Null folder stops the rewrite: reported on stderr, not as success.
+        // A Null folder stops the rewrite: reported on stderr, not as success, nothing changed.
         sql(l, "insert into photoGraph(topFolder, topFolderName) values(NULL, 'x')");
         r = runCli({"set-base", l, "/media/disk/photo"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("この後「AutoSet」を実行してください。"), qPrintable(r.err));
+        QVERIFY2(r.err.contains("変更されていません"), qPrintable(r.err));
         QCOMPARE(sqlColumn(l, "select topFolder from photoGraph order by ID"),
-                 QStringList({"/media/disk/photo/cat", "<null>"}));
+                 QStringList({"/home/u/photo/cat", "<null>"}));
+        QCOMPARE(sqlColumn(l, "select allTop from allTop"), QStringList({"/home/u/photo"}));
     }
 };
 

@@ -97,13 +97,12 @@ int main(int argc, char **argv)
                 return 1;
             }
             fill(lib, QString::fromUtf8(m.from), QLatin1Char(m.sep), s.c, s.g, s.t);
-            Global g;
-            g.dbConnectString = MakeConnectString(lib);
-            ConsoleDialogService ds;
             QElapsedTimer timer;
             timer.start();
-            const RebaseResult r =
-                RebaseStoredPaths(g, ds, QString::fromUtf8(m.from), QString::fromUtf8(m.to));
+            Connection conn(MakeConnectString(lib));
+            conn.begin();
+            const RebaseResult r = RebaseStoredPaths(conn, QString::fromUtf8(m.from), QString::fromUtf8(m.to));
+            conn.commit();
             const double secs = timer.nsecsElapsed() / 1e9;
             if (r.failed) {
                 std::fprintf(stderr, "rewrite failed: %s\n", qPrintable(r.error));

@@ -1,11 +1,11 @@
 #include "Rebase.h"
 
 #include "Database.h"
-#include "DialogService.h"
-#include "Global.h"
 #include "Paths.h"
+#include "Statement.h"
 
-#include <memory>
+#include <limits>
+#include <vector>
 
 namespace tessaly {
 
@@ -28,11 +28,6 @@ QStringList baseComponents(const QString &path)
     return parts;
 }
 
-bool isAbsolute(const QString &path)
-{
-    return IsWindowsFormPath(path) || path.startsWith(QLatin1Char('/'));
-}
-
 bool beginsWith(const QStringList &parts, const QStringList &root, Qt::CaseSensitivity cs)
 {
     if (parts.size() < root.size())
@@ -43,51 +38,86 @@ bool beginsWith(const QStringList &parts, const QStringList &root, Qt::CaseSensi
     return true;
 }
 
-QString rowKey(const RowSet &rs, const QString &table)
-{
-    const QString key = table.compare(QLatin1String("photoGraph"), Qt::CaseInsensitive) == 0   ? QStringLiteral("ID")
-                        : table.compare(QLatin1String("photoYear"), Qt::CaseInsensitive) == 0 ? QStringLiteral("ID1")
-                                                                                                : QStringLiteral("ID2");
-    return key + QLatin1Char('=') + QString::number(rs.number(key));
-}
+// Rows read per page: the walk holds no more than this, whatever the library's size,
+// and no read statement stays open while rows are written.
+constexpr int kPage = 1000;
 
-// Rewrites the paths of every row of one table. Fields in `always` must hold a path;
-// fields in `ifSet` are skipped when Null or empty.
-void rewriteTable(Connection &conn, const RebasePlan &plan, const QString &statement, const QStringList &always,
-                  const QStringList &ifSet, RebaseResult &result)
+// Rewrites the path fields of every row of one table. Fields in `always` must hold a
+// path; the others are skipped when Null or empty.
+void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, const char *key,
+                  const QStringList &fields, int always, RebaseResult &result)
 {
-    RowSet rs(conn, statement);
-    for (; !rs.eof(); rs.moveNext()) {
-        bool rowChanged = false;
-        auto rewrite = [&](const QString &field) {
-            const QVariant stored = rs.value(field);
-            QString text;
-            bool changed = false;
-            if (!RebasePath(plan, stored, &text, &changed)) {
-                const QString why = stored.isNull()
-                                        ? QStringLiteral("値がありません")
-                                        : QStringLiteral("「%1」はルートより短いパスです").arg(stored.toString());
-                rs.cancelUpdate();
-                throw RebaseFault{QStringLiteral("%1 (%2) の %3 を書き換えられません: %4")
-                                      .arg(rs.table(), rowKey(rs, rs.table()), field, why)};
-            }
-            if (changed) {
-                rs.setText(field, text);
-                rowChanged = true;
-            }
-        };
-        for (const QString &f : always)
-            rewrite(f);
-        for (const QString &f : ifSet) {
-            const QVariant v = rs.value(f);
-            if (!v.isNull() && !v.toString().isEmpty())
-                rewrite(f);
+    const QString t = QLatin1String(table), k = QLatin1String(key);
+    Statement page(conn, QStringLiteral("select %1, %2 from %3 where %1 > ? order by %1 limit %4")
+                             .arg(k, fields.join(QLatin1Char(',')), t)
+                             .arg(kPage));
+    QStringList sets;
+    for (const QString &f : fields)
+        sets << f + QStringLiteral("=?");
+    Statement update(conn, QStringLiteral("update %1 set %2 where %3=?").arg(t, sets.join(QLatin1Char(',')), k));
+
+    struct Row {
+        qint64 key;
+        QVariantList values;
+    };
+    std::vector<Row> rows;
+    rows.reserve(kPage);
+    qint64 last = std::numeric_limits<qint64>::min();
+    for (;;) {
+        rows.clear();
+        page.bind(1, last);
+        while (page.step()) {
+            Row r{page.integer(0), {}};
+            for (int i = 0; i < fields.size(); ++i)
+                r.values << (page.isNull(i + 1) ? QVariant() : QVariant(page.utf8(i + 1).toString()));
+            rows.push_back(std::move(r));
         }
-        if (rowChanged) {
-            rs.update();
+        page.reset();
+        if (rows.empty())
+            return;
+        last = rows.back().key;
+        for (Row &r : rows) {
+            bool rowChanged = false;
+            QStringList texts(fields.size());
+            for (int i = 0; i < fields.size(); ++i) {
+                const QVariant &stored = r.values.at(i);
+                if (i >= always && (stored.isNull() || stored.toString().isEmpty()))
+                    continue;
+                bool changed = false;
+                if (!RebasePath(plan, stored, &texts[i], &changed)) {
+                    const QString why = stored.isNull()
+                                            ? QStringLiteral("値がありません")
+                                            : QStringLiteral("「%1」はルートより短いパスです").arg(stored.toString());
+                    throw RebaseFault{QStringLiteral("%1 (%2=%3) の %4 を書き換えられません: %5")
+                                          .arg(t, k)
+                                          .arg(r.key)
+                                          .arg(fields.at(i), why)};
+                }
+                rowChanged = rowChanged || changed;
+            }
+            if (!rowChanged)
+                continue;
+            for (int i = 0; i < fields.size(); ++i) {
+                if (!texts.at(i).isNull())
+                    update.bind(i + 1, texts.at(i));
+                else if (r.values.at(i).isNull())
+                    update.bindNull(i + 1);
+                else
+                    update.bind(i + 1, r.values[i].toString());
+            }
+            update.bind(int(fields.size()) + 1, r.key);
+            update.step();
+            update.reset();
             ++result.rowsSaved;
         }
     }
+}
+
+// The roots left after stripping `tail` common components, or false when they would
+// lie one in the other.
+bool apart(const QStringList &a, const QStringList &b, Qt::CaseSensitivity cs)
+{
+    return !beginsWith(a, b, cs) && !beginsWith(b, a, cs);
 }
 
 }  // namespace
@@ -106,19 +136,26 @@ RebasePlan PlanRebase(const QString &oldBase, const QString &newBase)
         return plan;
     }
     // A blank or relative base folder gives no root to move the stored paths to.
-    if (!isAbsolute(newBase))
+    if (!IsAbsolutePath(newBase))
         return plan;
     QStringList oldParts = baseComponents(oldBase);
     QStringList newParts = baseComponents(newBase);
-    while (oldParts.size() > 1 && newParts.size() > 1 && oldParts.last() == newParts.last()) {
+    plan.oldCaseless = IsWindowsFormPath(oldBase);
+    // Roots in two different forms never lie one in the other.
+    const Qt::CaseSensitivity cs = plan.oldCaseless ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const bool sameForm = IsWindowsFormPath(oldBase) == IsWindowsFormPath(newBase);
+    const auto rootsApart = [&](const QStringList &a, const QStringList &b) { return !sameForm || apart(a, b, cs); };
+    if (oldParts.isEmpty() || !rootsApart(oldParts, newParts))
+        return plan;
+    while (oldParts.size() > 1 && newParts.size() > 1 && oldParts.last() == newParts.last()
+           && rootsApart(oldParts.mid(0, oldParts.size() - 1), newParts.mid(0, newParts.size() - 1))) {
         oldParts.removeLast();
         newParts.removeLast();
     }
     plan.oldParts = oldParts;
     plan.newParts = newParts;
     plan.newSeparator = PathSeparator(newBase);
-    plan.oldCaseless = IsWindowsFormPath(oldBase);
-    plan.run = !oldParts.isEmpty() && oldParts != newParts;
+    plan.run = true;
     return plan;
 }
 
@@ -148,27 +185,19 @@ bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result,
     return true;
 }
 
-RebaseResult RebaseStoredPaths(Global &g, DialogService &ds, const QString &oldBase, const QString &newBase,
-                               QObject *owner)
+RebaseResult RebaseStoredPaths(Connection &conn, const QString &oldBase, const QString &newBase)
 {
     RebaseResult result;
     const RebasePlan plan = PlanRebase(oldBase, newBase);
     if (!plan.run)
         return result;
     result.ran = true;
-
-    std::unique_ptr<Connection> conn;
     try {
-        conn = std::make_unique<Connection>(g.dbConnectString);
-        // One commit for the whole walk; an error commits what was saved before it.
-        conn->begin();
-        rewriteTable(*conn, plan, QStringLiteral("select * from photoGraph"), {QStringLiteral("topFolder")}, {},
+        rewriteTable(conn, plan, "photoGraph", "ID", {QStringLiteral("topFolder")}, 1, result);
+        rewriteTable(conn, plan, "photoYear", "ID1", {QStringLiteral("yearFolder")}, 1, result);
+        rewriteTable(conn, plan, "photoIvents", "ID2",
+                     {QStringLiteral("iventsFolder"), QStringLiteral("Ivents"), QStringLiteral("iventsPhoto")}, 1,
                      result);
-        rewriteTable(*conn, plan, QStringLiteral("select * from photoYear"), {QStringLiteral("yearFolder")}, {},
-                     result);
-        rewriteTable(*conn, plan, QStringLiteral("select * from photoivents"), {QStringLiteral("iventsFolder")},
-                     {QStringLiteral("Ivents"), QStringLiteral("iventsPhoto")}, result);
-        conn->commit();
         return result;
     } catch (const DbError &e) {
         result.error = e.message();
@@ -176,15 +205,6 @@ RebaseResult RebaseStoredPaths(Global &g, DialogService &ds, const QString &oldB
         result.error = f.what;
     }
     result.failed = true;
-    try {
-        if (conn && conn->isOpen())
-            conn->commit();
-    } catch (...) {
-        // Nothing more can be done here; the message below sends the user to AutoSet.
-    }
-    conn.reset();
-    ds.message(QStringLiteral("この後「AutoSet」を実行してください。"), MsgKind::None, QStringLiteral("Tessaly"),
-               MsgButtons::Ok, owner);
     return result;
 }
 
