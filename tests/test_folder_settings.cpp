@@ -57,25 +57,6 @@ private slots:
         QVERIFY(ds.calls.isEmpty());
     }
 
-    void saveRewritesOnlyOnNewRoot()
-    {
-        const QString l = lib();
-        sql(l, "insert into allTop(ID, allTop) values(1, 'D:\\photo')");
-        sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\cat', 'cat')");
-        Global g = makeGlobal(l);
-        ScriptedDialogService ds;
-        SaveResult r = SaveBaseFolder(g, ds, "D:\\album");
-        QCOMPARE(r.previous, QString("D:\\photo"));
-        QVERIFY(!r.rebase.ran);
-        r = SaveBaseFolder(g, ds, "E:\\album");
-        QVERIFY(r.rebase.ran && !r.rebase.failed);
-        QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({"E:\\photo\\cat"}));
-        QCOMPARE(sqlColumn(l, "select allTop from allTop"), QStringList({"E:\\album"}));
-        QCOMPARE(SaveOutputFolder(g, ds, "F:\\site").outcome, SaveOutcome::Saved);
-        QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({"E:\\photo\\cat"}));
-        QVERIFY(ds.calls.isEmpty());
-    }
-
     void brokenLibraryIsReported()
     {
         const QString bad = writeFile(m_dir.path() + "/bad.mdb", "not a library at all");

@@ -67,6 +67,21 @@ QJsonObject http(int port, const QByteArray &method, const QByteArray &path, con
     return QJsonDocument::fromJson(resp.mid(head, length)).object();
 }
 
+// The stored pixels of an upright w x h picture in red, green / blue, yellow quarters
+// that the Exif orientation o (0: none) turns upright.
+QImage quarters(int w, int h, int o)
+{
+    const int sw = o >= 5 ? h : w, sh = o >= 5 ? w : h;
+    QImage img(sw, sh, QImage::Format_RGB32);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const int m[9][2] = {{x, y}, {x, y}, {sw - 1 - x, y}, {sw - 1 - x, sh - 1 - y}, {x, sh - 1 - y},
+                                 {y, x}, {sh - 1 - y, x}, {sh - 1 - y, sw - 1 - x}, {y, sw - 1 - x}};
+            img.setPixel(x, y, QList<QRgb>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}[(m[o][1] >= h / 2) * 2 + (m[o][0] >= w / 2)]);
+        }
+    return img;
+}
+
 }  // namespace
 
 class TestHtmlBrowser : public QObject {
@@ -117,18 +132,22 @@ void TestHtmlBrowser::initTestCase()
     QVERIFY(m_dir.isValid());
 
     // Names a browser could misread, the site's own page names, a name too long to take
-    // ".html"; photos stored (absolute, relative) and found (a PNG-only folder).
+    // ".html"; photos stored (absolute, relative) and found (a PNG-only folder); phone
+    // photos turned by their Exif orientation in either byte order.
     m_base = m_dir.path() + "/写真";
     m_out = makeDir(m_dir.path() + "/サイト");
     const QString lib = makeLibrary(m_dir.path());
     sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {m_out});
-    const QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
+    QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
                                        {"旅行", "2001", "Trip #1", "shore.png", "300", "600", "stored"},
                                        {"Bob's", "Trip #2", "海", "100% blue.jpg", "1000", "333"},
                                        {"a:b", " lead", "t:1", "x.png", "20", "10"},
                                        {"NameA", "back\\slash", "tab\there ", "pic:1 #.jpg", "10", "20", "relative"},
                                        {"b", "line\nfeed", " t", "q.png", "5", "5"},
                                        {QString(84, QChar(0x5199)), "g", "c:\\d", "a.jpg", "8", "8"}};
+    for (const char *order : {"II", "MM"})
+        for (int o = 1; o <= 8; ++o)
+            titles.append({"向き", "Exif", QString("%1 %2").arg(order).arg(o), "p.jpg", "200", "400"});
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
         if (!m_categories.contains(t[0])) {
@@ -142,9 +161,10 @@ void TestHtmlBrowser::initTestCase()
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto, IventsHtmlButton, iventsHTML, Ivents) "
                  "select ID, ID1, ?, ?, ?, -1, ?, ? from photoYear where yearFolder=?",
             {t[2], title, t.size() > 6 ? QVariant(t[6] == "stored" ? title + "/" + t[3] : t[3]) : QVariant(), opened, opened, genre});
-        QImage img(t[4].toInt(), t[5].toInt(), QImage::Format_RGB32);
-        img.fill(Qt::blue);
-        QVERIFY(img.save(title + "/" + t[3]));
+        const int o = t[0] == "向き" ? t[2].right(1).toInt() : 0;
+        QVERIFY(quarters(t[4].toInt(), t[5].toInt(), o).save(title + "/" + t[3]));
+        if (o)
+            writeFile(title + "/" + t[3], readFile(title + "/" + t[3]).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
     }
     Global g = makeGlobal(lib);
     ScriptedDialogService ds;
@@ -162,7 +182,7 @@ void TestHtmlBrowser::initTestCase()
     QDeadlineTimer ready(20000);
     while (!http(m_port, "GET", "/status").value("value").toObject().value("ready").toBool() && !ready.hasExpired())
         QThread::msleep(100);
-    const QJsonArray args = {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    const QJsonArray args = {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--window-size=1280,2400",
                              "--user-data-dir=" + m_dir.path() + "/profile"};
     const QJsonObject caps{{"alwaysMatch", QJsonObject{{"goog:chromeOptions", QJsonObject{{"binary", chromium}, {"args", args}}}}}};
     const QJsonObject reply = http(m_port, "POST", "/session", {{"capabilities", caps}});
@@ -194,10 +214,16 @@ void TestHtmlBrowser::categoryAndGenre_data()
     QTest::newRow("own page name, backslash, tab") << 4 << QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}};
     QTest::newRow("own page name, line feed") << 5 << QJsonArray{QJsonArray{" t/q.png", 120, 120}};
     QTest::newRow("too long a name") << 6 << QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}};
+    QJsonArray turned;  // all upright 200 x 400, whatever the stored shape
+    for (const char *order : {"II", "MM"})
+        for (int o = 1; o <= 8; ++o)
+            turned << QString("%1 %2/p.jpg").arg(order).arg(o) << 60 << 120;
+    QTest::newRow("Exif orientations") << 7 << QJsonArray{turned};
 }
 
 // Every reference leads to its file: the category page of each option, the genre page
-// of each link with every picture decoded at its fitted size, and each open button's page.
+// of each link with every picture decoded at its fitted size and drawn upright (its
+// quarters in place), and each open button's page.
 void TestHtmlBrowser::categoryAndGenre()
 {
     QFETCH(int, option);
@@ -229,6 +255,22 @@ void TestHtmlBrowser::categoryAndGenre()
         QVERIFY(!opened.isEmpty());
         for (const QJsonValue &o : opened)
             QVERIFY2(o.toString().endsWith("/o:pen #1%.html") && QFileInfo(o.toString()).isFile(), qPrintable(o.toString()));
+        const QByteArray at = "/session/" + m_session;  // frame 2 is still the current one
+        const QJsonArray found = http(m_port, "POST", at + "/elements", {{"using", "css selector"}, {"value", "img"}}).value("value").toArray();
+        const QJsonArray want = images[i].toArray();
+        QCOMPARE(found.size() * 3, want.size());
+        for (int k = 0; k < found.size(); ++k) {
+            const QString id = found[k].toObject().begin().value().toString();
+            const QJsonValue shot = http(m_port, "GET", at + "/element/" + id.toUtf8() + "/screenshot").value("value");
+            const QImage drawn = QImage::fromData(QByteArray::fromBase64(shot.toString().toLatin1()));
+            QCOMPARE(drawn.size(), QSize(want[3 * k + 1].toInt(), want[3 * k + 2].toInt()));
+            const auto colour = [&](int x, int y) {  // black, blue, green, cyan, red, magenta, yellow, white
+                const QRgb c = drawn.pixel(x * drawn.width() / 4, y * drawn.height() / 4);
+                return QChar("kbgcrmyw"[(qRed(c) > 128) * 4 + (qGreen(c) > 128) * 2 + (qBlue(c) > 128)]);
+            };
+            QCOMPARE(QString() + colour(1, 1) + colour(3, 1) + colour(1, 3) + colour(3, 3) + " " + want[3 * k].toString(),
+                     "rgby " + want[3 * k].toString());
+        }
     }
 }
 

@@ -115,23 +115,6 @@ private slots:
         }
     }
 
-    void openingANamedFile()
-    {
-        const QString lib = makeLibrary(tmp.path(), QStringLiteral("named.mdb"));
-        Global g = makeGlobal();
-        ScriptedDialogService ds;
-        RecordingHost host;
-        QVERIFY(!OpenLibraryFile(g, ds, host, tmp.filePath(QStringLiteral("absent.mdb")), true));
-        QCOMPARE(ds.messages().size(), 1);
-        QCOMPARE(ds.messages().first().text, kMissing);
-        QVERIFY(g.dbConnectString.isEmpty());
-        QVERIFY(host.calls.isEmpty());
-        QVERIFY(OpenLibraryFile(g, ds, host, lib, true));
-        QCOMPARE(g.dbConnectString, MakeConnectString(lib));
-        QCOMPARE(host.calls, (QStringList{"menus", "caption Tessaly <named.mdb>", "dataSet"}));
-        QCOMPARE(ds.calls.size(), 1);  // no picker
-    }
-
     void createCopiesTheTemplateAndShowsTheFolderWindows()
     {
         Global g = makeGlobal();

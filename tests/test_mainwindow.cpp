@@ -133,6 +133,7 @@ private slots:
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();
+        QCOMPARE(ds.calls.size(), ds.messages().size());  // no picker
         QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <lib.mdb>"));
         QVERIFY(libraryItemsEnabled());

@@ -31,6 +31,12 @@ void Statement::bind(int i, const QString &text)
         fail();
 }
 
+void Statement::bind(int i, const QByteArray &utf8)
+{
+    if (sqlite3_bind_text(m_stmt, i, utf8.constData(), int(utf8.size()), SQLITE_STATIC) != SQLITE_OK)
+        fail();
+}
+
 void Statement::bindNull(int i)
 {
     if (sqlite3_bind_null(m_stmt, i) != SQLITE_OK)

@@ -21,6 +21,7 @@ public:
     void bind(int i, qint64 n);
     // The text must stay alive until step() is done with it.
     void bind(int i, const QString &text);
+    void bind(int i, const QByteArray &utf8);  // the same, as UTF-8
     void bindNull(int i);
     // True while a row is there; false at the end.
     bool step();

@@ -136,7 +136,7 @@ QString imageLine(const HtmlRun &run, const GenreInfo &genre, const TitleRow &ti
         return QString();
     }
     Thumbnail t;
-    if (!FitThumbnail(info.Width, info.Height, &t)) {
+    if (!FitThumbnail(info, &t)) {
         // A size of zero (a TIFF, an unknown format) just shows no picture; a chosen
         // photo that is gone is worth saying.
         if (info.Width > 0 && info.Height > 0)

@@ -42,8 +42,57 @@ bool beginsWith(const QStringList &parts, const QStringList &root, Qt::CaseSensi
 // and no read statement stays open while rows are written.
 constexpr int kPage = 1000;
 
-// Rewrites the path fields of every row of one table. Fields in `always` must hold a
-// path; the others are skipped when Null or empty.
+// The common moves done on the stored UTF-8 itself: a Linux root to a Linux root, and a
+// drive to a drive. Anything else goes through RebasePath.
+struct Utf8Plan {
+    bool usable = false;
+    bool drive = false;
+    QByteArray oldRoot, newRoot;
+};
+
+Utf8Plan utf8Plan(const RebasePlan &plan)
+{
+    Utf8Plan u;
+    u.drive = plan.driveRule;
+    if (plan.driveRule) {
+        u.usable = !plan.newRoot.startsWith(QLatin1String("\\\\"));
+        u.newRoot = plan.newRoot.toUtf8();
+    } else {
+        u.usable = !plan.oldCaseless && plan.newSeparator == QLatin1Char('/');
+        u.oldRoot = plan.oldRoot.toUtf8();
+        u.newRoot = plan.newRootText.toUtf8();
+    }
+    return u;
+}
+
+// False when the UTF-8 way does not apply to this path.
+bool rebaseUtf8(const Utf8Plan &u, const QByteArray &path, QByteArray *out)
+{
+    if (!u.usable || path.isEmpty())
+        return false;
+    const bool windowsForm = path.startsWith("\\\\") || (path.size() >= 2 && path.at(1) == ':');
+    if (u.drive) {
+        // A drive path's root is its first two characters: two bytes when both are ASCII.
+        if (path.startsWith("\\\\") || path.size() < 2 || (path.at(0) & 0x80) || (path.at(1) & 0x80))
+            return false;
+        *out = u.newRoot + path.mid(2);
+        return true;
+    }
+    if (windowsForm)
+        return false;
+    const QByteArray &root = u.oldRoot;
+    if (path.startsWith(root) && (path.size() == root.size() ? !root.isEmpty() : path.at(root.size()) == '/')) {
+        *out = u.newRoot + path.mid(root.size());
+        if (out->isEmpty())
+            *out = "/";
+    } else {
+        *out = path;
+    }
+    return true;
+}
+
+// Rewrites the path fields of every row of one table. Fields from `always` on are
+// skipped when Null or empty; those before must hold a path.
 void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, const char *key,
                   const QStringList &fields, int always, RebaseResult &result)
 {
@@ -55,57 +104,68 @@ void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, c
     for (const QString &f : fields)
         sets << f + QStringLiteral("=?");
     Statement update(conn, QStringLiteral("update %1 set %2 where %3=?").arg(t, sets.join(QLatin1Char(',')), k));
+    const Utf8Plan u = utf8Plan(plan);
 
     struct Row {
         qint64 key;
-        QVariantList values;
+        QByteArray values[3];  // as stored, UTF-8; Null is a null QByteArray
     };
-    std::vector<Row> rows;
-    rows.reserve(kPage);
+    const int n = int(fields.size());
+    std::vector<Row> rows(kPage);
     qint64 last = std::numeric_limits<qint64>::min();
     for (;;) {
-        rows.clear();
+        int count = 0;
         page.bind(1, last);
         while (page.step()) {
-            Row r{page.integer(0), {}};
-            for (int i = 0; i < fields.size(); ++i)
-                r.values << (page.isNull(i + 1) ? QVariant() : QVariant(page.utf8(i + 1).toString()));
-            rows.push_back(std::move(r));
+            Row &r = rows[size_t(count++)];
+            r.key = page.integer(0);
+            for (int i = 0; i < n; ++i) {
+                const QUtf8StringView v = page.utf8(i + 1);
+                r.values[i] = v.isNull() ? QByteArray() : QByteArray(v.data(), v.size());
+            }
         }
         page.reset();
-        if (rows.empty())
+        if (count == 0)
             return;
-        last = rows.back().key;
-        for (Row &r : rows) {
+        last = rows[size_t(count - 1)].key;
+        for (int j = 0; j < count; ++j) {
+            const Row &r = rows[size_t(j)];
             bool rowChanged = false;
-            QStringList texts(fields.size());
-            for (int i = 0; i < fields.size(); ++i) {
-                const QVariant &stored = r.values.at(i);
-                if (i >= always && (stored.isNull() || stored.toString().isEmpty()))
+            QByteArray texts[3];
+            for (int i = 0; i < n; ++i) {
+                const QByteArray &stored = r.values[i];
+                if (i >= always && stored.isEmpty()) {
+                    texts[i] = stored;
                     continue;
+                }
+                if (!stored.isNull() && rebaseUtf8(u, stored, &texts[i])) {
+                    rowChanged = rowChanged || texts[i] != stored;
+                    continue;
+                }
+                const QVariant value = stored.isNull() ? QVariant() : QVariant(QString::fromUtf8(stored));
+                QString text;
                 bool changed = false;
-                if (!RebasePath(plan, stored, &texts[i], &changed)) {
+                if (!RebasePath(plan, value, &text, &changed)) {
                     const QString why = stored.isNull()
                                             ? QStringLiteral("値がありません")
-                                            : QStringLiteral("「%1」はルートより短いパスです").arg(stored.toString());
+                                            : QStringLiteral("「%1」はルートより短いパスです").arg(value.toString());
                     throw RebaseFault{QStringLiteral("%1 (%2=%3) の %4 を書き換えられません: %5")
                                           .arg(t, k)
                                           .arg(r.key)
                                           .arg(fields.at(i), why)};
                 }
+                texts[i] = text.toUtf8();
                 rowChanged = rowChanged || changed;
             }
             if (!rowChanged)
                 continue;
-            for (int i = 0; i < fields.size(); ++i) {
-                if (!texts.at(i).isNull())
-                    update.bind(i + 1, texts.at(i));
-                else if (r.values.at(i).isNull())
+            for (int i = 0; i < n; ++i) {
+                if (r.values[i].isNull())
                     update.bindNull(i + 1);
                 else
-                    update.bind(i + 1, r.values[i].toString());
+                    update.bind(i + 1, texts[i]);  // SQLite takes UTF-8 as it is
             }
-            update.bind(int(fields.size()) + 1, r.key);
+            update.bind(n + 1, r.key);
             update.step();
             update.reset();
             ++result.rowsSaved;
@@ -152,9 +212,9 @@ RebasePlan PlanRebase(const QString &oldBase, const QString &newBase)
         oldParts.removeLast();
         newParts.removeLast();
     }
-    plan.oldParts = oldParts;
-    plan.newParts = newParts;
+    plan.oldRoot = oldParts.join(PathSeparator(oldBase));
     plan.newSeparator = PathSeparator(newBase);
+    plan.newRootText = newParts.join(plan.newSeparator);
     plan.run = true;
     return plan;
 }
@@ -170,15 +230,20 @@ bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result,
             return false;
         *result = plan.newRoot + path.mid(n);
     } else {
+        // Whole components: the old root, then the end or a separator. The rest keeps its
+        // components, in the new root's separators.
         *result = path;
-        if (!path.isEmpty()) {
-            const QStringList parts = path.split(PathSeparator(path));
-            if (beginsWith(parts, plan.oldParts, plan.oldCaseless ? Qt::CaseInsensitive : Qt::CaseSensitive)) {
-                const QStringList out = plan.newParts + parts.mid(plan.oldParts.size());
-                // The root "/" alone is one empty component.
-                *result = out.size() == 1 && out.first().isEmpty() ? QString(plan.newSeparator)
-                                                                   : out.join(plan.newSeparator);
-            }
+        const QString &root = plan.oldRoot;
+        const QChar sep = PathSeparator(path);
+        const Qt::CaseSensitivity cs = plan.oldCaseless ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        if (!path.isEmpty() && path.startsWith(root, cs)
+            && (path.size() == root.size() ? !root.isEmpty() : path.at(root.size()) == sep)) {
+            QString rest = path.mid(root.size());
+            if (sep != plan.newSeparator)
+                rest.replace(sep, plan.newSeparator);
+            *result = plan.newRootText + rest;
+            if (result->isEmpty())  // the root "/" alone
+                *result = QString(plan.newSeparator);
         }
     }
     *changed = *result != path;

@@ -26,8 +26,8 @@ struct RebasePlan {
     bool run = false;        // the stored paths are to be rewritten
     bool driveRule = false;  // the drive/share rule; else the component rule
     QString newRoot;         // drive rule: PathRoot of the new base folder
-    QStringList oldParts;    // component rule: the old root's components
-    QStringList newParts;    // component rule: the new root's components
+    QString oldRoot;         // component rule: the old root's components, joined
+    QString newRootText;     // component rule: the new root's components, joined
     QChar newSeparator;      // component rule: separator of the new base folder
     bool oldCaseless = false;  // component rule: the old root is in the drive form
 };
