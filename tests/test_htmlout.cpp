@@ -243,11 +243,14 @@ private slots:
 
         const int g3 = addGenre(cat, "2003");  // no titles: no page, no message
         writeFile(genreFolder(g3) + "/nIndex.html", "older index");
+        const int g4 = addGenre(cat, "2004");  // ten more faults: the box shows ten and the count
+        for (int i = 0; i < 10; ++i)
+            writeFile(addTitle(cat, g4, QString::number(i)) + "/p.jpg", jpeg(10, 10).left(23));
         // A genre folder that links out of the base folder: its page goes to the target, and the run says so.
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const QString target = makeDir(m_dir->path() + "/elsewhere");
-        QVERIFY(QFile::link(target, base() + "/C/2004"));
-        addTitle(cat, addGenre(cat, "2004"), "l");
+        QVERIFY(QFile::link(target, base() + "/C/2005"));
+        addTitle(cat, addGenre(cat, "2005"), "l");
 
         ScriptedDialogService ds;
         QVERIFY(!run(ds));
@@ -274,13 +277,17 @@ private slots:
         QVERIFY(readFile(target + "/nIndex.html").contains("l<br>"));
         const QStringList msgs = shown(ds);
         QCOMPARE(msgs.size(), 2);
-        QVERIFY2(ds.messages()[0].kind == MsgKind::Information && msgs[0].contains("\n\r" + base() + "/C/2004 -> " + target), qPrintable(msgs[0]));
+        QVERIFY2(ds.messages()[0].kind == MsgKind::Information && msgs[0].contains("\n\r" + base() + "/C/2005 -> " + target), qPrintable(msgs[0]));
         const QStringList lines = msgs[1].split("\n\r");
-        QVERIFY2(lines.size() == 5 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[1]));
+        QVERIFY2(lines.size() == 12 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[1]));
         const QStringList faults = {genreFolder(g1) + "/cut/a.jpg (", wide + "/w.png (", genreFolder(g1) + "/x (フォルダがありません)",
                                     genreFolder(g2) + "/b/gone.jpg (写真がありません)"};
         for (int i = 0; i < faults.size(); ++i)
             QVERIFY2(lines[i + 1].startsWith(faults[i]), qPrintable(lines[i + 1]));
+        QCOMPARE(lines[11], "ほか 4 件（全 14 件は詳細に表示します）");
+        const QStringList details = ds.messages()[1].details.split('\n');
+        QCOMPARE(details.size(), 14);
+        QVERIFY2(details[13].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details[13]));
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output
