@@ -6,7 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -16,7 +18,7 @@ using namespace tessaly;
 namespace {
 
 struct Model {
-    int32_t format = 0, width = 0, height = 0, depth = 0;
+    int32_t format = 0, width = 0, height = 0, depth = 0, orientation = 0;
     ImageFault fault = ImageFault::None;
 };
 
@@ -26,6 +28,7 @@ uint32_t at(size_t i) { return i < g_n ? g_p[i] : (std::abort(), 0u); }
 uint32_t le32(size_t i) { return at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24; }
 uint32_t be16(size_t i) { return at(i) << 8 | at(i + 1); }
 uint32_t be32(size_t i) { return be16(i) << 16 | be16(i + 2); }
+uint32_t le16(size_t i) { return at(i) | at(i + 1) << 8; }
 bool is(const char *magic) { for (size_t i = 0; magic[i]; ++i) if (i >= g_n || at(i) != uint8_t(magic[i])) return false; return true; }
 Model fault(ImageFault f) { Model m; m.fault = f; return m; }
 
@@ -53,17 +56,38 @@ Model png()
 
 bool frameMarker(uint32_t m) { return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB); }
 
+// The orientation entry of the first directory of Exif data at t, searched only in its
+// first `span` bytes (the block, at most 4096, the file).
+int32_t orientation(int64_t t, int64_t span)
+{
+    if (span < 8 || !((at(size_t(t)) == 'I' && at(size_t(t + 1)) == 'I') || (at(size_t(t)) == 'M' && at(size_t(t + 1)) == 'M')))
+        return 0;
+    const bool ii = at(size_t(t)) == 'I';
+    const auto u16 = [ii](int64_t i) { return ii ? le16(size_t(i)) : be16(size_t(i)); };
+    const auto u32 = [&](int64_t i) { return ii ? u16(i) | u16(i + 2) << 16 : u16(i) << 16 | u16(i + 2); };
+    const int64_t ifd = u32(t + 4);
+    if (u16(t + 2) != 42 || ifd + 2 > span)
+        return 0;
+    for (int64_t i = 0, e = ifd + 2; i < u16(t + ifd) && e + 12 <= span; ++i, e += 12)
+        if (u16(t + e) == 0x0112)
+            return u16(t + e + 2) == 3 && u32(t + e + 4) == 1 && u16(t + e + 8) >= 1 && u16(t + e + 8) <= 8 ? int32_t(u16(t + e + 8)) : 0;
+    return 0;
+}
+
 Model jpeg()
 {
     const int64_t n = int64_t(g_n);
     if (!is("\xFF\xD8"))
         return {};
-    int64_t p = 2;
+    int64_t p = 2, exif = -1;  // exif: the orientation of the first Exif block, once seen
     for (; p < n - 4; p += at(size_t(p + 1)) == 0xFF ? 1 : int64_t(be16(size_t(p + 2))) + 2) {
         if (at(size_t(p)) != 0xFF)
             return {};
         if (frameMarker(at(size_t(p + 1))))
-            return p + 8 > n - 1 ? fault(ImageFault::Truncated) : Model{3, int32_t(be16(size_t(p + 7))), int32_t(be16(size_t(p + 5))), 24};
+            return p + 8 > n - 1 ? fault(ImageFault::Truncated) : Model{3, int32_t(be16(size_t(p + 7))), int32_t(be16(size_t(p + 5))), 24, int32_t(std::max<int64_t>(exif, 0))};
+        const int64_t len = be16(size_t(p + 2));
+        if (at(size_t(p + 1)) == 0xE1 && exif < 0 && len >= 8 && p + 10 <= n && std::memcmp(g_p + p + 4, "Exif\0\0", 6) == 0)
+            exif = orientation(p + 10, std::min({len - 8, int64_t(4096), n - p - 10}));
     }
     if (p > n || (p < n - 1 && at(size_t(p)) == 0xFF && frameMarker(at(size_t(p + 1)))))
         return fault(ImageFault::Truncated);
@@ -75,10 +99,11 @@ Model byContent() { return is("BM") ? bmp() : is("GIF") ? gif() : is("\xFF\xD8")
 void expect(const char *what, const ImageInfo &got, const Model &want)
 {
     if (got.Format == want.format && got.Width == want.width && got.Height == want.height && got.Depth == want.depth
-        && got.fault == want.fault)
+        && got.Orientation == want.orientation && got.fault == want.fault)
         return;
-    std::fprintf(stderr, "%s: read %d %d %d %d fault %d, model %d %d %d %d fault %d\n", what, got.Format, got.Width,
-                 got.Height, got.Depth, int(got.fault), want.format, want.width, want.height, want.depth, int(want.fault));
+    std::fprintf(stderr, "%s: read %d %d %d %d %d fault %d, model %d %d %d %d %d fault %d\n", what, got.Format, got.Width,
+                 got.Height, got.Depth, got.Orientation, int(got.fault), want.format, want.width, want.height,
+                 want.depth, want.orientation, int(want.fault));
     std::abort();
 }
 
@@ -108,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     expect("mode 6", GetImageSize(path, 6), Model{});
     Thumbnail t;
     const ImageInfo info = GetImageSize(path, 0);
-    if (FitThumbnail(info.Width, info.Height, &t) && (t.width < 0 || t.width > 120 || t.height < 0 || t.height > 120))
+    if (FitThumbnail(info, &t) && (t.width < 0 || t.width > 120 || t.height < 0 || t.height > 120))
         std::abort();
     return 0;
 }

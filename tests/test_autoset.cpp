@@ -1,5 +1,7 @@
 // The auto-set passes over real folder trees and libraries.
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -9,6 +11,10 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "TestSupport.h"
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -57,17 +63,10 @@ class TestAutoSet : public QObject {
     Q_OBJECT
 
 private slots:
-    void newTree_data()
-    {
-        QTest::addColumn<bool>("transaction");
-        QTest::newRow("one transaction per pass") << true;
-        QTest::newRow("row by row") << false;
-    }
     // Files and hidden folders are no entries; names are exact (Trip and trip) and may hold
     // apostrophes; the same names under other parents are rows of their own.
     void newTree()
     {
-        QFETCH(bool, transaction);
         QTemporaryDir tmp;
         const QString base = tmp.path() + "/base";
         for (const char *d : {"/旅行/2019/京都", "/旅行/2019/奈良", "/旅行/it's/a'b", "/家族/2019/京都", "/家族/空",
@@ -82,7 +81,6 @@ private slots:
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         AutoSetOptions opt;
-        opt.transactionPerPass = transaction;
 
         ds.queueNo();
         QVERIFY(!AutoSetMain(g, ds, nullptr, opt).confirmed);
@@ -170,6 +168,9 @@ private slots:
         QTest::newRow("no row, stop") << "delete from allTop" << false << int(ScanBaseNotSetStop);
         QTest::newRow("empty, continue") << "insert into allTop (ID, allTop) values (1, '')" << true
                                          << int(ScanBaseNotSetContinue);
+        // Never looked up from the folder the program was started in.
+        QTest::newRow("relative, stop") << "insert into allTop (ID, allTop) values (1, '.')" << false
+                                        << int(ScanBaseNotSetStop);
         QTest::newRow("not on disk, continue") << "missing folder" << true << int(ScanBaseNotSetContinue);
         QTest::newRow("library file gone, continue") << "no library" << true << int(ScanBaseNotSetContinue);
     }
@@ -198,12 +199,115 @@ private slots:
 
         const QList<MessageRequest> m = ds.messages();
         QCOMPARE(m.size(), arrange == "no library" ? 4 : 2);  // later passes report their own fault
-        QCOMPARE(describe(m.at(0)), describe({"総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。\n\r総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。",
-                                              MsgKind::Exclamation, "オートセット", MsgButtons::Ok}));
+        const QString first = arrange == "missing folder"
+                                  ? "総ﾄｯﾌﾟﾌｫﾙﾀﾞ「" + tmp.path() + "/nowhere」が見つかりません。"
+                                  : QString("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
+        QCOMPARE(describe(m.at(0)), describe({first + "\n\r総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。", MsgKind::Exclamation,
+                                              "オートセット", MsgButtons::Ok}));
         QCOMPARE(describe(m.at(1)), describe({kContinue, MsgKind::Question, "オートセット", MsgButtons::YesNo}));
         if (arrange != "no library") {
             QCOMPARE(counts(lib), QString(goOn ? "1,1,1" : "1,0,0"));
             QCOMPARE(sqlColumn(lib, "select ID from allTop"), QStringList{"1"});
+        }
+    }
+
+    // Folder names that are not UTF-8 cannot be stored: each is named once by its place in
+    // the tree, and the rest of the tree is registered.
+    void badlyNamedFoldersAreReported()
+    {
+        QTemporaryDir tmp;
+        const QString base = tmp.path() + "/base";
+        makeDir(base + "/c1/g1/t1");
+        const QByteArray sjis("\x93\xfa\x96\x7b");  // 日本 in Shift_JIS
+        QList<QByteArray> made;  // QTemporaryDir cannot remove what it cannot name
+        const auto removeMade = qScopeGuard([&made] {
+            for (auto d = made.crbegin(); d != made.crend(); ++d)
+                ::rmdir(d->constData());
+        });
+        for (const QString &parent : {base, base + "/c1"}) {
+            made << QFile::encodeName(parent + "/") + sjis;
+            made << made.last() + "/in";
+            for (const QByteArray &d : made.mid(made.size() - 2))
+                QCOMPARE(::mkdir(d.constData(), 0700), 0);
+        }
+        const QString lib = makeLibrary(tmp.path());
+        setBase(lib, base);
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        const AutoSetResult r = RunAutoSetPasses(g, ds);
+        QVERIFY(r.anyError);
+        QCOMPARE(counts(lib), QString("1,1,1"));
+        const QList<MessageRequest> m = ds.messages();
+        QCOMPARE(m.size(), 2);  // the category pass and the genre pass
+        for (int i = 0; i < 2; ++i) {
+            const QStringList lines = m.at(i).text.split('\n');
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines.at(1), (i == 0 ? base : base + "/c1") + "/" + QFile::decodeName(sjis));
+        }
+    }
+
+    // A full disk ends the pass: what was committed before stays, and the counts hold
+    // exactly what was stored.
+    void fullDiskKeepsAndCountsWhatWasStored()
+    {
+        QTemporaryDir tmp;
+        const QString base = tmp.path() + "/base";
+        for (int t = 0; t < 2000; ++t)
+            makeDir(base + QStringLiteral("/c/g%1/t%2").arg(t / 100).arg(t % 100));
+        const QString lib = makeLibrary(tmp.path());
+        setBase(lib, base);
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        AutoSetCounts counts;
+        QCOMPARE(ScanCategoryFolders(g, ds, &counts), int16_t(ScanCompleted));
+        QVERIFY(ScanGenreFolders(g, ds, &counts));
+        // Room left on the "disk" for some hundreds of titles.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = rlim_t(QFileInfo(lib).size() + 160 * 1024);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool completed = ScanTitleFolders(g, ds, &counts);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!completed);
+        QCOMPARE(ds.messages().size(), 1);
+        const int stored = sqlColumn(lib, "select count(*) from photoIvents").first().toInt();
+        QVERIFY2(stored > 0 && stored < 2000, qPrintable(QString::number(stored)));
+        QCOMPARE(counts.added[TitleLevel], stored);
+    }
+
+    void twoRunsAtOnce_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("grouped commits") << QStringList();
+        QTest::newRow("commit per folder") << QStringList{"--no-transaction"};
+    }
+    // Two processes on one library: the second waits for the first's writes; every folder
+    // ends up registered once and both succeed.
+    void twoRunsAtOnce()
+    {
+        QFETCH(QStringList, options);
+        QTemporaryDir tmp;
+        const QString base = tmp.path() + "/base";
+        for (int c = 0; c < 4; ++c)
+            for (int gn = 0; gn < 5; ++gn)
+                for (int t = 0; t < 30; ++t)
+                    makeDir(base + QStringLiteral("/c%1/g%2/t%3").arg(c).arg(gn).arg(t));
+        for (int round = 0; round < 3; ++round) {
+            const QString lib = makeLibrary(tmp.path(), QStringLiteral("lib%1.mdb").arg(round));
+            setBase(lib, base);
+            QProcess runs[2];
+            for (QProcess &p : runs)
+                p.start(binDir() + "/tessaly-cli", QStringList{"autoset"} + options + QStringList{lib});
+            int reported = 0;  // the two runs' titles added make up what is stored
+            for (QProcess &p : runs) {
+                QVERIFY(p.waitForFinished(60000));
+                QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAllStandardError().constData());
+                reported += QString(p.readAllStandardOutput()).section("titles: ", 1).section(' ', 0, 0).toInt();
+            }
+            QCOMPARE(counts(lib), QString("4,20,600"));
+            QCOMPARE(reported, 600);
         }
     }
 
@@ -254,10 +358,10 @@ private slots:
         const QString lib = makeLibrary(tmp.path());
         setBase(lib, tmp.path() + "/base");
         CliResult r = runCli({"autoset", lib});
-        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
-        QVERIFY2(r.out.contains("categories: 1 added, 0 refreshed, 0 unchanged; genres: 1 added"), qPrintable(r.out));
         r = runCli({"autoset", lib});
-        QVERIFY2(r.out.contains("titles: 0 added, 0 refreshed, 1 unchanged"), qPrintable(r.out));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY2(r.out.contains("categories: 0 added, 0 refreshed, 1 unchanged; genres: 0 added, 0 refreshed, 1 "
+                                "unchanged; titles: 0 added, 0 refreshed, 1 unchanged"), qPrintable(r.out));
         sql(lib, "delete from allTop");  // messages on stderr, the run stops (No by default)
         r = runCli({"autoset", lib});
         QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));

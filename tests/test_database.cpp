@@ -167,6 +167,7 @@ private slots:
         QTest::newRow("no table") << "notable" << "テーブル photoIvents がありません";
         QTest::newRow("no field") << "nofield" << "テーブル photoYear に項目 yearFolderName がありません";
         QTest::newRow("folder") << "folder" << "ファイルではありません";
+        QTest::newRow("locked by another program") << "locked" << "他のプログラムが使用中です";
     }
     void badFilesGiveClearErrors()
     {
@@ -187,6 +188,18 @@ private slots:
         } else if (kind == QLatin1String("folder")) {
             makeDir(path);
         }
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        if (kind == QLatin1String("locked")) {
+            makeLibrary(tmp.path(), kind + QStringLiteral(".mdb"));
+            holder.setDatabaseName(path);
+            QVERIFY(holder.open());
+            QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        }
+        const auto release = qScopeGuard([&holder] {
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        });
         try {
             Connection c(MakeConnectString(path));
             QFAIL("a bad library was opened");

@@ -91,7 +91,7 @@ private slots:
             const QString line = run(cli, {QStringLiteral("image-size"), path}, &rc).trimmed();
             QCOMPARE(rc, 0);
             const QStringList f = line.split(QLatin1Char('\t'));
-            QCOMPARE(f.size(), 5);
+            QCOMPARE(f.size(), 6);
             formats << f.at(1);
             portrait |= f.at(3).toInt() > f.at(2).toInt();
             landscape |= f.at(2).toInt() > f.at(3).toInt();

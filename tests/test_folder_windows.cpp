@@ -154,14 +154,20 @@ private slots:
         QCOMPARE(host->ds.calls.at(0).folder.prompt, prompt + "\r\nフォルダを選択してください。");
         QCOMPARE(host->ds.calls.at(1).folder.startFolder, QString("/srv/old"));
 
-        // Empty box: the message, nothing stored, the window stays, the counter does not move.
-        w->pathBox()->clear();
-        clickSave(w.get());
+        // An empty or a relative box: a message, nothing stored, the window stays, the
+        // counter does not move.
+        for (const QString &typed : {QString(), QString("photo")}) {
+            w->pathBox()->clear();
+            QTest::keyClicks(w->pathBox(), typed);
+            clickSave(w.get());
+        }
         QVERIFY(w->isVisible());
         QCOMPARE(host->g.folderSetupStage, int16_t(0));
         const QList<MessageRequest> m = host->ds.messages();
-        QCOMPARE(m.size(), 1);
+        QCOMPARE(m.size(), 2);
         QCOMPARE(QStringList({m.at(0).text, m.at(0).title}), QStringList({"ﾌｫﾙﾀﾞが選択されていません！", emptyTitle}));
+        QCOMPARE(QStringList({m.at(1).text.section("\n", 0, 0), m.at(1).title}),
+                 QStringList({"「photo」はフォルダの場所を「/」から示していません。", emptyTitle}));
         QCOMPARE(m.at(0).kind, MsgKind::Exclamation);
         QCOMPARE(sqlColumn(lib, "select " + column), QStringList({"<null>"}));
     }

@@ -66,6 +66,21 @@ QJsonObject http(int port, const QByteArray &method, const QByteArray &path, con
     return QJsonDocument::fromJson(resp.mid(head, length)).object();
 }
 
+// The stored pixels of an upright w x h picture in red, green / blue, yellow quarters
+// that the Exif orientation o (0: none) turns upright.
+QImage quarters(int w, int h, int o)
+{
+    const int sw = o >= 5 ? h : w, sh = o >= 5 ? w : h;
+    QImage img(sw, sh, QImage::Format_RGB32);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const int m[9][2] = {{x, y}, {x, y}, {sw - 1 - x, y}, {sw - 1 - x, sh - 1 - y}, {x, sh - 1 - y},
+                                 {y, x}, {sh - 1 - y, x}, {sh - 1 - y, sw - 1 - x}, {y, sw - 1 - x}};
+            img.setPixel(x, y, QList<QRgb>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}[(m[o][1] >= h / 2) * 2 + (m[o][0] >= w / 2)]);
+        }
+    return img;
+}
+
 }  // namespace
 
 class TestHtmlBrowser : public QObject {
@@ -118,14 +133,18 @@ void TestHtmlBrowser::initTestCase()
         QSKIP("chromium and chromedriver are needed for this test (Debian packages chromium, chromium-driver)");
     QVERIFY(m_dir.isValid());
 
-    // Japanese names, an apostrophe in a category, "#" in folder names, a stored absolute photo path.
+    // Japanese names, an apostrophe in a category, "#" in folder names, a stored absolute photo path,
+    // phone photos turned by their Exif orientation in either byte order.
     m_base = m_dir.path() + "/写真";
     m_out = makeDir(m_dir.path() + "/サイト");
     const QString lib = makeLibrary(m_dir.path());
     sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {m_out});
-    const QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
+    QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
                                        {"旅行", "2001", "Trip #1", "shore.png", "300", "600", "stored"},
                                        {"Bob's", "Trip #2", "海", "100% blue.jpg", "1000", "333"}};
+    for (const char *order : {"II", "MM"})
+        for (int o = 1; o <= 8; ++o)
+            titles.append({"向き", "Exif", QString("%1 %2").arg(order).arg(o), "p.jpg", "200", "400"});
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
         if (sqlColumn(lib, "select count(*) from photoGraph where topFolderName=?", {t[0]}).first() == "0")
@@ -136,9 +155,11 @@ void TestHtmlBrowser::initTestCase()
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto) "
                  "select ID, ID1, ?, ?, ? from photoYear where yearFolder=?",
             {t[2], title, t.size() > 6 ? QVariant(title + "/" + t[3]) : QVariant(), genre});
-        QImage img(t[4].toInt(), t[5].toInt(), QImage::Format_RGB32);
-        img.fill(Qt::blue);
+        const int o = t[0] == "向き" ? t[2].right(1).toInt() : 0;
+        const QImage img = quarters(t[4].toInt(), t[5].toInt(), o);
         QVERIFY(img.save(title + "/" + t[3]));
+        if (o)
+            writeFile(title + "/" + t[3], readFile(title + "/" + t[3]).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
     }
     Global g = makeGlobal(lib);
     ScriptedDialogService ds;
@@ -156,7 +177,7 @@ void TestHtmlBrowser::initTestCase()
     QDeadlineTimer ready(20000);
     while (!http(m_port, "GET", "/status").value("value").toObject().value("ready").toBool() && !ready.hasExpired())
         QThread::msleep(100);
-    const QJsonArray args = {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    const QJsonArray args = {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--window-size=1200,1600",
                              "--user-data-dir=" + m_dir.path() + "/profile"};
     const QJsonObject caps{{"alwaysMatch", QJsonObject{{"goog:chromeOptions", QJsonObject{{"binary", chromium}, {"args", args}}}}}};
     const QJsonObject reply = http(m_port, "POST", "/session", {{"capabilities", caps}});
@@ -180,7 +201,7 @@ void TestHtmlBrowser::frameset()
     // The bar: the categories with their Japanese names decoded; the blue blank page beside it.
     QVERIFY(waitFor(0, "return document.readyState === 'complete';"));
     QCOMPARE(js(0, "return [...document.querySelectorAll('option')].map(o => o.text);"),
-             QJsonValue(QJsonArray{"Choose!", "旅行", "Bob's"}));
+             QJsonValue(QJsonArray{"Choose!", "旅行", "Bob's", "向き"}));
     QVERIFY(js(0, "return document.body.innerText;").toString().contains("カテゴリを選択してください。"));
     QVERIFY(waitFor(1, "return getComputedStyle(document.body).backgroundColor === 'rgb(0, 0, 255)';"));
 }
@@ -194,6 +215,11 @@ void TestHtmlBrowser::categoryAndGenre_data()
                                     << QJsonArray{QJsonArray{"Trip #1/shore.png", true, 60, 120},
                                                   QJsonArray{"京都/寺.jpg", true, 120, 90}};
     QTest::newRow("apostrophe and #") << "Bob's" << "Trip #2" << QJsonArray{QJsonArray{"海/100% blue.jpg", true, 120, 40}};
+    QJsonArray turned;  // all upright 200 x 400, whatever the stored shape
+    for (const char *order : {"II", "MM"})
+        for (int o = 1; o <= 8; ++o)
+            turned.append(QJsonArray{QString("%1 %2/p.jpg").arg(order).arg(o), true, 60, 120});
+    QTest::newRow("Exif orientations") << "向き" << "Exif" << turned;
 }
 
 void TestHtmlBrowser::categoryAndGenre()
@@ -217,6 +243,23 @@ void TestHtmlBrowser::categoryAndGenre()
     QCOMPARE(js(2, "return [...document.images].map(i => [decodeURIComponent(i.src.split('/').slice(-2).join('/')),"
                    "i.naturalWidth > 0, i.width, i.height]);"),
              QJsonValue(images));
+    // As drawn: the box of the fitted size, showing the picture upright (its quarters in place).
+    const QByteArray at = "/session/" + m_session;
+    const QJsonArray found = http(m_port, "POST", at + "/elements", {{"using", "css selector"}, {"value", "img"}}).value("value").toArray();
+    QCOMPARE(found.size(), images.size());
+    for (int i = 0; i < found.size(); ++i) {
+        const QString id = found[i].toObject().begin().value().toString();
+        const QJsonValue shot = http(m_port, "GET", at + "/element/" + id.toUtf8() + "/screenshot").value("value");
+        const QImage drawn = QImage::fromData(QByteArray::fromBase64(shot.toString().toLatin1()));
+        const QJsonArray want = images[i].toArray();
+        QCOMPARE(drawn.size(), QSize(want[2].toInt(), want[3].toInt()));
+        const auto colour = [&](int x, int y) {  // black, blue, green, cyan, red, magenta, yellow, white
+            const QRgb c = drawn.pixel(x * drawn.width() / 4, y * drawn.height() / 4);
+            return QChar("kbgcrmyw"[(qRed(c) > 128) * 4 + (qGreen(c) > 128) * 2 + (qBlue(c) > 128)]);
+        };
+        QCOMPARE(QString() + colour(1, 1) + colour(3, 1) + colour(1, 3) + colour(3, 3) + " " + want[0].toString(),
+                 "rgby " + want[0].toString());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHtmlBrowser)

@@ -466,10 +466,10 @@ private slots:
         const QString a = writeFile(m_dir->path() + "/img/a.jpg", jpeg(640, 480));
         const QString b = writeFile(m_dir->path() + "/img/b.JPEG", gif(3, 4));
         r = runCli({"image-size", a, b});
-        QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\n" + b + "\tGIF\t3\t4\t8\n");
+        QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\t0\n" + b + "\tGIF\t3\t4\t8\t0\n");
         QCOMPARE(r.exitCode, 0);
         r = runCli({"image-size", "--mode", "5", a, b});
-        QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\n");
+        QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\t0\n");
         QVERIFY(r.err.contains(b) && r.exitCode != 0);
     }
 };

@@ -1,7 +1,11 @@
 // Opening and creating a library through the dialog service.
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Database.h"
 #include "DialogService.h"
@@ -35,14 +39,28 @@ private slots:
     void openShowsThePickerAndOpens_data()
     {
         QTest::addColumn<bool>("fromMenu");
-        QTest::newRow("menu") << true;
-        QTest::newRow("start window") << false;
+        QTest::addColumn<QString>("programFolder");
+        QTest::addColumn<QString>("openLibrary");
+        QTest::addColumn<QString>("startFolder");
+        const QString none = QStringLiteral("/nonexistent/tessaly");
+        QTest::newRow("menu") << true << binDir() << QString() << binDir();
+        QTest::newRow("start window") << false << binDir() << QString() << binDir();
+        // Installed where the user cannot write: the open library's folder, else home.
+        QTest::newRow("program folder not writable, library open")
+            << true << none << tmp.filePath(QStringLiteral("sub/o.mdb")) << tmp.filePath(QStringLiteral("sub"));
+        QTest::newRow("program folder not writable, none open") << true << none << QString() << QDir::homePath();
     }
     void openShowsThePickerAndOpens()
     {
         QFETCH(bool, fromMenu);
+        QFETCH(QString, programFolder);
+        QFETCH(QString, openLibrary);
+        QFETCH(QString, startFolder);
         const QString lib = makeLibrary(tmp.path(), QStringLiteral("lib.mdb"));
         Global g = makeGlobal();
+        g.programFolder = programFolder;
+        if (!openLibrary.isEmpty())
+            g.dbConnectString = MakeConnectString(openLibrary);
         ScriptedDialogService ds;
         RecordingHost host;
         ds.queuePick(lib);
@@ -50,7 +68,7 @@ private slots:
         QCOMPARE(ds.calls.size(), 1);
         const FilePickRequest &r = ds.calls.first().file;
         QCOMPARE(r.dialogTitle, QStringLiteral("データベースを開く"));
-        QCOMPARE(r.startFolder, binDir());
+        QCOMPARE(r.startFolder, startFolder);
         QCOMPARE(r.filters.size(), 1);
         QCOMPARE(r.filters.first().pattern, QStringLiteral("*.mdb"));
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
@@ -97,23 +115,6 @@ private slots:
         }
     }
 
-    void openingANamedFile()
-    {
-        const QString lib = makeLibrary(tmp.path(), QStringLiteral("named.mdb"));
-        Global g = makeGlobal();
-        ScriptedDialogService ds;
-        RecordingHost host;
-        QVERIFY(!OpenLibraryFile(g, ds, host, tmp.filePath(QStringLiteral("absent.mdb")), true));
-        QCOMPARE(ds.messages().size(), 1);
-        QCOMPARE(ds.messages().first().text, kMissing);
-        QVERIFY(g.dbConnectString.isEmpty());
-        QVERIFY(host.calls.isEmpty());
-        QVERIFY(OpenLibraryFile(g, ds, host, lib, true));
-        QCOMPARE(g.dbConnectString, MakeConnectString(lib));
-        QCOMPARE(host.calls, (QStringList{"menus", "caption Tessaly <named.mdb>", "dataSet"}));
-        QCOMPARE(ds.calls.size(), 1);  // no picker
-    }
-
     void createCopiesTheTemplateAndShowsTheFolderWindows()
     {
         Global g = makeGlobal();
@@ -132,15 +133,26 @@ private slots:
 
     void createOverAnExistingFile_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("overwrite");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
+        QTest::addColumn<bool>("hardLink");
+        QTest::newRow("yes") << "old.mdb" << true << false;
+        QTest::newRow("no") << "old.mdb" << false << false;
+        QTest::newRow("hidden, no") << ".old.mdb" << false << false;
+        QTest::newRow("hidden, yes") << ".old.mdb" << true << false;
+        QTest::newRow("hard link, yes") << "old.mdb" << true << true;
     }
     void createOverAnExistingFile()
     {
+        QFETCH(QString, name);
         QFETCH(bool, overwrite);
-        const QString lib = makeLibrary(tmp.path(), QStringLiteral("old.mdb"));
+        QFETCH(bool, hardLink);
+        const QString lib = makeLibrary(tmp.path(), name);
         sql(lib, QStringLiteral("insert into photoGraph (topFolderName) values ('keep')"));
+        const QString other = tmp.filePath(QStringLiteral("other name.mdb"));
+        QFile::remove(other);
+        if (hardLink)
+            QCOMPARE(::link(QFile::encodeName(lib).constData(), QFile::encodeName(other).constData()), 0);
         Global g = makeGlobal();
         ScriptedDialogService ds;
         RecordingHost host;
@@ -153,30 +165,58 @@ private slots:
         QCOMPARE(ds.messages().first().title, QStringLiteral("新規作成"));
         QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoGraph")),
                  QStringList{overwrite ? "0" : "1"});
+        if (hardLink)  // both names still name one file
+            QCOMPARE(readFile(other), readFile(lib));
         QCOMPARE(g.isNewLibrary, True16);
-        QCOMPARE(host.calls, (QStringList{"caption Tessaly <old.mdb>", "htmlOut", "topFolderF"}));
+        QCOMPARE(host.calls, (QStringList{"caption Tessaly <" + name + ">", "htmlOut", "topFolderF"}));
     }
 
-    void createOverTheOpenLibraryChangesNothing()
+    void createRefusalsChangeNothing_data()
     {
-        const QString lib = makeLibrary(tmp.path(), QStringLiteral("busy.mdb"));
-        sql(lib, QStringLiteral("insert into photoGraph (topFolderName) values ('keep')"));
-        Global g = makeGlobal(lib);
+        QTest::addColumn<QString>("what");
+        QTest::newRow("the open library") << "open";
+        QTest::newRow("the open library, hidden") << "open hidden";
+        QTest::newRow("a FIFO") << "fifo";
+        QTest::newRow("a folder") << "folder";
+    }
+    void createRefusalsChangeNothing()
+    {
+        QFETCH(QString, what);
+        const QString open = makeLibrary(tmp.path(), what == QLatin1String("open hidden") ? ".busy.mdb" : "busy.mdb");
+        sql(open, QStringLiteral("insert into photoGraph (topFolderName) values ('keep')"));
+        Global g = makeGlobal(open);
         const QString before = g.dbConnectString;
         ScriptedDialogService ds;
         RecordingHost host;
-        // The same file under another spelling of its path.
-        ds.queuePick(tmp.path() + QStringLiteral("/./busy.mdb"));
-        ds.queueYes();
+        QString pick = tmp.filePath(what);
+        if (what.startsWith(QLatin1String("open"))) {
+            // The same file under another spelling of its path.
+            pick = tmp.path() + QStringLiteral("/./") + QFileInfo(open).fileName();
+            ds.queueYes();
+        } else if (what == QLatin1String("fifo")) {
+            QFile::remove(pick);
+            QCOMPARE(::mkfifo(QFile::encodeName(pick).constData(), 0600), 0);
+        } else {
+            makeDir(pick);
+        }
+        ds.queuePick(pick);
         QVERIFY(!CreateLibrary(g, ds, host, true, nullptr));
-        QCOMPARE(ds.messages().size(), 2);
-        QCOMPARE(ds.messages().at(1).text, kOpenNow);
-        QCOMPARE(ds.messages().at(1).kind, MsgKind::Exclamation);
-        QCOMPARE(ds.messages().at(1).title, QStringLiteral("新規作成"));
+        const MessageRequest last = ds.messages().last();
+        if (what.startsWith(QLatin1String("open"))) {
+            QCOMPARE(ds.messages().size(), 2);
+            QCOMPARE(last.text, kOpenNow);
+            QCOMPARE(last.kind, MsgKind::Exclamation);
+        } else {
+            QCOMPARE(ds.messages().size(), 1);
+            QCOMPARE(last.text, QStringLiteral("「%1」はファイルではないため、データベースを作成できません。").arg(pick));
+            QCOMPARE(last.kind, MsgKind::Critical);
+            QVERIFY(!QFileInfo(pick).isFile());
+        }
+        QCOMPARE(last.title, QStringLiteral("新規作成"));
         QCOMPARE(g.dbConnectString, before);
         QCOMPARE(g.isNewLibrary, False16);
         QVERIFY(host.calls.isEmpty());
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoGraph")), QStringList{"1"});
+        QCOMPARE(sqlColumn(open, QStringLiteral("select count(*) from photoGraph")), QStringList{"1"});
     }
 
     void missingTemplate()
@@ -196,8 +236,12 @@ private slots:
         QVERIFY(g.dbConnectString.isEmpty());
         QVERIFY(host.calls.isEmpty());
 
-        // Over an existing file the copy error is offered for retry until answered No.
+        // Over an existing file the copy error is offered for retry until answered No; a
+        // template that is no library never replaces it.
+        writeFile(program.filePath(QStringLiteral("sys.1")), "not a library");
         const QString existing = makeLibrary(tmp.path(), QStringLiteral("exists.mdb"));
+        sql(existing, QStringLiteral("insert into photoGraph (topFolderName) values ('keep')"));
+        const QByteArray kept = readFile(existing);
         ds.clear();
         ds.queuePick(existing);
         ds.queueYes();  // overwrite
@@ -212,7 +256,7 @@ private slots:
             QCOMPARE(msgs.at(i).kind, MsgKind::Critical);
             QCOMPARE(msgs.at(i).buttons, MsgButtons::YesNo);
         }
-        QCOMPARE(readFile(existing), readFile(templatePath()));
+        QCOMPARE(readFile(existing), kept);
         QVERIFY(g.dbConnectString.isEmpty());
     }
 
@@ -223,6 +267,12 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(runCli({QStringLiteral("create"), lib}).exitCode, 1);  // refuses to overwrite
         QCOMPARE(runCli({QStringLiteral("create"), QStringLiteral("--force"), lib}).exitCode, 0);
+        const QString fifo = tmp.filePath(QStringLiteral("pipe.mdb"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        r = runCli({QStringLiteral("create"), QStringLiteral("--force"), fifo});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(fifo));
+        QVERIFY(!QFileInfo(fifo).isFile());
         sql(lib, QStringLiteral("insert into allTop (ID, allTop) values (1, '/photo')"));
         sql(lib, QStringLiteral("insert into photoGraph (topFolder, topFolderName) values ('/photo/B', 'B')"));
         sql(lib, QStringLiteral("insert into photoGraph (topFolder, topFolderName) values ('/photo/A', 'A')"));

@@ -2,7 +2,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "Database.h"
 #include "DialogService.h"
+#include "FolderSettings.h"
 #include "Rebase.h"
 #include "TestSupport.h"
 
@@ -24,8 +26,19 @@ private slots:
     void rewrite();
     void library_data();
     void library();
-    void errorKeepsEarlierRows();
+    void roundTripRestoresEveryPath_data();
+    void roundTripRestoresEveryPath();
+    void errorChangesNothing();
 };
+
+// All stored paths of a library, in a fixed order.
+static QStringList storedPaths(const QString &lib)
+{
+    return sqlColumn(lib, "select allTop from allTop") + sqlColumn(lib, "select topFolder from photoGraph order by ID")
+           + sqlColumn(lib, "select yearFolder from photoYear order by ID1")
+           + sqlColumn(lib, "select iventsFolder || '|' || ifnull(Ivents, 'N') || '|' || ifnull(iventsPhoto, 'N') "
+                            "from photoIvents order by ID2");
+}
 
 void TestRebase::rewrite_data()
 {
@@ -58,6 +71,10 @@ void TestRebase::rewrite_data()
     row("folder rename", "/home/u/photo", "/home/u/album", "/home/u/photo/cat", "/home/u/album/cat");
     row("folder rename, sibling", "/home/u/photo", "/home/u/album", "/home/u/photos/cat", "/home/u/photos/cat");
     row("moved under a folder", "/photo", "/a/photo", "/photo/cat", "/a/photo/cat");
+    row("moved under a folder, file beside", "/photo", "/a/photo", "/other/x.html", "/other/x.html");
+    // One base folder inside the other: such a move could not be undone.
+    row("to the parent folder", "/t/photos/base", "/t/photos", "/t/photos/base/cat", kNoRun);
+    row("into a sub-folder", "/t/photos", "/t/photos/base", "/t/photos/cat", kNoRun);
     row("posix unchanged", "/home/u/photo", "/home/u/photo/", "/home/u/photo/cat", kNoRun);
     row("blank new base", "/home/u/photo", " ", "/home/u/photo/cat", kNoRun);
     row("posix, empty", "/home/u/photo", "/home/u/album", "", "");
@@ -126,11 +143,10 @@ void TestRebase::library()
          p(oldBase, os, {"a.jpg"})});
     sql(l, "insert into photoIvents(ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto)"
            " values(1, 1, 't2', ?, '', NULL)", {p(oldBase, os, {"t2"})});
-    Global g = makeGlobal(l);
-    ScriptedDialogService ds;
-    const RebaseResult r = RebaseStoredPaths(g, ds, oldBase, newBase);
+    Connection conn(MakeConnectString(l));
+    const RebaseResult r = RebaseStoredPaths(conn, oldBase, newBase);
     QVERIFY(r.ran && !r.failed);
-    QVERIFY(ds.calls.isEmpty());
+    QCOMPARE(r.rowsSaved, 4);
     QCOMPARE(sqlColumn(l, "select topFolder || '|' || yearFolder from photoGraph, photoYear"),
              QStringList{p(newRoot, ns, {"cat"}) + "|" + p(newRoot, ns, {"cat", "g"})});
     QCOMPARE(sqlColumn(l, "select iventsFolder || '|' || ifnull(iventsLink, 'N') || '|' || ifnull(iventsHTML, 'N') "
@@ -140,27 +156,61 @@ void TestRebase::library()
                           p(newRoot, ns, {"t2"}) + "|N|N||N"}));
 }
 
-void TestRebase::errorKeepsEarlierRows()
+void TestRebase::roundTripRestoresEveryPath_data()
 {
+    QTest::addColumn<QStringList>("route");  // base folders saved in turn, back to the first
+    QTest::newRow("via the parent") << QStringList{"/t/photos", "/t/photos/base"};
+    QTest::newRow("via a sub-folder") << QStringList{"/t/photos/base/sub", "/t/photos/base"};
+    QTest::newRow("via another disk") << QStringList{"/x/base", "/t/photos/base"};
+    QTest::newRow("via the parent and another disk")
+        << QStringList{"/t/photos", "/x/photos", "/t/photos", "/t/photos/base"};
+    QTest::newRow("via a drive") << QStringList{"D:\\base", "/t/photos/base"};
+}
+
+// Away and back through the base folder's save: every stored path comes back exactly,
+// also those beside the base folder.
+void TestRebase::roundTripRestoresEveryPath()
+{
+    QFETCH(QStringList, route);
     const QString l = lib();
-    sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\a', 'a')");
-    sql(l, "insert into photoGraph(topFolder, topFolderName) values(NULL, 'b')");
-    sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\c', 'c')");
-    sql(l, "insert into photoYear(ID, yearFolder, yearFolderName) values(1, 'D:\\photo\\a\\g', 'g')");
+    sql(l, "insert into allTop(ID, allTop) values(1, '/t/photos/base')");
+    sql(l, "insert into photoGraph(topFolder, topFolderName) values('/t/photos/base/cat', 'cat')");
+    sql(l, "insert into photoYear(ID, yearFolder, yearFolderName) values(1, '/t/photos/base/cat/g', 'g')");
+    sql(l, "insert into photoIvents(ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto) values(1, 1, 't', "
+           "'/t/photos/base/cat/g/t', '/t/photos/docs/x.html', '/t/photos/base/cat/g/t/a.jpg')");
+    const QStringList before = storedPaths(l);
     Global g = makeGlobal(l);
     ScriptedDialogService ds;
-    const RebaseResult r = RebaseStoredPaths(g, ds, "D:\\photo", "E:\\photo");
-    QVERIFY(r.ran && r.failed);
-    QCOMPARE(r.rowsSaved, 1);
-    QCOMPARE(sqlColumn(l, "select topFolder from photoGraph order by ID"),
-             QStringList({"E:\\photo\\a", "<null>", "D:\\photo\\c"}));
-    QCOMPARE(sqlColumn(l, "select yearFolder from photoYear"), QStringList({"D:\\photo\\a\\g"}));
+    for (const QString &base : route)
+        QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
+    QVERIFY(ds.calls.isEmpty());
+    QCOMPARE(storedPaths(l), before);
+}
+
+// A path the rewrite cannot take: neither the base folder nor any path changes, and
+// the message says so.
+void TestRebase::errorChangesNothing()
+{
+    const QString l = lib();
+    sql(l, "insert into allTop(ID, allTop) values(1, 'D:\\photo')");
+    sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\a', 'a')");
+    sql(l, "insert into photoGraph(topFolder, topFolderName) values(NULL, 'b')");
+    sql(l, "insert into photoYear(ID, yearFolder, yearFolderName) values(1, 'D:\\photo\\a\\g', 'g')");
+    const QStringList before = storedPaths(l);
+    Global g = makeGlobal(l);
+    g.isNewLibrary = True16;
+    ScriptedDialogService ds;
+    const SaveResult r = SaveBaseFolder(g, ds, "E:\\photo");
+    QCOMPARE(r.outcome, SaveOutcome::Failed);
+    QVERIFY(r.rebase.failed);
+    QCOMPARE(storedPaths(l), before);
+    QCOMPARE(g.folderSetupStage, int16_t(0));
     const QList<MessageRequest> m = ds.messages();
     QCOMPARE(m.size(), 1);
-    QCOMPARE(m.at(0).text, QString("この後「AutoSet」を実行してください。"));
-    QCOMPARE(m.at(0).kind, MsgKind::None);
-    QCOMPARE(m.at(0).title, QString("Tessaly"));
-    QCOMPARE(m.at(0).buttons, MsgButtons::Ok);
+    QCOMPARE(m.at(0).text, QString("photoGraph (ID=2) の topFolder を書き換えられません: 値がありません\n\r"
+                                   "基準フォルダと保存されているパスは変更されていません。"));
+    QCOMPARE(m.at(0).kind, MsgKind::Critical);
+    QCOMPARE(m.at(0).title, QString("基準フォルダ設定"));
 }
 
 QTEST_GUILESS_MAIN(TestRebase)

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "AppIcon.h"
@@ -12,6 +13,7 @@
 #include "WindowFactory.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -266,6 +268,20 @@ QWidget *htmlCrtMain::showWindow(const QString &name)
     const QSize size = name == QLatin1String("HelpWork") ? QSize(9000, 7000) : StandardWindowSizeTwips(name);
     ShowChildWindow(w, size.width(), size.height());
     return w;
+}
+
+bool htmlCrtMain::openNamedLibrary(const QString &path)
+{
+    if (!OpenLibraryFile(m_g, m_dialogs, *this, QFileInfo(path).absoluteFilePath(), true, this))
+        return false;
+    try {  // a file that is there but no library: the editor has said so
+        CheckLibraryFile(ConnectStringPath(m_g.dbConnectString));
+    } catch (const DbError &) {
+        return false;
+    }
+    if (QWidget *start = findWindow(QStringLiteral("frmOpen")))
+        start->close();
+    return true;
 }
 
 void htmlCrtMain::showHelp()

@@ -67,6 +67,9 @@ public slots:
     void newLibrary();   // 新規作成
     void openLibrary();  // 開く
     void quit();         // 終了
+    // A library named on the command line; the start window closes only once it is
+    // open, so a missing or bad file leaves the user its two buttons.
+    bool openNamedLibrary(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

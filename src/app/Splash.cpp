@@ -1,9 +1,13 @@
 #include "Splash.h"
 
+#include "Fonts.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -12,8 +16,7 @@ static QLabel *label(QWidget *parent, const char *name, const QString &text, int
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
-    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
-    f.setPointSize(pointSize);
+    QFont f = GothicFont(pointSize);
     f.setBold(bold);
     l->setFont(f);
     l->setAlignment(Qt::AlignCenter);
@@ -29,6 +32,7 @@ QString frmSplash::versionText()
 frmSplash::frmSplash(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
+    setFocusPolicy(Qt::StrongFocus);
     setWindowTitle(QStringLiteral("Tessaly"));
     setAutoFillBackground(true);
     QPalette p = palette();
@@ -57,6 +61,9 @@ void frmSplash::showCentered()
     }
     show();
     raise();
+    // Shown over another window, it must still take the key that closes it.
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void frmSplash::mousePressEvent(QMouseEvent *)
@@ -69,17 +76,32 @@ void frmSplash::keyPressEvent(QKeyEvent *)
     close();
 }
 
+void frmSplash::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
 qint64 ShowStartupSplash(int minimumMs)
 {
-    auto *splash = new frmSplash;
-    splash->setAttribute(Qt::WA_DeleteOnClose);
-    splash->showCentered();
+    frmSplash splash;
     QElapsedTimer shown;  // monotonic: unaffected by the wall clock passing midnight
+    QEventLoop wait;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &wait, [&] {
+        if (shown.elapsed() > minimumMs)
+            wait.quit();
+        else
+            timer.start(int(minimumMs - shown.elapsed()) + 1);
+    });
+    QObject::connect(&splash, &frmSplash::closed, &wait, &QEventLoop::quit);
+    splash.showCentered();
     shown.start();
-    while (shown.elapsed() <= minimumMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    timer.start(minimumMs + 1);
+    wait.exec();
     const qint64 stayed = shown.elapsed();
-    splash->close();
+    splash.close();
     return stayed;
 }
 

@@ -11,13 +11,18 @@ public:
     void showCentered();
     static QString versionText();  // "ﾊﾞｰｼﾞｮﾝ 1.0.0"
 
+signals:
+    void closed();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 };
 
-// Shows the splash before the main window and keeps it up until more than
-// minimumMs have passed on a monotonic clock; returns the milliseconds it stayed.
+// Shows the splash before the main window and waits on events until more than
+// minimumMs have passed on a monotonic clock, or until a click or a key closes it;
+// returns the milliseconds it stayed.
 qint64 ShowStartupSplash(int minimumMs = 1000);
 
 }  // namespace tessaly

@@ -4,14 +4,11 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "Paths.h"
+#include "Statement.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QAnyStringView>
-#include <QSqlDriver>
-#include <QUtf8StringView>
-
-#include <sqlite3.h>
 
 #include <cstring>
 #include <memory>
@@ -35,95 +32,23 @@ struct ScanError {
 
 // Sub-folders of a stored folder. A folder that is gone (or is no folder any more)
 // lists nothing, so one vanished entry does not end the pass for the others; a
-// folder that is there but cannot be read is an error.
-QStringList listSubFolders(const QString &folder)
+// folder that is there but cannot be read is an error. Names that are not valid UTF-8
+// cannot be stored or found again: they go to *badNames as the path shown for them.
+QStringList listSubFolders(const QString &folder, QStringList *badNames)
 {
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !IsAbsolutePath(folder))
         return QStringList();
     const QFileInfo fi(folder);
     if (!fi.exists() || !fi.isDir())
         return QStringList();
     if (!fi.isReadable() || !fi.isExecutable())
         throw ScanError{QStringLiteral("フォルダ「%1」を読み取れません。").arg(folder)};
-    return ListFolders(folder);
+    QStringList bad;
+    const QStringList names = ListFolders(folder, &bad);
+    for (const QString &name : bad)
+        badNames->append(ChildPath(folder, name));
+    return names;
 }
-
-// One statement prepared once per pass on the pass's own connection and run many
-// times. The auto-set writes up to a hundred thousand rows in one run, so its hot
-// statements go straight to SQLite on the connection's handle; Qt's per-value binding
-// would cost more than the folder walk itself.
-class Statement {
-public:
-    Statement(Connection &conn, const QString &sql) : m_conn(conn)
-    {
-        m_db = handleOf(conn);
-        const QByteArray utf8 = sql.toUtf8();
-        if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    void bind(int i, qint64 n)
-    {
-        if (sqlite3_bind_int64(m_stmt, i, n) != SQLITE_OK)
-            fail();
-    }
-    // The text must stay alive until step() is done with it.
-    void bind(int i, const QString &text)
-    {
-        if (sqlite3_bind_text16(m_stmt, i, text.utf16(), int(text.size() * sizeof(char16_t)), SQLITE_STATIC)
-            != SQLITE_OK)
-            fail();
-    }
-    // True while a row is there; false at the end.
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            fail();
-        return false;
-    }
-    void reset()
-    {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-    }
-    qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    // A text column as stored, valid until the next step; null for Null.
-    QUtf8StringView utf8(int col) const
-    {
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
-        return p ? QUtf8StringView(p, sqlite3_column_bytes(m_stmt, col)) : QUtf8StringView();
-    }
-    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-
-private:
-    static sqlite3 *handleOf(Connection &conn)
-    {
-        const QVariant v = conn.database().driver()->handle();
-        sqlite3 *db = nullptr;
-        if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-            db = *static_cast<sqlite3 *const *>(v.data());
-        if (!db)
-            throw DbError(conn.errorText(QStringLiteral("処理"), QStringLiteral("SQLite の接続を使えません")));
-        return db;
-    }
-    [[noreturn]] void fail()
-    {
-        const QString detail = QString::fromUtf8(sqlite3_errmsg(m_db));
-        if (m_stmt)
-            sqlite3_reset(m_stmt);
-        throw DbError(m_conn.errorText(QStringLiteral("処理"), detail));
-    }
-
-    Connection &m_conn;
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_stmt = nullptr;
-};
 
 struct LevelSql {
     const char *table;
@@ -150,8 +75,11 @@ constexpr int kInsertGroup = 32;
 // its statements prepared once.
 class LevelWriter {
 public:
-    LevelWriter(Connection &conn, int level, AutoSetCounts &counts)
-        : m_level(level), m_counts(counts), m_parents(int(levelSql(level).parentFields.size())),
+    // Rows written go to `pending` until their transaction is committed; what is only
+    // looked at goes to `counts` at once.
+    LevelWriter(Connection &conn, int level, AutoSetCounts &counts, AutoSetCounts &pending, QStringList &problems)
+        : m_conn(conn), m_level(level), m_counts(counts), m_pending(pending), m_problems(problems),
+          m_parents(int(levelSql(level).parentFields.size())),
           m_lookup(conn, lookupSql(level)),
           m_insertOne(conn, insertSql(level, 1)),
           m_insertGroup(conn, insertSql(level, kInsertGroup)),
@@ -161,10 +89,17 @@ public:
     {
     }
 
-    // parentKeys: the parent's key values in the order of parentFields.
+    // parentKeys: the parent's key values in the order of parentFields. A folder that
+    // cannot be read is noted in the problems and the pass goes on with the others.
     void scan(const QList<qint64> &parentKeys, const QString &parentFolder)
     {
-        const QStringList names = listSubFolders(parentFolder);
+        QStringList names;
+        try {
+            names = listSubFolders(parentFolder, &m_badNames);
+        } catch (const ScanError &e) {
+            m_problems << e.message;
+            return;
+        }
         ++m_counts.foldersListed;
         if (names.isEmpty())
             return;
@@ -220,7 +155,7 @@ public:
             m_update.bind(2, f.key);
             m_update.step();
             m_update.reset();
-            ++m_counts.refreshed[m_level];
+            ++m_pending.refreshed[m_level];
         }
         insertRows(parentKeys, prefix, names, newOnes);
     }
@@ -251,6 +186,9 @@ private:
             } catch (const DbError &) {
                 // The failed group left no row; redo it row by row so that every row
                 // before the faulty one is saved and the fault is raised by its own row.
+                // A fault that ended the whole transaction (a full disk) ends the pass.
+                if (!m_conn.inTransaction())
+                    throw;
                 for (int r = 0; r < kInsertGroup; ++r)
                     insert(m_insertOne, 1, parentKeys, prefix, names, which, i + r);
             }
@@ -272,7 +210,7 @@ private:
             st.bind(m_parents + 2 + r, names.at(which.at(first + r)));
         st.step();
         st.reset();
-        m_counts.added[m_level] += rows;
+        m_pending.added[m_level] += rows;
     }
 
     static QString lookupSql(int level)
@@ -305,8 +243,16 @@ private:
             .arg(QLatin1String(l.table), fields.join(QLatin1Char(',')), tuples.join(QLatin1Char(',')));
     }
 
+public:
+    // Folders whose names are not valid UTF-8, as "parent/name" with the bad bytes shown.
+    QStringList m_badNames;
+
+private:
+    Connection &m_conn;
     int m_level;
     AutoSetCounts &m_counts;
+    AutoSetCounts &m_pending;
+    QStringList &m_problems;
     int m_parents;
     Statement m_lookup;
     Statement m_insertOne;
@@ -314,50 +260,110 @@ private:
     Statement m_update;
 };
 
-// Runs one pass body on its own connection. Errors end the pass: what was written
-// before stays (the transaction is committed), then the error is shown.
-template <typename Body>
-bool runPass(Global &g, DialogService &ds, const AutoSetOptions &opt, Body body)
+// Rows per commit: large enough to keep grouped writes fast, small enough that a fault
+// keeps nearly everything registered before it.
+constexpr int kCommitGroup = 500;
+
+int writes(const AutoSetCounts &c)
 {
-    std::unique_ptr<Connection> conn;
-    bool inTransaction = false;
-    QString error;
-    try {
-        conn = std::make_unique<Connection>(g.dbConnectString);
-        if (opt.transactionPerPass) {
-            conn->begin();
-            inTransaction = true;
-        }
-        body(*conn);
-        if (inTransaction) {
-            inTransaction = false;
-            conn->commit();
-        }
-        conn->close();
-        return true;
-    } catch (const DbError &e) {
-        error = e.message();
-    } catch (const ScanError &e) {
-        error = e.message;
-    }
-    if (inTransaction && conn) {
-        try {
-            conn->commit();
-        } catch (const DbError &e) {
-            error += QLatin1Char('\n') + e.message();
-        }
-    }
-    if (conn)
-        conn->close();
-    ds.message(error, MsgKind::None, appTitle(), MsgButtons::Ok, opt.owner);
-    return false;
+    int n = 0;
+    for (int l = 0; l < 3; ++l)
+        n += c.added[l] + c.refreshed[l];
+    return n;
 }
 
-void report(AutoSetCounts &counts, const AutoSetOptions &opt)
+void addWrites(AutoSetCounts &to, AutoSetCounts &from)
 {
-    if (opt.progress)
-        opt.progress(counts);
+    for (int l = 0; l < 3; ++l) {
+        to.added[l] += from.added[l];
+        to.refreshed[l] += from.refreshed[l];
+    }
+    from = AutoSetCounts();
 }
+
+// One pass on its own connection. Every folder's look-up and writes lie in one write
+// transaction, which waits for another writer; commits come in groups (or after every
+// folder without grouping). The counts hold only what was committed. An error ends the
+// pass, keeps what was committed, and is shown; folders that could not be read or
+// named are shown at the end and the pass goes on without them.
+class Pass {
+public:
+    Pass(Global &g, DialogService &ds, const AutoSetOptions &opt, AutoSetCounts &counts)
+        : m_g(g), m_ds(ds), m_opt(opt), m_counts(counts)
+    {
+    }
+
+    template <typename Body>
+    bool run(Body body)
+    {
+        QString error;
+        try {
+            m_conn = std::make_unique<Connection>(m_g.dbConnectString);
+            m_conn->begin();
+            body(*m_conn, *this);
+            commit();
+            m_conn->close();
+        } catch (const DbError &e) {
+            error = e.message();
+        } catch (const ScanError &e) {
+            error = e.message;
+        }
+        if (!error.isEmpty() && m_conn && m_conn->isOpen()) {
+            // What the fault left of the open transaction is kept, if anything is.
+            if (m_conn->inTransaction()) {
+                try {
+                    commit();
+                } catch (const DbError &e) {
+                    error += QLatin1Char('\n') + e.message();
+                    m_conn->rollback();
+                }
+            }
+            m_conn->close();
+        }
+        m_pending = AutoSetCounts();
+        QStringList shown = m_problems;
+        if (!m_badNames.isEmpty())
+            shown << QStringLiteral("次のフォルダは名前が UTF-8 ではないため登録できません。名前を変更してください:")
+                  << m_badNames;
+        if (!error.isEmpty())
+            shown << error;
+        if (!shown.isEmpty())
+            m_ds.message(shown.join(QLatin1Char('\n')), MsgKind::None, appTitle(), MsgButtons::Ok, m_opt.owner);
+        return shown.isEmpty();
+    }
+
+    // After each folder: commits when the group is full.
+    void folderDone(LevelWriter &writer)
+    {
+        m_badNames << writer.m_badNames;
+        writer.m_badNames.clear();
+        if (!m_opt.transactionPerPass || writes(m_pending) >= kCommitGroup) {
+            commit();
+            m_conn->begin();
+        }
+        if (m_opt.progress)
+            m_opt.progress(m_counts);
+    }
+
+    AutoSetCounts &pending() { return m_pending; }
+    QStringList &problems() { return m_problems; }
+
+private:
+    void commit()
+    {
+        m_conn->commit();
+        addWrites(m_counts, m_pending);
+    }
+
+    Global &m_g;
+    DialogService &m_ds;
+    const AutoSetOptions &m_opt;
+    AutoSetCounts &m_counts;
+    AutoSetCounts m_pending;
+    QStringList m_problems;
+    QStringList m_badNames;
+    std::unique_ptr<Connection> m_conn;
+};
 
 }  // namespace
 
@@ -385,20 +391,24 @@ int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *countsO
     } catch (const DbError &) {
         unreadable = true;
     }
-    // A base folder that is not there on disk cannot be scanned either: ask the same.
-    if (unreadable || base.isEmpty() || !IsFolder(base)) {
-        ds.message(QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。") + QStringLiteral("\n\r")
-                       + QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。"),
+    // A base folder that is not there on disk cannot be scanned either: say so and ask
+    // the same question.
+    const bool set = !unreadable && !base.trimmed().isEmpty() && IsAbsolutePath(base);
+    if (!set || !IsFolder(base)) {
+        const QString first = set ? QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞ「%1」が見つかりません。").arg(base)
+                                  : QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
+        ds.message(first + QStringLiteral("\n\r") + QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。"),
                    MsgKind::Exclamation, kTitle, MsgButtons::Ok, opt.owner);
         const bool goOn = ds.ask(QStringLiteral("設定されている撮影者ﾌｫﾙﾀﾞを元に、ﾌｫﾙﾀﾞ検索を継続しますか？"),
                                  MsgKind::Question, kTitle, opt.owner);
         return goOn ? ScanBaseNotSetContinue : ScanBaseNotSetStop;
     }
 
-    const bool ok = runPass(g, ds, opt, [&](Connection &conn) {
-        LevelWriter writer(conn, CategoryLevel, counts);
+    Pass pass(g, ds, opt, counts);
+    const bool ok = pass.run([&](Connection &conn, Pass &p) {
+        LevelWriter writer(conn, CategoryLevel, counts, p.pending(), p.problems());
         writer.scan(QList<qint64>(), base);
-        report(counts, opt);
+        p.folderDone(writer);
     });
     return ok ? ScanCompleted : ScanFailed;
 }
@@ -408,12 +418,13 @@ bool ScanGenreFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     AutoSetCounts local;
     AutoSetCounts &counts = countsOut ? *countsOut : local;
     counts.pass = 2;
-    return runPass(g, ds, opt, [&](Connection &conn) {
-        LevelWriter writer(conn, GenreLevel, counts);
+    Pass pass(g, ds, opt, counts);
+    return pass.run([&](Connection &conn, Pass &p) {
+        LevelWriter writer(conn, GenreLevel, counts, p.pending(), p.problems());
         RowSet categories(conn, QStringLiteral("photoGraph"));
         for (; !categories.eof(); categories.moveNext()) {
             writer.scan({categories.number(QStringLiteral("ID"))}, categories.text(QStringLiteral("topFolder")));
-            report(counts, opt);
+            p.folderDone(writer);
         }
     });
 }
@@ -423,13 +434,14 @@ bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     AutoSetCounts local;
     AutoSetCounts &counts = countsOut ? *countsOut : local;
     counts.pass = 3;
-    return runPass(g, ds, opt, [&](Connection &conn) {
-        LevelWriter writer(conn, TitleLevel, counts);
+    Pass pass(g, ds, opt, counts);
+    return pass.run([&](Connection &conn, Pass &p) {
+        LevelWriter writer(conn, TitleLevel, counts, p.pending(), p.problems());
         RowSet genres(conn, QStringLiteral("photoYear"));
         for (; !genres.eof(); genres.moveNext()) {
             writer.scan({genres.number(QStringLiteral("ID")), genres.number(QStringLiteral("ID1"))},
                         genres.text(QStringLiteral("yearFolder")));
-            report(counts, opt);
+            p.folderDone(writer);
         }
     });
 }

@@ -39,7 +39,7 @@ static int imageSizeCommand(Context &c)
         const ImageInfo info = GetImageSize(path, mode);
         if (info.Format != 0) {
             c.out << path << '\t' << ImageFormatName(info.Format) << '\t' << info.Width << '\t' << info.Height
-                  << '\t' << info.Depth << '\n';
+                  << '\t' << info.Depth << '\t' << info.Orientation << '\n';
             continue;
         }
         ++failed;
@@ -65,8 +65,8 @@ static CliCommand generate("generate", "generate LIB",
                            "writes the album site of the library into its output folder and genre folders",
                            generateCommand);
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
-                            "prints format, width, height and depth of each image (mode 0: by content, "
-                            "1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
+                            "prints format, width, height, depth and Exif orientation (0: none) of each image "
+                            "(mode 0: by content, 1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
                             imageSizeCommand, {QStringLiteral("--mode")});
 
 }  // namespace tessaly::cli

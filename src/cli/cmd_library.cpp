@@ -16,8 +16,6 @@ static int createCommand(Context &c)
     const QString dest = QFileInfo(c.args.first()).absoluteFilePath();
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
         return c.fail(QStringLiteral("「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
-    if (QFileInfo(dest).isDir())
-        return c.fail(QStringLiteral("「%1」はフォルダです。").arg(dest));
     int err = 0;
     QString desc;
     if (!CopyTemplate(TemplatePath(c.g), dest, &err, &desc))

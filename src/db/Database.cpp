@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlDriver>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 namespace tessaly {
 
@@ -46,6 +49,21 @@ const QList<LibraryTable> &LibraryTables()
     return schema;
 }
 
+static QString sqlFault(const QSqlError &e)
+{
+    return DbFaultText(e.nativeErrorCode(), e.text());
+}
+
+QString DbFaultText(const QString &nativeCode, const QString &detail)
+{
+    // SQLITE_BUSY, SQLITE_LOCKED (extended codes keep the low byte)
+    const int code = nativeCode.toInt() & 0xff;
+    if (code == 5 || code == 6)
+        return QStringLiteral("ライブラリは他のプログラムが使用中です。しばらくしてからもう一度実行してください。(%1)")
+            .arg(detail);
+    return detail;
+}
+
 QString MakeConnectString(const QString &filePath)
 {
     return kProvider + filePath;
@@ -70,8 +88,12 @@ static void checkSchema(QSqlDatabase &db, const QString &path)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("select name from sqlite_master where type='table'"))) {
-        throw DbError(fileFault(path, QStringLiteral("ライブラリのデータベースではありません (%1)")
-                                          .arg(q.lastError().databaseText())));
+        const QSqlError e = q.lastError();
+        const QString inUse = DbFaultText(e.nativeErrorCode(), e.databaseText());
+        throw DbError(fileFault(path, inUse != e.databaseText()
+                                          ? inUse
+                                          : QStringLiteral("ライブラリのデータベースではありません (%1)")
+                                                .arg(e.databaseText())));
     }
     QStringList tables;
     while (q.next())
@@ -118,7 +140,7 @@ Connection::Connection(const QString &connectString)
         db.setDatabaseName(m_path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            const QString err = db.lastError().text();
+            const QString err = sqlFault(db.lastError());
             db = QSqlDatabase();
             close();
             throw DbError(fileFault(m_path, err));
@@ -175,25 +197,50 @@ void Connection::exec(const QString &sql, const QVariantList &params)
 {
     QSqlQuery q(database());
     if (!q.prepare(sql))
-        throw DbError(errorText(QStringLiteral("処理"), q.lastError().text()));
+        throw DbError(errorText(QStringLiteral("処理"), sqlFault(q.lastError())));
     for (const QVariant &p : params)
         q.addBindValue(boundValue(p));
     if (!q.exec())
-        throw DbError(errorText(QStringLiteral("処理"), q.lastError().text()));
+        throw DbError(errorText(QStringLiteral("処理"), sqlFault(q.lastError())));
 }
 
 void Connection::begin()
 {
-    QSqlDatabase db = database();
-    if (!db.transaction())
-        throw DbError(errorText(QStringLiteral("トランザクション開始"), db.lastError().text()));
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        throw DbError(errorText(QStringLiteral("トランザクション開始"), sqlFault(q.lastError())));
 }
 
 void Connection::commit()
 {
-    QSqlDatabase db = database();
-    if (!db.commit())
-        throw DbError(errorText(QStringLiteral("書き込み"), db.lastError().text()));
+    QSqlQuery q(database());
+    if (!q.exec(QStringLiteral("COMMIT")))
+        throw DbError(errorText(QStringLiteral("書き込み"), sqlFault(q.lastError())));
+}
+
+void Connection::rollback()
+{
+    if (!isOpen())
+        return;
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool Connection::inTransaction() const
+{
+    // SQLite may end a transaction itself on a full disk or an I/O error.
+    return !sqlite3_get_autocommit(handle());
+}
+
+sqlite3 *Connection::handle() const
+{
+    const QVariant v = database().driver()->handle();
+    sqlite3 *db = nullptr;
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        db = *static_cast<sqlite3 *const *>(v.data());
+    if (!db)
+        throw DbError(errorText(QStringLiteral("処理"), QStringLiteral("SQLite の接続を使えません")));
+    return db;
 }
 
 // ---------------------------------------------------------------------------
@@ -228,7 +275,7 @@ RowSet::~RowSet() = default;
 
 void RowSet::fail(const QString &what, const QSqlQuery &q) const
 {
-    throw DbError(m_conn.errorText(what, q.lastError().text()));
+    throw DbError(m_conn.errorText(what, sqlFault(q.lastError())));
 }
 
 void RowSet::load()

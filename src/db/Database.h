@@ -14,6 +14,8 @@
 #include <memory>
 #include <stdexcept>
 
+struct sqlite3;
+
 namespace tessaly {
 
 // A database failure with a message fit to show the user (names the file and the fault).
@@ -24,6 +26,10 @@ public:
 private:
     QString m_message;
 };
+
+// The text for a failed statement; a library that another program holds locked is
+// named as such, not as a broken file. nativeCode is SQLite's result code.
+QString DbFaultText(const QString &nativeCode, const QString &detail);
 
 // The five tables of a library with their fields, photoIvents in its stored order.
 struct LibraryTable {
@@ -52,14 +58,18 @@ public:
     void close();
     bool isOpen() const;
     QSqlDatabase database() const;
+    sqlite3 *handle() const;  // throws DbError when there is none
     const QString &filePath() const { return m_path; }
     const QString &connectionName() const { return m_name; }
 
     // Runs a statement that returns no rows (bound parameters); throws DbError.
     void exec(const QString &sql, const QVariantList &params = {});
-    // Groups writes; commit() keeps everything done so far.
+    // Groups writes; commit() keeps everything done so far. The transaction takes the
+    // write lock at once, waiting for another writer, so two runs never meet halfway.
     void begin();
     void commit();
+    void rollback();  // errors ignored: used on the way out of a failure
+    bool inTransaction() const;
 
     // The message for a failed statement.
     QString errorText(const QString &what, const QString &detail) const;

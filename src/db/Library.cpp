@@ -7,9 +7,12 @@
 #include "Paths.h"
 #include "Pickers.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -21,6 +24,17 @@ QString LibraryCaption(const QString &fileTitle)
 QString TemplatePath(const Global &g)
 {
     return ChildPath(g.programFolder, QStringLiteral("sys.1"));
+}
+
+QString LibraryDialogFolder(const Global &g)
+{
+    // Installed, the program's folder is not the user's to write in.
+    if (QFileInfo(g.programFolder).isWritable())
+        return g.programFolder;
+    const QString open = ConnectStringPath(g.dbConnectString);
+    if (!open.isEmpty())
+        return QFileInfo(open).absolutePath();
+    return QDir::homePath();
 }
 
 bool IsOpenLibrary(const Global &g, const QString &path)
@@ -53,8 +67,21 @@ static int errorNumberFor(QFileDevice::FileError e, const QString &path, QString
     return 75;
 }
 
+// A file with a second name: replacing it would leave the other name on the old copy.
+static bool hasOtherNames(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_nlink > 1;
+}
+
 bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNumber, QString *description)
 {
+    const QFileInfo target(dest);
+    if (target.exists() && !target.isFile()) {
+        *errorNumber = 75;
+        *description = QStringLiteral("「%1」はファイルではありません").arg(dest);
+        return false;
+    }
     QFile src(templatePath);
     if (!QFileInfo(templatePath).isFile() || !src.open(QIODevice::ReadOnly)) {
         *errorNumber = 53;
@@ -67,13 +94,40 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
         *description = QStringLiteral("テンプレート「%1」を読めません").arg(templatePath);
         return false;
     }
-    QSaveFile out(dest);
-    if (!out.open(QIODevice::WriteOnly)) {
-        *errorNumber = errorNumberFor(out.error(), dest, description);
+    // A broken template must not replace a good file.
+    try {
+        CheckLibraryFile(templatePath);
+    } catch (const DbError &e) {
+        *errorNumber = 53;
+        *description = QStringLiteral("テンプレートがライブラリではありません: %1").arg(e.message());
         return false;
     }
-    if (out.write(bytes) != bytes.size() || !out.commit()) {
-        *errorNumber = errorNumberFor(out.error(), dest, description);
+    if (hasOtherNames(dest)) {
+        QFile out(dest);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()
+            || !out.flush()) {
+            *errorNumber = errorNumberFor(out.error(), dest, description);
+            return false;
+        }
+    } else {
+        // Replaced at once where the folder takes a temporary file; written in place
+        // where it does not (a writable file in a folder the user cannot write).
+        QSaveFile out(dest);
+        out.setDirectWriteFallback(true);
+        if (!out.open(QIODevice::WriteOnly)) {
+            *errorNumber = errorNumberFor(out.error(), dest, description);
+            return false;
+        }
+        if (out.write(bytes) != bytes.size() || !out.commit()) {
+            *errorNumber = errorNumberFor(out.error(), dest, description);
+            return false;
+        }
+    }
+    try {
+        CheckLibraryFile(dest);
+    } catch (const DbError &e) {
+        *errorNumber = 75;
+        *description = e.message();
         return false;
     }
     return true;
@@ -82,7 +136,7 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
 bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner)
 {
     const QString title = QStringLiteral("データベースを開く");
-    PickOpenDatabase(g, ds, owner, title, g.programFolder);
+    PickOpenDatabase(g, ds, owner, title, LibraryDialogFolder(g));
     if (g.dbFilePath.isEmpty())
         return false;
     return OpenLibraryFile(g, ds, host, g.dbFilePath, fromMenu, owner);
@@ -112,13 +166,22 @@ bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QStr
 bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner)
 {
     const QString title = QStringLiteral("新規作成");
-    PickCreateDatabase(g, ds, owner, QStringLiteral("データベースを作成"), g.programFolder);
+    PickCreateDatabase(g, ds, owner, QStringLiteral("データベースを作成"), LibraryDialogFolder(g));
     if (g.dbFilePath.isEmpty())
         return false;
 
     int err = 0;
     QString desc;
-    if (IsNormalFile(g.dbFilePath)) {
+    const QFileInfo existing(g.dbFilePath);
+    if (existing.exists() || existing.isSymLink()) {
+        // Hidden or not, an existing file is never replaced without the question; what
+        // is not a file at all (a folder, a pipe, a device) is never replaced.
+        if (!existing.isFile()) {
+            ds.message(QStringLiteral("「%1」はファイルではないため、データベースを作成できません。")
+                           .arg(g.dbFilePath),
+                       MsgKind::Critical, title, MsgButtons::Ok, owner);
+            return false;
+        }
         if (ds.ask(QStringLiteral("データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
                    owner)) {
             // Overwriting the open library would pull it from under every window.

@@ -28,7 +28,12 @@ QString LibraryCaption(const QString &fileTitle);
 // Full path of the template beside the program.
 QString TemplatePath(const Global &g);
 
-// Copies the template to dest, replacing dest atomically. On failure returns false
+// Where the open and create dialogs start: the program's folder when the user can
+// write there, else the open library's folder, else the home folder.
+QString LibraryDialogFolder(const Global &g);
+
+// Copies the template to dest, replacing dest atomically where the folder allows it,
+// and checks the copy as a library. A dest that is not a file is refused. On failure returns false
 // and sets errorNumber (70 permission denied, 53 file not found, 76 path not found,
 // 61 disk full, 75 other access error) and a description.
 bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNumber, QString *description);

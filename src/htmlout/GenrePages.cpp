@@ -70,7 +70,7 @@ QString imageLine(const RowSet &title, QList<PhotoFault> &faults)
         return QString();
     }
     Thumbnail t;
-    if (!FitThumbnail(info.Width, info.Height, &t)) {
+    if (!FitThumbnail(info, &t)) {
         // A size of zero (a TIFF, an unknown format) just shows no picture.
         if (info.Width > 0 && info.Height > 0)
             faults.append({sizePath, ImageFaultText(ImageFault::TooLarge)});

@@ -4,9 +4,14 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessaly {
 
@@ -19,60 +24,96 @@ std::atomic<int64_t> g_bytesRead{0};
 constexpr int kBmpHeader = 54;
 constexpr int kGifHeader = 13;
 constexpr int kPngHeader = 29;
-// A JPEG is walked segment by segment; each hop reads this much at most.
-constexpr int kJpegWindow = 512;
+// Only the first this many bytes of an Exif block are searched for the orientation:
+// cameras put the first directory right after the block's own header.
+constexpr qint64 kExifSpan = 4096;
 
 // An open image file read at given offsets. Nothing outside [0, size) is ever read.
+// Plain system calls: a header read costs little more than opening the file, so every
+// call saved (a separate stat, a seek, a second read of the signature) shows.
 class HeaderFile {
 public:
-    explicit HeaderFile(const QString &path) : m_file(path) {}
-
-    bool open()
+    explicit HeaderFile(const QString &path) : m_path(path) {}
+    ~HeaderFile()
     {
-        // Unbuffered: a read is exactly the bytes asked for, not a whole buffer.
-        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || m_file.isSequential())
-            return false;
-        m_size = m_file.size();
-        return true;
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    HeaderFile(const HeaderFile &) = delete;
+    HeaderFile &operator=(const HeaderFile &) = delete;
+
+    // Opens a readable file (as IsReadableFile decides) and reads its first bytes.
+    // Returns None when open, an all-zero result when the file is no readable file,
+    // Unreadable when it is one but cannot be opened or read.
+    ImageFault open(bool *readable)
+    {
+        *readable = false;
+        if (m_path.isEmpty() || QFileInfo(m_path).fileName().startsWith(QLatin1Char('.')))
+            return ImageFault::None;
+        // Non-blocking, so that a FIFO with the name of a photo cannot stall the walk.
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (m_fd < 0) {
+            const bool gone = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP;
+            if (gone || !IsReadableFile(m_path))
+                return ImageFault::None;
+            *readable = true;
+            return ImageFault::Unreadable;
+        }
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2)
+            return ImageFault::None;
+        *readable = true;
+        m_size = st.st_size;
+        return fill(0) ? ImageFault::None : ImageFault::Unreadable;
     }
     qint64 size() const { return m_size; }
+
+    // The bytes [pos, pos + n) when the file holds them all, read into the window when
+    // they are not there yet; null when the file is shorter or a read fails (failed()).
+    const unsigned char *bytes(qint64 pos, qint64 n)
+    {
+        if (pos < 0 || n > kWindow || pos + n > m_size)
+            return nullptr;
+        if ((pos < m_winStart || pos + n > m_winStart + m_winLen) && !fill(pos))
+            return nullptr;
+        return m_win + (pos - m_winStart);
+    }
     bool failed() const { return m_failed; }
 
-    // Reads up to n bytes at pos into buf; returns how many were read (fewer at the end
-    // of the file), or -1 when the read fails.
-    qint64 readAt(qint64 pos, char *buf, qint64 n)
+    static constexpr qint64 kWindow = 512;
+
+private:
+    bool fill(qint64 pos)
     {
-        if (pos < 0 || pos >= m_size || n <= 0)
-            return 0;
-        n = std::min(n, m_size - pos);
-        if (m_file.pos() != pos && !m_file.seek(pos)) {
-            m_failed = true;
-            return -1;
-        }
+        const qint64 want = std::min(kWindow, m_size - pos);
         qint64 got = 0;
-        while (got < n) {
-            const qint64 r = m_file.read(buf + got, n - got);
+        while (got < want) {
+            const ssize_t r = ::pread(m_fd, m_win + got, size_t(want - got), off_t(pos + got));
+            if (r < 0 && errno == EINTR)
+                continue;
             if (r < 0) {
                 m_failed = true;
-                return -1;
+                m_winLen = 0;
+                return false;
             }
             if (r == 0)
                 break;  // the file shrank since it was opened
             got += r;
         }
         g_bytesRead.fetch_add(got, std::memory_order_relaxed);
-        return got;
+        m_winStart = pos;
+        m_winLen = got;
+        if (got < want)
+            m_size = pos + got;
+        return true;
     }
 
-    // Reads exactly n bytes at pos; false when the file holds fewer or a read fails.
-    bool readExact(qint64 pos, unsigned char *buf, qint64 n)
-    {
-        return readAt(pos, reinterpret_cast<char *>(buf), n) == n;
-    }
-
-private:
-    QFile m_file;
+    QString m_path;
+    int m_fd = -1;
     qint64 m_size = 0;
+    unsigned char m_win[kWindow];
+    qint64 m_winStart = 0;
+    qint64 m_winLen = 0;
     bool m_failed = false;
 };
 
@@ -103,8 +144,8 @@ constexpr uint32_t kMaxSize = uint32_t(std::numeric_limits<int32_t>::max());
 
 ImageInfo bmpFrom(HeaderFile &file)
 {
-    unsigned char h[kBmpHeader];
-    if (!file.readExact(0, h, kBmpHeader))
+    const unsigned char *h = file.bytes(0, kBmpHeader);
+    if (!h)
         return readFailure(file);
     if (h[0] != 'B' || h[1] != 'M')
         return ImageInfo();
@@ -125,8 +166,8 @@ ImageInfo bmpFrom(HeaderFile &file)
 
 ImageInfo gifFrom(HeaderFile &file)
 {
-    unsigned char h[kGifHeader];
-    if (!file.readExact(0, h, kGifHeader))
+    const unsigned char *h = file.bytes(0, kGifHeader);
+    if (!h)
         return readFailure(file);
     if (h[0] != 'G' || h[1] != 'I' || h[2] != 'F')
         return ImageInfo();
@@ -140,8 +181,8 @@ ImageInfo gifFrom(HeaderFile &file)
 
 ImageInfo pngFrom(HeaderFile &file)
 {
-    unsigned char h[kPngHeader];
-    if (!file.readExact(0, h, kPngHeader))
+    const unsigned char *h = file.bytes(0, kPngHeader);
+    if (!h)
         return readFailure(file);
     if (h[0] != 0x89 || h[1] != 'P' || h[2] != 'N' || h[3] != 'G')
         return ImageInfo();
@@ -168,39 +209,53 @@ bool isFrameMarker(unsigned char m)
     return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB);
 }
 
+// The orientation (1 to 8) in the first directory of the Exif data that starts at tiff
+// and spans span bytes; 0 when there is none or anything about it is out of place.
+int exifOrientation(HeaderFile &file, qint64 tiff, qint64 span)
+{
+    const unsigned char *b = span >= 8 ? file.bytes(tiff, 8) : nullptr;
+    if (!b)
+        return 0;
+    const bool little = b[0] == 'I' && b[1] == 'I';
+    if (!little && !(b[0] == 'M' && b[1] == 'M'))
+        return 0;
+    const auto u16 = [little](const unsigned char *x) { return little ? le16(x) : be16(x); };
+    const auto u32 = [little](const unsigned char *x) { return little ? le32(x) : be32(x); };
+    if (u16(b + 2) != 42)
+        return 0;
+    const qint64 ifd = u32(b + 4);
+    if (ifd + 2 > span || !(b = file.bytes(tiff + ifd, 2)))
+        return 0;
+    const qint64 count = u16(b);
+    for (qint64 e = ifd + 2; e < ifd + 2 + 12 * count; e += 12) {
+        if (e + 12 > span || !(b = file.bytes(tiff + e, 12)))
+            return 0;
+        if (u16(b) != 0x0112)
+            continue;
+        // One SHORT; anything else is not an orientation this reader trusts.
+        const uint32_t v = u16(b + 8);
+        return u16(b + 2) == 3 && u32(b + 4) == 1 && v >= 1 && v <= 8 ? int(v) : 0;
+    }
+    return 0;
+}
+
 // Walks the segments from the start of image to the first frame header, reading a
-// small window at each hop instead of the whole file.
+// small window at each hop instead of the whole file. The first Exif block on the way
+// gives the orientation.
 ImageInfo jpegFrom(HeaderFile &file)
 {
     const qint64 n = file.size();
-    unsigned char win[kJpegWindow];
-    qint64 winStart = 0;
-    qint64 winLen = file.readAt(0, reinterpret_cast<char *>(win), kJpegWindow);
-    if (winLen < 0)
-        return faulted(ImageFault::Unreadable);
-    // Makes the bytes [pos, pos + len) that the file holds available in the window;
-    // false on a read error.
-    auto fetch = [&](qint64 pos, qint64 len) {
-        const qint64 want = std::min(len, n - pos);
-        if (pos >= winStart && pos + want <= winStart + winLen)
-            return true;
-        winStart = pos;
-        winLen = file.readAt(pos, reinterpret_cast<char *>(win), kJpegWindow);
-        return winLen >= 0;
-    };
-    // How many bytes from pos the window holds.
-    auto available = [&](qint64 pos) { return winStart + winLen - pos; };
-
-    if (winLen < 2 || win[0] != 0xFF || win[1] != 0xD8)
-        return ImageInfo();
+    const unsigned char *b = file.bytes(0, 2);
+    if (!b || b[0] != 0xFF || b[1] != 0xD8)
+        return readFailure(file);
+    // A window that cannot be had inside the walk: a read error or a file that shrank.
+    const auto lost = [&] { return faulted(file.failed() ? ImageFault::Unreadable : ImageFault::Truncated); };
+    int orientation = 0;
+    bool exifSeen = false;
     qint64 p = 2;
     while (p < n - 4) {  // the marker and its length lie inside the file
-        if (!fetch(p, 9))
-            return faulted(ImageFault::Unreadable);
-        const unsigned char *b = win + (p - winStart);
-        const qint64 have = available(p);
-        if (have < 4)
-            return faulted(ImageFault::Truncated);  // the file shrank while being read
+        if (!(b = file.bytes(p, 4)))
+            return lost();
         if (b[0] != 0xFF)
             return ImageInfo();
         const unsigned char m = b[1];
@@ -209,24 +264,30 @@ ImageInfo jpegFrom(HeaderFile &file)
             continue;
         }
         if (isFrameMarker(m)) {
-            if (have < 9)
-                return faulted(ImageFault::Truncated);
+            if (!(b = file.bytes(p, 9)))
+                return lost();
             ImageInfo info;
             info.Format = FormatJpeg;
             info.Height = int32_t(be16(b + 5));
             info.Width = int32_t(be16(b + 7));
             info.Depth = 24;
+            info.Orientation = orientation;
             return info;
         }
-        p += qint64(be16(b + 2)) + 2;
+        const qint64 length = be16(b + 2);
+        if (m == 0xE1 && !exifSeen && length >= 8 && (b = file.bytes(p + 4, 6)) && std::memcmp(b, "Exif\0\0", 6) == 0) {
+            exifSeen = true;
+            const qint64 tiff = p + 10;
+            orientation = exifOrientation(file, tiff, std::min({length - 8, kExifSpan, n - tiff}));
+        }
+        p += length + 2;
     }
     if (p > n)
         return faulted(ImageFault::Truncated);  // the last segment runs past the end
     if (p < n - 1) {
-        if (!fetch(p, 2))
-            return faulted(ImageFault::Unreadable);
-        const unsigned char *b = win + (p - winStart);
-        if (available(p) >= 2 && b[0] == 0xFF && isFrameMarker(b[1]))
+        if (!(b = file.bytes(p, 2)))
+            return lost();
+        if (b[0] == 0xFF && isFrameMarker(b[1]))
             return faulted(ImageFault::Truncated);  // a frame header cut short
     }
     return ImageInfo();
@@ -248,11 +309,11 @@ ImageInfo readWith(Reader r, HeaderFile &file)
 
 ImageInfo readFile(const QString &path, Reader r)
 {
-    if (!IsReadableFile(path))
-        return ImageInfo();
     HeaderFile file(path);
-    if (!file.open())
-        return faulted(ImageFault::Unreadable);
+    bool readable = false;
+    const ImageFault f = file.open(&readable);
+    if (!readable || f != ImageFault::None)
+        return faulted(f);
     return readWith(r, file);
 }
 
@@ -293,8 +354,6 @@ ImageInfo GetImageSize(const QString &path, int mode)
 {
     if (mode < 0 || mode > 5)
         return ImageInfo();
-    if (!IsReadableFile(path))
-        return ImageInfo();
     Reader r = Reader::None;
     if (mode == 5) {
         r = readerForExtension(path);
@@ -304,18 +363,20 @@ ImageInfo GetImageSize(const QString &path, int mode)
         r = static_cast<Reader>(mode);
     }
     HeaderFile file(path);
-    if (!file.open())
-        return faulted(ImageFault::Unreadable);
+    bool readable = false;
+    const ImageFault f = file.open(&readable);
+    if (!readable || f != ImageFault::None)
+        return faulted(f);
     if (mode == 0) {
-        unsigned char s[4] = {0, 0, 0, 0};
-        const qint64 got = file.readAt(0, reinterpret_cast<char *>(s), 4);
-        if (got < 0)
-            return faulted(ImageFault::Unreadable);
-        if (got >= 2 && s[0] == 'B' && s[1] == 'M')
+        const qint64 got = std::min<qint64>(4, file.size());
+        const unsigned char *s = file.bytes(0, got);
+        if (!s)
+            return readFailure(file);
+        if (s[0] == 'B' && s[1] == 'M')
             r = Reader::Bmp;
         else if (got >= 3 && s[0] == 'G' && s[1] == 'I' && s[2] == 'F')
             r = Reader::Gif;
-        else if (got >= 2 && s[0] == 0xFF && s[1] == 0xD8)
+        else if (s[0] == 0xFF && s[1] == 0xD8)
             r = Reader::Jpeg;
         else if (got >= 4 && s[0] == 0x89 && s[1] == 'P' && s[2] == 'N' && s[3] == 'G')
             r = Reader::Png;
@@ -366,6 +427,12 @@ bool FitThumbnail(int32_t width, int32_t height, Thumbnail *out)
         out->width = side;
     }
     return true;
+}
+
+bool FitThumbnail(const ImageInfo &info, Thumbnail *out)
+{
+    const bool turned = info.Orientation >= 5 && info.Orientation <= 8;
+    return turned ? FitThumbnail(info.Height, info.Width, out) : FitThumbnail(info.Width, info.Height, out);
 }
 
 int64_t ImageBytesRead()

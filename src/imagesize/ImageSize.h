@@ -1,7 +1,7 @@
 #pragma once
-// Width, height and colour depth of BMP, GIF, JPEG and PNG files, read from their
-// headers without decoding the picture, and the fitting of a size into the 120 x 120
-// thumbnail box of the genre index pages.
+// Width, height and colour depth of BMP, GIF, JPEG and PNG files (and a JPEG's Exif
+// orientation), read from their headers without decoding the picture, and the fitting
+// of a size into the 120 x 120 thumbnail box of the genre index pages.
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +22,9 @@ struct ImageInfo {
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Depth = 0;   // bits per pixel as the header gives them; 0 where it gives none
+    // How to turn the stored pixels upright (Exif, JPEG only): 1 to 8, 0 where the
+    // file says nothing usable. 5 to 8 turn the picture a quarter.
+    int32_t Orientation = 0;
     ImageFault fault = ImageFault::None;  // set only when Format is 0
 };
 
@@ -54,6 +57,8 @@ struct Thumbnail {
 };
 // False when a side is not positive or the product with 120 overflows.
 bool FitThumbnail(int32_t width, int32_t height, Thumbnail *out);
+// Fits the picture as a browser shows it, turned upright by its orientation.
+bool FitThumbnail(const ImageInfo &info, Thumbnail *out);
 
 // Bytes the readers have read from files since the program started (all threads);
 // the benchmark and the tests use it to check that only headers are read.

@@ -33,10 +33,7 @@ int main(int argc, char **argv)
     main.show();
     // A library named on the command line (a file manager's "open with") opens at once.
     const QStringList args = QApplication::arguments().mid(1);
-    if (!args.isEmpty()) {
-        if (QWidget *start = main.findWindow(QStringLiteral("frmOpen")))
-            start->close();
-        OpenLibraryFile(g, dialogs, main, QFileInfo(args.first()).absoluteFilePath(), true, &main);
-    }
+    if (!args.isEmpty())
+        main.openNamedLibrary(args.first());
     return app.exec();
 }

@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -14,6 +18,11 @@ bool IsWindowsFormPath(const QString &path)
     if (path.startsWith(QLatin1String("\\\\")))
         return true;
     return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter();
+}
+
+bool IsAbsolutePath(const QString &path)
+{
+    return IsWindowsFormPath(path) || path.startsWith(QLatin1Char('/'));
 }
 
 QChar PathSeparator(const QString &path)
@@ -88,7 +97,40 @@ static QStringList listEntries(const QString &folder, QDir::Filters filters, con
 
 QStringList ListFolders(const QString &folder)
 {
-    return listEntries(folder, QDir::Dirs, QString());
+    return ListFolders(folder, nullptr);
+}
+
+QStringList ListFolders(const QString &folder, QStringList *undecodable)
+{
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    // Listed by hand: Qt's own listing drops names it cannot decode without a word.
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')  // hidden, and "." and ".."
+            continue;
+        bool isDir = e->d_type == DT_DIR;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDir = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!isDir)
+            continue;
+        const QByteArray raw(e->d_name);
+        const QString name = QFile::decodeName(raw);
+        if (QFile::encodeName(name) != raw) {
+            if (undecodable)
+                undecodable->append(name);
+            continue;
+        }
+        names.append(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
 }
 
 QStringList ListFiles(const QString &folder, const QString &pattern)

@@ -9,6 +9,8 @@ namespace tessaly {
 
 // True for "X:..." and "\\..." paths.
 bool IsWindowsFormPath(const QString &path);
+// A path that names its place without a current folder: "/..." or the Windows form.
+bool IsAbsolutePath(const QString &path);
 // The separator of a path's own form: '\' for the Windows form, '/' otherwise.
 QChar PathSeparator(const QString &path);
 // Parent + separator + name, in the parent's own form.
@@ -25,6 +27,9 @@ int PathRootLength(const QString &path);
 // skipped. Pattern like "*.jpg" matches without regard to case. A folder that does
 // not exist or cannot be read lists nothing.
 QStringList ListFolders(const QString &folder);
+// The same; names that are not valid in the file-name encoding (UTF-8) cannot be named
+// again by a path, so they are left out and go to *undecodable (bad bytes shown as U+FFFD).
+QStringList ListFolders(const QString &folder, QStringList *undecodable);
 QStringList ListFiles(const QString &folder, const QString &pattern = QStringLiteral("*"));
 // A regular file that exists and is not hidden.
 bool IsNormalFile(const QString &path);

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "Paths.h"
 #include "Pickers.h"
 
 namespace tessaly {
@@ -49,11 +50,10 @@ FolderLoad loadFolder(const FolderTable &t, Global &g, DialogService &ds, QObjec
 
 // Writes the text into the single row; returns the folder stored before it (null
 // when none). Throws DbError.
-QString storeFolder(const FolderTable &t, Global &g, const QString &text)
+QString storeFolder(const FolderTable &t, Connection &conn, const QString &text)
 {
     const QString field = str(t.field);
     QString previous;
-    Connection conn(g.dbConnectString);
     RowSet rs(conn, str(t.statement));
     if (rs.eof()) {
         // The row is looked up by ID 1, so a row added here must carry it.
@@ -73,7 +73,10 @@ QString storeFolder(const FolderTable &t, Global &g, const QString &text)
     return previous;
 }
 
-SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &text, QObject *owner)
+// The folder and, for the base folder, the rewrite of the stored paths are one
+// transaction: both are stored or neither.
+SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &text, bool rebase,
+                      QObject *owner)
 {
     SaveResult r;
     if (text.isEmpty()) {
@@ -82,10 +85,36 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
         r.outcome = SaveOutcome::NoFolder;
         return r;
     }
+    // A relative folder would be looked up from wherever the program was started. The
+    // single blank is what the box shows when no folder is stored.
+    if (!IsAbsolutePath(text) && text != QLatin1String(" ")) {
+        ds.message(QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r"
+                                  "フォルダは「参照」で選ぶか、「/」で始まるパスで入力してください。")
+                       .arg(text),
+                   MsgKind::Exclamation, str(t.emptyTitle), MsgButtons::Ok, owner);
+        r.outcome = SaveOutcome::NoFolder;
+        return r;
+    }
+    QString error;
     try {
-        r.previous = storeFolder(t, g, text);
+        Connection conn(g.dbConnectString);
+        conn.begin();
+        r.previous = storeFolder(t, conn, text);
+        if (rebase) {
+            r.rebase = RebaseStoredPaths(conn, r.previous, text);
+            if (r.rebase.failed)
+                error = r.rebase.error + QStringLiteral("\n\r")
+                        + QStringLiteral("基準フォルダと保存されているパスは変更されていません。");
+        }
+        if (error.isEmpty())
+            conn.commit();
+        else
+            conn.rollback();
     } catch (const DbError &e) {
-        ds.message(e.message(), MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
+        error = e.message();
+    }
+    if (!error.isEmpty()) {
+        ds.message(error, MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
         r.outcome = SaveOutcome::Failed;
         return r;
     }
@@ -125,15 +154,12 @@ QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current,
 
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
 {
-    SaveResult r = saveFolder(kBase, g, ds, text, owner);
-    if (r.outcome == SaveOutcome::Saved)
-        r.rebase = RebaseStoredPaths(g, ds, r.previous, text, owner);
-    return r;
+    return saveFolder(kBase, g, ds, text, true, owner);
 }
 
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
 {
-    return saveFolder(kOutput, g, ds, text, owner);
+    return saveFolder(kOutput, g, ds, text, false, owner);
 }
 
 void AdvanceFolderSetupStage(Global &g)

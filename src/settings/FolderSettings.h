@@ -28,7 +28,7 @@ QString BrowseBaseFolder(Global &g, DialogService &ds, const QString &current, Q
 QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current, QObject *owner = nullptr);
 
 enum class SaveOutcome {
-    NoFolder,  // empty box: told the user, nothing stored; the window stays open
+    NoFolder,  // empty or relative: told the user, nothing stored; the window stays open
     Saved,     // stored; the window closes
     Failed,    // the library could not be written (already reported); the window stays open
 };
@@ -39,9 +39,9 @@ struct SaveResult {
     RebaseResult rebase;
 };
 
-// Stores the box's text unchanged. The base folder also rewrites the stored paths when
-// it moves to another root. While a new library is being set up, a save advances
-// folderSetupStage.
+// Stores the box's text unchanged; a relative folder is refused. The base folder also
+// rewrites the stored paths when it moves to another root, in the same transaction. While
+// a new library is being set up, a save advances folderSetupStage.
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
 

@@ -8,26 +8,26 @@
 //   first two characters of the old and the new base folder are compared; when they
 //   differ, every stored path gets the new base folder's PathRoot in place of its own.
 // - Otherwise (Linux paths, or a library brought over from the drive form): the
-//   longest common tail of whole components is stripped from both base folders; what
-//   is left are the old and the new root. Paths that begin with the old root (whole
-//   components) get the new root, the rest of the path in the new root's separators.
+//   longest common tail of whole components is stripped from both base folders as long
+//   as what is left, the old and the new root, stay apart (neither lies in the other).
+//   Paths that begin with the old root (whole components) get the new root, the rest of
+//   the path in the new root's separators. When even the two base folders lie one in
+//   the other (moving to the parent folder and back), nothing is rewritten: such a move
+//   could not be undone, as paths beside the old base folder would join the tree.
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-class QObject;
-
 namespace tessaly {
 
-struct Global;
-class DialogService;
+class Connection;
 
 struct RebasePlan {
     bool run = false;        // the stored paths are to be rewritten
     bool driveRule = false;  // the drive/share rule; else the component rule
     QString newRoot;         // drive rule: PathRoot of the new base folder
-    QStringList oldParts;    // component rule: the old root's components
-    QStringList newParts;    // component rule: the new root's components
+    QString oldRoot;         // component rule: the old root's components, joined
+    QString newRootText;     // component rule: the new root's components, joined
     QChar newSeparator;      // component rule: separator of the new base folder
     bool oldCaseless = false;  // component rule: the old root is in the drive form
 };
@@ -43,15 +43,15 @@ bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result,
 
 struct RebaseResult {
     bool ran = false;     // the rewrite was started
-    bool failed = false;  // it stopped at an error (the user was told to run AutoSet)
+    bool failed = false;  // it stopped at a path it cannot take or a database error
     int rowsSaved = 0;    // rows written with new text
     QString error;        // what stopped it
 };
 
-// Rewrites the stored paths of the open library for a base folder moved from oldBase
-// to newBase, when the plan says so. An error ends the rewrite with the message
-// "この後「AutoSet」を実行してください。"; rows saved before it keep their new text.
-RebaseResult RebaseStoredPaths(Global &g, DialogService &ds, const QString &oldBase, const QString &newBase,
-                               QObject *owner = nullptr);
+// Rewrites the stored paths on conn for a base folder moved from oldBase to newBase,
+// when the plan says so, inside the caller's transaction: on failure the caller rolls
+// back, so the new base folder and its paths are stored together or not at all. Rows
+// are streamed a page at a time; one prepared statement per table.
+RebaseResult RebaseStoredPaths(Connection &conn, const QString &oldBase, const QString &newBase);
 
 }  // namespace tessaly

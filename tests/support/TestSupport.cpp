@@ -12,6 +12,21 @@
 
 namespace tessaly::test {
 
+QByteArray le16(uint32_t v) { return QByteArray(1, char(v)) + char(v >> 8); }
+QByteArray le32(uint32_t v) { return le16(v) + le16(v >> 16); }
+QByteArray be16(uint32_t v) { return QByteArray(1, char(v >> 8)) + char(v); }
+QByteArray be32(uint32_t v) { return be16(v >> 16) + be16(v); }
+
+QByteArray exifSegment(const char *order, uint16_t value, uint16_t type, uint32_t count, uint32_t ifd)
+{
+    const bool ii = order[0] == 'I';
+    const auto u16 = [ii](uint32_t v) { return ii ? le16(v) : be16(v); };
+    const auto u32 = [ii](uint32_t v) { return ii ? le32(v) : be32(v); };
+    const QByteArray tiff = QByteArray(order) + u16(42) + u32(ifd) + u16(2) + u16(0x010F) + u16(2) + u32(4)
+                            + QByteArray("Cam", 4) + u16(0x0112) + u16(type) + u32(count) + u16(value) + u16(0) + u32(0);
+    return "\xFF\xE1" + be16(tiff.size() + 208) + "Exif" + QByteArray(2, 0) + tiff + QByteArray(200, 'e');
+}
+
 QString binDir()
 {
     return QStringLiteral(TESSALY_BIN_DIR);

@@ -23,6 +23,15 @@ QString makeDir(const QString &path);
 QString writeFile(const QString &path, const QByteArray &bytes = QByteArray());
 QByteArray readFile(const QString &path);
 
+// Numbers as image headers store them: little- or big-endian, 16 or 32 bits.
+QByteArray le16(uint32_t v);
+QByteArray le32(uint32_t v);
+QByteArray be16(uint32_t v);
+QByteArray be32(uint32_t v);
+// A JPEG APP1 segment with Exif data whose first directory (at offset ifd) holds a camera
+// name and an orientation entry (type, count, value), in "II" or "MM" byte order.
+QByteArray exifSegment(const char *order, uint16_t value, uint16_t type = 3, uint32_t count = 1, uint32_t ifd = 8);
+
 struct CliResult {
     int exitCode = -1;
     QString out;

@@ -1,0 +1,41 @@
+#pragma once
+// One statement prepared once on a connection and run many times. Walks and rewrites
+// of up to hundreds of thousands of rows go straight to SQLite on the connection's
+// handle; Qt's per-value binding would cost more than the work itself.
+#include <QString>
+#include <QUtf8StringView>
+
+struct sqlite3_stmt;
+
+namespace tessaly {
+
+class Connection;
+
+class Statement {
+public:
+    Statement(Connection &conn, const QString &sql);  // throws DbError
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    void bind(int i, qint64 n);
+    // The text must stay alive until step() is done with it.
+    void bind(int i, const QString &text);
+    void bind(int i, const QByteArray &utf8);  // the same, as UTF-8
+    void bindNull(int i);
+    // True while a row is there; false at the end.
+    bool step();
+    void reset();
+    qint64 integer(int col) const;
+    // A text column as stored, valid until the next step; null for Null.
+    QUtf8StringView utf8(int col) const;
+    bool isNull(int col) const;
+
+private:
+    [[noreturn]] void fail();
+
+    Connection &m_conn;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+}  // namespace tessaly
