@@ -116,8 +116,6 @@ void TestRebase::library_data()
     QTest::newRow("drive") << "D:\\photo" << "E:\\photo" << "E:\\photo" << "C:\\other\\x.html" << "E:\\other\\x.html";
     QTest::newRow("posix") << "/media/diskA/photo" << "/media/diskB/photo" << "/media/diskB/photo" << "/home/u/x.html"
                            << "/home/u/x.html";
-    QTest::newRow("drive form to posix") << "D:\\photo" << "/home/u/photo" << "/home/u/photo" << "C:\\other\\x.html"
-                                         << "C:\\other\\x.html";
 }
 
 // Every path column; iventsLink and iventsHTML never move, empty and Null fields stay.
