@@ -6,8 +6,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressDialog>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,14 +21,11 @@ using namespace tessaly;
 using namespace tessaly::test;
 
 namespace {
-QString jetData(const char *name)
-{
-    return QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + QString::fromUtf8(name);
-}
+QString jetData(const QString &name) { return TESSALY_SOURCE_DIR "/tests/data/jet/" + name; }
 
 // A copy of a test file, optionally cut to size bytes or with one header byte changed,
 // or with a table's and two fields' names in capitals (names are stored as UTF-16).
-QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int flipAt = -1, bool capitals = false)
+QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, int flipAt = -1, bool capitals = false)
 {
     QByteArray bytes = readFile(jetData(name));
     const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
@@ -40,26 +35,18 @@ QString jetCopy(const QString &folder, const char *name, qint64 size = -1, int f
         bytes.truncate(size);
     if (flipAt >= 0)
         bytes[flipAt] = char(bytes.at(flipAt) ^ 0x55);
-    return writeFile(folder + QLatin1Char('/') + QString::fromUtf8(name), bytes);
+    return writeFile(folder + '/' + name, bytes);
 }
 
 // The library as "table<TAB>field..." lines in key order; \N is Null.
 QStringList dump(const QString &lib)
 {
-    Connection conn(MakeConnectString(lib));
     QStringList lines;
     const QStringList keys = {"ID", "ID", "ID", "ID1", "ID2"};
     for (int t = 0; t < LibraryTables().size(); ++t) {
         const LibraryTable &lt = LibraryTables().at(t);
-        QSqlQuery q(conn.database());
-        if (!q.exec(QStringLiteral("select %1 from %2 order by %3").arg(lt.fields.join(','), lt.name, keys.at(t))))
-            return {q.lastError().text()};
-        while (q.next()) {
-            QStringList cells{lt.name};
-            for (int i = 0; i < lt.fields.size(); ++i)
-                cells << (q.isNull(i) ? QStringLiteral("\\N") : q.value(i).toString());
-            lines << cells.join('\t');
-        }
+        const QString cells = "'" + lt.name + "' || char(9) || ifnull(" + lt.fields.join(", '\\N') || char(9) || ifnull(");
+        lines += sqlColumn(lib, "select " + cells + ", '\\N') from " + lt.name + " order by " + keys[t]);
     }
     return lines;
 }
@@ -82,7 +69,7 @@ private slots:
         QTemporaryDir tmp;
         const QString jet = jetCopy(tmp.path(), "library-jet4.mdb", -1, -1, capitals);
         const QByteArray before = readFile(jet);
-        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
+        const QString lib = tmp.filePath("new.mdb");
         QList<qint64> progress;
         const JetImportCounts counts = ImportJetLibrary(jet, templatePath(), lib, false, [&](qint64 done, qint64 total) {
             progress << done;
@@ -92,29 +79,23 @@ private slots:
                                           {"photoIvents", 40}}));
         QCOMPARE(progress.last(), qint64(52));
         QCOMPARE(readFile(jet), before);
-        const QStringList expected =
-            QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(dump(lib), expected);
+        QCOMPARE(dump(lib), QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts));
 
         // The base folder rewrite moves every Windows path under the new folder.
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
-        const QString base = makeDir(tmp.filePath(QStringLiteral("写真")));
+        const QString base = makeDir(tmp.filePath("写真"));
         QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select iventsPhoto from photoIvents where ID2=1")),
-                 QStringList{base + QStringLiteral("/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG")});
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select iventsLink from photoIvents where ID2=1")),
-                 QStringList{QStringLiteral("http://www.example.jp/album/1.html")});
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents where iventsFolder not like ?"),
-                           {base + QStringLiteral("/%")}),
-                 QStringList{QStringLiteral("0")});
+        QCOMPARE(sqlColumn(lib, "select iventsPhoto || ' ' || iventsLink from photoIvents where ID2=1"),
+                 QStringList{base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG http://www.example.jp/album/1.html"});
+        QCOMPARE(sqlColumn(lib, "select count(*) from photoIvents where iventsFolder not like ?", {base + "/%"}),
+                 QStringList{"0"});
 
         // Rows added later get keys above the highest converted one, not into the gaps.
-        for (const auto &[table, key, next] : {std::tuple{"photoGraph", "ID", "5"}, {"photoYear", "ID1", "9"},
-                                              {"photoIvents", "ID2", "45"}}) {
-            sql(lib, QStringLiteral("insert into %1 default values").arg(QLatin1String(table)));
-            QCOMPARE(sqlColumn(lib, QStringLiteral("select max(%1) from %2").arg(QLatin1String(key), QLatin1String(table))),
-                     QStringList{QLatin1String(next)});
+        for (const QString t : {"photoGraph ID 5", "photoYear ID1 9", "photoIvents ID2 45"}) {
+            const QStringList p = t.split(' ');
+            sql(lib, "insert into " + p[0] + " default values");
+            QCOMPARE(sqlColumn(lib, "select max(" + p[1] + ") from " + p[0]), QStringList{p[2]});
         }
     }
 
@@ -145,20 +126,20 @@ private slots:
         QFETCH(bool, targetExists);
         QFETCH(QString, fault);
         QTemporaryDir tmp;
-        const QString jet = jetCopy(tmp.path(), file.toUtf8().constData(), size, flipAt);
-        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
+        const QString jet = jetCopy(tmp.path(), file, size, flipAt);
+        const QString lib = tmp.filePath("new.mdb");
         if (targetExists)
             writeFile(lib, "keep");
-        const QStringList files = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const auto files = [&] { return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+        const QStringList filesBefore = files();
         const QByteArray before = readFile(jet);
         try {
             ImportJetLibrary(jet, templatePath(), lib, false);
             QFAIL("converted");
         } catch (const JetImportError &e) {
-            QVERIFY2(e.message().contains(fault), qPrintable(e.message()));
-            QVERIFY(e.message().contains(QStringLiteral("「") + tmp.path()));
+            QVERIFY2(e.message().contains(fault) && e.message().contains("「" + tmp.path()), qPrintable(e.message()));
         }
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+        QCOMPARE(files(), filesBefore);
         QCOMPARE(readFile(jet), before);
         if (targetExists)
             QCOMPARE(readFile(lib), QByteArray("keep"));
@@ -167,25 +148,20 @@ private slots:
     void commandLine()
     {
         QTemporaryDir tmp;
-        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
-        const QString lib = tmp.filePath(QStringLiteral("new.mdb"));
-        CliResult r = runCli({QStringLiteral("import-jet"), jet, lib});
-        QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.contains(QStringLiteral("  photoYear: 7 rows\n  photoIvents: 40 rows\n")), qPrintable(r.out));
-        QVERIFY(r.out.contains(QStringLiteral("tessaly-cli set-base ") + lib));
-        sql(lib, QStringLiteral("delete from photoIvents"));
-        r = runCli({QStringLiteral("import-jet"), jet, lib});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("--force")), qPrintable(r.err));
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"0"});
-        QCOMPARE(runCli({QStringLiteral("import-jet"), jet, lib, QStringLiteral("--force")}).exitCode, 0);
-        QCOMPARE(sqlColumn(lib, QStringLiteral("select count(*) from photoIvents")), QStringList{"40"});
-        r = runCli({QStringLiteral("show"), jet});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("tessaly-cli import-jet")), qPrintable(r.err));
-        r = runCli({QStringLiteral("import-jet"), lib, jet, QStringLiteral("--force")});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("Jet 形式のデータベースではありません")), qPrintable(r.err));
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb"), lib = tmp.filePath("new.mdb");
+        const auto titles = [&] { return sqlColumn(lib, "select count(*) from photoIvents").value(0); };
+        CliResult r = runCli({"import-jet", jet, lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("  photoYear: 7 rows\n  photoIvents: 40 rows\n") &&
+                     r.out.contains("tessaly-cli set-base " + lib), qPrintable(r.out + r.err));
+        sql(lib, "delete from photoIvents");
+        r = runCli({"import-jet", jet, lib});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("--force") && titles() == "0", qPrintable(r.err));
+        QCOMPARE(runCli({"import-jet", jet, lib, "--force"}).exitCode, 0);
+        QCOMPARE(titles(), QStringLiteral("40"));
+        r = runCli({"show", jet});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("tessaly-cli import-jet"), qPrintable(r.err));
+        r = runCli({"import-jet", lib, jet, "--force"});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("Jet 形式のデータベースではありません"), qPrintable(r.err));
     }
 
     // 開く on a Jet file, whatever its name: asked, converted beside it under a free name,
@@ -205,10 +181,9 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(QString, refusal);
         QTemporaryDir tmp;
-        const QString jet = tmp.filePath(QStringLiteral("旧ライブラリ.dat"));
-        QVERIFY(QFile::copy(jetData(source.toUtf8().constData()), jet));
-        writeFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb")), "keep");
-        const QString lib = tmp.filePath(QStringLiteral("旧ライブラリ-tessaly-2.mdb"));
+        const QString jet = tmp.filePath("旧ライブラリ.dat"), lib = tmp.filePath("旧ライブラリ-tessaly-2.mdb");
+        QVERIFY(QFile::copy(jetData(source), jet));
+        writeFile(tmp.filePath("旧ライブラリ-tessaly.mdb"), "keep");
         Global g = makeGlobal();
         ScriptedDialogService ds;
         NoPrinterSettings printer;
@@ -217,7 +192,7 @@ private slots:
         w.show();
         ds.queuePick(jet);
         ds.queueAnswer(yes ? MsgAnswer::Yes : MsgAnswer::No);
-        w.action(QStringLiteral("開く"))->trigger();
+        w.action("開く")->trigger();
         QCoreApplication::processEvents();
 
         const QList<MessageRequest> msgs = ds.messages();
@@ -226,33 +201,23 @@ private slots:
                                                    "同じフォルダに新しいライブラリ「旧ライブラリ-tessaly-2.mdb」を作って"
                                                    "変換しますか？（元のファイルは変更しません）"));
         QCOMPARE(msgs.first().buttons, MsgButtons::YesNo);
-        QCOMPARE(readFile(tmp.filePath(QStringLiteral("旧ライブラリ-tessaly.mdb"))), QByteArray("keep"));
-        if (!refusal.isEmpty()) {
-            QCOMPARE(msgs.size(), 2);
-            QCOMPARE(msgs.at(1).kind, MsgKind::Critical);
-            QVERIFY(msgs.at(1).text.startsWith(QStringLiteral("ライブラリを変換できませんでした。\n\r「") + jet));
-            QVERIFY(msgs.at(1).text.contains(refusal));
-        }
+        QCOMPARE(readFile(tmp.filePath("旧ライブラリ-tessaly.mdb")), QByteArray("keep"));
+        if (!refusal.isEmpty())
+            QVERIFY(msgs.size() == 2 && msgs[1].kind == MsgKind::Critical && msgs[1].text.contains(refusal) &&
+                    msgs[1].text.startsWith("ライブラリを変換できませんでした。\n\r「" + jet));
         if (!yes || !refusal.isEmpty()) {
             QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
-            QVERIFY(g.dbConnectString.isEmpty());
-            QVERIFY(!w.findWindow(QStringLiteral("dataSet")));
+            QVERIFY(g.dbConnectString.isEmpty() && !w.findWindow("dataSet"));
             return;
         }
         QCOMPARE(dump(lib).size(), 52);
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
-        QCOMPARE(w.windowTitle(), QStringLiteral("Tessaly <旧ライブラリ-tessaly-2.mdb>"));
         QVERIFY(std::any_of(msgs.begin(), msgs.end(), [](const MessageRequest &m) {
-            return m.kind == MsgKind::Information
-                   && m.text.startsWith(QStringLiteral("変換しました: カテゴリー 3 件、ジャンル 7 件、タイトル 40 件。"));
+            return m.kind == MsgKind::Information && m.text.startsWith("変換しました: カテゴリー 3 件、ジャンル 7 件、タイトル 40 件。");
         }));
-        auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("libraryProgress"));
-        QVERIFY(progress);
-        QCOMPARE(progress->maximum(), 52);
-        QVERIFY(w.findWindow(QStringLiteral("dataSet")));
-        QWidget *base = w.findWindow(QStringLiteral("topFolderF"));
-        QVERIFY(base);
-        QCOMPARE(w.mdiArea()->activeSubWindow(), w.subWindowOf(base));
+        auto *progress = w.findChild<QProgressDialog *>("libraryProgress");
+        QVERIFY(progress && progress->maximum() == 52 && w.findWindow("dataSet"));
+        QCOMPARE(w.mdiArea()->activeSubWindow(), w.subWindowOf(w.findWindow("topFolderF")));
     }
 };
 

@@ -1,5 +1,6 @@
-// The printer window, the restore at the end of the run and printing a window, against
-// a real cupsd with a PDF printer.
+// The default printer's paper and orientation kept in the user's own options file, the
+// printer window, the restore at the end of the run and printing a window, against a real
+// cupsd with PDF printers.
 #include "CupsFixture.h"
 #include "DialogService.h"
 #include "MainWindow.h"
@@ -31,20 +32,12 @@ void settle()
 
 QComboBox *combo(QWidget *f, int n) { return f->findChild<QComboBox *>(QStringLiteral("Combo%1").arg(n)); }
 
-QStringList itemsWithCodes(QComboBox *box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i) + '=' + box->itemData(i).toString();
-    return items;
-}
+// Another printer's entry and the user's own options that no paper setting touches.
+const QByteArray kOther = "Dest Tessaly_Legal job-sheets=standard,none\n";
+const QByteArray kFile = kOther + "Dest Tessaly_PDF job-sheets=standard,none media='iso_a5_148x210mm,tray-1' "
+                                  "orientation-requested=4 PageRegion=A5\n";
 
 }  // namespace
-
-// The user's own options: another printer's entry, and extras beside the paper settings.
-static const QByteArray kFile = "Dest Tessaly_Legal job-sheets=standard,none\n"
-                                "Dest Tessaly_PDF job-sheets=standard,none media='iso_a5_148x210mm,tray-1' "
-                                "orientation-requested=4 PageRegion=A5\n";
 
 class TestPrtPaperF : public QObject {
     Q_OBJECT
@@ -56,8 +49,12 @@ class TestPrtPaperF : public QObject {
     int ended = 0;
     QTemporaryDir tmp;
 
-    void startMain()
+    void startMain(const QString &defaultPrinter = QString(), const QByteArray &file = kFile, bool server = true)
     {
+        w.reset();
+        QVERIFY(cups.setDefault(defaultPrinter.isEmpty() ? cups.printerName() : defaultPrinter));
+        QVERIFY(cups.writeUserFile(file));
+        cups.pointAt(server);
         w = std::make_unique<htmlCrtMain>(g, ds, printer);
         w->setEndHandler([this] { ++ended; });
         w->startUp();
@@ -85,13 +82,6 @@ class TestPrtPaperF : public QObject {
         settle();
         QVERIFY(!w->findWindow("prtPaperF"));
     }
-    void restart(const QString &defaultPrinter, const QByteArray &file)
-    {
-        w.reset();
-        QVERIFY(cups.setDefault(defaultPrinter));
-        QVERIFY(cups.writeUserFile(file));
-        startMain();
-    }
 
 private slots:
     void initTestCase()
@@ -110,35 +100,113 @@ private slots:
     {
         cups.pointAt(true);
         QVERIFY(cups.setDefault(cups.printerName()));
-        QVERIFY(cups.writeUserFile(kFile));
         g = makeGlobal();
         ds.clear();
         ended = 0;
-        startMain();
     }
     void cleanup() { w.reset(), settle(); }
+
+    void reads_data()
+    {
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<int>("paper");
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("printer's defaults") << QByteArray() << 9 << 1;
+        QTest::newRow("pwg names") << QByteArray("media=jpn_hagaki_100x148mm orientation-requested=4") << 43 << 2;
+        QTest::newRow("ppd page name") << QByteArray("media=A5") << 11 << 1;
+        QTest::newRow("PageSize wins over media") << QByteArray("media=A5 PageSize=Letter") << 1 << 1;
+        QTest::newRow("size with a source") << QByteArray("media='iso_a5_148x210mm,tray-1'") << 11 << 1;
+        QTest::newRow("lp's landscape") << QByteArray("landscape") << 9 << 2;
+        // No code: read, not failed, so the printer stays usable.
+        QTest::newRow("legal") << QByteArray("media=na_legal_8.5x14in") << 0 << 1;
+        QTest::newRow("reverse landscape") << QByteArray("orientation-requested=5") << 9 << 2;
+        QTest::newRow("reverse portrait") << QByteArray("orientation-requested=6") << 9 << 1;
+    }
+    void reads()
+    {
+        QFETCH(QByteArray, options);
+        QFETCH(int, paper);
+        QFETCH(int, orientation);
+        QVERIFY(cups.writeUserFile(kOther + "Dest Tessaly_PDF " + options + "\n"));
+        QCOMPARE(int(printer.GetPrinterPaperSize()), paper);
+        QCOMPARE(int(printer.GetPrinterOrientation()), orientation);
+    }
+
+    // A write changes only its own setting (and the spellings of it that would win over
+    // it) in the user's entry, in place; the restore gives the file back byte for byte.
+    void writesAndRestores_data()
+    {
+        QTest::addColumn<QByteArray>("entry");  // the user's line for the default printer
+        QTest::addColumn<bool>("paper");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("written");  // empty: the file is not touched
+        const QByteArray mine = "Dest tessaly_pdf  job-sheets=standard,none PageSize=A5 landscape "
+                                "media=\"A5,tray-1\" PageRegion=A5 number-up=2\n";
+        QTest::newRow("A4SMALL") << mine << true << 10 << QByteArray("Dest tessaly_pdf  job-sheets=standard,none landscape "
+                                                                      "media=iso_a4_210x297mm,tray-1 PageRegion=A5 number-up=2\n");
+        QTest::newRow("PORTRAIT") << mine << false << 1 << QByteArray("Dest tessaly_pdf  job-sheets=standard,none PageSize=A5 "
+                                                                       "media=\"A5,tray-1\" PageRegion=A5 number-up=2 orientation-requested=3\n");
+        QTest::newRow("user's default kept as such") << QByteArray("Default Tessaly_PDF orientation-requested=3\n") << false
+                                                     << 2 << QByteArray("Default Tessaly_PDF orientation-requested=4\n");
+        QTest::newRow("no entry: a Dest line") << QByteArray() << true << 43
+                                              << QByteArray("Dest Tessaly_PDF media=jpn_hagaki_100x148mm\n");
+        QTest::newRow("B4 unsupported") << mine << true << 12 << QByteArray();
+        QTest::newRow("not a paper code") << mine << true << 0 << QByteArray();
+        QTest::newRow("not an orientation") << mine << false << 0 << QByteArray();
+    }
+    void writesAndRestores()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, paper);
+        QFETCH(int, code);
+        QFETCH(QByteArray, written);
+        const QByteArray before = "# mine\n" + entry + kOther;
+        QVERIFY(cups.writeUserFile(before));
+        prtPaperM p;
+        p.RememberSettings();
+        paper ? p.SetPrinterPaperSize(int16_t(code)) : p.SetPrinterOrientation(int16_t(code));
+        QCOMPARE(cups.userFile(), written.isEmpty() ? before : "# mine\n" + (entry.isEmpty() ? kOther + written : written + kOther));
+        p.RestoreSettings();
+        QCOMPARE(cups.userFile(), before);
+    }
+
+    // No file before: none after. A change to the printer that became the default during
+    // the run is put back too.
+    void restoreRemovesWhatItAdded()
+    {
+        QVERIFY(cups.writeUserFile(QByteArray()));
+        prtPaperM p;
+        p.RememberSettings();
+        QVERIFY(cups.setDefault(cups.legalPrinter()));
+        p.SetPrinterOrientation(2);
+        QCOMPARE(cups.userFile(), QByteArray("Dest Tessaly_Legal orientation-requested=4\n"));
+        p.RestoreSettings();
+        QVERIFY(!QFile::exists(cups.userOptionsFile()));
+    }
 
     // Opens on what the printer has, the printer named once; again after a change.
     void windowAsOpened()
     {
-        const QStringList rounds{"A5LANDSCAPE横", "JAPANESE_POSTCARDPORTRAIT縦"};
-        for (const QString &expected : rounds) {
+        startMain();
+        for (const QString expected : {"A5LANDSCAPE横", "JAPANESE_POSTCARDPORTRAIT縦"}) {
             QWidget *f = openPrinterWindow();
             QVERIFY(f);
-            QStringList labels;
+            QStringList shown{f->windowTitle()};
             for (QLabel *l : f->findChildren<QLabel *>())
-                labels << l->text();
-            QCOMPARE(f->windowTitle(), QStringLiteral("用紙設定"));
+                shown << l->text();
+            for (QComboBox *box : {combo(f, 1), combo(f, 2)})
+                for (int i = 0; i < box->count(); ++i)
+                    shown << box->itemText(i) + '=' + box->itemData(i).toString();
+            QCOMPARE(shown.count(cups.printerName()), 1);
+            QCOMPARE(shown.filter("=").join(' '), QStringLiteral("LETTER=1 LETTERSMALL=2 A3=8 A4=9 A4SMALL=10 A5=11 B4=12 B5=13 NOTE=18 "
+                                                  "JAPANESE_POSTCARD=43 PORTRAIT=1 LANDSCAPE=2"));
+            QCOMPARE(shown.first(), QStringLiteral("用紙設定"));
             QCOMPARE(w->subWindowOf(f)->size(), twipsToPixels(5145, 3945));
-            QCOMPARE(labels.count(cups.printerName()), 1);
-            QCOMPARE(itemsWithCodes(combo(f, 1)) + itemsWithCodes(combo(f, 2)),
-                     (QStringList{"LETTER=1", "LETTERSMALL=2", "A3=8", "A4=9", "A4SMALL=10", "A5=11", "B4=12", "B5=13",
-                                  "NOTE=18", "JAPANESE_POSTCARD=43", "PORTRAIT=1", "LANDSCAPE=2"}));
             QCOMPARE(combo(f, 1)->currentText() + combo(f, 2)->currentText() + f->findChild<QLabel *>("Label7")->text(),
                      expected);
             w->subWindowOf(f)->close();
             settle();
-            if (expected == rounds.first())
+            if (expected.startsWith("A5"))
                 choose("JAPANESE_POSTCARD", "PORTRAIT", true);
         }
     }
@@ -162,11 +230,11 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, how);
         QFETCH(bool, viaExit);
-        restart(cups.printerName(), file);
+        startMain(cups.printerName(), file);
         if (how)
             choose("JAPANESE_POSTCARD", "PORTRAIT", how == 2);
-        const QByteArray changed = "Dest Tessaly_Legal job-sheets=standard,none\nDest Tessaly_PDF job-sheets=standard,none "
-                                   "media=jpn_hagaki_100x148mm,tray-1 orientation-requested=3 PageRegion=A5\n";
+        const QByteArray changed = kOther + "Dest Tessaly_PDF job-sheets=standard,none "
+                                            "media=jpn_hagaki_100x148mm,tray-1 orientation-requested=3 PageRegion=A5\n";
         QCOMPARE(cups.userFile(), how == 2 ? changed : file);
         if (viaExit)
             ds.queueYes(), w->action("終了")->trigger();
@@ -183,8 +251,7 @@ private slots:
     // the close puts the user's entry back.
     void legalPrinterStaysUsable()
     {
-        const QByteArray file = "Dest Tessaly_Legal job-sheets=standard,none\n";
-        restart(cups.legalPrinter(), file);
+        startMain(cups.legalPrinter(), kOther);
         QWidget *f = openPrinterWindow();
         QVERIFY(f);
         QCOMPARE(combo(f, 1)->currentIndex(), -1);
@@ -192,10 +259,11 @@ private slots:
         f->findChild<QPushButton *>("Command1")->click();
         QCOMPARE(cups.userFile(), QByteArray("Dest Tessaly_Legal job-sheets=standard,none orientation-requested=4\n"));
         QVERIFY(w->close());
-        QCOMPARE(cups.userFile(), file);
+        QCOMPARE(cups.userFile(), kOther);
     }
 
-    // With no server every window's 用紙設定 and 印刷 are off; a printer on Legal is usable.
+    // With no server reads give -1, writes and the restore change nothing, and every
+    // window's 用紙設定 and 印刷 are off; a printer on Legal is usable.
     void printerItems_data()
     {
         QTest::addColumn<bool>("server");
@@ -205,11 +273,8 @@ private slots:
     void printerItems()
     {
         QFETCH(bool, server);
-        w.reset();
-        QVERIFY(cups.setDefault(cups.legalPrinter()));
-        cups.pointAt(server);
         g = makeGlobal(makeLibrary(tmp.path(), "np.mdb"));
-        startMain();
+        startMain(cups.legalPrinter(), kFile, server);
         QCOMPARE(g.printerUnavailable, !server);
         for (const QString window : {"", "topFolderF", "htmlOut", "dataSet"}) {
             QWidget *target = window.isEmpty() ? w.get() : w->showWindow(window);
@@ -219,6 +284,15 @@ private slots:
                 QVERIFY2(a && a->isEnabled() == server, qPrintable(window + item));
             }
         }
+        if (server)
+            return;
+        QCOMPARE(printer.GetPrinterPaperSize(), int16_t(-1));
+        QCOMPARE(printer.GetPrinterOrientation(), int16_t(-1));
+        QCOMPARE(DefaultPrinterName(), QString());
+        printer.SetPrinterPaperSize(43);
+        printer.SetPrinterOrientation(1);
+        printer.RestoreSettings();
+        QCOMPARE(cups.userFile(), kFile);
     }
 
     void printing_data()
@@ -242,8 +316,7 @@ private slots:
         QFETCH(QSizeF, paper);
         QFETCH(bool, landscape);
         const bool yes = !options.isEmpty();
-        if (yes)
-            QVERIFY(cups.writeUserFile("Dest Tessaly_PDF " + options + '\n'));
+        startMain(QString(), yes ? "Dest Tessaly_PDF " + options + '\n' : kFile);
         g.dbConnectString = makeGlobal(makeLibrary(tmp.path(), "p.mdb")).dbConnectString;
         QWidget *target = w->showWindow(window);
         QVERIFY(target);
@@ -258,15 +331,12 @@ private slots:
         QCOMPARE(ds.messages().size(), 1);
         QVERIFY(cups.waitIdle());
         QCOMPARE(cups.jobCount(), jobsBefore + (yes ? 1 : 0));
-        if (!yes) {
-            QVERIFY(!QFile::exists(cups.outputPdf()));
+        QTRY_COMPARE(QFile::exists(cups.outputPdf()), yes);
+        if (!yes)
             return;
-        }
-        QTRY_VERIFY(QFile::exists(cups.outputPdf()));
         const PdfPage out = CupsFixture::pdfPage(cups.outputPdf());
-        const QString seen = QStringLiteral("picture %1 x %2 at %3,%4 on a sheet of %5 x %6")
-                                 .arg(out.picture.width()).arg(out.picture.height()).arg(out.picture.x())
-                                 .arg(out.picture.y()).arg(out.sheet.width()).arg(out.sheet.height());
+        QString seen;
+        QDebug(&seen) << "picture" << out.picture << "on a sheet of" << out.sheet;
         // The window is wider than tall: laid out in landscape, it runs along the sheet's long
         // side, else across it, as large as the margins allow.
         const QSize pic = out.picture.size(), sheet = out.sheet;

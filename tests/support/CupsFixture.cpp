@@ -1,4 +1,5 @@
 #include "CupsFixture.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -18,38 +19,17 @@ namespace tessaly::test {
 
 namespace {
 
-const char kPpd[] = R"PPD(*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "TESSPDF.PPD"
-*Manufacturer: "Tessaly"
-*Product: "(Tessaly Test PDF)"
-*ModelName: "Tessaly Test PDF"
-*NickName: "Tessaly Test PDF"
-*LandscapeOrientation: Plus90
-*cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
-*OpenUI *PageSize/Media Size: PickOne
-*DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
-*PageSize A5/A5: "<</PageSize[420 595]>>setpagedevice"
-*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
-*PageSize Postcard/Postcard: "<</PageSize[283 420]>>setpagedevice"
-*PageSize Legal/US Legal: "<</PageSize[612 1008]>>setpagedevice"
-*CloseUI: *PageSize
-*DefaultPaperDimension: A4
-*PaperDimension A4/A4: "595 842"
-*PaperDimension A5/A5: "420 595"
-*PaperDimension Letter/US Letter: "612 792"
-*PaperDimension Postcard/Postcard: "283 420"
-*PaperDimension Legal/US Legal: "612 1008"
-)PPD";
-
-bool writeText(const QString &path, const QByteArray &text)
+QByteArray ppd()
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+    QByteArray sizes, dimensions;
+    for (const char *size : {"A4 595 842", "A5 420 595", "Letter 612 792", "Postcard 283 420", "Legal 612 1008"}) {
+        const QList<QByteArray> p = QByteArray(size).split(' ');
+        sizes += "*PageSize " + p[0] + ": \"<</PageSize[" + p[1] + ' ' + p[2] + "]>>setpagedevice\"\n";
+        dimensions += "*PaperDimension " + p[0] + ": \"" + p[1] + ' ' + p[2] + "\"\n";
+    }
+    return "*PPD-Adobe: \"4.3\"\n*NickName: \"Tessaly Test PDF\"\n*LandscapeOrientation: Plus90\n"
+           "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 0 -\"\n"
+           "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n" + sizes + "*CloseUI: *PageSize\n" + dimensions;
 }
 
 bool accepts(const QString &socket)
@@ -95,11 +75,9 @@ bool CupsFixture::start(QString *whyNot)
                             "ErrorPolicy abort-job\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
-    if (!writeText(base + "/cups-files.conf", files) || !writeText(base + "/cupsd.conf", conf) ||
-        !writeText(base + "/tessaly.ppd", kPpd)) {
-        *whyNot = "cannot write the cupsd configuration under " + base;
-        return false;
-    }
+    writeFile(base + "/cups-files.conf", files);
+    writeFile(base + "/cupsd.conf", conf);
+    writeFile(base + "/tessaly.ppd", ppd());
     qputenv("CUPS_SERVERROOT", b);
     qputenv("HOME", b + "/home");
     qunsetenv("LPDEST");
@@ -133,13 +111,9 @@ bool CupsFixture::start(QString *whyNot)
 
 void CupsFixture::stop()
 {
-    if (m_cupsd.state() == QProcess::NotRunning)
-        return;
     m_cupsd.terminate();
-    if (!m_cupsd.waitForFinished(10000)) {
-        m_cupsd.kill();
-        m_cupsd.waitForFinished(5000);
-    }
+    if (m_cupsd.state() != QProcess::NotRunning && !m_cupsd.waitForFinished(10000))
+        m_cupsd.kill(), m_cupsd.waitForFinished(5000);
 }
 
 bool CupsFixture::setDefault(const QString &printer, QString *output)
@@ -160,15 +134,9 @@ bool CupsFixture::run(const QString &program, const QStringList &args, QString *
 
 bool CupsFixture::writeUserFile(const QByteArray &text)
 {
-    QDir().mkpath(m_dir->path() + "/home/.cups");
-    return text.isNull() ? !QFile::exists(userOptionsFile()) || QFile::remove(userOptionsFile())
-                         : writeText(userOptionsFile(), text);
-}
-
-QByteArray CupsFixture::userFile() const
-{
-    QFile f(userOptionsFile());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (text.isNull())
+        return !QFile::exists(userOptionsFile()) || QFile::remove(userOptionsFile());
+    return !writeFile(userOptionsFile(), text).isEmpty();
 }
 
 int CupsFixture::jobCount(bool activeOnly) const

@@ -1,16 +1,16 @@
 #pragma once
-// A private CUPS server for the printing tests: cupsd runs in the foreground with its
-// configuration, spool, logs and state under a temporary folder, listens on a socket
-// inside it, and serves two printers whose devices are files in that folder and whose PPD
-// offers A4, A5, Letter, the postcard size and Legal and produces PDF: the default one on
-// A4, another on Legal. CUPS_SERVER, CUPS_SERVERROOT and HOME point at it, so the user's
-// options file lands there too; the machine's own printing set-up is not touched. Start it before anything in the
-// process talks to CUPS (libcups reads HOME and CUPS_SERVERROOT once per thread).
+// A private cupsd for the printing tests, all under a temporary folder (the machine's own
+// set-up is untouched), with two PDF printers offering A4, A5, Letter, the postcard size
+// and Legal: the default one on A4, writing to outputPdf(), another on Legal. HOME points
+// there too, for the user's options file. Start it before anything in the process talks
+// to CUPS (libcups reads HOME and CUPS_SERVERROOT once per thread).
 #include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include "TestSupport.h"
 
 #include <memory>
 
@@ -30,7 +30,6 @@ struct PdfPage {
 class CupsFixture {
 public:
     ~CupsFixture() { stop(); }
-    // Starts cupsd with both printers; false with the reason when it cannot.
     bool start(QString *whyNot);
     void stop();
 
@@ -40,14 +39,11 @@ public:
     QString userOptionsFile() const { return m_dir->path() + QStringLiteral("/home/.cups/lpoptions"); }
 
     bool setDefault(const QString &printer, QString *output = nullptr);  // the server's default
-    // The user's options file as it stands; a null text for no file.
-    bool writeUserFile(const QByteArray &text);
-    QByteArray userFile() const;
+    bool writeUserFile(const QByteArray &text);  // a null text: no file
+    QByteArray userFile() const { return readFile(userOptionsFile()); }
     int jobCount(bool activeOnly = false) const;
     bool waitIdle() const;  // until no job is pending
-    // Points the process at this server, or at a socket where nothing listens.
-    void pointAt(bool server);
-    // pdftoppm's view of a PDF's first page.
+    void pointAt(bool server);  // at this server, or at a socket where nothing listens
     static PdfPage pdfPage(const QString &path);
 
 private:

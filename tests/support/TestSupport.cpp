@@ -79,16 +79,13 @@ QString writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 CliResult runCli(const QStringList &args, const QString &workDir)
 {
     QProcess p;
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
+    p.setWorkingDirectory(workDir);
     p.start(binDir() + QStringLiteral("/tessaly-cli"), args);
     CliResult r;
     if (!p.waitForFinished(120000)) {
@@ -103,39 +100,23 @@ CliResult runCli(const QStringList &args, const QString &workDir)
     return r;
 }
 
-namespace {
-// A plain connection without the library checks, so tests can also break a library.
-struct RawDb {
-    QString name;
-    explicit RawDb(const QString &path)
-    {
-        static int n = 0;
-        name = QStringLiteral("test-raw-%1").arg(++n);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (!db.open())
-            qFatal("cannot open %s", qPrintable(path));
-    }
-    ~RawDb()
-    {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(name, false); }
-};
-}  // namespace
-
 void sql(const QString &libraryPath, const QString &statement, const QVariantList &params)
 {
     sqlColumn(libraryPath, statement, params);
 }
 
+// Through a plain connection without the library checks, so tests can also break a library.
 QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params)
 {
-    RawDb raw(libraryPath);
+    static int n = 0;
+    const QString name = QStringLiteral("test-raw-%1").arg(++n);
     QStringList out;
     {
-        QSqlQuery q(raw.db());
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(libraryPath);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(libraryPath));
+        QSqlQuery q(db);
         q.prepare(statement);
         for (const QVariant &p : params)
             q.addBindValue(p);
@@ -144,6 +125,7 @@ QStringList sqlColumn(const QString &libraryPath, const QString &statement, cons
         while (q.next())
             out << (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString());
     }
+    QSqlDatabase::removeDatabase(name);
     return out;
 }
 
