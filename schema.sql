@@ -38,4 +38,5 @@ CREATE INDEX photoYear_name    ON photoYear (ID, yearFolderName);
 CREATE INDEX photoYear_folder  ON photoYear (yearFolder);
 CREATE INDEX photoIvents_name  ON photoIvents (ID, ID1, iventsFolderName);
 CREATE INDEX photoIvents_genre ON photoIvents (ID1);
+CREATE INDEX photoIvents_category ON photoIvents (ID);
 CREATE INDEX photoIvents_folder ON photoIvents (iventsFolder);

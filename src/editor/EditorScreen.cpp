@@ -35,7 +35,7 @@ EditorScreen::~EditorScreen()
         m_v.m_screen = nullptr;
 }
 
-QSqlQueryModel *EditorScreen::gridModel() const
+QAbstractItemModel *EditorScreen::gridModel() const
 {
     return m_grid->model();
 }
@@ -162,22 +162,22 @@ void EditorScreen::refreshTitleGrid()
 {
     const int categoryPos = m_v.listPosition(List::Category);
     const int genrePos = m_v.listPosition(List::Genre);
-    QString statement;
+    // The genre's titles come by the genre index ("+ID" keeps the category's from being
+    // chosen), a category's by the category index, both already in ID2 order.
+    QString filter;
     QVariantList params;
     if (categoryPos < 0 && genrePos >= 0) {
-        statement = QStringLiteral("select * from photoIvents where ID1=? order by ID2");
+        filter = QStringLiteral("ID1=?");
         params << m_v.listEntryKey(List::Genre, genrePos);
     } else if (categoryPos >= 0 && genrePos < 0) {
-        statement = QStringLiteral("select * from photoIvents where ID=? order by ID2");
+        filter = QStringLiteral("ID=?");
         params << m_v.listEntryKey(List::Category, categoryPos);
     } else if (categoryPos >= 0 && genrePos >= 0) {
-        statement = QStringLiteral("select * from photoIvents where ID=? And ID1=? order by ID2");
+        filter = QStringLiteral("+ID=? And ID1=?");
         params << m_v.listEntryKey(List::Category, categoryPos) << m_v.listEntryKey(List::Genre, genrePos);
-    } else {
-        statement = QStringLiteral("select * from photoIvents order by ID2");
     }
     try {
-        m_grid->refresh(m_g.dbConnectString, statement, params);
+        m_grid->refresh(m_g.dbConnectString, filter, params);
     } catch (...) {
         m_v.layoutGrid();
         throw;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-class QSqlQueryModel;
+class QAbstractItemModel;
 
 namespace tessaly {
 
@@ -60,7 +60,7 @@ public:
     void GridRowClicked(int row);
 
     TitleGrid &grid() { return *m_grid; }
-    QSqlQueryModel *gridModel() const;
+    QAbstractItemModel *gridModel() const;
     // The last library fault reported; empty after a successful operation.
     const QString &lastFault() const { return m_lastFault; }
 

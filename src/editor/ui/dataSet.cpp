@@ -24,7 +24,6 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlQueryModel>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -454,6 +453,10 @@ void dataSet::showProgress(const QString &unit, int done, int total)
     m_progress->show();
     m_progress->raise();
     m_progress->repaint();
+    // The rest of the window repaints too (areas uncovered meanwhile, the indicator's
+    // motion); the command binder drops every input to the window until the run ends.
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);  // asked for just now
 }
 
 void dataSet::hideProgress()
