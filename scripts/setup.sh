@@ -12,9 +12,11 @@ packages=(
   libcups2-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   mdbtools-dev
+  qt6-translations-l10n
 )
 if [ "$mode" = test ]; then
-  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg)
+  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg
+    lintian appstream desktop-file-utils shared-mime-info)
 fi
 
 sudo_cmd=()

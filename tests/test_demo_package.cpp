@@ -69,6 +69,41 @@ void checkDemo(const QString &folder, const QString &cli)
 class TestDemoPackage : public QObject {
     Q_OBJECT
 private slots:
+    // A usage fault exits 2 and shows the command's usage line; help and version exit 0.
+    void usage_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("shown");
+        const QString sizeUsage = "usage: tessaly-cli image-size [--mode N] FILE...";
+        QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"} << 2
+                                        << "unknown option '--frob'\nusage: tessaly-cli show LIB\n";
+        QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"} << 2
+                                          << "usage: tessaly-cli set-base LIB FOLDER\n";
+        QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << 2 << "usage: tessaly-cli generate LIB\n";
+        QTest::newRow("value missing") << "tessaly-cli" << QStringList{"image-size", "a", "--mode"} << 2 << sizeUsage;
+        QTest::newRow("bad value") << "tessaly-cli" << QStringList{"image-size", "--mode=9", "a"} << 2 << sizeUsage;
+        QTest::newRow("no command") << "tessaly-cli" << QStringList{} << 2 << "Usage: tessaly-cli COMMAND";
+        QTest::newRow("unknown command") << "tessaly-cli" << QStringList{"frob"} << 2 << "unknown command 'frob'";
+        QTest::newRow("command help") << "tessaly-cli" << QStringList{"autoset", "--help"} << 0
+                                      << "Usage: tessaly-cli autoset [--yes] [--no-transaction] LIB\n";
+        QTest::newRow("program help") << "tessaly" << QStringList{"--help"} << 0 << "Usage: tessaly [LIB]\n";
+        QTest::newRow("program version") << "tessaly" << QStringList{"--version"} << 0 << "tessaly " TESSALY_VERSION "\n";
+        QTest::newRow("program option") << "tessaly" << QStringList{"-x", "a.mdb"} << 2 << "usage: tessaly [LIB]\n";
+    }
+    void usage()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, shown);
+        int rc = -1;
+        const QString out = run(binDir() + "/" + program, args, &rc);
+        QCOMPARE(rc, exitCode);
+        QVERIFY2(out.contains(shown), qPrintable(out));
+    }
+
     void demoMakesALibraryAndASite()
     {
         QTemporaryDir tmp;
@@ -140,10 +175,12 @@ private slots:
                                      "./usr/bin/tessaly-cli -> ../lib/tessaly/tessaly-cli",
                                      "./usr/lib/tessaly/help/index.html", "./usr/lib/tessaly/sys.1",
                                      "./usr/lib/tessaly/tessaly", "./usr/lib/tessaly/tessaly-cli",
-                                     "./usr/share/applications/tessaly.desktop",
-                                     "./usr/share/icons/hicolor/scalable/apps/tessaly.svg"}));
+                                     "./usr/share/applications/tessaly.desktop", "./usr/share/doc/tessaly/copyright",
+                                     "./usr/share/icons/hicolor/scalable/apps/tessaly.svg",
+                                     "./usr/share/mime/packages/tessaly.xml"}));
         const QString depends = run(dpkgDeb, {QStringLiteral("-f"), deb, QStringLiteral("Depends")}, &rc);
-        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins", "libavcodec59"})
+        for (const char *dep : {"libqt6sql6-sqlite", "libqt6widgets6", "qt6-qpa-plugins", "libavcodec59",
+                                 "qt6-translations-l10n"})
             QVERIFY2(depends.contains(QLatin1String(dep)), qPrintable(depends));
 
         QTemporaryDir root;
@@ -152,6 +189,7 @@ private slots:
         const QByteArray entry = readFile(root.filePath(QStringLiteral("usr/share/applications/tessaly.desktop")));
         QVERIFY(entry.contains("Exec=tessaly %f\n"));
         QVERIFY(entry.contains("Icon=tessaly\n"));
+        QVERIFY(entry.contains("MimeType=application/x-tessaly-library;\n"));
         QVERIFY(entry.contains(QStringLiteral("Name[ja]=").toUtf8()));
         const QString installedCli = root.filePath(QStringLiteral("usr/bin/tessaly-cli"));
         const QString demo = root.filePath(QStringLiteral("demo"));

@@ -281,6 +281,9 @@ private slots:
 
         const int g3 = addGenre(cat, "2003");  // no titles: no page, no message
         writeFile(genreFolder(g3) + "/nIndex.html", "older index");
+        const int g4 = addGenre(cat, "2004");  // ten more faults: the box shows ten and the count
+        for (int i = 0; i < 10; ++i)
+            writeFile(addTitle(cat, g4, QString::number(i)) + "/p.jpg", jpeg(10, 10).left(23));
 
         ScriptedDialogService ds;
         QVERIFY(!run(ds));
@@ -306,9 +309,13 @@ private slots:
         const QStringList msgs = shown(ds);
         QCOMPARE(msgs.size(), 1);
         const QStringList lines = msgs[0].split("\n\r");
-        QVERIFY2(lines.size() == 3 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[0]));
+        QVERIFY2(lines.size() == 12 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[0]));
         QVERIFY2(lines[1].startsWith(genreFolder(g1) + "/cut/a.jpg"), qPrintable(lines[1]));
         QVERIFY2(lines[2].startsWith(wide + "/w.png"), qPrintable(lines[2]));
+        QCOMPARE(lines[11], "ほか 2 件（全 12 件は詳細に表示します）");
+        const QStringList details = ds.messages().first().details.split('\n');
+        QCOMPARE(details.size(), 12);
+        QVERIFY2(details[11].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details[11]));
     }
 
     void categoryWithoutGenresStops()

@@ -2,6 +2,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,10 +17,12 @@
 
 #include <ctime>
 
+#include "Database.h"
 #include "DialogService.h"
 #include "HelpWindow.h"
 #include "MainWindow.h"
 #include "PrinterSettings.h"
+#include "QtDialogService.h"
 #include "Splash.h"
 #include "TestSupport.h"
 #include "Twips.h"
@@ -85,7 +90,7 @@ private slots:
     void startUpState()
     {
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
-        QCOMPARE(w->size(), twipsToPixels(12480, 9500));
+        QCOMPARE(w->frameGeometry().size(), twipsToPixels(12480, 9500));
         QVERIFY(g.dbConnectString.isEmpty());
         QVERIFY(libraryItemsDisabled());
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
@@ -222,11 +227,15 @@ private slots:
         QMdiSubWindow *sub = w->subWindowOf(child);
         QVERIFY(sub);
         QCOMPARE(sub->size(), twipsToPixels(6990, 3645));
+        QVERIFY(!(sub->windowFlags() & Qt::WindowMaximizeButtonHint));  // laid out at fixed places
         const int count = w->mdiArea()->subWindowList().size();
         sub->resize(100, 100);
+        sub->showMinimized();
         w->ShowChildWindow(child, 6990, 3645);
         QCOMPARE(w->mdiArea()->subWindowList().size(), count);
         QCOMPARE(w->mdiArea()->activeSubWindow(), sub);
+        QVERIFY(!sub->isMinimized());
+        QCOMPARE(sub->size(), twipsToPixels(6990, 3645));
         // A window that closes itself takes its frame along.
         child->close();
         settle();
@@ -235,24 +244,85 @@ private slots:
         QVERIFY(!w->showWindow(QStringLiteral("noSuchWindow")));
     }
 
-    void helpAndPopup()
+    // The editor in the frame: the frame's one bar shows its menus while it is current.
+    // The help is a window of its own, on its first page each time; closing it does not
+    // activate the editor again, which would offer the auto-set once more.
+    void editorMenusAndHelp()
     {
-        QTest::keyClick(w.get(), Qt::Key_F1);
-        settle();
-        auto *help = qobject_cast<HelpWork *>(w->findWindow(QStringLiteral("HelpWork")));
-        QVERIFY(help);
-        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Tessaly ヘルプ")));
-        act("ヘルプ1")->trigger();
-        int helps = 0;
-        for (QMdiSubWindow *s : w->mdiArea()->subWindowList())
-            helps += s->widget() && s->widget()->objectName() == QLatin1String("HelpWork");
-        QCOMPARE(helps, 1);
+        g = makeGlobal(makeLibrary(tmp.path(), QStringLiteral("menus.mdb")));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QList<QAction *> frameMenus = w->menuBar()->actions();
+        QWidget *editor = w->showWindow(QStringLiteral("dataSet"));
+        QTRY_COMPARE(ds.messages().size(), 1);
+        QCOMPARE(ds.messages().first().text, QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"));
+        auto *own = editor->findChild<QMenuBar *>(QStringLiteral("menuBar"));
+        QVERIFY(own && !own->isVisible());
+        QCOMPARE(w->menuBar()->actions(), own->actions());
 
+        QTest::keyClick(editor, Qt::Key_F1);
+        auto *help = qobject_cast<HelpWork *>(w->findWindow(QStringLiteral("HelpWork")));
+        QVERIFY(help && help->isWindow() && help->isVisible() && !w->subWindowOf(help));
+        help->browser()->scrollToAnchor(QStringLiteral("print"));
+        QVERIFY(help->browser()->verticalScrollBar()->value() > 0);
+        editor->findChild<QAction *>(QStringLiteral("ヘルプ1"))->trigger();
+        QCOMPARE(w->findWindow(QStringLiteral("HelpWork")), help);
+        QCOMPARE(help->browser()->verticalScrollBar()->value(), 0);
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Tessaly ヘルプ")));
+        help->close();
+        QTest::qWait(100);
+        QCOMPARE(ds.messages().size(), 1);
+
+        ds.queueYes();  // データ編集を終了しますか？
+        editor->close();
+        settle();
+        QCOMPARE(w->menuBar()->actions(), frameMenus);
         QWidget *viewport = w->mdiArea()->viewport();
         QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(400, 400), viewport->mapToGlobal(QPoint(400, 400)));
         QCoreApplication::sendEvent(viewport, &ev);
         QVERIFY(w->editMenu()->isVisible());
         w->editMenu()->hide();
+    }
+
+    // The real dialogs: Japanese buttons, texts shown as they are (a file name may hold
+    // markup), a long list in the details, a one-line title over the whole prompt.
+    void qtDialogs()
+    {
+        QVERIFY(InstallQtJapaneseTranslations());
+        QtDialogService qt;
+        QStringList seen;
+        const auto whileShown = [&seen](const QString &click) {
+            QTimer::singleShot(0, [&seen, click] {
+                QWidget *top = QApplication::activeModalWidget();
+                if (auto *box = qobject_cast<QMessageBox *>(top)) {
+                    QStringList buttons;
+                    for (QAbstractButton *b : box->buttons())
+                        buttons << b->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+                    buttons.sort();
+                    const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+                    seen << buttons.join(QLatin1Char('/')) << label->text()
+                         << QString::number(label->textFormat()) << box->detailedText();
+                    for (QAbstractButton *b : box->buttons())
+                        if (b->text().startsWith(click))
+                            b->click();
+                } else if (auto *dlg = qobject_cast<QFileDialog *>(top)) {
+                    seen << dlg->windowTitle() << dlg->findChild<QLabel *>(QStringLiteral("prompt"))->text();
+                    dlg->reject();
+                }
+            });
+        };
+        const QString name = QStringLiteral("x<b>y&amp;z.mdb");
+        whileShown(QStringLiteral("いいえ"));
+        QCOMPARE(qt.message(name, MsgKind::Question, QStringLiteral("開く"), MsgButtons::YesNo), MsgAnswer::No);
+        whileShown(QStringLiteral("OK"));
+        QCOMPARE(qt.message(MessageRequest{name + QStringLiteral("\n\r2"), MsgKind::Exclamation, QString(),
+                                           MsgButtons::Ok, QStringLiteral("a\nb")}),
+                 MsgAnswer::Ok);
+        whileShown(QString());
+        QCOMPARE(qt.pickFolder(FolderPickRequest{QStringLiteral("基準フォルダ選択\r\nフォルダを選択してください。"), tmp.path()}),
+                 QString());
+        QCOMPARE(seen, (QStringList{"いいえ/はい", name, QString::number(Qt::PlainText), QString(),
+                                    "OK/詳細を表示...", name + "\n2", QString::number(Qt::PlainText), "a\nb",
+                                    "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。"}));
     }
 
     // Real input on the splash while the start-up wait runs, and on the one the about item shows.

@@ -4,6 +4,7 @@
 #include "Paths.h"
 
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -30,6 +31,13 @@ HelpWork::HelpWork(const Global &g, QWidget *parent) : QWidget(parent)
         m_browser->setSource(QUrl::fromLocalFile(path));
     else
         m_browser->setPlainText(QStringLiteral("ヘルプファイルが見つかりません: %1").arg(path));
+}
+
+void HelpWork::showFirstPage()
+{
+    if (!m_browser->source().isEmpty())
+        m_browser->home();
+    m_browser->verticalScrollBar()->setValue(0);
 }
 
 }  // namespace tessaly

@@ -14,6 +14,7 @@ public:
     explicit HelpWork(const Global &g, QWidget *parent = nullptr);
     static QString helpFilePath(const Global &g);
     QTextBrowser *browser() const { return m_browser; }
+    void showFirstPage();
 
 private:
     QTextBrowser *m_browser;

@@ -51,6 +51,8 @@ htmlCrtMain::htmlCrtMain(Global &g, DialogService &dialogs, PrinterSettings &pri
     m_mdi->viewport()->installEventFilter(this);
     setCentralWidget(m_mdi);
     buildMenus();
+    m_ownMenus = menuBar()->actions();
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &htmlCrtMain::updateMenuBar);
     qApp->installEventFilter(this);  // F1 anywhere opens the help
     m_endHandler = [] {
         std::fflush(nullptr);
@@ -61,6 +63,24 @@ htmlCrtMain::htmlCrtMain(Global &g, DialogService &dialogs, PrinterSettings &pri
 htmlCrtMain::~htmlCrtMain()
 {
     qApp->removeEventFilter(this);
+    // The children close after this part of the window has gone.
+    disconnect(m_mdi, nullptr, this, nullptr);
+    delete m_help;
+}
+
+void htmlCrtMain::updateMenuBar()
+{
+    // Null while the frame itself is inactive: the current child stays current.
+    QMdiSubWindow *sub = m_mdi->currentSubWindow();
+    QWidget *child = sub ? sub->widget() : nullptr;
+    auto *childBar = child ? child->findChild<QMenuBar *>(QStringLiteral("menuBar"), Qt::FindDirectChildrenOnly)
+                           : nullptr;
+    const QList<QAction *> menus = childBar ? childBar->actions() : m_ownMenus;
+    if (menuBar()->actions() == menus)
+        return;
+    for (QAction *a : menuBar()->actions())
+        menuBar()->removeAction(a);
+    menuBar()->addActions(menus);
 }
 
 static QAction *addItem(QMenu *menu, const char *name, const char *caption)
@@ -196,6 +216,8 @@ QMdiSubWindow *htmlCrtMain::subWindowOf(QWidget *window) const
 
 QWidget *htmlCrtMain::findWindow(const QString &name) const
 {
+    if (name == QLatin1String("HelpWork"))
+        return m_help;
     for (QMdiSubWindow *sub : m_mdi->subWindowList())
         if (sub->widget() && sub->widget()->objectName() == name)
             return sub->widget();
@@ -206,8 +228,6 @@ QWidget *htmlCrtMain::createWindow(const QString &name)
 {
     if (name == QLatin1String("frmOpen"))
         return new frmOpen(m_g, m_dialogs, *this);
-    if (name == QLatin1String("HelpWork"))
-        return new HelpWork(m_g);
     return CreateChildWindow(name, *this);
 }
 
@@ -215,8 +235,15 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
 {
     QMdiSubWindow *sub = subWindowOf(window);
     if (!sub) {
-        sub = m_mdi->addSubWindow(window);
+        // The windows are laid out at fixed places: they do not grow with the frame.
+        sub = m_mdi->addSubWindow(window, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         sub->setAttribute(Qt::WA_DeleteOnClose);
+        // Its menus show in the frame's bar while it is the current child.
+        if (auto *bar = window->findChild<QMenuBar *>(QStringLiteral("menuBar"), Qt::FindDirectChildrenOnly))
+            bar->hide();
+        connect(sub, &QObject::destroyed, this,
+                [this] { QMetaObject::invokeMethod(this, &htmlCrtMain::updateMenuBar, Qt::QueuedConnection); });
         sub->setWindowIcon(AppIcon());
         window->setAttribute(Qt::WA_DeleteOnClose);
         // A window that closes itself takes its frame along.
@@ -233,10 +260,14 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
         sub->show();
         window->show();
     } else {
-        sub->showNormal();
+        if (sub->isMinimized() || sub->isShaded())
+            sub->showNormal();
+        if (!sub->isMaximized() && widthTwips > 0 && heightTwips > 0)
+            sub->resize(twipsToPixels(widthTwips, heightTwips));
     }
     m_mdi->setActiveSubWindow(sub);
     sub->raise();
+    updateMenuBar();
 }
 
 QWidget *htmlCrtMain::showWindow(const QString &name)
@@ -254,7 +285,7 @@ QWidget *htmlCrtMain::showWindow(const QString &name)
     w->setObjectName(name);
     if (name == QLatin1String("frmOpen")) {
         if (!loaded) {
-            QMdiSubWindow *sub = m_mdi->addSubWindow(w, Qt::SubWindow | Qt::CustomizeWindowHint);
+            QMdiSubWindow *sub = m_mdi->addSubWindow(w, Qt::SubWindow | Qt::FramelessWindowHint);
             sub->setAttribute(Qt::WA_DeleteOnClose);
             w->setAttribute(Qt::WA_DeleteOnClose);
             connect(w, &QObject::destroyed, sub, &QMdiSubWindow::close);
@@ -265,7 +296,7 @@ QWidget *htmlCrtMain::showWindow(const QString &name)
         m_mdi->setActiveSubWindow(subWindowOf(w));
         return w;
     }
-    const QSize size = name == QLatin1String("HelpWork") ? QSize(9000, 7000) : StandardWindowSizeTwips(name);
+    const QSize size = StandardWindowSizeTwips(name);
     ShowChildWindow(w, size.width(), size.height());
     return w;
 }
@@ -286,7 +317,22 @@ bool htmlCrtMain::openNamedLibrary(const QString &path)
 
 void htmlCrtMain::showHelp()
 {
-    showWindow(QStringLiteral("HelpWork"));
+    // A window of its own: closing it gives the focus back without activating a child
+    // again (the editor would offer its auto-set once more).
+    if (!m_help) {
+        m_help = new HelpWork(m_g, this);
+        m_help->setWindowFlag(Qt::Window);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+        m_help->setWindowIcon(AppIcon());
+        m_help->resize(twipsToPixels(9000, 7000));
+        QRect place(QPoint(), m_help->size());
+        place.moveCenter(frameGeometry().center());
+        m_help->move(place.topLeft());
+    }
+    m_help->showFirstPage();
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void htmlCrtMain::showAbout()
@@ -337,6 +383,21 @@ void htmlCrtMain::closeEvent(QCloseEvent *event)
     // The user's own settings as they were, also those the paper codes cannot say.
     m_printer.RestoreSettings();
     event->accept();
+}
+
+bool htmlCrtMain::event(QEvent *event)
+{
+    // The outer size includes the window manager's frame, known only once it is shown.
+    const bool result = QMainWindow::event(event);
+    if (!m_outerSizeSet && isVisible() && !isMaximized()
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (!frame.isEmpty()) {
+            m_outerSizeSet = true;
+            resize(twipsToPixels(12480, 9500) - frame);
+        }
+    }
+    return result;
 }
 
 bool htmlCrtMain::eventFilter(QObject *watched, QEvent *event)

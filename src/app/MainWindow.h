@@ -15,6 +15,8 @@ class QMdiSubWindow;
 class QMenu;
 class QProgressDialog;
 
+namespace tessaly { class HelpWork; }
+
 namespace tessaly {
 
 class htmlCrtMain : public QMainWindow, public WindowHost, public LibraryHost {
@@ -74,9 +76,12 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void buildMenus();
+    // The bar shows the current child's menus, or the frame's own when it has none.
+    void updateMenuBar();
     QWidget *createWindow(const QString &name);
 
     Global &m_g;
@@ -87,6 +92,9 @@ private:
     std::function<void()> m_endHandler;
     QProgressDialog *m_progress = nullptr;  // objectName "libraryProgress"
     bool m_closing = false;  // the child windows are being closed with the frame
+    QList<QAction *> m_ownMenus;
+    QPointer<HelpWork> m_help;
+    bool m_outerSizeSet = false;  // the frame's outer size is set once it is known
 };
 
 }  // namespace tessaly

@@ -1,6 +1,8 @@
 #pragma once
 // Commands of tessaly-cli. Each command file registers its commands with a static
-// CliCommand object; main dispatches on the first argument.
+// CliCommand object; main dispatches on the first argument. The usage line is the
+// command's whole interface: main checks options and argument counts against it, and
+// --help and the manual pages list it.
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -27,13 +29,18 @@ struct Context {
     // file is missing or not a library.
     bool openLibrary(const QString &path);
     int fail(const QString &message);  // prints "tessaly-cli: message", returns 1
+    // Prints the reason and the command's usage line; returns 2.
+    int usageError(const QString &why);
+    QString usage;  // the command's usage line
 };
 
 using CommandFn = std::function<int(Context &)>;
 
 struct CliCommand {
+    // usage: "name [--flag] [--option VALUE] ARG [OPTIONAL] MORE..."; summaryJa: the
+    // Japanese manual's text (the English one stands in when it is null).
     CliCommand(const char *name, const char *usage, const char *summary, CommandFn fn,
-               QStringList valueOptions = {});
+               QStringList valueOptions = {}, const char *summaryJa = nullptr);
 };
 
 // "--name" options that take the next argument as their value.

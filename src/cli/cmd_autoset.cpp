@@ -7,8 +7,6 @@ namespace tessaly::cli {
 
 static int autosetCommand(Context &c)
 {
-    if (c.args.size() != 1)
-        return c.fail(QStringLiteral("usage: tessaly-cli autoset [--yes] LIB"));
     if (!c.openLibrary(c.args.first()))
         return 1;
     AutoSetCounts counts;
@@ -28,6 +26,9 @@ static CliCommand autoset("autoset", "autoset [--yes] [--no-transaction] LIB",
                           "registers every folder under the base folder: categories, genres, titles "
                           "(messages on stderr; --yes goes on with the stored categories when the base "
                           "folder is not set)",
-                          autosetCommand);
+                          autosetCommand, {},
+                          "基準フォルダの下のフォルダをすべて登録します: カテゴリー・ジャンル・タイトル"
+                          "(メッセージは標準エラーへ。--yes: 基準フォルダが未設定なら登録済みのカテゴリーで続けます。"
+                          "--no-transaction: 1 行ずつ書き込みます)");
 
 }  // namespace tessaly::cli

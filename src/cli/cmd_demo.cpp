@@ -91,8 +91,6 @@ QString titleHtml(const QString &title)
 
 static int demoCommand(Context &c)
 {
-    if (c.args.size() != 1)
-        return c.fail(QStringLiteral("usage: tessaly-cli demo FOLDER"));
     const QString folder = QDir::cleanPath(QFileInfo(c.args.first()).absoluteFilePath());
     const QString base = ChildPath(folder, QStringLiteral("写真"));
     const QString output = ChildPath(folder, QStringLiteral("サイト"));
@@ -176,6 +174,8 @@ static int demoCommand(Context &c)
 static CliCommand demo("demo", "demo FOLDER",
                        "makes a sample library with photos in FOLDER (写真, demo.mdb) and writes its site "
                        "into FOLDER/サイト; safe to run again",
-                       demoCommand);
+                       demoCommand, {},
+                       "FOLDER にサンプルのライブラリ(写真、demo.mdb)を作り、そのサイトを FOLDER/サイト に"
+                       "書き出します。何度実行してもかまいません");
 
 }  // namespace tessaly::cli

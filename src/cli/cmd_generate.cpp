@@ -8,8 +8,6 @@ namespace tessaly::cli {
 
 static int generateCommand(Context &c)
 {
-    if (c.args.size() != 1)
-        return c.fail(QStringLiteral("usage: tessaly-cli generate LIB"));
     if (!c.openLibrary(c.args.first()))
         return 1;
     int pages = 0;
@@ -31,9 +29,7 @@ static int imageSizeCommand(Context &c)
     const QString modeText = c.optionValue(QStringLiteral("--mode"));
     const int mode = modeText.isEmpty() ? 0 : modeText.toInt(&modeOk);
     if (!modeOk || mode < 0 || mode > 5)
-        return c.fail(QStringLiteral("--mode は 0 から 5 で指定してください。"));
-    if (c.args.isEmpty())
-        return c.fail(QStringLiteral("usage: tessaly-cli image-size [--mode N] FILE..."));
+        return c.usageError(QStringLiteral("--mode は 0 から 5 で指定してください。"));
     int failed = 0;
     for (const QString &path : c.args) {
         const ImageInfo info = GetImageSize(path, mode);
@@ -63,10 +59,13 @@ static int imageSizeCommand(Context &c)
 
 static CliCommand generate("generate", "generate LIB",
                            "writes the album site of the library into its output folder and genre folders",
-                           generateCommand);
+                           generateCommand, {},
+                           "ライブラリのアルバムサイトを出力先と各ジャンルのフォルダに書き出します");
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
                             "prints format, width, height, depth and Exif orientation (0: none) of each image "
                             "(mode 0: by content, 1-4: BMP/GIF/JPEG/PNG, 5: by extension)",
-                            imageSizeCommand, {QStringLiteral("--mode")});
+                            imageSizeCommand, {QStringLiteral("--mode")},
+                            "各画像の形式・幅・高さ・色深度・Exif の向き(0: なし)を表示します(モード 0: 内容で判定、"
+                            "1-4: BMP/GIF/JPEG/PNG、5: 拡張子で判定)");
 
 }  // namespace tessaly::cli

@@ -11,8 +11,6 @@ namespace tessaly::cli {
 
 static int importJetCommand(Context &c)
 {
-    if (c.args.size() != 2)
-        return c.fail(QStringLiteral("usage: tessaly-cli import-jet OLD.mdb NEW.mdb [--force]"));
     const QString source = QFileInfo(c.args.at(0)).absoluteFilePath();
     const QString dest = QFileInfo(c.args.at(1)).absoluteFilePath();
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
@@ -37,6 +35,8 @@ static int importJetCommand(Context &c)
 static CliCommand importJet("import-jet", "import-jet OLD.mdb NEW.mdb [--force]",
                             "converts a library kept on Windows (Jet .mdb, read only) into a new library; "
                             "--force replaces an existing NEW.mdb",
-                            importJetCommand);
+                            importJetCommand, {},
+                            "Windows で使っていたライブラリ(Jet の .mdb、読むだけ)を新しいライブラリに変換します。"
+                            "--force: 既にある NEW.mdb を置き換えます");
 
 }  // namespace tessaly::cli

@@ -11,8 +11,6 @@ namespace tessaly::cli {
 
 static int createCommand(Context &c)
 {
-    if (c.args.size() != 1)
-        return c.fail(QStringLiteral("usage: tessaly-cli create [--force] LIB"));
     const QString dest = QFileInfo(c.args.first()).absoluteFilePath();
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
         return c.fail(QStringLiteral("「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
@@ -32,8 +30,6 @@ static QString shown(const RowSet &rs, const char *field)
 
 static int showCommand(Context &c)
 {
-    if (c.args.size() != 1)
-        return c.fail(QStringLiteral("usage: tessaly-cli show LIB"));
     if (!c.openLibrary(c.args.first()))
         return 1;
     Connection conn(c.g.dbConnectString);
@@ -68,8 +64,10 @@ static int showCommand(Context &c)
 }
 
 static CliCommand create("create", "create [--force] LIB", "makes a new library file from the template sys.1",
-                         createCommand);
+                         createCommand, {},
+                         "テンプレート sys.1 から新しいライブラリファイルを作ります(--force: 既にあるファイルを置き換えます)");
 static CliCommand show("show", "show LIB",
-                       "prints the base and output folders, then the categories, genres and titles", showCommand);
+                       "prints the base and output folders, then the categories, genres and titles", showCommand,
+                       {}, "基準フォルダと出力先、続いてカテゴリー・ジャンル・タイトルを表示します");
 
 }  // namespace tessaly::cli

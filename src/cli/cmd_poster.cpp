@@ -9,8 +9,6 @@ namespace tessaly::cli {
 
 static int posterCommand(Context &c)
 {
-    if (c.args.size() != 2)
-        return c.fail(QStringLiteral("usage: tessaly-cli poster VIDEO OUT.jpg"));
     const QString video = QFileInfo(c.args.at(0)).absoluteFilePath();
     if (!QFileInfo(video).isFile())
         return c.fail(QStringLiteral("動画ファイル「%1」がありません。").arg(video));
@@ -31,6 +29,7 @@ static int posterCommand(Context &c)
 
 static CliCommand poster("poster", "poster VIDEO OUT.jpg",
                          "writes the poster frame of a video (about 10 % in, upright, at most 240 px) as JPEG",
-                         posterCommand);
+                         posterCommand, {},
+                         "動画のポスター画像(約 10 % の位置、正立、最大 240 px)を JPEG で書き出します");
 
 }  // namespace tessaly::cli

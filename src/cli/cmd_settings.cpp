@@ -19,10 +19,6 @@ static QString folderArgument(const QString &arg)
 
 static int setFolder(Context &c, bool base)
 {
-    const QString usage = base ? QStringLiteral("usage: tessaly-cli set-base LIB FOLDER")
-                               : QStringLiteral("usage: tessaly-cli set-output LIB FOLDER");
-    if (c.args.size() != 2)
-        return c.fail(usage);
     if (!c.openLibrary(c.args.at(0)))
         return 1;
     // As the window does when it opens: makes sure the single row exists.
@@ -41,8 +37,10 @@ static int setFolder(Context &c, bool base)
 
 static CliCommand setBase("set-base", "set-base LIB FOLDER",
                           "stores the base folder; moving it to another root rewrites the stored paths",
-                          [](Context &c) { return setFolder(c, true); });
+                          [](Context &c) { return setFolder(c, true); }, {},
+                          "基準フォルダを保存します。別のルートへ移すと保存済みのパスを書き換えます");
 static CliCommand setOutput("set-output", "set-output LIB FOLDER", "stores the output folder of the album site",
-                            [](Context &c) { return setFolder(c, false); });
+                            [](Context &c) { return setFolder(c, false); }, {},
+                            "アルバムサイトの出力先フォルダを保存します");
 
 }  // namespace tessaly::cli

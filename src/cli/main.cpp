@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Paths.h"
+#include "Usage.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,6 +19,8 @@ struct Entry {
     QString usage;
     QString summary;
     CommandFn fn;
+    QString summaryJa;
+    UsageSpec spec;
 };
 std::map<QString, Entry> &registry()
 {
@@ -32,10 +35,17 @@ QStringList &valueOptionList()
 }  // namespace
 
 CliCommand::CliCommand(const char *name, const char *usage, const char *summary, CommandFn fn,
-                       QStringList valueOptions)
+                       QStringList valueOptions, const char *summaryJa)
 {
-    registry()[QString::fromUtf8(name)] = Entry{QString::fromUtf8(usage), QString::fromUtf8(summary), std::move(fn)};
-    valueOptionList() << valueOptions;
+    UsageSpec spec = ParseUsageLine(QString::fromUtf8(usage));
+    for (const QString &o : valueOptions) {
+        spec.flags.removeAll(o);
+        if (!spec.valueOptions.contains(o))
+            spec.valueOptions << o;
+    }
+    valueOptionList() << spec.valueOptions;
+    registry()[QString::fromUtf8(name)] = Entry{QString::fromUtf8(usage), QString::fromUtf8(summary), std::move(fn),
+                                                QString::fromUtf8(summaryJa), spec};
 }
 
 QStringList ValueOptions()
@@ -77,16 +87,37 @@ int Context::fail(const QString &message)
     return 1;
 }
 
+int Context::usageError(const QString &why)
+{
+    err << "tessaly-cli: " << why << "\nusage: tessaly-cli " << usage << Qt::endl;
+    return 2;
+}
+
+static UsageText usageText()
+{
+    UsageText t;
+    t.program = QStringLiteral("tessaly-cli");
+    t.synopsis = QStringLiteral("COMMAND [OPTIONS] ARGS...");
+    t.whatisEn = QStringLiteral("command-line tool for Tessaly album libraries");
+    t.whatisJa = QStringLiteral("Tessaly のアルバムライブラリを扱うコマンドラインツール");
+    t.aboutEn = QStringLiteral("Tessaly keeps a library of media folders (category > genre > title) and publishes it "
+                               "as an album site. Usage errors exit with status 2, failures with 1.");
+    t.aboutJa = QStringLiteral("Tessaly はメディアフォルダ(カテゴリー > ジャンル > タイトル)のライブラリを作り、"
+                               "アルバムサイトとして書き出します。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。");
+    for (const auto &[name, e] : registry())
+        t.commands << UsageEntry{e.usage, e.summary, e.summaryJa};
+    t.options << UsageEntry{QStringLiteral("--yes"), QStringLiteral("answer Yes to every question (default: No)"),
+                            QStringLiteral("すべての質問に「はい」と答えます(既定は「いいえ」)")}
+              << UsageEntry{QStringLiteral("--help"), QStringLiteral("show this text, or a command's usage"),
+                            QStringLiteral("この説明、またはコマンドの使い方を表示します")}
+              << UsageEntry{QStringLiteral("--version"), QStringLiteral("show the version"),
+                            QStringLiteral("バージョンを表示します")};
+    return t;
+}
+
 static void printHelp(QTextStream &out)
 {
-    out << "Usage: tessaly-cli COMMAND [OPTIONS] ARGS...\n\n"
-           "Tessaly keeps a library of media folders (category > genre > title) and\n"
-           "publishes it as an album site. Commands:\n\n";
-    for (const auto &[name, e] : registry())
-        out << "  " << e.usage << "\n      " << e.summary << "\n";
-    out << "\nOptions for every command:\n"
-           "  --yes     answer Yes to every question (default: No)\n"
-           "  --help    show this text\n";
+    out << HelpText(usageText(), UsageLanguage());
     out.flush();
 }
 
@@ -109,6 +140,8 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
 
     QStringList raw = app.arguments().mid(1);
+    if (PrintManPageIfAsked(raw, usageText(), QStringLiteral(TESSALY_VERSION)))
+        return 0;
     if (raw.isEmpty() || raw.first() == QLatin1String("--help") || raw.first() == QLatin1String("-h")
         || raw.first() == QLatin1String("help")) {
         printHelp(out);
@@ -125,30 +158,50 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    QStringList args, options;
-    const QStringList valueOpts = ValueOptions();
+    ConsoleDialogService dialogs;
+    Context ctx{{}, {}, Global{}, &dialogs, out, err, it->second.usage};
+    // Every option and argument count is checked against the usage line.
+    const UsageSpec &spec = it->second.spec;
+    QString usageFault;
     for (int i = 0; i < raw.size(); ++i) {
         const QString &a = raw.at(i);
         if (a == QLatin1String("--")) {
-            args << raw.mid(i + 1);
+            ctx.args << raw.mid(i + 1);
             break;
         }
-        if (a.startsWith(QLatin1String("--"))) {
-            if (valueOpts.contains(a) && i + 1 < raw.size())
-                options << a + QLatin1Char('=') + raw.at(++i);
-            else
-                options << a;
-        } else {
-            args << a;
+        if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            ctx.args << a;
+            continue;
+        }
+        const QString option = a.section(QLatin1Char('='), 0, 0);
+        if (spec.valueOptions.contains(option)) {
+            if (a.contains(QLatin1Char('=')))
+                ctx.options << a;
+            else if (i + 1 < raw.size())
+                ctx.options << a + QLatin1Char('=') + raw.at(++i);
+            else if (usageFault.isEmpty())
+                usageFault = QStringLiteral("option '%1' needs a value").arg(a);
+        } else if (spec.flags.contains(a) || a == QLatin1String("--yes") || a == QLatin1String("--help")) {
+            ctx.options << a;
+        } else if (usageFault.isEmpty()) {
+            usageFault = QStringLiteral("unknown option '%1'").arg(a);
         }
     }
-    if (options.contains(QStringLiteral("--help"))) {
-        out << "Usage: tessaly-cli " << it->second.usage << "\n  " << it->second.summary << Qt::endl;
+    if (ctx.options.contains(QStringLiteral("--help"))) {
+        out << "Usage: tessaly-cli " << it->second.usage << "\n  "
+            << (UsageLanguage() == UsageLang::Ja && !it->second.summaryJa.isEmpty() ? it->second.summaryJa
+                                                                                      : it->second.summary)
+            << Qt::endl;
         return 0;
     }
+    if (usageFault.isEmpty() && ctx.args.size() < spec.minArgs)
+        usageFault = QStringLiteral("missing arguments");
+    if (usageFault.isEmpty() && spec.maxArgs >= 0 && ctx.args.size() > spec.maxArgs)
+        usageFault = QStringLiteral("too many arguments");
+    if (!usageFault.isEmpty())
+        return ctx.usageError(usageFault);
 
-    ConsoleDialogService dialogs(options.contains(QStringLiteral("--yes")) ? MsgAnswer::Yes : MsgAnswer::No);
-    Context ctx{args, options, Global{}, &dialogs, out, err};
+    dialogs = ConsoleDialogService(ctx.hasOption(QStringLiteral("--yes")) ? MsgAnswer::Yes : MsgAnswer::No);
     ctx.g.programFolder = QCoreApplication::applicationDirPath();
     try {
         const int rc = it->second.fn(ctx);

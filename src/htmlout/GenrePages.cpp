@@ -172,10 +172,18 @@ bool WriteGenreIndexPages(HtmlRun &run)
         return false;
     });
     if (!faults.isEmpty()) {
+        // The box stays on the screen however many there are: the first few and the
+        // count in the text, every one in the details.
+        constexpr int kShown = 10;
         QString text = QStringLiteral("次の写真はサイズを読み取れないため、写真なしで出力しました。");
+        QStringList all;
         for (const PhotoFault &f : faults)
-            text += QStringLiteral("\n\r") + f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');
-        run.report(text, kGenrePagesTitle);
+            all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');
+        for (const QString &line : all.mid(0, kShown))
+            text += QStringLiteral("\n\r") + line;
+        if (all.size() > kShown)
+            text += QStringLiteral("\n\rほか %1 件（全 %2 件は詳細に表示します）").arg(all.size() - kShown).arg(all.size());
+        run.report(text, kGenrePagesTitle, all.size() > kShown ? all.join(QLatin1Char('\n')) : QString());
     }
     return stopped;
 }

@@ -29,10 +29,10 @@ HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress prog
 {
 }
 
-void HtmlRun::report(const QString &text, const QString &title)
+void HtmlRun::report(const QString &text, const QString &title, const QString &details)
 {
     ++m_reports;
-    m_ds.message(text, MsgKind::Exclamation, title, MsgButtons::Ok, m_owner);
+    m_ds.message(MessageRequest{text, MsgKind::Exclamation, title, MsgButtons::Ok, details}, m_owner);
 }
 
 void HtmlRun::setTotal(int total)

@@ -35,7 +35,7 @@ public:
 
     Global &global() const { return m_g; }
     // An exclamation message under the writer's title; counted as a reported error.
-    void report(const QString &text, const QString &title);
+    void report(const QString &text, const QString &title, const QString &details = QString());
     int reports() const { return m_reports; }
 
     // Progress: the run's page count, and the pages done (or given up) so far.

@@ -31,6 +31,8 @@ MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
     if (!req.title.isEmpty())
         line += QLatin1String(" [") + req.title + QLatin1Char(']');
     line += QLatin1String(": ") + displayText(req.text);
+    if (!req.details.isEmpty())
+        line += QLatin1Char('\n') + req.details;
     if (req.buttons == MsgButtons::YesNo)
         line += m_answer == MsgAnswer::Yes ? QLatin1String(" -> yes") : QLatin1String(" -> no");
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());

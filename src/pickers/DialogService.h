@@ -15,10 +15,17 @@ enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 
 struct MessageRequest {
+    MessageRequest() = default;
+    MessageRequest(QString text_, MsgKind kind_, QString title_, MsgButtons buttons_ = MsgButtons::Ok,
+                   QString details_ = QString())
+        : text(std::move(text_)), kind(kind_), title(std::move(title_)), buttons(buttons_), details(std::move(details_))
+    {
+    }
     QString text;     // two-line texts are joined by "\n\r" as the program writes them
     MsgKind kind = MsgKind::None;
     QString title;
     MsgButtons buttons = MsgButtons::Ok;
+    QString details;  // a long list behind the text, shown on request
 };
 
 struct FileFilter {

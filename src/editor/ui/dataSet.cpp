@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace tessaly {
@@ -57,6 +58,9 @@ QLabel *addLabel(QWidget *parent, const char *name, const char *caption, int l, 
 {
     auto *label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QString::fromUtf8(name));
+    // The layout places each caption at the top of its box; centred, the lower ones run
+    // under the buttons below them.
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeTwips(label, l, t, w, h);
     return label;
 }
@@ -88,6 +92,7 @@ QCheckBox *addCheck(QWidget *parent, const char *name, const char *caption, int 
 {
     auto *box = new QCheckBox(QString::fromUtf8(caption), parent);
     box->setObjectName(QString::fromUtf8(name));
+    box->setBackgroundRole(QPalette::Window);  // a button's background is its Button colour
     paint(box, QPalette::Window, kYellow);
     placeTwips(box, l, t, w, h);
     return box;
@@ -102,8 +107,9 @@ QAction *addItem(QMenu *menu, const char *name, const char *caption)
 
 void addLine(QMenu *menu, const char *name)
 {
-    QAction *a = addItem(menu, name, "--------------------");
-    a->setSeparator(true);
+    // A plain divider line: a separator's caption would be drawn beside it.
+    QAction *a = menu->addSeparator();
+    a->setObjectName(QString::fromUtf8(name));
 }
 
 const char *const kTitleMenus[] = {"フォルダ更新", "linkButton", "openButton", "ファイルの指定", "写真の指定"};
@@ -214,6 +220,10 @@ void dataSet::buildControls()
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Paths keep their ends visible: the file's own name matters most.
+    m_grid->setTextElideMode(Qt::ElideMiddle);
+    m_grid->setWordWrap(false);  // a wrapped path would lose its end at a space
+    m_grid->viewport()->installEventFilter(this);
     layoutGrid();
 
     addLabel(c, "Label11", "[ESC:閉じる]", 0, 5640, 1095, 375);
@@ -431,6 +441,7 @@ void dataSet::layoutGrid()
 void dataSet::showStatus(const QString &text)
 {
     m_msgText->setText(text);
+    m_msgText->setCursorPosition(0);  // a long text shows from its start
     m_msgText->repaint();
 }
 
@@ -588,6 +599,17 @@ bool dataSet::event(QEvent *e)
 // The right mouse button on the window's own surface opens 編集 as a pop-up menu.
 bool dataSet::eventFilter(QObject *watched, QEvent *event)
 {
+    // A shortened path shows whole as the cell's tip.
+    if (watched == m_grid->viewport() && event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex at = m_grid->indexAt(help->pos());
+        const QString text = at.data().toString();
+        if (at.isValid() && at.column() != TitleGrid::ColFolderName && !text.isEmpty())
+            QToolTip::showText(help->globalPos(), text, m_grid->viewport(), m_grid->visualRect(at));
+        else
+            QToolTip::hideText();
+        return true;
+    }
     if (watched == m_client && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton && !m_client->childAt(me->position().toPoint())) {

@@ -3,10 +3,32 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QWidget>
 
 namespace tessaly {
+
+bool InstallQtJapaneseTranslations()
+{
+    static QTranslator *installed = nullptr;
+    if (installed)
+        return true;
+    auto *t = new QTranslator(qApp);
+    // The interface is Japanese whatever the locale, so the standard buttons and
+    // dialogs must not fall back to English.
+    if (!t->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    installed = t;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));  // dates in the file dialogs
+    return true;
+}
 
 static QWidget *ownerWidget(QObject *owner)
 {
@@ -19,7 +41,11 @@ MsgAnswer QtDialogService::message(const MessageRequest &req, QObject *owner)
 {
     QMessageBox box(ownerWidget(owner));
     box.setWindowTitle(req.title.isEmpty() ? QStringLiteral(" ") : req.title);
+    // A file name may hold "<b>" or "&amp;": every text is shown as it is.
+    box.setTextFormat(Qt::PlainText);
     box.setText(displayText(req.text));
+    if (!req.details.isEmpty())
+        box.setDetailedText(req.details);
     switch (req.kind) {
     case MsgKind::Question: box.setIcon(QMessageBox::Question); break;
     case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
@@ -65,10 +91,27 @@ QString QtDialogService::pickFile(const FilePickRequest &req, QObject *owner)
 
 QString QtDialogService::pickFolder(const FolderPickRequest &req, QObject *owner)
 {
-    QFileDialog dlg(ownerWidget(owner), displayText(req.prompt));
+    // A window title holds one line: the first line of the prompt; the whole prompt
+    // stands above the folder list, as the shell's folder browser shows it.
+    const QString prompt = displayText(req.prompt);
+    QFileDialog dlg(ownerWidget(owner), prompt.section(QLatin1Char('\n'), 0, 0));
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
-    dlg.setLabelText(QFileDialog::LookIn, displayText(req.prompt));
+    if (auto *grid = qobject_cast<QGridLayout *>(dlg.layout())) {
+        QList<std::pair<QLayoutItem *, QList<int>>> items;
+        while (grid->count() > 0) {
+            int row, column, rows, columns;
+            grid->getItemPosition(0, &row, &column, &rows, &columns);
+            items.append({grid->takeAt(0), {row, column, rows, columns}});
+        }
+        for (const auto &[item, at] : items)
+            grid->addItem(item, at[0] + 1, at[1], at[2], at[3]);
+        auto *label = new QLabel(prompt, &dlg);
+        label->setObjectName(QStringLiteral("prompt"));
+        label->setTextFormat(Qt::PlainText);
+        grid->addWidget(label, 0, 0, 1, grid->columnCount());
+    }
     const QFileInfo start(req.startFolder.trimmed());
     if (!req.startFolder.trimmed().isEmpty() && start.isDir()) {
         dlg.setDirectory(start.absolutePath());

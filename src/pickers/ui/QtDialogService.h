@@ -3,6 +3,10 @@
 
 namespace tessaly {
 
+// Loads Qt's own Japanese texts (はい/いいえ, the file dialog) once; false when the
+// translation file is not installed.
+bool InstallQtJapaneseTranslations();
+
 // Message boxes and pickers as Qt dialogs.
 class QtDialogService : public DialogService {
 public:
