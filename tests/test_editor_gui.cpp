@@ -798,6 +798,7 @@ private slots:
         fill();
         const QString out = makeDir(m_dir + QStringLiteral("/site"));
         sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
+        sql(m_lib, QStringLiteral("update photoIvents set iventsPhoto=null"));  // a missing photo would be listed
         openEditor();
         QWidget *indicator = m_w->progressIndicator();
         QVERIFY(!indicator->isVisible());

@@ -195,10 +195,10 @@ void TestImageSize::fitting_data()
     QTest::newRow("50 x 50") << 50 << 50 << true << 120 << 120;
     QTest::newRow("3 x 16, 22.5 to even") << 3 << 16 << true << 120 << 22;
     QTest::newRow("5 x 16, 37.5 to even") << 5 << 16 << true << 120 << 38;
-    QTest::newRow("240 x 1, 0.5 to even") << 240 << 1 << true << 0 << 120;
+    QTest::newRow("240 x 1, 0.5 to even, at least 1") << 240 << 1 << true << 1 << 120;
     QTest::newRow("largest product") << 17895697 << 17895698 << true << 120 << 120;
     QTest::newRow("product overflows") << 17895698 << 17895699 << false << 0 << 0;
-    QTest::newRow("wide but short") << 2000000000 << 10 << true << 0 << 120;
+    QTest::newRow("wide but short") << 2000000000 << 10 << true << 1 << 120;
     QTest::newRow("zero width") << 0 << 100 << false << 0 << 0;
 }
 

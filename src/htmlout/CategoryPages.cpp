@@ -4,6 +4,13 @@
 #include "Database.h"
 #include "Global.h"
 #include "PageFile.h"
+#include "Paths.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSet>
+
+#include <unistd.h>
 
 namespace tessaly {
 
@@ -11,9 +18,9 @@ using namespace htmlout;
 
 namespace {
 
-// The category's page name; a stored name that cannot be a file name in "sub" stops
-// the writer rather than writing somewhere else.
-QString categoryFileName(const QString &name)
+// A stored name that cannot be a file name in "sub" stops the writer rather than
+// writing somewhere else.
+void checkFileName(const QString &name)
 {
     if (name.contains(QLatin1Char('/')) || name.contains(QChar(0))
 #ifdef Q_OS_WIN
@@ -21,10 +28,83 @@ QString categoryFileName(const QString &name)
 #endif
     )
         throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1.html)").arg(name)};
-    return name + QStringLiteral(".html");
+}
+
+// The longest file name that the folder "sub" takes.
+int nameMax(const QString &outputFolder)
+{
+    const long n = ::pathconf(QFile::encodeName(ChildPath(outputFolder, QStringLiteral("sub"))).constData(), _PC_NAME_MAX);
+    return n > 0 && n < 4096 ? int(n) : 255;
+}
+
+// The category names in table order.
+QStringList categoryNames(RowSet &cats)
+{
+    QStringList names;
+    for (cats.moveFirst(); !cats.eof(); cats.moveNext())
+        names << cats.text(QStringLiteral("topFolderName"));
+    cats.moveFirst();
+    return names;
+}
+
+// The name cut to at most maxBytes of UTF-8, never inside a character.
+QString cutToBytes(const QString &name, int maxBytes)
+{
+    int bytes = 0;
+    int i = 0;
+    while (i < name.size()) {
+        const bool pair = name.at(i).isHighSurrogate() && i + 1 < name.size();
+        const int len = pair ? 2 : 1;
+        const int b = int(name.mid(i, len).toUtf8().size());
+        if (bytes + b > maxBytes)
+            break;
+        bytes += b;
+        i += len;
+    }
+    return name.left(i);
 }
 
 }  // namespace
+
+QStringList CategoryPageFiles(const QStringList &names, int nameMax)
+{
+    static const QString kExt = QStringLiteral(".html");
+    const auto isOwnPage = [](const QString &file) {
+        for (const char *own : {"NameA.html", "b.html", "c.html"})
+            if (file == QLatin1String(own))
+                return true;
+        return false;
+    };
+    QStringList files;
+    QSet<QString> taken;
+    QList<int> renamed;
+    // Plain names first, so that a renamed page never takes another category's name.
+    for (int i = 0; i < names.size(); ++i) {
+        const QString file = names[i] + kExt;
+        if (isOwnPage(file) || file.toUtf8().size() > nameMax || taken.contains(file)) {
+            files << QString();
+            renamed << i;
+        } else {
+            files << file;
+            taken.insert(file);
+        }
+    }
+    for (const int i : renamed) {
+        const QByteArray utf8 = names[i].toUtf8();
+        const QString tag = QLatin1Char('~')
+                            + QString::fromLatin1(QCryptographicHash::hash(utf8, QCryptographicHash::Sha1).toHex().left(8));
+        for (int n = 1;; ++n) {
+            const QString suffix = tag + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + kExt;
+            const QString file = cutToBytes(names[i], nameMax - int(suffix.toUtf8().size())) + suffix;
+            if (!taken.contains(file) && !isOwnPage(file)) {
+                files[i] = file;
+                taken.insert(file);
+                break;
+            }
+        }
+    }
+    return files;
+}
 
 bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)
 {
@@ -70,11 +150,11 @@ bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)
             QStringLiteral("<select name='PullList' size=+1 onchange='GoPage(this)'>"),
             QStringLiteral("<option value='b.html'>Choose!"),
         };
-        for (; !cats.eof(); cats.moveNext()) {
-            const QString name = cats.text(QStringLiteral("topFolderName"));
-            lines << QStringLiteral("<option value='") + HtmlEscape(PathLinkEscape(name))
-                         + QStringLiteral(".html' target='Frame3'>") + HtmlEscape(name);
-        }
+        const QStringList names = categoryNames(cats);
+        const QStringList files = CategoryPageFiles(names, nameMax(outputFolder));
+        for (int i = 0; i < names.size(); ++i)
+            lines << QStringLiteral("<option value='") + HtmlEscape(LinkEscape(files[i]))
+                         + QStringLiteral("' target='Frame3'>") + HtmlEscape(names[i]);
         lines << QStringLiteral("</select>") << QStringLiteral("</from>") << QStringLiteral("</td>")
               << QStringLiteral("<td><strong>カテゴリを選択してください。</strong></td>")
               << QStringLiteral("</table>") << QStringLiteral("</div>") << QStringLiteral("<html>")
@@ -100,27 +180,32 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
                       QStringLiteral("select * from photoyear where ID=? "
                                      "order by yearfoldername collate nocase, yearfoldername, ID1"),
                       {0});
-        for (; !cats.eof(); cats.moveNext()) {
+        const QStringList files = CategoryPageFiles(categoryNames(cats), nameMax(outputFolder));
+        for (int i = 0; !cats.eof(); cats.moveNext(), ++i) {
             genres.requery({cats.number(QStringLiteral("ID"))});
             if (genres.eof()) {
                 // This category and the ones after it get no page in this run.
                 run.report(kNoGenre, kCategoryPagesTitle);
                 return true;
             }
-            const QString file = categoryFileName(cats.text(QStringLiteral("topFolderName")));
+            checkFileName(cats.text(QStringLiteral("topFolderName")));
             QStringList lines = {
                 QStringLiteral("<style TYPE=text/css> a:link { text-decoration:none; color:#00ffff } </style>"),
                 QStringLiteral("<html>"),
                 QStringLiteral(R"x(<body style="color:#000000; background-color:#0000ff;font-style:italic; font-size:26;">)x"),
             };
             for (; !genres.eof(); genres.moveNext()) {
-                const QString folder = genres.text(QStringLiteral("yearFolder"));
-                lines << QStringLiteral("<a href=\"") + HtmlEscape(PathLinkEscape(folder))
-                             + QStringLiteral("/nIndex.html\" target=\"Frame4\">")
-                             + HtmlEscape(genres.text(QStringLiteral("yearFolderName"))) + QStringLiteral("</a><br>");
+                GenreInfo genre;
+                genre.id = genres.number(QStringLiteral("ID1"));
+                genre.categoryId = genres.number(QStringLiteral("ID"));
+                genre.folder = genres.text(QStringLiteral("yearFolder"));
+                genre.name = genres.text(QStringLiteral("yearFolderName"));
+                lines << QStringLiteral("<a href=\"") + HtmlEscape(run.layout().genreLink(genre))
+                             + QStringLiteral("\" target=\"Frame4\">") + HtmlEscape(genre.name)
+                             + QStringLiteral("</a><br>");
             }
             lines << QStringLiteral("</html>");
-            writePage(subPath(outputFolder, file), lines);
+            writePage(subPath(outputFolder, files[i]), lines);
             run.advance();
         }
         return false;

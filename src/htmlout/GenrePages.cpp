@@ -7,6 +7,8 @@
 #include "PageFile.h"
 #include "Paths.h"
 
+#include <QFileInfo>
+
 namespace tessaly {
 
 using namespace htmlout;
@@ -15,24 +17,66 @@ namespace {
 
 constexpr int kCellsPerRow = 6;
 
-// A photo whose size could not be read; the run goes on without its thumbnail.
+// A title shown without its picture, and why.
 struct PhotoFault {
     QString path;
     QString reason;
 };
 
-// An image source that is written as it is: a share, a drive path, or an absolute
-// path of this system.
+// The automatic choice of a title's photo, in this order.
+const QList<QByteArray> kPhotoSuffixes = {".jpg", ".gif", ".tif", ".png"};
+
+// A stored photo that is written as it is: a share, a drive path, or an absolute path
+// of this system.
 bool isAbsolutePhoto(const QString &photo)
 {
     return photo.startsWith(QLatin1String("\\\\")) || (photo.size() >= 2 && photo.at(1) == QLatin1Char(':'))
            || isLocalPath(photo);
 }
 
-bool isYes(const RowSet &rs, const QString &field)
-{
-    return !rs.isNull(field) && rs.number(field) != 0;
-}
+// The fields of a title that its cell shows, read once.
+struct TitleRow {
+    QString folder, name, photo, link, ivents;
+    bool linkButton = false, htmlButton = false, hasLink = false, hasHtml = false;
+};
+
+// Column positions of the title rows, looked up once rather than by name per field.
+class TitleColumns {
+public:
+    explicit TitleColumns(const RowSet &rs)
+    {
+        for (const char *f : {"iventsFolder", "iventsFolderName", "iventsPhoto", "iventsLink", "Ivents",
+                              "IventsLinkButton", "IventsHtmlButton", "iventsHTML"}) {
+            m_col.append(rs.fieldIndex(QLatin1String(f)));
+            if (m_col.last() < 0)
+                throw DbError(QStringLiteral("テーブル photoIvents に項目 %1 がありません").arg(QLatin1String(f)));
+        }
+    }
+    TitleRow read(const RowSet &rs) const
+    {
+        const auto at = [&](Column c) { return rs.value(m_col[c]); };
+        const auto yes = [&](Column c) {
+            const QVariant v = at(c);
+            return !v.isNull() && v.toInt() != 0;
+        };
+        TitleRow t;
+        t.folder = at(Folder).toString();
+        t.name = at(Name).toString();
+        t.photo = at(Photo).toString();
+        const QVariant link = at(Link);
+        t.hasLink = !link.isNull();
+        t.link = link.toString();
+        t.ivents = at(Ivents).toString();
+        t.linkButton = yes(LinkButton);
+        t.htmlButton = yes(HtmlButton);
+        t.hasHtml = !at(Html).isNull();
+        return t;
+    }
+
+private:
+    enum Column { Folder, Name, Photo, Link, Ivents, LinkButton, HtmlButton, Html };
+    QList<int> m_col;
+};
 
 QString buttonLine(const QString &target, const QString &caption)
 {
@@ -40,69 +84,100 @@ QString buttonLine(const QString &target, const QString &caption)
            + QStringLiteral("')\" value='") + caption + QStringLiteral("'>");
 }
 
-// The image line of a title, or empty text when it shows no picture.
-QString imageLine(const RowSet &title, QList<PhotoFault> &faults)
+// The title's photo: the stored one, else the first match in its folder. No file
+// when there is none, or when it does not lie on this system.
+Picture findPicture(const TitleRow &title, QList<PhotoFault> &faults)
 {
-    const QString folder = title.text(QStringLiteral("iventsFolder"));
-    QString photo = title.text(QStringLiteral("iventsPhoto"));
-    QString sizePath;  // where the size is read; empty when it cannot be read here
-    if (!photo.isEmpty()) {
-        if (isAbsolutePhoto(photo))
-            sizePath = photo;
-        else if (isLocalPath(folder))
-            sizePath = ChildPath(folder, photo);
-    } else if (isLocalPath(folder)) {
-        for (const char *pattern : {"*.jpg", "*.gif", "*.tif"}) {
-            const QStringList names = ListFiles(folder, QLatin1String(pattern));
-            if (!names.isEmpty()) {
-                photo = names.first();
-                sizePath = ChildPath(folder, photo);
-                break;
-            }
+    Picture p;
+    const QString &folder = title.folder;
+    const QString &name = title.name;
+    const QString &stored = title.photo;
+    if (!stored.isEmpty()) {
+        if (isAbsolutePhoto(stored)) {
+            p.reference = stored;
+            if (isLocalPath(stored))
+                p.file = stored;
+        } else {
+            p.reference = name + QLatin1Char('/') + stored;
+            p.relative = true;
+            if (isLocalPath(folder))
+                p.file = ChildPath(folder, stored);
+        }
+        return p;
+    }
+    if (!isLocalPath(folder))
+        return p;
+    QStringList first;
+    if (!FirstFiles(folder, kPhotoSuffixes, &first)) {
+        faults.append({folder, IsFolder(folder) ? QStringLiteral("フォルダを読み取れません")
+                                                : QStringLiteral("フォルダがありません")});
+        return p;
+    }
+    for (const QString &file : first) {
+        if (!file.isEmpty()) {
+            p.reference = name + QLatin1Char('/') + file;
+            p.relative = true;
+            p.file = ChildPath(folder, file);
+            break;
         }
     }
-    if (photo.isEmpty() || !isLocalPath(sizePath))
-        return QString();
+    return p;
+}
 
-    const ImageInfo info = GetImageSize(sizePath, 0);
+// The image line of a title, or empty text when it shows no picture.
+QString imageLine(const HtmlRun &run, const GenreInfo &genre, const TitleRow &title, QList<PhotoFault> &faults)
+{
+    const Picture picture = findPicture(title, faults);
+    if (picture.file.isEmpty())
+        return QString();
+    const ImageInfo info = GetImageSize(picture.file, 0);
     if (info.fault != ImageFault::None) {
-        faults.append({sizePath, ImageFaultText(info.fault)});
+        faults.append({picture.file, ImageFaultText(info.fault)});
         return QString();
     }
     Thumbnail t;
     if (!FitThumbnail(info, &t)) {
-        // A size of zero (a TIFF, an unknown format) just shows no picture.
+        // A size of zero (a TIFF, an unknown format) just shows no picture; a chosen
+        // photo that is gone is worth saying.
         if (info.Width > 0 && info.Height > 0)
-            faults.append({sizePath, ImageFaultText(ImageFault::TooLarge)});
+            faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
+        else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
+            faults.append({picture.file, QStringLiteral("写真がありません")});
         return QString();
     }
-    const QString source = isAbsolutePhoto(photo)
-                               ? photo
-                               : title.text(QStringLiteral("iventsFolderName")) + QLatin1Char('/') + photo;
-    return QStringLiteral("<img src='") + HtmlEscape(PathLinkEscape(source)) + QStringLiteral("' height='")
-           + QString::number(t.height) + QStringLiteral("px' width='") + QString::number(t.width)
-           + QStringLiteral("px'><br>");
+    return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
+           + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
+           + QString::number(t.width) + QStringLiteral("px'><br>");
 }
 
-void appendCell(QStringList &lines, const RowSet &title, QList<PhotoFault> &faults)
+void appendCell(QStringList &lines, const HtmlRun &run, const GenreInfo &genre, const TitleRow &title,
+                QList<PhotoFault> &faults)
 {
     lines << QStringLiteral("<td  height='150px' width='130px'>");
-    const QString image = imageLine(title, faults);
+    const QString image = imageLine(run, genre, title, faults);
     lines << (image.isEmpty() ? QStringLiteral("<br>") : image);
-    lines << HtmlEscape(title.text(QStringLiteral("iventsFolderName"))) + QStringLiteral("<br>");
-    const bool linkButton = isYes(title, QStringLiteral("IventsLinkButton"));
-    const bool htmlButton = isYes(title, QStringLiteral("IventsHtmlButton"));
+    lines << HtmlEscape(title.name) + QStringLiteral("<br>");
     // The link is the user's own URL: only made safe for the script and the page.
-    if (linkButton && !title.isNull(QStringLiteral("iventsLink")))
-        lines << buttonLine(title.text(QStringLiteral("iventsLink")), QStringLiteral("ﾘﾝｸ"));
-    if (!linkButton && !htmlButton)
+    if (title.linkButton && title.hasLink)
+        lines << buttonLine(title.link, QStringLiteral("ﾘﾝｸ"));
+    if (!title.linkButton && !title.htmlButton)
         lines << QStringLiteral("<br>");
-    if (htmlButton && !title.isNull(QStringLiteral("iventsHTML"))) {
-        QString target = title.text(QStringLiteral("Ivents"));
-        target.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        lines << buttonLine(PathLinkEscape(target), QStringLiteral("開く"));
-    }
+    if (title.htmlButton && title.hasHtml)
+        lines << buttonLine(run.layout().openTarget(genre, title.ivents), QStringLiteral("開く"));
     lines << QStringLiteral("</td>");
+}
+
+// The base folder, resolved; empty when it is not set or not there.
+QString resolvedBase(Connection &conn, QString *asStored)
+{
+    RowSet rs(conn, QStringLiteral("select * from allTop where ID=1"));
+    *asStored = rs.eof() ? QString() : rs.text(QStringLiteral("allTop"));
+    return asStored->isEmpty() ? QString() : QFileInfo(*asStored).canonicalFilePath();
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
 }
 
 QStringList pageHead()
@@ -135,6 +210,7 @@ QStringList pageHead()
 bool WriteGenreIndexPages(HtmlRun &run)
 {
     QList<PhotoFault> faults;
+    QStringList outside;  // genre folders under the base folder that a link leads out of
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
         Connection conn(run.global().dbConnectString);
         RowSet genres(conn, QStringLiteral("photoyear"));
@@ -142,12 +218,20 @@ bool WriteGenreIndexPages(HtmlRun &run)
             run.report(kNoGenre, kGenrePagesTitle);
             return true;
         }
+        QString base;
+        const QString realBase = resolvedBase(conn, &base);
         RowSet titles(conn,
                       QStringLiteral("select * from photoivents where ID1=? "
                                      "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
                       {0});
+        const TitleColumns columns(titles);
         for (; !genres.eof(); genres.moveNext()) {
-            titles.requery({genres.number(QStringLiteral("ID1"))});
+            GenreInfo genre;
+            genre.id = genres.number(QStringLiteral("ID1"));
+            genre.categoryId = genres.number(QStringLiteral("ID"));
+            genre.folder = genres.text(QStringLiteral("yearFolder"));
+            genre.name = genres.text(QStringLiteral("yearFolderName"));
+            titles.requery({genre.id});
             if (!titles.eof()) {  // a genre without titles keeps whatever page it had
                 QStringList lines = pageHead();
                 int column = 1;
@@ -156,26 +240,34 @@ bool WriteGenreIndexPages(HtmlRun &run)
                         column = 1;
                         lines << QStringLiteral("</tr>") << QStringLiteral("<tr valign=bottom>");
                     }
-                    appendCell(lines, titles, faults);
+                    appendCell(lines, run, genre, columns.read(titles), faults);
                     ++column;
                 }
                 for (; column <= kCellsPerRow; ++column)
                     lines << QStringLiteral("<td><br></td>");
                 lines << QStringLiteral("</tr>") << QStringLiteral("</table>") << QStringLiteral("</html>");
-                const QString folder = genres.text(QStringLiteral("yearFolder"));
-                if (!isLocalPath(folder))
-                    pathNotFound(folder);
-                writePage(ChildPath(folder, QStringLiteral("nIndex.html")), lines);
+                const QString page = run.layout().genrePagePath(genre);
+                if (!realBase.isEmpty() && isInside(genre.folder, base) && page.startsWith(genre.folder)) {
+                    const QString real = QFileInfo(genre.folder).canonicalFilePath();
+                    if (!real.isEmpty() && !isInside(real, realBase))
+                        outside << genre.folder + QStringLiteral(" -> ") + real;
+                }
+                writePage(page, lines);
             }
             run.advance();
         }
         return false;
     });
+    if (!outside.isEmpty())
+        run.notice(QStringLiteral("次のジャンルのフォルダはリンクで基準フォルダの外を指しています。"
+                                  "ページはリンク先のフォルダに書きました。\n\r")
+                       + outside.join(QStringLiteral("\n\r")),
+                   kGenrePagesTitle);
     if (!faults.isEmpty()) {
         // The box stays on the screen however many there are: the first few and the
         // count in the text, every one in the details.
         constexpr int kShown = 10;
-        QString text = QStringLiteral("次の写真はサイズを読み取れないため、写真なしで出力しました。");
+        QString text = QStringLiteral("次のタイトルは写真を表示できないため、写真なしで出力しました。");
         QStringList all;
         for (const PhotoFault &f : faults)
             all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');

@@ -24,8 +24,39 @@ const QString kGenrePagesTitle = QStringLiteral("ＨＴＭＬファイル出力(
 
 // ---------------------------------------------------------------------------
 
+static const SiteLayout kLocalSite;
+
+SiteLayout::~SiteLayout() = default;
+
+QString SiteLayout::genrePagePath(const GenreInfo &genre) const
+{
+    if (!isLocalPath(genre.folder))
+        pathNotFound(genre.folder);
+    return ChildPath(genre.folder, QStringLiteral("nIndex.html"));
+}
+
+QString SiteLayout::genreLink(const GenreInfo &genre) const
+{
+    return PathLinkEscape(genre.folder) + QStringLiteral("/nIndex.html");
+}
+
+QString SiteLayout::pictureSource(const GenreInfo &, const Picture &picture) const
+{
+    return picture.relative ? LinkEscape(picture.reference) : PathLinkEscape(picture.reference);
+}
+
+QString SiteLayout::openTarget(const GenreInfo &, const QString &ivents) const
+{
+    // A Windows path gets "/" for its "\"; on this system "\" is a character of a name.
+    if (!IsWindowsFormPath(ivents))
+        return LinkEscape(ivents);
+    QString target = ivents;
+    target.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return PathLinkEscape(target);
+}
+
 HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress progress)
-    : m_g(g), m_ds(ds), m_owner(owner), m_progress(std::move(progress))
+    : m_g(g), m_ds(ds), m_owner(owner), m_progress(std::move(progress)), m_layout(&kLocalSite)
 {
 }
 
@@ -33,6 +64,16 @@ void HtmlRun::report(const QString &text, const QString &title, const QString &d
 {
     ++m_reports;
     m_ds.message(MessageRequest{text, MsgKind::Exclamation, title, MsgButtons::Ok, details}, m_owner);
+}
+
+void HtmlRun::notice(const QString &text, const QString &title)
+{
+    m_ds.message(text, MsgKind::Information, title, MsgButtons::Ok, m_owner);
+}
+
+void HtmlRun::setLayout(const SiteLayout *layout)
+{
+    m_layout = layout ? layout : &kLocalSite;
 }
 
 void HtmlRun::setTotal(int total)
@@ -73,17 +114,59 @@ QString HtmlEscape(const QString &text)
     return out;
 }
 
-QString PathLinkEscape(const QString &path)
+static void percent(QString &out, ushort c)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    out += QLatin1Char('%');
+    out += QLatin1Char(kHex[(c >> 4) & 0xF]);
+    out += QLatin1Char(kHex[c & 0xF]);
+}
+
+QString LinkEscape(const QString &path)
 {
     QString out;
     out.reserve(path.size());
-    for (const QChar c : path) {
-        switch (c.unicode()) {
-        case '%': out += QLatin1String("%25"); break;
-        case '#': out += QLatin1String("%23"); break;
-        case '?': out += QLatin1String("%3F"); break;
-        default: out += c; break;
+    const int n = int(path.size());
+    for (int i = 0; i < n; ++i) {
+        const ushort c = path.at(i).unicode();
+        switch (c) {
+        case '%': case '#': case '?':
+        case ':':   // before the first "/" it would be read as a URL scheme
+        case '\\':  // read as "/"
+            percent(out, c);
+            continue;
+        case ' ': {
+            // The URL parser strips blanks at either end of the whole reference.
+            const bool edge = i == 0 || i == n - 1 || path.at(i - 1) == QLatin1Char('/')
+                              || path.at(i + 1) == QLatin1Char('/');
+            if (edge)
+                percent(out, c);
+            else
+                out += QLatin1Char(' ');
+            continue;
         }
+        default:
+            if (c < 0x20 || c == 0x7F)  // tab and line breaks are dropped from URLs
+                percent(out, c);
+            else
+                out += QChar(c);
+        }
+    }
+    return out;
+}
+
+QString PathLinkEscape(const QString &path)
+{
+    if (!IsWindowsFormPath(path))
+        return LinkEscape(path);
+    QString out;
+    out.reserve(path.size());
+    for (const QChar c : path) {
+        const ushort u = c.unicode();
+        if (u == '%' || u == '#' || u == '?')
+            percent(out, u);
+        else
+            out += c;
     }
     return out;
 }
@@ -164,7 +247,8 @@ bool WriteFramePages(HtmlRun &run, const QString &outputFolder)
         if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
             pathNotFound(outputFolder);
         const QString sub = ChildPath(outputFolder, QStringLiteral("sub"));
-        if (!IsFolder(sub) && !QDir(outputFolder).mkdir(QStringLiteral("sub"))) {
+        // A second run may make it at the same moment.
+        if (!IsFolder(sub) && !QDir(outputFolder).mkdir(QStringLiteral("sub")) && !IsFolder(sub)) {
             if (QFileInfo::exists(sub))
                 throw WriteError{75, QStringLiteral("フォルダ sub を作れません。同じ名前のファイルがあります。(%1)").arg(sub)};
             throw WriteError{70, QStringLiteral("フォルダ sub を作れません。(%1)").arg(sub)};

@@ -21,6 +21,40 @@ class DialogService;
 // Called with the pages done so far and the pages of the whole run.
 using HtmlProgress = std::function<void(int done, int total)>;
 
+// A genre as its page is written.
+struct GenreInfo {
+    qint32 id = 0;          // ID1
+    qint32 categoryId = 0;  // ID
+    QString folder;         // yearFolder, as stored
+    QString name;           // yearFolderName
+};
+
+// A picture that a genre page shows for a title.
+struct Picture {
+    QString file;       // the file on this system
+    QString reference;  // as the local site refers to it: a path relative to the genre
+                        // folder, or the stored absolute path (unescaped)
+    bool relative = false;
+};
+
+// Where a run writes its pages and how they refer to each other and to the files they
+// show. This base class is the local site: genre pages go into the genre folders and
+// everything is referred to where it lies. Another layout (a copy of the site to be
+// served from elsewhere) overrides these and reuses the writers and their markup.
+// Every reference returned is escaped for a URL but not yet for HTML.
+class SiteLayout {
+public:
+    virtual ~SiteLayout();
+    // Where the page of a genre is written; throws WriteError when it cannot be here.
+    virtual QString genrePagePath(const GenreInfo &genre) const;
+    // The link from a category page in "sub" to the genre page.
+    virtual QString genreLink(const GenreInfo &genre) const;
+    // The source of a picture on the genre page of genre.
+    virtual QString pictureSource(const GenreInfo &genre, const Picture &picture) const;
+    // The open button's target, from the stored file path of the title's page.
+    virtual QString openTarget(const GenreInfo &genre, const QString &ivents) const;
+};
+
 // Titles under which each writer reports.
 extern const QString kHtmlOutTitle;        // the driver: output folder not set
 extern const QString kFramePagesTitle;     // WriteFramePages
@@ -37,6 +71,12 @@ public:
     // An exclamation message under the writer's title; counted as a reported error.
     void report(const QString &text, const QString &title, const QString &details = QString());
     int reports() const { return m_reports; }
+    // An information message; the run still counts as complete.
+    void notice(const QString &text, const QString &title);
+
+    // The local site unless another layout is set (kept by the caller).
+    const SiteLayout &layout() const { return *m_layout; }
+    void setLayout(const SiteLayout *layout);
 
     // Progress: the run's page count, and the pages done (or given up) so far.
     void setTotal(int total);
@@ -50,6 +90,7 @@ private:
     DialogService &m_ds;
     QObject *m_owner;
     HtmlProgress m_progress;
+    const SiteLayout *m_layout;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;
@@ -70,8 +111,22 @@ bool WriteGenreIndexPages(HtmlRun &run);
 // Making stored values safe in pages. A value without any of the characters named
 // comes out unchanged.
 QString HtmlEscape(const QString &text);      // & < > " '
-QString PathLinkEscape(const QString &path);  // % # ? as %25 %23 %3F
 QString JsStringEscape(const QString &text);  // \ ' " and line breaks, for '...'
+// A path of this system, or a path relative to the page, as a link that every browser
+// reads back as that path: % # ? : \ and control characters percent-encoded, and a
+// blank at the start or the end of a name. Letters (Japanese included), digits, blanks
+// inside a name, - _ . and the "/" between names stay as they are.
+QString LinkEscape(const QString &path);
+// A stored absolute path: one in the other platform's form (a drive or a share) keeps
+// its ":" and "\" and gets only % # ? encoded; any other goes through LinkEscape.
+QString PathLinkEscape(const QString &path);
+
+// The file names in "sub" of the pages of categories with these names, in the same
+// order: the name + ".html", except where that would replace one of the site's own
+// pages (NameA, b, c), exceed the file system's name limit
+// (nameMax bytes) or repeat an earlier one: such a page gets the name shortened, "~"
+// and eight hexadecimal digits of the name's hash (and "-2", "-3" ... until unique).
+QStringList CategoryPageFiles(const QStringList &names, int nameMax = 255);
 
 // The bytes of a page: the charset line, then each line, all ended by CR LF, UTF-8.
 QByteArray PageBytes(const QStringList &lines);

@@ -5,6 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessaly::htmlout {
 
@@ -25,22 +32,114 @@ void pathNotFound(const QString &path)
     throw WriteError{76, QStringLiteral("パスが見つかりません。(%1)").arg(path)};
 }
 
-[[noreturn]] static void fileFailure(const QFile &f, const QString &path)
+void fileFailure(int err, const QString &path)
 {
-    switch (f.error()) {
-    case QFileDevice::PermissionsError:
+    switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
         throw WriteError{70, QStringLiteral("書き込みが許可されていません。(%1)").arg(path)};
-    case QFileDevice::ResourceError:
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
         throw WriteError{61, QStringLiteral("ディスクがいっぱいです。(%1)").arg(path)};
+    case ENOENT:
+    case ENOTDIR:
+        pathNotFound(QFileInfo(path).path());
+    case ENAMETOOLONG:
+        throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1)").arg(path)};
+    case EIO:
+        throw WriteError{57, QStringLiteral("デバイス I/O エラーです。(%1)").arg(path)};
     default:
-        break;
+        throw WriteError{75, QStringLiteral("パス名が無効か、ファイルにアクセスできません。(%1: %2)")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(err)))};
     }
-    const QString folder = QFileInfo(path).path();
-    if (!QFileInfo(folder).isDir())
-        pathNotFound(folder);
-    throw WriteError{75, QStringLiteral("パス名が無効か、ファイルにアクセスできません。(%1: %2)")
-                             .arg(path, f.errorString())};
 }
+
+namespace {
+
+// An open temporary file beside the page; removed unless it was renamed into place.
+class TempFile {
+public:
+    explicit TempFile(const QString &folder)
+    {
+        static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        // A short hidden name: listings skip it, and it fits beside the longest page name.
+        for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
+            QByteArray name = QFile::encodeName(folder) + "/.tessaly-";
+            for (int i = 0; i < 8; ++i)
+                name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+            // 0666 less the umask, as any new file gets.
+            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                m_name = name;
+            else if (errno != EEXIST)
+                break;
+        }
+    }
+    ~TempFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+    }
+    bool isOpen() const { return m_fd >= 0; }
+    // Writes all bytes and closes; false with errno set on failure.
+    bool writeAndClose(const QByteArray &bytes, mode_t keepMode, bool keep)
+    {
+        const char *p = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(m_fd, p, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            left -= n;
+        }
+        if (keep && ::fchmod(m_fd, keepMode) != 0)
+            return false;
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;  // a network file system reports a full disk here
+    }
+    bool renameTo(const QByteArray &target)
+    {
+        if (::rename(m_name.constData(), target.constData()) != 0)
+            return false;
+        m_name.clear();
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    QByteArray m_name;
+};
+
+// The page is written whole beside its old version and then renamed over it, so that
+// a reader, a second run or a full disk never sees or leaves half a page.
+void replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray target = QFile::encodeName(path);
+    struct stat st;
+    const bool exists = ::lstat(target.constData(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        fileFailure(EISDIR, path);
+    // A page the user made read-only is not replaced.
+    if (exists && S_ISREG(st.st_mode) && ::access(target.constData(), W_OK) != 0 && errno != ENOENT)
+        fileFailure(errno, path);
+    TempFile temp(QFileInfo(path).path());
+    if (!temp.isOpen())
+        fileFailure(errno, path);
+    if (!temp.writeAndClose(bytes, exists ? (st.st_mode & 07777) : 0, exists && S_ISREG(st.st_mode)))
+        fileFailure(errno, path);
+    if (!temp.renameTo(target))
+        fileFailure(errno, path);
+}
+
+}  // namespace
 
 void writePage(const QString &path, const QStringList &lines)
 {
@@ -49,15 +148,7 @@ void writePage(const QString &path, const QStringList &lines)
     const QString folder = QFileInfo(path).path();
     if (!IsFolder(folder))
         pathNotFound(folder);
-    const QByteArray bytes = PageBytes(lines);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fileFailure(f, path);
-    if (f.write(bytes) != bytes.size() || !f.flush())
-        fileFailure(f, path);
-    f.close();
-    if (f.error() != QFileDevice::NoError)
-        fileFailure(f, path);
+    replaceFile(path, PageBytes(lines));
 }
 
 QString subPath(const QString &outputFolder, const QString &name)

@@ -1,5 +1,6 @@
 #pragma once
 // What the page writers share: writing a page file and trapping a writer's errors.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -25,8 +26,9 @@ struct WriteError {
 // the other platform's form, would land in whatever folder the program runs in.
 bool isLocalPath(const QString &path);
 [[noreturn]] void pathNotFound(const QString &path);
-// Replaces (or creates) the page at path with the given lines, in one write; throws
-// WriteError.
+// The report of a failed system call on path, by its errno.
+[[noreturn]] void fileFailure(int err, const QString &path);
+// Replaces (or creates) the page at path with the given lines; throws WriteError.
 void writePage(const QString &path, const QStringList &lines);
 // Output folder + "/sub/" + name.
 QString subPath(const QString &outputFolder, const QString &name);

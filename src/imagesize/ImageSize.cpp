@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -418,7 +419,8 @@ bool FitThumbnail(int32_t width, int32_t height, Thumbnail *out)
         return false;
     // nearbyint rounds halves to the even neighbour in the default rounding mode.
     const double q = double(product) / double(landscape ? width : height);
-    const int32_t side = int32_t(std::nearbyint(q));
+    // A very long and thin picture still gets a side that can be seen.
+    const int32_t side = std::max<int32_t>(1, int32_t(std::nearbyint(q)));
     if (landscape) {
         out->height = side;
         out->width = ThumbnailBox;

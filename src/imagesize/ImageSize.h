@@ -49,7 +49,7 @@ QString ImageFaultText(ImageFault fault);
 
 // The thumbnail box: the longer side becomes 120 pixels, the other keeps the aspect
 // ratio. Width x 120 (or height x 120) must fit in 32 bits; the quotient is rounded
-// to the nearest integer, halves to the even neighbour.
+// to the nearest integer, halves to the even neighbour, and never less than 1.
 constexpr int32_t ThumbnailBox = 120;
 struct Thumbnail {
     int32_t height = 0;

@@ -7,6 +7,11 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -136,6 +141,51 @@ QStringList ListFolders(const QString &folder, QStringList *undecodable)
 QStringList ListFiles(const QString &folder, const QString &pattern)
 {
     return listEntries(folder, QDir::Files, pattern);
+}
+
+// Called once per title folder when the site is written: plain system calls, and only
+// the names that match become text.
+bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first)
+{
+    first->clear();
+    for (int i = 0; i < suffixes.size(); ++i)
+        first->append(QString());
+    if (folder.isEmpty())
+        return false;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    while (const dirent *e = ::readdir(dir)) {
+        const char *name = e->d_name;
+        if (name[0] == '.')
+            continue;
+        const size_t len = std::strlen(name);
+        for (int k = 0; k < suffixes.size(); ++k) {
+            const QByteArray &suffix = suffixes[k];
+            const size_t n = size_t(suffix.size());
+            if (len <= n)
+                continue;
+            bool match = true;
+            for (size_t i = 0; i < n && match; ++i) {
+                const char c = name[len - n + i];
+                match = (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) == suffix[int(i)];
+            }
+            if (!match)
+                continue;
+            const QString text = QFile::decodeName(name);
+            if (!(*first)[k].isEmpty() && !NameLess(text, (*first)[k]))
+                continue;
+            bool regular = e->d_type == DT_REG;
+            if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+                struct stat st;
+                regular = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
+            }
+            if (regular)
+                (*first)[k] = text;
+        }
+    }
+    ::closedir(dir);
+    return true;
 }
 
 bool IsNormalFile(const QString &path)

@@ -1,0 +1,211 @@
+// Site generation speed: builds libraries of 10,000, 50,000 and 100,000 titles
+// (10 categories, 10 to 100 genres each, 100 titles per genre, one photo per title and
+// a 3 MB photo with a 20 KB Exif block in every hundredth), then times `generate`
+// against its floor measured in the same run with plain system calls: walk the tree
+// with readdir and read the first 4 KiB of every photo.
+//
+//   bench_generate [--template PATH] [--titles N,N,...] [--keep]
+#include "AutoSet.h"
+#include "Database.h"
+#include "DialogService.h"
+#include "Global.h"
+#include "HtmlOut.h"
+#include "Library.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tessaly;
+
+namespace {
+
+QByteArray jpeg(int w, int h, int exifBytes)
+{
+    QByteArray b("\xFF\xD8", 2);
+    if (exifBytes > 0) {
+        const int len = exifBytes + 2;
+        b += QByteArray("\xFF\xE1", 2) + char(len >> 8) + char(len) + QByteArray(exifBytes, 'E');
+    }
+    b += QByteArray("\xFF\xC0\x00\x11\x08", 5) + char(h >> 8) + char(h) + char(w >> 8) + char(w)
+         + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10);
+    return b;
+}
+
+void writeBytes(const std::string &path, const QByteArray &bytes, off_t size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size()
+        || (size > bytes.size() && ::ftruncate(fd, size) != 0)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+    ::close(fd);
+}
+
+// 10 categories x genres x 100 titles; every title holds a photo (and some a text file).
+void makeTree(const std::string &base, int genres)
+{
+    const QByteArray small = jpeg(640, 480, 0) + QByteArray(2000, 'x') + QByteArray("\xFF\xD9", 2);
+    const QByteArray big = jpeg(4000, 3000, 20 * 1024);
+    ::mkdir(base.c_str(), 0755);
+    char name[64];
+    for (int c = 0; c < 10; ++c) {
+        std::snprintf(name, sizeof name, "/cat%02d", c);
+        const std::string cat = base + name;
+        ::mkdir(cat.c_str(), 0755);
+        for (int g = 0; g < genres; ++g) {
+            std::snprintf(name, sizeof name, "/genre%03d", g);
+            const std::string genre = cat + name;
+            ::mkdir(genre.c_str(), 0755);
+            for (int t = 0; t < 100; ++t) {
+                std::snprintf(name, sizeof name, "/title%03d", t);
+                const std::string title = genre + name;
+                ::mkdir(title.c_str(), 0755);
+                if (t % 100 == 7)  // a camera photo: the frame header after the Exif block, 3 MB (sparse)
+                    writeBytes(title + "/IMG_0001.JPG", big, 3 * 1024 * 1024);
+                else
+                    writeBytes(title + "/photo.jpg", small, small.size());
+                if (t % 10 == 3)
+                    writeBytes(title + "/notes.txt", "notes", 5);
+            }
+        }
+    }
+}
+
+// The floor: every folder listed with readdir, and the first 4 KiB of every photo read.
+int floorWalk(const std::string &folder, int depth)
+{
+    DIR *d = ::opendir(folder.c_str());
+    if (!d)
+        return 0;
+    int photos = 0;
+    char buf[4096];
+    while (const dirent *e = ::readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const std::string path = folder + "/" + e->d_name;
+        if (depth < 3) {
+            if (e->d_type == DT_DIR)
+                photos += floorWalk(path, depth + 1);
+            continue;
+        }
+        const size_t len = std::strlen(e->d_name);
+        if (len > 4 && strcasecmp(e->d_name + len - 4, ".jpg") == 0) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                if (::read(fd, buf, sizeof buf) > 0)
+                    ++photos;
+                ::close(fd);
+            }
+        }
+    }
+    ::closedir(d);
+    return photos;
+}
+
+double cpuNow()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+struct Time {
+    double wall = 1e9, cpu = 1e9;
+};
+
+template <typename F>
+Time best(int runs, F f)
+{
+    Time t;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer wall;
+        const double cpu0 = cpuNow();
+        wall.start();
+        f();
+        t.wall = std::min(t.wall, wall.nsecsElapsed() / 1e9);
+        t.cpu = std::min(t.cpu, cpuNow() - cpu0);
+    }
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
+    const int ti = args.indexOf(QStringLiteral("--template"));
+    if (ti > 0 && ti + 1 < args.size())
+        templatePath = args.at(ti + 1);
+    if (!QFile::exists(templatePath)) {
+        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(templatePath));
+        return 1;
+    }
+    QList<int> sizes = {10000, 50000, 100000};
+    const int ni = args.indexOf(QStringLiteral("--titles"));
+    if (ni > 0 && ni + 1 < args.size()) {
+        sizes.clear();
+        for (const QString &n : args.at(ni + 1).split(QLatin1Char(',')))
+            sizes << std::max(1000, n.toInt() / 1000 * 1000);
+    }
+
+    std::printf("%8s %-5s %9s %10s %7s\n", "titles", "time", "floor s", "generate s", "ratio");
+    for (const int titles : sizes) {
+        QTemporaryDir tmp;
+        if (args.contains(QStringLiteral("--keep"))) {
+            tmp.setAutoRemove(false);
+            std::fprintf(stderr, "kept %s\n", qPrintable(tmp.path()));
+        }
+        const QString base = tmp.path() + QStringLiteral("/base");
+        makeTree(QFile::encodeName(base).toStdString(), titles / 1000);
+        const QString out = tmp.path() + QStringLiteral("/out");
+        QDir().mkpath(out);
+
+        const QString lib = tmp.path() + QStringLiteral("/lib.mdb");
+        int err = 0;
+        QString desc;
+        if (!CopyTemplate(templatePath, lib, &err, &desc)) {
+            std::fprintf(stderr, "cannot copy the template: %s\n", qPrintable(desc));
+            return 1;
+        }
+        Global g;
+        g.dbConnectString = MakeConnectString(lib);
+        {
+            Connection c(g.dbConnectString);
+            c.exec(QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {base});
+            c.exec(QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
+        }
+        ConsoleDialogService ds(MsgAnswer::Yes);
+        RunAutoSetPasses(g, ds, nullptr);
+
+        const std::string baseText = QFile::encodeName(base).toStdString();
+        int photos = 0;
+        const Time floor = best(3, [&] { photos = floorWalk(baseText, 0); });
+        bool ok = true;
+        const Time gen = best(3, [&] { ok = HtmlFileCreate(g, ds) && ok; });
+        if (photos != titles || !ok || ds.messageCount() != 0) {
+            std::fprintf(stderr, "unexpected result: %d photos, %d messages\n", photos, ds.messageCount());
+            return 1;
+        }
+        std::printf("%8d %-5s %9.3f %10.3f %7.2f\n", titles, "wall", floor.wall, gen.wall, gen.wall / floor.wall);
+        std::printf("%8s %-5s %9.3f %10.3f %7.2f\n", "", "cpu", floor.cpu, gen.cpu, gen.cpu / floor.cpu);
+        std::fflush(stdout);
+    }
+    return 0;
+}
