@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "DialogService.h"
+#include "HtmlOut.h"
 #include "Poster.h"
 #include "PosterCache.h"
 #include "TestSupport.h"
@@ -149,6 +151,58 @@ private slots:
         want.sort();
         QCOMPARE(left, want);
         QCOMPARE(readFile(foreign), QByteArray("mine"));
+    }
+
+    // A genre of three titles: only the turned video, a photo (later with a video too),
+    // a damaged video. Run in this process, again, then through tessaly-cli.
+    void site()
+    {
+        const QString root = makeDir(m_dir.path() + "/site");
+        const QString lib = makeLibrary(root);
+        const QString out = makeDir(root + "/out");
+        const QString genre = makeDir(root + "/base/C/G");
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {out});
+        sql(lib, "insert into photoGraph (ID, topFolder, topFolderName) values (1, ?, 'C')", {root + "/base/C"});
+        sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 1, ?, 'G')", {genre});
+        for (const char *t : {"bad", "photo", "video"})
+            sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, ?, ?)",
+                {t, makeDir(genre + "/" + t)});
+        QVERIFY(QFile::copy(m_turned, genre + "/video/clip.mp4"));
+        QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(genre + "/photo/a.jpg"));
+        const QString bad = writeFile(genre + "/bad/half.mp4", readFile(src("half.mp4")));
+        const auto listedOnce = [&](const QString &text) {
+            return text.count(bad + " (" + PosterFaultText(PosterFault::Unreadable) + ")") == 1;
+        };
+
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        int decoded = PostersDecoded();
+        QVERIFY(!HtmlFileCreate(g, ds));
+        QCOMPARE(PostersDecoded() - decoded, 2);
+        QCOMPARE(ds.messages().size(), 1);
+        QVERIFY2(listedOnce(ds.messages().at(0).text), qPrintable(ds.messages().at(0).text));
+        const QStringList posters = QDir(out + "/posters").entryList({"*.jpg"});
+        QCOMPARE(posters.size(), 1);
+        QCOMPARE(QImage(out + "/posters/" + posters.at(0)).size(), QSize(135, 240));
+        const QByteArray page = readFile(genre + "/nIndex.html");
+        QVERIFY(page.contains("<img src='photo/a.jpg' height='90px' width='120px'><br>"));
+        QVERIFY2(page.contains("<img src='../../../out/posters/" + posters.at(0).toUtf8()
+                               + "' height='120px' width='68px' title='動画'><br>\r\nvideo<br>"),
+                 page.constData());
+
+        QVERIFY(QFile::copy(m_turned, genre + "/photo/b.mp4"));  // the photo stays
+        ScriptedDialogService again;
+        decoded = PostersDecoded();
+        QVERIFY(!HtmlFileCreate(g, again));
+        QCOMPARE(PostersDecoded() - decoded, 0);
+        QVERIFY(listedOnce(again.messages().at(0).text));
+        QCOMPARE(readFile(genre + "/nIndex.html"), page);
+
+        QVERIFY(QFile::remove(genre + "/video/clip.mp4"));  // its poster goes
+        const CliResult r = runCli({"generate", lib});
+        QVERIFY2(r.exitCode == 1 && listedOnce(r.err), qPrintable(r.err));
+        QCOMPARE(QDir(out + "/posters").entryList({"*.jpg"}), QStringList());
+        QVERIFY(!readFile(genre + "/nIndex.html").contains("title='動画'"));
     }
 };
 

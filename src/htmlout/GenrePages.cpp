@@ -6,8 +6,11 @@
 #include "ImageSize.h"
 #include "PageFile.h"
 #include "Paths.h"
+#include "PosterCache.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 namespace tessaly {
 
@@ -84,9 +87,72 @@ QString buttonLine(const QString &target, const QString &caption)
            + QStringLiteral("')\" value='") + caption + QStringLiteral("'>");
 }
 
-// The title's photo: the stored one, else the first match in its folder. No file
-// when there is none, or when it does not lie on this system.
-Picture findPicture(const TitleRow &title, QList<PhotoFault> &faults)
+// The automatic choice in a title folder, from one listing: the first photo by
+// kPhotoSuffixes, else the first video in name order.
+struct AutoChoice {
+    bool listed = false;
+    QString photo;
+    QString video;
+};
+
+AutoChoice autoChoice(const QString &folder)
+{
+    static const QList<QByteArray> suffixes = kPhotoSuffixes + VideoSuffixes();
+    AutoChoice c;
+    QStringList first;
+    c.listed = FirstFiles(folder, suffixes, &first);
+    for (int i = 0; i < first.size(); ++i) {
+        if (first.at(i).isEmpty())
+            continue;
+        if (i < kPhotoSuffixes.size()) {
+            c.photo = first.at(i);
+            break;
+        }
+        if (c.video.isEmpty() || NameLess(first.at(i), c.video))
+            c.video = first.at(i);
+    }
+    return c;
+}
+
+// What the pictures of a run's titles come from: the automatic choice of every local
+// title folder without a stored photo, and the posters of the videos chosen, made
+// together (on a pool of workers) before the first page.
+struct TitlePictures {
+    QHash<QString, AutoChoice> choices;  // by title folder
+    QHash<QString, PosterEntry> posters;  // by video path
+    QString posterFolder;  // empty when the output folder cannot hold posters
+
+    TitlePictures(Connection &conn, const QString &outputFolder, PosterCache *cache)
+    {
+        RowSet rs(conn, QStringLiteral("select * from photoivents where ID1 in (select ID1 from photoyear)"));
+        QStringList videos;
+        for (; !rs.eof(); rs.moveNext()) {
+            const QString folder = rs.text(QStringLiteral("iventsFolder"));
+            if (!rs.text(QStringLiteral("iventsPhoto")).isEmpty() || !isLocalPath(folder) || choices.contains(folder))
+                continue;
+            const AutoChoice c = choices.insert(folder, autoChoice(folder)).value();
+            if (!c.video.isEmpty())
+                videos << ChildPath(folder, c.video);
+        }
+        if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
+            return;  // a missing output folder is the frame writers' report
+        posterFolder = cache->folder();
+        if (!videos.isEmpty())
+            for (const PosterEntry &e : cache->make(videos))
+                posters.insert(e.video, e);
+    }
+    AutoChoice choice(const QString &folder) const
+    {
+        const auto it = choices.constFind(folder);
+        return it != choices.cend() ? *it : autoChoice(folder);
+    }
+};
+
+// The title's photo: the stored one, else the automatic choice in its folder, a
+// video's poster when that holds no photo. No file when there is none, or when it does
+// not lie on this system.
+Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const TitleRow &title,
+                    QList<PhotoFault> &faults)
 {
     Picture p;
     const QString &folder = title.folder;
@@ -107,27 +173,35 @@ Picture findPicture(const TitleRow &title, QList<PhotoFault> &faults)
     }
     if (!isLocalPath(folder))
         return p;
-    QStringList first;
-    if (!FirstFiles(folder, kPhotoSuffixes, &first)) {
+    const AutoChoice choice = pictures.choice(folder);
+    if (!choice.listed) {
         faults.append({folder, IsFolder(folder) ? QStringLiteral("フォルダを読み取れません")
                                                 : QStringLiteral("フォルダがありません")});
         return p;
     }
-    for (const QString &file : first) {
-        if (!file.isEmpty()) {
-            p.reference = name + QLatin1Char('/') + file;
-            p.relative = true;
-            p.file = ChildPath(folder, file);
-            break;
+    if (!choice.photo.isEmpty()) {
+        p.reference = name + QLatin1Char('/') + choice.photo;
+        p.relative = true;
+        p.file = ChildPath(folder, choice.photo);
+    } else if (!choice.video.isEmpty() && !pictures.posterFolder.isEmpty()) {
+        const PosterEntry poster = pictures.posters.value(ChildPath(folder, choice.video));
+        if (poster.file.isEmpty()) {
+            faults.append({ChildPath(folder, choice.video), PosterFaultText(poster.fault)});
+            return p;
         }
+        p.file = ChildPath(pictures.posterFolder, poster.file);
+        p.reference = QDir(genre.folder).relativeFilePath(p.file);
+        p.relative = true;
+        p.video = true;
     }
     return p;
 }
 
 // The image line of a title, or empty text when it shows no picture.
-QString imageLine(const HtmlRun &run, const GenreInfo &genre, const TitleRow &title, QList<PhotoFault> &faults)
+QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre, const TitleRow &title,
+                  QList<PhotoFault> &faults)
 {
-    const Picture picture = findPicture(title, faults);
+    const Picture picture = findPicture(pictures, genre, title, faults);
     if (picture.file.isEmpty())
         return QString();
     const ImageInfo info = GetImageSize(picture.file, 0);
@@ -147,14 +221,15 @@ QString imageLine(const HtmlRun &run, const GenreInfo &genre, const TitleRow &ti
     }
     return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
            + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
-           + QString::number(t.width) + QStringLiteral("px'><br>");
+           + QString::number(t.width) + QStringLiteral("px'")
+           + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
 }
 
-void appendCell(QStringList &lines, const HtmlRun &run, const GenreInfo &genre, const TitleRow &title,
-                QList<PhotoFault> &faults)
+void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre,
+                const TitleRow &title, QList<PhotoFault> &faults)
 {
     lines << QStringLiteral("<td  height='150px' width='130px'>");
-    const QString image = imageLine(run, genre, title, faults);
+    const QString image = imageLine(run, pictures, genre, title, faults);
     lines << (image.isEmpty() ? QStringLiteral("<br>") : image);
     lines << HtmlEscape(title.name) + QStringLiteral("<br>");
     // The link is the user's own URL: only made safe for the script and the page.
@@ -225,6 +300,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
                                      "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
                       {0});
         const TitleColumns columns(titles);
+        PosterCache posterCache(run.outputFolder());
+        const TitlePictures pictures(conn, run.outputFolder(), &posterCache);
         for (; !genres.eof(); genres.moveNext()) {
             GenreInfo genre;
             genre.id = genres.number(QStringLiteral("ID1"));
@@ -240,7 +317,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
                         column = 1;
                         lines << QStringLiteral("</tr>") << QStringLiteral("<tr valign=bottom>");
                     }
-                    appendCell(lines, run, genre, columns.read(titles), faults);
+                    appendCell(lines, run, pictures, genre, columns.read(titles), faults);
                     ++column;
                 }
                 for (; column <= kCellsPerRow; ++column)
@@ -256,6 +333,9 @@ bool WriteGenreIndexPages(HtmlRun &run)
             }
             run.advance();
         }
+        // Every title has been seen: posters no title shows any more can go.
+        if (!pictures.posterFolder.isEmpty())
+            posterCache.removeStale();
         return false;
     });
     if (!outside.isEmpty())

@@ -234,6 +234,7 @@ bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProg
     run.advanceTo(4);
     WriteCategoryPages(run, outputFolder);
     run.advanceTo(4 + categories);
+    run.setOutputFolder(outputFolder);
     WriteGenreIndexPages(run);
     run.advanceTo(run.total());
     return run.reports() == 0;

@@ -35,6 +35,7 @@ struct Picture {
     QString reference;  // as the local site refers to it: a path relative to the genre
                         // folder, or the stored absolute path (unescaped)
     bool relative = false;
+    bool video = false;  // a poster frame standing in for a title's video
 };
 
 // Where a run writes its pages and how they refer to each other and to the files they
@@ -77,6 +78,9 @@ public:
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
     void setLayout(const SiteLayout *layout);
+    // The output folder of the run, where the posters of videos are kept.
+    const QString &outputFolder() const { return m_outputFolder; }
+    void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
 
     // Progress: the run's page count, and the pages done (or given up) so far.
     void setTotal(int total);
@@ -91,6 +95,7 @@ private:
     QObject *m_owner;
     HtmlProgress m_progress;
     const SiteLayout *m_layout;
+    QString m_outputFolder;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;

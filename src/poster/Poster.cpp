@@ -1,13 +1,12 @@
 #include "Poster.h"
 
-#include "Paths.h"
-
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QTransform>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -24,6 +23,8 @@ extern "C" {
 namespace tessaly {
 
 namespace {
+
+std::atomic<int> g_decoded{0};
 
 // A damaged file can make a demuxer crawl; no poster is worth more than this.
 constexpr int kDecodeTimeLimitMs = 15000;
@@ -214,22 +215,16 @@ struct Video {
 
 }  // namespace
 
-bool IsVideoName(const QString &name)
+const QList<QByteArray> &VideoSuffixes()
 {
-    static const char *const kExtensions[] = {".mp4", ".mov", ".m4v", ".avi",  ".mts",
-                                              ".m2ts", ".mpg", ".wmv", ".mkv", ".webm"};
-    for (const char *ext : kExtensions)
-        if (name.endsWith(QLatin1String(ext), Qt::CaseInsensitive) && name.size() > int(qstrlen(ext)))
-            return true;
-    return false;
+    static const QList<QByteArray> suffixes = {".mp4", ".mov", ".m4v", ".avi", ".mts",
+                                               ".m2ts", ".mpg", ".wmv", ".mkv", ".webm"};
+    return suffixes;
 }
 
-QString FirstVideo(const QString &folder)
+int PostersDecoded()
 {
-    for (const QString &name : ListFiles(folder))
-        if (IsVideoName(name))
-            return name;
-    return QString();
+    return g_decoded.load();
 }
 
 PosterFrame DecodePoster(const QString &videoPath)
@@ -237,6 +232,7 @@ PosterFrame DecodePoster(const QString &videoPath)
     static std::once_flag quiet;
     // A damaged video is reported by the caller in its own words, once.
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    ++g_decoded;
     PosterFrame out;
     QDeadlineTimer deadline(kDecodeTimeLimitMs);
     Video video;

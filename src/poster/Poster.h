@@ -1,9 +1,10 @@
 #pragma once
 // Poster frames: one small upright JPEG taken from a video, for titles that have no
 // photo. Decoding goes through FFmpeg's libraries; this header keeps them out of sight.
+#include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace tessaly {
 
@@ -25,10 +26,9 @@ struct PosterFrame {
     int rotation = 0;   // degrees turned clockwise to make the picture upright
 };
 
-// Video names: *.mp4 *.mov *.m4v *.avi *.mts *.m2ts *.mpg *.wmv *.mkv *.webm, any case.
-bool IsVideoName(const QString &name);
-// The first video of a folder in name order; empty text when it holds none.
-QString FirstVideo(const QString &folder);
+// The endings of video names, lower-case: .mp4 .mov .m4v .avi .mts .m2ts .mpg .wmv
+// .mkv .webm (names match in any letter case).
+const QList<QByteArray> &VideoSuffixes();
 
 // Decodes the frame about 10 % into the video (the key frame at or before that point,
 // so only one frame is decoded; the first frame when the video is shorter than a
@@ -43,5 +43,9 @@ bool SavePosterJpeg(const QImage &image, const QString &path, QString *error = n
 
 // A short Japanese description of a fault, for messages.
 QString PosterFaultText(PosterFault fault);
+
+// Videos that DecodePoster has opened since the program started (all threads); the
+// tests use it to check that a second site run decodes nothing.
+int PostersDecoded();
 
 }  // namespace tessaly

@@ -77,7 +77,8 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers)
     QList<PosterEntry> out(videos.size());
     QStringList keys(videos.size());
     QList<int> todo;
-    const bool haveFolder = IsFolder(m_folder) || QDir().mkpath(m_folder);
+    // The output folder itself is never made here: a missing one is the writers' report.
+    const bool haveFolder = IsFolder(m_folder) || QDir().mkdir(m_folder);
     for (int i = 0; i < videos.size(); ++i) {
         PosterEntry &e = out[i];
         e.video = videos.at(i);
