@@ -64,8 +64,11 @@ class TestAutoSet : public QObject {
 
 private slots:
     // Files and hidden folders are no entries; names are exact (Trip and trip) and may hold
-    // apostrophes; the same names under other parents are rows of their own.
-    void newTree()
+    // apostrophes; the same names under other parents are rows of their own. Stored folders
+    // that are gone (or Null) are passed over; a rerun changes nothing, also where stored
+    // rows come back out of the listing's order; after the base folder moved, rows keep
+    // their keys and other fields and only their paths are refreshed.
+    void registerRerunAndMove()
     {
         QTemporaryDir tmp;
         const QString base = tmp.path() + "/base";
@@ -78,24 +81,16 @@ private slots:
             writeFile(base + QString::fromUtf8(f));
         const QString lib = makeLibrary(tmp.path());
         setBase(lib, base);
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {tmp.path() + "/gone"});
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (null, 'no path')");
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (1, ?, 'g')", {tmp.path() + "/gone/g"});
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
-        AutoSetOptions opt;
-
-        ds.queueNo();
-        QVERIFY(!AutoSetMain(g, ds, nullptr, opt).confirmed);
-        QCOMPARE(counts(lib), QString("0,0,0"));
-        ds.queueYes();
         AutoSetCounts first;
-        const AutoSetResult r = AutoSetMain(g, ds, &first, opt);
-        QVERIFY(r.confirmed && r.categoryStatus == ScanCompleted);
-        QVERIFY(r.genresCompleted && r.titlesCompleted && !r.anyError);
-        QCOMPARE(ds.messages().size(), 2);  // only the questions
-        QCOMPARE(describe(ds.messages().at(1)),
-                 describe({"ｵｰﾄｾｯﾄを実行しますか？", MsgKind::Question, "オートセット", MsgButtons::YesNo}));
-
+        const AutoSetResult r = RunAutoSetPasses(g, ds, &first);
+        QVERIFY(r.categoryStatus == ScanCompleted && r.genresCompleted && r.titlesCompleted && !r.anyError);
         QCOMPARE(sqlColumn(lib, "select topFolderName from photoGraph order by topFolderName"),
-                 (QStringList{"Trip", "trip", "家族", "旅行"}));
+                 (QStringList{"Trip", "gone", "no path", "trip", "家族", "旅行"}));
         QCOMPARE(sqlColumn(lib, "select yearFolder from photoYear where yearFolderName=? order by yearFolder", {"2019"}),
                  (QStringList{base + "/Trip/2019", base + "/家族/2019", base + "/旅行/2019"}));
         QCOMPARE(sqlColumn(lib, "select iventsFolder from photoIvents where iventsFolderName in ('京都', 'a''b') "
@@ -110,102 +105,55 @@ private slots:
 
         const QStringList before = allRows(lib);
         AutoSetCounts second;
-        RunAutoSetPasses(g, ds, &second, opt);
+        QVERIFY(!RunAutoSetPasses(g, ds, &second).anyError);
         QCOMPARE(allRows(lib), before);
         QCOMPARE(levelCounts(second), QString("0+0 0+0 0+0"));
-        QCOMPARE(ds.messages().size(), 2);
-    }
 
-    // After the base folder moved, rows keep their keys and other fields, paths are refreshed.
-    void movedBaseFolderRefreshesPaths()
-    {
-        QTemporaryDir tmp;
-        const QString oldBase = makeDir(tmp.path() + "/old/cat/genre/title").section('/', 0, -4);
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, oldBase);
-        Global g = makeGlobal(lib);
-        ScriptedDialogService ds;
-        RunAutoSetPasses(g, ds);
         sql(lib, "update photoIvents set iventsLink='keep me'");
-        const QString newBase = tmp.path() + "/new";
-        QVERIFY(QDir().rename(oldBase, newBase));
-        setBase(lib, newBase);
-        AutoSetCounts counts;
-        RunAutoSetPasses(g, ds, &counts);
-        QCOMPARE(allRows(lib), (QStringList{"c1|cat|" + newBase + "/cat", "g1<1|genre|" + newBase + "/cat/genre",
-                                            "t1<1|title|" + newBase + "/cat/genre/title"}));
-        QCOMPARE(sqlColumn(lib, "select iventsLink from photoIvents"), QStringList{"keep me"});
-        QCOMPARE(levelCounts(counts), QString("0+1 0+1 0+1"));
+        QVERIFY(QDir().rename(base, tmp.path() + "/new"));
+        setBase(lib, tmp.path() + "/new");
+        AutoSetCounts moved;
+        RunAutoSetPasses(g, ds, &moved);
+        QCOMPARE(allRows(lib), QStringList(before).replaceInStrings(base, tmp.path() + "/new"));
+        QCOMPARE(sqlColumn(lib, "select distinct iventsLink from photoIvents"), QStringList{"keep me"});
+        QCOMPARE(levelCounts(moved), QString("0+4 0+7 0+46"));
         QVERIFY(ds.messages().isEmpty());
-    }
-
-    // Stored folders that are gone (or Null) are passed over as empty; nothing deleted or doubled.
-    void vanishedStoredFolderIsPassedOver()
-    {
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
-        makeDir(base + "/kept/g/t");
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, base);
-        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {tmp.path() + "/gone"});
-        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (null, 'no path')");
-        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (1, ?, 'g')", {tmp.path() + "/gone/g"});
-        Global g = makeGlobal(lib);
-        ScriptedDialogService ds;
-        // Twice: stored rows that come back out of the listing's order are still found by name.
-        QVERIFY(!RunAutoSetPasses(g, ds).anyError);
-        QVERIFY(!RunAutoSetPasses(g, ds).anyError);
-        QVERIFY(ds.messages().isEmpty());
-        QCOMPARE(sqlColumn(lib, "select iventsFolder from photoIvents"), QStringList{base + "/kept/g/t"});
-        QCOMPARE(counts(lib), QString("3,2,1"));
     }
 
     void baseFolderNotSet_data()
     {
-        QTest::addColumn<QString>("arrange");  // a statement, or a keyword
+        QTest::addColumn<QString>("base");  // the stored base folder; <none>: no row
         QTest::addColumn<bool>("goOn");
-        QTest::addColumn<int>("status");
-        QTest::newRow("no row, stop") << "delete from allTop" << false << int(ScanBaseNotSetStop);
-        QTest::newRow("empty, continue") << "insert into allTop (ID, allTop) values (1, '')" << true
-                                         << int(ScanBaseNotSetContinue);
-        // Never looked up from the folder the program was started in.
-        QTest::newRow("relative, stop") << "insert into allTop (ID, allTop) values (1, '.')" << false
-                                        << int(ScanBaseNotSetStop);
-        QTest::newRow("not on disk, continue") << "missing folder" << true << int(ScanBaseNotSetContinue);
-        QTest::newRow("library file gone, continue") << "no library" << true << int(ScanBaseNotSetContinue);
+        QTest::newRow("no row, stop") << "<none>" << false;
+        QTest::newRow("empty, continue") << "" << true;
+        QTest::newRow("relative, stop") << "." << false;  // never looked up from the current folder
+        QTest::newRow("not on disk, continue") << "/nowhere" << true;
+        QTest::newRow("library file gone, continue") << "<no library>" << true;
     }
     // The two messages; on No only pass 1 ran, on Yes the stored categories are scanned.
     void baseFolderNotSet()
     {
-        QFETCH(QString, arrange);
+        QFETCH(QString, base);
         QFETCH(bool, goOn);
-        QFETCH(int, status);
         QTemporaryDir tmp;
         const QString lib = makeLibrary(tmp.path());
-        sql(lib, "delete from allTop");
-        if (arrange == "missing folder")
-            setBase(lib, tmp.path() + "/nowhere");
-        else if (arrange != "no library")
-            sql(lib, arrange);
+        base.startsWith('<') ? sql(lib, "delete from allTop") : setBase(lib, base);
         const QString cat = makeDir(tmp.path() + "/elsewhere/cat");
         makeDir(cat + "/genre/title");
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'cat')", {cat});
-        Global g = makeGlobal(lib);
-        if (arrange == "no library")
-            g.dbConnectString = MakeConnectString(tmp.path() + "/gone.mdb");
+        Global g = makeGlobal(base == "<no library>" ? tmp.path() + "/gone.mdb" : lib);
         ScriptedDialogService ds;
         ds.queueAnswer(goOn ? MsgAnswer::Yes : MsgAnswer::No);
-        QCOMPARE(int(RunAutoSetPasses(g, ds).categoryStatus), status);
+        QCOMPARE(RunAutoSetPasses(g, ds).categoryStatus, int16_t(goOn ? ScanBaseNotSetContinue : ScanBaseNotSetStop));
 
         const QList<MessageRequest> m = ds.messages();
-        QCOMPARE(m.size(), arrange == "no library" ? 4 : 2);  // later passes report their own fault
-        const QString first = arrange == "missing folder"
-                                  ? "総ﾄｯﾌﾟﾌｫﾙﾀﾞ「" + tmp.path() + "/nowhere」が見つかりません。"
-                                  : QString("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
+        QCOMPARE(m.size(), base == "<no library>" ? 4 : 2);  // later passes report their own fault
+        const QString first = base == "/nowhere" ? QString("総ﾄｯﾌﾟﾌｫﾙﾀﾞ「/nowhere」が見つかりません。")
+                                                 : QString("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
         QCOMPARE(describe(m.at(0)), describe({first + "\n\r総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。", MsgKind::Exclamation,
                                               "オートセット", MsgButtons::Ok}));
         QCOMPARE(describe(m.at(1)), describe({kContinue, MsgKind::Question, "オートセット", MsgButtons::YesNo}));
-        if (arrange != "no library") {
+        if (base != "<no library>") {
             QCOMPARE(counts(lib), QString(goOn ? "1,1,1" : "1,0,0"));
             QCOMPARE(sqlColumn(lib, "select ID from allTop"), QStringList{"1"});
         }
@@ -219,17 +167,10 @@ private slots:
         const QString base = tmp.path() + "/base";
         makeDir(base + "/c1/g1/t1");
         const QByteArray sjis("\x93\xfa\x96\x7b");  // 日本 in Shift_JIS
-        QList<QByteArray> made;  // QTemporaryDir cannot remove what it cannot name
-        const auto removeMade = qScopeGuard([&made] {
-            for (auto d = made.crbegin(); d != made.crend(); ++d)
-                ::rmdir(d->constData());
-        });
-        for (const QString &parent : {base, base + "/c1"}) {
-            made << QFile::encodeName(parent + "/") + sjis;
-            made << made.last() + "/in";
-            for (const QByteArray &d : made.mid(made.size() - 2))
-                QCOMPARE(::mkdir(d.constData(), 0700), 0);
-        }
+        // QTemporaryDir cannot remove what it cannot name.
+        const auto removeAll = qScopeGuard([&tmp] { QProcess::execute("rm", {"-rf", tmp.path()}); });
+        for (const QString &parent : {base, base + "/c1"})
+            QCOMPARE(::mkdir((QFile::encodeName(parent + "/") + sjis).constData(), 0700), 0);
         const QString lib = makeLibrary(tmp.path());
         setBase(lib, base);
         Global g = makeGlobal(lib);
@@ -284,7 +225,8 @@ private slots:
         QTest::newRow("commit per folder") << QStringList{"--no-transaction"};
     }
     // Two processes on one library: the second waits for the first's writes; every folder
-    // ends up registered once and both succeed.
+    // ends up registered once and both succeed. A third run finds everything unchanged;
+    // without a base folder (No by default) or a library it fails.
     void twoRunsAtOnce()
     {
         QFETCH(QStringList, options);
@@ -294,8 +236,9 @@ private slots:
             for (int gn = 0; gn < 5; ++gn)
                 for (int t = 0; t < 30; ++t)
                     makeDir(base + QStringLiteral("/c%1/g%2/t%3").arg(c).arg(gn).arg(t));
+        QString lib;
         for (int round = 0; round < 3; ++round) {
-            const QString lib = makeLibrary(tmp.path(), QStringLiteral("lib%1.mdb").arg(round));
+            lib = makeLibrary(tmp.path(), QStringLiteral("lib%1.mdb").arg(round));
             setBase(lib, base);
             QProcess runs[2];
             for (QProcess &p : runs)
@@ -309,6 +252,15 @@ private slots:
             QCOMPARE(counts(lib), QString("4,20,600"));
             QCOMPARE(reported, 600);
         }
+        CliResult r = runCli(QStringList{"autoset"} + options + QStringList{lib});
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY2(r.out.contains("categories: 0 added, 0 refreshed, 4 unchanged; genres: 0 added, 0 refreshed, 20 "
+                                "unchanged; titles: 0 added, 0 refreshed, 600 unchanged"), qPrintable(r.out));
+        sql(lib, "delete from allTop");
+        r = runCli({"autoset", lib});
+        QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));
+        r = runCli({"autoset", tmp.path() + "/nothing.mdb"});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("nothing.mdb"), qPrintable(r.err));
     }
 
     void errorEndsOnlyItsPass_data()
@@ -349,24 +301,6 @@ private slots:
         QCOMPARE(counts(lib), kept);
         if (failingPass == 3)
             QCOMPARE(sqlColumn(lib, "select max(iventsFolderName) from photoIvents"), QStringList{"t09"});
-    }
-
-    void cli()
-    {
-        QTemporaryDir tmp;
-        makeDir(tmp.path() + "/base/c/g/t");
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, tmp.path() + "/base");
-        CliResult r = runCli({"autoset", lib});
-        r = runCli({"autoset", lib});
-        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
-        QVERIFY2(r.out.contains("categories: 0 added, 0 refreshed, 1 unchanged; genres: 0 added, 0 refreshed, 1 "
-                                "unchanged; titles: 0 added, 0 refreshed, 1 unchanged"), qPrintable(r.out));
-        sql(lib, "delete from allTop");  // messages on stderr, the run stops (No by default)
-        r = runCli({"autoset", lib});
-        QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));
-        r = runCli({"autoset", tmp.path() + "/nothing.mdb"});
-        QVERIFY2(r.exitCode == 1 && r.err.contains("nothing.mdb"), qPrintable(r.err));
     }
 };
 
