@@ -135,14 +135,11 @@ private slots:
                  QStringList{name} + captions + QStringList{"参照設定"});
         QStringList menus;
         for (QAction *a : w->findChild<QMenuBar *>()->actions())
-            menus << a->menu()->objectName() + ' ' + a->text();
-        QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ", "編集 編集", "ヘルプ ヘルプ"}));
-        QCOMPARE(describe(w->findChild<QMenu *>("ファイル")),
-                 QStringList({"設定 設定(Save & Quit)", "line ---------------- [off]", "用紙設定 用紙設定", "印刷 印刷",
-                              "line0 ---------------- [off]", "閉じる 閉じる(Quit)", "終了 終了(End)"}));
-        QCOMPARE(describe(w->editMenu()), edit);
-        QCOMPARE(describe(w->findChild<QMenu *>("ヘルプ")), QStringList({"ヘルプ1 ヘルプ", "このソフトについて このソフトについて"}));
-
+            menus << a->menu()->objectName() + ' ' + a->text() + ": " + describe(a->menu()).join(", ");
+        QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ: 設定 設定(Save & Quit), line ---------------- [off], 用紙設定 用紙設定, 印刷 印刷, "
+                                     "line0 ---------------- [off], 閉じる 閉じる(Quit), 終了 終了(End)",
+                                     "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
+        QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
         QCOMPARE(w->pathBox()->text(), QString(" "));  // the blank of an empty library
         w->pathBox()->setText("/srv/old");
         auto *command1 = w->findChild<QPushButton *>("Command1");
@@ -172,80 +169,57 @@ private slots:
         QCOMPARE(sqlColumn(lib, "select " + column), QStringList({"<null>"}));
     }
 
-    void questions_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("topFolderF Esc no") << "topFolderF" << "Esc" << false << "基準フォルダ設定画面を終了しますか？" << "基準ﾌｫﾙﾀﾞ設定";
-        QTest::newRow("htmlOut Esc yes") << "htmlOut" << "Esc" << true << "HTML出力先設定画面を終了しますか？" << "出力先";
-        QTest::newRow("topFolderF close yes") << "topFolderF" << "閉じる" << true << "基準ﾌｫﾙﾀﾞ設定設定画面を終了しますか？" << "";
-        QTest::newRow("htmlOut close no") << "htmlOut" << "閉じる" << false << "HTML出力先設定画面を終了しますか？" << "";
-        QTest::newRow("topFolderF end yes") << "topFolderF" << "終了" << true << "終了しますか？" << "";
-    }
-    void questions()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, how);
-        QFETCH(bool, yes);
-        QFETCH(QString, text);
-        QFETCH(QString, title);
-        auto w = open(name);
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        yes ? host->ds.queueYes() : host->ds.queueNo();
-        if (how == "Esc")
-            QTest::keyClick(w->pathBox(), Qt::Key_Escape);  // typed into the box, reaches the window
-        else
-            trigger(w.get(), how);
-        const QList<MessageRequest> m = host->ds.messages();
-        QCOMPARE(m.size(), 1);
-        QCOMPARE(QStringList({m.at(0).text, m.at(0).title}), QStringList({text, title}));
-        QVERIFY(m.at(0).kind == MsgKind::Question && m.at(0).buttons == MsgButtons::YesNo);
-        const bool ends = how == "終了";
-        QCOMPARE(host->ended, ends && yes ? 1 : 0);
-        QCOMPARE(w->isVisible(), ends || !yes);
-        if (!yes && how == "Esc") {  // other keys stay with the box
-            QTest::keyClick(w->pathBox(), Qt::Key_A);
-            QCOMPARE(w->pathBox()->text(), QString(" a"));
-        }
-    }
-
-    // effect: "shown|printed|help|about|still open"
+    // question: "text|title" of the yes/no question asked, or empty; effect: "shown|printed|help|about|ended|open".
     void items_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<int>("answer");  // 1 yes, 0 no, -1 no question
+        QTest::addColumn<QString>("item");  // or "Esc", typed into the box
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("effect");
-        QTest::newRow("topFolderF print yes") << "topFolderF" << "印刷" << 1 << "|1|0|0|open";
-        QTest::newRow("htmlOut print no") << "htmlOut" << "印刷" << 0 << "|0|0|0|open";
-        QTest::newRow("paper") << "topFolderF" << "用紙設定" << -1 << "prtPaperF|0|0|0|open";
-        QTest::newRow("help") << "htmlOut" << "ヘルプ1" << -1 << "|0|1|0|open";
-        QTest::newRow("about") << "topFolderF" << "このソフトについて" << -1 << "|0|0|1|open";
-        QTest::newRow("topFolderF editor") << "topFolderF" << "データ編集" << -1 << "dataSet|0|0|0|closed";
-        QTest::newRow("topFolderF output") << "topFolderF" << "HTML出力先" << -1 << "htmlOut|0|0|0|closed";
-        QTest::newRow("htmlOut base") << "htmlOut" << "基準フォルダ設定" << -1 << "topFolderF|0|0|0|closed";
+        const QString print = "この画面を印刷しますか？|";
+        QTest::newRow("topFolderF Esc no") << "topFolderF" << "Esc" << false << "基準フォルダ設定画面を終了しますか？|基準ﾌｫﾙﾀﾞ設定" << "|0|0|0|0|open";
+        QTest::newRow("htmlOut Esc yes") << "htmlOut" << "Esc" << true << "HTML出力先設定画面を終了しますか？|出力先" << "|0|0|0|0|closed";
+        QTest::newRow("topFolderF close yes") << "topFolderF" << "閉じる" << true << "基準ﾌｫﾙﾀﾞ設定設定画面を終了しますか？|" << "|0|0|0|0|closed";
+        QTest::newRow("htmlOut close no") << "htmlOut" << "閉じる" << false << "HTML出力先設定画面を終了しますか？|" << "|0|0|0|0|open";
+        QTest::newRow("topFolderF end yes") << "topFolderF" << "終了" << true << "終了しますか？|" << "|0|0|0|1|open";
+        QTest::newRow("topFolderF print yes") << "topFolderF" << "印刷" << true << print + "基準フォルダ設定" << "|1|0|0|0|open";
+        QTest::newRow("htmlOut print no") << "htmlOut" << "印刷" << false << print + "HTML出力先" << "|0|0|0|0|open";
+        QTest::newRow("paper") << "topFolderF" << "用紙設定" << false << "" << "prtPaperF|0|0|0|0|open";
+        QTest::newRow("help") << "htmlOut" << "ヘルプ1" << false << "" << "|0|1|0|0|open";
+        QTest::newRow("about") << "topFolderF" << "このソフトについて" << false << "" << "|0|0|1|0|open";
+        QTest::newRow("topFolderF editor") << "topFolderF" << "データ編集" << false << "" << "dataSet|0|0|0|0|closed";
+        QTest::newRow("topFolderF output") << "topFolderF" << "HTML出力先" << false << "" << "htmlOut|0|0|0|0|closed";
+        QTest::newRow("htmlOut base") << "htmlOut" << "基準フォルダ設定" << false << "" << "topFolderF|0|0|0|0|closed";
     }
     void items()
     {
         QFETCH(QString, name);
         QFETCH(QString, item);
-        QFETCH(int, answer);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
         QFETCH(QString, effect);
         auto w = open(name);
-        if (answer >= 0)
-            answer ? host->ds.queueYes() : host->ds.queueNo();
-        trigger(w.get(), item);
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        yes ? host->ds.queueYes() : host->ds.queueNo();
+        if (item == "Esc")
+            QTest::keyClick(w->pathBox(), Qt::Key_Escape);
+        else
+            trigger(w.get(), item);
         QCOMPARE(QStringList({host->shown.join(','), QString::number(host->printed), QString::number(host->help),
-                              QString::number(host->about), w->isVisible() ? "open" : "closed"})
+                              QString::number(host->about), QString::number(host->ended), w->isVisible() ? "open" : "closed"})
                      .join('|'),
                  effect);
-        const QList<MessageRequest> m = host->ds.messages();
-        QCOMPARE(m.size(), answer >= 0 ? 1 : 0);
-        if (answer >= 0)
-            QCOMPARE(QStringList({m.at(0).text, m.at(0).title}), QStringList({"この画面を印刷しますか？", w->windowTitle()}));
+        QStringList asked;
+        for (const MessageRequest &m : host->ds.messages()) {
+            QVERIFY(m.kind == MsgKind::Question && m.buttons == MsgButtons::YesNo);
+            asked << m.text + '|' + m.title;
+        }
+        QCOMPARE(asked, question.isEmpty() ? QStringList() : QStringList{question});
+        if (!yes && item == "Esc") {  // other keys stay with the box
+            QTest::keyClick(w->pathBox(), Qt::Key_A);
+            QCOMPARE(w->pathBox()->text(), QString(" a"));
+        }
     }
 
     void popupMenu()
