@@ -310,8 +310,7 @@ private slots:
         QTest::newRow("null") << "<null>" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("empty") << "" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("missing") << "<gone>" << "" << "C" << 1 << sub << QStringList() << 2;
-        QTest::newRow("drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 2;
-        QTest::newRow("relative path") << "site" << "" << "C" << 1 << sub << QStringList() << 2;
+        QTest::newRow("relative drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 2;
         QTest::newRow("empty library") << "<out>" << "" << "C" << 0
                                        << QStringList{"ＨＴＭＬファイル出力(NameA.html)|カテゴリが未登録です！",
                                                       "ＨＴＭＬファイル出力([カテゴリ].html)|カテゴリが未登録です！",
