@@ -154,10 +154,8 @@ private slots:
         const QStringList names = {"C", "A", "b", "Bob's", "R&D <new>", "100% #1?", "NameA", longName};
         for (const QString &n : names) {
             const int cat = addCategory(n);
-            const QStringList genres = n == "C" ? QStringList{"2001", "1999", "2000"}
-                                       : n == "Bob's" ? QStringList{"Trip #1", "R&D <x>", "50% off?"}
-                                                      : QStringList{"g"};
-            for (const QString &g : genres)
+            // Neither in the order stored nor in its reverse.
+            for (const QString &g : n == "Bob's" ? QStringList{"R&D <x>", "Trip #1", "50% off?"} : QStringList{"g"})
                 addGenre(cat, g);
         }
         // Old pages are replaced, other files left alone.
@@ -198,8 +196,6 @@ private slots:
         const auto link = [&](const QString &href, const QString &text) {
             return "<a href=\"" + base() + "/" + href + "/nIndex.html\" target=\"Frame4\">" + text + "</a><br>";
         };
-        QCOMPARE(readFile(out() + "/sub/C.html"),
-                 page(categoryPage({link("C/1999", "1999"), link("C/2000", "2000"), link("C/2001", "2001")})));
         QCOMPARE(readFile(out() + "/sub/Bob's.html"),
                  page(categoryPage({link("Bob&#39;s/50%25 off%3F", "50% off?"),
                                     link("Bob&#39;s/R&amp;D &lt;x&gt;", "R&amp;D &lt;x&gt;"),
