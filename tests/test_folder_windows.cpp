@@ -260,8 +260,9 @@ private slots:
         QVERIFY(host->ds.calls.isEmpty());
     }
 
-    // A new library in the real main window: both windows, base in front, two saves, editor.
-    void mainWindowCreatesBoth()
+    // A new library in the real main window: both windows, base in front, two saves, editor;
+    // then the frame closes.
+    void mainWindow()
     {
         Global g = makeGlobal();
         g.printerUnavailable = false;
@@ -298,22 +299,9 @@ private slots:
         QCOMPARE(sqlColumn(path, "select allTop from allTop"), QStringList({tmp.path()}));
         QCOMPARE(ds.messages().size(), 1);
         QCOMPARE(ds.messages().first().text, QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"));
-    }
 
-    // A window that opens another one while the frame closes must not keep the program open.
-    void mainWindowClosesWithWindowsOpen()
-    {
-        Global g = makeGlobal(lib);
-        g.isNewLibrary = True16;
+        // A window that opens another one while the frame closes must not keep the program open.
         g.folderSetupStage = 2;
-        ScriptedDialogService ds;
-        NoPrinterSettings printer;
-        htmlCrtMain main(g, ds, printer);
-        main.setEndHandler([] {});
-        main.startUp();
-        g.dbConnectString = MakeConnectString(lib);
-        main.show();
-        QWidget *base = main.showWindow("topFolderF");
         struct Reopen : QObject {
             htmlCrtMain *main;
             bool eventFilter(QObject *, QEvent *e) override
@@ -324,11 +312,13 @@ private slots:
             }
         } reopen;
         reopen.main = &main;
-        base->installEventFilter(&reopen);
+        main.showWindow("topFolderF")->installEventFilter(&reopen);
+        ds.queueYes();  // to end the editor
         QVERIFY(main.close());
         settle();
         QVERIFY(main.mdiArea()->subWindowList().isEmpty());
     }
+
 };
 
 QTEST_MAIN(TestFolderWindows)
