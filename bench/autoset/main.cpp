@@ -3,6 +3,7 @@
 // folders, then prints the ratios to the walk and the peak memory of each run.
 //
 //   bench_autoset [--template PATH] [--keep]
+#include "../BenchSupport.h"
 #include "AutoSet.h"
 #include "Database.h"
 #include "DialogService.h"
@@ -29,18 +30,6 @@ void resetPeakMemory()
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))
         f.write("5");
-}
-
-double peakMemoryMiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
 }
 
 void makeTree(const QString &base, int categories, int genres, int titles)
@@ -140,14 +129,14 @@ Figures runTree(const QString &templatePath, const QString &root, int categories
     t.start();
     RunAutoSetPasses(g, ds, &first);
     f.first = {t.wallSeconds(), t.cpuSeconds()};
-    f.memFirst = peakMemoryMiB();
+    f.memFirst = tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
 
     AutoSetCounts second;
     resetPeakMemory();
     t.start();
     RunAutoSetPasses(g, ds, &second);
     f.second = {t.wallSeconds(), t.cpuSeconds()};
-    f.memSecond = peakMemoryMiB();
+    f.memSecond = tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
 
     if (first.added[TitleLevel] != f.titles || second.added[TitleLevel] != 0
         || second.unchanged[TitleLevel] != f.titles || ds.messageCount() != 0) {
@@ -164,14 +153,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
-    const int ti = args.indexOf(QStringLiteral("--template"));
-    if (ti > 0 && ti + 1 < args.size())
-        templatePath = args.at(ti + 1);
-    if (!QFile::exists(templatePath)) {
-        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(templatePath));
+    const QString templatePath = tessaly::bench::TemplatePath(args);
+    if (templatePath.isEmpty())
         return 1;
-    }
 
     struct Shape {
         int c, g, t;

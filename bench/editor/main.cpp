@@ -4,6 +4,7 @@
 // own connection: the rows the screen shows, and one DELETE per table.
 //
 //   bench_editor [--template PATH]
+#include "../BenchSupport.h"
 #include "Database.h"
 #include "DialogService.h"
 #include "EditorRecords.h"
@@ -156,31 +157,15 @@ void readAll(QSqlDatabase &db, const QString &sql, const QVariantList &params = 
         q.value(0);
 }
 
-long rssKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
-    const int ti = args.indexOf(QStringLiteral("--template"));
-    if (ti > 0 && ti + 1 < args.size())
-        templatePath = args.at(ti + 1);
-    if (!QFile::exists(templatePath)) {
-        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(templatePath));
+    const QString templatePath = tessaly::bench::TemplatePath(args);
+    if (templatePath.isEmpty())
         return 1;
-    }
     QTemporaryDir tmp;
     auto library = [&](const QString &name, int titlesPerGenre, int bigGenre) {
         const QString lib = tmp.path() + QLatin1Char('/') + name;
@@ -205,12 +190,12 @@ int main(int argc, char **argv)
         ConsoleDialogService ds;
         PlainView view;
         EditorScreen screen(g, ds, view);
-        const long rssBefore = rssKiB();
+        const long rssBefore = tessaly::bench::StatusKiB("VmRSS:");
         const double open = best(5, [&] {
             view = PlainView();
             screen.Load();
         });
-        const long rssGrowth = rssKiB() - rssBefore;
+        const long rssGrowth = tessaly::bench::StatusKiB("VmRSS:") - rssBefore;
         const double openFloor = best(5, [&] {
             plain(lib, [](QSqlDatabase &db) {
                 readAll(db, QStringLiteral("select * from photoGraph order by ID"));

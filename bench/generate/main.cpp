@@ -5,6 +5,7 @@
 // with readdir and read the first 4 KiB of every photo.
 //
 //   bench_generate [--template PATH] [--titles N,N,...] [--keep]
+#include "../BenchSupport.h"
 #include "AutoSet.h"
 #include "Database.h"
 #include "DialogService.h"
@@ -149,14 +150,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
-    const int ti = args.indexOf(QStringLiteral("--template"));
-    if (ti > 0 && ti + 1 < args.size())
-        templatePath = args.at(ti + 1);
-    if (!QFile::exists(templatePath)) {
-        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(templatePath));
+    const QString templatePath = tessaly::bench::TemplatePath(args);
+    if (templatePath.isEmpty())
         return 1;
-    }
     QList<int> sizes = {10000, 50000, 100000};
     const int ni = args.indexOf(QStringLiteral("--titles"));
     if (ni > 0 && ni + 1 < args.size()) {

@@ -4,6 +4,7 @@
 // a copy of the library, and prints the ratio and the peak memory the rewrite added.
 //
 //   bench_rebase [--template PATH]
+#include "../BenchSupport.h"
 #include "Database.h"
 #include "Library.h"
 #include "Rebase.h"
@@ -69,20 +70,6 @@ void resetPeak()
     }
 }
 
-// VmHWM or VmRSS from /proc/self/status, in KiB.
-long statusKiB(const char *field)
-{
-    long kib = 0;
-    if (FILE *f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f))
-            if (std::strncmp(line, field, std::strlen(field)) == 0)
-                kib = std::atol(line + std::strlen(field) + 1);
-        std::fclose(f);
-    }
-    return kib;
-}
-
 // The floor: the same rewrite as plain SQL, one UPDATE per table in one transaction.
 struct Time {
     double wall, cpu;
@@ -131,14 +118,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
-    const int ti = args.indexOf(QStringLiteral("--template"));
-    if (ti > 0 && ti + 1 < args.size())
-        templatePath = args.at(ti + 1);
-    if (!QFile::exists(templatePath)) {
-        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(templatePath));
+    const QString templatePath = tessaly::bench::TemplatePath(args);
+    if (templatePath.isEmpty())
         return 1;
-    }
     QTemporaryDir tmp;
     struct Size {
         int c, g, t;
@@ -169,7 +151,7 @@ int main(int argc, char **argv)
             QFile::copy(lib, floorLib);
             const Time floor = plainSql(floorLib, QString::fromUtf8(m.from), QString::fromUtf8(m.to), m.sep != '/');
 
-            const long before = statusKiB("VmRSS:");
+            const long before = tessaly::bench::StatusKiB("VmRSS:");
             resetPeak();
             QElapsedTimer timer;
             timer.start();
@@ -179,7 +161,7 @@ int main(int argc, char **argv)
             const RebaseResult r = RebaseStoredPaths(conn, QString::fromUtf8(m.from), QString::fromUtf8(m.to));
             conn.commit();
             const Time took = since(timer, cpu);
-            const long peak = statusKiB("VmHWM:");
+            const long peak = tessaly::bench::StatusKiB("VmHWM:");
             if (r.failed) {
                 std::fprintf(stderr, "rewrite failed: %s\n", qPrintable(r.error));
                 return 1;

@@ -1,0 +1,43 @@
+// Small pieces every bench needs: where the library template is, and the process's memory.
+#pragma once
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tessaly::bench {
+
+// The template beside the built programs, or the one named by --template PATH; empty (with a
+// message) when it is missing.
+inline QString TemplatePath(const QStringList &args)
+{
+    QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/sys.1");
+    const int ti = args.indexOf(QStringLiteral("--template"));
+    if (ti > 0 && ti + 1 < args.size())
+        path = args.at(ti + 1);
+    if (!QFile::exists(path)) {
+        std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(path));
+        return {};
+    }
+    return path;
+}
+
+// A field of /proc/self/status such as "VmRSS:" or "VmHWM:", in KiB.
+inline long StatusKiB(const char *field)
+{
+    long kib = 0;
+    if (FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, field, std::strlen(field)) == 0)
+                kib = std::atol(line + std::strlen(field) + 1);
+        std::fclose(f);
+    }
+    return kib;
+}
+
+}  // namespace tessaly::bench
