@@ -216,9 +216,13 @@ private:
     static QString lookupSql(int level)
     {
         const LevelSql &l = levelSql(level);
+        // A genre's titles come by the genre index: "+" keeps the planner from taking the
+        // category index, which would read the whole category for every genre.
         QString where;
         for (const QString &f : l.parentFields)
-            where += (where.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and ")) + f + QStringLiteral("=?");
+            where += (where.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and "))
+                     + (l.parentFields.size() > 1 && where.isEmpty() ? QStringLiteral("+") : QString()) + f
+                     + QStringLiteral("=?");
         return QStringLiteral("select %1, %2, %3 from %4%5 order by %1")
             .arg(QLatin1String(l.key), QLatin1String(l.nameField), QLatin1String(l.pathField),
                  QLatin1String(l.table), where);

@@ -44,7 +44,7 @@ static int showCommand(Context &c)
     }
     RowSet cats(conn, QStringLiteral("select * from photoGraph order by ID"));
     RowSet genres(conn, QStringLiteral("select * from photoYear where ID=? order by ID1"), {0});
-    RowSet titles(conn, QStringLiteral("select * from photoIvents where ID=? and ID1=? order by ID2"), {0, 0});
+    RowSet titles(conn, QStringLiteral("select * from photoIvents where +ID=? and ID1=? order by ID2"), {0, 0});
     for (; !cats.eof(); cats.moveNext()) {
         const int id = cats.number(QStringLiteral("ID"));
         c.out << "category " << id << " " << cats.text(QStringLiteral("topFolderName")) << " "

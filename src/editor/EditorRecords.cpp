@@ -243,7 +243,7 @@ DeletedRows DeleteGenreTree(const Global &g, int32_t categoryId, int32_t genreId
     if (d.genres > 0) {
         if (beforeTitles)
             beforeTitles();
-        d.titles = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=? and ID1=?"), keys, progress);
+        d.titles = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("+ID=? and ID1=?"), keys, progress);
     }
     t.commit();
     return d;
