@@ -58,13 +58,11 @@ class TestMainWindow : public QObject {
     int ended = 0;
 
     QAction *act(const char *name) { return w->action(QString::fromUtf8(name)); }
-    bool libraryItemsEnabled()
+    // Which of the items that need a library are enabled, e.g. "101".
+    QString libraryItems()
     {
-        return act("データ編集")->isEnabled() && act("基準")->isEnabled() && act("出力先")->isEnabled();
-    }
-    bool libraryItemsDisabled()
-    {
-        return !act("データ編集")->isEnabled() && !act("基準")->isEnabled() && !act("出力先")->isEnabled();
+        return QString::number(act("データ編集")->isEnabled()) + QString::number(act("基準")->isEnabled())
+               + QString::number(act("出力先")->isEnabled());
     }
 
 private slots:
@@ -87,23 +85,18 @@ private slots:
         settle();
     }
 
-    void startUpState()
+    // Start-up: caption, size, the start window, the printer's settings saved, the menus in
+    // order; without a printer the printer items are off.
+    void startUp()
     {
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
         QCOMPARE(w->frameGeometry().size(), twipsToPixels(12480, 9500));
         QVERIFY(g.dbConnectString.isEmpty());
-        QVERIFY(libraryItemsDisabled());
+        QCOMPARE(libraryItems(), "000");
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
         QCOMPARE(w->mdiArea()->subWindowList().size(), 1);
-        QCOMPARE(g.savedPaperSize, int16_t(9));
-        QCOMPARE(g.savedOrientation, int16_t(2));
-        QVERIFY(!g.printerUnavailable);
-        QVERIFY(act("用紙設定")->isEnabled());
-        QVERIFY(act("印刷")->isEnabled());
-    }
-
-    void menusInOrder()
-    {
+        QCOMPARE(QList<int>({g.savedPaperSize, g.savedOrientation, g.printerUnavailable}), QList<int>({9, 2, 0}));
+        QVERIFY(act("用紙設定")->isEnabled() && act("印刷")->isEnabled());
         const QList<QAction *> bar = w->menuBar()->actions();
         QStringList seen;
         for (QAction *m : bar) {
@@ -117,23 +110,18 @@ private slots:
                            "  基準=基準フォルダ設定", "  出力先=HTML出力先", "ヘルプ=ヘルプ", "  ヘルプ1=ヘルプ",
                            "  このソフトについて=このソフトについて"}));
         QVERIFY(!act("line0")->isEnabled());
-    }
-
-    void noPrinterDisablesThePrinterItems()
-    {
         printer.paper = -1;
         htmlCrtMain other(g, ds, printer);
         other.startUp();
         QVERIFY(g.printerUnavailable);
-        QVERIFY(!other.action(QStringLiteral("用紙設定"))->isEnabled());
-        QVERIFY(!other.action(QStringLiteral("印刷"))->isEnabled());
+        QVERIFY(!other.action(QStringLiteral("用紙設定"))->isEnabled() && !other.action(QStringLiteral("印刷"))->isEnabled());
     }
 
     void namedLibraryClosesTheStartWindowOnlyOnceOpen()
     {
         QVERIFY(!w->openNamedLibrary(tmp.filePath(QStringLiteral("missing.mdb"))));
         QCOMPARE(ds.messages().size(), 1);
-        QVERIFY(libraryItemsDisabled());
+        QCOMPARE(libraryItems(), "000");
         QVERIFY(!w->openNamedLibrary(writeFile(tmp.filePath(QStringLiteral("junk.mdb")), "no library")));
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
@@ -141,13 +129,18 @@ private slots:
         QCOMPARE(ds.calls.size(), ds.messages().size());  // no picker
         QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <lib.mdb>"));
-        QVERIFY(libraryItemsEnabled());
+        QCOMPARE(libraryItems(), "111");
         // A cancelled dialog keeps the open library and its caption.
         act("開く")->trigger();
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <lib.mdb>"));
         QVERIFY(!g.dbConnectString.isEmpty());
         QVERIFY(g.dbFilePath.isEmpty());
-        QVERIFY(libraryItemsEnabled());
+        QCOMPARE(libraryItems(), "111");
+        // 新規作成 from the menu needs no folder window open.
+        ds.queuePick(tmp.filePath(QStringLiteral("made.mdb")));
+        act("新規作成")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <made.mdb>"));
+        QCOMPARE(libraryItems(), "111");
     }
 
     void startWindowButtons_data()
@@ -180,37 +173,13 @@ private slots:
         settle();
         QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));  // closed whatever the outcome
         QCOMPARE(g.dbConnectString.isEmpty(), cancel);
-        QVERIFY(libraryItemsDisabled());  // only the menus enable them
+        QCOMPARE(libraryItems(), "000");  // only the menus enable them
         if (!cancel && button == QLatin1String("Command1"))
             QCOMPARE(g.isNewLibrary, True16);
     }
 
-    void createFromTheMenuWithoutFolderWindowsDoesNotFail()
-    {
-        ds.queuePick(tmp.filePath(QStringLiteral("made.mdb")));
-        QFile::remove(tmp.filePath(QStringLiteral("made.mdb")));
-        act("新規作成")->trigger();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <made.mdb>"));
-        QVERIFY(libraryItemsEnabled());
-    }
-
-    void quitAsksFirst()
-    {
-        act("終了")->trigger();
-        QCOMPARE(ds.messages().size(), 1);
-        QCOMPARE(ds.messages().first().text, QStringLiteral("終了しますか？"));
-        QCOMPARE(ds.messages().first().kind, MsgKind::Information);
-        QCOMPARE(ds.messages().first().title, QStringLiteral("Quillmere"));
-        QCOMPARE(ended, 0);
-        QVERIFY(w->isVisible());
-        QVERIFY(printer.writes.isEmpty());
-        ds.queueYes();
-        act("終了")->trigger();
-        QCOMPARE(ended, 1);
-        QVERIFY(printer.writes.isEmpty());  // ending does not restore the printer
-    }
-
-    void printDoesNothing()
+    // 印刷 with no child window prints nothing; 終了 asks first and does not restore the printer.
+    void fileItems()
     {
         int printed = 0;
         htmlCrtMain::setPrintHandler([&](QWidget *, PrinterSettings &) { ++printed; });
@@ -218,6 +187,15 @@ private slots:
         htmlCrtMain::setPrintHandler(nullptr);
         QCOMPARE(printed, 0);
         QVERIFY(ds.calls.isEmpty());
+        act("終了")->trigger();
+        QCOMPARE(ds.messages().size(), 1);
+        QCOMPARE(ds.messages().first().title + '|' + ds.messages().first().text, QStringLiteral("Quillmere|終了しますか？"));
+        QCOMPARE(ds.messages().first().kind, MsgKind::Information);
+        QVERIFY(ended == 0 && w->isVisible());
+        ds.queueYes();
+        act("終了")->trigger();
+        QCOMPARE(ended, 1);
+        QVERIFY(printer.writes.isEmpty());
     }
 
     void showChildWindowSizesAndKeepsOneInstance()
