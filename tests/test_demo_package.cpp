@@ -50,11 +50,8 @@ void checkDemo(const QString &folder, const QString &cli)
     QVERIFY(shown.contains(QStringLiteral("output folder: ") + folder + QStringLiteral("/サイト\n")));
 
     const QString site = folder + QStringLiteral("/サイト");
-    for (const QString &page : {QStringLiteral("アルバム.html"), QStringLiteral("sub/NameA.html"),
-                                QStringLiteral("sub/b.html"), QStringLiteral("sub/c.html"),
-                                QStringLiteral("sub/家族.html"), QStringLiteral("sub/旅行.html"),
-                                QStringLiteral("sub/風景.html")})
-        QVERIFY2(QFileInfo(site + QLatin1Char('/') + page).size() > 0, qPrintable(page));
+    for (const char *page : {"アルバム.html", "sub/NameA.html", "sub/b.html", "sub/c.html", "sub/家族.html", "sub/旅行.html", "sub/風景.html"})
+        QVERIFY2(QFileInfo(site + '/' + QString::fromUtf8(page)).size() > 0, page);
     for (const QString &genre : kGenres) {
         const QByteArray page = readFile(folder + QStringLiteral("/写真/") + genre + QStringLiteral("/nIndex.html"));
         QVERIFY2(page.startsWith("<meta charset=\"UTF-8\">\r\n"), qPrintable(genre));
@@ -117,15 +114,15 @@ private slots:
         checkDemo(folder, cli);
 
         // Photos of each format and shape, readable by the program's own readers.
-        QStringList formats;
+        QStringList photos = {QStringLiteral("image-size")}, formats;
         bool portrait = false, landscape = false;
-        QDirIterator it(folder + QStringLiteral("/写真"), {"*.jpg", "*.png", "*.gif"}, QDir::Files,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString line = run(cli, {QStringLiteral("image-size"), path}, &rc).trimmed();
-            QCOMPARE(rc, 0);
-            const QStringList f = line.split(QLatin1Char('\t'));
+        for (QDirIterator it(folder + "/写真", {"*.jpg", "*.png", "*.gif"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            photos << it.next();
+        const QStringList lines = run(cli, photos, &rc).trimmed().split('\n');
+        QCOMPARE(rc, 0);
+        QCOMPARE(lines.size(), photos.size() - 1);
+        for (const QString &line : lines) {
+            const QStringList f = line.split('\t');
             QCOMPARE(f.size(), 6);
             formats << f.at(1);
             portrait |= f.at(3).toInt() > f.at(2).toInt();
@@ -192,10 +189,8 @@ private slots:
                          qPrintable(line));
         QVERIFY(commands >= 10);
         const QByteArray entry = readFile(root.filePath(QStringLiteral("usr/share/applications/tessaly.desktop")));
-        QVERIFY(entry.contains("Exec=tessaly %f\n"));
-        QVERIFY(entry.contains("Icon=tessaly\n"));
-        QVERIFY(entry.contains("MimeType=application/x-tessaly-library;\n"));
-        QVERIFY(entry.contains(QStringLiteral("Name[ja]=").toUtf8()));
+        for (const char *line : {"Exec=tessaly %f\n", "Icon=tessaly\n", "MimeType=application/x-tessaly-library;\n", "Name[ja]="})
+            QVERIFY2(entry.contains(line), line);
         const QString installedCli = root.filePath(QStringLiteral("usr/bin/tessaly-cli"));
         const QString demo = root.filePath(QStringLiteral("demo"));
         log = run(installedCli, {QStringLiteral("demo"), demo}, &rc);

@@ -48,13 +48,6 @@ struct FakeHost : WindowHost {
     void printWindowImage(QWidget *) override { ++printed; }
 };
 
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
 QStringList describe(QMenu *menu)
 {
     QStringList out;

@@ -41,179 +41,164 @@ const QByteArray scan = segment(0xDA, QByteArray(10, 1)) + QByteArray(300, '\x55
 
 class TestImageSize : public QObject {
     Q_OBJECT
-private slots:
-    void readers_data();
-    void readers();
-    void modes_data();
-    void modes();
-    void fitting_data();
-    void fitting();
-
-private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
     QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void readers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<int>>("want");  // format, width, height, depth[, orientation]
+        QTest::addColumn<ImageFault>("fault");
+        const QList<int> nothing{0, 0, 0, 0};
+        const auto none = ImageFault::None, tooLarge = ImageFault::TooLarge, cut = ImageFault::Truncated;
+
+        QTest::newRow("bmp") << bmp(640, 480, 24) << QList{1, 640, 480, 24} << none;
+        QTest::newRow("bmp top-down") << bmp(640, uint32_t(-480), 32) << QList{1, 640, 480, 32} << none;
+        QTest::newRow("bmp height -2^31") << bmp(10, 0x80000000u, 24) << nothing << tooLarge;
+        QTest::newRow("bmp width 2^31") << bmp(0x80000000u, 10, 24) << nothing << tooLarge;
+        QTest::newRow("bmp shorter than header") << bmp(640, 480, 24).left(40) << nothing << none;
+        QTest::newRow("gif") << gif(65535, 200, 0xF1) << QList{2, 65535, 200, 2} << none;
+        QTest::newRow("png truecolour") << png(800, 600, 8, 2) << QList{4, 800, 600, 24} << none;
+        QTest::newRow("png colour type 6") << png(800, 600, 8, 6) << QList{4, 800, 600, 0} << none;
+        QTest::newRow("png palette") << png(16, 16, 4, 3) << QList{4, 16, 16, 4} << none;
+        QTest::newRow("png widest") << png(0x7FFFFFFFu, 5, 8, 0) << QList{4, 0x7FFFFFFF, 5, 8} << none;
+        QTest::newRow("png width 2^31") << png(0x80000000u, 5, 8, 2) << nothing << tooLarge;
+        QTest::newRow("png shorter than header") << png(800, 600, 8, 2).left(24) << nothing << none;
+        // A 3 MB photograph with a 60 KB APP1 block: the walk hops over the blocks.
+        QTest::newRow("jpeg progressive after APP0 and APP1")
+            << soi + app0 + app1(60000) + segment(0xDB, QByteArray(65, 1)) + segment(0xC4, QByteArray(400, 2))
+                   + frame(0xC2, 4000, 3000) + scan + QByteArray(3 << 20, '\x5A')
+            << QList{3, 4000, 3000, 24} << none;
+        for (int m : {0xC0, 0xC1, 0xC3, 0xC9, 0xCA, 0xCB})
+            QTest::addRow("jpeg frame %X", m) << soi + app0 + frame(uint8_t(m), 33, 44) + scan << QList{3, 33, 44, 24} << none;
+        // DHT, JPG, DAC and the differential frames are not the frame header sought.
+        QTest::newRow("jpeg skips C4 C5 C8 CC CF")
+            << soi + segment(0xC4, QByteArray(20, 0)) + frame(0xC5, 1, 1) + segment(0xC8, QByteArray(3, 0))
+                   + segment(0xCC, QByteArray(2, 0)) + frame(0xCF, 2, 2) + frame(0xC0, 300, 200) + scan
+            << QList{3, 300, 200, 24} << none;
+        QTest::newRow("jpeg fill bytes") << soi + app0 + "\xFF\xFF\xFF" + frame(0xC0, 64, 48) + scan
+                                         << QList{3, 64, 48, 24} << none;
+        QTest::newRow("jpeg without frame header") << soi + app0 + segment(0xDB, QByteArray(65, 1)) + "\xFF\xD9" << nothing << none;
+        QTest::newRow("jpeg cut inside APP1") << (soi + app0 + app1(5000) + frame(0xC0, 9, 9)).left(3000) << nothing << cut;
+        QTest::newRow("jpeg cut inside frame header") << (soi + app0 + frame(0xC0, 640, 480)).left(27) << nothing << cut;
+        QTest::newRow("jpeg frame marker at the end") << (soi + app0 + frame(0xC0, 640, 480)).left(23) << nothing << cut;
+        QTest::newRow("text") << QByteArray("hello world\n") << nothing << none;
+        const QByteArray turned = frame(0xC0, 400, 200) + scan;
+        for (const char *order : {"II", "MM"})
+            for (int o = 1; o <= 8; ++o)
+                QTest::addRow("exif %s %d", order, o) << soi + exifSegment(order, o) + turned << QList{3, 400, 200, 24, o} << none;
+        const QByteArray xmp = segment(0xE1, "http://ns.adobe.com/xap/1.0/" + QByteArray(40, ' '));
+        QTest::newRow("exif after XMP and APP0") << soi + xmp + app0 + exifSegment("MM", 6) + turned << QList{3, 400, 200, 24, 6} << none;
+        QTest::newRow("second exif block ignored") << soi + exifSegment("II", 0x0101) + exifSegment("II", 6) + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif orientation 9") << soi + exifSegment("II", 9) + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif orientation as LONG") << soi + exifSegment("MM", 6, 4) + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif two values") << soi + exifSegment("II", 6, 3, 2) + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif directory past block") << soi + exifSegment("II", 6, 3, 1, 230) + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif byte order IM") << soi + exifSegment("IM", 6) + turned << QList{3, 400, 200, 24, 0} << none;
+        QByteArray cutBlock = exifSegment("MM", 6).left(34);  // ends inside the orientation entry
+        cutBlock[3] = char(cutBlock.size() - 2);
+        QTest::newRow("exif cut inside entry") << soi + cutBlock + turned << QList{3, 400, 200, 24, 0} << none;
+        QTest::newRow("exif in a cut file") << (soi + exifSegment("II", 6) + turned).left(40) << nothing << cut;
+    }
+
+    void readers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<int>, want);
+        QFETCH(ImageFault, fault);
+        if (want.size() == 4)
+            want << 0;
+        const QString file = writeFile(path(QTest::currentDataTag()), bytes);
+        const int64_t before = ImageBytesRead();
+        const ImageInfo info = GetImageSize(file, 0);
+        QVERIFY2(ImageBytesRead() - before <= 1024, "more than the headers read");
+        QCOMPARE((QList<int>{info.Format, info.Width, info.Height, info.Depth, info.Orientation}), want);
+        QCOMPARE(info.fault, fault);
+        // The thumbnail has the shape of the upright picture: 5 to 8 turn it a quarter.
+        Thumbnail t;
+        if (info.Width != info.Height && FitThumbnail(info, &t))
+            QCOMPARE(t.width > t.height, (info.Width > info.Height) == (info.Orientation < 5));
+        // Each reader: its own format agrees with the detection by content; another format reads nothing.
+        const QList<ImageInfo (*)(const QString &)> readers = {ReadBmpSize, ReadGifSize, ReadJpegSize, ReadPngSize};
+        for (int r = 1; r <= 4; ++r) {
+            const ImageInfo one = readers[r - 1](file);
+            if (r == want[0])
+                QCOMPARE((QList<int>{one.Format, one.Width, one.Height, one.Depth, one.Orientation}), want);
+            else if (want[0] != 0)
+                QCOMPARE((QList<int>{one.Format, one.Width, int(one.fault)}), (QList<int>{0, 0, 0}));
+        }
+    }
+
+    void modes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("format");  // -1: no readable file, so no mode reads anything
+        const QByteArray jpeg = soi + app0 + frame(0xC0, 640, 480) + scan;
+        QTest::newRow("PHOTO.JPEG mode 5") << "PHOTO.JPEG" << jpeg << 5 << 3;
+        QTest::newRow("S.BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
+        QTest::newRow("png named .gif mode 5") << "p.gif" << png(3, 3, 8, 2) << 5 << 0;
+        QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
+        QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
+        QTest::newRow("no extension mode 5") << "noext" << gif(2, 2, 0) << 5 << 0;
+        QTest::newRow("jpeg mode 2") << "v.jpg" << jpeg << 2 << 0;
+        QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
+        QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
+        QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
+        QTest::newRow("hidden") << ".hidden.png" << png(4, 4, 8, 2) << 0 << -1;
+        QTest::newRow("missing") << "" << QByteArray() << 0 << -1;
+        QTest::newRow("folder") << "folder.png" << QByteArray() << 0 << -1;
+        QTest::newRow("FIFO") << "fifo.jpg" << QByteArray() << 0 << -1;
+    }
+
+    void modes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, mode);
+        QFETCH(int, format);
+        const QString file = path("modes/" + (name.isEmpty() ? "none.png" : name));
+        if (name == "folder.png")
+            makeDir(file);
+        else if (name == "fifo.jpg")  // must not wait for a writer
+            QCOMPARE(::mkfifo(qPrintable(file), 0600), 0);
+        else if (!name.isEmpty())
+            writeFile(file, bytes);
+        QCOMPARE(IsReadableFile(file), format >= 0);
+        for (int m = format < 0 ? 0 : mode; m <= (format < 0 ? 5 : mode); ++m) {
+            const ImageInfo info = GetImageSize(file, m);
+            QCOMPARE((QList<int>{info.Format, info.Width > 0, int(info.fault)}), (QList<int>{qMax(format, 0), format > 0, 0}));
+        }
+    }
+
+    void fitting_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QList<int>>("shown");  // height, width; none: refused
+        QTest::newRow("640 x 480") << 640 << 480 << QList{90, 120};
+        QTest::newRow("480 x 640") << 480 << 640 << QList{120, 90};
+        QTest::newRow("1000 x 333") << 1000 << 333 << QList{40, 120};
+        QTest::newRow("50 x 50") << 50 << 50 << QList{120, 120};
+        QTest::newRow("3 x 16, 22.5 to even") << 3 << 16 << QList{120, 22};
+        QTest::newRow("5 x 16, 37.5 to even") << 5 << 16 << QList{120, 38};
+        QTest::newRow("240 x 1, 0.5 to even, at least 1") << 240 << 1 << QList{1, 120};
+        QTest::newRow("largest product") << 17895697 << 17895698 << QList{120, 120};
+        QTest::newRow("product overflows") << 17895698 << 17895699 << QList<int>();
+        QTest::newRow("wide but short") << 2000000000 << 10 << QList{1, 120};
+        QTest::newRow("zero width") << 0 << 100 << QList<int>();
+    }
+    void fitting()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QList<int>, shown);
+        Thumbnail t;
+        QCOMPARE(FitThumbnail(width, height, &t) ? (QList<int>{t.height, t.width}) : QList<int>(), shown);
+    }
 };
-
-void TestImageSize::readers_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QList<int>>("want");  // format, width, height, depth[, orientation]
-    QTest::addColumn<ImageFault>("fault");
-    const QList<int> nothing{0, 0, 0, 0};
-    const auto none = ImageFault::None, tooLarge = ImageFault::TooLarge, cut = ImageFault::Truncated;
-
-    QTest::newRow("bmp") << bmp(640, 480, 24) << QList{1, 640, 480, 24} << none;
-    QTest::newRow("bmp top-down") << bmp(640, uint32_t(-480), 32) << QList{1, 640, 480, 32} << none;
-    QTest::newRow("bmp height -2^31") << bmp(10, 0x80000000u, 24) << nothing << tooLarge;
-    QTest::newRow("bmp width 2^31") << bmp(0x80000000u, 10, 24) << nothing << tooLarge;
-    QTest::newRow("bmp shorter than header") << bmp(640, 480, 24).left(40) << nothing << none;
-    QTest::newRow("gif") << gif(65535, 200, 0xF1) << QList{2, 65535, 200, 2} << none;
-    QTest::newRow("png truecolour") << png(800, 600, 8, 2) << QList{4, 800, 600, 24} << none;
-    QTest::newRow("png colour type 6") << png(800, 600, 8, 6) << QList{4, 800, 600, 0} << none;
-    QTest::newRow("png palette") << png(16, 16, 4, 3) << QList{4, 16, 16, 4} << none;
-    QTest::newRow("png widest") << png(0x7FFFFFFFu, 5, 8, 0) << QList{4, 0x7FFFFFFF, 5, 8} << none;
-    QTest::newRow("png width 2^31") << png(0x80000000u, 5, 8, 2) << nothing << tooLarge;
-    QTest::newRow("png shorter than header") << png(800, 600, 8, 2).left(24) << nothing << none;
-    // A 3 MB photograph with a 60 KB APP1 block: the walk hops over the blocks.
-    QTest::newRow("jpeg progressive after APP0 and APP1")
-        << soi + app0 + app1(60000) + segment(0xDB, QByteArray(65, 1)) + segment(0xC4, QByteArray(400, 2))
-               + frame(0xC2, 4000, 3000) + scan + QByteArray(3 << 20, '\x5A')
-        << QList{3, 4000, 3000, 24} << none;
-    for (int m : {0xC0, 0xC1, 0xC3, 0xC9, 0xCA, 0xCB})
-        QTest::addRow("jpeg frame %X", m) << soi + app0 + frame(uint8_t(m), 33, 44) + scan << QList{3, 33, 44, 24} << none;
-    // DHT, JPG, DAC and the differential frames are not the frame header sought.
-    QTest::newRow("jpeg skips C4 C5 C8 CC CF")
-        << soi + segment(0xC4, QByteArray(20, 0)) + frame(0xC5, 1, 1) + segment(0xC8, QByteArray(3, 0))
-               + segment(0xCC, QByteArray(2, 0)) + frame(0xCF, 2, 2) + frame(0xC0, 300, 200) + scan
-        << QList{3, 300, 200, 24} << none;
-    QTest::newRow("jpeg fill bytes") << soi + app0 + "\xFF\xFF\xFF" + frame(0xC0, 64, 48) + scan
-                                     << QList{3, 64, 48, 24} << none;
-    QTest::newRow("jpeg without frame header") << soi + app0 + segment(0xDB, QByteArray(65, 1)) + "\xFF\xD9" << nothing << none;
-    QTest::newRow("jpeg cut inside APP1") << (soi + app0 + app1(5000) + frame(0xC0, 9, 9)).left(3000) << nothing << cut;
-    QTest::newRow("jpeg cut inside frame header") << (soi + app0 + frame(0xC0, 640, 480)).left(27) << nothing << cut;
-    QTest::newRow("jpeg frame marker at the end") << (soi + app0 + frame(0xC0, 640, 480)).left(23) << nothing << cut;
-    QTest::newRow("text") << QByteArray("hello world\n") << nothing << none;
-    const QByteArray turned = frame(0xC0, 400, 200) + scan;
-    for (const char *order : {"II", "MM"})
-        for (int o = 1; o <= 8; ++o)
-            QTest::addRow("exif %s %d", order, o) << soi + exifSegment(order, o) + turned << QList{3, 400, 200, 24, o} << none;
-    const QByteArray xmp = segment(0xE1, "http://ns.adobe.com/xap/1.0/" + QByteArray(40, ' '));
-    QTest::newRow("exif after XMP and APP0") << soi + xmp + app0 + exifSegment("MM", 6) + turned << QList{3, 400, 200, 24, 6} << none;
-    QTest::newRow("second exif block ignored") << soi + exifSegment("II", 0x0101) + exifSegment("II", 6) + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif orientation 9") << soi + exifSegment("II", 9) + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif orientation as LONG") << soi + exifSegment("MM", 6, 4) + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif two values") << soi + exifSegment("II", 6, 3, 2) + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif directory past block") << soi + exifSegment("II", 6, 3, 1, 230) + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif byte order IM") << soi + exifSegment("IM", 6) + turned << QList{3, 400, 200, 24, 0} << none;
-    QByteArray cutBlock = exifSegment("MM", 6).left(34);  // ends inside the orientation entry
-    cutBlock[3] = char(cutBlock.size() - 2);
-    QTest::newRow("exif cut inside entry") << soi + cutBlock + turned << QList{3, 400, 200, 24, 0} << none;
-    QTest::newRow("exif in a cut file") << (soi + exifSegment("II", 6) + turned).left(40) << nothing << cut;
-}
-
-void TestImageSize::readers()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QList<int>, want);
-    QFETCH(ImageFault, fault);
-    if (want.size() == 4)
-        want << 0;
-    const QString file = writeFile(path(QTest::currentDataTag()), bytes);
-    const int64_t before = ImageBytesRead();
-    const ImageInfo info = GetImageSize(file, 0);
-    QVERIFY2(ImageBytesRead() - before <= 1024, "more than the headers read");
-    QCOMPARE((QList<int>{info.Format, info.Width, info.Height, info.Depth, info.Orientation}), want);
-    QCOMPARE(info.fault, fault);
-    // The thumbnail has the shape of the upright picture: 5 to 8 turn it a quarter.
-    Thumbnail t;
-    if (info.Width != info.Height && FitThumbnail(info, &t))
-        QCOMPARE(t.width > t.height, (info.Width > info.Height) == (info.Orientation < 5));
-    // Each reader: its own format agrees with the detection by content; another format reads nothing.
-    const QList<ImageInfo (*)(const QString &)> readers = {ReadBmpSize, ReadGifSize, ReadJpegSize, ReadPngSize};
-    for (int r = 1; r <= 4; ++r) {
-        const ImageInfo one = readers[r - 1](file);
-        if (r == want[0])
-            QCOMPARE((QList<int>{one.Format, one.Width, one.Height, one.Depth, one.Orientation}), want);
-        else if (want[0] != 0)
-            QCOMPARE((QList<int>{one.Format, one.Width, int(one.fault)}), (QList<int>{0, 0, 0}));
-    }
-}
-
-void TestImageSize::modes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("format");  // -1: no readable file, so no mode reads anything
-    const QByteArray jpeg = soi + app0 + frame(0xC0, 640, 480) + scan;
-    QTest::newRow("PHOTO.JPEG mode 5") << "PHOTO.JPEG" << jpeg << 5 << 3;
-    QTest::newRow("S.BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
-    QTest::newRow("png named .gif mode 5") << "p.gif" << png(3, 3, 8, 2) << 5 << 0;
-    QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
-    QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
-    QTest::newRow("no extension mode 5") << "noext" << gif(2, 2, 0) << 5 << 0;
-    QTest::newRow("jpeg mode 2") << "v.jpg" << jpeg << 2 << 0;
-    QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
-    QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
-    QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
-    QTest::newRow("hidden") << ".hidden.png" << png(4, 4, 8, 2) << 0 << -1;
-    QTest::newRow("missing") << "" << QByteArray() << 0 << -1;
-    QTest::newRow("folder") << "folder.png" << QByteArray() << 0 << -1;
-    QTest::newRow("FIFO") << "fifo.jpg" << QByteArray() << 0 << -1;
-}
-
-void TestImageSize::modes()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, mode);
-    QFETCH(int, format);
-    const QString file = path("modes/" + (name.isEmpty() ? "none.png" : name));
-    if (name == "folder.png")
-        makeDir(file);
-    else if (name == "fifo.jpg")  // must not wait for a writer
-        QCOMPARE(::mkfifo(qPrintable(file), 0600), 0);
-    else if (!name.isEmpty())
-        writeFile(file, bytes);
-    QCOMPARE(IsReadableFile(file), format >= 0);
-    for (int m = format < 0 ? 0 : mode; m <= (format < 0 ? 5 : mode); ++m) {
-        const ImageInfo info = GetImageSize(file, m);
-        QCOMPARE((QList<int>{info.Format, info.Width > 0, int(info.fault)}), (QList<int>{qMax(format, 0), format > 0, 0}));
-    }
-}
-
-void TestImageSize::fitting_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("dispHeight");
-    QTest::addColumn<int>("dispWidth");
-    QTest::newRow("640 x 480") << 640 << 480 << true << 90 << 120;
-    QTest::newRow("480 x 640") << 480 << 640 << true << 120 << 90;
-    QTest::newRow("1000 x 333") << 1000 << 333 << true << 40 << 120;
-    QTest::newRow("50 x 50") << 50 << 50 << true << 120 << 120;
-    QTest::newRow("3 x 16, 22.5 to even") << 3 << 16 << true << 120 << 22;
-    QTest::newRow("5 x 16, 37.5 to even") << 5 << 16 << true << 120 << 38;
-    QTest::newRow("240 x 1, 0.5 to even, at least 1") << 240 << 1 << true << 1 << 120;
-    QTest::newRow("largest product") << 17895697 << 17895698 << true << 120 << 120;
-    QTest::newRow("product overflows") << 17895698 << 17895699 << false << 0 << 0;
-    QTest::newRow("wide but short") << 2000000000 << 10 << true << 1 << 120;
-    QTest::newRow("zero width") << 0 << 100 << false << 0 << 0;
-}
-
-void TestImageSize::fitting()
-{
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(bool, ok);
-    QFETCH(int, dispHeight);
-    QFETCH(int, dispWidth);
-    Thumbnail t;
-    QCOMPARE(FitThumbnail(width, height, &t), ok);
-    if (ok)
-        QCOMPARE((QList<int>{t.height, t.width}), (QList<int>{dispHeight, dispWidth}));
-}
 
 QTEST_GUILESS_MAIN(TestImageSize)
 #include "test_imagesize.moc"

@@ -40,12 +40,6 @@ struct FakePrinter : PrinterSettings {
     void SetPrinterOrientation(int16_t c) override { writes << QStringLiteral("orientation %1").arg(c); }
 };
 
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 }  // namespace
 
 class TestMainWindow : public QObject {

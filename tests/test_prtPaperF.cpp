@@ -23,13 +23,6 @@ using namespace tessaly::test;
 
 namespace {
 
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
 QComboBox *combo(QWidget *f, int n) { return f->findChild<QComboBox *>(QStringLiteral("Combo%1").arg(n)); }
 
 // Another printer's entry and the user's own options that no paper setting touches.

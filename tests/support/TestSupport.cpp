@@ -27,6 +27,13 @@ QByteArray exifSegment(const char *order, uint16_t value, uint16_t type, uint32_
     return "\xFF\xE1" + be16(tiff.size() + 208) + "Exif" + QByteArray(2, 0) + tiff + QByteArray(200, 'e');
 }
 
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
 QString binDir()
 {
     return QStringLiteral(TESSALY_BIN_DIR);

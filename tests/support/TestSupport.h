@@ -22,6 +22,8 @@ QString makeDir(const QString &path);
 // Writes bytes to path (parents created); returns the path.
 QString writeFile(const QString &path, const QByteArray &bytes = QByteArray());
 QByteArray readFile(const QString &path);
+// Runs pending events and deferred deletes, so closed windows are gone.
+void settle();
 
 // Numbers as image headers store them: little- or big-endian, 16 or 32 bits.
 QByteArray le16(uint32_t v);
