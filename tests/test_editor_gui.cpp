@@ -129,16 +129,18 @@ class TestEditorGui : public QObject {
         return out;
     }
 
-    // The window after its load, not shown.
-    void load()
+    // The window after its load, not shown, by default on the library fill() makes.
+    void load(bool filled = true)
     {
+        if (filled)
+            fill();
         m_w = std::make_unique<dataSet>(*m_host);
         connect(m_w->statusBox(), &QLineEdit::textChanged, this, [this](const QString &t) { m_status << t; });
     }
     // The window shown; being shown activates it once (the auto-set answered No).
-    void openEditor()
+    void openEditor(bool filled = true)
     {
-        load();
+        load(filled);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         QTRY_COMPARE(ds().messages().size(), 1);
@@ -224,7 +226,6 @@ private slots:
 
     void gridColumns()
     {
-        fill();
         load();
         QTableView *grid = m_w->grid();
         QStringList shown;  // column: header width
@@ -243,7 +244,7 @@ private slots:
     void emptyLibrary()
     {
         g().currentCategoryId = 77;
-        openEditor();
+        openEditor(false);
         QCOMPARE(text(Field::BaseFolder), m_base);
         QCOMPARE(m_w->listCount(List::Category) + m_w->listCount(List::Genre) + m_w->grid()->model()->rowCount(), 0);
         QCOMPARE(m_w->listPosition(List::Category), -1);
@@ -267,7 +268,6 @@ private slots:
     {
         QFETCH(bool, yes);
         QFETCH(bool, menu);
-        fill();
         load();
         makeDir(m_base + QStringLiteral("/C/C1/c1"));
         g().folderSetupStage = 2;
@@ -289,7 +289,7 @@ private slots:
     void unreadableLibraryIsReportedOnce()
     {
         writeFile(m_lib, QByteArray("this is no database at all, just text\n").repeated(50));
-        load();
+        load(false);
         QCOMPARE(ds().messages().size(), 1);
         QVERIFY(ds().messages()[0].kind == MsgKind::Critical && ds().messages()[0].title == QStringLiteral("データ編集"));
         QVERIFY2(texts()[0].contains(m_lib), qPrintable(texts()[0]));
@@ -322,7 +322,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, position);
         QFETCH(QString, grid);
-        fill();
         load();
         g().currentGenreId = 99;
         m_w->setListText(List(list), text);
@@ -337,7 +336,6 @@ private slots:
     // It clears a loaded title (but not Ivents); with none loaded typed texts stay.
     void categoryAndGenreChoices()
     {
-        fill();
         openEditor();
         m_w->setFieldText(Field::TitleLink, QStringLiteral("typed"));
         choose(List::Category, 1);
@@ -370,7 +368,7 @@ private slots:
         fill();
         sql(m_lib, QStringLiteral("with recursive n(i) as (select 0 union all select i + 1 from n where i < 4999) "
                                   "insert into photoIvents (ID, ID1, iventsFolderName) select 1, 1, cast(i as text) from n"));
-        openEditor();
+        openEditor(false);
         choose(List::Genre, 0);
         TitleGrid &rows = m_w->screen().grid();
         QCOMPARE(rows.rowCount(), TitleGrid::kPageRows);
@@ -419,7 +417,6 @@ private slots:
         QFETCH(QString, query);
         QFETCH(QString, rows);
         QFETCH(QString, shown);
-        fill();
         makeDir(m_base + QStringLiteral("/A/A3/x"));
         writeFile(m_base + QStringLiteral("/A/A1/n/n.html"));
         openEditor();
@@ -478,7 +475,7 @@ private slots:
         writeFile(cat + QStringLiteral("/2020/Beach/index.html"));
         makeDir(cat + QStringLiteral("/2020/Park"));
         writeFile(cat + QStringLiteral("/2021/Snow/a.html"));
-        openEditor();
+        openEditor(false);
         ds().queuePick(cat);
         ds().queueYes();
         key(Qt::Key_F6);
@@ -541,7 +538,6 @@ private slots:
         QFETCH(int, questions);
         QFETCH(QString, shown);
         QFETCH(QString, counts);
-        fill();
         writeFile(m_base + QStringLiteral("/A/A3/x/x.html"));
         openEditor();
         ds().queuePick(folder.startsWith('!') ? makeDir(m_tmp.path() + '/' + folder.mid(1)) : m_base + '/' + folder);
@@ -590,7 +586,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, title);
         QFETCH(int, focus);
-        fill();
         openEditor();
         if (chosen == 0) {
             m_w->setListPosition(List::Category, -1);
@@ -626,7 +621,6 @@ private slots:
     void buttonAndKeyRunTheSame()
     {
         QFETCH(int, n);
-        fill();
         openEditor();
         loadTitle(QStringLiteral("a2"));
         Spy spy;
@@ -652,7 +646,6 @@ private slots:
     // While a command runs, keys and clicks on the window are dropped.
     void busyWindowTakesNoInput()
     {
-        fill();
         openEditor();
         QLineEdit *link = m_w->field(Field::TitleLink);
         bool busy = false;
@@ -690,7 +683,6 @@ private slots:
         QFETCH(int, key);
         QFETCH(QString, menu);
         QFETCH(QString, stored);
-        fill();
         openEditor();
         choose(List::Genre, 0);
         const bool photo = key == Qt::Key_F10;
@@ -749,7 +741,6 @@ private slots:
         QFETCH(QString, last);
         QFETCH(QString, title);
         QFETCH(bool, entryKept);
-        fill();
         openEditor();
         loadTitle(QStringLiteral("a2"));
         m_w->setFieldText(Field::TitleLink, QStringLiteral("http://new"));
@@ -796,7 +787,7 @@ private slots:
         const QString out = makeDir(m_dir + QStringLiteral("/site"));
         sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {out});
         sql(m_lib, QStringLiteral("update photoIvents set iventsPhoto=null"));  // a missing photo would be listed
-        openEditor();
+        openEditor(false);
         QWidget *indicator = m_w->progressIndicator();
         QVERIFY(!indicator->isVisible());
         Spy spy;
@@ -867,7 +858,6 @@ private slots:
         QFETCH(QStringList, texts);
         QFETCH(QString, left);
         QFETCH(bool, cleared);
-        fill();
         openEditor();
         loadTitle(QStringLiteral("a1"));
         if (!arrange.isEmpty())
@@ -917,7 +907,6 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QStringList, texts);
         QFETCH(bool, closed);
-        fill();
         openEditor();
         if (loaded) {
             loadTitle(QStringLiteral("a2"));
@@ -980,7 +969,6 @@ private slots:
 
     void windowItems()
     {
-        fill();
         openEditor();
         for (const char *name : {"用紙設定", "基準", "HTML出力先", "ヘルプ1", "このソフトについて"})
             m_w->action(QString::fromUtf8(name))->trigger();
