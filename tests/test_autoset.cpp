@@ -61,8 +61,18 @@ QString describe(const MessageRequest &m)
 
 class TestAutoSet : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString dir, base, lib;  // the library's base folder is set but not made
 
 private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        dir = m_dir->path();
+        base = dir + "/base";
+        lib = makeLibrary(dir);
+        setBase(lib, base);
+    }
     // Files and hidden folders are no entries; names are exact (Trip and trip) and may hold
     // apostrophes; the same names under other parents are rows of their own. Stored folders
     // that are gone (or Null) are passed over; a rerun changes nothing, also where stored
@@ -70,8 +80,6 @@ private slots:
     // their keys and other fields and only their paths are refreshed.
     void registerRerunAndMove()
     {
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
         for (const char *d : {"/旅行/2019/京都", "/旅行/2019/奈良", "/旅行/it's/a'b", "/家族/2019/京都", "/家族/空",
                               "/trip/x' or '1'='1/t", "/Trip/2019/t", "/.hidden/g/t"})
             makeDir(base + QString::fromUtf8(d));
@@ -79,11 +87,9 @@ private slots:
             makeDir(base + QStringLiteral("/旅行/many/t%1").arg(t, 2, 10, QLatin1Char('0')));
         for (const char *f : {"/readme.txt", "/旅行/cover.jpg", "/旅行/2019/index.html", "/旅行/2019/京都/p.jpg"})
             writeFile(base + QString::fromUtf8(f));
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, base);
-        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {tmp.path() + "/gone"});
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {dir + "/gone"});
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values (null, 'no path')");
-        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (1, ?, 'g')", {tmp.path() + "/gone/g"});
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (1, ?, 'g')", {dir + "/gone/g"});
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         AutoSetCounts first;
@@ -110,11 +116,11 @@ private slots:
         QCOMPARE(levelCounts(second), QString("0+0 0+0 0+0"));
 
         sql(lib, "update photoIvents set iventsLink='keep me'");
-        QVERIFY(QDir().rename(base, tmp.path() + "/new"));
-        setBase(lib, tmp.path() + "/new");
+        QVERIFY(QDir().rename(base, dir + "/new"));
+        setBase(lib, dir + "/new");
         AutoSetCounts moved;
         RunAutoSetPasses(g, ds, &moved);
-        QCOMPARE(allRows(lib), QStringList(before).replaceInStrings(base, tmp.path() + "/new"));
+        QCOMPARE(allRows(lib), QStringList(before).replaceInStrings(base, dir + "/new"));
         QCOMPARE(sqlColumn(lib, "select distinct iventsLink from photoIvents"), QStringList{"keep me"});
         QCOMPARE(levelCounts(moved), QString("0+4 0+7 0+46"));
         QVERIFY(ds.messages().isEmpty());
@@ -135,13 +141,11 @@ private slots:
     {
         QFETCH(QString, base);
         QFETCH(bool, goOn);
-        QTemporaryDir tmp;
-        const QString lib = makeLibrary(tmp.path());
         base.startsWith('<') ? sql(lib, "delete from allTop") : setBase(lib, base);
-        const QString cat = makeDir(tmp.path() + "/elsewhere/cat");
+        const QString cat = makeDir(dir + "/elsewhere/cat");
         makeDir(cat + "/genre/title");
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'cat')", {cat});
-        Global g = makeGlobal(base == "<no library>" ? tmp.path() + "/gone.mdb" : lib);
+        Global g = makeGlobal(base == "<no library>" ? dir + "/gone.mdb" : lib);
         ScriptedDialogService ds;
         ds.queueAnswer(goOn ? MsgAnswer::Yes : MsgAnswer::No);
         QCOMPARE(RunAutoSetPasses(g, ds).categoryStatus, int16_t(goOn ? ScanBaseNotSetContinue : ScanBaseNotSetStop));
@@ -163,16 +167,12 @@ private slots:
     // the tree, and the rest of the tree is registered.
     void badlyNamedFoldersAreReported()
     {
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
         makeDir(base + "/c1/g1/t1");
         const QByteArray sjis("\x93\xfa\x96\x7b");  // 日本 in Shift_JIS
         // QTemporaryDir cannot remove what it cannot name.
-        const auto removeAll = qScopeGuard([&tmp] { QProcess::execute("rm", {"-rf", tmp.path()}); });
+        const auto removeAll = qScopeGuard([this] { QProcess::execute("rm", {"-rf", dir}); });
         for (const QString &parent : {base, base + "/c1"})
             QCOMPARE(::mkdir((QFile::encodeName(parent + "/") + sjis).constData(), 0700), 0);
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, base);
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         const AutoSetResult r = RunAutoSetPasses(g, ds);
@@ -191,12 +191,8 @@ private slots:
     // exactly what was stored.
     void fullDiskKeepsAndCountsWhatWasStored()
     {
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
         for (int t = 0; t < 2000; ++t)
             makeDir(base + QStringLiteral("/c/g%1/t%2").arg(t / 100).arg(t % 100));
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, base);
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         AutoSetCounts counts;
@@ -230,15 +226,13 @@ private slots:
     void twoRunsAtOnce()
     {
         QFETCH(QStringList, options);
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
         for (int c = 0; c < 4; ++c)
             for (int gn = 0; gn < 5; ++gn)
                 for (int t = 0; t < 30; ++t)
                     makeDir(base + QStringLiteral("/c%1/g%2/t%3").arg(c).arg(gn).arg(t));
         QString lib;
         for (int round = 0; round < 3; ++round) {
-            lib = makeLibrary(tmp.path(), QStringLiteral("lib%1.mdb").arg(round));
+            lib = makeLibrary(dir, QStringLiteral("lib%1.mdb").arg(round));
             setBase(lib, base);
             QProcess runs[2];
             for (QProcess &p : runs)
@@ -259,7 +253,7 @@ private slots:
         sql(lib, "delete from allTop");
         r = runCli({"autoset", lib});
         QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));
-        r = runCli({"autoset", tmp.path() + "/nothing.mdb"});
+        r = runCli({"autoset", dir + "/nothing.mdb"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("nothing.mdb"), qPrintable(r.err));
     }
 
@@ -279,14 +273,10 @@ private slots:
         QFETCH(QString, trigger);
         QFETCH(int, failingPass);
         QFETCH(QString, kept);
-        QTemporaryDir tmp;
-        const QString base = tmp.path() + "/base";
         for (const char *c : {"c1", "c2", "c3"})
             for (const char *gname : {"g1", "g2", "g3"})
                 for (int t = 0; t < 40; ++t)
                     makeDir(base + QStringLiteral("/%1/%2/t%3").arg(c, gname).arg(t, 2, 10, QLatin1Char('0')));
-        const QString lib = makeLibrary(tmp.path());
-        setBase(lib, base);
         sql(lib, "create trigger boom before insert on " + trigger + " begin select raise(abort, 'boom'); end");
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
