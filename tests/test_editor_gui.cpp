@@ -519,24 +519,23 @@ private slots:
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("folder");  // below the base folder; '!': below the temporary folder
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<int>("questions");
+        QTest::addColumn<QStringList>("answers");  // one per question asked
         QTest::addColumn<QString>("shown");   // the key's list entry ('-': none)|grid
         QTest::addColumn<QString>("counts");  // categories|genres|titles|open buttons
-        QTest::newRow("F6 known name elsewhere") << int(Qt::Key_F6) << "!elsewhere/B" << QStringList() << 0 << "B|b1" << "2|3|5|1";
-        QTest::newRow("F7 known") << int(Qt::Key_F7) << "A/A2" << QStringList() << 0 << "A2|a4" << "2|3|5|1";
-        QTest::newRow("F7 other category's") << int(Qt::Key_F7) << "B/B1" << QStringList() << 0 << "A2|a4" << "2|3|5|1";
-        QTest::newRow("F7 new") << int(Qt::Key_F7) << "A/A3" << QStringList{"Y"} << 1 << "A3|x" << "2|4|6|2";
-        QTest::newRow("F7 a category's folder, yes") << int(Qt::Key_F7) << "B" << QStringList({"Y", "Y"}) << 2 << "B|B1" << "2|4|6|1";
-        QTest::newRow("F7 a category's folder, no") << int(Qt::Key_F7) << "B" << QStringList({"Y", "N"}) << 2 << "-|a1,a2,a3,a4" << "2|3|5|1";
+        QTest::newRow("F6 known name elsewhere") << int(Qt::Key_F6) << "!elsewhere/B" << QStringList() << "B|b1" << "2|3|5|1";
+        QTest::newRow("F7 known") << int(Qt::Key_F7) << "A/A2" << QStringList() << "A2|a4" << "2|3|5|1";
+        QTest::newRow("F7 other category's") << int(Qt::Key_F7) << "B/B1" << QStringList() << "A2|a4" << "2|3|5|1";
+        QTest::newRow("F7 new") << int(Qt::Key_F7) << "A/A3" << QStringList{"Y"} << "A3|x" << "2|4|6|2";
+        QTest::newRow("F7 a category's folder, yes") << int(Qt::Key_F7) << "B" << QStringList({"Y", "Y"}) << "B|B1" << "2|4|6|1";
+        QTest::newRow("F7 a category's folder, no") << int(Qt::Key_F7) << "B" << QStringList({"Y", "N"}) << "-|a1,a2,a3,a4" << "2|3|5|1";
     }
     void registerOrSelectFolder()
     {
         QFETCH(int, key);
         QFETCH(QString, folder);
         QFETCH(QStringList, answers);
-        QFETCH(int, questions);
         QFETCH(QString, shown);
+        const int questions = answers.size();
         QFETCH(QString, counts);
         writeFile(m_base + QStringLiteral("/A/A3/x/x.html"));
         openEditor();
