@@ -435,7 +435,7 @@ private slots:
             ds().queuePick(m_base + QStringLiteral("/A/A3/x"));
             answers({"Y"});
             key(Qt::Key_F8);
-            QCOMPARE(texts().last(), QStringLiteral("ジャンルを入力してください！"));
+            QCOMPARE(texts().value(texts().size() - 1), QStringLiteral("ジャンルを入力してください！"));
         } else if (tag.startsWith(QLatin1String("F8"))) {
             if (tag.contains(QLatin1String("keeps")))
                 sql(m_lib, QStringLiteral("update photoIvents set IventsHtmlButton=-1 where iventsFolderName='a1'"));
