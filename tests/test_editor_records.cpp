@@ -20,11 +20,7 @@ class TestEditorRecords : public QObject {
     QString m_base;
     Global m_g;
 
-    QString one(const QString &statement, const QVariantList &params = {})
-    {
-        const QStringList col = sqlColumn(m_lib, statement, params);
-        return col.isEmpty() ? QStringLiteral("<none>") : col.first();
-    }
+    QString one(const QString &statement, const QVariantList &params = {}) { return sqlColumn(m_lib, statement, params).value(0, "<none>"); }
 
 private slots:
     void init()
