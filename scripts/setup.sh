@@ -15,7 +15,7 @@ packages=(
   qt6-translations-l10n
 )
 if [ "$mode" = test ]; then
-  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver dpkg-dev file ffmpeg
+  packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver python3 dpkg-dev file ffmpeg
     lintian appstream desktop-file-utils shared-mime-info)
 fi
 

@@ -1,6 +1,7 @@
 // The base and output folder windows on a fake host and inside the real main window.
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -130,7 +131,8 @@ private slots:
         for (QAction *a : w->findChild<QMenuBar *>()->actions())
             menus << a->menu()->objectName() + ' ' + a->text() + ": " + describe(a->menu()).join(", ");
         QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ: 設定 設定(Save & Quit), line ---------------- [off], 用紙設定 用紙設定, 印刷 印刷, "
-                                     "line0 ---------------- [off], 閉じる 閉じる(Quit), 終了 終了(End)",
+                                     "line0 ---------------- [off], 閉じる 閉じる(Quit), 終了 終了(End)"
+                                         + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : ""),
                                      "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
         QCOMPARE(w->pathBox()->text(), QString(" "));  // the blank of an empty library
@@ -213,6 +215,28 @@ private slots:
             QTest::keyClick(w->pathBox(), Qt::Key_A);
             QCOMPARE(w->pathBox()->text(), QString(" a"));
         }
+    }
+
+    // 公開用にコピー asks for a folder (cancelled: nothing more), then writes the copy
+    // there and tells what it did.
+    void publishItem()
+    {
+        const QString title = makeDir(tmp.path() + "/pub/写真/旅/2024/海"), copy = tmp.path() + "/pub/公開";
+        QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(title + "/a.png"));
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values ('/x/旅', '旅')");
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, '2024' from photoGraph", {title + "/.."});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select ID, ID1, '海', ? from photoYear", {title});
+        auto w = open("htmlOut");
+        trigger(w.get(), "公開用にコピー");
+        host->ds.queuePick(copy);
+        trigger(w.get(), "公開用にコピー");
+        QCOMPARE(host->ds.calls.size(), 3);
+        QCOMPARE(host->ds.calls.at(0).folder.prompt, QString("公開用のコピーを作るフォルダを指定ください\r\nフォルダを選択してください。"));
+        const MessageRequest said = host->ds.calls.at(2).message;
+        QCOMPARE(said.kind, MsgKind::Information);
+        QCOMPARE(said.text.split("\n\r").mid(0, 3), QStringList({"公開用のコピーを「" + copy + "」に作りました。", "ページ: 6",
+                                                               "コピーしたファイル: 1 (変更のないもの 0)"}));
+        QCOMPARE(QImage(copy + "/genres/旅/2024/海/a.png").size(), QSize(40, 30));
     }
 
     void popupMenu()

@@ -1,13 +1,16 @@
 // The generated site in a real browser: headless Chromium driven through chromedriver
-// opens "アルバム.html" from disk, picks categories in the top frame, follows the genre
-// links and checks the thumbnails that load in the right frame.
+// opens "アルバム.html" from disk, and the published copies of the same tree and of the
+// demo over http under a URL prefix, picks categories in the top frame, follows the
+// genre links and checks the thumbnails that load in the right frame.
 #include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +85,30 @@ QImage quarters(int w, int h, int o)
     return img;
 }
 
+// A port that nothing listens on.
+int freePort()
+{
+    const int s = loopback(0, false);
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    const int port = s >= 0 && ::getsockname(s, (sockaddr *)&a, &len) == 0 ? ntohs(a.sin_port) : 0;
+    ::close(s);
+    return port;
+}
+
+// Path and size and time of every file below folder.
+QStringList snapshot(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo f(it.next());
+        files << f.filePath() + QString("\x01%1 %2").arg(f.size()).arg(f.lastModified().toMSecsSinceEpoch());
+    }
+    files.sort();
+    return files;
+}
+
 }  // namespace
 
 class TestHtmlBrowser : public QObject {
@@ -91,6 +118,8 @@ private slots:
     void cleanupTestCase();
     void categoryAndGenre_data();
     void categoryAndGenre();
+    void requestsStayInFolder();
+    void republishCopiesWhatChanged();
 
 private:
     // Runs a script in the top page (frame -1) or in a frame by its index; returns its value.
@@ -99,10 +128,11 @@ private:
     bool waitFor(int frame, const QString &script);
 
     QTemporaryDir m_dir;
-    QProcess m_driver;
-    int m_port = 0;
+    QProcess m_driver, m_server;
+    int m_port = 0, m_httpPort = 0;
     QByteArray m_session;
-    QString m_out, m_base;
+    QString m_out, m_base, m_srv, m_lib;
+    QString m_site = "none loaded";
     QStringList m_categories;
 };
 
@@ -136,7 +166,7 @@ void TestHtmlBrowser::initTestCase()
     // photos turned by their Exif orientation in either byte order.
     m_base = m_dir.path() + "/写真";
     m_out = makeDir(m_dir.path() + "/サイト");
-    const QString lib = makeLibrary(m_dir.path());
+    const QString lib = m_lib = makeLibrary(m_dir.path());
     sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {m_out});
     QList<QStringList> titles = {{"旅行", "2001", "京都", "寺.jpg", "640", "480"},
                                        {"旅行", "2001", "Trip #1", "shore.png", "300", "600", "stored"},
@@ -170,13 +200,27 @@ void TestHtmlBrowser::initTestCase()
     ScriptedDialogService ds;
     QVERIFY(HtmlFileCreate(g, ds));
 
+    // The published copies, served from their own folder under a prefix; making them
+    // leaves the local site and the photos as they were.
+    m_srv = m_dir.path() + "/srv";
+    const QString demo = m_dir.path() + "/demo";
+    QCOMPARE(runCli({"demo", demo}).exitCode, 0);
+    const QStringList local = snapshot(m_dir.path());
+    for (const auto &[library, prefix] : {std::pair{lib, "album"}, std::pair{demo + "/demo.mdb", "demo"}}) {
+        const CliResult r = runCli({"publish", library, m_srv + "/" + prefix});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("見つからないか表示できない写真とファイル: 0"), qPrintable(r.out + r.err));
+    }
+    QStringList after = snapshot(m_dir.path());
+    after.removeIf([&](const QString &f) { return f.startsWith(m_srv + "/"); });
+    QCOMPARE(after, local);
+    m_httpPort = freePort();
+    m_server.setStandardErrorFile(m_dir.path() + "/http.log");
+    m_server.start("/usr/bin/python3", {"-m", "http.server", "--bind", "127.0.0.1", "--directory", m_srv,
+                                        QString::number(m_httpPort)});
+    QVERIFY2(m_server.waitForStarted(), "python3 is needed to serve the published site");
+
     // Let the system pick a free port, then hand it to chromedriver.
-    const int s = loopback(0, false);
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    QVERIFY(s >= 0 && ::getsockname(s, (sockaddr *)&a, &len) == 0);
-    m_port = ntohs(a.sin_port);
-    ::close(s);
+    m_port = freePort();
     m_driver.start(driver, {QString("--port=%1").arg(m_port)});
     QVERIFY2(m_driver.waitForStarted(), "chromedriver did not start");
     QDeadlineTimer ready(20000);
@@ -188,78 +232,110 @@ void TestHtmlBrowser::initTestCase()
     const QJsonObject reply = http(m_port, "POST", "/session", {{"capabilities", caps}});
     m_session = reply.value("value").toObject().value("sessionId").toString().toUtf8();
     QVERIFY2(!m_session.isEmpty(), QJsonDocument(reply).toJson().left(600).constData());
-    http(m_port, "POST", "/session/" + m_session + "/url", {{"url", QUrl::fromLocalFile(m_out + "/アルバム.html").toString()}});
-    // The bar lists every category by its name; the blue blank page stands beside it.
-    QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.characterSet === 'UTF-8';"));
-    QCOMPARE(js(0, "return [...document.querySelectorAll('option')].map(o => o.text);").toArray().toVariantList(),
-             QVariantList{"Choose!"} + QVariant(m_categories).toList());
-    QVERIFY(waitFor(1, "return getComputedStyle(document.body).backgroundColor === 'rgb(0, 0, 255)';"));
+    for (QDeadlineTimer up(10000); loopback(m_httpPort, true) < 0 && !up.hasExpired();)
+        QThread::msleep(100);
 }
 
 void TestHtmlBrowser::cleanupTestCase()
 {
     if (!m_session.isEmpty())
         http(m_port, "DELETE", "/session/" + m_session);  // ends the browser too
-    m_driver.terminate();
-    m_driver.waitForFinished(5000);
+    for (QProcess *p : {&m_driver, &m_server}) {
+        p->terminate();
+        p->waitForFinished(5000);
+    }
 }
 
 void TestHtmlBrowser::categoryAndGenre_data()
 {
+    QTest::addColumn<QString>("site");  // "" for the local site, else the published copy's prefix
     QTest::addColumn<int>("option");
     QTest::addColumn<QJsonArray>("images");  // per genre in page order: folder/file, width, height of each picture
-    QTest::newRow("Japanese names") << 1 << QJsonArray{QJsonArray{"Trip #1/shore.png", 60, 120, "京都/寺.jpg", 120, 90}};
-    QTest::newRow("apostrophe, # and %") << 2 << QJsonArray{QJsonArray{"海/100% blue.jpg", 120, 40}};
-    QTest::newRow("colon, leading blank") << 3 << QJsonArray{QJsonArray{"t:1/x.png", 120, 60}};
-    QTest::newRow("own page name, backslash, tab") << 4 << QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}};
-    QTest::newRow("own page name, line feed") << 5 << QJsonArray{QJsonArray{" t/q.png", 120, 120}};
-    QTest::newRow("too long a name") << 6 << QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}};
     QJsonArray turned;  // all upright 200 x 400, whatever the stored shape
     for (const char *order : {"II", "MM"})
         for (int o = 1; o <= 8; ++o)
             turned << QString("%1 %2/p.jpg").arg(order).arg(o) << 60 << 120;
-    QTest::newRow("Exif orientations") << 7 << QJsonArray{turned};
+    const QList<std::pair<const char *, QJsonArray>> rows = {
+        {"Japanese names", QJsonArray{QJsonArray{"Trip #1/shore.png", 60, 120, "京都/寺.jpg", 120, 90}}},
+        {"apostrophe, # and %", QJsonArray{QJsonArray{"海/100% blue.jpg", 120, 40}}},
+        {"colon, leading blank", QJsonArray{QJsonArray{"t:1/x.png", 120, 60}}},
+        {"own page name, backslash, tab", QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}}},
+        {"own page name, line feed", QJsonArray{QJsonArray{" t/q.png", 120, 120}}},
+        {"too long a name", QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}}},
+        {"Exif orientations", QJsonArray{turned}}};
+    for (const QString site : {"", "album"})
+        for (int i = 0; i < rows.size(); ++i)
+            QTest::addRow("%s%s", rows[i].first, site.isEmpty() ? "" : ", published") << site << i + 1 << rows[i].second;
+    // The demo's pictures are only checked to load.
+    for (int option = 1; option <= 3; ++option)
+        QTest::addRow("demo, published, %d", option) << "demo" << option << QJsonArray();
 }
 
 // Every reference leads to its file: the category page of each option, the genre page
 // of each link with every picture decoded at its fitted size and drawn upright (its
-// quarters in place), and each open button's page.
+// quarters in place), and each open button's page. A published copy is walked over
+// http, and every file it refers to lies in its own folder.
 void TestHtmlBrowser::categoryAndGenre()
 {
+    QFETCH(QString, site);
     QFETCH(int, option);
     QFETCH(QJsonArray, images);
+    const auto quoted = [](const QString &text) { return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1); };
+    // Where the site's pages lie as the browser names them, and as files.
+    const QString root = site.isEmpty() ? m_out : "/" + site;
+    const auto file = [&](const QString &path) { return site.isEmpty() ? path : m_srv + path; };
+    if (m_site != site) {
+        m_site = site;
+        const QString top = site.isEmpty() ? QUrl::fromLocalFile(m_out + "/アルバム.html").toString()
+                                           : QString("http://127.0.0.1:%1/%2/アルバム.html").arg(m_httpPort).arg(site);
+        http(m_port, "POST", "/session/" + m_session + "/url", {{"url", top}});
+        // The bar lists every category by its name; the blue blank page stands beside it.
+        QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.characterSet === 'UTF-8';"));
+        if (site != "demo")
+            QCOMPARE(js(0, "return [...document.querySelectorAll('option')].map(o => o.text);").toArray().toVariantList(),
+                     QVariantList{"Choose!"} + QVariant(m_categories).toList());
+        QVERIFY(waitFor(1, "return getComputedStyle(document.body).backgroundColor === 'rgb(0, 0, 255)';"));
+    }
     // Choose the category as a user would: the select's change runs the page's own script.
+    const QStringList names = js(0, "return [...document.querySelectorAll('option')].slice(1).map(o => o.text);").toVariant().toStringList();
     js(0, QString("const s = document.querySelector('select'); s.selectedIndex = %1;"
                   "s.dispatchEvent(new Event('change')); return 0;").arg(option));
-    const QString page = m_out + "/sub/" + CategoryPageFiles(m_categories)[option - 1];
-    QVERIFY(QFileInfo(page).isFile());
-    QVERIFY2(waitFor(1, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
-                            + QJsonDocument(QJsonArray{page}).toJson(QJsonDocument::Compact).mid(1).chopped(1) + ";"),
+    QVERIFY(names.size() >= option);
+    const QString page = root + "/sub/" + CategoryPageFiles(names)[option - 1];
+    QVERIFY(QFileInfo(file(page)).isFile());
+    QVERIFY2(waitFor(1, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === " + quoted(page) + ";"),
              qPrintable(page));
     const QJsonArray genres = js(1, "return [...document.links].map(a => decodeURIComponent(new URL(a.href).pathname));").toArray();
-    QCOMPARE(genres.size(), images.size());
+    QVERIFY(!genres.isEmpty());
+    if (!images.isEmpty())
+        QCOMPARE(genres.size(), images.size());
     for (int i = 0; i < genres.size(); ++i) {
         const QString index = genres[i].toString();
-        QVERIFY2(QFileInfo(index).isFile() && index.startsWith(m_base + "/"), qPrintable(index));
-        js(1, QString("document.links[%1].click(); return 0;").arg(i));
-        const QString quoted = QJsonDocument(QJsonArray{index}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-        QVERIFY2(waitFor(2, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
-                                + quoted + " && [...document.images].every(i => i.complete);"),
+        QVERIFY2(QFileInfo(file(index)).isFile() && index.startsWith(site.isEmpty() ? m_base + "/" : root + "/genres/"),
                  qPrintable(index));
-        QCOMPARE(js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
-                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/')), i.width, i.height] : ['broken', i.src]);"),
-                 QJsonValue(images[i]));
+        js(1, QString("document.links[%1].click(); return 0;").arg(i));
+        QVERIFY2(waitFor(2, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
+                                + quoted(index) + " && [...document.images].every(i => i.complete);"),
+                 qPrintable(index));
+        const QJsonArray shown = js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
+                                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/')), i.width, i.height] : ['broken', i.src]);").toArray();
+        if (images.isEmpty())
+            QVERIFY2(!shown.isEmpty() && !shown.contains("broken"), QJsonDocument(shown).toJson().constData());
+        else
+            QCOMPARE(shown, images[i].toArray());
         const QJsonArray opened = js(2, "const got = []; window.open = a => got.push(a);"
-                                        "document.querySelectorAll('input').forEach(b => b.click());"
+                                        "document.querySelectorAll('input[value=\"開く\"]').forEach(b => b.click());"
                                         "return got.map(a => decodeURIComponent(new URL(a, location.href).pathname));").toArray();
-        QVERIFY(!opened.isEmpty());
+        QVERIFY(site == "demo" || !opened.isEmpty());
         for (const QJsonValue &o : opened)
-            QVERIFY2(o.toString().endsWith("/o:pen #1%.html") && QFileInfo(o.toString()).isFile(), qPrintable(o.toString()));
+            QVERIFY2((site == "demo" || o.toString().endsWith("/o:pen #1%.html")) && o.toString().startsWith(site.isEmpty() ? m_base + "/" : root + "/")
+                         && QFileInfo(file(o.toString())).isFile(),
+                     qPrintable(o.toString()));
         const QByteArray at = "/session/" + m_session;  // frame 2 is still the current one
         const QJsonArray found = http(m_port, "POST", at + "/elements", {{"using", "css selector"}, {"value", "img"}}).value("value").toArray();
-        const QJsonArray want = images[i].toArray();
-        QCOMPARE(found.size() * 3, want.size());
-        for (int k = 0; k < found.size(); ++k) {
+        const QJsonArray want = images.isEmpty() ? QJsonArray() : images[i].toArray();
+        for (int k = 0; k < want.size() / 3; ++k) {
+            QCOMPARE(found.size() * 3, want.size());
             const QString id = found[k].toObject().begin().value().toString();
             const QJsonValue shot = http(m_port, "GET", at + "/element/" + id.toUtf8() + "/screenshot").value("value");
             const QImage drawn = QImage::fromData(QByteArray::fromBase64(shot.toString().toLatin1()));
@@ -272,6 +348,56 @@ void TestHtmlBrowser::categoryAndGenre()
                      "rgby " + want[3 * k].toString());
         }
     }
+}
+
+// The server saw only requests for files of the published folders, and found each;
+// no page of a copy names a path of this machine.
+void TestHtmlBrowser::requestsStayInFolder()
+{
+    const QStringList log = QString::fromUtf8(readFile(m_dir.path() + "/http.log")).split('\n', Qt::SkipEmptyParts);
+    const QRegularExpression request(R"("GET (\S+) HTTP/1\.1" (\d+))");
+    int requests = 0;
+    for (const QString &line : log) {
+        const QRegularExpressionMatch m = request.match(line);
+        if (!m.hasMatch() || m.captured(1) == "/favicon.ico")
+            continue;
+        ++requests;
+        QVERIFY2((m.captured(1).startsWith("/album/") || m.captured(1).startsWith("/demo/")) && QStringList({"200", "304"}).contains(m.captured(2)),
+                 qPrintable(line));
+    }
+    QVERIFY(requests > 20);
+    QDirIterator it(m_srv, {"*.html"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QVERIFY2(!readFile(path).contains(m_dir.path().toUtf8()), qPrintable(path));
+    }
+}
+
+// After a title folder is removed and a photo replaced, the next run copies that one
+// photo and removes the removed title's files; the pages name what is missing.
+void TestHtmlBrowser::republishCopiesWhatChanged()
+{
+    const QString copy = m_srv + "/album", published = copy + "/genres/旅行/2001";
+    QVERIFY(QDir(m_base + "/Bob's/Trip #2/海").removeRecursively());
+    const QString photo = m_base + "/旅行/2001/京都/寺.jpg";
+    QVERIFY(QFile::remove(photo));
+    QVERIFY(quarters(64, 48, 0).save(photo));
+    const QStringList before = snapshot(copy);
+    const CliResult r = runCli({"publish", m_lib, copy});
+    QCOMPARE(r.exitCode, 1);  // the removed title's pictures are missing
+    for (const char *line : {"コピーしたファイル: 1 (", "削除した古いファイル: 2", "見つからないか表示できない写真とファイル: 2"})
+        QVERIFY2(r.out.contains(QString::fromUtf8(line)), qPrintable(r.out));
+    QCOMPARE(readFile(published + "/京都/寺.jpg"), readFile(photo));
+    QVERIFY(!QFileInfo::exists(copy + "/genres/Bob's/Trip #2/海"));
+    QVERIFY(QFileInfo::exists(copy + "/genres/Bob's/Trip #2/nIndex.html"));
+    // Pages are rewritten; every other file stays as it was.
+    const QStringList after = snapshot(copy);
+    QStringList changed;
+    for (const QString &f : before)
+        if (!after.contains(f) && !f.contains(QRegularExpression("/(nIndex.html|sub/.*|アルバム.html|.tessaly-publish)\x01")))
+            changed << f.section('\x01', 0, 0).mid(copy.size());
+    QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/100% blue.jpg", "/genres/Bob's/Trip #2/海/o:pen #1%.html",
+                                   "/genres/旅行/2001/京都/寺.jpg"}));
 }
 
 QTEST_GUILESS_MAIN(TestHtmlBrowser)

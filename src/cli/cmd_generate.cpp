@@ -1,8 +1,12 @@
-// generate and image-size.
+// generate, publish and image-size.
 #include "Cli.h"
 
 #include "HtmlOut.h"
 #include "ImageSize.h"
+#include "Publish.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace tessaly::cli {
 
@@ -21,6 +25,20 @@ static int generateCommand(Context &c)
         return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
     c.out << "site written (" << pages << " pages)" << Qt::endl;
     return 0;
+}
+
+static int publishCommand(Context &c)
+{
+    const QString folder = QDir::cleanPath(QFileInfo(c.args.at(1)).absoluteFilePath());
+    if (!c.openLibrary(c.args.first()))
+        return 1;
+    TerminalProgress progress(QStringLiteral("公開用にコピー: ページ"));
+    PublishSummary summary;
+    const bool ok = PublishSite(c.g, *c.dialogs, folder, &summary, nullptr,
+                                [&](int done, int total) { progress.show(done, total); });
+    progress.finish();
+    c.out << displayText(PublishSummaryText(folder, summary, int(summary.missing.size()))) << Qt::endl;
+    return ok ? 0 : 1;
 }
 
 static int imageSizeCommand(Context &c)
@@ -61,6 +79,12 @@ static CliCommand generate("generate", "generate LIB",
                            "writes the album site of the library into its output folder and genre folders",
                            generateCommand, {},
                            "ライブラリのアルバムサイトを出力先と各ジャンルのフォルダに書き出します");
+static CliCommand publish("publish", "publish LIB FOLDER",
+                          "writes a self-contained copy of the album site into FOLDER, to be uploaded to a web server "
+                          "as it is; a second run copies only what changed",
+                          publishCommand, {},
+                          "アルバムサイトの公開用コピー(ほかのファイルを参照しないもの)をフォルダに書き出します。"
+                          "そのままウェブサーバーに置けます。2 回目からは変わったものだけをコピーします");
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
                             "prints format, width, height, depth and Exif orientation (0: none) of each image "
                             "(mode 0: by content, 1-4: BMP/GIF/JPEG/PNG, 5: by extension)",

@@ -66,22 +66,19 @@ QString cutToBytes(const QString &name, int maxBytes)
 
 }  // namespace
 
-QStringList CategoryPageFiles(const QStringList &names, int nameMax)
+QStringList UniqueFileNames(const QStringList &names, const QString &suffix, const QStringList &reserved, int nameMax)
 {
-    static const QString kExt = QStringLiteral(".html");
-    const auto isOwnPage = [](const QString &file) {
-        for (const char *own : {"NameA.html", "b.html", "c.html"})
-            if (file == QLatin1String(own))
-                return true;
-        return false;
+    const auto unusable = [&](const QString &file) {
+        return reserved.contains(file) || file.isEmpty() || file == QLatin1String(".") || file == QLatin1String("..")
+               || file.contains(QLatin1Char('/')) || file.contains(QChar(0)) || file.toUtf8().size() > nameMax;
     };
     QStringList files;
     QSet<QString> taken;
     QList<int> renamed;
-    // Plain names first, so that a renamed page never takes another category's name.
+    // Plain names first, so that a renamed file never takes another name's place.
     for (int i = 0; i < names.size(); ++i) {
-        const QString file = names[i] + kExt;
-        if (isOwnPage(file) || file.toUtf8().size() > nameMax || taken.contains(file)) {
+        const QString file = names[i] + suffix;
+        if (unusable(file) || taken.contains(file)) {
             files << QString();
             renamed << i;
         } else {
@@ -93,10 +90,12 @@ QStringList CategoryPageFiles(const QStringList &names, int nameMax)
         const QByteArray utf8 = names[i].toUtf8();
         const QString tag = QLatin1Char('~')
                             + QString::fromLatin1(QCryptographicHash::hash(utf8, QCryptographicHash::Sha1).toHex().left(8));
+        QString clean = names[i];
+        clean.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QChar(0), QLatin1Char('_'));
         for (int n = 1;; ++n) {
-            const QString suffix = tag + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + kExt;
-            const QString file = cutToBytes(names[i], nameMax - int(suffix.toUtf8().size())) + suffix;
-            if (!taken.contains(file) && !isOwnPage(file)) {
+            const QString end = tag + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + suffix;
+            const QString file = cutToBytes(clean, nameMax - int(end.toUtf8().size())) + end;
+            if (!taken.contains(file) && !unusable(file)) {
                 files[i] = file;
                 taken.insert(file);
                 break;
@@ -104,6 +103,12 @@ QStringList CategoryPageFiles(const QStringList &names, int nameMax)
         }
     }
     return files;
+}
+
+QStringList CategoryPageFiles(const QStringList &names, int nameMax)
+{
+    return UniqueFileNames(names, QStringLiteral(".html"),
+                           {QStringLiteral("NameA.html"), QStringLiteral("b.html"), QStringLiteral("c.html")}, nameMax);
 }
 
 bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)

@@ -155,6 +155,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
                     QList<PhotoFault> &faults)
 {
     Picture p;
+    p.title = title.name;
     const QString &folder = title.folder;
     const QString &name = title.name;
     const QString &stored = title.photo;
@@ -238,7 +239,7 @@ void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pic
     if (!title.linkButton && !title.htmlButton)
         lines << QStringLiteral("<br>");
     if (title.htmlButton && title.hasHtml)
-        lines << buttonLine(run.layout().openTarget(genre, title.ivents), QStringLiteral("開く"));
+        lines << buttonLine(run.layout().openTarget(genre, title.name, title.ivents), QStringLiteral("開く"));
     lines << QStringLiteral("</td>");
 }
 
@@ -309,7 +310,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
             genre.folder = genres.text(QStringLiteral("yearFolder"));
             genre.name = genres.text(QStringLiteral("yearFolderName"));
             titles.requery({genre.id});
-            if (!titles.eof()) {  // a genre without titles keeps whatever page it had
+            // A genre without titles keeps whatever page it had.
+            if (!titles.eof() || run.layout().pageForEveryGenre()) {
                 QStringList lines = pageHead();
                 int column = 1;
                 for (; !titles.eof(); titles.moveNext()) {
@@ -351,6 +353,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
         QStringList all;
         for (const PhotoFault &f : faults)
             all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');
+        run.pictureFaults() << all;
         for (const QString &line : all.mid(0, kShown))
             text += QStringLiteral("\n\r") + line;
         if (all.size() > kShown)

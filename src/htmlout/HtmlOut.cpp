@@ -45,7 +45,7 @@ QString SiteLayout::pictureSource(const GenreInfo &, const Picture &picture) con
     return picture.relative ? LinkEscape(picture.reference) : PathLinkEscape(picture.reference);
 }
 
-QString SiteLayout::openTarget(const GenreInfo &, const QString &ivents) const
+QString SiteLayout::openTarget(const GenreInfo &, const QString &, const QString &ivents) const
 {
     // A Windows path gets "/" for its "\"; on this system "\" is a character of a name.
     if (!IsWindowsFormPath(ivents))

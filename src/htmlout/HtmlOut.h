@@ -31,6 +31,7 @@ struct GenreInfo {
 
 // A picture that a genre page shows for a title.
 struct Picture {
+    QString title;      // the title's name
     QString file;       // the file on this system
     QString reference;  // as the local site refers to it: a path relative to the genre
                         // folder, or the stored absolute path (unescaped)
@@ -53,7 +54,9 @@ public:
     // The source of a picture on the genre page of genre.
     virtual QString pictureSource(const GenreInfo &genre, const Picture &picture) const;
     // The open button's target, from the stored file path of the title's page.
-    virtual QString openTarget(const GenreInfo &genre, const QString &ivents) const;
+    virtual QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const;
+    // Whether a genre without titles gets a page (else it keeps the one it had).
+    virtual bool pageForEveryGenre() const { return false; }
 };
 
 // Titles under which each writer reports.
@@ -74,6 +77,8 @@ public:
     int reports() const { return m_reports; }
     // An information message; the run still counts as complete.
     void notice(const QString &text, const QString &title);
+    // Pictures that the genre pages could not show, as "path (reason)".
+    QStringList &pictureFaults() { return m_pictureFaults; }
 
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
@@ -96,6 +101,7 @@ private:
     HtmlProgress m_progress;
     const SiteLayout *m_layout;
     QString m_outputFolder;
+    QStringList m_pictureFaults;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;
@@ -132,6 +138,10 @@ QString PathLinkEscape(const QString &path);
 // (nameMax bytes) or repeat an earlier one: such a page gets the name shortened, "~"
 // and eight hexadecimal digits of the name's hash (and "-2", "-3" ... until unique).
 QStringList CategoryPageFiles(const QStringList &names, int nameMax = 255);
+// The same rule for any names: name + suffix where that is a usable file name (not
+// reserved, empty, "." or "..", without "/", within nameMax bytes) not taken before.
+QStringList UniqueFileNames(const QStringList &names, const QString &suffix, const QStringList &reserved,
+                            int nameMax = 255);
 
 // The bytes of a page: the charset line, then each line, all ended by CR LF, UTF-8.
 QByteArray PageBytes(const QStringList &lines);

@@ -58,17 +58,16 @@ void fileFailure(int err, const QString &path)
 
 namespace {
 
+QByteArray tempName(const QString &folder);
+
 // An open temporary file beside the page; removed unless it was renamed into place.
 class TempFile {
 public:
     explicit TempFile(const QString &folder)
     {
-        static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         // A short hidden name: listings skip it, and it fits beside the longest page name.
         for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
-            QByteArray name = QFile::encodeName(folder) + "/.tessaly-";
-            for (int i = 0; i < 8; ++i)
-                name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+            const QByteArray name = tempName(folder);
             // 0666 less the umask, as any new file gets.
             m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd >= 0)
@@ -105,6 +104,34 @@ public:
         m_fd = -1;
         return ::close(fd) == 0;  // a network file system reports a full disk here
     }
+    // Copies what in holds from where it stands, gives the file mtime and closes it.
+    bool copyAndClose(int in, const timespec &mtime)
+    {
+        char buf[1 << 16];
+        for (;;) {
+            const ssize_t n = ::read(in, buf, sizeof buf);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(m_fd, buf + done, size_t(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return false;
+                done += w;
+            }
+        }
+        const timespec times[2] = {{0, UTIME_OMIT}, mtime};
+        if (::futimens(m_fd, times) != 0)
+            return false;
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
     bool renameTo(const QByteArray &target)
     {
         if (::rename(m_name.constData(), target.constData()) != 0)
@@ -117,6 +144,17 @@ private:
     int m_fd = -1;
     QByteArray m_name;
 };
+
+QByteArray tempName(const QString &folder)
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = QFile::encodeName(folder) + "/.tessaly-";
+    for (int i = 0; i < 8; ++i)
+        name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+    return name;
+}
+
+}  // namespace
 
 // The page is written whole beside its old version and then renamed over it, so that
 // a reader, a second run or a full disk never sees or leaves half a page.
@@ -139,7 +177,46 @@ void replaceFile(const QString &path, const QByteArray &bytes)
         fileFailure(errno, path);
 }
 
-}  // namespace
+PlaceResult placeCopy(const QString &source, const QString &target)
+{
+    const QByteArray src = QFile::encodeName(source);
+    const QByteArray dst = QFile::encodeName(target);
+    struct stat s, t;
+    if (::stat(src.constData(), &s) != 0 || !S_ISREG(s.st_mode))
+        return PlaceResult::Missing;
+    if (::lstat(dst.constData(), &t) == 0) {
+        if (S_ISDIR(t.st_mode))
+            fileFailure(EISDIR, target);
+        // Whole seconds: file systems that keep no fractions still compare equal.
+        if (S_ISREG(t.st_mode) && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec)
+            return PlaceResult::Unchanged;
+    }
+    const QString folder = QFileInfo(target).path();
+    // A hard link costs no space; the original is never written through it, as every
+    // replacement is a rename.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = tempName(folder);
+        if (::linkat(AT_FDCWD, src.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            if (::rename(name.constData(), dst.constData()) == 0)
+                return PlaceResult::Placed;
+            const int err = errno;
+            ::unlink(name.constData());
+            fileFailure(err, target);
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return PlaceResult::Missing;
+    TempFile temp(folder);
+    const bool copied = temp.isOpen() && temp.copyAndClose(in, s.st_mtim);
+    const int err = errno;
+    ::close(in);
+    if (!copied || !temp.renameTo(dst))
+        fileFailure(copied ? errno : err, target);
+    return PlaceResult::Placed;
+}
 
 void writePage(const QString &path, const QStringList &lines)
 {

@@ -30,6 +30,15 @@ bool isLocalPath(const QString &path);
 [[noreturn]] void fileFailure(int err, const QString &path);
 // Replaces (or creates) the page at path with the given lines; throws WriteError.
 void writePage(const QString &path, const QStringList &lines);
+// Replaces (or creates) the file at path with bytes, written beside it and renamed.
+void replaceFile(const QString &path, const QByteArray &bytes);
+
+enum class PlaceResult { Placed, Unchanged, Missing };
+// Puts the file source at target unless target already has its size and modification
+// time: a hard link where both lie on one file system, else a copy that keeps the
+// time. Missing when source is not a readable file; throws WriteError for the target.
+PlaceResult placeCopy(const QString &source, const QString &target);
+
 // Output folder + "/sub/" + name.
 QString subPath(const QString &outputFolder, const QString &name);
 

@@ -4,6 +4,8 @@
 
 #include "DialogService.h"
 #include "Global.h"
+#include "Pickers.h"
+#include "Publish.h"
 #include "Twips.h"
 #include "WindowHost.h"
 
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -267,6 +270,36 @@ void FolderWindow::closeEvent(QCloseEvent *event)
 
 topFolderF::topFolderF(WindowHost &host, QWidget *parent) : FolderWindow(host, kTopFolderF, parent) {}
 
-htmlOut::htmlOut(WindowHost &host, QWidget *parent) : FolderWindow(host, kHtmlOut, parent) {}
+htmlOut::htmlOut(WindowHost &host, QWidget *parent) : FolderWindow(host, kHtmlOut, parent)
+{
+    connect(addItem(findChild<QMenu *>(QStringLiteral("ファイル")), QStringLiteral("公開用にコピー"),
+                    QStringLiteral("公開用にコピー")),
+            &QAction::triggered, this, &htmlOut::publish);
+}
+
+void htmlOut::publish()
+{
+    Global &g = m_host.global();
+    DialogService &ds = m_host.dialogs();
+    const QString folder = BrowseFolder(g, ds, this, QStringLiteral("公開用のコピーを作るフォルダを指定ください"), QString());
+    if (folder.isEmpty())
+        return;
+    QProgressDialog progress(QStringLiteral("公開用にコピーしています。"), QString(), 0, 1, this);
+    progress.setWindowTitle(kPublishTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    PublishSummary summary;
+    const bool ok = PublishSite(g, ds, folder, &summary, this, [&](int done, int total) {
+        progress.setMaximum(qMax(total, 1));
+        progress.setValue(qMin(done, total));
+    });
+    progress.reset();
+    constexpr int kListed = 10;
+    MessageRequest r{PublishSummaryText(folder, summary, kListed), ok ? MsgKind::Information : MsgKind::Exclamation,
+                     kPublishTitle};
+    if (summary.missing.size() > kListed)
+        r.details = summary.missing.join(QLatin1Char('\n'));
+    ds.message(r, this);
+}
 
 }  // namespace tessaly

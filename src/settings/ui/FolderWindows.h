@@ -54,11 +54,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
+protected:
+    WindowHost &m_host;
+
 private:
     void buildMenus();
     void openInstead(const QString &name);  // opens another window, then closes this one
 
-    WindowHost &m_host;
     const FolderWindowSetup &m_setup;
     QLineEdit *m_allTop = nullptr;
     QMenu *m_editMenu = nullptr;
@@ -77,6 +79,9 @@ class htmlOut final : public FolderWindow {
     Q_OBJECT
 public:
     explicit htmlOut(WindowHost &host, QWidget *parent = nullptr);
+
+public slots:
+    void publish();  // menu 公開用にコピー
 };
 
 }  // namespace tessaly

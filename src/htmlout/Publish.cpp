@@ -1,0 +1,361 @@
+#include "Publish.h"
+
+#include "Database.h"
+#include "DialogService.h"
+#include "Global.h"
+#include "PageFile.h"
+#include "Paths.h"
+#include "PosterCache.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSet>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+using namespace htmlout;
+
+const QString kPublishTitle = QStringLiteral("公開用にコピー");
+
+namespace {
+
+const QString kManifest = QStringLiteral(".tessaly-publish");
+const QString kGenres = QStringLiteral("genres");
+
+QString lastName(const QString &path)
+{
+    return path.mid(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+}
+
+// The copy's layout. Everything a genre page shows lies below its own folder, except
+// the posters, which the poster cache of the copy keeps in one folder.
+class PublishLayout final : public SiteLayout {
+public:
+    PublishLayout(const QString &folder, QHash<qint32, QString> genreDirs, int nameMax)
+        : m_folder(folder), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax)
+    {
+    }
+
+    QString genrePagePath(const GenreInfo &genre) const override
+    {
+        const QString rel = genreDir(genre) + QStringLiteral("/nIndex.html");
+        makeFolder(genreDir(genre));
+        files.insert(rel);
+        ++genrePages;
+        return ChildPath(m_folder, rel);
+    }
+    QString genreLink(const GenreInfo &genre) const override
+    {
+        return QStringLiteral("../") + LinkEscape(genreDir(genre)) + QStringLiteral("/nIndex.html");
+    }
+    QString pictureSource(const GenreInfo &genre, const Picture &picture) const override
+    {
+        if (picture.video)  // made in the copy's own poster folder
+            return QStringLiteral("../../../") + LinkEscape(QDir(m_folder).relativeFilePath(picture.file));
+        return LinkEscape(place(genre, picture.title, picture.file, lastName(picture.file)));
+    }
+    QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
+    {
+        if (ivents.isEmpty())
+            return QString();
+        QString source;  // a page of the other platform cannot be copied
+        if (isLocalPath(ivents))
+            source = ivents;
+        else if (!IsWindowsFormPath(ivents) && isLocalPath(genre.folder))
+            source = ChildPath(genre.folder, ivents);
+        return LinkEscape(place(genre, title, source, lastName(ivents)));
+    }
+    bool pageForEveryGenre() const override { return true; }
+
+    mutable QSet<QString> files;  // placed by this run, relative to the folder
+    mutable int genrePages = 0;
+    mutable int copied = 0;
+    mutable int unchanged = 0;
+    mutable qint64 bytes = 0;
+    mutable QStringList missing;
+
+private:
+    QString genreDir(const GenreInfo &genre) const
+    {
+        const auto it = m_genreDirs.constFind(genre.id);
+        // A genre registered while the copy is made, by another program.
+        return it != m_genreDirs.cend() ? *it
+                                        : kGenres + QStringLiteral("/~%1/~%2").arg(genre.categoryId).arg(genre.id);
+    }
+
+    void makeFolder(const QString &rel) const
+    {
+        if (m_made.contains(rel))
+            return;
+        errno = 0;
+        if (!QDir(m_folder).mkpath(rel))
+            fileFailure(errno ? errno : EIO, ChildPath(m_folder, rel));
+        m_made.insert(rel);
+    }
+
+    // Puts source into the title's folder of the genre's page under name (or a name
+    // made unique when another file took it) and returns its path from the page.
+    QString place(const GenreInfo &genre, const QString &title, const QString &source, const QString &name) const
+    {
+        const QString dir = UniqueFileNames({title}, QString(), {}, m_nameMax).constFirst();
+        const QString base = genreDir(genre) + QLatin1Char('/') + dir + QLatin1Char('/');
+        QString file = UniqueFileNames({name}, QString(), {}, m_nameMax).constFirst();
+        for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file) != source; ++n) {
+            const QString tag = QLatin1Char('~')
+                                + QString::fromLatin1(QCryptographicHash::hash(source.toUtf8() + QByteArray::number(n),
+                                                                               QCryptographicHash::Sha1).toHex().left(8));
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            file = UniqueFileNames({dot > 0 ? name.left(dot) + tag + name.mid(dot) : name + tag}, QString(), {},
+                                   m_nameMax).constFirst();
+        }
+        const QString rel = base + file;
+        if (!m_sources.contains(rel)) {
+            m_sources.insert(rel, source);
+            files.insert(rel);
+            makeFolder(genreDir(genre) + QLatin1Char('/') + dir);
+            switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
+            case PlaceResult::Placed:
+                ++copied;
+                bytes += QFileInfo(source).size();
+                break;
+            case PlaceResult::Unchanged:
+                ++unchanged;
+                break;
+            case PlaceResult::Missing:  // an earlier copy goes with the other stale files
+                files.remove(rel);
+                missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
+                break;
+            }
+        }
+        return dir + QLatin1Char('/') + file;
+    }
+
+    QString m_folder;
+    QHash<qint32, QString> m_genreDirs;
+    int m_nameMax;
+    mutable QHash<QString, QString> m_sources;  // placed file -> its source
+    mutable QSet<QString> m_made;
+};
+
+// The real path of a folder that may not exist yet: its nearest existing ancestor
+// resolved, the rest as written.
+QString realPath(const QString &path)
+{
+    QString rest;
+    QString at = QDir::cleanPath(path);
+    for (;;) {
+        const QString real = QFileInfo(at).canonicalFilePath();
+        if (!real.isEmpty())
+            return QDir::cleanPath(real + rest);
+        const qsizetype slash = at.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return QDir::cleanPath(path);
+        rest.prepend(at.mid(slash));
+        at = at.left(slash);
+    }
+}
+
+bool isSameOrInside(const QString &path, const QString &folder)
+{
+    return path == folder || path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+}
+
+// What the last run placed; names that would lead out of the folder are ignored.
+QSet<QString> readManifest(const QString &folder)
+{
+    QSet<QString> files;
+    QFile f(ChildPath(folder, kManifest));
+    if (!f.open(QIODevice::ReadOnly))
+        return files;
+    for (const QJsonValue &v : QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("files")).toArray()) {
+        const QString rel = v.toString();
+        const QStringList parts = rel.split(QLatin1Char('/'));
+        if (!rel.isEmpty() && !parts.contains(QString()) && !parts.contains(QStringLiteral(".."))
+            && !parts.contains(QStringLiteral(".")))
+            files.insert(rel);
+    }
+    return files;
+}
+
+void writeManifest(const QString &folder, const QSet<QString> &files)
+{
+    QStringList sorted(files.cbegin(), files.cend());
+    sorted.sort();
+    replaceFile(ChildPath(folder, kManifest),
+                QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
+}
+
+// Removes a file of an earlier run and the folders it leaves empty.
+bool removeStale(const QString &folder, const QString &rel)
+{
+    const QByteArray path = QFile::encodeName(ChildPath(folder, rel));
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode) || ::unlink(path.constData()) != 0)
+        return false;
+    for (QString dir = QFileInfo(rel).path(); dir != QLatin1String(".") && !dir.isEmpty(); dir = QFileInfo(dir).path())
+        if (::rmdir(QFile::encodeName(ChildPath(folder, dir)).constData()) != 0)
+            break;
+    return true;
+}
+
+// Why the copy cannot be made in folder, or empty text.
+QString refusal(const QString &folder, const QString &base, const QString &output)
+{
+    if (!isLocalPath(folder))
+        return QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r公開先のフォルダを「/」から指定してください。")
+            .arg(folder);
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("「%1」はフォルダではありません。").arg(folder);
+    const QString real = realPath(folder);
+    if (!output.isEmpty() && isLocalPath(output) && real == realPath(output))
+        return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
+    // The auto-set would register the copy as a category.
+    if (!base.trimmed().isEmpty() && isLocalPath(base) && isSameOrInside(real, realPath(base)))
+        return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
+            .arg(folder, base);
+    if (info.exists() && !QFileInfo::exists(ChildPath(folder, kManifest))
+        && !QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+        return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
+                              "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
+            .arg(folder);
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
+    return QString();
+}
+
+int nameMax(const QString &folder)
+{
+    const long n = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return n > 0 && n < 4096 ? int(n) : 255;
+}
+
+}  // namespace
+
+bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, PublishSummary *summary, QObject *owner,
+                 const HtmlProgress &progress)
+{
+    PublishSummary &s = *summary;
+    s = PublishSummary();
+    HtmlRun run(g, ds, owner, progress);
+    const QString folder = QDir::cleanPath(folderGiven);
+    QString base, output;
+    QStringList categoryNames;
+    QList<qint32> categoryIds;
+    struct Genre {
+        qint32 id, categoryId;
+        QString name;
+    };
+    QList<Genre> genres;
+    try {
+        Connection conn(g.dbConnectString);
+        RowSet top(conn, QStringLiteral("select * from allTop where ID=1"));
+        base = top.eof() ? QString() : top.text(QStringLiteral("allTop"));
+        RowSet dir(conn, QStringLiteral("select * from systemDir where ID=1"));
+        output = dir.eof() ? QString() : dir.text(QStringLiteral("htmlDir"));
+        for (RowSet cats(conn, QStringLiteral("photograph")); !cats.eof(); cats.moveNext()) {
+            categoryIds << cats.number(QStringLiteral("ID"));
+            categoryNames << cats.text(QStringLiteral("topFolderName"));
+        }
+        for (RowSet rs(conn, QStringLiteral("photoyear")); !rs.eof(); rs.moveNext())
+            genres.append({rs.number(QStringLiteral("ID1")), rs.number(QStringLiteral("ID")),
+                           rs.text(QStringLiteral("yearFolderName"))});
+    } catch (const DbError &e) {
+        run.report(reportText(e), kPublishTitle);
+        return false;
+    }
+    const QString why = refusal(folder, base, output);
+    if (!why.isEmpty()) {
+        run.report(why, kPublishTitle);
+        return false;
+    }
+
+    // Folders named after the categories and genres, made unique within their parent.
+    const int maxName = nameMax(folder);
+    const QStringList categoryDirs = UniqueFileNames(categoryNames, QString(), {}, maxName);
+    QHash<qint32, QString> genreDirs;
+    for (int c = 0; c < categoryIds.size(); ++c) {
+        QList<qint32> ids;
+        QStringList names;
+        for (const Genre &genre : genres)
+            if (genre.categoryId == categoryIds[c]) {
+                ids << genre.id;
+                names << genre.name;
+            }
+        const QStringList dirs = UniqueFileNames(names, QString(), {}, maxName);
+        for (int i = 0; i < ids.size(); ++i)
+            genreDirs.insert(ids[i], kGenres + QLatin1Char('/') + categoryDirs[c] + QLatin1Char('/') + dirs[i]);
+    }
+
+    const QSet<QString> before = readManifest(folder);
+    PublishLayout layout(folder, genreDirs, maxName);
+    run.setLayout(&layout);
+    run.setOutputFolder(folder);
+    const int categories = int(categoryNames.size());
+    run.setTotal(3 + 1 + categories + int(genres.size()));
+    const bool framesStopped = WriteFramePages(run, folder);
+    run.advanceTo(3);
+    const bool barStopped = WriteNameAPage(run, folder);
+    run.advanceTo(4);
+    const bool categoriesStopped = WriteCategoryPages(run, folder);
+    run.advanceTo(4 + categories);
+    const bool genresStopped = WriteGenreIndexPages(run);
+    run.advanceTo(run.total());
+    s.finished = !framesStopped && !barStopped && !categoriesStopped && !genresStopped;
+    s.pages = (framesStopped ? 0 : 3) + (barStopped ? 0 : 1) + (categoriesStopped ? 0 : categories) + layout.genrePages;
+    s.copied = layout.copied;
+    s.unchanged = layout.unchanged;
+    s.bytes = layout.bytes;
+    s.missing = run.pictureFaults() + layout.missing;
+
+    QSet<QString> files = layout.files;
+    for (const char *page : {"アルバム.html", "sub/NameA.html", "sub/b.html", "sub/c.html"})
+        files.insert(QString::fromUtf8(page));
+    for (const QString &page : CategoryPageFiles(categoryNames, maxName))
+        files.insert(QStringLiteral("sub/") + page);
+    // Only a finished run knows everything that belongs to the album.
+    if (s.finished) {
+        for (const QString &rel : before)
+            if (!files.contains(rel) && removeStale(folder, rel))
+                ++s.removed;
+    } else {
+        files.unite(before);
+    }
+    try {
+        writeManifest(folder, files);
+    } catch (const WriteError &e) {
+        run.report(reportText(e), kPublishTitle);
+        s.finished = false;
+    }
+    return s.finished && run.reports() == 0 && layout.missing.isEmpty();
+}
+
+QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
+{
+    const QLocale ja(QLocale::Japanese, QLocale::Japan);
+    QStringList lines;
+    lines << (s.finished ? QStringLiteral("公開用のコピーを「%1」に作りました。").arg(folder)
+                         : QStringLiteral("公開用のコピー「%1」は完了しませんでした。").arg(folder))
+          << QStringLiteral("ページ: %1").arg(s.pages)
+          << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
+          << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
+          << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
+          << QStringLiteral("見つからないか表示できない写真とファイル: %1").arg(s.missing.size());
+    for (const QString &m : s.missing.mid(0, maxListed))
+        lines << QStringLiteral("  ") + m;
+    if (s.missing.size() > maxListed)
+        lines << QStringLiteral("  ほか %1 件").arg(s.missing.size() - maxListed);
+    return lines.join(QStringLiteral("\n\r"));
+}
+
+}  // namespace tessaly

@@ -1,0 +1,39 @@
+#pragma once
+// A copy of the album site to put on a web server: the same pages, with every
+// reference relative to its page and every file it shows inside one folder.
+//
+//   アルバム.html, sub/...              as in the output folder
+//   genres/<category>/<genre>/nIndex.html
+//   genres/<category>/<genre>/<title>/  the title's picture and the page of its 開く button
+//   posters/                            the posters of videos
+//   .tessaly-publish                    what the last run put there, for the next one
+#include <QString>
+#include <QStringList>
+
+#include "HtmlOut.h"
+
+namespace tessaly {
+
+extern const QString kPublishTitle;  // "公開用にコピー"
+
+struct PublishSummary {
+    bool finished = false;  // every writer ran to its end
+    int pages = 0;
+    int copied = 0;         // files copied or linked by this run
+    int unchanged = 0;      // files already there with the same size and time
+    qint64 bytes = 0;       // size of the files copied
+    int removed = 0;        // files of an earlier run that no longer belong to the album
+    QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
+};
+
+// Writes the copy of the open library's site into folder (made if missing; else it
+// must be empty or hold an earlier copy). Returns true when it is complete and nothing
+// was reported.
+bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSummary *summary,
+                 QObject *owner = nullptr, const HtmlProgress &progress = {});
+
+// The summary as shown to the user; lines joined by "\n\r", at most maxListed missing
+// files named (the rest counted).
+QString PublishSummaryText(const QString &folder, const PublishSummary &summary, int maxListed);
+
+}  // namespace tessaly
