@@ -234,6 +234,26 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     return QString();
 }
 
+// The posters the local site has made are linked into the copy's poster folder, where
+// the poster cache finds them by name instead of decoding their videos again.
+void seedPosters(const QString &output, const QString &folder)
+{
+    if (!isLocalPath(output))
+        return;
+    const QString from = ChildPath(output, PosterCache::folderName());
+    const QString to = ChildPath(folder, PosterCache::folderName());
+    const QStringList posters = QDir(from).entryList(QDir::Files);
+    if (posters.isEmpty() || !QDir().mkpath(to))
+        return;
+    try {
+        for (const QString &name : posters)
+            if (PosterCache::isOwnFile(name))
+                placeCopy(ChildPath(from, name), ChildPath(to, name));
+    } catch (const WriteError &) {
+        // The cache makes what is missing and reports what it cannot write.
+    }
+}
+
 int nameMax(const QString &folder)
 {
     const long n = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
@@ -297,6 +317,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
             genreDirs.insert(ids[i], kGenres + QLatin1Char('/') + categoryDirs[c] + QLatin1Char('/') + dirs[i]);
     }
 
+    seedPosters(output, folder);
     const QSet<QString> before = readManifest(folder);
     PublishLayout layout(folder, genreDirs, maxName);
     run.setLayout(&layout);

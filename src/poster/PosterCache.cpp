@@ -134,6 +134,11 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers)
     return out;
 }
 
+bool PosterCache::isOwnFile(const QString &name)
+{
+    return ownName().match(name).hasMatch();
+}
+
 int PosterCache::removeStale()
 {
     int removed = 0;

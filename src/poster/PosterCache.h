@@ -27,6 +27,7 @@ public:
     explicit PosterCache(const QString &outputFolder);
 
     static QString folderName();  // "posters"
+    static bool isOwnFile(const QString &name);  // a poster's or a note's name
     QString folder() const { return m_folder; }
 
     // The poster of every video (absolute paths), in the order given: the cached one
