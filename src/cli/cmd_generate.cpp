@@ -37,7 +37,8 @@ static int publishCommand(Context &c)
     const bool ok = PublishSite(c.g, *c.dialogs, folder, &summary, nullptr,
                                 [&](int done, int total) { progress.show(done, total); });
     progress.finish();
-    c.out << displayText(PublishSummaryText(folder, summary, int(summary.missing.size()))) << Qt::endl;
+    if (summary.started)  // else the reason was the message
+        c.out << displayText(PublishSummaryText(folder, summary, int(summary.missing.size()))) << Qt::endl;
     return ok ? 0 : 1;
 }
 

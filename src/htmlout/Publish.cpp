@@ -317,6 +317,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
             genreDirs.insert(ids[i], kGenres + QLatin1Char('/') + categoryDirs[c] + QLatin1Char('/') + dirs[i]);
     }
 
+    s.started = true;
     seedPosters(output, folder);
     const QSet<QString> before = readManifest(folder);
     PublishLayout layout(folder, genreDirs, maxName);

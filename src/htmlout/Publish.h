@@ -17,6 +17,7 @@ namespace tessaly {
 extern const QString kPublishTitle;  // "公開用にコピー"
 
 struct PublishSummary {
+    bool started = false;   // the folder was accepted and the writers ran
     bool finished = false;  // every writer ran to its end
     int pages = 0;
     int copied = 0;         // files copied or linked by this run

@@ -294,6 +294,8 @@ void htmlOut::publish()
         progress.setValue(qMin(done, total));
     });
     progress.reset();
+    if (!summary.started)  // the folder was refused, and the message said why
+        return;
     constexpr int kListed = 10;
     MessageRequest r{PublishSummaryText(folder, summary, kListed), ok ? MsgKind::Information : MsgKind::Exclamation,
                      kPublishTitle};
