@@ -95,7 +95,8 @@ private slots:
         QTest::newRow("exif orientation as LONG") << soi + exifSegment("MM", 6, 4) + turned << QList{3, 400, 200, 24, 0} << none;
         QTest::newRow("exif two values") << soi + exifSegment("II", 6, 3, 2) + turned << QList{3, 400, 200, 24, 0} << none;
         QTest::newRow("exif directory past block") << soi + exifSegment("II", 6, 3, 1, 230) + turned << QList{3, 400, 200, 24, 0} << none;
-        QTest::newRow("exif byte order IM") << soi + exifSegment("IM", 6) + turned << QList{3, 400, 200, 24, 0} << none;
+        for (const char *order : {"IM", "MI"})  // written little-endian, as a reader that checks one letter would read it
+            QTest::addRow("exif byte order %s", order) << soi + exifSegment(order, 6) + turned << QList{3, 400, 200, 24, 0} << none;
         QByteArray cutBlock = exifSegment("MM", 6).left(34);  // ends inside the orientation entry
         cutBlock[3] = char(cutBlock.size() - 2);
         QTest::newRow("exif cut inside entry") << soi + cutBlock + turned << QList{3, 400, 200, 24, 0} << none;
@@ -143,7 +144,7 @@ private slots:
         QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
         QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
         QTest::newRow("no extension mode 5") << "noext" << gif(2, 2, 0) << 5 << 0;
-        QTest::newRow("jpeg mode 2") << "v.jpg" << jpeg << 2 << 0;
+        QTest::newRow("GXF named .gif mode 2") << "v.gif" << "GX" + gif(2, 2, 0).mid(2) << 2 << 0;
         QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
         QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
         QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
@@ -178,7 +179,6 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<QList<int>>("shown");  // height, width; none: refused
-        QTest::newRow("640 x 480") << 640 << 480 << QList{90, 120};
         QTest::newRow("480 x 640") << 480 << 640 << QList{120, 90};
         QTest::newRow("1000 x 333") << 1000 << 333 << QList{40, 120};
         QTest::newRow("50 x 50") << 50 << 50 << QList{120, 120};

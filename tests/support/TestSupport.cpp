@@ -19,7 +19,7 @@ QByteArray be32(uint32_t v) { return be16(v >> 16) + be16(v); }
 
 QByteArray exifSegment(const char *order, uint16_t value, uint16_t type, uint32_t count, uint32_t ifd)
 {
-    const bool ii = order[0] == 'I';
+    const bool ii = order[0] == 'I' || order[1] == 'I';
     const auto u16 = [ii](uint32_t v) { return ii ? le16(v) : be16(v); };
     const auto u32 = [ii](uint32_t v) { return ii ? le32(v) : be32(v); };
     const QByteArray tiff = QByteArray(order) + u16(42) + u32(ifd) + u16(2) + u16(0x010F) + u16(2) + u32(4)

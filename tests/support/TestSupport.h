@@ -31,7 +31,7 @@ QByteArray le32(uint32_t v);
 QByteArray be16(uint32_t v);
 QByteArray be32(uint32_t v);
 // A JPEG APP1 segment with Exif data whose first directory (at offset ifd) holds a camera
-// name and an orientation entry (type, count, value), in "II" or "MM" byte order.
+// name and an orientation entry (type, count, value), in "II" or "MM" byte order (little-endian if either is I).
 QByteArray exifSegment(const char *order, uint16_t value, uint16_t type = 3, uint32_t count = 1, uint32_t ifd = 8);
 
 struct CliResult {
