@@ -103,12 +103,14 @@ private slots:
         {
             RowSet rs(c, "select * from photoYear where ID=? order by ID1", {8});
             QCOMPARE(rs.count(), 3);
+            rs.addNew();
+            rs.deleteRow();  // a new row given up before its save: the walk goes on over the stored ones
             rs.moveNext();
             rs.setText("yearFolder", "/changed");
             rs.update();
         }
-        QCOMPARE(sqlColumn(lib, "select yearFolderName from photoYear order by ID1"), (QStringList{"0", "2", "4"}));
-        QCOMPARE(sqlColumn(lib, "select yearFolder from photoYear where yearFolderName='2'"), QStringList{"/changed"});
+        QCOMPARE(sqlColumn(lib, "select yearFolderName||coalesce(yearFolder,'') from photoYear order by ID1"),
+                 (QStringList{"0", "2/changed", "4"}));
     }
 
     // A second connection writes while a row set is open (it holds no lock), and a row that
@@ -131,8 +133,6 @@ private slots:
         Connection writer(cs());
         writer.exec(deleted ? "delete from photoGraph where topFolderName=?" : "update photoGraph set topFolder='/x' where topFolderName=?",
                     {"b"});
-        QCOMPARE(sqlColumn(lib, "select topFolder from photoGraph where topFolderName='b'"),
-                 deleted ? QStringList() : QStringList{"/x"});
         rs.setText("topFolder", "/y");
         try {
             viaDelete ? rs.deleteRow() : rs.update();
