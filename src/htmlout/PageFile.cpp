@@ -184,7 +184,11 @@ PlaceResult placeCopy(const QString &source, const QString &target)
     struct stat s, t;
     if (::stat(src.constData(), &s) != 0 || !S_ISREG(s.st_mode))
         return PlaceResult::Missing;
-    if (::lstat(dst.constData(), &t) == 0) {
+    const bool exists = ::lstat(dst.constData(), &t) == 0;
+    // A new name is linked in place at once: nobody can see half a link.
+    if (!exists && ::linkat(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return PlaceResult::Placed;
+    if (exists) {
         if (S_ISDIR(t.st_mode))
             fileFailure(EISDIR, target);
         // Whole seconds: file systems that keep no fractions still compare equal.
