@@ -20,6 +20,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "DialogService.h"
@@ -127,7 +128,7 @@ private:
     // Polls a script in a frame until it returns true.
     bool waitFor(int frame, const QString &script);
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir, m_shm{"/dev/shm/tessaly-XXXXXX"};
     QProcess m_driver, m_server;
     int m_port = 0, m_httpPort = 0;
     QByteArray m_session;
@@ -201,15 +202,27 @@ void TestHtmlBrowser::initTestCase()
     QVERIFY(HtmlFileCreate(g, ds));
 
     // The published copies, served from their own folder under a prefix; making them
-    // leaves the local site and the photos as they were.
-    m_srv = m_dir.path() + "/srv";
-    const QString demo = m_dir.path() + "/demo";
+    // leaves the local site and the photos as they were. The demo's copy lies on another
+    // file system where there is one, so that its files are copied rather than linked,
+    // and keep their times: a second run finds nothing to copy.
+    m_srv = makeDir(m_dir.path() + "/srv");
+    const QString demo = m_dir.path() + "/demo", demoCopy = m_shm.isValid() ? m_shm.path() + "/demo" : m_srv + "/demo";
+    QVERIFY(demoCopy.startsWith(m_srv) || QFile::link(demoCopy, m_srv + "/demo"));
     QCOMPARE(runCli({"demo", demo}).exitCode, 0);
+    const QString photo = "/家族/誕生日/はじめての一歩/一歩.png";
+    QFile old(demo + "/写真" + photo);
+    QVERIFY(old.open(QIODevice::ReadWrite) && old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime()), QFileDevice::FileModificationTime));
+    old.close();
     const QStringList local = snapshot(m_dir.path());
-    for (const auto &[library, prefix] : {std::pair{lib, "album"}, std::pair{demo + "/demo.mdb", "demo"}}) {
-        const CliResult r = runCli({"publish", library, m_srv + "/" + prefix});
-        QVERIFY2(r.exitCode == 0 && r.out.contains("見つからないか表示できない写真とファイル: 0"), qPrintable(r.out + r.err));
+    for (const QStringList &run : {QStringList{m_lib, m_srv + "/album", "46 (変更のないもの 0)"}, {demo + "/demo.mdb", demoCopy, "13 (変更のないもの 0)"},
+                                   {demo + "/demo.mdb", demoCopy, "0 (変更のないもの 13)"}}) {
+        const CliResult r = runCli({"publish", run[0], run[1]});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("見つからないか表示できない写真とファイル: 0")
+                     && r.out.contains("コピーしたファイル: " + run[2]), qPrintable(r.out + r.err));
     }
+    struct stat copied;
+    QVERIFY(::stat(QFile::encodeName(demoCopy + "/genres" + photo).constData(), &copied) == 0);
+    QCOMPARE(copied.st_nlink, nlink_t(demoCopy.startsWith(m_srv) ? 2 : 1));
     QStringList after = snapshot(m_dir.path());
     after.removeIf([&](const QString &f) { return f.startsWith(m_srv + "/"); });
     QCOMPARE(after, local);
@@ -366,7 +379,7 @@ void TestHtmlBrowser::requestsStayInFolder()
                  qPrintable(line));
     }
     QVERIFY(requests > 20);
-    QDirIterator it(m_srv, {"*.html"}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(m_srv, {"*.html"}, QDir::Files, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
     while (it.hasNext()) {
         const QString path = it.next();
         QVERIFY2(!readFile(path).contains(m_dir.path().toUtf8()), qPrintable(path));

@@ -2,7 +2,8 @@
 // (10 categories, 10 to 100 genres each, 100 titles per genre, one photo per title and
 // a 3 MB photo with a 20 KB Exif block in every hundredth), then times `generate`
 // against its floor measured in the same run with plain system calls: walk the tree
-// with readdir and read the first 4 KiB of every photo.
+// with readdir and read the first 4 KiB of every photo. Then times `publish` into an
+// empty folder (one hard link per photo) and again into that copy (nothing to copy).
 //
 //   bench_generate [--template PATH] [--titles N,N,...] [--keep]
 #include "../BenchSupport.h"
@@ -12,6 +13,7 @@
 #include "Global.h"
 #include "HtmlOut.h"
 #include "Library.h"
+#include "Publish.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -161,7 +163,8 @@ int main(int argc, char **argv)
             sizes << std::max(1000, n.toInt() / 1000 * 1000);
     }
 
-    std::printf("%8s %-5s %9s %10s %7s\n", "titles", "time", "floor s", "generate s", "ratio");
+    std::printf("%8s %-5s %9s %10s %7s %10s %8s\n", "titles", "time", "floor s", "generate s", "ratio", "publish s",
+                "again s");
     for (const int titles : sizes) {
         QTemporaryDir tmp;
         if (args.contains(QStringLiteral("--keep"))) {
@@ -195,12 +198,19 @@ int main(int argc, char **argv)
         const Time floor = best(3, [&] { photos = floorWalk(baseText, 0); });
         bool ok = true;
         const Time gen = best(3, [&] { ok = HtmlFileCreate(g, ds) && ok; });
-        if (photos != titles || !ok || ds.messageCount() != 0) {
-            std::fprintf(stderr, "unexpected result: %d photos, %d messages\n", photos, ds.messageCount());
+        PublishSummary first, again;
+        const QString copy = tmp.path() + QStringLiteral("/copy");
+        const Time pub = best(1, [&] { ok = PublishSite(g, ds, copy, &first) && ok; });
+        const Time re = best(3, [&] { ok = PublishSite(g, ds, copy, &again) && ok; });
+        if (photos != titles || !ok || ds.messageCount() != 0 || first.copied != titles || again.unchanged != titles) {
+            std::fprintf(stderr, "unexpected result: %d photos, %d messages, %d copied, %d unchanged\n", photos,
+                         ds.messageCount(), first.copied, again.unchanged);
             return 1;
         }
-        std::printf("%8d %-5s %9.3f %10.3f %7.2f\n", titles, "wall", floor.wall, gen.wall, gen.wall / floor.wall);
-        std::printf("%8s %-5s %9.3f %10.3f %7.2f\n", "", "cpu", floor.cpu, gen.cpu, gen.cpu / floor.cpu);
+        std::printf("%8d %-5s %9.3f %10.3f %7.2f %10.3f %8.3f\n", titles, "wall", floor.wall, gen.wall,
+                    gen.wall / floor.wall, pub.wall, re.wall);
+        std::printf("%8s %-5s %9.3f %10.3f %7.2f %10.3f %8.3f\n", "", "cpu", floor.cpu, gen.cpu, gen.cpu / floor.cpu,
+                    pub.cpu, re.cpu);
         std::fflush(stdout);
     }
     return 0;

@@ -184,27 +184,42 @@ PlaceResult placeCopy(const QString &source, const QString &target)
     struct stat s, t;
     if (::stat(src.constData(), &s) != 0 || !S_ISREG(s.st_mode))
         return PlaceResult::Missing;
-    if (::lstat(dst.constData(), &t) == 0) {
+    const QString folder = QFileInfo(target).path();
+    // A hard link costs no space; the original is never written through it, as every
+    // replacement is a rename.
+    const auto linkTo = [&](const QByteArray &name) {
+        return ::linkat(AT_FDCWD, src.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (::lstat(dst.constData(), &t) != 0) {
+        // A new name is linked in place at once; its folder is made on first use.
+        if (linkTo(dst))
+            return PlaceResult::Placed;
+        if (errno == ENOENT) {
+            errno = 0;
+            if (!QDir().mkpath(folder))
+                fileFailure(errno ? errno : EIO, folder);
+            if (linkTo(dst))
+                return PlaceResult::Placed;
+        }
+    } else {
         if (S_ISDIR(t.st_mode))
             fileFailure(EISDIR, target);
         // Whole seconds: file systems that keep no fractions still compare equal.
         if (S_ISREG(t.st_mode) && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec)
             return PlaceResult::Unchanged;
-    }
-    const QString folder = QFileInfo(target).path();
-    // A hard link costs no space; the original is never written through it, as every
-    // replacement is a rename.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray name = tempName(folder);
-        if (::linkat(AT_FDCWD, src.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
-            if (::rename(name.constData(), dst.constData()) == 0)
-                return PlaceResult::Placed;
-            const int err = errno;
-            ::unlink(name.constData());
-            fileFailure(err, target);
+        // An old file is replaced by a link made beside it and renamed over it.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = tempName(folder);
+            if (linkTo(name)) {
+                if (::rename(name.constData(), dst.constData()) == 0)
+                    return PlaceResult::Placed;
+                const int err = errno;
+                ::unlink(name.constData());
+                fileFailure(err, target);
+            }
+            if (errno != EEXIST)
+                break;
         }
-        if (errno != EEXIST)
-            break;
     }
     const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)

@@ -36,7 +36,8 @@ void replaceFile(const QString &path, const QByteArray &bytes);
 enum class PlaceResult { Placed, Unchanged, Missing };
 // Puts the file source at target unless target already has its size and modification
 // time: a hard link where both lie on one file system, else a copy that keeps the
-// time. Missing when source is not a readable file; throws WriteError for the target.
+// time; target's folder is made when missing. Missing when source is not a readable
+// file; throws WriteError for the target.
 PlaceResult placeCopy(const QString &source, const QString &target);
 
 // Output folder + "/sub/" + name.

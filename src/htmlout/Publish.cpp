@@ -122,7 +122,6 @@ private:
         if (!m_sources.contains(rel)) {
             m_sources.insert(rel, source);
             files.insert(rel);
-            makeFolder(genreDir(genre) + QLatin1Char('/') + dir);
             switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
             case PlaceResult::Placed:
                 ++copied;
