@@ -345,15 +345,16 @@ bool WriteGenreIndexPages(HtmlRun &run)
                                   "ページはリンク先のフォルダに書きました。\n\r")
                        + outside.join(QStringLiteral("\n\r")),
                    kGenrePagesTitle);
-    if (!faults.isEmpty()) {
+    QStringList all;
+    for (const PhotoFault &f : faults)
+        all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');
+    if (QStringList *list = run.pictureFaultList()) {
+        *list << all;
+    } else if (!all.isEmpty()) {
         // The box stays on the screen however many there are: the first few and the
         // count in the text, every one in the details.
         constexpr int kShown = 10;
         QString text = QStringLiteral("次のタイトルは写真を表示できないため、写真なしで出力しました。");
-        QStringList all;
-        for (const PhotoFault &f : faults)
-            all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');
-        run.pictureFaults() << all;
         for (const QString &line : all.mid(0, kShown))
             text += QStringLiteral("\n\r") + line;
         if (all.size() > kShown)

@@ -77,8 +77,10 @@ public:
     int reports() const { return m_reports; }
     // An information message; the run still counts as complete.
     void notice(const QString &text, const QString &title);
-    // Pictures that the genre pages could not show, as "path (reason)".
-    QStringList &pictureFaults() { return m_pictureFaults; }
+    // Where the pictures that the genre pages could not show go, as "path (reason)",
+    // instead of a message; null (the default) for the message.
+    QStringList *pictureFaultList() const { return m_pictureFaults; }
+    void setPictureFaultList(QStringList *list) { m_pictureFaults = list; }
 
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
@@ -101,7 +103,7 @@ private:
     HtmlProgress m_progress;
     const SiteLayout *m_layout;
     QString m_outputFolder;
-    QStringList m_pictureFaults;
+    QStringList *m_pictureFaults = nullptr;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;

@@ -322,6 +322,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     PublishLayout layout(folder, genreDirs, maxName);
     run.setLayout(&layout);
     run.setOutputFolder(folder);
+    run.setPictureFaultList(&s.missing);  // listed in the summary
     const int categories = int(categoryNames.size());
     run.setTotal(3 + 1 + categories + int(genres.size()));
     const bool framesStopped = WriteFramePages(run, folder);
@@ -337,7 +338,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
     s.bytes = layout.bytes;
-    s.missing = run.pictureFaults() + layout.missing;
+    s.missing << layout.missing;
 
     QSet<QString> files = layout.files;
     for (const char *page : {"アルバム.html", "sub/NameA.html", "sub/b.html", "sub/c.html"})
@@ -358,7 +359,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         run.report(reportText(e), kPublishTitle);
         s.finished = false;
     }
-    return s.finished && run.reports() == 0 && layout.missing.isEmpty();
+    return s.finished && run.reports() == 0 && s.missing.isEmpty();
 }
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -281,7 +282,8 @@ void htmlOut::publish()
 {
     Global &g = m_host.global();
     DialogService &ds = m_host.dialogs();
-    const QString folder = BrowseFolder(g, ds, this, QStringLiteral("公開用のコピーを作るフォルダを指定ください"), QString());
+    const QString folder = BrowseFolder(g, ds, this, QStringLiteral("公開用のコピーを作るフォルダを指定ください"),
+                                        QDir::homePath());
     if (folder.isEmpty())
         return;
     QProgressDialog progress(QStringLiteral("公開用にコピーしています。"), QString(), 0, 1, this);
