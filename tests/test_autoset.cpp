@@ -75,7 +75,7 @@ private slots:
     }
     // Files and hidden folders are no entries; names are exact (Trip and trip) and may hold
     // apostrophes; the same names under other parents are rows of their own. Stored folders
-    // that are gone (or Null) are passed over; a rerun changes nothing, also where stored
+    // that are gone (a file now, or Null) are passed over; a rerun changes nothing, also where stored
     // rows come back out of the listing's order; after the base folder moved, rows keep
     // their keys and other fields and only their paths are refreshed.
     void registerRerunAndMove()
@@ -87,7 +87,7 @@ private slots:
             makeDir(base + QStringLiteral("/旅行/many/t%1").arg(t, 2, 10, QLatin1Char('0')));
         for (const char *f : {"/readme.txt", "/旅行/cover.jpg", "/旅行/2019/index.html", "/旅行/2019/京都/p.jpg"})
             writeFile(base + QString::fromUtf8(f));
-        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {dir + "/gone"});
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, 'gone')", {writeFile(dir + "/gone")});
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values (null, 'no path')");
         sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (1, ?, 'g')", {dir + "/gone/g"});
         Global g = makeGlobal(lib);
