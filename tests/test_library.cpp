@@ -209,11 +209,11 @@ private slots:
                                        "category 1 B /photo/B\ncategory 2 A /photo/A\n"
                                        "  genre 1 g /photo/A/g\n    title 1 t's /photo/A/g/t's\n").arg(lib));
         for (const QString &bad : {writeFile(tmp->filePath(QStringLiteral("junk.mdb")), "not a library"),
-                                   tmp->filePath(QStringLiteral("nothing.mdb"))}) {
-            r = runCli({QStringLiteral("show"), bad});
-            QVERIFY2(r.exitCode == 1 && r.err.contains(QFileInfo(bad).fileName()), qPrintable(r.err));
-        }
-        QVERIFY(!QFile::exists(tmp->filePath(QStringLiteral("nothing.mdb"))));
+                                   tmp->filePath(QStringLiteral("nothing.mdb"))})
+            for (const QString &command : {QStringLiteral("show"), QStringLiteral("autoset")}) {  // checked before any work
+                r = runCli({command, bad});
+                QVERIFY2(r.exitCode == 1 && r.out.isEmpty() && r.err.startsWith("tessaly-cli: ライブラリファイル「" + bad + "」"), qPrintable(r.out + r.err));
+            }
         QCOMPARE(runCli({QStringLiteral("frobnicate")}).exitCode, 2);
         r = runCli({QStringLiteral("--help")});
         QVERIFY(r.exitCode == 0 && r.out.contains(QStringLiteral("show LIB")));
