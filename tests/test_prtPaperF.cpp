@@ -193,7 +193,7 @@ private slots:
             QCOMPARE(shown.count(cups.printerName()), 1);
             QCOMPARE(shown.filter("=").join(' '), QStringLiteral("LETTER=1 LETTERSMALL=2 A3=8 A4=9 A4SMALL=10 A5=11 B4=12 B5=13 NOTE=18 "
                                                   "JAPANESE_POSTCARD=43 PORTRAIT=1 LANDSCAPE=2"));
-            QCOMPARE(shown.first(), QStringLiteral("用紙設定"));
+            QCOMPARE(shown.mid(0, 6), (QStringList{"用紙設定", "プリンタ名", cups.printerName(), "用紙", "印刷方向", expected.right(1)}));
             QCOMPARE(w->subWindowOf(f)->size(), twipsToPixels(5145, 3945));
             QCOMPARE(combo(f, 1)->currentText() + combo(f, 2)->currentText() + f->findChild<QLabel *>("Label7")->text(),
                      expected);
