@@ -187,8 +187,10 @@ void TestHtmlBrowser::initTestCase()
         }
         sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, ? from photoGraph where topFolderName=? "
                  "and not exists (select 1 from photoYear where yearFolder=?)", {genre, t[1], t[0], genre});
-        // Every title's open button leads to a page of an awkward name in its folder.
-        const QString opened = writeFile(title + "/o:pen #1%.html", "<html>opened</html>");
+        // Every title's open button leads to a page of an awkward name in its folder, which
+        // links a file beside it.
+        const QString opened = writeFile(title + "/o:pen #1%.html", "<html><a href='o%3Apen%20note.txt?x#y'>n</a></html>");
+        writeFile(title + "/o:pen note.txt", "note");
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsPhoto, IventsHtmlButton, iventsHTML, Ivents) "
                  "select ID, ID1, ?, ?, ?, -1, ?, ? from photoYear where yearFolder=?",
             {t[2], title, t.size() > 6 ? QVariant(t[6] == "stored" ? title + "/" + t[3] : t[3]) : QVariant(), opened, opened, genre});
@@ -214,7 +216,7 @@ void TestHtmlBrowser::initTestCase()
     QVERIFY(old.open(QIODevice::ReadWrite) && old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime()), QFileDevice::FileModificationTime));
     old.close();
     const QStringList local = snapshot(m_dir.path());
-    for (const QStringList &run : {QStringList{m_lib, m_srv + "/album", "46 (変更のないもの 0)"}, {demo + "/demo.mdb", demoCopy, "13 (変更のないもの 0)"},
+    for (const QStringList &run : {QStringList{m_lib, m_srv + "/album", "69 (変更のないもの 0)"}, {demo + "/demo.mdb", demoCopy, "13 (変更のないもの 0)"},
                                    {demo + "/demo.mdb", demoCopy, "0 (変更のないもの 13)"}}) {
         const CliResult r = runCli({"publish", run[0], run[1]});
         QVERIFY2(r.exitCode == 0 && r.out.contains("見つからないか表示できない写真とファイル: 0")
@@ -383,6 +385,7 @@ void TestHtmlBrowser::requestsStayInFolder()
     while (it.hasNext()) {
         const QString path = it.next();
         QVERIFY2(!readFile(path).contains(m_dir.path().toUtf8()), qPrintable(path));
+        QVERIFY2(!path.endsWith("/o:pen #1%.html") || readFile(QFileInfo(path).path() + "/o:pen note.txt") == "note", qPrintable(path));
     }
 }
 
@@ -398,7 +401,7 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     const QStringList before = snapshot(copy);
     const CliResult r = runCli({"publish", m_lib, copy});
     QCOMPARE(r.exitCode, 1);  // the removed title's pictures are missing
-    for (const char *line : {"コピーしたファイル: 1 (", "削除した古いファイル: 2", "見つからないか表示できない写真とファイル: 2"})
+    for (const char *line : {"コピーしたファイル: 1 (", "削除した古いファイル: 3", "見つからないか表示できない写真とファイル: 2"})
         QVERIFY2(r.out.contains(QString::fromUtf8(line)), qPrintable(r.out));
     QCOMPARE(readFile(published + "/京都/寺.jpg"), readFile(photo));
     QVERIFY(!QFileInfo::exists(copy + "/genres/Bob's/Trip #2/海"));
@@ -410,6 +413,7 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
         if (!after.contains(f) && !f.contains(QRegularExpression("/(nIndex.html|sub/.*|アルバム.html|.tessaly-publish)\x01")))
             changed << f.section('\x01', 0, 0).mid(copy.size());
     QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/100% blue.jpg", "/genres/Bob's/Trip #2/海/o:pen #1%.html",
+                                   "/genres/Bob's/Trip #2/海/o:pen note.txt",
                                    "/genres/旅行/2001/京都/寺.jpg"}));
 }
 

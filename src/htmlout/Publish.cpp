@@ -15,7 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -73,7 +75,10 @@ public:
             source = ivents;
         else if (!IsWindowsFormPath(ivents) && isLocalPath(genre.folder))
             source = ChildPath(genre.folder, ivents);
-        return LinkEscape(place(genre, title, source, lastName(ivents)));
+        const QString rel = place(genre, title, source, lastName(ivents));
+        if (files.contains(genreDir(genre) + QLatin1Char('/') + rel))
+            placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel.section(QLatin1Char('/'), 0, 0));
+        return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
 
@@ -118,25 +123,60 @@ private:
             file = UniqueFileNames({dot > 0 ? name.left(dot) + tag + name.mid(dot) : name + tag}, QString(), {},
                                    m_nameMax).constFirst();
         }
-        const QString rel = base + file;
-        if (!m_sources.contains(rel)) {
-            m_sources.insert(rel, source);
-            files.insert(rel);
-            switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
-            case PlaceResult::Placed:
-                ++copied;
-                bytes += QFileInfo(source).size();
-                break;
-            case PlaceResult::Unchanged:
-                ++unchanged;
-                break;
-            case PlaceResult::Missing:  // an earlier copy goes with the other stale files
-                files.remove(rel);
-                missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
-                break;
-            }
-        }
+        put(base + file, source, name);
         return dir + QLatin1Char('/') + file;
+    }
+
+    // Puts source at rel in the copy, once a run.
+    void put(const QString &rel, const QString &source, const QString &name) const
+    {
+        if (m_sources.contains(rel))
+            return;
+        m_sources.insert(rel, source);
+        files.insert(rel);
+        switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
+        case PlaceResult::Placed:
+            ++copied;
+            bytes += QFileInfo(source).size();
+            break;
+        case PlaceResult::Unchanged:
+            ++unchanged;
+            break;
+        case PlaceResult::Missing:  // an earlier copy goes with the other stale files
+            files.remove(rel);
+            missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
+            break;
+        }
+    }
+
+    // The files that a title's own page shows or links from its folder (or below it)
+    // go with it to the same places.
+    void placeShownFiles(const QString &page, const QString &dirRel) const
+    {
+        QFile f(page);
+        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
+            return;
+        static const QRegularExpression ref(QStringLiteral(R"re((?:src|href)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
+                                            QRegularExpression::CaseInsensitiveOption);
+        const QString html = QString::fromUtf8(f.readAll());
+        const QString folder = QFileInfo(page).path();
+        for (auto it = ref.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            QString link = m.captured(1) + m.captured(2) + m.captured(3);
+            link = link.section(QLatin1Char('#'), 0, 0).section(QLatin1Char('?'), 0, 0).replace(QLatin1String("&amp;"),
+                                                                                              QLatin1String("&"));
+            // Only relative links into the page's own folder: no scheme, no "/" at the start, no "..".
+            if (link.isEmpty() || link.startsWith(QLatin1Char('/')) || !QUrl(link).scheme().isEmpty())
+                continue;
+            const QString path = QDir::cleanPath(QUrl::fromPercentEncoding(link.toUtf8()));
+            if (path.startsWith(QLatin1Char('/')) || path == QLatin1String("..") || path.startsWith(QLatin1String("../"))
+                || path == QLatin1String("."))
+                continue;
+            const QString source = ChildPath(folder, path);
+            const QString rel = dirRel + QLatin1Char('/') + path;
+            if (IsNormalFile(source) && (!m_sources.contains(rel) || m_sources.value(rel) == source))
+                put(rel, source, path);
+        }
     }
 
     QString m_folder;
