@@ -2,7 +2,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QImageReader>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -112,7 +112,7 @@ private slots:
         QVERIFY2(out.contains("library: " + folder + "/demo.mdb\nsite: " + folder + "/サイト/アルバム.html"), qPrintable(out));
         checkDemo(folder, cli);
 
-        // Photos of each format and shape, readable by the program's own readers, and whole to Qt's.
+        // Photos of each format and shape, readable by the program's own readers, whole to Qt's, on a light ground.
         QStringList photos = {QStringLiteral("image-size")};
         QSet<QString> formats, portraits;
         for (QDirIterator it(folder + "/写真", {"*.jpg", "*.png", "*.gif"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
@@ -121,9 +121,8 @@ private slots:
         QVERIFY(rc == 0 && lines.size() == photos.size() - 1);
         for (const QString &line : lines) {
             const QStringList f = line.split('\t');
-            QImageReader reader(f.at(0));
-            const QImage image = reader.read();
-            QVERIFY2(f.size() == 6 && image.size() == QSize(f.at(2).toInt(), f.at(3).toInt()), qPrintable(line + reader.errorString()));
+            const QImage image(f.at(0));
+            QVERIFY2(f.size() == 6 && image.size() == QSize(f.at(2).toInt(), f.at(3).toInt()) && image.pixelColor(30, 30).value() > 150, qPrintable(line));
             formats << f.at(1);
             if (image.height() > image.width())
                 portraits << QFileInfo(f.at(0)).fileName();
