@@ -342,15 +342,15 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     // Folders named after the categories and genres, made unique within their parent.
     const int maxName = nameMax(folder);
     const QStringList categoryDirs = UniqueFileNames(categoryNames, QString(), {}, maxName);
+    QHash<qint32, std::pair<QList<qint32>, QStringList>> genresOf;  // ID1s and names by category
+    for (const Genre &genre : genres) {
+        auto &of = genresOf[genre.categoryId];
+        of.first << genre.id;
+        of.second << genre.name;
+    }
     QHash<qint32, QString> genreDirs;
     for (int c = 0; c < categoryIds.size(); ++c) {
-        QList<qint32> ids;
-        QStringList names;
-        for (const Genre &genre : genres)
-            if (genre.categoryId == categoryIds[c]) {
-                ids << genre.id;
-                names << genre.name;
-            }
+        const auto &[ids, names] = genresOf.value(categoryIds[c]);
         const QStringList dirs = UniqueFileNames(names, QString(), {}, maxName);
         for (int i = 0; i < ids.size(); ++i)
             genreDirs.insert(ids[i], kGenres + QLatin1Char('/') + categoryDirs[c] + QLatin1Char('/') + dirs[i]);
