@@ -1,6 +1,7 @@
 #include "DialogService.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace tessaly {
 
@@ -35,7 +36,8 @@ MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
         line += QLatin1Char('\n') + req.details;
     if (req.buttons == MsgButtons::YesNo)
         line += m_answer == MsgAnswer::Yes ? QLatin1String(" -> yes") : QLatin1String(" -> no");
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    // On a terminal the message takes the place of a progress line that may stand there.
+    std::fprintf(stderr, "%s%s\n", ::isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "", line.toLocal8Bit().constData());
     std::fflush(stderr);
     if (req.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
