@@ -169,6 +169,8 @@ private slots:
         QCOMPARE(libraryItems(), "000");  // only the menus enable them
         if (!cancel && button == QLatin1String("Command1"))
             QCOMPARE(g.isNewLibrary, True16);
+        if (!cancel)  // the first window it opened stands at the corner
+            QCOMPARE(w->findChild<QMdiArea *>()->subWindowList().first()->pos(), QPoint(0, 0));
     }
 
     // 印刷 with no child window prints nothing; 終了 asks first and does not restore the printer.

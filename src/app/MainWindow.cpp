@@ -251,10 +251,12 @@ void htmlCrtMain::ShowChildWindow(QWidget *window, int widthTwips, int heightTwi
         if (widthTwips > 0 && heightTwips > 0)
             sub->resize(twipsToPixels(widthTwips, heightTwips));
         // New windows cascade from the top-left corner, so a large one (the editor)
-        // fits the frame instead of going where the free space happens to be.
+        // fits the frame instead of going where the free space happens to be. The start
+        // window (the frameless one) closes as the window it opens appears.
         int open = 0;
         for (QMdiSubWindow *other : m_mdi->subWindowList())
-            open += other != sub && other->isVisible() && other->widget() && other->widget()->isVisible();
+            open += other != sub && other->isVisible() && other->widget() && other->widget()->isVisible()
+                    && !other->windowFlags().testFlag(Qt::FramelessWindowHint);
         const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
         sub->move(step * open, step * open);
         sub->show();
