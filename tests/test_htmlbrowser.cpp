@@ -415,6 +415,16 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/100% blue.jpg", "/genres/Bob's/Trip #2/海/o:pen #1%.html",
                                    "/genres/Bob's/Trip #2/海/o:pen note.txt",
                                    "/genres/旅行/2001/京都/寺.jpg"}));
+
+    // A run that stops early (a category without genres) removes nothing, and the next
+    // whole run still knows what the earlier ones placed.
+    sql(m_lib, "delete from photoYear where ID=(select ID from photoGraph where topFolderName='b')");
+    const QString kept = copy + "/genres/b/line\nfeed/ t/q.png";
+    QVERIFY(runCli({"publish", m_lib, copy}).out.contains("完了しませんでした"));
+    QVERIFY(QFileInfo::exists(kept));
+    sql(m_lib, "delete from photoGraph where topFolderName='b'");
+    QVERIFY(runCli({"publish", m_lib, copy}).out.contains("削除した古いファイル: 5"));  // the category's page too
+    QVERIFY(!QFileInfo::exists(copy + "/genres/b"));
 }
 
 QTEST_GUILESS_MAIN(TestHtmlBrowser)

@@ -226,18 +226,28 @@ bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProg
         return false;
     }
 
+    RunWriters(run, outputFolder, categories, genres);
+    return run.reports() == 0;
+}
+
+WriterPages RunWriters(HtmlRun &run, const QString &outputFolder, int categories, int genres)
+{
     // Progress counts pages: three frame pages, the bar, one per category and genre.
+    WriterPages pages;
     run.setTotal(3 + 1 + categories + genres);
-    WriteFramePages(run, outputFolder);
+    pages.stopped = WriteFramePages(run, outputFolder);
+    pages.written = pages.stopped ? 0 : 3;
     run.advanceTo(3);
-    WriteNameAPage(run, outputFolder);
+    const bool barStopped = WriteNameAPage(run, outputFolder);
+    pages.written += barStopped ? 0 : 1;
     run.advanceTo(4);
-    WriteCategoryPages(run, outputFolder);
+    const bool categoriesStopped = WriteCategoryPages(run, outputFolder);
+    pages.written += categoriesStopped ? 0 : categories;
     run.advanceTo(4 + categories);
     run.setOutputFolder(outputFolder);
-    WriteGenreIndexPages(run);
+    pages.stopped = WriteGenreIndexPages(run) || pages.stopped || barStopped || categoriesStopped;
     run.advanceTo(run.total());
-    return run.reports() == 0;
+    return pages;
 }
 
 // ---------------------------------------------------------------------------

@@ -114,6 +114,15 @@ private:
 // was reported (an unset output folder, an empty level, an error, an unreadable photo).
 bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner = nullptr, const HtmlProgress &progress = {});
 
+// Runs the four writers in order into outputFolder (the posters go there too), each
+// whatever the previous one did, with the progress counted in pages. Returns whether
+// any stopped early, and the pages of the frame, bar and category writers that finished.
+struct WriterPages {
+    bool stopped = false;
+    int written = 0;
+};
+WriterPages RunWriters(HtmlRun &run, const QString &outputFolder, int categories, int genres);
+
 // The writers. Each reports its own errors under its own title and returns true when
 // it stopped early with a message, false when it finished.
 bool WriteFramePages(HtmlRun &run, const QString &outputFolder);

@@ -361,20 +361,10 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     const QSet<QString> before = readManifest(folder);
     PublishLayout layout(folder, genreDirs, maxName);
     run.setLayout(&layout);
-    run.setOutputFolder(folder);
     run.setPictureFaultList(&s.missing);  // listed in the summary
-    const int categories = int(categoryNames.size());
-    run.setTotal(3 + 1 + categories + int(genres.size()));
-    const bool framesStopped = WriteFramePages(run, folder);
-    run.advanceTo(3);
-    const bool barStopped = WriteNameAPage(run, folder);
-    run.advanceTo(4);
-    const bool categoriesStopped = WriteCategoryPages(run, folder);
-    run.advanceTo(4 + categories);
-    const bool genresStopped = WriteGenreIndexPages(run);
-    run.advanceTo(run.total());
-    s.finished = !framesStopped && !barStopped && !categoriesStopped && !genresStopped;
-    s.pages = (framesStopped ? 0 : 3) + (barStopped ? 0 : 1) + (categoriesStopped ? 0 : categories) + layout.genrePages;
+    const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
+    s.finished = !pages.stopped;
+    s.pages = pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
     s.bytes = layout.bytes;
