@@ -20,6 +20,9 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <optional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -263,15 +266,42 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!base.trimmed().isEmpty() && isLocalPath(base) && isSameOrInside(real, realPath(base)))
         return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
-    if (info.exists() && !QFileInfo::exists(ChildPath(folder, kManifest))
-        && !QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
-        return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
-                              "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
-            .arg(folder);
     if (!QDir().mkpath(folder))
         return QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
     return QString();
 }
+
+// Checked under the lock, so that a second run started at the same time waits for the
+// first and then finds its copy.
+QString notACopy(const QString &folder)
+{
+    if (QFileInfo::exists(ChildPath(folder, kManifest))
+        || QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+        return QString();
+    return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
+                          "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
+        .arg(folder);
+}
+
+// One run at a time in a folder: an exclusive lock on a hidden file, held until the end.
+class FolderLock {
+public:
+    explicit FolderLock(const QString &folder)
+        : m_fd(::open(QFile::encodeName(ChildPath(folder, kManifest + QStringLiteral(".lock"))).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+    {
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
+    int m_fd;
+};
 
 // The posters the local site has made are linked into the copy's poster folder, where
 // the poster cache finds them by name instead of decoding their videos again.
@@ -333,7 +363,12 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         run.report(reportText(e), kPublishTitle);
         return false;
     }
-    const QString why = refusal(folder, base, output);
+    QString why = refusal(folder, base, output);
+    std::optional<FolderLock> lock;
+    if (why.isEmpty()) {
+        lock.emplace(folder);
+        why = notACopy(folder);
+    }
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
