@@ -10,8 +10,6 @@
 #include <QFile>
 #include <QSet>
 
-#include <unistd.h>
-
 namespace tessaly {
 
 using namespace htmlout;
@@ -28,13 +26,6 @@ void checkFileName(const QString &name)
 #endif
     )
         throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1.html)").arg(name)};
-}
-
-// The longest file name that the folder "sub" takes.
-int nameMax(const QString &outputFolder)
-{
-    const long n = ::pathconf(QFile::encodeName(ChildPath(outputFolder, QStringLiteral("sub"))).constData(), _PC_NAME_MAX);
-    return n > 0 && n < 4096 ? int(n) : 255;
 }
 
 // The category names in table order.
@@ -156,7 +147,7 @@ bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)
             QStringLiteral("<option value='b.html'>Choose!"),
         };
         const QStringList names = categoryNames(cats);
-        const QStringList files = CategoryPageFiles(names, nameMax(outputFolder));
+        const QStringList files = CategoryPageFiles(names, nameMax(ChildPath(outputFolder, QStringLiteral("sub"))));
         for (int i = 0; i < names.size(); ++i)
             lines << QStringLiteral("<option value='") + HtmlEscape(LinkEscape(files[i]))
                          + QStringLiteral("' target='Frame3'>") + HtmlEscape(names[i]);
@@ -185,7 +176,7 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
                       QStringLiteral("select * from photoyear where ID=? "
                                      "order by yearfoldername collate nocase, yearfoldername, ID1"),
                       {0});
-        const QStringList files = CategoryPageFiles(categoryNames(cats), nameMax(outputFolder));
+        const QStringList files = CategoryPageFiles(categoryNames(cats), nameMax(ChildPath(outputFolder, QStringLiteral("sub"))));
         for (int i = 0; !cats.eof(); cats.moveNext(), ++i) {
             genres.requery({cats.number(QStringLiteral("ID"))});
             if (genres.eof()) {

@@ -251,11 +251,6 @@ QString resolvedBase(Connection &conn, QString *asStored)
     return asStored->isEmpty() ? QString() : QFileInfo(*asStored).canonicalFilePath();
 }
 
-bool isInside(const QString &path, const QString &folder)
-{
-    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
-}
-
 QStringList pageHead()
 {
     QStringList lines = {

@@ -32,6 +32,17 @@ void pathNotFound(const QString &path)
     throw WriteError{76, QStringLiteral("パスが見つかりません。(%1)").arg(path)};
 }
 
+bool isInside(const QString &path, const QString &folder)
+{
+    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+}
+
+int nameMax(const QString &folder)
+{
+    const long n = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return n > 0 && n < 4096 ? int(n) : 255;
+}
+
 void fileFailure(int err, const QString &path)
 {
     switch (err) {

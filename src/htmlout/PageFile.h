@@ -26,6 +26,10 @@ struct WriteError {
 // the other platform's form, would land in whatever folder the program runs in.
 bool isLocalPath(const QString &path);
 [[noreturn]] void pathNotFound(const QString &path);
+// Whether path lies below folder (both as written).
+bool isInside(const QString &path, const QString &folder);
+// The longest file name that folder takes (255 when the system does not say).
+int nameMax(const QString &folder);
 // The report of a failed system call on path, by its errno.
 [[noreturn]] void fileFailure(int err, const QString &path);
 // Replaces (or creates) the page at path with the given lines; throws WriteError.

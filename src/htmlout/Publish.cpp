@@ -37,11 +37,6 @@ namespace {
 const QString kManifest = QStringLiteral(".tessaly-publish");
 const QString kGenres = QStringLiteral("genres");
 
-QString lastName(const QString &path)
-{
-    return path.mid(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
-}
-
 // The copy's layout. Everything a genre page shows lies below its own folder, except
 // the posters, which the poster cache of the copy keeps in one folder.
 class PublishLayout final : public SiteLayout {
@@ -67,7 +62,7 @@ public:
     {
         if (picture.video)  // made in the copy's own poster folder
             return QStringLiteral("../../../") + LinkEscape(QDir(m_folder).relativeFilePath(picture.file));
-        return LinkEscape(place(genre, picture.title, picture.file, lastName(picture.file)));
+        return LinkEscape(place(genre, picture.title, picture.file, LastPathPart(picture.file)));
     }
     QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
     {
@@ -78,7 +73,7 @@ public:
             source = ivents;
         else if (!IsWindowsFormPath(ivents) && isLocalPath(genre.folder))
             source = ChildPath(genre.folder, ivents);
-        const QString rel = place(genre, title, source, lastName(ivents));
+        const QString rel = place(genre, title, source, LastPathPart(ivents));
         if (files.contains(genreDir(genre) + QLatin1Char('/') + rel))
             placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel.section(QLatin1Char('/'), 0, 0));
         return LinkEscape(rel);
@@ -207,11 +202,6 @@ QString realPath(const QString &path)
     }
 }
 
-bool isSameOrInside(const QString &path, const QString &folder)
-{
-    return path == folder || path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
-}
-
 // What the last run placed; names that would lead out of the folder are ignored.
 QSet<QString> readManifest(const QString &folder)
 {
@@ -263,7 +253,8 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!output.isEmpty() && isLocalPath(output) && real == realPath(output))
         return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
     // The auto-set would register the copy as a category.
-    if (!base.trimmed().isEmpty() && isLocalPath(base) && isSameOrInside(real, realPath(base)))
+    if (!base.trimmed().isEmpty() && isLocalPath(base)
+        && (real == realPath(base) || isInside(real, realPath(base))))
         return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
     if (!QDir().mkpath(folder))
@@ -321,12 +312,6 @@ void seedPosters(const QString &output, const QString &folder)
     } catch (const WriteError &) {
         // The cache makes what is missing and reports what it cannot write.
     }
-}
-
-int nameMax(const QString &folder)
-{
-    const long n = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
-    return n > 0 && n < 4096 ? int(n) : 255;
 }
 
 }  // namespace
