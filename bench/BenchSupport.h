@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include "Library.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,18 @@ inline QString TemplatePath(const QStringList &args)
     if (!QFile::exists(path)) {
         std::fprintf(stderr, "template not found: %s (use --template PATH)\n", qPrintable(path));
         return {};
+    }
+    return path;
+}
+
+// A new library at path, copied from the template; the bench ends when it cannot be.
+inline QString NewLibrary(const QString &templatePath, const QString &path)
+{
+    int err = 0;
+    QString desc;
+    if (!CopyTemplate(templatePath, path, &err, &desc)) {
+        std::fprintf(stderr, "cannot copy the template %s: %s\n", qPrintable(templatePath), qPrintable(desc));
+        std::exit(1);
     }
     return path;
 }

@@ -100,13 +100,7 @@ Figures runTree(const QString &templatePath, const QString &root, int categories
     QDir().mkpath(base);
     makeTree(base, categories, genres, titles);
 
-    const QString lib = root + QStringLiteral("/lib.mdb");
-    int err = 0;
-    QString desc;
-    if (!CopyTemplate(templatePath, lib, &err, &desc)) {
-        std::fprintf(stderr, "cannot copy the template %s: %s\n", qPrintable(templatePath), qPrintable(desc));
-        std::exit(1);
-    }
+    const QString lib = tessaly::bench::NewLibrary(templatePath, root + QStringLiteral("/lib.mdb"));
     Global g;
     g.dbConnectString = MakeConnectString(lib);
     {

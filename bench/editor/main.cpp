@@ -168,13 +168,7 @@ int main(int argc, char **argv)
         return 1;
     QTemporaryDir tmp;
     auto library = [&](const QString &name, int titlesPerGenre, int bigGenre) {
-        const QString lib = tmp.path() + QLatin1Char('/') + name;
-        int err = 0;
-        QString desc;
-        if (!CopyTemplate(templatePath, lib, &err, &desc)) {
-            std::fprintf(stderr, "cannot copy the template: %s\n", qPrintable(desc));
-            std::exit(1);
-        }
+        const QString lib = tessaly::bench::NewLibrary(templatePath, tmp.path() + QLatin1Char('/') + name);
         fill(lib, titlesPerGenre, bigGenre);
         return lib;
     };

@@ -202,13 +202,7 @@ int main(int argc, char **argv)
         const QString out = tmp.path() + QStringLiteral("/out");
         QDir().mkpath(out);
 
-        const QString lib = tmp.path() + QStringLiteral("/lib.mdb");
-        int err = 0;
-        QString desc;
-        if (!CopyTemplate(templatePath, lib, &err, &desc)) {
-            std::fprintf(stderr, "cannot copy the template: %s\n", qPrintable(desc));
-            return 1;
-        }
+        const QString lib = tessaly::bench::NewLibrary(templatePath, tmp.path() + QStringLiteral("/lib.mdb"));
         Global g;
         g.dbConnectString = MakeConnectString(lib);
         {

@@ -139,14 +139,8 @@ int main(int argc, char **argv)
     int n = 0;
     for (const Size &s : sizes) {
         for (const Move &m : moves) {
-            const QString lib = tmp.path() + QStringLiteral("/lib%1.mdb").arg(++n);
+            const QString lib = tessaly::bench::NewLibrary(templatePath, tmp.path() + QStringLiteral("/lib%1.mdb").arg(++n));
             const QString floorLib = tmp.path() + QStringLiteral("/floor%1.mdb").arg(n);
-            int err = 0;
-            QString desc;
-            if (!CopyTemplate(templatePath, lib, &err, &desc)) {
-                std::fprintf(stderr, "cannot copy the template: %s\n", qPrintable(desc));
-                return 1;
-            }
             fill(lib, QString::fromUtf8(m.from), QLatin1Char(m.sep), s.c, s.g, s.t);
             QFile::copy(lib, floorLib);
             const Time floor = plainSql(floorLib, QString::fromUtf8(m.from), QString::fromUtf8(m.to), m.sep != '/');
