@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace tessaly::bench {
 
@@ -38,6 +39,14 @@ inline QString NewLibrary(const QString &templatePath, const QString &path)
         std::exit(1);
     }
     return path;
+}
+
+// CPU seconds the process has used.
+inline double CpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
 // A field of /proc/self/status such as "VmRSS:" or "VmHWM:", in KiB.

@@ -68,12 +68,7 @@ int walk(const QString &base)
 struct Clock {
     QElapsedTimer wall;
     double cpu0 = 0;
-    static double cpuNow()
-    {
-        timespec ts;
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-        return ts.tv_sec + ts.tv_nsec / 1e9;
-    }
+    static double cpuNow() { return tessaly::bench::CpuSeconds(); }
     void start()
     {
         cpu0 = cpuNow();

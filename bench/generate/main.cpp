@@ -146,13 +146,6 @@ int linkWalk(const std::string &from, const std::string &to, int depth)
     return photos;
 }
 
-double cpuNow()
-{
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
 struct Time {
     double wall = 1e9, cpu = 1e9;
 };
@@ -163,11 +156,11 @@ Time best(int runs, F f)
     Time t;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer wall;
-        const double cpu0 = cpuNow();
+        const double cpu0 = tessaly::bench::CpuSeconds();
         wall.start();
         f();
         t.wall = std::min(t.wall, wall.nsecsElapsed() / 1e9);
-        t.cpu = std::min(t.cpu, cpuNow() - cpu0);
+        t.cpu = std::min(t.cpu, tessaly::bench::CpuSeconds() - cpu0);
     }
     return t;
 }
