@@ -98,12 +98,9 @@ private:
 
     void makeFolder(const QString &rel) const
     {
-        if (m_made.contains(rel))
-            return;
         errno = 0;
         if (!QDir(m_folder).mkpath(rel))
             fileFailure(errno ? errno : EIO, ChildPath(m_folder, rel));
-        m_made.insert(rel);
     }
 
     // Puts source into the title's folder of the genre's page under name (or a name
@@ -181,7 +178,6 @@ private:
     QHash<qint32, QString> m_genreDirs;
     int m_nameMax;
     mutable QHash<QString, QString> m_sources;  // placed file -> its source
-    mutable QSet<QString> m_made;
 };
 
 // The real path of a folder that may not exist yet: its nearest existing ancestor
