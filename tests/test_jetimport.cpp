@@ -117,15 +117,25 @@ private slots:
         QCOMPARE(entries(tmp.path()), (QStringList{"library-jet4.mdb", "new.mdb"}));
         QCOMPARE(dump(lib), QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts));
 
-        // The base folder rewrite moves every Windows path under the new folder.
+        // The base folder rewrite moves every Windows path under the new folder, then
+        // names once the title files and photos that are not there (one of them is).
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         const QString base = makeDir(tmp.filePath("写真"));
+        const QString photo = writeFile(base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG", "jpeg");
+        const int stored = sqlColumn(lib, "select count(iventsHTML) + count(iventsPhoto) - sum(iventsHTML = '') - "
+                                          "sum(iventsPhoto = '') from photoIvents").value(0).toInt();
         QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
         QCOMPARE(sqlColumn(lib, "select iventsPhoto || ' ' || iventsLink from photoIvents where ID2=1"),
-                 QStringList{base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG http://www.example.jp/album/1.html"});
+                 QStringList{photo + " http://www.example.jp/album/1.html"});
         QCOMPARE(sqlColumn(lib, "select count(*) from photoIvents where iventsFolder not like ?", {base + "/%"}),
                  QStringList{"0"});
+        QCOMPARE(ds.messages().size(), 1);
+        const QString report = ds.messages().first().text;
+        QVERIFY2(stored > 20 && report.startsWith(QString("登録済みのファイルと写真のうち %1 件は").arg(stored - 1))
+                     && !report.contains(photo) && report.contains(base + "/") && report.count("\n\r") == 21
+                     && report.endsWith(QString("…ほか %1 件").arg(stored - 21)),
+                 qPrintable(report));
 
         // Rows added later get keys above the highest converted one, not into the gaps.
         for (const QString t : {"photoGraph ID 5", "photoYear ID1 9", "photoIvents ID2 45"}) {

@@ -516,11 +516,15 @@ void dataSet::activate()
 
 void dataSet::libraryChanged()
 {
+    if (m_library != m_host.global().dbConnectString)
+        reload();
+}
+
+void dataSet::reload()
+{
     const QString now = m_host.global().dbConnectString;
-    if (m_library == now)
-        return;
     if (m_binder->isBusy()) {
-        QTimer::singleShot(50, this, &dataSet::libraryChanged);
+        QTimer::singleShot(50, this, &dataSet::reload);
         return;
     }
     m_binder->runBusy([this, now] {
