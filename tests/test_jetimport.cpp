@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -340,6 +341,41 @@ private slots:
         QCOMPARE(w.mdiArea()->activeSubWindow(), w.subWindowOf(w.findWindow("topFolderF")));
         QCOMPARE(g.isNewLibrary, True16);
         QCOMPARE(g.folderSetupStage, int16_t(0));
+    }
+
+    // The base folder moved while the editor shows the converted library: the editor
+    // shows the rewritten paths at once.
+    void baseFolderMoveShowsAtOnce()
+    {
+        QTemporaryDir tmp;
+        const QString lib = tmp.filePath("new.mdb");
+        ImportJetLibrary(jetData("library-jet4.mdb"), templatePath(), lib, false);
+        const QString base = makeDir(tmp.filePath("写真"));
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        NoPrinterSettings printer;
+        htmlCrtMain w(g, ds, printer);
+        w.setEndHandler([] {});
+        w.show();
+        for (int i = 0; i < 3; ++i)
+            ds.queueNo();  // the auto-set question, whenever the editor is activated
+        QPointer<dataSet> editor = qobject_cast<dataSet *>(w.showWindow("dataSet"));
+        const auto category = [&] {
+            editor->list(EditorView::List::Category)->setCurrentIndex(0);
+            emit editor->list(EditorView::List::Category)->activated(0);
+            return editor->field(EditorView::Field::CategoryFolder)->text();
+        };
+        QTRY_COMPARE(ds.messages().size(), 1);
+        QCOMPARE(category(), QStringLiteral("D:\\写真\\旅行"));
+        QWidget *folders = w.showWindow("topFolderF");
+        folders->findChild<QLineEdit *>("AllTop")->setText(base);
+        QTest::mouseClick(folders->findChild<QPushButton *>("Command2"), Qt::LeftButton);
+        settle();
+        QTRY_VERIFY(!w.findWindow("topFolderF"));
+        QVERIFY2(!editor->field(EditorView::Field::CategoryFolder)->text().startsWith("D:"),
+                 qPrintable(editor->field(EditorView::Field::CategoryFolder)->text()));
+        QCOMPARE(editor->field(EditorView::Field::BaseFolder)->text(), base);
+        QTRY_COMPARE(category(), base + "/旅行");
     }
 
     // A child that dies half-way (as libmdb might on a file from elsewhere) takes nothing

@@ -516,15 +516,11 @@ void dataSet::activate()
 
 void dataSet::libraryChanged()
 {
-    if (m_library != m_host.global().dbConnectString)
-        reload();
-}
-
-void dataSet::reload()
-{
     const QString now = m_host.global().dbConnectString;
+    if (m_library == now)
+        return;
     if (m_binder->isBusy()) {
-        QTimer::singleShot(50, this, &dataSet::reload);
+        QTimer::singleShot(50, this, &dataSet::libraryChanged);
         return;
     }
     m_binder->runBusy([this, now] {

@@ -79,8 +79,6 @@ public slots:
     // Another library was opened or created: offers to save an edit of the old one,
     // then shows the new one.
     void libraryChanged();
-    // The same library's stored paths changed (the base folder moved): shown anew.
-    void reload();
 
 protected:
     bool event(QEvent *e) override;

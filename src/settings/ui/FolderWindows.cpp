@@ -214,13 +214,8 @@ void FolderWindow::browse()
 void FolderWindow::save()
 {
     const SaveResult r = m_setup.save(m_host.global(), m_host.dialogs(), m_allTop->text(), this);
-    if (r.outcome != SaveOutcome::Saved)
-        return;
-    // An open editor shows the paths the move rewrote, not those it read before.
-    if (r.rebase.rowsSaved > 0)
-        if (QWidget *editor = m_host.findWindow(QStringLiteral("dataSet")))
-            QMetaObject::invokeMethod(editor, "reload");
-    close();
+    if (r.outcome == SaveOutcome::Saved)
+        close();
 }
 
 void FolderWindow::askClose()
