@@ -59,13 +59,24 @@ struct Medium {
     bool mounted = false;
     Medium(const QString &folder, const QString &options) : dir(makeDir(folder))
     {
-        mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tessaly-test", dir}) == 0;
+        mounted = run({"-t", "tmpfs", "-o", options, "tessaly-test", dir});
     }
-    bool readOnly() { return QProcess::execute("mount", {"-o", "remount,ro", dir}) == 0; }
+    bool readOnly() { return run({"-o", "remount,ro", dir}); }
     ~Medium()
     {
         if (mounted)
-            QProcess::execute("umount", {dir});
+            run({"-l", dir}, "umount");
+    }
+    static bool run(const QStringList &args, const QString &program = "mount")
+    {
+        QProcess p;
+        p.start(program, args);
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return false;
+        }
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 };
 
@@ -124,7 +135,7 @@ private slots:
         ScriptedDialogService ds;
         const QString base = makeDir(tmp.filePath("写真"));
         const QString photo = writeFile(base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG", "jpeg");
-        const int stored = sqlColumn(lib, "select count(iventsHTML) + count(iventsPhoto) - sum(iventsHTML = '') - "
+        const int stored = sqlColumn(lib, "select count(Ivents) + count(iventsPhoto) - sum(Ivents = '') - "
                                           "sum(iventsPhoto = '') from photoIvents").value(0).toInt();
         QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
         QCOMPARE(sqlColumn(lib, "select iventsPhoto || ' ' || iventsLink from photoIvents where ID2=1"),

@@ -76,8 +76,8 @@ QString storeFolder(const FolderTable &t, Connection &conn, const QString &text)
     return previous;
 }
 
-// After a move (a library brought over from Windows): the title files and photos whose
-// paths still name a drive or nothing on this computer, whose 開く buttons cannot work.
+// After a move (a library brought over from Windows): the title files (what 開く opens)
+// and photos whose paths still name a drive or nothing on this computer.
 void reportUnreachablePaths(Global &g, DialogService &ds, const QString &title, QObject *owner)
 {
     QStringList lost;
@@ -86,7 +86,7 @@ void reportUnreachablePaths(Global &g, DialogService &ds, const QString &title, 
         Connection conn(g.dbConnectString);
         QSqlQuery q(conn.database());
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select iventsHTML, iventsPhoto from photoIvents order by ID2")))
+        if (!q.exec(QStringLiteral("select Ivents, iventsPhoto from photoIvents order by ID2")))
             return;
         while (q.next())
             for (int c = 0; c < 2; ++c) {
