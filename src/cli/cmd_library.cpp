@@ -3,6 +3,7 @@
 
 #include "AutoSet.h"
 #include "Database.h"
+#include "FileReplace.h"
 #include "Library.h"
 #include "Paths.h"
 
@@ -13,6 +14,9 @@ namespace tessaly::cli {
 static int createCommand(Context &c)
 {
     const QString dest = QFileInfo(c.args.first()).absoluteFilePath();
+    const QString link = SymLinkTarget(dest);
+    if (!link.isNull())
+        return c.fail(SymLinkRefusal(dest, link));
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
         return c.fail(QStringLiteral("「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
     int err = 0;
