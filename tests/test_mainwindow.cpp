@@ -34,10 +34,12 @@ namespace {
 struct FakePrinter : PrinterSettings {
     int16_t paper = 9, orientation = 2;
     QStringList writes;
+    int restored = 0;
     int16_t GetPrinterPaperSize() override { return paper; }
     int16_t GetPrinterOrientation() override { return orientation; }
     void SetPrinterPaperSize(int16_t c) override { writes << QStringLiteral("paper %1").arg(c); }
     void SetPrinterOrientation(int16_t c) override { writes << QStringLiteral("orientation %1").arg(c); }
+    void RestoreSettings() override { ++restored; }
 };
 
 }  // namespace
@@ -116,8 +118,14 @@ private slots:
         QVERIFY(!w->openNamedLibrary(tmp.filePath(QStringLiteral("missing.mdb"))));
         QCOMPARE(ds.messages().size(), 1);
         QCOMPARE(libraryItems(), "000");
+        // A file that is no library is told and leaves everything as it was.
         QVERIFY(!w->openNamedLibrary(writeFile(tmp.filePath(QStringLiteral("junk.mdb")), "no library")));
-        QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
+        QCOMPARE(ds.messages().size(), 2);
+        QVERIFY(ds.messages().last().text.contains(QStringLiteral("junk.mdb")));
+        QVERIFY(w->findWindow(QStringLiteral("frmOpen")) && !w->findWindow(QStringLiteral("dataSet")));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
+        QVERIFY(g.dbConnectString.isEmpty());
+        QCOMPARE(libraryItems(), "000");
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();
         QCOMPARE(ds.calls.size(), ds.messages().size());  // no picker
@@ -173,7 +181,7 @@ private slots:
             QCOMPARE(w->findChild<QMdiArea *>()->subWindowList().first()->pos(), QPoint(0, 0));
     }
 
-    // 印刷 with no child window prints nothing; 終了 asks first and does not restore the printer.
+    // 印刷 with no child window prints nothing; 終了 asks first and restores the printer before the end.
     void fileItems()
     {
         int printed = 0;
@@ -186,10 +194,11 @@ private slots:
         QCOMPARE(ds.messages().size(), 1);
         QCOMPARE(ds.messages().first().title + '|' + ds.messages().first().text, QStringLiteral("Quillmere|終了しますか？"));
         QCOMPARE(ds.messages().first().kind, MsgKind::Information);
-        QVERIFY(ended == 0 && w->isVisible());
+        QVERIFY(ended == 0 && w->isVisible() && printer.restored == 0);
         ds.queueYes();
         act("終了")->trigger();
         QCOMPARE(ended, 1);
+        QCOMPARE(printer.restored, 1);
         QVERIFY(printer.writes.isEmpty());
     }
 
