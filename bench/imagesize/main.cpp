@@ -1,7 +1,7 @@
 // Image header readers against the floor of opening each file, reading its first 4 KiB
 // with one read and closing it (plain system calls).
 //
-//   bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep]
+//   bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]
 //
 // Writes N JPEG files of about 3 MB (APP0, a 20 KB Exif block with an orientation,
 // tables, then the frame header; the picture data after it is a hole, as no reader
@@ -14,7 +14,8 @@
 // one call and of one file, and Pillow (/usr/bin/python3 with Debian's python3-pil:
 // Image.open(f).size for every file) as the peer. The per-file cost of the call (all
 // files less one file) is set against the same floor over the same files. Targets: the
-// call ahead of Pillow, its per-file cost at most 1.5 x the floor.
+// call ahead of Pillow, its per-file cost at most 1.5 x the floor. --cli PATH adds the
+// rows of another tessaly-cli (an older build).
 #include "ImageSize.h"
 
 #include <QCoreApplication>
@@ -181,27 +182,34 @@ double floorSeconds(const QStringList &files)
     });
 }
 
-bool processes(const QStringList &files, int rounds)
+bool processes(const QStringList &files, int rounds, const QString &otherCli)
 {
     if (files.isEmpty())
         return true;
     const QByteArray cli = QFile::encodeName(QCoreApplication::applicationDirPath() + "/../bin/tessaly-cli");
     QList<QByteArray> all = {cli, "image-size"}, one = {cli, "image-size", QFile::encodeName(files.first())};
+    QList<QByteArray> otherAll = {QFile::encodeName(otherCli), "image-size"},
+                      otherOne = {QFile::encodeName(otherCli), "image-size", QFile::encodeName(files.first())};
     QList<QByteArray> pillow = {"/usr/bin/python3", "-c",
                                 "import sys\nfrom PIL import Image\nfor f in sys.argv[1:]:\n"
                                 "    with Image.open(f) as i: print(f, i.format, *i.size)\n"};
     for (const QString &f : files) {
         all << QFile::encodeName(f);
+        otherAll << QFile::encodeName(f);
         pillow << QFile::encodeName(f);
     }
     const bool havePillow = QProcess::execute("/usr/bin/python3", {"-c", "import PIL"}) == 0;
-    ProcTime tAll, tOne, tPillow;
+    ProcTime tAll, tOne, tPillow, tOtherAll, tOtherOne;
     double floorTime = 1e300;
     bool ok = true;
     for (int round = 0; round < std::max(3, rounds / 3); ++round) {
         ok = runProcess(all, &tAll) && runProcess(one, &tOne) && ok;
         if (havePillow)
             ok = runProcess(pillow, &tPillow) && ok;
+        if (!otherCli.isEmpty()) {
+            runProcess(otherAll, &tOtherAll);
+            runProcess(otherOne, &tOtherOne);
+        }
         floorTime = std::min(floorTime, floorSeconds(files));
     }
     const int n = int(files.size());
@@ -211,6 +219,12 @@ bool processes(const QStringList &files, int rounds)
     std::printf("%-34s %10s %10s\n", "", "wall ms", "cpu ms");
     std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, all files", tAll.wall * 1e3, tAll.cpu * 1e3);
     std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, one file", tOne.wall * 1e3, tOne.cpu * 1e3);
+    if (!otherCli.isEmpty()) {
+        std::printf("%-34s %10.1f %10.1f   (%s)\n", "--cli: image-size, all files", tOtherAll.wall * 1e3,
+                    tOtherAll.cpu * 1e3, qPrintable(otherCli));
+        std::printf("%-34s %10.1f %10.1f   per file less start-up: %.2f us cpu\n", "--cli: image-size, one file",
+                    tOtherOne.wall * 1e3, tOtherOne.cpu * 1e3, (tOtherAll.cpu - tOtherOne.cpu) / (files.size() - 1) * 1e6);
+    }
     if (havePillow)
         std::printf("%-34s %10.1f %10.1f\n", "Pillow (python3-pil), all files", tPillow.wall * 1e3, tPillow.cpu * 1e3);
     else
@@ -230,7 +244,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int jpegs = 2000, others = 1000, rounds = 15;
-    QString folder;
+    QString folder, otherCli;
     bool keep = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -244,8 +258,10 @@ int main(int argc, char **argv)
             rounds = std::max(1, args[++i].toInt());
         else if (args[i] == "--keep")
             keep = true;
+        else if (args[i] == "--cli" && i + 1 < args.size())
+            otherCli = args[++i];
         else {
-            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep]\n");
+            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]\n");
             return 2;
         }
     }
@@ -348,7 +364,7 @@ int main(int argc, char **argv)
         if (checksum == 42)
             std::printf(" ");
     }
-    ok = processes(sets[0].files, rounds) && ok;
+    ok = processes(sets[0].files, rounds, otherCli) && ok;
     std::printf("\n%s\n", ok ? "within target: readers at most 1.5 x the floor, JPEG reading within its headers,"
                                " the command ahead of Pillow and at most 1.5 x the floor per file"
                              : "OUTSIDE TARGET");
