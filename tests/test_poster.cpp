@@ -132,6 +132,24 @@ private slots:
         QCOMPARE(runCli({"poster", src("short.avi")}).exitCode, 2);  // one video needs its OUT.jpg
     }
 
+    // A tool whose media module is missing says so, and still does what needs no pictures.
+    void withoutTheMediaModule()
+    {
+        const QString alone = makeDir(m_dir.path() + "/alone/bin") + "/tessaly-cli";
+        QVERIFY(QFile::copy(binDir() + "/tessaly-cli", alone));
+        QProcess p;
+        p.start(alone, {"poster", src("short.avi"), m_dir.path() + "/alone.jpg"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(PosterFaultText(PosterFault::NoDecoder)) && err.contains("modules/libtessaly_media.so"), qPrintable(err));
+        QVERIFY(!QFileInfo::exists(m_dir.path() + "/alone.jpg"));
+        p.start(alone, {"image-size", src("short.avi")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);  // no image, but a clear answer rather than a failed start
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("short.avi: "));
+    }
+
     // Unchanged videos are not decoded again; changed and gone ones lose their posters.
     void cache()
     {

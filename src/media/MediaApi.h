@@ -1,5 +1,5 @@
 #pragma once
-// What the media module (libtessaly_media.so) offers: everything that decodes, draws or
+// What the media module (modules/libtessaly_media.so) offers: everything that decodes, draws or
 // writes pictures, with FFmpeg and Qt Gui behind it. The core loads it on first use
 // (MediaModule.h), so commands that make no picture start without those libraries.
 // Only Qt Core types cross this line. New entries go at the end, old ones stay put.

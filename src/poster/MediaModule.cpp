@@ -26,9 +26,9 @@ const MediaApi *LoadMediaModule(QString *error)
     static const MediaApi *api = nullptr;
     static QString why;
     std::call_once(once, [] {
-        // Installed beside the programs; in a build tree the tests and benches lie one
-        // folder over, in ../bin.
-        const QString name = QStringLiteral("libtessaly_media.so");
+        // In "modules" beside the programs; in a build tree the tests and benches lie
+        // one folder over from bin.
+        const QString name = QStringLiteral("modules/libtessaly_media.so");
         const QString dir = programFolder();
         QStringList tried;
         for (const QString &path : {dir + QLatin1Char('/') + name, QDir::cleanPath(dir + QStringLiteral("/../bin/") + name)}) {

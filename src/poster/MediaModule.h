@@ -1,5 +1,5 @@
 #pragma once
-// The media module (libtessaly_media.so, beside the programs), loaded on first use.
+// The media module (modules/libtessaly_media.so beside the programs), loaded on first use.
 #include "MediaApi.h"
 
 namespace tessaly {
