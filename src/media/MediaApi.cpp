@@ -9,7 +9,7 @@
 
 namespace tessaly {
 
-void MakePosterFile(const QString &video, const QString &jpegPath, MediaPoster *out);  // PosterDecode.cpp
+void MakePosterJpeg(const QString &video, MediaPoster *out);  // PosterDecode.cpp
 
 namespace {
 
@@ -51,7 +51,7 @@ extern "C" __attribute__((visibility("default"))) const tessaly::MediaApi *tessa
 {
     static const tessaly::MediaApi api = [] {
         tessaly::MediaApi a;
-        a.makePoster = tessaly::MakePosterFile;
+        a.makePoster = tessaly::MakePosterJpeg;
         a.newGuiApplication = tessaly::newGuiApplication;
         a.drawDemoPhoto = tessaly::drawDemoPhoto;
         return a;

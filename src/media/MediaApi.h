@@ -3,6 +3,7 @@
 // writes pictures, with FFmpeg and Qt Gui behind it. The core loads it on first use
 // (MediaModule.h), so commands that make no picture start without those libraries.
 // Only Qt Core types cross this line. New entries go at the end, old ones stay put.
+#include <QByteArray>
 #include <QString>
 
 class QCoreApplication;
@@ -13,6 +14,7 @@ namespace tessaly {
 struct MediaPoster {
     int fault = 0;
     QString detail;
+    QByteArray jpeg;  // the poster as a JPEG file's bytes; empty when fault is set
     int width = 0;
     int height = 0;
     int rotation = 0;  // degrees turned clockwise to make the picture upright
@@ -21,9 +23,9 @@ struct MediaPoster {
 struct MediaApi {
     // sizeof(MediaApi) in the module: entries past it are missing there.
     int size = sizeof(MediaApi);
-    // Decodes the poster frame of a video and writes it as a JPEG (a temporary file
-    // renamed over jpegPath). Thread-safe.
-    void (*makePoster)(const QString &video, const QString &jpegPath, MediaPoster *out) = nullptr;
+    // Decodes the poster frame of a video and encodes it as a JPEG; the caller writes
+    // it. Thread-safe; writes nothing.
+    void (*makePoster)(const QString &video, MediaPoster *out) = nullptr;
     // The application object of a process that draws text (fonts need a GUI
     // application, though never a display).
     QCoreApplication *(*newGuiApplication)(int &argc, char **argv) = nullptr;

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QTransform>
 
 #include <cmath>
@@ -270,28 +270,25 @@ PosterFrame DecodePoster(const QString &videoPath)
     return out;
 }
 
-bool SavePosterJpeg(const QImage &image, const QString &path, QString *error)
+// JPEG bytes of the image at the quality posters are kept in; empty (the reason in
+// *error) when the writer fails.
+QByteArray jpegBytes(const QImage &image, QString *error)
 {
-    QSaveFile file(path);
-    QString why;
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-    } else {
-        QImageWriter writer(&file, "jpeg");
-        writer.setQuality(85);
-        if (!writer.write(image))
-            why = writer.errorString();
-        else if (!file.commit())
-            why = file.errorString();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(85);
+    if (!writer.write(image)) {
+        *error = writer.errorString();
+        return QByteArray();
     }
-    if (error)
-        *error = why;
-    return why.isEmpty();
+    return bytes;
 }
 
 }  // namespace
 
-void MakePosterFile(const QString &video, const QString &jpegPath, MediaPoster *out)
+void MakePosterJpeg(const QString &video, MediaPoster *out)
 {
     const PosterFrame frame = DecodePoster(video);
     *out = MediaPoster();
@@ -299,7 +296,8 @@ void MakePosterFile(const QString &video, const QString &jpegPath, MediaPoster *
     out->detail = frame.detail;
     if (frame.fault != PosterFault::None)
         return;
-    if (!SavePosterJpeg(frame.image, jpegPath, &out->detail)) {
+    out->jpeg = jpegBytes(frame.image, &out->detail);
+    if (out->jpeg.isEmpty()) {
         out->fault = int(PosterFault::WriteFailed);
         return;
     }

@@ -1,8 +1,10 @@
 #include "Poster.h"
 
+#include "FileReplace.h"
 #include "MediaModule.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace tessaly {
 
@@ -32,12 +34,23 @@ PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath)
     }
     ++g_decoded;
     MediaPoster made;
-    media->makePoster(videoPath, jpegPath, &made);
+    media->makePoster(videoPath, &made);
     info.fault = PosterFault(made.fault);
     info.detail = made.detail;
-    info.width = made.width;
-    info.height = made.height;
-    info.rotation = made.rotation;
+    if (info.fault != PosterFault::None)
+        return info;
+    int err = 0;
+    QString link;
+    switch (ReplaceFileBytes(jpegPath, made.jpeg, &err, &link)) {
+    case ReplaceOutcome::Done:
+        info.width = made.width;
+        info.height = made.height;
+        info.rotation = made.rotation;
+        return info;
+    case ReplaceOutcome::IsLink: info.detail = QStringLiteral("symbolic link to %1 not replaced").arg(link); break;
+    case ReplaceOutcome::Failed: info.detail = QString::fromLocal8Bit(std::strerror(err)); break;
+    }
+    info.fault = PosterFault::WriteFailed;
     return info;
 }
 

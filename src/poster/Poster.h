@@ -37,8 +37,8 @@ const QList<QByteArray> &VideoSuffixes();
 // so only one frame is decoded; the first frame when the video is shorter than a
 // second, its length is unknown or no key frame is found there), turns it upright by
 // its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
-// through a temporary file renamed over jpegPath. Opens only local files of the video
-// containers. Thread-safe.
+// at jpegPath (a new file renamed over it; never through a symbolic link). Opens only
+// local files of the video containers. Thread-safe.
 PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath);
 
 // A short Japanese description of a fault, for messages.
