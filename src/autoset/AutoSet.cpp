@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace tessaly {
 
 namespace {
@@ -527,15 +529,21 @@ QList<MissingPath> MissingPaths(Global &g, bool files)
             continue;
         Statement st(conn, QStringLiteral("select %1, %2 from %3 order by %1")
                                .arg(QLatin1String(f.key), QLatin1String(f.field), QLatin1String(f.table)));
+        QByteArray name;
         while (st.step()) {
-            const QString path = st.utf8(1).toString();
+            // Looked up as stored (names are UTF-8 here): a run over every folder of a large
+            // library costs one stat each.
+            const QUtf8StringView path = st.utf8(1);
             // No file or photo chosen is nothing missing; a folder row without a path is.
             if (f.file && path.isEmpty())
                 continue;
-            const QFileInfo fi(path);
-            if (IsAbsolutePath(path) && (f.file ? fi.exists() : fi.isDir()))
+            name.resize(path.size());
+            if (!path.isEmpty())
+                std::memcpy(name.data(), path.data(), size_t(path.size()));
+            struct stat info;
+            if (name.startsWith('/') && ::stat(name.constData(), &info) == 0 && (f.file || S_ISDIR(info.st_mode)))
                 continue;
-            missing.append({QString::fromUtf8(f.kind), st.integer(0), path});
+            missing.append({QString::fromUtf8(f.kind), st.integer(0), path.toString()});
         }
     }
     return missing;
