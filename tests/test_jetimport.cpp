@@ -246,39 +246,6 @@ private slots:
                  qPrintable(r.err));
     }
 
-    // Media that take nothing: a full disk says so while the template is copied; a Jet
-    // file on a read-only medium gets a save dialog for the new library.
-    void fullAndReadOnlyMedia()
-    {
-        QTemporaryDir tmp;
-        Medium full(tmp.filePath("full"), "size=16k");
-        if (!full.mounted)
-            QSKIP("mounting a file system needs root");
-        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
-        const CliResult r = runCli({"import-jet", jet, full.dir + "/new.mdb"});
-        QVERIFY2(r.exitCode == 1 && r.err.contains("new.mdb」に書き込めません: ディスクがいっぱいです。"), qPrintable(r.err));
-        QCOMPARE(entries(full.dir), QStringList());
-
-        Medium stick(tmp.filePath("stick"), "size=1m");
-        QVERIFY(QFile::copy(jet, stick.dir + "/旧.mdb") && stick.readOnly());
-        const QString saveAs = tmp.filePath("変換後.mdb");
-        Global g = makeGlobal();
-        ScriptedDialogService ds;
-        NoPrinterSettings printer;
-        htmlCrtMain w(g, ds, printer);
-        w.startUp();
-        ds.queuePick(stick.dir + "/旧.mdb");
-        ds.queueYes();
-        ds.queuePick(saveAs);
-        w.action("開く")->trigger();
-        const QList<MessageRequest> msgs = ds.messages();
-        QVERIFY(!msgs.isEmpty() && msgs.first().text.contains("このフォルダには書き込めません（読み取り専用）"));
-        QCOMPARE(ds.calls.at(2).type, ScriptedDialogService::Call::File);
-        QCOMPARE(dump(saveAs).size(), 52);
-        QCOMPARE(g.dbConnectString, MakeConnectString(saveAs));
-        QCOMPARE(entries(stick.dir), QStringList{"旧.mdb"});
-    }
-
     // 開く on a Jet file, whatever its name: asked, converted beside it under a free name
     // with the progress shown and then gone, one message with the counts, and the new
     // library set up as a new one: base folder window in front of the output folder
