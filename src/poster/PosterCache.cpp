@@ -14,6 +14,9 @@
 
 #include <atomic>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tessaly {
 
 namespace {
@@ -38,7 +41,7 @@ QString cacheKey(const QString &video)
 // A note holds the fault's number and FFmpeg's words.
 void writeNote(const QString &path, PosterFault fault, const QString &detail)
 {
-    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
+    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
 }
 
 bool readNote(const QString &path, PosterEntry *e)
@@ -107,7 +110,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         pool.start([this, i, &out, &keys, &decodedNow] {
             PosterEntry &e = out[i];
             const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg));
+            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg), false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -125,6 +128,14 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
+    // One sync for the whole batch: a sync per poster cost more than decoding it.
+    if (!todo.isEmpty()) {
+        const int fd = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::syncfs(fd);
+            ::close(fd);
+        }
+    }
     m_decoded += decodedNow;
     return out;
 }
