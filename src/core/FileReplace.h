@@ -11,8 +11,8 @@ enum class ReplaceOutcome {
     Failed,  // *err holds the errno
 };
 
-// Now: the bytes are on the disk before the name is replaced. Later: the caller syncs
-// (one syncfs after a batch of cache files rather than a sync per file).
+// Now: the bytes are on the disk before the name is replaced. Later: no sync, for files
+// a reader checks and makes again (the poster cache).
 enum class FileSync { Now, Later };
 
 // Writes bytes under path. A new file is written beside it under a short name and renamed
