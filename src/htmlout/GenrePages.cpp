@@ -220,7 +220,10 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
             faults.append({picture.file, QStringLiteral("写真がありません")});
         return QString();
     }
-    return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
+    const std::optional<QString> source = run.layout().pictureSource(genre, picture);
+    if (!source)
+        return QString();
+    return QStringLiteral("<img src='") + HtmlEscape(*source)
            + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
            + QString::number(t.width) + QStringLiteral("px'")
            + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
@@ -239,7 +242,8 @@ void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pic
     if (!title.linkButton && !title.htmlButton)
         lines << QStringLiteral("<br>");
     if (title.htmlButton && title.hasHtml)
-        lines << buttonLine(run.layout().openTarget(genre, title.name, title.ivents), QStringLiteral("開く"));
+        if (const std::optional<QString> target = run.layout().openTarget(genre, title.name, title.ivents))
+            lines << buttonLine(*target, QStringLiteral("開く"));
     lines << QStringLiteral("</td>");
 }
 
@@ -326,12 +330,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
                     if (!real.isEmpty() && !isInside(real, realBase))
                         outside << genre.folder + QStringLiteral(" -> ") + real;
                 }
-                writePage(page, lines);
+                run.layout().writePage(page, lines);
             }
             run.advance();
         }
         // Every title has been seen: posters no title shows any more can go.
-        if (!pictures.posterFolder.isEmpty())
+        if (!pictures.posterFolder.isEmpty() && run.localSite())
             posterCache.removeStale();
         return false;
     });
