@@ -509,6 +509,19 @@ private slots:
         QVERIFY(QFile::link(outside + "/catdir", base() + "/L"));
         const int l = addCategory("L", base() + "/L");
         addTitle(l, addGenre(l, "lg"), "lt");
+        // Links that would run in the page get no button; the others keep theirs.
+        const QStringList runs = {"javascript:alert(1)", " JaVa\tScript:alert(2)", "data:text/html,<b>x</b>", "file:///etc/passwd"};
+        const QStringList opens = {"https://example.org/a", "mailto:a@b.c", "../rel/page.html", "HTTP://x.org/"};
+        for (const QString &link : runs + opens)
+            addTitle(cat, g, "link" + QString::number(sqlColumn(m_lib, "select count(*) from photoIvents").first().toInt()),
+                     {{"IventsLinkButton", -1}, {"iventsLink", link}});
+        const auto buttons = [&](const QByteArray &page) {
+            QStringList shown;
+            for (const QString &line : QString::fromUtf8(page).split("\r\n"))
+                if (line.endsWith("value='ﾘﾝｸ'>"))
+                    shown << line.section("goLink('", 1).section("')", 0, 0);
+            return shown;
+        };
 
         const QString copy = m_dir->path() + "/copy";
         const auto notCopy = [&] {
@@ -537,6 +550,9 @@ private slots:
         const QByteArray page = readFile(copy + "/genres/C/g/nIndex.html");
         for (const char *left : {"p.jpg", "abs.jpg", "shadow", "passwd", "T/"})
             QVERIFY2(!page.contains(left), left);
+        QCOMPARE(buttons(page), opens);
+        QVERIFY2(r.out.contains("ﾘﾝｸボタンを出力しなかったリンク: 4") && r.out.contains(": data:text/html,<b>x</b>"), qPrintable(r.out));
+        QVERIFY(readFile(copy + "/index.html").contains("<meta http-equiv=\"refresh\" content=\"0; url=アルバム.html\">"));
 
         // Folders and a page replaced by links out of the copy; a list naming files through them.
         const QString victim = makeDir(m_dir->path() + "/victim");
@@ -558,6 +574,12 @@ private slots:
             QVERIFY2(!it.value().startsWith("->") || it.key() == "evil", qPrintable(it.key()));
         QCOMPARE(again.value("genres/C/g/ok/a.jpg"), copied.value("genres/C/g/ok/a.jpg"));
         QVERIFY(again.value("アルバム.html").endsWith(" x1"));
+
+        // The local site leaves the same buttons out, and says so once.
+        r = runCli({"generate", m_lib});
+        QVERIFY2(r.exitCode == 1 && (r.out + r.err).count("http・https・mailto 以外の形式") == 1
+                     && (r.out + r.err).contains(": javascript:alert(1)"), qPrintable(r.out + r.err));
+        QCOMPARE(buttons(readFile(gf + "/nIndex.html")), opens);
     }
 
     // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which

@@ -181,6 +181,31 @@ QString PathLinkEscape(const QString &path)
     return out;
 }
 
+bool LinkMayOpen(const QString &link)
+{
+    // As a browser reads it: tabs and line breaks anywhere and blanks and control
+    // characters at the start do not count; the scheme is a letter, then letters,
+    // digits, + - . up to the first ":".
+    QString t;
+    for (const QChar c : link)
+        if (c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+            t += c;
+    qsizetype i = 0;
+    while (i < t.size() && t.at(i).unicode() <= 0x20)
+        ++i;
+    const auto letter = [](QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')); };
+    if (i >= t.size() || !letter(t.at(i)))
+        return true;
+    qsizetype j = i + 1;
+    while (j < t.size() && (letter(t.at(j)) || t.at(j).isDigit() || t.at(j) == QLatin1Char('+') || t.at(j) == QLatin1Char('-')
+                            || t.at(j) == QLatin1Char('.')) && t.at(j).unicode() < 0x80)
+        ++j;
+    if (j >= t.size() || t.at(j) != QLatin1Char(':'))
+        return true;
+    const QString scheme = t.mid(i, j - i).toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto");
+}
+
 QString JsStringEscape(const QString &text)
 {
     QString out;

@@ -87,6 +87,9 @@ public:
     // instead of a message; null (the default) for the message.
     QStringList *pictureFaultList() const { return m_pictureFaults; }
     void setPictureFaultList(QStringList *list) { m_pictureFaults = list; }
+    // The same for the links whose ﾘﾝｸ button was left out, as "title: link".
+    QStringList *linkFaultList() const { return m_linkFaults; }
+    void setLinkFaultList(QStringList *list) { m_linkFaults = list; }
 
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
@@ -112,6 +115,7 @@ private:
     const SiteLayout *m_layout;
     QString m_outputFolder;
     QStringList *m_pictureFaults = nullptr;
+    QStringList *m_linkFaults = nullptr;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;
@@ -153,6 +157,10 @@ QString LinkEscape(const QString &path);
 // A stored absolute path: one in the other platform's form (a drive or a share) keeps
 // its ":" and "\" and gets only % # ? encoded; any other goes through LinkEscape.
 QString PathLinkEscape(const QString &path);
+// Whether a stored link may get a ﾘﾝｸ button: a browser reads it as http, https, mailto
+// or as relative to the page. Any other scheme (javascript:, data:, file: ...) would
+// run or open something of its own.
+bool LinkMayOpen(const QString &link);
 
 // The file names in "sub" of the pages of categories with these names, in the same
 // order: the name + ".html", except where that would replace one of the site's own

@@ -32,6 +32,7 @@ const QString kPublishTitle = QStringLiteral("公開用にコピー");
 namespace {
 
 const QString kManifest = QStringLiteral(".tessaly-publish");
+const QString kIndex = QStringLiteral("index.html");
 const QString kRecord = QStringLiteral(".tessaly-publish.run");  // what a run placed so far
 const QString kGenres = QStringLiteral("genres");
 const QString kPosters = PosterCache::folderName();
@@ -243,6 +244,20 @@ void writeManifest(CopyFolder &copy, const QSet<QString> &files)
     copy.write(kManifest, QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
 }
 
+// Leads from the copy's own address to the album, without a script.
+QStringList indexPage()
+{
+    return {QStringLiteral("<html>"),
+            QStringLiteral("<head>"),
+            QStringLiteral("<title>カテゴリﾌｫﾙﾀﾞ管理</title>"),
+            QStringLiteral("<meta http-equiv=\"refresh\" content=\"0; url=アルバム.html\">"),
+            QStringLiteral("</head>"),
+            QStringLiteral("<body>"),
+            QStringLiteral("<a href=\"アルバム.html\">アルバム</a>"),
+            QStringLiteral("</body>"),
+            QStringLiteral("</html>")};
+}
+
 // Why the copy cannot be made in folder, or empty text.
 QString refusal(const QString &folder, const QString &base, const QString &output)
 {
@@ -293,7 +308,33 @@ QString posterHome(const QString &output)
     return QDir().mkpath(cache) ? cache : QString();
 }
 
+// The folder of the last copy: the row of the output folder's table after the output
+// folder's own.
+constexpr int kPublishRow = 2;
+
 }  // namespace
+
+void RememberPublishFolder(const Global &g, const QString &folder)
+{
+    try {
+        Connection conn(g.dbConnectString);
+        conn.exec(QStringLiteral("delete from systemdir where ID=%1").arg(kPublishRow));
+        conn.exec(QStringLiteral("insert into systemdir (ID, htmlDir) values (%1, ?)").arg(kPublishRow), {folder});
+    } catch (const DbError &) {
+        // A library that cannot be written still gets its copy; the picker starts at home.
+    }
+}
+
+QString LastPublishFolder(const Global &g)
+{
+    try {
+        Connection conn(g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from systemdir where ID=%1").arg(kPublishRow));
+        return rs.eof() ? QString() : rs.text(QStringLiteral("htmlDir"));
+    } catch (const DbError &) {
+        return QString();
+    }
+}
 
 bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, PublishSummary *summary, QObject *owner,
                  const HtmlProgress &progress)
@@ -377,6 +418,15 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         copy.remove(kManifest + QStringLiteral(".lock"));
         copy.removeTemporaries();
         before = readManifest(copy);
+        // Earlier versions made the posters and their notes in the copy itself, unlisted.
+        for (const QString &name : QDir(ChildPath(folder, kPosters)).entryList(QDir::Files | QDir::Hidden)) {
+            if (!PosterCache::isOwnFile(name))
+                continue;
+            if (name.endsWith(QLatin1String(".bad")))
+                copy.remove(kPosters + QLatin1Char('/') + name);
+            else
+                before.insert(kPosters + QLatin1Char('/') + name);
+        }
         // Written before the first file is placed, so that a stopped run leaves a folder
         // the next run takes as its copy, and knows what it placed.
         writeManifest(copy, before);
@@ -391,9 +441,19 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     run.setLayout(&layout);
     run.setOutputFolder(posters);
     run.setPictureFaultList(&s.missing);  // listed in the summary
+    run.setLinkFaultList(&s.leftOutLinks);
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
+    // A server answers the copy's own address with index.html; one the user put there stays.
+    if (!copy.exists(kIndex) || before.contains(kIndex)) {
+        try {
+            layout.writePage(ChildPath(folder, kIndex), indexPage());
+            ++s.pages;
+        } catch (const WriteError &e) {
+            run.report(reportText(e), kPublishTitle);
+        }
+    }
     s.finished = !pages.stopped;
-    s.pages = pages.written + layout.genrePages;
+    s.pages += pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
     s.bytes = layout.bytes;
@@ -417,7 +477,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         s.finished = false;
     }
     s.replacedLinks = copy.replacedLinks();
-    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty();
+    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty() && s.leftOutLinks.isEmpty();
 }
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
@@ -440,6 +500,8 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
     list(QStringLiteral("見つからないか表示できない写真とファイル: %1"), s.missing);
     if (!s.outside.isEmpty())
         list(QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
+    if (!s.leftOutLinks.isEmpty())
+        list(QStringLiteral("http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しなかったリンク: %1"), s.leftOutLinks);
     if (!s.replacedLinks.isEmpty())
         list(QStringLiteral("コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
     return lines.join(QStringLiteral("\n\r"));

@@ -30,6 +30,7 @@ struct PublishSummary {
     QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
     QStringList outside;    // files left out because they lie outside the base folder
     QStringList replacedLinks;  // links found in the copy where its own folders go
+    QStringList leftOutLinks;   // "title: link" of ﾘﾝｸ buttons left out (not http, https, mailto)
 };
 
 // Writes the copy of the open library's site into folder (made if missing; else it
@@ -37,6 +38,11 @@ struct PublishSummary {
 // was reported.
 bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSummary *summary,
                  QObject *owner = nullptr, const HtmlProgress &progress = {});
+
+// The folder the library's last copy from the window went to (kept in the library, where
+// the picker starts the next time), or empty text.
+QString LastPublishFolder(const Global &g);
+void RememberPublishFolder(const Global &g, const QString &folder);
 
 // The summary as shown to the user; lines joined by "\n\r", at most maxListed files
 // of each list named (the rest counted).
