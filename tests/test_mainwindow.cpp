@@ -34,10 +34,12 @@ namespace {
 struct FakePrinter : PrinterSettings {
     int16_t paper = 9, orientation = 2;
     QStringList writes;
+    int restored = 0;
     int16_t GetPrinterPaperSize() override { return paper; }
     int16_t GetPrinterOrientation() override { return orientation; }
     void SetPrinterPaperSize(int16_t c) override { writes << QStringLiteral("paper %1").arg(c); }
     void SetPrinterOrientation(int16_t c) override { writes << QStringLiteral("orientation %1").arg(c); }
+    void RestoreSettings() override { ++restored; }
 };
 
 }  // namespace
@@ -179,7 +181,7 @@ private slots:
             QCOMPARE(w->findChild<QMdiArea *>()->subWindowList().first()->pos(), QPoint(0, 0));
     }
 
-    // 印刷 with no child window prints nothing; 終了 asks first and does not restore the printer.
+    // 印刷 with no child window prints nothing; 終了 asks first and restores the printer before the end.
     void fileItems()
     {
         int printed = 0;
@@ -192,10 +194,11 @@ private slots:
         QCOMPARE(ds.messages().size(), 1);
         QCOMPARE(ds.messages().first().title + '|' + ds.messages().first().text, QStringLiteral("Quillmere|終了しますか？"));
         QCOMPARE(ds.messages().first().kind, MsgKind::Information);
-        QVERIFY(ended == 0 && w->isVisible());
+        QVERIFY(ended == 0 && w->isVisible() && printer.restored == 0);
         ds.queueYes();
         act("終了")->trigger();
         QCOMPARE(ended, 1);
+        QCOMPARE(printer.restored, 1);
         QVERIFY(printer.writes.isEmpty());
     }
 

@@ -4,6 +4,7 @@
 #include "CupsFixture.h"
 #include "DialogService.h"
 #include "MainWindow.h"
+#include "OptionsKeeper.h"
 #include "PrintWindow.h"
 #include "PrinterSettings.h"
 #include "TestSupport.h"
@@ -15,7 +16,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QPushButton>
+#include <QTextStream>
 #include <QtTest>
 
 using namespace tessaly;
@@ -24,6 +27,54 @@ using namespace tessaly::test;
 namespace {
 
 QComboBox *combo(QWidget *f, int n) { return f->findChild<QComboBox *>(QStringLiteral("Combo%1").arg(n)); }
+
+// Picks the texts (an empty one leaves that list as shown) in the paper window and runs it.
+QString pickAndRun(htmlCrtMain &w, const QString &paper, const QString &orientation)
+{
+    w.action("用紙設定")->trigger();
+    settle();
+    QWidget *f = w.findWindow("prtPaperF");
+    if (!f)
+        return "no paper window";
+    if (!paper.isEmpty())
+        combo(f, 1)->setCurrentIndex(combo(f, 1)->findText(paper));
+    if (!orientation.isEmpty())
+        QTest::keyClick(combo(f, 2), orientation == "PORTRAIT" ? Qt::Key_Home : Qt::Key_End);
+    if (combo(f, 2)->currentText() != orientation && !orientation.isEmpty())
+        return "orientation not chosen";
+    f->findChild<QPushButton *>("Command1")->click();
+    settle();
+    return w.findWindow("prtPaperF") ? "paper window still open" : "ok";
+}
+
+// The program's run in a process of its own, driven line by line from stdin: "paper PAPER
+// ORIENTATION", "×" (the frame's close) or "終了" (which ends the process as the program does).
+int ProgramRun()
+{
+    Global g = makeGlobal();
+    ScriptedDialogService ds;
+    prtPaperM printer;
+    htmlCrtMain w(g, ds, printer);
+    w.startUp();
+    w.show();
+    settle();
+    QTextStream in(stdin), out(stdout);
+    out << "ready" << Qt::endl;
+    for (QString line; in.readLineInto(&line);) {
+        const QStringList words = line.split(' ');
+        if (words.value(0) == "paper") {
+            out << pickAndRun(w, words.value(1), words.value(2)) << Qt::endl;
+        } else if (words.value(0) == "×") {
+            return w.close() ? 0 : 1;
+        } else if (words.value(0) == "終了") {
+            ds.queueYes();
+            w.action("終了")->trigger();
+            out << "終了 did not end the process" << Qt::endl;
+            return 1;
+        }
+    }
+    return 1;
+}
 
 // Another printer's entry and the user's own options that no paper setting touches.
 const QByteArray kOther = "Dest Tessaly_Legal job-sheets=standard,none\n";
@@ -63,15 +114,15 @@ class TestPrtPaperF : public QObject {
     // Picks a paper and an orientation, closes by 実行 or the frame.
     void choose(const QString &paper, const QString &orientation, bool execute)
     {
+        if (execute) {
+            QCOMPARE(pickAndRun(*w, paper, orientation), QString("ok"));
+            return;
+        }
         QWidget *f = openPrinterWindow();
         QVERIFY(f);
         combo(f, 1)->setCurrentIndex(combo(f, 1)->findText(paper));
-        QTest::keyClick(combo(f, 2), orientation == "PORTRAIT" ? Qt::Key_Home : Qt::Key_End);
-        QCOMPARE(combo(f, 2)->currentText(), orientation);
-        if (execute)
-            f->findChild<QPushButton *>("Command1")->click();
-        else
-            w->subWindowOf(f)->close();
+        QTest::keyClick(combo(f, 2), Qt::Key_Home);
+        w->subWindowOf(f)->close();
         settle();
         QVERIFY(!w->findWindow("prtPaperF"));
     }
@@ -97,7 +148,11 @@ private slots:
         ds.clear();
         ended = 0;
     }
-    void cleanup() { w.reset(), settle(); }
+    void cleanup()
+    {
+        w.reset(), settle();
+        printer.RestoreSettings();  // the run ends with its window
+    }
 
     void reads_data()
     {
@@ -204,40 +259,130 @@ private slots:
         }
     }
 
-    // The user's file is written only by 実行, only in the two settings, and comes back
-    // byte for byte when the main window closes; 終了 leaves the change. The default
-    // printer is never pinned: it follows the server's.
+    // The user's file is written only by 実行, only in the settings changed in the window,
+    // and comes back byte for byte when the main window closes, by its frame or by 終了. The
+    // default printer is never pinned: it follows the server's.
     void endOfRun_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("how");  // 0 untouched, 1 closed by the frame, 2 実行
+        QTest::addColumn<QString>("paper");        // empty: left as shown
+        QTest::addColumn<QString>("orientation");  // empty: left as shown
+        QTest::addColumn<bool>("execute");         // else closed by the frame
+        QTest::addColumn<QByteArray>("written");   // the file once the paper window closed
         QTest::addColumn<bool>("viaExit");
-        QTest::newRow("untouched") << kFile << 0 << false;
-        QTest::newRow("no file, untouched") << QByteArray() << 0 << false;
-        QTest::newRow("closed by the frame") << kFile << 1 << false;
-        QTest::newRow("実行, then closed") << kFile << 2 << false;
-        QTest::newRow("実行, then 終了") << kFile << 2 << true;
+        const QByteArray changed = kOther + "Dest Tessaly_PDF job-sheets=standard,none "
+                                            "media=jpn_hagaki_100x148mm,tray-1 orientation-requested=3 PageRegion=A5\n";
+        QTest::newRow("untouched") << kFile << "" << "" << false << kFile << false;
+        QTest::newRow("no file, untouched") << QByteArray() << "" << "" << false << QByteArray() << false;
+        QTest::newRow("closed by the frame") << kFile << "JAPANESE_POSTCARD" << "PORTRAIT" << false << kFile << false;
+        QTest::newRow("実行, then closed") << kFile << "JAPANESE_POSTCARD" << "PORTRAIT" << true << changed << false;
+        QTest::newRow("実行, then 終了") << kFile << "JAPANESE_POSTCARD" << "PORTRAIT" << true << changed << true;
+        QTest::newRow("as shown: nothing written") << kFile << "A5" << "LANDSCAPE" << true << kFile << false;
+        // Shown as PORTRAIT, the way the pages come out, but not asked for.
+        QTest::newRow("paper alone: no orientation") << QByteArray("Dest Tessaly_PDF media=A5\n") << "JAPANESE_POSTCARD"
+                                                     << "" << true << QByteArray("Dest Tessaly_PDF media=jpn_hagaki_100x148mm\n")
+                                                     << true;
+        QTest::newRow("no file, orientation alone") << QByteArray() << "" << "LANDSCAPE" << true
+                                                    << QByteArray("Dest Tessaly_PDF orientation-requested=4\n") << false;
     }
     void endOfRun()
     {
         QFETCH(QByteArray, file);
-        QFETCH(int, how);
+        QFETCH(QString, paper);
+        QFETCH(QString, orientation);
+        QFETCH(bool, execute);
+        QFETCH(QByteArray, written);
         QFETCH(bool, viaExit);
         startMain(cups.printerName(), file);
-        if (how)
-            choose("JAPANESE_POSTCARD", "PORTRAIT", how == 2);
-        const QByteArray changed = kOther + "Dest Tessaly_PDF job-sheets=standard,none "
-                                            "media=jpn_hagaki_100x148mm,tray-1 orientation-requested=3 PageRegion=A5\n";
-        QCOMPARE(cups.userFile(), how == 2 ? changed : file);
+        if (!paper.isEmpty() || !orientation.isEmpty())
+            choose(paper, orientation, execute);
+        QCOMPARE(cups.userFile(), written);
         if (viaExit)
             ds.queueYes(), w->action("終了")->trigger();
         else
             QVERIFY(w->close());
         QCOMPARE(ended, viaExit ? 1 : 0);
-        QCOMPARE(cups.userFile(), viaExit ? changed : file);
-        QCOMPARE(QFile::exists(cups.userOptionsFile()), !file.isNull() || viaExit);
+        QCOMPARE(cups.userFile(), file);
+        QCOMPARE(QFile::exists(cups.userOptionsFile()), !file.isNull());
         QVERIFY(cups.setDefault(cups.legalPrinter()));
         QCOMPARE(DefaultPrinterName(), cups.legalPrinter());
+    }
+
+    // Two program processes at once (two libraries open), started, changed and ended in
+    // every order, by the frame's ×, 終了 or being killed: a live run keeps what the runs
+    // set, and the user's file ends as it began. Each step is "A|B start", "A|B paper PAPER
+    // ORIENTATION", "A|B ×", "A|B 終了" or "A|B kill"; papers is the paper read after each.
+    void overlappingRuns_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("papers");
+        const QString a = "A paper JAPANESE_POSTCARD PORTRAIT", b = "B paper A4 LANDSCAPE";
+        QTest::newRow("A writes, B starts; A ×, B ×") << kFile << QStringList{"A start", a, "B start", "A ×", "B ×"}
+                                                     << QList<int>{11, 43, 43, 43, 11};
+        QTest::newRow("A writes, B starts; B ×, A 終了") << kFile << QStringList{"A start", a, "B start", "B ×", "A 終了"}
+                                                       << QList<int>{11, 43, 43, 43, 11};
+        QTest::newRow("both write; A ×, B 終了") << kFile << QStringList{"A start", a, "B start", b, "A ×", "B 終了"}
+                                                << QList<int>{11, 43, 43, 9, 9, 11};
+        QTest::newRow("both write; B 終了, A ×") << kFile << QStringList{"A start", a, "B start", b, "B 終了", "A ×"}
+                                                << QList<int>{11, 43, 43, 9, 9, 11};
+        QTest::newRow("no file; both write; A 終了, B ×") << QByteArray() << QStringList{"B start", b, "A start", a, "A 終了", "B ×"}
+                                                         << QList<int>{9, 9, 9, 43, 43, 9};
+        QTest::newRow("B writes after A ended") << kFile << QStringList{"A start", a, "B start", "A ×", b, "B ×"}
+                                               << QList<int>{11, 43, 43, 43, 9, 11};
+        QTest::newRow("A killed, B ×") << kFile << QStringList{"A start", a, "B start", b, "A kill", "B ×"}
+                                      << QList<int>{11, 43, 43, 9, 9, 11};
+        QTest::newRow("A killed alone, B starts") << kFile << QStringList{"A start", a, "A kill", "B start", "B 終了"}
+                                                 << QList<int>{11, 43, 43, 11, 11};
+    }
+    void overlappingRuns()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, papers);
+        QVERIFY(cups.writeUserFile(file));
+        QMap<QString, QProcess *> runs;
+        const auto stop = qScopeGuard([&] { qDeleteAll(runs); });
+        for (int i = 0; i < steps.size(); ++i) {
+            const QString step = steps[i], who = step.section(' ', 0, 0), what = step.section(' ', 1);
+            QProcess *p = runs.value(who);
+            if (what == "start") {
+                p = runs[who] = new QProcess;
+                p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                p->start(QCoreApplication::applicationFilePath(), {"--program-run"});
+                QVERIFY(p->waitForReadyRead(30000));
+                QCOMPARE(p->readLine().trimmed(), QByteArray("ready"));
+            } else if (what == "kill") {
+                p->kill();
+                QVERIFY(p->waitForFinished(30000));
+            } else if (what.startsWith("paper")) {
+                p->write(what.toUtf8() + '\n');
+                QVERIFY(p->waitForReadyRead(30000));
+                QCOMPARE(p->readLine().trimmed(), QByteArray("ok"));
+            } else {
+                p->write(what.toUtf8() + '\n');
+                QVERIFY(p->waitForFinished(30000));
+                QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0, p->readAll().constData());
+            }
+            QVERIFY2(printer.GetPrinterPaperSize() == papers[i], qPrintable(step));
+        }
+        QCOMPARE(cups.userFile(), file);
+        QCOMPARE(QFile::exists(cups.userOptionsFile()), !file.isNull());
+        // The state the runs shared is done with; only the locks' file stays.
+        QCOMPARE(QDir(OptionsKeeper::stateFolder()).entryList(QDir::Files), QStringList{"lock"});
+    }
+
+    // A later change to the printer's entry, by the user or another program, stays.
+    void laterChangeStays()
+    {
+        QVERIFY(cups.writeUserFile(kFile));
+        prtPaperM p;
+        p.RememberSettings();
+        p.SetPrinterPaperSize(43);
+        const QByteArray user = kOther + "Dest Tessaly_PDF media=na_letter_8.5x11in\n";
+        QVERIFY(cups.writeUserFile(user));
+        p.RestoreSettings();
+        QCOMPARE(cups.userFile(), user);
     }
 
     // A paper with no code: the paper list shows none, 実行 sets the orientation alone, and
@@ -340,5 +485,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrtPaperF)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--program-run") == 0)
+        return ProgramRun();
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestPrtPaperF test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_prtPaperF.moc"

@@ -353,6 +353,9 @@ void htmlCrtMain::showAbout()
 
 void htmlCrtMain::endProgram()
 {
+    // 終了 ends at once, past every window's closing handling, but the user's printer
+    // settings go back as on any other end.
+    m_printer.RestoreSettings();
     if (m_endHandler)
         m_endHandler();
 }

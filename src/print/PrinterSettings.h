@@ -17,9 +17,11 @@ public:
     virtual void SetPrinterOrientation(int16_t code) = 0;
     // The default printer's device name as the printer window shows it; empty for none.
     virtual QString GetPrinterName() { return QString(); }
-    // Notes the user's own settings of the printer, to be put back exactly by RestoreSettings.
+    // The run starts: what it writes from here on can be put back exactly.
     virtual void RememberSettings() {}
-    // Puts back what RememberSettings noted, if the run changed it; writes nothing otherwise.
+    // The run ends. The last of the program's runs open at once puts back the user's own
+    // settings as they were before any of them wrote, where they are still as a run left
+    // them; otherwise nothing is written.
     virtual void RestoreSettings() {}
 };
 

@@ -183,31 +183,19 @@ void prtPaperM::SetPrinterOrientation(int16_t code)
 
 void prtPaperM::RememberSettings()
 {
-    m_saved.clear();
-    m_written.clear();
-    m_fileExisted = UserOptions::fileExists();
-    DefaultDest d;
-    if (d.ok())
-        m_saved.insert(d.key(), UserOptions::entry(d.key()));
+    m_keeper.begin();
 }
 
 void prtPaperM::write(const QByteArray &dest, const char *name, const QByteArray &value,
                       std::initializer_list<const char *> replaced)
 {
-    // The default printer may have changed since start-up: its entry is noted before the first write.
-    if (!m_fileExisted)
-        m_fileExisted = UserOptions::fileExists();
-    if (!m_saved.contains(dest))
-        m_saved.insert(dest, UserOptions::entry(dest));
-    if (UserOptions::setOption(dest, name, value, replaced))
-        m_written.insert(dest);
+    // The default printer may have changed since start-up: the entry is noted where it is written.
+    m_keeper.write(dest, [&] { return UserOptions::setOption(dest, name, value, replaced); });
 }
 
 void prtPaperM::RestoreSettings()
 {
-    for (const QByteArray &dest : std::as_const(m_written))
-        UserOptions::restoreEntry(dest, m_saved.value(dest), m_fileExisted.value_or(true));
-    m_written.clear();
+    m_keeper.end();
 }
 
 QString DefaultPrinterName()

@@ -4,16 +4,13 @@
 // CUPS program of the user sees). Codes as in PaperCodes.h. A value with no code reads as
 // 0; a value the printer does not support is never written; no default destination or no
 // reachable cupsd: reads give -1, writes do nothing. No messages.
+#include "OptionsKeeper.h"
 #include "PrinterSettings.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QMap>
-#include <QSet>
 #include <QString>
 
 #include <initializer_list>
-#include <optional>
 
 namespace tessaly {
 
@@ -37,10 +34,7 @@ public:
 private:
     void write(const QByteArray &dest, const char *name, const QByteArray &value, std::initializer_list<const char *> replaced);
 
-    // Each destination's lines in the user's options before the run first wrote them.
-    QMap<QByteArray, QList<QByteArray>> m_saved;
-    QSet<QByteArray> m_written;
-    std::optional<bool> m_fileExisted;
+    OptionsKeeper m_keeper;
 };
 
 }  // namespace tessaly

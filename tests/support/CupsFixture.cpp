@@ -80,6 +80,7 @@ bool CupsFixture::start(QString *whyNot)
     writeFile(base + "/tessaly.ppd", ppd());
     qputenv("CUPS_SERVERROOT", b);
     qputenv("HOME", b + "/home");
+    qunsetenv("XDG_STATE_HOME");  // the program's own state follows HOME too
     qunsetenv("LPDEST");
     qunsetenv("PRINTER");
     pointAt(true);

@@ -2,8 +2,8 @@
 // A private cupsd for the printing tests, all under a temporary folder (the machine's own
 // set-up is untouched), with two PDF printers offering A4, A5, Letter, the postcard size
 // and Legal: the default one on A4, writing to outputPdf(), another on Legal. HOME points
-// there too, for the user's options file. Start it before anything in the process talks
-// to CUPS (libcups reads HOME and CUPS_SERVERROOT once per thread).
+// there too, for the user's options file and the program's state. Start it before anything
+// in the process talks to CUPS (libcups reads HOME and CUPS_SERVERROOT once per thread).
 #include <QProcess>
 #include <QRect>
 #include <QString>

@@ -53,6 +53,8 @@ prtPaperF::prtPaperF(WindowHost &host, QWidget *parent)
     connect(m_orientation, &QComboBox::currentIndexChanged, this, &prtPaperF::Combo2_Click);
     m_orientation->setCurrentIndex(m_orientation->findData(int(m_host.printer().GetPrinterOrientation())));
     Combo2_Click();
+    m_paperShown = m_paper->currentIndex();
+    m_orientationShown = m_orientation->currentIndex();
 
     auto *run = new QPushButton(QStringLiteral("実行"), this);
     run->setObjectName(QStringLiteral("Command1"));
@@ -68,10 +70,13 @@ void prtPaperF::Combo2_Click()
 
 void prtPaperF::Command1_Click()
 {
-    // A list with nothing chosen leaves that setting as it is.
+    // A setting shown as the printer has it stays as the user set it (or did not: a printer
+    // with no orientation asked for shows PORTRAIT, the way its pages come out).
     PrinterSettings &printer = m_host.printer();
-    printer.SetPrinterPaperSize(int16_t(m_paper->currentData().toInt()));
-    printer.SetPrinterOrientation(int16_t(m_orientation->currentData().toInt()));
+    if (m_paper->currentIndex() != m_paperShown)
+        printer.SetPrinterPaperSize(int16_t(m_paper->currentData().toInt()));
+    if (m_orientation->currentIndex() != m_orientationShown)
+        printer.SetPrinterOrientation(int16_t(m_orientation->currentData().toInt()));
     close();
 }
 
