@@ -45,13 +45,20 @@ const QString kDone = QStringLiteral("オートセットを終了しました。
 // Lets a test act while a folder browser is up.
 class ActingDialogs : public ScriptedDialogService {
 public:
-    std::function<void()> whileShown;
+    std::function<void()> whileShown, whileAsked;
     QString pickFolder(const FolderPickRequest &r, QObject *o) override
     {
         if (whileShown)
             whileShown();
         return ScriptedDialogService::pickFolder(r, o);
     }
+    MsgAnswer message(const MessageRequest &r, QObject *o) override
+    {
+        if (whileAsked)
+            whileAsked();
+        return ScriptedDialogService::message(r, o);
+    }
+    using ScriptedDialogService::message;
 };
 
 class Host : public WindowHost {
@@ -254,7 +261,8 @@ private slots:
     }
 
     // Every activation asks; either answer empties the list texts, reloads the lists, resets
-    // the set-up stage and ends with the closing text. The menu command keeps the stage.
+    // the set-up stage and ends with the closing text, after Yes with what was added. The
+    // running texts wait for the answer. The menu command keeps the stage.
     void activationAsksAndReloads_data()
     {
         QTest::addColumn<bool>("yes");
@@ -273,10 +281,17 @@ private slots:
         choose(List::Category, 1);
         choose(List::Genre, 0);
         yes ? ds().queueYes() : ds().queueNo();
+        m_status.clear();
+        ds().whileAsked = [this] { m_status << "(asked)"; };
         menu ? m_w->action(QStringLiteral("オートセット"))->trigger() : m_w->activate();
+        ds().whileAsked = nullptr;
         QCOMPARE(texts(), QStringList{kAsk});
         QVERIFY(ds().messages()[0].title == QStringLiteral("オートセット") && ds().messages()[0].kind == MsgKind::Question);
-        QCOMPARE(m_status.mid(m_status.size() - 3), QStringList({"テーブル切り離し処理...", "オートセット実行中...", kDone}));
+        const QStringList after = yes ? QStringList{"テーブル切り離し処理...", "オートセット実行中...",
+                                                    kDone + "追加: カテゴリー 1、ジャンル 1、タイトル 1"}
+                                      : QStringList{kDone};
+        QCOMPARE(m_status.mid(m_status.indexOf("(asked)") + 1), after);
+        QVERIFY(!m_status.mid(0, m_status.indexOf("(asked)")).join('|').contains("実行中"));
         QCOMPARE(text(Field::BaseFolder), menu ? QString() : m_base);  // only an activation shows it
         QCOMPARE(g().folderSetupStage, int16_t(menu ? 2 : 0));
         QCOMPARE(m_w->listText(List::Category), QStringLiteral("A"));

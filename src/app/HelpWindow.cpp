@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -23,6 +24,9 @@ HelpWork::HelpWork(const Global &g, QWidget *parent) : QWidget(parent)
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     m_browser->setOpenExternalLinks(false);
+    // Esc closes it, as it closes the program's other windows.
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+    esc->setContext(Qt::WidgetWithChildrenShortcut);
     auto *box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->addWidget(m_browser);
