@@ -785,7 +785,8 @@ private slots:
         QTest::addColumn<QString>("finalText");
         QTest::addColumn<QStringList>("status");
         QTest::newRow("auto-set") << int(Qt::Key_F4) << kAsk << "フォルダ 6"
-                                  << QStringList{"テーブル切り離し処理...", "オートセット実行中...", kDone};
+                                  << QStringList{"テーブル切り離し処理...", "オートセット実行中...",
+                                                 kDone + "追加: カテゴリー 0、ジャンル 0、タイトル 0"};
         QTest::newRow("delete category") << 1 << "カテゴリー、ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？" + J + "「A」" << "行を削除 7"
                                          << QStringList{"カテゴリーフォルダ以下のデータ削除中．．．", "テーブル切り離し処理...",
                                                         "実行中...", "カテゴリーフォルダ以下のデータ削除終了"};

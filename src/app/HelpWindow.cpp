@@ -4,8 +4,8 @@
 #include "Paths.h"
 
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -24,9 +24,6 @@ HelpWork::HelpWork(const Global &g, QWidget *parent) : QWidget(parent)
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     m_browser->setOpenExternalLinks(false);
-    // Esc closes it, as it closes the program's other windows.
-    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
-    esc->setContext(Qt::WidgetWithChildrenShortcut);
     auto *box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->addWidget(m_browser);
@@ -35,6 +32,15 @@ HelpWork::HelpWork(const Global &g, QWidget *parent) : QWidget(parent)
         m_browser->setSource(QUrl::fromLocalFile(path));
     else
         m_browser->setPlainText(QStringLiteral("ヘルプファイルが見つかりません: %1").arg(path));
+}
+
+void HelpWork::keyPressEvent(QKeyEvent *event)
+{
+    // Esc closes it, as it closes the program's other windows.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void HelpWork::showFirstPage()
