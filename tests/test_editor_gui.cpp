@@ -833,6 +833,20 @@ private slots:
         }
     }
 
+    // F12 into an output folder that is gone: one report, and the status line says that the
+    // site was not completed.
+    void siteWithoutItsOutputFolder()
+    {
+        sql(m_lib, QStringLiteral("insert into systemdir (ID, htmlDir) values (1, ?)"), {m_dir + "/gone"});
+        openEditor();
+        ds().queueYes();
+        key(Qt::Key_F12);
+        QCOMPARE(texts().size(), 2);
+        QVERIFY2(texts().last().startsWith(QStringLiteral("76:")), qPrintable(texts().last()));
+        QCOMPARE(m_status, QStringList({"ＨＴＭＬファイル出力中...", "ＨＴＭＬファイル出力は完了していません。"}));
+        QVERIFY(!QFileInfo::exists(m_dir + "/gone"));
+    }
+
     // Each deletion with its notices, naming what it deletes; every matching row goes in
     // one transaction (a failure deletes nothing), folders on disk stay, and nothing of
     // the deleted entry stays on screen.

@@ -9,11 +9,14 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QAnyStringView>
 
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -143,6 +146,10 @@ public:
             if (it != others.constEnd())
                 found[size_t(i)] = it.value();
         }
+        if (seen)
+            for (const Found &f : found)
+                if (f.stored)
+                    seen->insert(f.key);
 
         // Writes go in folder order, so a failure keeps every row before it.
         QList<qsizetype> newOnes;
@@ -302,6 +309,8 @@ private:
 public:
     // Folders whose names are not valid UTF-8, as "parent/name" with the bad bytes shown.
     QStringList m_badNames;
+    // Where the keys of stored rows found again on disk go, when wanted.
+    QSet<qint64> *seen = nullptr;
 
 private:
     Connection &m_conn;
@@ -465,6 +474,7 @@ int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *countsO
     Pass pass(g, ds, opt, counts);
     const bool ok = pass.run([&](Connection &conn, Pass &p) {
         LevelWriter writer(conn, CategoryLevel, counts, p.pending(), p.problems());
+        writer.seen = opt.found ? &opt.found[CategoryLevel] : nullptr;
         writer.scan(QList<qint64>(), base);
         p.folderDone(writer);
     });
@@ -479,6 +489,7 @@ bool ScanGenreFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     Pass pass(g, ds, opt, counts);
     return pass.run([&](Connection &conn, Pass &p) {
         LevelWriter writer(conn, GenreLevel, counts, p.pending(), p.problems());
+        writer.seen = opt.found ? &opt.found[GenreLevel] : nullptr;
         RowSet categories(conn, QStringLiteral("photoGraph"));
         for (; !categories.eof(); categories.moveNext()) {
             writer.scan({categories.number(QStringLiteral("ID"))}, categories.text(QStringLiteral("topFolder")));
@@ -495,6 +506,7 @@ bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     Pass pass(g, ds, opt, counts);
     return pass.run([&](Connection &conn, Pass &p) {
         LevelWriter writer(conn, TitleLevel, counts, p.pending(), p.problems());
+        writer.seen = opt.found ? &opt.found[TitleLevel] : nullptr;
         RowSet genres(conn, QStringLiteral("photoYear"));
         for (; !genres.eof(); genres.moveNext()) {
             writer.scan({genres.number(QStringLiteral("ID")), genres.number(QStringLiteral("ID1"))},
@@ -504,7 +516,7 @@ bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     });
 }
 
-QList<MissingPath> MissingPaths(Global &g, bool files)
+QList<MissingPath> MissingPaths(Global &g, bool files, const std::function<bool(int, qint64)> &known)
 {
     struct Field {
         const char *kind;
@@ -512,13 +524,14 @@ QList<MissingPath> MissingPaths(Global &g, bool files)
         const char *key;
         const char *field;
         bool file;
+        int level;
     };
     static const Field fields[] = {
-        {"カテゴリー", "photoGraph", "ID", "topFolder", false},
-        {"ジャンル", "photoYear", "ID1", "yearFolder", false},
-        {"タイトル", "photoIvents", "ID2", "iventsFolder", false},
-        {"ファイル", "photoIvents", "ID2", "Ivents", true},
-        {"写真", "photoIvents", "ID2", "iventsPhoto", true},
+        {"カテゴリー", "photoGraph", "ID", "topFolder", false, CategoryLevel},
+        {"ジャンル", "photoYear", "ID1", "yearFolder", false, GenreLevel},
+        {"タイトル", "photoIvents", "ID2", "iventsFolder", false, TitleLevel},
+        {"ファイル", "photoIvents", "ID2", "Ivents", true, TitleLevel},
+        {"写真", "photoIvents", "ID2", "iventsPhoto", true, TitleLevel},
     };
     QList<MissingPath> missing;
     Connection conn(g.dbConnectString);
@@ -527,15 +540,23 @@ QList<MissingPath> MissingPaths(Global &g, bool files)
             continue;
         Statement st(conn, QStringLiteral("select %1, %2 from %3 order by %1")
                                .arg(QLatin1String(f.key), QLatin1String(f.field), QLatin1String(f.table)));
+        QByteArray name;
         while (st.step()) {
-            const QString path = st.utf8(1).toString();
+            // Looked up as stored (names are UTF-8 here): a run over every folder of a large
+            // library costs one stat each.
+            const QUtf8StringView path = st.utf8(1);
             // No file or photo chosen is nothing missing; a folder row without a path is.
             if (f.file && path.isEmpty())
                 continue;
-            const QFileInfo fi(path);
-            if (IsAbsolutePath(path) && (f.file ? fi.exists() : fi.isDir()))
+            if (!f.file && known && known(f.level, st.integer(0)))
                 continue;
-            missing.append({QString::fromUtf8(f.kind), st.integer(0), path});
+            name.resize(path.size());
+            if (!path.isEmpty())
+                std::memcpy(name.data(), path.data(), size_t(path.size()));
+            struct stat info;
+            if (name.startsWith('/') && ::stat(name.constData(), &info) == 0 && (f.file || S_ISDIR(info.st_mode)))
+                continue;
+            missing.append({QString::fromUtf8(f.kind), st.integer(0), path.toString()});
         }
     }
     return missing;
@@ -549,6 +570,21 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     QStringList badNames;
     AutoSetOptions opt = given;
     opt.badNames = &badNames;
+    // Rows found again by the passes, and rows added since they started, are there: only
+    // the others are looked up on disk afterwards.
+    QSet<qint64> found[3];
+    opt.found = found;
+    qint64 before[3] = {0, 0, 0};
+    try {
+        Connection conn(g.dbConnectString);
+        for (int level : {CategoryLevel, GenreLevel, TitleLevel}) {
+            Statement st(conn, QStringLiteral("select max(%1) from %2").arg(QLatin1String(levelSql(level).key),
+                                                                           QLatin1String(levelSql(level).table)));
+            before[level] = st.step() ? st.integer(0) : 0;
+        }
+    } catch (const DbError &) {
+        // The passes tell what the library cannot do.
+    }
     AutoSetResult r;
     r.confirmed = true;
     r.categoryStatus = ScanCategoryFolders(g, ds, &counts, opt);
@@ -564,7 +600,8 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     if (!badNames.isEmpty())
         text << badNamesText() << badNames;
     try {
-        const QList<MissingPath> gone = MissingPaths(g, false);
+        const QList<MissingPath> gone = MissingPaths(
+            g, false, [&](int level, qint64 key) { return key > before[level] || found[level].contains(key); });
         r.vanishedCount = int(gone.size());
         for (qsizetype i = 0; i < gone.size() && i < 10; ++i)
             r.vanished << gone.at(i).kind + QStringLiteral(" ") + gone.at(i).path;

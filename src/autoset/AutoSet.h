@@ -3,6 +3,7 @@
 // (categories, genres, titles). Entries that exist keep their rows and only get their
 // stored path refreshed; nothing is ever deleted; files are ignored at every level.
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,9 @@ struct AutoSetOptions {
     // Where a pass puts the folders whose names cannot be stored, instead of telling them
     // at its end (RunAutoSetPasses tells them once for the run).
     QStringList *badNames = nullptr;
+    // Where each pass puts the keys of stored rows that it found again on disk: an array
+    // of three sets, one per level (null: not kept).
+    QSet<qint64> *found = nullptr;
 };
 
 // Status of the category pass.
@@ -68,8 +72,9 @@ struct MissingPath {
     QString path;
 };
 // Every stored folder that is not a folder here, and with files every title's file and
-// photo that does not exist, by level and key. Throws DbError.
-QList<MissingPath> MissingPaths(Global &g, bool files);
+// photo that does not exist, by level and key; folders that known(level, key) vouches
+// for are not looked up. Throws DbError.
+QList<MissingPath> MissingPaths(Global &g, bool files, const std::function<bool(int, qint64)> &known = {});
 
 // Pass 1: sub-folders of the base folder become categories. Returns a status above.
 int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
