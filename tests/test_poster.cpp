@@ -89,14 +89,18 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
-        const PosterFrame f = DecodePoster(src(name));
+        const QString made = m_dir.path() + "/lib.jpg";
+        QFile::remove(made);
+        const PosterInfo f = MakePoster(src(name), made);
         const auto sizeOf = [](const QImage &i) { return i.isNull() ? QSize() : i.size(); };
-        QCOMPARE(sizeOf(f.image), size);
+        const QImage image(made);
+        QCOMPARE(sizeOf(image), size);
+        QCOMPARE(QSize(f.width, f.height), size.isValid() ? size : QSize(0, 0));
         QCOMPARE(f.fault == PosterFault::None, size.isValid());
         if (name == "turned.MP4") {
             QCOMPARE(f.rotation, 270);
-            QVERIFY2(isColour(f.image, 20, 120, qRgb(255, 0, 0)), "left half red: turned the right way, past the green start");
-            QVERIFY(isColour(f.image, 115, 120, qRgb(0, 0, 255)));
+            QVERIFY2(isColour(image, 20, 120, qRgb(255, 0, 0)), "left half red: turned the right way, past the green start");
+            QVERIFY(isColour(image, 115, 120, qRgb(0, 0, 255)));
         }
         const QString out = m_dir.path() + "/cli.jpg";
         QFile::remove(out);
@@ -104,6 +108,46 @@ private slots:
         QCOMPARE(r.exitCode == 0, size.isValid());
         QCOMPARE(sizeOf(QImage(out)), size);
         QVERIFY2(size.isValid() || r.err.contains(PosterFaultText(f.fault)), qPrintable(r.err));
+    }
+
+    // Many videos in one call: each poster named after its video, in the order given; a
+    // missing video, a damaged one and a second video of the same name are reported and
+    // the others still made.
+    void manyAtOnce()
+    {
+        const QString out = makeDir(m_dir.path() + "/many");
+        const QString twin = makeDir(m_dir.path() + "/twin") + "/short.avi";
+        QVERIFY(QFile::copy(src("short.avi"), twin));
+        const CliResult r = runCli({"poster", "--out", out, src("turned.MP4"), src("gone.mp4"), src("short.avi"),
+                                    src("half.mp4"), twin, src("ts.mts")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QString(out + "/turned.MP4.jpg\t135\t240\trotated 270\n" + out + "/short.avi.jpg\t64\t48\trotated 0\n"
+                                + out + "/ts.mts.jpg\t240\t180\trotated 0\n"));
+        QCOMPARE(QImage(out + "/ts.mts.jpg").size(), QSize(240, 180));
+        for (const QString &v : {src("gone.mp4"), src("half.mp4"), twin})
+            QVERIFY2(r.err.count(v + ": ") == 1, qPrintable(r.err));
+        QStringList made = QDir(out).entryList(QDir::Files);
+        made.sort();
+        QCOMPARE(made, QStringList({"short.avi.jpg", "ts.mts.jpg", "turned.MP4.jpg"}));
+        QCOMPARE(runCli({"poster", src("short.avi")}).exitCode, 2);  // one video needs its OUT.jpg
+    }
+
+    // A tool whose media module is missing says so, and still does what needs no pictures.
+    void withoutTheMediaModule()
+    {
+        const QString alone = makeDir(m_dir.path() + "/alone/bin") + "/tessaly-cli";
+        QVERIFY(QFile::copy(binDir() + "/tessaly-cli", alone));
+        QProcess p;
+        p.start(alone, {"poster", src("short.avi"), m_dir.path() + "/alone.jpg"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(PosterFaultText(PosterFault::NoDecoder)) && err.contains("modules/libtessaly_media.so"), qPrintable(err));
+        QVERIFY(!QFileInfo::exists(m_dir.path() + "/alone.jpg"));
+        p.start(alone, {"image-size", src("short.avi")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);  // no image, but a clear answer rather than a failed start
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("short.avi: "));
     }
 
     // Unchanged videos are not decoded again; changed and gone ones lose their posters.

@@ -2,7 +2,13 @@
 // a second run over the unchanged tree (no writes) and a bare walk that lists the same
 // folders, then prints the ratios to the walk and the peak memory of each run.
 //
-//   bench_autoset [--template PATH] [--keep]
+// Then the cost of syncing: a first run through `tessaly-cli autoset` on a new library,
+// with libbench_nosync.so preloaded either counting the file syncs (passed on to the
+// system) or making them do nothing: the floor is the same run with syncing disabled.
+// Target: the syncing run within 1.25 x the floor. --cli PATH adds the same rows for
+// another tessaly-cli (an older build).
+//
+//   bench_autoset [--template PATH] [--keep] [--rounds N] [--cli PATH] [--sync-only]
 #include "../BenchSupport.h"
 #include "AutoSet.h"
 #include "Database.h"
@@ -13,12 +19,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tessaly;
 
@@ -136,6 +150,105 @@ Figures runTree(const QString &templatePath, const QString &root, int categories
     return f;
 }
 
+struct ChildRun {
+    double wall = 0, cpu = 0;
+    long syncs = 0;
+};
+
+// One `cli autoset lib` with the shim preloaded in the given mode.
+ChildRun runCli(const QString &cli, const QString &lib, const QString &shim, const char *mode, const QString &countFile)
+{
+    const QByteArray exe = QFile::encodeName(cli), libPath = QFile::encodeName(lib);
+    const QByteArray preload = "LD_PRELOAD=" + QFile::encodeName(shim), syncMode = QByteArray("BENCH_SYNC=") + mode,
+                     count = "BENCH_SYNC_COUNT=" + QFile::encodeName(countFile);
+    QElapsedTimer t;
+    t.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        putenv(const_cast<char *>(preload.constData()));
+        putenv(const_cast<char *>(syncMode.constData()));
+        putenv(const_cast<char *>(count.constData()));
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(exe.constData(), exe.constData(), "autoset", libPath.constData(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    ChildRun r;
+    r.wall = t.nsecsElapsed() / 1e9;
+    r.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s autoset failed\n", exe.constData());
+        std::exit(1);
+    }
+    QFile f(countFile);
+    if (f.open(QIODevice::ReadOnly))
+        r.syncs = f.readAll().trimmed().toLong();
+    return r;
+}
+
+// A first run syncing against the same run with syncing off, alternating; best wall
+// and median CPU of each.
+void syncTable(const QString &templatePath, const QStringList &clis, int rounds, bool keep)
+{
+    const QString shim = QCoreApplication::applicationDirPath() + QStringLiteral("/libbench_nosync.so");
+    struct Shape {
+        int c, g, t;
+    };
+    const Shape shapes[] = {{3, 20, 50}, {10, 100, 100}};
+    std::printf("\nfirst run through tessaly-cli autoset, syncing vs floor (the same run, fsync/fdatasync made no-ops"
+                " by an LD_PRELOAD shim); %d rounds each, alternating; wall: best, cpu: median\n", rounds);
+    std::printf("%-12s %-6s %7s %9s %9s %9s %9s %8s %8s\n", "tree", "cli", "syncs", "wall s", "floor s", "x floor",
+                "cpu s", "floor s", "x floor");
+    for (const Shape &s : shapes) {
+        QTemporaryDir tmp;
+        tmp.setAutoRemove(!keep);
+        const QString base = tmp.filePath(QStringLiteral("base"));
+        QDir().mkpath(base);
+        makeTree(base, s.c, s.g, s.t);
+        walk(base);
+        const QString name = QStringLiteral("%1x%2x%3").arg(s.c).arg(s.g).arg(s.t);
+        for (int ci = 0; ci < clis.size(); ++ci) {
+            std::vector<ChildRun> on, off;
+            for (int round = 0; round < rounds; ++round) {
+                for (const char *mode : {"count", "off"}) {
+                    const QString lib = tmp.filePath(QStringLiteral("lib.mdb"));
+                    QFile::remove(lib);
+                    tessaly::bench::NewLibrary(templatePath, lib);
+                    {
+                        Connection c(MakeConnectString(lib));
+                        c.exec(QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {base});
+                    }
+                    const ChildRun r = runCli(clis[ci], lib, shim, mode, tmp.filePath(QStringLiteral("syncs")));
+                    (qstrcmp(mode, "off") == 0 ? off : on).push_back(r);
+                }
+            }
+            const auto best = [](const std::vector<ChildRun> &v) {
+                double b = 1e9;
+                for (const ChildRun &r : v)
+                    b = std::min(b, r.wall);
+                return b;
+            };
+            const auto median = [](const std::vector<ChildRun> &v) {
+                std::vector<double> c;
+                for (const ChildRun &r : v)
+                    c.push_back(r.cpu);
+                std::sort(c.begin(), c.end());
+                return c[c.size() / 2];
+            };
+            const double w = best(on), wf = best(off), c = median(on), cf = median(off);
+            std::printf("%-12s %-6s %7ld %9.3f %9.3f %9.2f %9.3f %8.3f %8.2f%s\n", qPrintable(name),
+                        ci == 0 ? "this" : qPrintable(QStringLiteral("[%1]").arg(ci)), on.front().syncs, w, wf, w / wf,
+                        c, cf, c / cf, ci == 0 && w / wf > 1.25 ? "  OUTSIDE TARGET" : "");
+            std::fflush(stdout);
+        }
+    }
+    for (int ci = 1; ci < clis.size(); ++ci)
+        std::printf("[%d]: %s\n", ci, qPrintable(clis[ci]));
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -145,6 +258,19 @@ int main(int argc, char **argv)
     const QString templatePath = tessaly::bench::TemplatePath(args);
     if (templatePath.isEmpty())
         return 1;
+    int rounds = 3;
+    QStringList clis = {QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tessaly-cli")};
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--rounds"))
+            rounds = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--cli"))
+            clis << QFileInfo(args[i + 1]).absoluteFilePath();
+    }
+    const bool keep = args.contains(QStringLiteral("--keep"));
+    if (args.contains(QStringLiteral("--sync-only"))) {
+        syncTable(templatePath, clis, rounds, keep);
+        return 0;
+    }
 
     struct Shape {
         int c, g, t;
@@ -167,5 +293,6 @@ int main(int argc, char **argv)
                     f.second.cpu, f.first.cpu / f.walk.cpu, f.second.cpu / f.walk.cpu);
         std::fflush(stdout);
     }
+    syncTable(templatePath, clis, rounds, keep);
     return 0;
 }

@@ -6,6 +6,9 @@
 // empty folder (one hard link per photo) against its floor (the folders made and the
 // photos linked with plain system calls), and again into that copy (nothing to copy).
 //
+// Each run's peak memory (VmHWM after the peak is reset) is printed beside it; target:
+// the largest library's peak within 1.2 x the smallest's.
+//
 //   bench_generate [--template PATH] [--titles N,N,...] [--keep]
 #include "../BenchSupport.h"
 #include "AutoSet.h"
@@ -150,6 +153,18 @@ struct Time {
     double wall = 1e9, cpu = 1e9;
 };
 
+// Peak resident memory from here on, in MiB, read by peakMiB().
+void resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+double peakMiB()
+{
+    return tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
+}
+
 template <typename F>
 Time best(int runs, F f)
 {
@@ -182,8 +197,11 @@ int main(int argc, char **argv)
             sizes << std::max(1000, n.toInt() / 1000 * 1000);
     }
 
-    std::printf("%8s %-5s %9s %10s %7s %8s %10s %7s %8s\n", "titles", "time", "floor s", "generate s", "ratio",
-                "links s", "publish s", "ratio", "again s");
+    std::printf("floor of generate: walk the tree with readdir and read the first 4 KiB of every photo;"
+                " floor of publish: the folders made and the photos hard-linked (plain system calls)\n");
+    std::printf("%8s %-5s %9s %10s %7s %8s %10s %7s %8s %9s %9s\n", "titles", "time", "floor s", "generate s", "ratio",
+                "links s", "publish s", "ratio", "again s", "gen MiB", "pub MiB");
+    double firstPeak = 0, lastPeak = 0;
     for (const int titles : sizes) {
         QTemporaryDir tmp;
         if (args.contains(QStringLiteral("--keep"))) {
@@ -210,12 +228,16 @@ int main(int argc, char **argv)
         int photos = 0;
         const Time floor = best(3, [&] { photos = floorWalk(baseText, 0); });
         bool ok = true;
+        resetPeak();
         const Time gen = best(3, [&] { ok = HtmlFileCreate(g, ds) && ok; });
+        const double genPeak = peakMiB();
         int linked = 0;
         const Time links = best(1, [&] { linked = linkWalk(baseText, QFile::encodeName(tmp.path()).toStdString() + "/links", 0); });
         PublishSummary first, again;
         const QString copy = tmp.path() + QStringLiteral("/copy");
+        resetPeak();
         const Time pub = best(1, [&] { ok = PublishSite(g, ds, copy, &first) && ok; });
+        const double pubPeak = peakMiB();
         const Time re = best(3, [&] { ok = PublishSite(g, ds, copy, &again) && ok; });
         if (photos != titles || !ok || ds.messageCount() != 0 || linked != titles || first.copied != titles
             || again.unchanged != titles) {
@@ -223,11 +245,16 @@ int main(int argc, char **argv)
                          ds.messageCount(), first.copied, again.unchanged);
             return 1;
         }
-        std::printf("%8d %-5s %9.3f %10.3f %7.2f %8.3f %10.3f %7.2f %8.3f\n", titles, "wall", floor.wall, gen.wall,
-                    gen.wall / floor.wall, links.wall, pub.wall, pub.wall / (links.wall + gen.wall), re.wall);
+        std::printf("%8d %-5s %9.3f %10.3f %7.2f %8.3f %10.3f %7.2f %8.3f %9.1f %9.1f\n", titles, "wall", floor.wall,
+                    gen.wall, gen.wall / floor.wall, links.wall, pub.wall, pub.wall / (links.wall + gen.wall), re.wall,
+                    genPeak, pubPeak);
+        firstPeak = firstPeak > 0 ? firstPeak : std::max(genPeak, pubPeak);
+        lastPeak = std::max(genPeak, pubPeak);
         std::printf("%8s %-5s %9.3f %10.3f %7.2f %8.3f %10.3f %7.2f %8.3f\n", "", "cpu", floor.cpu, gen.cpu,
                     gen.cpu / floor.cpu, links.cpu, pub.cpu, pub.cpu / (links.cpu + gen.cpu), re.cpu);
         std::fflush(stdout);
     }
+    std::printf("\npeak memory of the largest library: %.2f x the smallest's (target: at most 1.2)\n",
+                lastPeak / firstPeak);
     return 0;
 }

@@ -1,25 +1,38 @@
 // Image header readers against the floor of opening each file, reading its first 4 KiB
 // with one read and closing it (plain system calls).
 //
-//   bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep]
+//   bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]
 //
 // Writes N JPEG files of about 3 MB (APP0, a 20 KB Exif block with an orientation,
-// tables, then the frame header) and N PNG, GIF and BMP files each, warms the cache,
-// then times, per format, in alternating rounds: GetImageSize(mode 0) over every file,
-// and the floor. Prints files per second, bytes read per file, and the ratio of the
-// readers' best round to the floor's (target: at most 1.5).
+// tables, then the frame header; the picture data after it is a hole, as no reader
+// goes there) and N PNG, GIF and BMP files each, warms the cache, then times, per
+// format, in alternating rounds: GetImageSize(mode 0) over every file, and the floor.
+// Prints files per second, bytes read per file, and the ratio of the readers' best
+// round to the floor's (target: at most 1.5).
+//
+// Then whole processes over the JPEG files: `tessaly-cli image-size` of all of them in
+// one call and of one file, and Pillow (/usr/bin/python3 with Debian's python3-pil:
+// Image.open(f).size for every file) as the peer. The per-file cost of the call (all
+// files less one file) is set against the same floor over the same files. Targets: the
+// call ahead of Pillow, its per-file cost at most 1.5 x the floor. --cli PATH adds the
+// rows of another tessaly-cli (an older build).
 #include "ImageSize.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
 #include <iterator>
 
+#include <vector>
+
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -56,20 +69,12 @@ QByteArray jpegHead(int i)
     return b;
 }
 
-QByteArray jpegFile(int i, qint64 size, qint64 *headerEnd)
+// The headers up to the start of the scan; the picture data is left to the writer.
+QByteArray jpegFile(int i, qint64 *headerEnd)
 {
     QByteArray b = jpegHead(i);
     *headerEnd = b.size();
-    b += segment(0xC4, QByteArray(400, 3)) + segment(0xDA, QByteArray(10, 1));
-    QByteArray scan(size - b.size() - 2, Qt::Uninitialized);
-    uint32_t x = 2463534242u + uint32_t(i);
-    for (char &c : scan) {  // xorshift noise, with no 0xFF to need stuffing
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x % 255);
-    }
-    return b + scan + QByteArray("\xFF\xD9", 2);
+    return b + segment(0xC4, QByteArray(400, 3)) + segment(0xDA, QByteArray(10, 1));
 }
 
 QByteArray pngFile(int i)
@@ -102,6 +107,43 @@ bool write(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// The head, then a hole up to size - 2, then the end of image.
+bool writeSparse(const QString &path, const QByteArray &head, qint64 size)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.seek(size - 2) && f.write("\xFF\xD9", 2) == 2;
+}
+
+struct ProcTime {
+    double wall = 1e9, cpu = 1e9;
+};
+
+// A process with its output thrown away: wall and the child's user + system time.
+bool runProcess(const QList<QByteArray> &cmd, ProcTime *best)
+{
+    std::vector<char *> argv;
+    for (const QByteArray &a : cmd)
+        argv.push_back(const_cast<char *>(a.constData()));
+    argv.push_back(nullptr);
+    timespec t0, t1;
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    best->wall = std::min(best->wall, double(t1.tv_sec - t0.tv_sec) + (t1.tv_nsec - t0.tv_nsec) / 1e9);
+    best->cpu = std::min(best->cpu, ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec
+                                        + ru.ru_stime.tv_usec / 1e6);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Seconds of one pass, in this thread's CPU time (system calls included): on a
 // machine shared with builds, wall time mostly measures the wait for a core.
 double timed(const std::function<void()> &pass)
@@ -123,13 +165,86 @@ struct Set {
     qint64 headerEnd = 0;  // JPEG: bytes up to the end of the frame header, summed
 };
 
+// The floor of the processes' table: the same as above, in this process.
+double floorSeconds(const QStringList &files)
+{
+    QList<QByteArray> names;
+    for (const QString &f : files)
+        names << QFile::encodeName(f);
+    return timed([&] {
+        char buf[4096];
+        for (const QByteArray &name : names) {
+            const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || ::read(fd, buf, sizeof buf) < 0)
+                std::exit(1);
+            ::close(fd);
+        }
+    });
+}
+
+bool processes(const QStringList &files, int rounds, const QString &otherCli)
+{
+    if (files.isEmpty())
+        return true;
+    const QByteArray cli = QFile::encodeName(QCoreApplication::applicationDirPath() + "/../bin/tessaly-cli");
+    QList<QByteArray> all = {cli, "image-size"}, one = {cli, "image-size", QFile::encodeName(files.first())};
+    QList<QByteArray> otherAll = {QFile::encodeName(otherCli), "image-size"},
+                      otherOne = {QFile::encodeName(otherCli), "image-size", QFile::encodeName(files.first())};
+    QList<QByteArray> pillow = {"/usr/bin/python3", "-c",
+                                "import sys\nfrom PIL import Image\nfor f in sys.argv[1:]:\n"
+                                "    with Image.open(f) as i: print(f, i.format, *i.size)\n"};
+    for (const QString &f : files) {
+        all << QFile::encodeName(f);
+        otherAll << QFile::encodeName(f);
+        pillow << QFile::encodeName(f);
+    }
+    const bool havePillow = QProcess::execute("/usr/bin/python3", {"-c", "import PIL"}) == 0;
+    ProcTime tAll, tOne, tPillow, tOtherAll, tOtherOne;
+    double floorTime = 1e300;
+    bool ok = true;
+    for (int round = 0; round < std::max(3, rounds / 3); ++round) {
+        ok = runProcess(all, &tAll) && runProcess(one, &tOne) && ok;
+        if (havePillow)
+            ok = runProcess(pillow, &tPillow) && ok;
+        if (!otherCli.isEmpty()) {
+            runProcess(otherAll, &tOtherAll);
+            runProcess(otherOne, &tOtherOne);
+        }
+        floorTime = std::min(floorTime, floorSeconds(files));
+    }
+    const int n = int(files.size());
+    std::printf("\nwhole processes over the %d JPEG files; best of %d rounds; cpu: user + system of the child\n", n,
+                std::max(3, rounds / 3));
+    std::printf("floor: open, one read of 4 KiB, close per file (plain system calls, in this process, thread CPU)\n");
+    std::printf("%-34s %10s %10s\n", "", "wall ms", "cpu ms");
+    std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, all files", tAll.wall * 1e3, tAll.cpu * 1e3);
+    std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, one file", tOne.wall * 1e3, tOne.cpu * 1e3);
+    if (!otherCli.isEmpty()) {
+        std::printf("%-34s %10.1f %10.1f   (%s)\n", "--cli: image-size, all files", tOtherAll.wall * 1e3,
+                    tOtherAll.cpu * 1e3, qPrintable(otherCli));
+        std::printf("%-34s %10.1f %10.1f   per file less start-up: %.2f us cpu\n", "--cli: image-size, one file",
+                    tOtherOne.wall * 1e3, tOtherOne.cpu * 1e3, (tOtherAll.cpu - tOtherOne.cpu) / (files.size() - 1) * 1e6);
+    }
+    if (havePillow)
+        std::printf("%-34s %10.1f %10.1f\n", "Pillow (python3-pil), all files", tPillow.wall * 1e3, tPillow.cpu * 1e3);
+    else
+        std::printf("Pillow: not installed (apt-get install python3-pil), no peer row\n");
+    std::printf("%-34s %10s %10.1f\n", "floor, all files", "", floorTime * 1e3);
+    const double perFile = (tAll.cpu - tOne.cpu) / (n - 1);
+    std::printf("per file, the call less its start-up: %.2f us cpu; floor %.2f us; ratio %.2f\n", perFile * 1e6,
+                floorTime / n * 1e6, perFile / (floorTime / n));
+    if (havePillow)
+        std::printf("the call against Pillow: wall %.2f, cpu %.2f\n", tAll.wall / tPillow.wall, tAll.cpu / tPillow.cpu);
+    return ok && perFile <= 1.5 * floorTime / n && (!havePillow || tAll.cpu < tPillow.cpu);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int jpegs = 2000, others = 1000, rounds = 15;
-    QString folder;
+    QString folder, otherCli;
     bool keep = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -143,8 +258,10 @@ int main(int argc, char **argv)
             rounds = std::max(1, args[++i].toInt());
         else if (args[i] == "--keep")
             keep = true;
+        else if (args[i] == "--cli" && i + 1 < args.size())
+            otherCli = args[++i];
         else {
-            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep]\n");
+            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]\n");
             return 2;
         }
     }
@@ -157,17 +274,17 @@ int main(int argc, char **argv)
     }
 
     Set sets[] = {{"JPEG", {}}, {"PNG", {}}, {"GIF", {}}, {"BMP", {}}};
-    std::printf("writing %d JPEG files of 3 MB and %d PNG, GIF and BMP files each into %s\n", jpegs, others,
-                qPrintable(tmp.path()));
+    std::printf("writing %d JPEG files of 3 MB (sparse) and %d PNG, GIF and BMP files each into %s\n", jpegs,
+                others, qPrintable(tmp.path()));
     std::fflush(stdout);
     for (int i = 0; i < jpegs; ++i) {
         qint64 headerEnd = 0;
-        const QByteArray b = jpegFile(i, 3 * 1000 * 1000 + i % 4096, &headerEnd);
+        const qint64 size = 3 * 1000 * 1000 + i % 4096;
         const QString p = tmp.filePath(QString("j%1.jpg").arg(i));
-        if (!write(p, b))
+        if (!writeSparse(p, jpegFile(i, &headerEnd), size))
             return 1;
         sets[0].files << p;
-        sets[0].bytes += b.size();
+        sets[0].bytes += size;
         sets[0].headerEnd += headerEnd;
     }
     for (int i = 0; i < others; ++i) {
@@ -247,7 +364,9 @@ int main(int argc, char **argv)
         if (checksum == 42)
             std::printf(" ");
     }
-    std::printf("\n%s\n", ok ? "within target: readers at most 1.5 x the floor, JPEG reading within its headers"
+    ok = processes(sets[0].files, rounds, otherCli) && ok;
+    std::printf("\n%s\n", ok ? "within target: readers at most 1.5 x the floor, JPEG reading within its headers,"
+                               " the command ahead of Pillow and at most 1.5 x the floor per file"
                              : "OUTSIDE TARGET");
     return ok ? 0 : 1;
 }

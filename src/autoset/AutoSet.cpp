@@ -7,6 +7,7 @@
 #include "Rebase.h"
 #include "Statement.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -326,9 +327,14 @@ private:
     std::unique_ptr<Statement> m_files, m_setFiles;
 };
 
-// Rows per commit: large enough to keep grouped writes fast, small enough that a fault
-// keeps nearly everything registered before it.
-constexpr int kCommitGroup = 500;
+// A commit syncs the file several times, and costs more than the rows written between
+// two of them. So the next commit comes only once the work since the last one took
+// kCommitSpan times as long as that commit did (syncing then costs a few per cent of the
+// run, however slow the disk), yet at least once a second, so that a stop or a full disk
+// loses at most the last second's rows and another writer waits no longer. The first
+// commit comes after the first folder.
+constexpr qint64 kCommitSpan = 20;
+constexpr qint64 kCommitAtMostNs = 1000 * 1000 * 1000;
 
 int writes(const AutoSetCounts &c)
 {
@@ -366,6 +372,7 @@ public:
         try {
             m_conn = std::make_unique<Connection>(m_g.dbConnectString);
             m_conn->begin();
+            m_sinceCommit.start();
             body(*m_conn, *this);
             commit();
             m_conn->close();
@@ -404,7 +411,9 @@ public:
     {
         m_badNames << writer.m_badNames;
         writer.m_badNames.clear();
-        if (!m_opt.transactionPerPass || writes(m_pending) >= kCommitGroup) {
+        const qint64 since = m_sinceCommit.nsecsElapsed();
+        if (!m_opt.transactionPerPass || since >= kCommitAtMostNs
+            || (writes(m_pending) > 0 && since >= kCommitSpan * m_commitNs)) {
             commit();
             m_conn->begin();
         }
@@ -418,7 +427,11 @@ public:
 private:
     void commit()
     {
+        QElapsedTimer t;
+        t.start();
         m_conn->commit();
+        m_commitNs = t.nsecsElapsed();
+        m_sinceCommit.start();
         addWrites(m_counts, m_pending);
     }
 
@@ -430,6 +443,8 @@ private:
     QStringList m_problems;
     QStringList m_badNames;
     std::unique_ptr<Connection> m_conn;
+    QElapsedTimer m_sinceCommit;
+    qint64 m_commitNs = 0;  // how long the last commit took
 };
 
 }  // namespace

@@ -4,16 +4,13 @@
 #include "AutoSet.h"
 #include "Database.h"
 #include "FolderSettings.h"
-#include "GifWriter.h"
 #include "HtmlOut.h"
 #include "Library.h"
+#include "MediaModule.h"
 #include "Paths.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
-#include <QLinearGradient>
-#include <QPainter>
 
 namespace tessaly::cli {
 
@@ -55,31 +52,6 @@ const QList<DemoTitle> &demoTitles()
     return titles;
 }
 
-bool drawPhoto(const QString &path, const QString &caption, Shape shape, int seed)
-{
-    const QSize size = shape == Shape::Landscape ? QSize(640, 480) : QSize(480, 640);
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, QColor::fromHsv((seed * 47) % 360, 120, 240));
-    g.setColorAt(1, QColor::fromHsv((seed * 47 + 140) % 360, 200, 110));
-    p.fillRect(image.rect(), g);
-    p.setPen(QPen(QColor(255, 255, 255, 180), 6));
-    p.drawRect(image.rect().adjusted(12, 12, -12, -12));
-    QFont f(QStringLiteral("IPAPGothic"));
-    f.setPixelSize(size.width() / 10);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(QColor(20, 20, 20, 120));
-    p.drawText(image.rect().translated(3, 3), Qt::AlignCenter | Qt::TextWordWrap, caption);
-    p.setPen(Qt::white);
-    p.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap, caption);
-    p.end();
-    if (path.endsWith(QLatin1String(".gif")))
-        return WriteGif(image, path);
-    return image.save(path, nullptr, 88);
-}
-
 QString titleHtml(const QString &title)
 {
     return QStringLiteral("<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"UTF-8\"><title>%1</title></head>\n"
@@ -95,6 +67,10 @@ static int demoCommand(Context &c)
     const QString base = ChildPath(folder, QStringLiteral("写真"));
     const QString output = ChildPath(folder, QStringLiteral("サイト"));
     const QString library = ChildPath(folder, QStringLiteral("demo.mdb"));
+    QString why;
+    const MediaApi *media = LoadMediaModule(&why);
+    if (!media)
+        return c.fail(why);
     if (!QDir().mkpath(base) || !QDir().mkpath(output))
         return c.fail(QStringLiteral("フォルダ「%1」を作れません。").arg(folder));
 
@@ -109,7 +85,7 @@ static int demoCommand(Context &c)
         for (const DemoPhoto &photo : t.photos) {
             const QString path = ChildPath(dir, QString::fromUtf8(photo.file));
             ++seed;
-            if (!QFileInfo::exists(path) && !drawPhoto(path, QString::fromUtf8(t.title), photo.shape, seed))
+            if (!QFileInfo::exists(path) && !media->drawDemoPhoto(path, QString::fromUtf8(t.title), photo.shape == Shape::Portrait, seed))
                 return c.fail(QStringLiteral("写真「%1」を書けません。").arg(path));
         }
         if (t.htmlFile) {

@@ -1,11 +1,11 @@
 #include "Cli.h"
 
 #include "Database.h"
+#include "MediaModule.h"
 #include "Paths.h"
 #include "Usage.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -141,12 +141,15 @@ int main(int argc, char **argv)
 {
     using namespace tessaly;
     using namespace tessaly::cli;
-    // Drawing the demo's photos needs fonts, hence a GUI application, but never a display.
-    const bool needsGui = argc > 1 && qstrcmp(argv[1], "demo") == 0;
-    if (needsGui)
+    // Drawing the demo's photos needs fonts, hence a GUI application, but never a display;
+    // every other command starts without Qt Gui.
+    const MediaApi *gui = nullptr;
+    if (argc > 1 && qstrcmp(argv[1], "demo") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> appPtr(needsGui ? new QGuiApplication(argc, argv)
-                                                      : new QCoreApplication(argc, argv));
+        gui = LoadMediaModule();  // the demo itself reports a missing module
+    }
+    std::unique_ptr<QCoreApplication> appPtr(gui ? gui->newGuiApplication(argc, argv)
+                                                 : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appPtr;
     QCoreApplication::setApplicationName(QStringLiteral("tessaly-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));

@@ -114,31 +114,31 @@ AutoChoice autoChoice(const QString &folder)
     return c;
 }
 
-// What the pictures of a run's titles come from: the automatic choice of every local
+// What the pictures of a genre's titles come from: the automatic choice of every local
 // title folder without a stored photo, and the posters of the videos chosen, made
-// together (on a pool of workers) before the first page.
+// together (on a pool of workers) before the genre's page. Held for one genre at a
+// time, so a run's memory follows its largest genre, not the library.
 struct TitlePictures {
     QHash<QString, AutoChoice> choices;  // by title folder
     QHash<QString, PosterEntry> posters;  // by video path
     QString posterFolder;  // empty when the output folder cannot hold posters
 
-    TitlePictures(Connection &conn, const QString &outputFolder, PosterCache *cache)
+    TitlePictures(const QList<TitleRow> &titles, HtmlRun &run, PosterCache *cache, bool posterFolderUsable)
     {
-        RowSet rs(conn, QStringLiteral("select * from photoivents where ID1 in (select ID1 from photoyear)"));
         QStringList videos;
-        for (; !rs.eof(); rs.moveNext()) {
-            const QString folder = rs.text(QStringLiteral("iventsFolder"));
-            if (!rs.text(QStringLiteral("iventsPhoto")).isEmpty() || !isLocalPath(folder) || choices.contains(folder))
+        for (const TitleRow &t : titles) {
+            run.keepAlive();
+            if (!t.photo.isEmpty() || !isLocalPath(t.folder) || choices.contains(t.folder))
                 continue;
-            const AutoChoice c = choices.insert(folder, autoChoice(folder)).value();
+            const AutoChoice c = choices.insert(t.folder, autoChoice(t.folder)).value();
             if (!c.video.isEmpty())
-                videos << ChildPath(folder, c.video);
+                videos << ChildPath(t.folder, c.video);
         }
-        if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
+        if (!posterFolderUsable)
             return;  // a missing output folder is the frame writers' report
         posterFolder = cache->folder();
         if (!videos.isEmpty())
-            for (const PosterEntry &e : cache->make(videos))
+            for (const PosterEntry &e : cache->make(videos, 0, [&run] { run.keepAlive(); }))
                 posters.insert(e.video, e);
     }
     AutoChoice choice(const QString &folder) const
@@ -297,25 +297,31 @@ bool WriteGenreIndexPages(HtmlRun &run)
                       {0});
         const TitleColumns columns(titles);
         PosterCache posterCache(run.outputFolder());
-        const TitlePictures pictures(conn, run.outputFolder(), &posterCache);
+        const bool posterFolderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
         for (; !genres.eof(); genres.moveNext()) {
             GenreInfo genre;
             genre.id = genres.number(QStringLiteral("ID1"));
             genre.categoryId = genres.number(QStringLiteral("ID"));
             genre.folder = genres.text(QStringLiteral("yearFolder"));
             genre.name = genres.text(QStringLiteral("yearFolderName"));
-            titles.requery({genre.id});
+            QList<TitleRow> rows;
+            for (titles.requery({genre.id}); !titles.eof(); titles.moveNext()) {
+                rows << columns.read(titles);
+                run.keepAlive();
+            }
             // A genre without titles keeps whatever page it had.
-            if (!titles.eof() || run.layout().pageForEveryGenre()) {
+            if (!rows.isEmpty() || run.layout().pageForEveryGenre()) {
+                const TitlePictures pictures(rows, run, &posterCache, posterFolderUsable);
                 QStringList lines = pageHead();
                 int column = 1;
-                for (; !titles.eof(); titles.moveNext()) {
+                for (const TitleRow &title : std::as_const(rows)) {
                     if (column > kCellsPerRow) {
                         column = 1;
                         lines << QStringLiteral("</tr>") << QStringLiteral("<tr valign=bottom>");
                     }
-                    appendCell(lines, run, pictures, genre, columns.read(titles), faults);
+                    appendCell(lines, run, pictures, genre, title, faults);
                     ++column;
+                    run.keepAlive();
                 }
                 for (; column <= kCellsPerRow; ++column)
                     lines << QStringLiteral("<td><br></td>");
@@ -331,7 +337,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
             run.advance();
         }
         // Every title has been seen: posters no title shows any more can go.
-        if (!pictures.posterFolder.isEmpty())
+        if (posterFolderUsable)
             posterCache.removeStale();
         return false;
     });

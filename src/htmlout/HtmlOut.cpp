@@ -79,8 +79,19 @@ void HtmlRun::setLayout(const SiteLayout *layout)
 void HtmlRun::setTotal(int total)
 {
     m_total = total;
+    m_sinceProgress.start();
     if (m_progress)
         m_progress(m_done, m_total);
+}
+
+void HtmlRun::keepAlive()
+{
+    // Cheap enough per title: the clock is read, the callback rarely made.
+    constexpr qint64 kEveryMs = 50;
+    if (!m_progress || (m_sinceProgress.isValid() && m_sinceProgress.elapsed() < kEveryMs))
+        return;
+    m_sinceProgress.start();
+    m_progress(m_done, m_total);
 }
 
 void HtmlRun::advance(int pages)
@@ -93,6 +104,7 @@ void HtmlRun::advanceTo(int done)
     if (done <= m_done)
         return;
     m_done = done;
+    m_sinceProgress.start();
     if (m_progress)
         m_progress(m_done, m_total);
 }

@@ -6,6 +6,7 @@
 // Pages are UTF-8 without byte-order mark, every line ends with CR LF, and every page
 // begins with the line <meta charset="UTF-8"> so that a browser never has to guess.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -95,6 +96,10 @@ public:
     void advanceTo(int done);
     int done() const { return m_done; }
     int total() const { return m_total; }
+    // Inside a long page or a batch of posters: the progress again (the same figures)
+    // when it was last given more than a few hundredths of a second ago, so a window
+    // that shows it keeps painting.
+    void keepAlive();
 
 private:
     Global &m_g;
@@ -107,6 +112,7 @@ private:
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;
+    QElapsedTimer m_sinceProgress;
 };
 
 // Reads the output folder from the library and runs the four writers in order, each

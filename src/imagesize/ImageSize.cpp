@@ -29,6 +29,13 @@ constexpr int kPngHeader = 29;
 // cameras put the first directory right after the block's own header.
 constexpr qint64 kExifSpan = 4096;
 
+// A name that starts with a dot, as QFileInfo::fileName() would see it.
+bool isHiddenName(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash + 1 < path.size() && path.at(slash + 1) == QLatin1Char('.');
+}
+
 // An open image file read at given offsets. Nothing outside [0, size) is ever read.
 // Plain system calls: a header read costs little more than opening the file, so every
 // call saved (a separate stat, a seek, a second read of the signature) shows.
@@ -49,7 +56,7 @@ public:
     ImageFault open(bool *readable)
     {
         *readable = false;
-        if (m_path.isEmpty() || QFileInfo(m_path).fileName().startsWith(QLatin1Char('.')))
+        if (m_path.isEmpty() || isHiddenName(m_path))
             return ImageFault::None;
         // Non-blocking, so that a FIFO with the name of a photo cannot stall the walk.
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -1,221 +1,15 @@
 #include "Poster.h"
 
 #include "FileReplace.h"
-
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QImageWriter>
-#include <QBuffer>
-#include <cstring>
-#include <QTransform>
+#include "MediaModule.h"
 
 #include <atomic>
-#include <cmath>
-#include <memory>
-#include <mutex>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/display.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libswscale/swscale.h>
-}
+#include <cstring>
 
 namespace tessaly {
 
 namespace {
-
 std::atomic<int> g_decoded{0};
-
-// A damaged file can make a demuxer crawl; no poster is worth more than this.
-constexpr int kDecodeTimeLimitMs = 15000;
-// Video packets read after a seek before the video counts as having no picture there.
-constexpr int kMaxPackets = 1000;
-
-struct FormatCloser {
-    void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-    void operator()(SwsContext *s) const { sws_freeContext(s); }
-};
-
-QString avText(int err)
-{
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, buf, sizeof buf);
-    return QString::fromLocal8Bit(buf);
-}
-
-int interruptCallback(void *opaque)
-{
-    return static_cast<QDeadlineTimer *>(opaque)->hasExpired() ? 1 : 0;
-}
-
-// Degrees clockwise that make the stored picture upright: the display matrix where the
-// container has one, else an old-style "rotate" tag.
-int uprightRotation(const AVStream *st)
-{
-    double ccw = 0;
-    if (const uint8_t *m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
-        ccw = av_display_rotation_get(reinterpret_cast<const int32_t *>(m));
-        if (std::isnan(ccw))
-            ccw = 0;
-    } else if (const AVDictionaryEntry *tag = av_dict_get(st->metadata, "rotate", nullptr, 0)) {
-        ccw = -std::atof(tag->value);
-    }
-    const int cw = int(std::lround(-ccw / 90.0)) * 90;
-    return ((cw % 360) + 360) % 360;
-}
-
-// The first picture the decoder gives after reading from the current position. With
-// keyOnly, packets before the first key frame are passed over and that key frame is
-// decoded alone: a decoder that holds pictures back for reordering gives it up at once.
-std::unique_ptr<AVFrame, FrameFree> firstPicture(AVFormatContext *fmt, AVCodecContext *dec, int stream,
-                                                 bool keyOnly, QString *detail)
-{
-    std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    if (!pkt || !frame)
-        return nullptr;
-    bool draining = false;
-    for (int packets = 0; packets < kMaxPackets;) {
-        const int got = avcodec_receive_frame(dec, frame.get());
-        if (got == 0)
-            return frame;
-        if (got != AVERROR(EAGAIN) || draining) {
-            if (got < 0 && got != AVERROR_EOF && got != AVERROR(EAGAIN))
-                *detail = avText(got);
-            return nullptr;
-        }
-        const int read = av_read_frame(fmt, pkt.get());
-        if (read < 0) {
-            if (read != AVERROR_EOF)
-                *detail = avText(read);
-            avcodec_send_packet(dec, nullptr);  // what the decoder still holds
-            draining = true;
-            continue;
-        }
-        if (pkt->stream_index == stream && ++packets && (!keyOnly || (pkt->flags & AV_PKT_FLAG_KEY))) {
-            const int sent = avcodec_send_packet(dec, pkt.get());
-            if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA)
-                *detail = avText(sent);
-            if (keyOnly) {
-                avcodec_send_packet(dec, nullptr);
-                draining = true;
-            }
-        }
-        av_packet_unref(pkt.get());
-    }
-    return nullptr;
-}
-
-// Scales a decoded picture so that its displayed shape (pixel aspect included) fits
-// PosterBox, as 24-bit RGB.
-QImage scaledImage(const AVFrame *frame, AVRational sar)
-{
-    double dw = frame->width, dh = frame->height;
-    if (sar.num > 0 && sar.den > 0)
-        dw = dw * sar.num / sar.den;
-    const double longer = std::max(dw, dh);
-    const double scale = longer > PosterBox ? PosterBox / longer : 1.0;
-    const int w = std::max(1, int(std::lround(dw * scale)));
-    const int h = std::max(1, int(std::lround(dh * scale)));
-
-    std::unique_ptr<SwsContext, SwsFree> sws(
-        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_RGB24,
-                       SWS_AREA, nullptr, nullptr, nullptr));
-    if (!sws)
-        return QImage();
-    const int space = frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(frame->colorspace);
-    sws_setColorspaceDetails(sws.get(), sws_getCoefficients(space), frame->color_range == AVCOL_RANGE_JPEG,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    QImage image(w, h, QImage::Format_RGB888);
-    if (image.isNull())
-        return image;
-    uint8_t *dst[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride) != h)
-        return QImage();
-    return image;
-}
-
-PosterFrame failed(PosterFrame *out, PosterFault fault, const QString &detail = QString())
-{
-    out->fault = fault;
-    out->detail = detail;
-    out->image = QImage();
-    return *out;
-}
-
-// A video opened for decoding its best video stream, every other stream ignored.
-struct Video {
-    std::unique_ptr<AVFormatContext, FormatCloser> fmt;
-    std::unique_ptr<AVCodecContext, CodecCloser> dec;
-    int stream = -1;
-
-    // False, with the fault in *out, when it cannot be decoded.
-    bool open(const QString &videoPath, QDeadlineTimer *deadline, PosterFrame *out)
-    {
-        dec.reset();
-        fmt.reset();
-        AVFormatContext *raw = avformat_alloc_context();
-        if (!raw)
-            return failed(out, PosterFault::Unreadable), false;
-        raw->interrupt_callback = {interruptCallback, deadline};
-        // Only the containers of the video names, and only local files: a playlist or a
-        // concat script dressed up as a video must not make FFmpeg fetch anything else.
-        // "file:" keeps a name with a colon from being read as a protocol.
-        AVDictionary *options = nullptr;
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
-        av_dict_set(&options, "format_whitelist", "mov,avi,mpegts,mpeg,mpegvideo,asf,matroska", 0);
-        const QByteArray path = "file:" + QFile::encodeName(videoPath);
-        int err = avformat_open_input(&raw, path.constData(), nullptr, &options);
-        av_dict_free(&options);
-        if (err < 0)  // avformat_open_input frees the context on failure
-            return failed(out, PosterFault::Unreadable, avText(err)), false;
-        fmt.reset(raw);
-        // Containers whose header names the codec and the picture size need no probing
-        // (probing decodes frames of its own); the others do.
-        bool known = !(fmt->ctx_flags & AVFMTCTX_NOHEADER) && fmt->nb_streams > 0;
-        for (unsigned i = 0; known && i < fmt->nb_streams; ++i) {
-            const AVCodecParameters *par = fmt->streams[i]->codecpar;
-            if (par->codec_type == AVMEDIA_TYPE_VIDEO
-                && (par->codec_id == AV_CODEC_ID_NONE || par->width <= 0 || par->height <= 0))
-                known = false;
-        }
-        if (!known && (err = avformat_find_stream_info(fmt.get(), nullptr)) < 0)
-            return failed(out, PosterFault::Unreadable, avText(err)), false;
-
-        const AVCodec *codec = nullptr;
-        stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-        if (stream == AVERROR_DECODER_NOT_FOUND)
-            return failed(out, PosterFault::UnknownCodec), false;
-        if (stream < 0 || !codec)
-            return failed(out, PosterFault::Unreadable, QStringLiteral("no video stream")), false;
-        for (unsigned i = 0; i < fmt->nb_streams; ++i)
-            if (int(i) != stream)
-                fmt->streams[i]->discard = AVDISCARD_ALL;
-        dec.reset(avcodec_alloc_context3(codec));
-        if (!dec || avcodec_parameters_to_context(dec.get(), fmt->streams[stream]->codecpar) < 0)
-            return failed(out, PosterFault::UnknownCodec), false;
-        dec->thread_count = 1;  // the callers run one decoder per core already
-        if ((err = avcodec_open2(dec.get(), codec, nullptr)) < 0)
-            return failed(out, PosterFault::UnknownCodec, avText(err)), false;
-        return true;
-    }
-};
-
 }  // namespace
 
 const QList<QByteArray> &VideoSuffixes()
@@ -230,74 +24,34 @@ int PostersDecoded()
     return g_decoded.load();
 }
 
-PosterFrame DecodePoster(const QString &videoPath)
+PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath)
 {
-    static std::once_flag quiet;
-    // A damaged video is reported by the caller in its own words, once.
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    ++g_decoded;
-    PosterFrame out;
-    QDeadlineTimer deadline(kDecodeTimeLimitMs);
-    Video video;
-    if (!video.open(videoPath, &deadline, &out))
-        return out;
-    AVStream *st = video.fmt->streams[video.stream];
-
-    // About 10 % in, in the stream's own time base. A key frame decodes alone, so a
-    // poster costs one frame.
-    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    int64_t length = st->duration;
-    if (length == AV_NOPTS_VALUE || length <= 0) {
-        length = video.fmt->duration != AV_NOPTS_VALUE
-                     ? av_rescale_q(video.fmt->duration, AVRational{1, AV_TIME_BASE}, st->time_base)
-                     : 0;
+    PosterInfo info;
+    const MediaApi *media = LoadMediaModule(&info.detail);
+    if (!media) {
+        info.fault = PosterFault::NoDecoder;
+        return info;
     }
-    std::unique_ptr<AVFrame, FrameFree> frame;
-    QString detail;
-    if (length >= av_rescale_q(1, AVRational{1, 1}, st->time_base)
-        && av_seek_frame(video.fmt.get(), video.stream, start + length / 10, AVSEEK_FLAG_BACKWARD) >= 0)
-        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, true, &detail);
-    // A short video, or no key frame there (none marked, or one that gives no picture by
-    // itself): the first picture, decoded as it comes. Opened afresh, since a stream
-    // without an index (MPEG-TS, -PS) cannot be sought back to its very first frame.
-    if (!frame && !deadline.hasExpired() && video.open(videoPath, &deadline, &out))
-        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail);
-    if (out.fault != PosterFault::None)
-        return out;
-    if (!frame)
-        return failed(&out, PosterFault::NoFrame, deadline.hasExpired() ? QStringLiteral("timed out") : detail);
-
-    st = video.fmt->streams[video.stream];  // the second opening has streams of its own
-    const QImage image = scaledImage(frame.get(), av_guess_sample_aspect_ratio(video.fmt.get(), st, frame.get()));
-    if (image.isNull())
-        return failed(&out, PosterFault::NoFrame, QStringLiteral("unsupported picture format"));
-    out.rotation = uprightRotation(st);
-    out.image = out.rotation ? image.transformed(QTransform().rotate(out.rotation)) : image;
-    return out;
-}
-
-bool SavePosterJpeg(const QImage &image, const QString &path, QString *error)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(85);
-    QString why;
+    ++g_decoded;
+    MediaPoster made;
+    media->makePoster(videoPath, &made);
+    info.fault = PosterFault(made.fault);
+    info.detail = made.detail;
+    if (info.fault != PosterFault::None)
+        return info;
     int err = 0;
     QString link;
-    if (!writer.write(image)) {
-        why = writer.errorString();
-    } else {
-        switch (ReplaceFileBytes(path, bytes, &err, &link)) {
-        case ReplaceOutcome::Done: break;
-        case ReplaceOutcome::IsLink: why = QStringLiteral("symbolic link to %1 not replaced").arg(link); break;
-        case ReplaceOutcome::Failed: why = QString::fromLocal8Bit(std::strerror(err)); break;
-        }
+    switch (ReplaceFileBytes(jpegPath, made.jpeg, &err, &link)) {
+    case ReplaceOutcome::Done:
+        info.width = made.width;
+        info.height = made.height;
+        info.rotation = made.rotation;
+        return info;
+    case ReplaceOutcome::IsLink: info.detail = QStringLiteral("symbolic link to %1 not replaced").arg(link); break;
+    case ReplaceOutcome::Failed: info.detail = QString::fromLocal8Bit(std::strerror(err)); break;
     }
-    if (error)
-        *error = why;
-    return why.isEmpty();
+    info.fault = PosterFault::WriteFailed;
+    return info;
 }
 
 QString PosterFaultText(PosterFault fault)
@@ -308,6 +62,7 @@ QString PosterFaultText(PosterFault fault)
     case PosterFault::UnknownCodec: return QStringLiteral("この動画の形式は読めません");
     case PosterFault::NoFrame: return QStringLiteral("動画が壊れているか空で、画面を取り出せません");
     case PosterFault::WriteFailed: return QStringLiteral("ポスター画像を書き込めません");
+    case PosterFault::NoDecoder: return QStringLiteral("動画を読む部品を読み込めません");
     }
     return QString();
 }

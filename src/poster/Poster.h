@@ -1,8 +1,8 @@
 #pragma once
 // Poster frames: one small upright JPEG taken from a video, for titles that have no
-// photo. Decoding goes through FFmpeg's libraries; this header keeps them out of sight.
+// photo. The decoding lives in the media module (MediaModule.h); nothing here needs
+// FFmpeg or Qt Gui.
 #include <QByteArray>
-#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -11,18 +11,21 @@ namespace tessaly {
 // The longer side of a poster at most, in pixels; smaller videos are not enlarged.
 constexpr int PosterBox = 240;
 
+// Stored by number in the poster cache's notes: new faults go at the end.
 enum class PosterFault {
     None,
     Unreadable,    // not a video file FFmpeg can open, or no video stream in it
     UnknownCodec,  // a video stream whose codec this system cannot decode
     NoFrame,       // opened, but no picture could be decoded (damaged, empty)
     WriteFailed,   // the poster file could not be written
+    NoDecoder,     // the media module could not be loaded: no fault of the video's
 };
 
-struct PosterFrame {
-    QImage image;  // upright, scaled; null when fault is set
+struct PosterInfo {
     PosterFault fault = PosterFault::None;
-    QString detail;     // FFmpeg's own words, where it gave any
+    QString detail;     // FFmpeg's own words, or the writer's, where they gave any
+    int width = 0;      // of the poster written; 0 when fault is set
+    int height = 0;
     int rotation = 0;   // degrees turned clockwise to make the picture upright
 };
 
@@ -33,19 +36,16 @@ const QList<QByteArray> &VideoSuffixes();
 // Decodes the frame about 10 % into the video (the key frame at or before that point,
 // so only one frame is decoded; the first frame when the video is shorter than a
 // second, its length is unknown or no key frame is found there), turns it upright by
-// its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
-// files of the video containers. Thread-safe; reads the video and writes nothing.
-PosterFrame DecodePoster(const QString &videoPath);
-
-// Writes the image as a JPEG through a temporary file renamed over path. False (and
-// the reason in *error) when it could not.
-bool SavePosterJpeg(const QImage &image, const QString &path, QString *error = nullptr);
+// its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
+// at jpegPath (a new file renamed over it; never through a symbolic link). Opens only
+// local files of the video containers. Thread-safe.
+PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath);
 
 // A short Japanese description of a fault, for messages.
 QString PosterFaultText(PosterFault fault);
 
-// Videos that DecodePoster has opened since the program started (all threads); the
-// tests use it to check that a second site run decodes nothing.
+// Videos that MakePoster has been asked to decode since the program started (all
+// threads); the tests use it to check that a second site run decodes nothing.
 int PostersDecoded();
 
 }  // namespace tessaly

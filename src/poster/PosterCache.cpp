@@ -68,7 +68,7 @@ QString PosterCache::folderName()
     return QStringLiteral("posters");
 }
 
-QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers)
+QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, const std::function<void()> &waiting)
 {
     QList<PosterEntry> out(videos.size());
     QStringList keys(videos.size());
@@ -106,26 +106,25 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers)
     for (const int i : std::as_const(todo)) {
         pool.start([this, i, &out, &keys, &decodedNow] {
             PosterEntry &e = out[i];
-            const PosterFrame frame = DecodePoster(e.video);
+            const QString jpg = keys[i] + QStringLiteral(".jpg");
+            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg));
             ++decodedNow;
-            if (frame.fault != PosterFault::None) {
-                e.fault = frame.fault;
-                e.detail = frame.detail;
+            e.fault = made.fault;
+            e.detail = made.detail;
+            if (made.fault == PosterFault::None) {
+                e.file = jpg;
+                e.width = made.width;
+                e.height = made.height;
+            } else if (made.fault <= PosterFault::NoFrame) {
+                // The video's own fault: not tried again until it changes. A poster that
+                // could not be written, or a missing decoder, is tried on the next run.
                 writeNote(ChildPath(m_folder, keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
-                return;
             }
-            QString why;
-            if (!SavePosterJpeg(frame.image, ChildPath(m_folder, keys[i] + QStringLiteral(".jpg")), &why)) {
-                e.fault = PosterFault::WriteFailed;
-                e.detail = why;
-                return;
-            }
-            e.file = keys[i] + QStringLiteral(".jpg");
-            e.width = frame.image.width();
-            e.height = frame.image.height();
         });
     }
-    pool.waitForDone();
+    while (!pool.waitForDone(40))
+        if (waiting)
+            waiting();
     m_decoded += decodedNow;
     return out;
 }

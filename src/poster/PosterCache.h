@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "Poster.h"
 
 namespace tessaly {
@@ -32,7 +34,9 @@ public:
 
     // The poster of every video (absolute paths), in the order given: the cached one
     // where its video is unchanged, else decoded on `workers` threads (0: one per core).
-    QList<PosterEntry> make(const QStringList &videos, int workers = 0);
+    // waiting, when given, is called on this thread every few hundredths of a second
+    // while the workers decode.
+    QList<PosterEntry> make(const QStringList &videos, int workers = 0, const std::function<void()> &waiting = {});
     // Videos decoded by the calls to make() so far.
     int decoded() const { return m_decoded; }
     // Removes the posters and notes of this folder that no call to make() named: those

@@ -4,7 +4,7 @@
 
 #include <unordered_map>
 
-namespace tessaly::cli {
+namespace tessaly {
 
 namespace {
 
@@ -121,4 +121,4 @@ bool WriteGif(const QImage &source, const QString &path)
     return f.open(QIODevice::WriteOnly) && f.write(out) == out.size();
 }
 
-}  // namespace tessaly::cli
+}  // namespace tessaly

@@ -1,0 +1,38 @@
+#pragma once
+// What the media module (modules/libtessaly_media.so) offers: everything that decodes, draws or
+// writes pictures, with FFmpeg and Qt Gui behind it. The core loads it on first use
+// (MediaModule.h), so commands that make no picture start without those libraries.
+// Only Qt Core types cross this line. New entries go at the end, old ones stay put.
+#include <QByteArray>
+#include <QString>
+
+class QCoreApplication;
+
+namespace tessaly {
+
+// A poster made from a video; fault is a PosterFault (Poster.h).
+struct MediaPoster {
+    int fault = 0;
+    QString detail;
+    QByteArray jpeg;  // the poster as a JPEG file's bytes; empty when fault is set
+    int width = 0;
+    int height = 0;
+    int rotation = 0;  // degrees turned clockwise to make the picture upright
+};
+
+struct MediaApi {
+    // sizeof(MediaApi) in the module: entries past it are missing there.
+    int size = sizeof(MediaApi);
+    // Decodes the poster frame of a video and encodes it as a JPEG; the caller writes
+    // it. Thread-safe; writes nothing.
+    void (*makePoster)(const QString &video, MediaPoster *out) = nullptr;
+    // The application object of a process that draws text (fonts need a GUI
+    // application, though never a display).
+    QCoreApplication *(*newGuiApplication)(int &argc, char **argv) = nullptr;
+    // A sample photo: a gradient with its caption, as JPEG, PNG or GIF by its name.
+    bool (*drawDemoPhoto)(const QString &path, const QString &caption, bool portrait, int seed) = nullptr;
+};
+
+}  // namespace tessaly
+
+extern "C" const tessaly::MediaApi *tessaly_media_api();
