@@ -1,5 +1,7 @@
 -- Template library "sys.1". The program never creates or alters these tables;
 -- photoIvents keeps this field order because the editor grid addresses columns by position.
+-- "TSLY" in the file's header tells a library from other SQLite files (the desktop's file type).
+PRAGMA application_id = 1414745177;
 CREATE TABLE allTop (
     ID      INTEGER,
     allTop  TEXT

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what Tessaly needs on Debian 12, builds it, then starts it ("run") or
-# runs every test ("test").
+# Installs what Tessaly needs on Debian 12, then builds the program and starts it
+# ("run"), or builds everything and runs every test ("test").
 set -euo pipefail
 mode=${1:-run}
+case "$mode" in
+  run | test) ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALY_BUILD_DIR:-$here/build}
 
@@ -16,7 +20,7 @@ packages=(
 )
 if [ "$mode" = test ]; then
   packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver python3 dpkg-dev file ffmpeg
-    lintian appstream desktop-file-utils shared-mime-info)
+    lintian appstream desktop-file-utils shared-mime-info groff-base)
 fi
 
 sudo_cmd=()
@@ -26,13 +30,25 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  if [ ${#sudo_cmd[@]} -gt 0 ] && ! command -v sudo >/dev/null; then
+    # Debian leaves sudo out when root has a password of its own.
+    echo "These packages are missing and installing them needs root. Run as root:" >&2
+    echo "  su -c 'apt-get update && apt-get install -y ${missing[*]}'" >&2
+    echo "then run $0 $mode again." >&2
+    exit 1
+  fi
   echo "Installing: ${missing[*]}"
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j2
+if [ "$mode" = run ]; then
+  # The program, tessaly-cli, the template, the help and the manual pages; not the tests.
+  cmake --build "$build" -j2 --target program
+else
+  cmake --build "$build" -j2
+fi
 
 case "$mode" in
   run)
@@ -40,6 +56,4 @@ case "$mode" in
   test)
     cd "$build"
     ctest --output-on-failure -j2 ;;
-  *)
-    echo "usage: $0 run|test" >&2; exit 2 ;;
 esac

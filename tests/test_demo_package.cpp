@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -101,6 +102,75 @@ private slots:
         const QString out = run(binDir() + "/" + program, args, &rc);
         QCOMPARE(rc, exitCode);
         QVERIFY2(out.contains(shown), qPrintable(out));
+    }
+
+    // Under a Japanese locale a usage fault speaks Japanese, as --help does.
+    void usageInJapanese_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"}
+                                        << "tessaly-cli: オプション「--frob」はありません\n使い方: tessaly-cli show LIB\n";
+        QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"}
+                                          << "tessaly-cli: 引数が足りません\n使い方: tessaly-cli set-base";
+        QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << "tessaly-cli: 引数が多すぎます\n";
+        QTest::newRow("value missing") << "tessaly-cli" << QStringList{"image-size", "a", "--mode"}
+                                       << "tessaly-cli: オプション「--mode」には値が必要です\n";
+        QTest::newRow("unknown command") << "tessaly-cli" << QStringList{"frob"} << "tessaly-cli: コマンド「frob」はありません";
+        QTest::newRow("program option") << "tessaly" << QStringList{"-x"} << "tessaly: オプション「-x」はありません\n使い方: tessaly [LIB]\n";
+    }
+    void usageInJapanese()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QString, shown);
+        const QByteArray locale = qgetenv("LC_ALL");
+        const auto back = qScopeGuard([&] { qputenv("LC_ALL", locale); });
+        qputenv("LC_ALL", "ja_JP.UTF-8");
+        int rc = -1;
+        const QString out = run(binDir() + "/" + program, args, &rc);
+        QCOMPARE(rc, 2);
+        QVERIFY2(out.contains(shown), qPrintable(out));
+        QVERIFY2(!out.contains(QRegularExpression("unknown|usage|missing|argument")), qPrintable(out));
+    }
+
+    // The manual pages read cleanly at 80 columns: no formatter warnings, no line too
+    // long, and no Japanese line stretched with wide gaps.
+    void manPagesRead_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("language");
+        for (const char *program : {"tessaly", "tessaly-cli"})
+            for (const char *language : {"en", "ja"})
+                QTest::addRow("%s %s", program, language) << program << language;
+    }
+    void manPagesRead()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, language);
+        if (QStandardPaths::findExecutable("groff").isEmpty())
+            QSKIP("groff is not installed (package groff-base)");
+        int rc = -1;
+        const QString page = run(binDir() + "/" + program, {"--man-page", language}, &rc);
+        QCOMPARE(rc, 0);
+        QProcess groff;
+        groff.start("groff", {"-k", "-mandoc", "-Tutf8", "-rLL=80n", "-ww", "-P-cbou"});
+        groff.write(page.toUtf8());
+        groff.closeWriteChannel();
+        QVERIFY(groff.waitForFinished(30000));
+        const QString warnings = QString::fromUtf8(groff.readAllStandardError());
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
+        const QStringList lines = QString::fromUtf8(groff.readAllStandardOutput()).split('\n');
+        QVERIFY(lines.size() > 20);
+        for (const QString &line : lines) {
+            int width = 0;
+            for (QChar c : line)
+                width += c.unicode() >= 0x3000 && c.unicode() <= 0xFFEF && (c.unicode() < 0xFF61 || c.unicode() > 0xFF9F) ? 2 : 1;
+            QVERIFY2(width <= 80, qPrintable(line));
+            if (!line.contains("(1)"))  // the heading and the foot are spread out
+                QVERIFY2(!line.trimmed().contains("    "), qPrintable(line));
+        }
     }
 
     void demoMakesALibraryAndASite()

@@ -265,7 +265,8 @@ private slots:
     }
 
     // Every activation asks; either answer empties the list texts, reloads the lists, resets
-    // the set-up stage and ends with the closing text. The menu command keeps the stage.
+    // the set-up stage and ends with the closing text, after Yes with what was added. The
+    // running texts wait for the answer. The menu command keeps the stage.
     void activationAsksAndReloads_data()
     {
         QTest::addColumn<bool>("yes");
@@ -284,10 +285,17 @@ private slots:
         choose(List::Category, 1);
         choose(List::Genre, 0);
         yes ? ds().queueYes() : ds().queueNo();
+        m_status.clear();
+        ds().whileAsking = [this](const MessageRequest &) { m_status << "(asked)"; };
         menu ? m_w->action(QStringLiteral("オートセット"))->trigger() : m_w->activate();
+        ds().whileAsking = nullptr;
         QCOMPARE(texts(), QStringList{kAsk});
         QVERIFY(ds().messages()[0].title == QStringLiteral("オートセット") && ds().messages()[0].kind == MsgKind::Question);
-        QCOMPARE(m_status.mid(m_status.size() - 3), QStringList({"テーブル切り離し処理...", "オートセット実行中...", kDone}));
+        const QStringList after = yes ? QStringList{"テーブル切り離し処理...", "オートセット実行中...",
+                                                    kDone + "追加: カテゴリー 1、ジャンル 1、タイトル 1"}
+                                      : QStringList{kDone};
+        QCOMPARE(m_status.mid(m_status.indexOf("(asked)") + 1), after);
+        QVERIFY(!m_status.mid(0, m_status.indexOf("(asked)")).join('|').contains("実行中"));
         QCOMPARE(text(Field::BaseFolder), menu ? QString() : m_base);  // only an activation shows it
         QCOMPARE(g().folderSetupStage, int16_t(menu ? 2 : 0));
         QCOMPARE(m_w->listText(List::Category), QStringLiteral("A"));
@@ -903,7 +911,8 @@ private slots:
         QTest::addColumn<QString>("finalText");
         QTest::addColumn<QStringList>("status");
         QTest::newRow("auto-set") << int(Qt::Key_F4) << kAsk << "フォルダ 6"
-                                  << QStringList{"テーブル切り離し処理...", "オートセット実行中...", kDone};
+                                  << QStringList{"テーブル切り離し処理...", "オートセット実行中...",
+                                                 kDone + "追加: カテゴリー 0、ジャンル 0、タイトル 0"};
         QTest::newRow("delete category") << 1 << "カテゴリー、ジャンルフォルダ及びタイトルフォルダ情報を削除しますか？" + J + "「A」" << "行を削除 7"
                                          << QStringList{"カテゴリーフォルダ以下のデータ削除中．．．", "テーブル切り離し処理...",
                                                         "実行中...", "カテゴリーフォルダ以下のデータ削除終了"};

@@ -149,21 +149,32 @@ private slots:
     }
 
     // The picker starts in the program's folder where the user may write there; installed,
-    // in the open library's folder, else at home.
+    // in the open library's folder, else in the user's documents folder, else at home.
     void dialogStartFolder_data()
     {
         QTest::addColumn<QString>("programFolder");
         QTest::addColumn<QString>("openLibrary");
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<bool>("documents");  // the home holds a Documents folder
         QTest::addColumn<QString>("startFolder");
-        QTest::newRow("program folder") << binDir() << QString() << binDir();
-        QTest::newRow("library open") << "/nonexistent/tessaly" << "/srv/sub/o.mdb" << "/srv/sub";
-        QTest::newRow("none open") << "/nonexistent/tessaly" << QString() << QDir::homePath();
+        const QString home = tmp->filePath("home"), bare = tmp->filePath("bare");
+        QTest::newRow("program folder") << binDir() << QString() << bare << false << binDir();
+        QTest::newRow("library open") << "/nonexistent/tessaly" << "/srv/sub/o.mdb" << home << true << "/srv/sub";
+        QTest::newRow("none open") << "/nonexistent/tessaly" << QString() << bare << false << bare;
+        QTest::newRow("documents") << "/nonexistent/tessaly" << QString() << home << true << home + "/Documents";
+        QTest::newRow("a system folder") << "/usr/lib" << QString() << home << true << home + "/Documents";
     }
     void dialogStartFolder()
     {
         QFETCH(QString, programFolder);
         QFETCH(QString, openLibrary);
+        QFETCH(QString, home);
+        QFETCH(bool, documents);
         QFETCH(QString, startFolder);
+        const QByteArray realHome = qgetenv("HOME");
+        const auto back = qScopeGuard([&] { qputenv("HOME", realHome); });
+        makeDir(documents ? home + "/Documents" : home);
+        qputenv("HOME", home.toUtf8());
         Global g = makeGlobal(openLibrary);
         g.programFolder = programFolder;
         ScriptedDialogService ds;

@@ -4,12 +4,14 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -251,7 +253,21 @@ private slots:
         QCOMPARE(w->findWindow(QStringLiteral("HelpWork")), help);
         QCOMPARE(help->browser()->verticalScrollBar()->value(), 0);
         QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Tessaly ヘルプ")));
-        help->close();
+        // Its contents lead to every section, and nothing else.
+        const QString page = QString::fromUtf8(readFile(HelpWork::helpFilePath(g)));
+        QStringList sections, listed;
+        for (const auto &m : QRegularExpression("<h[23] id=\"([^\"]+)\"").globalMatch(page))
+            sections << m.captured(1);
+        const QString contents = page.section("<ul id=\"contents\">", 1).section("<h2", 0, 0);
+        for (const auto &m : QRegularExpression("href=\"#([^\"]+)\"").globalMatch(contents))
+            listed << m.captured(1);
+        QVERIFY(sections.size() >= 12);
+        QCOMPARE(listed, sections);
+        QPointer<HelpWork> gone = help;
+        QTest::keyClick(help->browser(), Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
+        settle();
+        QVERIFY(!gone);
         QTest::qWait(100);
         QCOMPARE(ds.messages().size(), 1);
 

@@ -4,6 +4,7 @@
 #include "Paths.h"
 
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
@@ -31,6 +32,15 @@ HelpWork::HelpWork(const Global &g, QWidget *parent) : QWidget(parent)
         m_browser->setSource(QUrl::fromLocalFile(path));
     else
         m_browser->setPlainText(QStringLiteral("ヘルプファイルが見つかりません: %1").arg(path));
+}
+
+void HelpWork::keyPressEvent(QKeyEvent *event)
+{
+    // Esc closes it, as it closes the program's other windows.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void HelpWork::showFirstPage()

@@ -16,6 +16,9 @@ public:
     QTextBrowser *browser() const { return m_browser; }
     void showFirstPage();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QTextBrowser *m_browser;
 };

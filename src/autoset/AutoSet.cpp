@@ -641,6 +641,8 @@ AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts, c
 {
     if (!ds.ask(QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"), MsgKind::Question, kTitle, opt.owner))
         return AutoSetResult();
+    if (opt.started)
+        opt.started();
     return RunAutoSetPasses(g, ds, counts, opt);
 }
 
@@ -655,6 +657,14 @@ QString AutoSetSummary(const AutoSetCounts &c)
     };
     return level("categories", CategoryLevel) + QStringLiteral("; ") + level("genres", GenreLevel)
            + QStringLiteral("; ") + level("titles", TitleLevel);
+}
+
+QString AutoSetAddedText(const AutoSetCounts &c)
+{
+    return QStringLiteral("追加: カテゴリー %1、ジャンル %2、タイトル %3")
+        .arg(c.added[CategoryLevel])
+        .arg(c.added[GenreLevel])
+        .arg(c.added[TitleLevel]);
 }
 
 }  // namespace tessaly

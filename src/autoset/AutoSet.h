@@ -37,6 +37,8 @@ struct AutoSetOptions {
     std::function<void(const AutoSetCounts &)> progress;
     // Owner of the message boxes.
     QObject *owner = nullptr;
+    // Called once the question is answered Yes, before the first pass.
+    std::function<void()> started;
     // Where a pass puts the folders whose names cannot be stored, instead of telling them
     // at its end (RunAutoSetPasses tells them once for the run).
     QStringList *badNames = nullptr;
@@ -96,5 +98,7 @@ AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts = 
 
 // One line for the counts: categories, genres and titles added and refreshed.
 QString AutoSetSummary(const AutoSetCounts &counts);
+// The same, short and in Japanese: what was added, for a status line.
+QString AutoSetAddedText(const AutoSetCounts &counts);
 
 }  // namespace tessaly

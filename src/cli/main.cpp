@@ -96,9 +96,15 @@ int Context::fail(const QString &message)
     return 1;
 }
 
+// A message in the language --help speaks.
+static QString said(const char *en, const char *ja)
+{
+    return QString::fromUtf8(UsageLanguage() == UsageLang::Ja ? ja : en);
+}
+
 int Context::usageError(const QString &why)
 {
-    err << "tessaly-cli: " << why << "\nusage: tessaly-cli " << usage << Qt::endl;
+    err << "tessaly-cli: " << why << '\n' << said("usage: ", "使い方: ") << "tessaly-cli " << usage << Qt::endl;
     return 2;
 }
 
@@ -169,7 +175,9 @@ int main(int argc, char **argv)
     const QString name = raw.takeFirst();
     auto it = registry().find(name);
     if (it == registry().end()) {
-        err << "tessaly-cli: unknown command '" << name << "' (see tessaly-cli --help)" << Qt::endl;
+        err << "tessaly-cli: "
+            << said("unknown command '%1' (see tessaly-cli --help)", "コマンド「%1」はありません (tessaly-cli --help を参照)").arg(name)
+            << Qt::endl;
         return 2;
     }
 
@@ -195,24 +203,24 @@ int main(int argc, char **argv)
             else if (i + 1 < raw.size())
                 ctx.options << a + QLatin1Char('=') + raw.at(++i);
             else if (usageFault.isEmpty())
-                usageFault = QStringLiteral("option '%1' needs a value").arg(a);
+                usageFault = said("option '%1' needs a value", "オプション「%1」には値が必要です").arg(a);
         } else if (spec.flags.contains(a) || a == QLatin1String("--yes") || a == QLatin1String("--help")) {
             ctx.options << a;
         } else if (usageFault.isEmpty()) {
-            usageFault = QStringLiteral("unknown option '%1'").arg(a);
+            usageFault = said("unknown option '%1'", "オプション「%1」はありません").arg(a);
         }
     }
     if (ctx.options.contains(QStringLiteral("--help"))) {
-        out << "Usage: tessaly-cli " << it->second.usage << "\n  "
+        out << said("Usage: ", "使い方: ") << "tessaly-cli " << it->second.usage << "\n  "
             << (UsageLanguage() == UsageLang::Ja && !it->second.summaryJa.isEmpty() ? it->second.summaryJa
                                                                                       : it->second.summary)
             << Qt::endl;
         return 0;
     }
     if (usageFault.isEmpty() && ctx.args.size() < spec.minArgs)
-        usageFault = QStringLiteral("missing arguments");
+        usageFault = said("missing arguments", "引数が足りません");
     if (usageFault.isEmpty() && spec.maxArgs >= 0 && ctx.args.size() > spec.maxArgs)
-        usageFault = QStringLiteral("too many arguments");
+        usageFault = said("too many arguments", "引数が多すぎます");
     if (!usageFault.isEmpty())
         return ctx.usageError(usageFault);
 

@@ -89,15 +89,44 @@ static QString roff(QString t)
     return t;
 }
 
+static bool isWide(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= 0x3000 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFF00 && u <= 0xFFEF);
+}
+
+// Japanese runs on without spaces: a break is allowed between two characters where one
+// is wide, except before closing marks and small kana and after opening ones.
+static QString japaneseBreaks(const QString &t)
+{
+    static const QString noBreakBefore = QStringLiteral("、。，．・：；？！）〕］｝」』】ー〜ぁぃぅぇぉっゃゅょァィゥェォッャュョ),.:;!?]");
+    static const QString noBreakAfter = QStringLiteral("（〔［｛「『【([");
+    QString out;
+    for (int i = 0; i < t.size(); ++i) {
+        out += t.at(i);
+        if (i + 1 == t.size())
+            break;
+        const QChar c = t.at(i), d = t.at(i + 1);
+        if ((isWide(c) || isWide(d)) && !c.isSpace() && !d.isSpace() && c != QLatin1Char('\\')
+            && !noBreakBefore.contains(d) && !noBreakAfter.contains(c))
+            out += QLatin1String("\\:");
+    }
+    return out;
+}
+
 QString ManPage(const UsageText &text, UsageLang lang, const QString &version)
 {
     const bool ja = lang == UsageLang::Ja;
+    // Japanese text is set ragged-right: justified, its few spaces would stretch wide.
+    const auto roff = [ja](const QString &t) { return ja ? japaneseBreaks(tessaly::roff(t)) : tessaly::roff(t); };
     QString s;
     QTextStream out(&s);
-    out << ".TH " << roff(text.program.toUpper()) << " 1 \"\" \"Tessaly " << version << "\" \""
+    out << ".TH " << tessaly::roff(text.program.toUpper()) << " 1 \"\" \"Tessaly " << version << "\" \""
         << (ja ? "ユーザーコマンド" : "User Commands") << "\"\n";
+    if (ja)
+        out << ".ad l\n.nh\n";
     out << ".SH " << (ja ? "名前" : "NAME") << '\n'
-        << roff(text.program) << " \\- " << roff(pick(text.whatisEn, text.whatisJa, lang)) << '\n';
+        << tessaly::roff(text.program) << " \\- " << tessaly::roff(pick(text.whatisEn, text.whatisJa, lang)) << '\n';
     out << ".SH " << (ja ? "書式" : "SYNOPSIS") << "\n.B " << roff(text.program) << '\n'
         << roff(text.synopsis) << '\n';
     out << ".SH " << (ja ? "説明" : "DESCRIPTION") << '\n' << roff(pick(text.aboutEn, text.aboutJa, lang)) << '\n';

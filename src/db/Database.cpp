@@ -116,6 +116,23 @@ void CheckLibraryFile(const QString &filePath)
     Connection c(MakeConnectString(filePath));
 }
 
+void MarkLibraryFile(const QString &filePath)
+{
+    constexpr qint64 kTessalyId = 0x54534C59;  // "TSLY", as the template has it
+    try {
+        Connection c(MakeConnectString(filePath));
+        bool unmarked = false;
+        {
+            RowSet rs(c, QStringLiteral("pragma application_id"));
+            unmarked = !rs.eof() && rs.value(0).toLongLong() == 0;
+        }
+        if (unmarked && QFileInfo(filePath).isWritable())
+            c.exec(QStringLiteral("pragma application_id = %1").arg(kTessalyId));
+    } catch (const DbError &) {
+        // Read-only or busy: the file type is then found by its name alone.
+    }
+}
+
 Connection::Connection(const QString &connectString)
 {
     m_path = ConnectStringPath(connectString);

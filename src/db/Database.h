@@ -46,6 +46,9 @@ QString ConnectStringPath(const QString &connectString);
 // Checks a file to be a library: exists, is SQLite, holds the five tables with their
 // fields. Throws DbError naming the file and what is wrong.
 void CheckLibraryFile(const QString &filePath);
+// Marks a library made before its header carried the program's id, so that the desktop
+// knows its file type; a file that cannot be written stays as it is.
+void MarkLibraryFile(const QString &filePath);
 
 class Connection {
 public:

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -29,13 +30,17 @@ QString TemplatePath(const Global &g)
 
 QString LibraryDialogFolder(const Global &g)
 {
-    // Installed, the program's folder is not the user's to write in.
-    if (QFileInfo(g.programFolder).isWritable())
+    // Installed, the program's folder is not the user's to keep libraries in, even where
+    // root may write there.
+    const QString program = QFileInfo(g.programFolder).canonicalFilePath();
+    const bool system = program.startsWith(QLatin1String("/usr/")) || program.startsWith(QLatin1String("/opt/"));
+    if (!system && QFileInfo(g.programFolder).isWritable())
         return g.programFolder;
     const QString open = ConnectStringPath(g.dbConnectString);
     if (!open.isEmpty())
         return QFileInfo(open).absolutePath();
-    return QDir::homePath();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 bool IsOpenLibrary(const Global &g, const QString &path)
@@ -158,6 +163,7 @@ bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QStr
     }
     if (IsJetFile(g.dbFilePath))
         return OpenJetLibrary(g, ds, host, g.dbFilePath, enableMenus, owner);
+    MarkLibraryFile(g.dbFilePath);
     g.dbConnectString = MakeConnectString(g.dbFilePath);
     if (enableMenus)
         host.enableLibraryMenus();

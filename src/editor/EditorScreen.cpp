@@ -269,21 +269,27 @@ void EditorScreen::RunAutoSet(bool resetSetupStage)
 // lists are still emptied and the status line tells why.
 void EditorScreen::runAutoSet(bool resetSetupStage, bool libraryReadable)
 {
-    m_v.showStatus(QStringLiteral("テーブル切り離し処理..."));
-    m_v.showStatus(QStringLiteral("オートセット実行中..."));
+    AutoSetCounts counts;
+    bool ran = false;
     if (libraryReadable) {
         AutoSetOptions options;
         options.owner = m_v.dialogOwner();
         options.progress = [this](const AutoSetCounts &c) {
             m_v.showProgress(QStringLiteral("フォルダ"), c.foldersListed, -1);
         };
-        AutoSetMain(m_g, m_ds, nullptr, options);
+        // Nothing runs while the question is open.
+        options.started = [this] {
+            m_v.showStatus(QStringLiteral("テーブル切り離し処理..."));
+            m_v.showStatus(QStringLiteral("オートセット実行中..."));
+        };
+        ran = AutoSetMain(m_g, m_ds, &counts, options).confirmed;
         m_v.hideProgress();
     }
     m_v.setListText(List::Category, QString());
     m_v.setListText(List::Genre, QString());
     FillCategoryList();
-    m_v.showStatus(libraryReadable ? QStringLiteral("オートセットを終了しました。") : m_lastFault);
+    const QString done = QStringLiteral("オートセットを終了しました。");
+    m_v.showStatus(!libraryReadable ? m_lastFault : ran ? done + AutoSetAddedText(counts) : done);
     if (resetSetupStage)
         m_g.folderSetupStage = 0;
 }

@@ -57,7 +57,10 @@ int handleOptions(int argc, char **argv)
             std::printf("tessaly %s\n", TESSALY_VERSION);
             return 0;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            std::fprintf(stderr, "tessaly: unknown option '%s'\nusage: tessaly [LIB]\n", a.toLocal8Bit().constData());
+            const bool ja = tessaly::UsageLanguage() == tessaly::UsageLang::Ja;
+            const QString text = ja ? QStringLiteral("tessaly: オプション「%1」はありません\n使い方: tessaly [LIB]\n")
+                                    : QStringLiteral("tessaly: unknown option '%1'\nusage: tessaly [LIB]\n");
+            std::fputs(text.arg(a).toLocal8Bit().constData(), stderr);
             return 2;
         }
     }

@@ -40,6 +40,8 @@ struct FilePickRequest {
     QString initialName;        // file name shown at start; empty for none
     QString defaultSuffix;      // appended to a typed name without extension
     bool allowNewName = true;   // the user may type a name that does not exist
+    bool makesFile = false;     // a save dialog: the name chosen is a file to be made
+    QString acceptLabel;        // the accept button's text; empty: the system's own
 };
 
 struct FolderPickRequest {

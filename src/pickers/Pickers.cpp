@@ -27,8 +27,11 @@ FilePickRequest OpenDatabaseRequest(const QString &title, const QString &start, 
 
 FilePickRequest CreateDatabaseRequest(const QString &title, const QString &start, const QString &initialName)
 {
-    return request(title, start, initialName, {{QStringLiteral("mdb"), QStringLiteral("*.mdb")}},
-                   QStringLiteral("mdb"));
+    FilePickRequest r = request(title, start, initialName, {{QStringLiteral("mdb"), QStringLiteral("*.mdb")}},
+                                QStringLiteral("mdb"));
+    r.makesFile = true;
+    r.acceptLabel = QStringLiteral("作成");
+    return r;
 }
 
 FilePickRequest TitleFileRequest(const QString &title, const QString &start, const QString &initialName)

@@ -82,7 +82,11 @@ QString QtDialogService::pickFile(const FilePickRequest &req, QObject *owner)
     if (!filters.isEmpty())
         dlg.selectNameFilter(filters.first());
     dlg.setFileMode(req.allowNewName ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setAcceptMode(req.makesFile ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // An existing name is the caller's to handle, with its own message.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!req.acceptLabel.isEmpty())
+        dlg.setLabelText(QFileDialog::Accept, req.acceptLabel);
     dlg.setOption(QFileDialog::DontResolveSymlinks);
     if (!req.defaultSuffix.isEmpty())
         dlg.setDefaultSuffix(req.defaultSuffix);
