@@ -8,11 +8,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
@@ -42,10 +44,19 @@ const QString J = QStringLiteral("\n\r");
 const QString kAsk = QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？");
 const QString kDone = QStringLiteral("オートセットを終了しました。");
 
-// Lets a test act while a folder browser is up.
+// Lets a test act while a folder browser or a message box is up.
 class ActingDialogs : public ScriptedDialogService {
 public:
     std::function<void()> whileShown;
+    std::function<void(const MessageRequest &)> whileAsking;
+    MsgAnswer message(const MessageRequest &r, QObject *o) override
+    {
+        const MsgAnswer a = ScriptedDialogService::message(r, o);
+        if (whileAsking)
+            whileAsking(r);
+        return a;
+    }
+    using DialogService::message;
     QString pickFolder(const FolderPickRequest &r, QObject *o) override
     {
         if (whileShown)
@@ -359,110 +370,231 @@ private slots:
         QCOMPARE(m_w->checkValue(Check::LinkButton), 0);
     }
 
-    // The grid reads its rows in pages by key as the view scrolls and holds only a few,
-    // whatever the genre's size; another connection writes, without waiting, between pages.
-    void gridPagesDoNotBlockWrites()
+    // The grid knows how many titles the genre has and reads the pages where the view
+    // looks (Ctrl+End reaches the last title at once), holding only a few; another program
+    // writes between pages, holds the library for a while (the read gives up soon, the rows
+    // come once it lets go) or deletes a row (no title shows twice, the loaded title stays
+    // highlighted); a save or a deletion far down keeps the view there.
+    void gridUnderOtherWriters_data()
     {
+        QTest::addColumn<QString>("other");  // what another connection does once the title at row 3000 is loaded
+        QTest::addColumn<QString>("then");   // the editor's step afterwards: a key or a button
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("count");      // rows of the genre afterwards
+        QTest::newRow("writes between pages") << "update photoIvents set iventsLink='written' where ID2=6" << "" << QStringList() << 5003;
+        QTest::newRow("holds the library") << "begin exclusive" << "" << QStringList() << 5003;
+        QTest::newRow("deletes a row above") << "delete from photoIvents where iventsFolderName='10'" << "" << QStringList() << 5002;
+        QTest::newRow("F3 far down") << "" << "F3" << QStringList{"Y"} << 5003;
+        QTest::newRow("del3 far down") << "" << "del3" << QStringList{"Y"} << 5002;
+    }
+    void gridUnderOtherWriters()
+    {
+        QFETCH(QString, other);
+        QFETCH(QString, then);
+        QFETCH(QStringList, answers);
+        QFETCH(int, count);
         fill();
         sql(m_lib, QStringLiteral("with recursive n(i) as (select 0 union all select i + 1 from n where i < 4999) "
-                                  "insert into photoIvents (ID, ID1, iventsFolderName) select 1, 1, cast(i as text) from n"));
+                                  "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select 1, 1, cast(i as text), '/t/' || i from n"));
         openEditor(false);
         choose(List::Genre, 0);
         TitleGrid &rows = m_w->screen().grid();
-        QCOMPARE(rows.rowCount(), TitleGrid::kPageRows);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+        QTableView *view = m_w->grid();
+        QCOMPARE(rows.rowCount(), 5003);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(view->currentIndex().row(), 5002);
+        QCOMPARE(view->currentIndex().siblingAtColumn(TitleGrid::ColFolderName).data().toString(), QStringLiteral("4999"));
+        clickRow(QStringLiteral("2997"));  // row 3000
+        const int top = view->rowAt(0);
+        QVERIFY(top > 2900);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
         db.setDatabaseName(m_lib);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
         QVERIFY(db.open());
-        const int limit = TitleGrid::kHeldPages * TitleGrid::kPageRows;
-        for (int i = 0; i < 200 && rows.rowCount() < 5003; ++i) {
-            m_w->grid()->scrollToBottom();
-            QTest::qWait(2);
-            QVERIFY(rows.heldRows() <= limit);
-            QSqlQuery q(db);
-            QVERIFY2(q.exec(QStringLiteral("update photoIvents set iventsLink='written' where ID2=1")), qPrintable(q.lastError().text()));
+        QSqlQuery q(db);
+        if (!other.isEmpty())
+            QVERIFY2(q.exec(other), qPrintable(q.lastError().text()));
+        // The view moves through the genre: every page it shows is read again.
+        QElapsedTimer waited;
+        waited.start();
+        for (int row : {0, 150, 1500, 2500, 2900, 5002}) {
+            view->scrollTo(view->model()->index(row, TitleGrid::ColFolderName));
+            QTest::qWait(5);
+            QVERIFY(rows.heldRows() <= TitleGrid::kHeldPages * TitleGrid::kPageRows);
         }
-        QCOMPARE(rows.rowCount(), 5003);
-        QCOMPARE(m_w->grid()->model()->index(4003, TitleGrid::ColFolderName).data().toString(), QStringLiteral("4000"));
-        QCOMPARE(rows.value(0, QStringLiteral("iventsLink")).toString(), QStringLiteral("written"));  // read again by key
+        QVERIFY2(waited.elapsed() < 2500, "a page read waited for the library the whole busy time");
+        if (other.startsWith(QLatin1String("begin"))) {
+            view->scrollTo(view->model()->index(1500, TitleGrid::ColFolderName));  // and stays there
+            QVERIFY(!view->model()->index(1500, TitleGrid::ColFolderName).data().isValid());  // not read yet
+            QTRY_VERIFY(m_status.join('\n').contains(QStringLiteral("一覧を読み取れません")));  // it kept failing
+            QVERIFY(q.exec(QStringLiteral("rollback")));
+            view->scrollTo(view->model()->index(1500, TitleGrid::ColFolderName));
+            QTRY_COMPARE(view->model()->index(1500, TitleGrid::ColFolderName).data().toString(), QStringLiteral("1497"));
+        }
+        view->scrollTo(view->model()->index(2990, TitleGrid::ColFolderName), QAbstractItemView::PositionAtTop);
+        if (!then.isEmpty()) {
+            this->answers(answers);
+            then.startsWith('F') ? key(Qt::Key_F3) : click(then);
+        }
+        QTest::qWait(20);  // a stale page is noticed while the view paints, and read again
+        QCoreApplication::processEvents();
+        QCOMPARE(rows.rowCount(), count);
+        QVERIFY2(qAbs(view->rowAt(0) - 2990) <= 1, qPrintable(QString::number(view->rowAt(0))));
+        QStringList names;
+        for (int r = 2900; r < 3100; ++r)
+            names << view->model()->index(r, TitleGrid::ColFolderName).data().toString();
+        QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());  // no title twice
+        const QModelIndexList highlighted = view->selectionModel()->selectedRows(TitleGrid::ColFolderName);
+        QVERIFY2(highlighted.size() == (then.isEmpty() ? 1 : 0), qPrintable(highlighted.value(0).data().toString()));
+        if (then.isEmpty())
+            QCOMPARE(highlighted.first().data().toString(), QStringLiteral("2997"));
+        QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where ID1=1")), QString::number(count));
+        QCOMPARE(one(QStringLiteral("select coalesce(iventsLink, '-') from photoIvents where ID2=6")),
+                 other.contains(QLatin1String("written")) ? "written" : "-");
+        q = QSqlQuery();
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
     }
 
-    // Sequences that once saved one title's data into another or deleted what the screen
-    // did not show; the rows afterwards tell, with the file box shown at the end.
+    // Sequences of steps on the window (rows give them as data) that once lost an edit,
+    // wrote one title's data into another, wrote over another program's changes or
+    // deleted what the screen did not show; the rows afterwards tell, with the screen
+    // and the last message.
+    // Steps: load T (genre A1, click T), row T, genre N, category N, pick DIR (below the
+    // base folder; "." the base itself; none queued cancels), answer Y|N|C..., key Fn,
+    // click BUTTON, link TEXT (typed over the link), sql STATEMENT (another connection),
+    // cli ARGS (tessaly-cli on the library; ~ stands for the temporary folder), activate.
     void sequencesKeepData_data()
     {
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("query");
         QTest::addColumn<QString>("rows");
-        QTest::addColumn<QString>("shown");  // the entry's name, folder and HTML file, run together
+        QTest::addColumn<QString>("shown");  // category text|title name|link|file
+        QTest::addColumn<QString>("said");   // the last message ('-': none)
         const QString names = QStringLiteral("select group_concat(iventsFolderName, ',') from photoIvents");
         const QString all = QStringLiteral("a1,a2,a3,a4,b1");
         const QString fields = QStringLiteral("select coalesce(iventsLink,'-')||'|'||coalesce(iventsHTML,'-')||'|'||coalesce(Ivents,'-')||'|'||"
                                               "coalesce(iventsPhoto,'-')||'|'||IventsLinkButton||'|'||IventsHtmlButton from photoIvents where iventsFolderName=");
-        QTest::newRow("F8 refused, F3") << names << all << "";
-        QTest::newRow("F8 refused at the category question, F3") << names << all << "";
-        QTest::newRow("F8 refused at the genre question") << names << all << "/h/a1.html";  // name and folder emptied
-        QTest::newRow("F7 refused, F8") << names << all << "";
-        QTest::newRow("F8 registers, F3") << fields + "'n'" << "-|~/A/A1/n/n.html|~/A/A1/n/n.html|-|0|-1" << "";
-        QTest::newRow("F8 loads a2, F3") << fields + "'a2'" << "-|-|-|-|0|0" << "";
-        QTest::newRow("grid a1 then a2, F3") << fields + "'a2'" << "-|-|-|-|0|0" << "";
-        QTest::newRow("F8 keeps the genre's files") << fields + "'a1'" << "http://one|/h/a1.html|/h/a1.html|/p/a1.jpg|-1|-1" << "n~/A/A1/n~/A/A1/n/n.html";
-        QTest::newRow("genre shown none, del2") << "select count(*) from photoYear" << "3" << "";
-        QTest::newRow("name typed, F3") << names << all << "";
+        const QString link = QStringLiteral("select group_concat(iventsFolderName||':'||iventsFolder||':'||coalesce(iventsLink,'-'), ',') "
+                                            "from photoIvents where iventsFolderName in ('a1','a2')");
+        const QString save = QStringLiteral("データの更新を行いますか？"), update = QStringLiteral("タイトル情報を更新しますか？");
+        const QString elsewhere = QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + J
+                                  + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。");
+        const QString before = QStringLiteral("a1:~/A/A1/a1:http://one,a2:~/A/A1/a2:-");
+        const QString saved = QStringLiteral("a1:~/A/A1/a1:http://one,a2:~/A/A1/a2:http://new");
+        // Registering and loading by folder.
+        QTest::newRow("F8 refused, F3") << QStringList{"load a1", "pick /A/A1/n", "answer N", "key F8", "answer Y", "key F3"}
+                                        << names << all << "A|||" << update;
+        QTest::newRow("F8 refused at the category question, F3")
+            << QStringList{"load a1", "pick /B", "answer Y N", "key F8", "answer Y", "key F3"} << names << all << "A|||" << update;
+        QTest::newRow("F8 refused at the genre question") << QStringList{"load a1", "pick /A/A2", "answer Y N", "key F8"}
+                                                          << names << all << "A||http://one|/h/a1.html"
+                                                          << "ジャンルに選択されたフォルダと同名のフォルダが登録されています。" + J
+                                                                 + "このフォルダをジャンル名に追加してもよろしいですか？";
+        QTest::newRow("F7 refused, F8") << QStringList{"genre 0", "pick /A/A3", "answer N", "key F7", "key F8"}
+                                        << names << all << "A|||" << "ジャンルを入力してください！";
+        QTest::newRow("F8 registers, F3") << QStringList{"load a1", "pick /A/A1/n", "answer Y", "key F8", "answer Y", "key F3"}
+                                          << fields + "'n'" << "-|~/A/A1/n/n.html|~/A/A1/n/n.html|-|0|-1" << "A|||" << update;
+        QTest::newRow("F8 loads a2, F3") << QStringList{"load a1", "pick /A/A1/a2", "key F8", "answer Y", "key F3"}
+                                         << fields + "'a2'" << "-|-|-|-|0|0" << "A|||" << update;
+        QTest::newRow("F8 keeps the genre's files")
+            << QStringList{"sql update photoIvents set IventsHtmlButton=-1 where iventsFolderName='a1'", "load a1", "pick /A/A1/n",
+                           "answer Y", "key F8"}
+            << fields + "'a1'" << "http://one|/h/a1.html|/h/a1.html|/p/a1.jpg|-1|-1" << "A|n||~/A/A1/n/n.html"
+            << "ﾀｲﾄﾙ名がデータベースに存在しません。" + J + "登録しますか？";
+        QTest::newRow("F8 loads a stored title with none loaded, F3")
+            << QStringList{"genre 0", "pick /A/A1/a2", "key F8", "link http://new", "answer Y", "key F3"} << link << saved << "A|||" << update;
+        QTest::newRow("grid a1 then a2, F3") << QStringList{"load a1", "row a2", "answer Y", "key F3"}
+                                             << fields + "'a2'" << "-|-|-|-|0|0" << "A|||" << update;
+        QTest::newRow("genre shown none, del2") << QStringList{"genre 1", "category 1", "category 0", "click del2"}
+                                                << "select count(*) from photoYear" << "3" << "A|||" << "ジャンルを選択してください！";
+        // An edit is offered for saving before anything replaces or empties it.
+        QTest::newRow("F4, saved") << QStringList{"load a2", "link http://new", "answer Y Y N", "key F4"} << link << saved << "A|||"
+                                   << QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？");
+        QTest::newRow("F4, cancelled") << QStringList{"load a2", "link http://new", "answer C", "key F4"} << link << before
+                                       << "A|a2|http://new|" << save;
+        QTest::newRow("activation, auto-set refused") << QStringList{"load a2", "link http://new", "answer Y Y N", "activate"}
+                                                      << link << saved << "A|||" << QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？");
+        QTest::newRow("F8 another title") << QStringList{"load a2", "link http://new", "pick /A/A1/a1", "answer Y Y", "key F8"}
+                                          << link << saved << "A|a1|http://one|/h/a1.html" << update;
+        QTest::newRow("F6 cancelled") << QStringList{"load a2", "link http://new", "answer Y Y", "key F6"} << link << saved << "A|||" << update;
+        QTest::newRow("grid click, cancelled") << QStringList{"load a2", "link http://new", "answer C", "row a1"} << link << before
+                                               << "A|a2|http://new|" << save;
+        QTest::newRow("genre choice, not saved") << QStringList{"load a2", "link http://new", "answer N", "genre 1"} << link << before
+                                                 << "A|||" << save;
+        QTest::newRow("category choice, saved") << QStringList{"load a2", "link http://new", "answer Y Y", "category 1"} << link
+                                                << saved << "B|||" << update;
+        // Another program rewrote the loaded title: nothing is written over it.
+        QTest::newRow("F3 after set-base elsewhere") << QStringList{"load a2", "link http://new", "cli set-base ~/moved", "answer Y", "key F3"}
+                                                     << link << "a1:~/moved/A/A1/a1:http://one,a2:~/moved/A/A1/a2:-"
+                                                     << "A|a2||" << elsewhere;
+        QTest::newRow("del3 after a change elsewhere")
+            << QStringList{"load a1", "sql update photoIvents set iventsLink='http://two' where iventsFolderName='a1'", "answer Y", "click del3"}
+            << link << "a1:~/A/A1/a1:http://two,a2:~/A/A1/a2:-" << "A|a1|http://two|/h/a1.html" << elsewhere;
+        // F6 starts inside the base folder and never makes the base folder a category.
+        QTest::newRow("F6 on the base folder") << QStringList{"category 1", "pick .", "key F6"}
+                                               << "select group_concat(topFolderName, ',') from photoGraph" << "A,B" << "B|||"
+                                               << "基準フォルダそのものはカテゴリーにできません。" + J + "基準フォルダの中のフォルダを選択してください。";
+        QTest::newRow("F6 new folder refused") << QStringList{"category 1", "pick /A/A3", "answer N", "key F6"}
+                                               << "select group_concat(topFolderName, ',') from photoGraph" << "A,B" << "B|||"
+                                               << "カテゴリー名がデータベースに存在しません。" + J + "登録しますか？";
     }
     void sequencesKeepData()
     {
+        QFETCH(QStringList, steps);
         QFETCH(QString, query);
         QFETCH(QString, rows);
         QFETCH(QString, shown);
+        QFETCH(QString, said);
         makeDir(m_base + QStringLiteral("/A/A3/x"));
+        makeDir(m_tmp.path() + QStringLiteral("/moved"));
         writeFile(m_base + QStringLiteral("/A/A1/n/n.html"));
         openEditor();
-        const QString tag = QString::fromLatin1(QTest::currentDataTag());
-        if (tag.startsWith(QLatin1String("F8 refused"))) {
-            loadTitle(QStringLiteral("a1"));
-            const QString at = tag.section(' ', 4, 4);  // the question refused: none, "category" or "genre"
-            ds().queuePick(m_base + (at == "category" ? QStringLiteral("/B") : at == "genre" ? QStringLiteral("/A/A2") : QStringLiteral("/A/A1/n")));
-            answers(at.isEmpty() ? QStringList{"N"} : QStringList({"Y", "N"}));
-            key(Qt::Key_F8);
-        } else if (tag.startsWith(QLatin1String("F7 refused"))) {
-            choose(List::Genre, 0);
-            ds().queuePick(m_base + QStringLiteral("/A/A3"));
-            answers({"N"});
-            key(Qt::Key_F7);
-            QCOMPARE(m_w->listText(List::Genre), QStringLiteral("A3"));
-            ds().queuePick(m_base + QStringLiteral("/A/A3/x"));
-            answers({"Y"});
-            key(Qt::Key_F8);
-            QCOMPARE(texts().value(texts().size() - 1), QStringLiteral("ジャンルを入力してください！"));
-        } else if (tag.startsWith(QLatin1String("F8"))) {
-            if (tag.contains(QLatin1String("keeps")))
-                sql(m_lib, QStringLiteral("update photoIvents set IventsHtmlButton=-1 where iventsFolderName='a1'"));
-            loadTitle(QStringLiteral("a1"));
-            ds().queuePick(m_base + (tag.contains(QLatin1String("a2")) ? QStringLiteral("/A/A1/a2") : QStringLiteral("/A/A1/n")));
-            answers({"Y"});
-            key(Qt::Key_F8);
-        } else if (tag.startsWith(QLatin1String("grid"))) {
-            loadTitle(QStringLiteral("a1"));
-            clickRow(QStringLiteral("a2"));
-        } else if (tag.startsWith(QLatin1String("genre"))) {
-            choose(List::Genre, 1);
-            choose(List::Category, 1);
-            choose(List::Category, 0);
-            answers({"Y"});
-            click(QStringLiteral("del2"));
-            QCOMPARE(texts(), QStringList{"ジャンルを選択してください！"});
-        } else {
-            loadTitle(QStringLiteral("a2"));
-            QTest::keyClicks(m_w->field(Field::TitleName), QStringLiteral("zz"));
+        for (const QString &step : steps) {
+            const QString verb = step.section(QLatin1Char(' '), 0, 0), arg = step.section(QLatin1Char(' '), 1);
+            if (verb == QLatin1String("load")) {
+                loadTitle(arg);
+            } else if (verb == QLatin1String("row")) {
+                clickRow(arg);
+            } else if (verb == QLatin1String("genre") || verb == QLatin1String("category")) {
+                choose(verb == QLatin1String("genre") ? List::Genre : List::Category, arg.toInt());
+            } else if (verb == QLatin1String("pick")) {
+                ds().queuePick(m_base + (arg == QLatin1String(".") ? QString() : arg));
+            } else if (verb == QLatin1String("answer")) {
+                for (const QString &a : arg.split(QLatin1Char(' ')))
+                    a == QLatin1String("C") ? ds().queueCancel() : answers({a});
+            } else if (verb == QLatin1String("key")) {
+                key(Qt::Key(Qt::Key_F1 - 1 + arg.mid(1).toInt()));
+            } else if (verb == QLatin1String("click")) {
+                click(arg);
+            } else if (verb == QLatin1String("link")) {
+                QLineEdit *box = m_w->field(Field::TitleLink);
+                box->setFocus();
+                box->selectAll();
+                QTest::keyClicks(box, arg);
+            } else if (verb == QLatin1String("sql")) {
+                sql(m_lib, arg);
+            } else if (verb == QLatin1String("cli")) {
+                QProcess p;
+                QStringList args = arg.split(QLatin1Char(' '));
+                args.insert(1, m_lib);
+                args.replaceInStrings(QStringLiteral("~"), m_tmp.path());
+                p.start(binDir() + QStringLiteral("/tessaly-cli"), args);
+                QVERIFY(p.waitForFinished(60000));
+                QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+            } else if (verb == QLatin1String("activate")) {
+                m_w->activate();
+            } else {
+                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+            }
         }
-        if (tag.endsWith(QLatin1String("F3"))) {
-            answers({"Y"});
-            key(Qt::Key_F3);
-        }
-        QCOMPARE(one(query).replace(m_base, QStringLiteral("~")), rows);
-        QCOMPARE(QString(text(Field::TitleName) + text(Field::TitleFolder) + text(Field::TitleHtml)).replace(m_base, QStringLiteral("~")), shown);
+        QCOMPARE(one(query).replace(m_base, QStringLiteral("~")).replace(m_tmp.path(), QStringLiteral("~")), rows);
+        QCOMPARE(QStringList({m_w->listText(List::Category), text(Field::TitleName), text(Field::TitleLink), text(Field::TitleHtml)})
+                     .join(QLatin1Char('|')).replace(m_base, QStringLiteral("~")),
+                 shown);
+        QCOMPARE(texts().value(texts().size() - 1, QStringLiteral("-")), said);
+        QCOMPARE(ds().pendingAnswers() + ds().pendingPicks(), 0);  // every step ran as written
     }
 
     // --- registering folders ---
@@ -480,6 +612,7 @@ private slots:
         ds().queueYes();
         key(Qt::Key_F6);
         QCOMPARE(ds().calls.first().folder.startFolder + ds().calls.first().folder.prompt, m_base + "カテゴリーﾌｫﾙﾀﾞ選択\r\nフォルダを選択してください。");
+        QVERIFY(ds().calls.first().folder.openInside);  // the folders inside the base folder, none chosen
         QCOMPARE(texts(), QStringList{"カテゴリー名がデータベースに存在しません。" + J + "登録しますか？"});
         QVERIFY(ds().messages()[0].kind == MsgKind::Exclamation && ds().messages()[0].title == QStringLiteral("カテゴリー選択"));
         QCOMPARE(m_status, QStringList({"カテゴリー名ﾌｫﾙﾀﾞ選択画面起動中...", "テーブル切り離し処理...", "実行中...",
@@ -980,6 +1113,59 @@ private slots:
         QCOMPARE(editor->listCount(List::Category), 1);
         QCOMPARE(editor->listEntryText(List::Category, 0) + editor->field(Field::BaseFolder)->text(), QStringLiteral("Z/"));
         QCOMPARE(editor->f3Caption(), QString());
+    }
+
+    // The frame's close while a long command runs waits for the command's end, then asks
+    // the editor's questions: an edit is saved or kept, never lost unasked.
+    void closeDuringARun_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("during");  // the question of the run at which the close comes
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("link");    // stored afterwards
+        QTest::newRow("F12, saved and ended") << int(Qt::Key_F12) << "ＨＴＭＬファイル作成を実行しますか？"
+                                              << QStringList({"N", "Y", "Y", "Y"}) << true << "http://new";
+        QTest::newRow("F4, kept open") << int(Qt::Key_F4) << "データの更新を行いますか？" << QStringList({"C", "N", "N"}) << false
+                                       << "-";
+    }
+    void closeDuringARun()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, during);
+        QFETCH(QStringList, answers);
+        QFETCH(bool, closed);
+        QFETCH(QString, link);
+        fill();
+        NoPrinterSettings printer;
+        htmlCrtMain main(g(), ds(), printer);
+        main.setEndHandler([] {});
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QPointer<dataSet> editor = qobject_cast<dataSet *>(main.showWindow(QStringLiteral("dataSet")));
+        QTRY_VERIFY(texts().contains(kAsk));
+        editor->list(List::Genre)->setCurrentIndex(0);
+        emit editor->list(List::Genre)->activated(0);
+        editor->screen().GridRowClicked(1);
+        QLineEdit *box = editor->field(Field::TitleLink);
+        QTest::keyClicks(box, QStringLiteral("http://new"));
+        ds().clear();
+        for (const QString &a : answers)
+            a == QLatin1String("C") ? ds().queueCancel() : this->answers({a});
+        ds().whileAsking = [&](const MessageRequest &r) {
+            if (r.text != during)
+                return;
+            ds().whileAsking = nullptr;
+            main.close();  // the frame's close box, while the command runs
+        };
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key(key));
+        QTRY_VERIFY(texts().contains(QStringLiteral("データ編集を終了しますか？")));
+        QTest::qWait(20);
+        QCOMPARE(main.isVisible(), !closed);
+        QCOMPARE(bool(editor), !closed);
+        QCOMPARE(one(QStringLiteral("select coalesce(iventsLink,'-') from photoIvents where iventsFolderName='a2'")), link);
+        QCOMPARE(ds().pendingAnswers(), 0);
     }
 
     void windowItems()

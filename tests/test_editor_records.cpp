@@ -193,7 +193,12 @@ private slots:
         m_g.currentGenreId = 4;
         m_g.currentTitleId = 1;
         TitleEntry e{QStringLiteral("T2"), QStringLiteral("/f/T2"), f[0], f[1], f[2], f[3], f[4].toInt(), f[5].toInt()};
-        QVERIFY(UpdateTitleRow(m_g, e));
+        const TitleEntry loaded{QStringLiteral("T"), QStringLiteral("/f/T"), "L", "H", "I", "P", 0, 1};
+        TitleEntry older = loaded;
+        older.photo.clear();  // read before another program set the photo
+        QCOMPARE(UpdateTitleRow(m_g, e, older), TitleWrite::ChangedElsewhere);
+        QCOMPARE(DeleteTitleRows(m_g, 3, 4, 1, older), TitleWrite::ChangedElsewhere);
+        QCOMPARE(UpdateTitleRow(m_g, e, loaded), TitleWrite::Written);
         const QString fields = QStringLiteral(
             "select iventsFolderName||'|'||iventsFolder||'|'||iventsLink||'|'||iventsHTML||'|'||Ivents||'|'||"
             "coalesce(iventsPhoto,'<null>')||'|'||IventsLinkButton||'|'||IventsHtmlButton from photoIvents where ID2=?");
@@ -201,7 +206,7 @@ private slots:
         QCOMPARE(one(fields, {2}), QStringLiteral("U|/f/U|L|H|I|P|0|-1"));
 
         m_g.currentGenreId = 5;  // the title is not in this genre
-        QVERIFY(!UpdateTitleRow(m_g, e));
+        QCOMPARE(UpdateTitleRow(m_g, e, loaded), TitleWrite::Missing);
         QCOMPARE(one(fields, {1}), QStringLiteral("T2|/f/T2|") + expected);
     }
 
@@ -210,7 +215,7 @@ private slots:
         QFile::remove(m_lib);
         TitleEntry e;
         QVERIFY_THROWS_EXCEPTION(DbError, CategoryNameMissing(m_g, QStringLiteral("x")));
-        QVERIFY_THROWS_EXCEPTION(DbError, UpdateTitleRow(m_g, e));
+        QVERIFY_THROWS_EXCEPTION(DbError, UpdateTitleRow(m_g, e, e));
         QVERIFY_THROWS_EXCEPTION(DbError, IsGenreFolder(m_g, QStringLiteral("/x")));
         ScriptedDialogService ds;
         QCOMPARE(RegisterGenresOfCategory(m_g, ds, 1), int16_t(-1));

@@ -325,6 +325,65 @@ private slots:
         QVERIFY(host->ds.calls.isEmpty());
     }
 
+    // A folder window open while 開く opens another library shows that library's folder and
+    // saves into it only what it read from it: the first library keeps its folder, the
+    // second its paths. The start window has gone with the first open, so closing the
+    // folder window leaves the editor in front.
+    void libraryChangesUnderTheWindow_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("stored");  // the folder each library keeps
+        QTest::newRow("base folder") << "topFolderF" << "select allTop from allTop";
+        QTest::newRow("output folder") << "htmlOut" << "select htmlDir from systemdir";
+    }
+    void libraryChangesUnderTheWindow()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, stored);
+        QStringList libraries, bases;
+        for (const QString &name : {QStringLiteral("one"), QStringLiteral("two")}) {
+            const QString base = makeDir(tmp.path() + '/' + window + '/' + name);
+            const QString library = makeLibrary(tmp.path() + '/' + window, name + ".mdb");
+            sql(library, "insert into allTop (ID, allTop) values (1, ?)", {base});
+            sql(library, "insert into systemdir (ID, htmlDir) values (1, ?)", {makeDir(base + "/site")});
+            sql(library, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 't', ?)", {base + "/t"});
+            libraries << library;
+            bases << base;
+        }
+        Global g = makeGlobal();
+        g.printerUnavailable = false;
+        ScriptedDialogService ds;
+        NoPrinterSettings printer;
+        htmlCrtMain main(g, ds, printer);
+        main.setEndHandler([] {});
+        main.startUp();
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        ds.queuePick(libraries[0]);
+        main.action("開く")->trigger();
+        settle();
+        QVERIFY(!main.findWindow("frmOpen"));
+        auto *w = static_cast<FolderWindow *>(main.showWindow(window));
+        QPointer<QWidget> guard = w;
+        const QString first = w->pathBox()->text();
+        ds.queuePick(libraries[1]);
+        main.action("開く")->trigger();
+        settle();
+        QVERIFY(guard);
+        QVERIFY(w->pathBox()->text() != first);
+        main.setFocus();
+        clickSave(w);
+        settle();
+        QVERIFY(!guard);
+        for (int i = 0; i < 2; ++i) {
+            const QString base = bases[i];
+            QCOMPARE(sqlColumn(libraries[i], stored).value(0).remove(base), stored.contains("allTop") ? "" : "/site");
+            QCOMPARE(sqlColumn(libraries[i], "select iventsFolder from photoIvents"), QStringList{base + "/t"});
+        }
+        QTRY_VERIFY(main.mdiArea()->activeSubWindow());
+        QCOMPARE(main.mdiArea()->activeSubWindow()->widget(), main.findWindow("dataSet"));
+    }
+
     // A new library in the real main window: both windows, base in front, two saves, editor;
     // then the frame closes.
     void mainWindow()

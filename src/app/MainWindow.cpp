@@ -166,9 +166,20 @@ void htmlCrtMain::enableLibraryMenus()
 void htmlCrtMain::setLibraryCaption(const QString &caption)
 {
     setWindowTitle(caption);
-    // An open editor shows the library that is now open.
-    if (QWidget *editor = findWindow(QStringLiteral("dataSet")))
-        QMetaObject::invokeMethod(editor, "libraryChanged");
+    // Open windows show the library that is now open; the start window has done its part.
+    for (const char *name : {"dataSet", "topFolderF", "htmlOut"})
+        if (QWidget *w = findWindow(QString::fromLatin1(name)))
+            QMetaObject::invokeMethod(w, "libraryChanged");
+    // A file that turned out to be no library leaves the user the start window's buttons.
+    auto *start = qobject_cast<frmOpen *>(findWindow(QStringLiteral("frmOpen")));
+    if (!start)
+        return;
+    try {
+        CheckLibraryFile(ConnectStringPath(m_g.dbConnectString));
+    } catch (const DbError &) {
+        return;
+    }
+    start->dismiss();
 }
 
 void htmlCrtMain::showEditor()

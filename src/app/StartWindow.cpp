@@ -22,13 +22,23 @@ frmOpen::frmOpen(Global &g, DialogService &dialogs, LibraryHost &host, QWidget *
 
     // The start window's buttons leave the menu items as they are.
     connect(create, &QPushButton::clicked, this, [this] {
+        m_running = true;
         CreateLibrary(m_g, m_dialogs, m_host, false, this);
+        m_running = false;
         close();
     });
     connect(open, &QPushButton::clicked, this, [this] {
+        m_running = true;
         OpenLibrary(m_g, m_dialogs, m_host, false, this);
+        m_running = false;
         close();
     });
+}
+
+void frmOpen::dismiss()
+{
+    if (!m_running)
+        close();
 }
 
 }  // namespace tessaly

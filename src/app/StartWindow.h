@@ -13,8 +13,11 @@ class frmOpen : public QWidget {
     Q_OBJECT
 public:
     frmOpen(Global &g, DialogService &dialogs, LibraryHost &host, QWidget *parent = nullptr);
+    // A library is open: the window goes away (at the end of its own button's run).
+    void dismiss();
 
 private:
+    bool m_running = false;
     Global &m_g;
     DialogService &m_dialogs;
     LibraryHost &m_host;

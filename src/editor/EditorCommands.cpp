@@ -7,6 +7,7 @@
 #include "Paths.h"
 #include "Pickers.h"
 
+#include <QDir>
 #include <Qt>
 
 #include <memory>
@@ -118,11 +119,25 @@ void EditorCommands::RegisterCategoryFolder()
 {
     QObject *owner = m_v.dialogOwner();
     m_g.pickerDone = False16;
-    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("カテゴリーﾌｫﾙﾀﾞ選択"), m_v.baseFolderText());
+    // The browser shows the folders inside the base folder: a category is one of them.
+    const QString base = m_v.baseFolderText();
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("カテゴリーﾌｫﾙﾀﾞ選択"), base, true);
+    if (!chosen.isEmpty() && QDir::cleanPath(chosen) == QDir::cleanPath(base)) {
+        m_ds.message(QStringLiteral("基準フォルダそのものはカテゴリーにできません。") + kLineJoin
+                         + QStringLiteral("基準フォルダの中のフォルダを選択してください。"),
+                     MsgKind::Exclamation, QStringLiteral("カテゴリー選択"), MsgButtons::Ok, owner);
+        return;
+    }
+    if (!OfferSaveBeforeReplacing(true))
+        return;
     if (chosen.isEmpty()) {
         m_v.FillCategoryList();
         return;
     }
+    const int32_t previousId = m_g.currentCategoryId;
+    const int previousIndex = m_v.categoryIndex();
+    const QString previousText = m_v.categoryItemText(previousIndex);
+    const QString previousFolder = m_v.categoryFolderText();
     const QString name = LastPathPart(chosen);
     m_v.setCategoryText(name);
     m_v.setCategoryFolderText(chosen);
@@ -141,6 +156,11 @@ void EditorCommands::RegisterCategoryFolder()
     }
     if (!m_ds.ask(QStringLiteral("カテゴリー名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
                   MsgKind::Exclamation, QStringLiteral("カテゴリー選択"), owner)) {
+        // Not registered: the category chosen before is shown again, and stays chosen.
+        m_g.currentCategoryId = previousId;
+        m_v.setCategoryIndex(previousIndex);
+        m_v.setCategoryText(previousText);
+        m_v.setCategoryFolderText(previousFolder);
         m_v.focusControl(EditorCommandView::Control::TopFolder);
         return;
     }
@@ -173,6 +193,8 @@ void EditorCommands::RegisterGenreFolder()
     }
     m_g.pickerDone = False16;
     const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択"), m_v.categoryFolderText());
+    if (!OfferSaveBeforeReplacing(true))
+        return;
     if (chosen.isEmpty()) {
         m_v.FillGenreList();
         return;
@@ -238,7 +260,7 @@ void EditorCommands::RegisterTitleFolder()
     }
     m_g.pickerDone = False16;
     const QString chosen = BrowseFolder(m_g, m_ds, owner, kTitleFolderSelect, m_v.genreFolderText());
-    if (chosen.isEmpty())
+    if (chosen.isEmpty() || !OfferSaveBeforeReplacing(true))
         return;
     // A refused registration puts the entry back as it was: a loaded title must not be
     // saved under the refused folder's name and path.
@@ -251,8 +273,9 @@ void EditorCommands::RegisterTitleFolder()
 
     try {
         if (!TitleFolderMissing(m_g, chosen)) {
+            // A stored title: loaded for editing like a grid click, so F3 saves it.
             LoadTitleByFolder(m_g, chosen, entry);
-            m_v.setTitleEntry(entry);
+            m_v.showLoadedTitle(m_g, entry);
             return;
         }
         if (!m_ds.ask(QStringLiteral("ﾀｲﾄﾙ名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
@@ -314,11 +337,8 @@ void EditorCommands::RegisterTitleFolder()
     } catch (const DbError &e) {
         reportDbError(kTitleFolderSelect, e.message());
     }
-    m_v.setTitleEntry(entry);
+    m_v.showLoadedTitle(m_g, entry);
     m_v.RefreshTitleGrid();
-    m_v.EnableTitleMenus();
-    m_g.titleEditMode = 2;
-    m_v.setF3Caption(kUpdateCaption);
     m_v.focusControl(EditorCommandView::Control::IventsLink);
 }
 
@@ -425,22 +445,44 @@ int16_t EditorCommands::UpdateTitle()
     if (!m_ds.ask(QStringLiteral("タイトル情報を更新しますか？"), MsgKind::Exclamation, kTitleUpdate, owner))
         return True16;
     ShowDetachStatus();
-    bool found;
+    TitleWrite result;
     try {
-        found = UpdateTitleRow(m_g, m_v.titleEntry());
+        result = UpdateTitleRow(m_g, m_v.titleEntry(), m_v.loadedEntry());
     } catch (const DbError &e) {
         // Nothing was written; the entry stays on screen so the user can try again.
         reportDbError(kTitleUpdate, e.message());
         return True16;
     }
-    if (!found) {
+    if (result == TitleWrite::Missing) {
         m_ds.message(QStringLiteral("タイトルデータが存在しません！"), MsgKind::Critical, kTitleUpdate,
                      MsgButtons::Ok, owner);
         ShowJoinStatus();
         return False16;
     }
+    if (result == TitleWrite::ChangedElsewhere) {
+        showChangedElsewhere(kTitleUpdate);
+        return True16;
+    }
     m_v.DisableTitleMenus();
     return False16;
+}
+
+// Another program or window rewrote the title after it was loaded: nothing was written,
+// and the entry shows the row as it is stored now.
+void EditorCommands::showChangedElsewhere(const QString &title)
+{
+    m_ds.message(QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + kLineJoin
+                     + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。"),
+                 MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
+    TitleEntry stored;
+    try {
+        if (!LoadTitleById(m_g, m_g.currentTitleId, stored))
+            return;
+    } catch (const DbError &e) {
+        reportDbError(title, e.message());
+        return;
+    }
+    m_v.showLoadedTitle(m_g, stored);
 }
 
 void EditorCommands::SaveTitleEntry()
@@ -577,14 +619,20 @@ void EditorCommands::DeleteTitle()
     if (!askDelete(QStringLiteral("タイトルフォルダ情報を削除しますか？"), m_v.titleEntry().folderName, title))
         return;
     ShowDetachStatus();
-    int deleted = 0;
+    TitleWrite result;
     try {
-        deleted = DeleteTitleRows(m_g, m_v.categoryItemKey(categoryPos), m_v.genreItemKey(genrePos), m_g.currentTitleId);
+        result = DeleteTitleRows(m_g, m_v.categoryItemKey(categoryPos), m_v.genreItemKey(genrePos), m_g.currentTitleId,
+                                 m_v.loadedEntry());
     } catch (const DbError &e) {
         reportDeleteFailed(title, e);
         return;
     }
-    if (deleted == 0)
+    if (result == TitleWrite::ChangedElsewhere) {
+        showChangedElsewhere(title);
+        ShowJoinStatus();
+        return;
+    }
+    if (result == TitleWrite::Missing)
         m_ds.message(QStringLiteral("データがありませんでした！") + kLineJoin
                          + QStringLiteral("実際にはデータが存在する場合、「カテゴリー名」と「ジャンル」を"
                                           "選択しなおしてから実行出てみてください。"),
@@ -703,6 +751,33 @@ void EditorCommands::OfferSaveInto(const QString &connectString)
     } restore{m_g.dbConnectString, m_g.dbConnectString};
     m_g.dbConnectString = connectString;
     SaveTitleEntry();
+}
+
+bool EditorCommands::OfferSaveBeforeReplacing(bool canCancel)
+{
+    if (!m_v.entryChanged())
+        return true;
+    const MsgAnswer a = m_ds.message(MessageRequest{QStringLiteral("データの更新を行いますか？"), MsgKind::Question, QString(),
+                                                    canCancel ? MsgButtons::YesNoCancel : MsgButtons::YesNo},
+                                     m_v.dialogOwner());
+    if (a == MsgAnswer::Cancel)
+        return false;
+    if (a == MsgAnswer::Yes) {
+        SaveTitleEntry();
+        // Not saved (refused, failed or changed elsewhere): the entry is still there to see.
+        if (canCancel && m_v.f3Caption() == kUpdateCaption)
+            return false;
+    }
+    return true;
+}
+
+void EditorCommandView::showLoadedTitle(Global &g, const TitleEntry &entry)
+{
+    setTitleEntry(entry);
+    setLoadedEntry(titleEntry());
+    EnableTitleMenus();
+    g.titleEditMode = 2;
+    setF3Caption(kUpdateCaption);
 }
 
 bool EditorCommands::ConfirmClose()

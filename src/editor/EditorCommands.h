@@ -16,6 +16,9 @@ class DbError;
 struct Global;
 class DialogService;
 
+// Caption of f3 while a stored title is loaded.
+extern const QString kUpdateCaption;  // "更新"
+
 // What the commands need of the editor window.
 class EditorCommandView {
 public:
@@ -43,6 +46,8 @@ public:
     virtual QString categoryItemText(int index) const = 0;
     virtual int32_t categoryItemKey(int index) const = 0;
     virtual void selectCategory(int index) = 0;
+    // Selects an entry without running the category choice (-1: none).
+    virtual void setCategoryIndex(int index) = 0;
     virtual void setCategoryText(const QString &text) = 0;
     virtual QString categoryFolderText() const = 0;
     virtual void setCategoryFolderText(const QString &text) = 0;
@@ -64,6 +69,16 @@ public:
     virtual QString f3Caption() const = 0;
     virtual void setF3Caption(const QString &text) = 0;
 
+    // The entry as the loaded title's row held it when it was read: a save or a deletion
+    // goes ahead only while the row still holds it, and the entry differs from it once
+    // the user edits.
+    void setLoadedEntry(const TitleEntry &entry) { m_loaded = entry; }
+    const TitleEntry &loadedEntry() const { return m_loaded; }
+    // A loaded title whose entry holds edits not yet saved.
+    bool entryChanged() const { return f3Caption() == kUpdateCaption && !(titleEntry() == m_loaded); }
+    // A stored title shown for editing: the entry, the update mode and the title menus.
+    void showLoadedTitle(Global &g, const TitleEntry &entry);
+
     // The window operations shared by the editor.
     virtual void FillCategoryList() = 0;
     virtual void FillGenreList() = 0;
@@ -71,10 +86,10 @@ public:
     virtual void ClearTitleEntry() = 0;
     virtual void EnableTitleMenus() = 0;
     virtual void DisableTitleMenus() = 0;
-};
 
-// Caption of f3 while a stored title is loaded.
-extern const QString kUpdateCaption;  // "更新"
+private:
+    TitleEntry m_loaded;
+};
 
 // Keys of the editor, with or without Shift, Ctrl and Alt.
 enum class EditorKeyAction {
@@ -142,6 +157,10 @@ public:
     // Close sequence: the save question while f3 reads "更新", then the end question.
     // True when the editor is to be unloaded.
     bool ConfirmClose();
+    // Before a step replaces or empties the entry: while it holds edits, asks whether to
+    // save them first. False when the step is to stop: cancelled (canCancel), or the save
+    // did not go through and the entry is still there.
+    bool OfferSaveBeforeReplacing(bool canCancel);
     // Another library has been opened: a title loaded from the library named by
     // connectString is offered for saving there first.
     void OfferSaveInto(const QString &connectString);
@@ -159,6 +178,7 @@ private:
     // The save question, asked while a title is loaded.
     bool askSave();
     bool askDelete(const QString &question, const QString &name, const QString &title);
+    void showChangedElsewhere(const QString &title);
     // A deletion that failed: nothing was deleted.
     void reportDeleteFailed(const QString &title, const DbError &e);
     // Counts steps of one command into the progress indicator.

@@ -134,31 +134,6 @@ bool LoadTitleById(const Global &g, int32_t titleId, TitleEntry &entry)
     return true;
 }
 
-bool UpdateTitleRow(Global &g, const TitleEntry &entry)
-{
-    Connection conn(g.dbConnectString);
-    RowSet rs(conn, QStringLiteral("select * from photoIvents where ID=? and ID1=? and ID2=?"),
-              {g.currentCategoryId, g.currentGenreId, g.currentTitleId});
-    if (rs.eof())
-        return false;
-    rs.setText(QStringLiteral("iventsFolderName"), entry.folderName);
-    rs.setText(QStringLiteral("iventsFolder"), entry.folder);
-    if (!entry.link.isEmpty())
-        rs.setText(QStringLiteral("iventsLink"), entry.link);
-    if (!entry.html.isEmpty())
-        rs.setText(QStringLiteral("iventsHTML"), entry.html);
-    rs.setFlag(QStringLiteral("IventsLinkButton"), entry.linkButton != 0);
-    if (!entry.ivents.isEmpty())
-        rs.setText(QStringLiteral("Ivents"), entry.ivents);
-    if (entry.photo.isEmpty())
-        rs.setNull(QStringLiteral("iventsPhoto"));
-    else
-        rs.setText(QStringLiteral("iventsPhoto"), entry.photo);
-    rs.setFlag(QStringLiteral("IventsHtmlButton"), entry.htmlButton != 0);
-    rs.update();  // one statement: the row is written whole or not at all
-    return true;
-}
-
 namespace {
 
 // A write transaction that is rolled back unless committed.
@@ -212,7 +187,66 @@ int deleteWhere(Connection &conn, const QString &table, const QString &condition
     }
 }
 
+// The title's row as the entry showed it when it was loaded: every field the entry
+// holds, Null read as empty text and a flag as ticked or not.
+const QString kAsLoaded = QStringLiteral(
+    " and coalesce(iventsFolderName,'')=? and coalesce(iventsFolder,'')=? and coalesce(iventsLink,'')=?"
+    " and coalesce(iventsHTML,'')=? and coalesce(Ivents,'')=? and coalesce(iventsPhoto,'')=?"
+    " and (coalesce(IventsLinkButton,0)<>0)=? and (coalesce(IventsHtmlButton,0)<>0)=?");
+
+QVariantList asLoadedParams(const TitleEntry &e)
+{
+    return {e.folderName, e.folder, e.link, e.html, e.ivents, e.photo, e.linkButton != 0 ? 1 : 0,
+            e.htmlButton != 0 ? 1 : 0};
+}
+
+bool titleExists(Connection &conn, int32_t categoryId, int32_t genreId, int32_t titleId)
+{
+    RowSet rs(conn, QStringLiteral("select * from photoIvents where ID=? and ID1=? and ID2=?"),
+              {categoryId, genreId, titleId});
+    return !rs.eof();
+}
+
 }  // namespace
+
+TitleWrite UpdateTitleRow(Global &g, const TitleEntry &entry, const TitleEntry &loaded)
+{
+    Connection conn(g.dbConnectString);
+    WriteTransaction t(conn);
+    const QVariantList keys{g.currentCategoryId, g.currentGenreId, g.currentTitleId};
+    if (!titleExists(conn, g.currentCategoryId, g.currentGenreId, g.currentTitleId))
+        return TitleWrite::Missing;
+    QStringList set{QStringLiteral("iventsFolderName=?"), QStringLiteral("iventsFolder=?")};
+    QVariantList params{entry.folderName, entry.folder};
+    auto setIfGiven = [&](const char *field, const QString &text) {
+        if (text.isEmpty())
+            return;
+        set << QLatin1String(field) + QLatin1String("=?");
+        params << text;
+    };
+    setIfGiven("iventsLink", entry.link);
+    setIfGiven("iventsHTML", entry.html);
+    setIfGiven("Ivents", entry.ivents);
+    set << QStringLiteral("IventsLinkButton=?") << QStringLiteral("iventsPhoto=?") << QStringLiteral("IventsHtmlButton=?");
+    params << (entry.linkButton != 0 ? -1 : 0)
+           << (entry.photo.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(entry.photo))
+           << (entry.htmlButton != 0 ? -1 : 0);
+    QSqlQuery q(conn.database());
+    if (!q.prepare(QStringLiteral("update photoIvents set %1 where ID=? and ID1=? and ID2=?%2")
+                       .arg(set.join(QLatin1Char(',')), kAsLoaded)))
+        throw DbError(conn.errorText(QStringLiteral("更新"), q.lastError().text()));
+    const QVariantList all = params + keys + asLoadedParams(loaded);
+    for (int i = 0; i < all.size(); ++i)
+        q.bindValue(i, all[i]);
+    if (!q.exec())
+        throw DbError(conn.errorText(QStringLiteral("更新"), q.lastError().text()));
+    const int n = q.numRowsAffected();
+    q.finish();
+    if (n == 0)
+        return TitleWrite::ChangedElsewhere;
+    t.commit();
+    return TitleWrite::Written;
+}
 
 DeletedRows DeleteCategoryTree(const Global &g, int32_t categoryId, const CountProgress &progress,
                                const std::function<void()> &beforeTitles)
@@ -249,14 +283,17 @@ DeletedRows DeleteGenreTree(const Global &g, int32_t categoryId, int32_t genreId
     return d;
 }
 
-int DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId)
+TitleWrite DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId,
+                           const TitleEntry &loaded)
 {
     Connection conn(g.dbConnectString);
     WriteTransaction t(conn);
-    const int n = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=? and ID1=? and ID2=?"),
-                              {categoryId, genreId, titleId}, {});
+    const int n = deleteWhere(conn, QStringLiteral("photoIvents"), QStringLiteral("ID=? and ID1=? and ID2=?") + kAsLoaded,
+                              QVariantList{categoryId, genreId, titleId} + asLoadedParams(loaded), {});
+    if (n == 0)
+        return titleExists(conn, categoryId, genreId, titleId) ? TitleWrite::ChangedElsewhere : TitleWrite::Missing;
     t.commit();
-    return n;
+    return TitleWrite::Written;
 }
 
 // --- module operations -------------------------------------------------------

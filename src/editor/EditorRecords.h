@@ -77,10 +77,17 @@ bool LoadTitleByFolder(Global &g, const QString &folder, TitleEntry &entry);
 // The title with that ID2 as the entry; false when there is none.
 bool LoadTitleById(const Global &g, int32_t titleId, TitleEntry &entry);
 
+// What became of a write to a loaded title's row.
+enum class TitleWrite {
+    Written,
+    Missing,           // no such row: nothing written
+    ChangedElsewhere,  // the row no longer holds what was loaded: nothing written
+};
+
 // Writes entry into the title currentTitleId of the current category and genre: name,
 // folder and both flags always, link, file and Ivents only when not empty, the photo
-// or Null. False when that row is not in the library (nothing written).
-bool UpdateTitleRow(Global &g, const TitleEntry &entry);
+// or Null; only while the row still holds loaded.
+TitleWrite UpdateTitleRow(Global &g, const TitleEntry &entry, const TitleEntry &loaded);
 
 // Told of each row deleted or folder registered (the count of this step, usually 1).
 using CountProgress = std::function<void(int)>;
@@ -100,7 +107,9 @@ DeletedRows DeleteCategoryTree(const Global &g, int32_t categoryId, const CountP
 // The genre's photoYear rows; when there were any, beforeTitles and its photoIvents rows.
 DeletedRows DeleteGenreTree(const Global &g, int32_t categoryId, int32_t genreId, const CountProgress &progress = {},
                             const std::function<void()> &beforeTitles = {});
-int DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId);
+// Deletes the title only while its row still holds loaded.
+TitleWrite DeleteTitleRows(const Global &g, int32_t categoryId, int32_t genreId, int32_t titleId,
+                           const TitleEntry &loaded);
 
 // --- module operations ---
 

@@ -27,6 +27,11 @@ EditorScreen::EditorScreen(Global &g, DialogService &ds, EditorView &view)
     : m_g(g), m_ds(ds), m_v(view), m_grid(std::make_unique<TitleGrid>())
 {
     m_v.m_screen = this;
+    m_grid->setStaleHandler([this] { gridStale(); });
+    // Shown in the status line: a message box would come up while the view paints.
+    m_grid->setFaultHandler([this](const QString &message) {
+        m_v.showStatus(QStringLiteral("一覧を読み取れません (スクロールすると読み直します): ") + message);
+    });
 }
 
 EditorScreen::~EditorScreen()
@@ -176,6 +181,10 @@ void EditorScreen::refreshTitleGrid()
         filter = QStringLiteral("+ID=? And ID1=?");
         params << m_v.listEntryKey(List::Category, categoryPos) << m_v.listEntryKey(List::Genre, genrePos);
     }
+    // The same selection read again (after a save, a deletion, another program's
+    // writes) keeps the view where it was; another one starts at its top.
+    const bool same = m_grid->isOpen() && m_grid->filter() == filter && m_grid->params() == params;
+    const int top = same ? m_v.gridTopRow() : 0;
     try {
         m_grid->refresh(m_g.dbConnectString, filter, params);
     } catch (...) {
@@ -183,6 +192,27 @@ void EditorScreen::refreshTitleGrid()
         throw;
     }
     m_v.layoutGrid();
+    if (top > 0 && m_grid->rowCount() > 0)
+        m_v.scrollGridTo(qMin(top, m_grid->rowCount() - 1));
+    showLoadedTitleRow();
+}
+
+void EditorScreen::gridStale()
+{
+    guarded([this] { refreshTitleGrid(); });
+}
+
+void EditorScreen::showLoadedTitleRow()
+{
+    int row = -1;
+    if (m_g.titleEditMode != 0 && m_g.currentTitleId != 0) {
+        try {
+            row = m_grid->rowOfKey(m_g.currentTitleId);
+        } catch (const DbError &) {
+            row = -1;  // read again with the next rows
+        }
+    }
+    m_v.highlightGridRow(row);
 }
 
 void EditorScreen::ClearTitleEntry()
@@ -342,12 +372,15 @@ void EditorScreen::GridRowClicked(int row)
     }
     if (row < 0 || row >= m_grid->rowCount())
         return;
-    EnableTitleMenus();
-    // Every field comes from the row, so nothing of the title shown before stays.
-    m_v.setTitleEntry(TitleEntryOf([this, row](const QString &field) { return m_grid->value(row, field); }));
-    m_g.currentTitleId = m_grid->cell(row, TitleGrid::ColID2).toInt();
-    m_g.titleEditMode = 2;
-    m_v.setF3Caption(kUpdateCaption);
+    const QVariant key = m_grid->cell(row, TitleGrid::ColID2);
+    if (!key.isValid())
+        return;  // the row could not be read just now
+    // Every field comes from the row as it is stored now (the grid's copy may be older),
+    // so nothing of the title shown before stays.
+    TitleEntry entry = TitleEntryOf([this, row](const QString &field) { return m_grid->value(row, field); });
+    guarded([&] { LoadTitleById(m_g, key.toInt(), entry); });
+    m_g.currentTitleId = key.toInt();
+    m_v.showLoadedTitle(m_g, entry);
 }
 
 }  // namespace tessaly

@@ -58,6 +58,8 @@ public:
     void SelectGenre(int position);
     // A click on a grid row.
     void GridRowClicked(int row);
+    // The grid's highlight on the loaded title's row (none when no title is loaded).
+    void showLoadedTitleRow();
 
     TitleGrid &grid() { return *m_grid; }
     QAbstractItemModel *gridModel() const;
@@ -74,6 +76,8 @@ private:
     void fillCategoryList();
     void fillGenreList();
     void refreshTitleGrid();
+    // The grid's rows no longer fit the library: read again where the view is.
+    void gridStale();
     void categoryChosen();
     void genreChosen();
     void clearTitleEntry();

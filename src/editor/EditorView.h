@@ -55,6 +55,11 @@ public:
     virtual void setTitleMenusEnabled(bool enabled) = 0;
     // Column visibility, widths, captions and font of the grid after it got new rows.
     virtual void layoutGrid() = 0;
+    // The first row the grid shows, and scrolling so that a row is the first shown.
+    virtual int gridTopRow() const { return 0; }
+    virtual void scrollGridTo(int row) { (void)row; }
+    // Highlights a row (-1: none) without scrolling.
+    virtual void highlightGridRow(int row) { (void)row; }
 
     // --- the command view, on the plain accesses ---
 
@@ -64,6 +69,7 @@ public:
     QString categoryItemText(int index) const override { return listEntryText(List::Category, index); }
     int32_t categoryItemKey(int index) const override { return listEntryKey(List::Category, index); }
     void selectCategory(int index) override;
+    void setCategoryIndex(int index) override { setListPosition(List::Category, index); }
     void setCategoryText(const QString &text) override { setListText(List::Category, text); }
     QString categoryFolderText() const override { return fieldText(Field::CategoryFolder); }
     void setCategoryFolderText(const QString &text) override { setFieldText(Field::CategoryFolder, text); }

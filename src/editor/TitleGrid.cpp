@@ -3,13 +3,13 @@
 #include "Database.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QVector>
-
-#include <limits>
 
 namespace tessaly {
 
@@ -20,56 +20,37 @@ class TitleGrid::Model : public QAbstractTableModel {
 public:
     explicit Model(const TitleGrid &grid) : m_grid(grid) {}
 
-    // Between beginResetModel and endResetModel: forgets everything; with a connection,
-    // reads the field names and the first page.
+    // Forgets everything; with a connection, reads the field names, the count and the
+    // first page.
     void reset(const QString &filter, const QVariantList &params)
     {
         beginResetModel();
         m_filter = filter;
         m_params = params;
         m_fields.clear();
-        m_pageFirst.clear();
         m_pages.clear();
         m_recent.clear();
         m_rows = 0;
-        m_atEnd = true;
+        m_failures = 0;
+        m_failed.invalidate();
         QString fault;
         if (m_grid.m_conn) {
             const QSqlRecord r = m_grid.m_conn->database().record(QStringLiteral("photoIvents"));
             for (int i = 0; i < r.count(); ++i)
                 m_fields << r.fieldName(i);
-            m_atEnd = false;
             try {
-                appendPage();
+                int count = 0;
+                Page first = read(0, &count);
+                m_rows = count;
+                if (!first.isEmpty())
+                    keep(0, std::move(first));
             } catch (const DbError &e) {
                 fault = e.message();
-                m_atEnd = true;
             }
         }
         endResetModel();
         if (!fault.isEmpty())
             throw DbError(fault);
-    }
-
-    bool fetchNext()
-    {
-        if (m_atEnd)
-            return false;
-        Page page;
-        try {
-            page = read(m_pageFirst.isEmpty() ? std::numeric_limits<qint64>::min() : m_lastKey, false);
-        } catch (const DbError &) {
-            m_atEnd = true;  // a view cannot be told; the next refresh reports it
-            return false;
-        }
-        if (page.isEmpty()) {
-            m_atEnd = true;
-            return false;
-        }
-        beginInsertRows(QModelIndex(), m_rows, m_rows + page.size() - 1);
-        addPage(std::move(page));
-        endInsertRows();
-        return true;
     }
 
     const Row *row(int r) const
@@ -79,13 +60,9 @@ public:
         const int p = r / kPageRows;
         auto it = m_pages.find(p);
         if (it == m_pages.end()) {
-            Page page;
-            try {
-                page = read(m_pageFirst[p], true);
-            } catch (const DbError &) {
+            it = load(p);
+            if (it == m_pages.end())
                 return nullptr;
-            }
-            it = keep(p, std::move(page));
         } else {
             touch(p);
         }
@@ -93,6 +70,30 @@ public:
         return offset < it->size() ? &(*it)[offset] : nullptr;
     }
 
+    int keyRow(qint64 id2) const
+    {
+        Connection &conn = *m_grid.m_conn;
+        QSqlQuery q(conn.database());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("select (select count(*) from photoIvents where %1ID2<?), "
+                                      "exists(select 1 from photoIvents where %1ID2=?)")
+                           .arg(where())))
+            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
+        for (int i = 0; i < 2; ++i) {
+            for (const QVariant &p : m_params)
+                q.addBindValue(p);
+            q.addBindValue(id2);
+        }
+        if (!q.exec() || !q.next())
+            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
+        const int before = q.value(0).toInt();
+        const bool there = q.value(1).toBool();
+        q.finish();
+        return there && before < m_rows ? before : -1;
+    }
+
+    const QString &filter() const { return m_filter; }
+    const QVariantList &params() const { return m_params; }
     int fieldIndex(const QString &name) const
     {
         for (int i = 0; i < m_fields.size(); ++i)
@@ -133,30 +134,44 @@ public:
         default: return m_fields.value(section);
         }
     }
-    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && !m_atEnd; }
-    void fetchMore(const QModelIndex &parent) override
-    {
-        if (!parent.isValid())
-            fetchNext();
-    }
+
+    std::function<void()> onStale;
+    std::function<void(const QString &)> onFault;
 
 private:
-    // One page from a key on, its statement finished before it returns.
-    Page read(qint64 fromKey, bool inclusive) const
+    QString where() const { return m_filter.isEmpty() ? QString() : QStringLiteral("(%1) and ").arg(m_filter); }
+
+    // Page p and the count, in one read so that they agree; statements finished before
+    // it returns.
+    Page read(int p, int *count) const
     {
         Connection &conn = *m_grid.m_conn;
         QSqlQuery q(conn.database());
         q.setForwardOnly(true);
-        const QString where = m_filter.isEmpty() ? QString() : QStringLiteral("(%1) and ").arg(m_filter);
-        if (!q.prepare(QStringLiteral("select * from photoIvents where %1ID2%2? order by ID2 limit %3")
-                           .arg(where, inclusive ? QStringLiteral(">=") : QStringLiteral(">"))
-                           .arg(kPageRows)))
-            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
-        for (const QVariant &p : m_params)
-            q.addBindValue(p);
-        q.addBindValue(fromKey);
+        auto fail = [&conn](const QString &detail) {
+            QSqlQuery(conn.database()).exec(QStringLiteral("rollback"));
+            return DbError(conn.errorText(QStringLiteral("読み取り"), detail));
+        };
+        if (!q.exec(QStringLiteral("begin")))
+            throw fail(q.lastError().text());
+        const QString from = m_filter.isEmpty() ? QString() : QStringLiteral(" where ") + m_filter;
+        if (!q.prepare(QStringLiteral("select count(*) from photoIvents") + from))
+            throw fail(q.lastError().text());
+        for (const QVariant &v : m_params)
+            q.addBindValue(v);
+        if (!q.exec() || !q.next())
+            throw fail(q.lastError().text());
+        *count = q.value(0).toInt();
+        q.finish();
+        if (!q.prepare(QStringLiteral("select * from photoIvents%1 order by ID2 limit %2 offset %3")
+                           .arg(from)
+                           .arg(kPageRows)
+                           .arg(qint64(p) * kPageRows)))
+            throw fail(q.lastError().text());
+        for (const QVariant &v : m_params)
+            q.addBindValue(v);
         if (!q.exec())
-            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
+            throw fail(q.lastError().text());
         Page page;
         while (q.next()) {
             const QSqlRecord r = q.record();
@@ -169,28 +184,68 @@ private:
         const QString detail = q.lastError().text();
         q.finish();
         if (failed)
-            throw DbError(conn.errorText(QStringLiteral("読み取り"), detail));
+            throw fail(detail);
+        QSqlQuery(conn.database()).exec(QStringLiteral("commit"));
         return page;
     }
 
     qint64 keyOf(const Row &r) const { return r.value(qMax(0, fieldIndex(QStringLiteral("ID2")))).toLongLong(); }
 
-    void appendPage()
+    // Reads page p for the view. A failed read leaves it out (tried again when the view
+    // next asks); a page that does not fit the count or its neighbours marks the rows stale.
+    QHash<int, Page>::iterator load(int p) const
     {
-        Page page = read(std::numeric_limits<qint64>::min(), false);
-        if (page.isEmpty()) {
-            m_atEnd = true;
-            return;
+        // Right after a failed read the view's other cells do not each wait again.
+        if (m_failed.isValid() && m_failed.elapsed() < kRetryMs)
+            return m_pages.end();
+        int count = 0;
+        Page page;
+        try {
+            page = read(p, &count);
+        } catch (const DbError &e) {
+            m_failed.start();
+            if (++m_failures == kFailuresReported && onFault)
+                later([this, message = e.message()] {
+                    if (onFault)
+                        onFault(message);
+                });
+            // The view asks again a little later (and at every scroll).
+            if (m_failures <= kFailuresReported)
+                later([this] {
+                    if (m_rows > 0 && !m_fields.isEmpty())
+                        emit const_cast<Model *>(this)->dataChanged(index(0, 0), index(m_rows - 1, m_fields.size() - 1));
+                }, kRetryMs);
+            return m_pages.end();
         }
-        addPage(std::move(page));
+        m_failures = 0;
+        m_failed.invalidate();
+        bool fits = count == m_rows && !page.isEmpty();
+        if (fits) {
+            auto before = m_pages.constFind(p - 1);
+            auto after = m_pages.constFind(p + 1);
+            fits = (before == m_pages.constEnd() || before->isEmpty() || keyOf(before->last()) < keyOf(page.first()))
+                   && (after == m_pages.constEnd() || after->isEmpty() || keyOf(page.last()) < keyOf(after->first()));
+        }
+        if (!fits)
+            stale();
+        return keep(p, std::move(page));
     }
-    void addPage(Page page)
+    void stale() const
     {
-        m_pageFirst << keyOf(page.first());
-        m_lastKey = keyOf(page.last());
-        m_rows += page.size();
-        m_atEnd = page.size() < kPageRows;
-        keep(m_pageFirst.size() - 1, std::move(page));
+        if (m_staleQueued || !onStale)
+            return;
+        m_staleQueued = true;
+        later([this] {
+            m_staleQueued = false;
+            if (onStale)
+                onStale();
+        });
+    }
+    // Runs f from the event loop: reads happen while the view paints.
+    template <typename F>
+    void later(F f, int ms = 0) const
+    {
+        QTimer::singleShot(ms, const_cast<Model *>(this), std::move(f));
     }
     QHash<int, Page>::iterator keep(int p, Page page) const
     {
@@ -209,10 +264,11 @@ private:
     QString m_filter;
     QVariantList m_params;
     QStringList m_fields;
-    QVector<qint64> m_pageFirst;  // first key of every page read so far
-    qint64 m_lastKey = 0;
     int m_rows = 0;
-    bool m_atEnd = true;
+    static constexpr int kRetryMs = 400;
+    mutable int m_failures = 0;       // failed reads in a row
+    mutable QElapsedTimer m_failed;   // since the last failed read
+    mutable bool m_staleQueued = false;
     mutable QHash<int, Page> m_pages;  // the pages held, at most kHeldPages
     mutable QList<int> m_recent;       // most recently used first
 };
@@ -221,6 +277,8 @@ TitleGrid::TitleGrid() : m_model(std::make_unique<Model>(*this)) {}
 
 TitleGrid::~TitleGrid()
 {
+    m_model->onStale = nullptr;
+    m_model->onFault = nullptr;
     close();
 }
 
@@ -243,6 +301,26 @@ bool TitleGrid::isOpen() const
     return m_conn && m_conn->isOpen();
 }
 
+const QString &TitleGrid::filter() const
+{
+    return m_model->filter();
+}
+
+const QVariantList &TitleGrid::params() const
+{
+    return m_model->params();
+}
+
+void TitleGrid::setStaleHandler(std::function<void()> handler)
+{
+    m_model->onStale = std::move(handler);
+}
+
+void TitleGrid::setFaultHandler(std::function<void(const QString &)> handler)
+{
+    m_model->onFault = std::move(handler);
+}
+
 void TitleGrid::refresh(const QString &connectString, const QString &filter, const QVariantList &params)
 {
     close();
@@ -256,6 +334,9 @@ void TitleGrid::refresh(const QString &connectString, const QString &filter, con
         throw DbError(openFault);
     try {
         m_model->reset(filter, params);
+        // Later pages wait for another program only briefly, so the window stays
+        // responsive; a page that could not be read is read again.
+        m_conn->exec(QStringLiteral("pragma busy_timeout=%1").arg(kReadWaitMs));
     } catch (const DbError &) {
         close();
         throw;
@@ -267,14 +348,14 @@ int TitleGrid::rowCount() const
     return m_model->rowCount();
 }
 
-bool TitleGrid::fetchMore()
-{
-    return m_model->fetchNext();
-}
-
 int TitleGrid::heldRows() const
 {
     return m_model->held();
+}
+
+int TitleGrid::rowOfKey(qint64 id2) const
+{
+    return m_conn ? m_model->keyRow(id2) : -1;
 }
 
 QVariant TitleGrid::cell(int row, int column) const

@@ -34,7 +34,7 @@ MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
     line += QLatin1String(": ") + displayText(req.text);
     if (!req.details.isEmpty())
         line += QLatin1Char('\n') + req.details;
-    if (req.buttons == MsgButtons::YesNo)
+    if (req.buttons != MsgButtons::Ok)
         line += m_answer == MsgAnswer::Yes ? QLatin1String(" -> yes") : QLatin1String(" -> no");
     // On a terminal the message takes the place of a progress line that may stand there.
     std::fprintf(stderr, "%s%s\n", ::isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "", line.toLocal8Bit().constData());

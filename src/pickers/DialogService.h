@@ -11,8 +11,8 @@ class QObject;
 namespace tessaly {
 
 enum class MsgKind { None, Question, Information, Exclamation, Critical };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Yes, No, Cancel };
 
 struct MessageRequest {
     MessageRequest() = default;
@@ -45,6 +45,9 @@ struct FilePickRequest {
 struct FolderPickRequest {
     QString prompt;       // full prompt, ends with CR LF + "フォルダを選択してください。"
     QString startFolder;
+    // Shows what is inside startFolder with nothing chosen, instead of startFolder
+    // itself chosen in its parent.
+    bool openInside = false;
 };
 
 class DialogService {
@@ -105,6 +108,7 @@ public:
     void queueAnswer(MsgAnswer a) { m_answers.append(a); }
     void queueYes() { queueAnswer(MsgAnswer::Yes); }
     void queueNo() { queueAnswer(MsgAnswer::No); }
+    void queueCancel() { queueAnswer(MsgAnswer::Cancel); }
     void queuePick(const QString &path) { m_picks.append(path); }
 
     QList<Call> calls;

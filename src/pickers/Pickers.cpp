@@ -96,11 +96,12 @@ void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString 
 }
 
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
-                     const QString &startFolder)
+                     const QString &startFolder, bool openInside)
 {
     FolderPickRequest r;
     r.prompt = prompt + QStringLiteral("\r\nフォルダを選択してください。");
     r.startFolder = startFolder;
+    r.openInside = openInside;
     const QString chosen = ds.pickFolder(r, owner);
     g.pickerDone = True16;
     return chosen;

@@ -18,9 +18,10 @@ void PickTitleFile(Global &g, DialogService &ds, QObject *owner, const QString &
 void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString &dialogTitle,
                     const QString &startFolder, const QString &initialName);
 
-// The folder browser: the chosen folder, or empty text when cancelled.
+// The folder browser: the chosen folder, or empty text when cancelled. openInside: shows
+// the folders inside startFolder, none of them chosen.
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
-                     const QString &startFolder);
+                     const QString &startFolder, bool openInside = false);
 
 // The requests the pickers show, for tests and the Qt implementation.
 FilePickRequest OpenDatabaseRequest(const QString &title, const QString &start, const QString &initialName);

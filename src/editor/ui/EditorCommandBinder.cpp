@@ -36,12 +36,23 @@ EditorCommandBinder::~EditorCommandBinder()
 
 void EditorCommandBinder::runBusy(const std::function<void()> &command)
 {
-    ++m_busy;
-    struct Done {
-        int &busy;
-        ~Done() { --busy; }
-    } done{m_busy};
-    command();
+    {
+        ++m_busy;
+        struct Done {
+            int &busy;
+            ~Done() { --busy; }
+        } done{m_busy};
+        command();
+    }
+    // A close asked for while the command ran goes ahead now, with its questions.
+    if (m_busy == 0 && m_closeAfterRun) {
+        QPointer<QWidget> w = m_closeAfterRun;
+        m_closeAfterRun = nullptr;
+        QTimer::singleShot(0, w, [w] {
+            if (w)
+                w->close();
+        });
+    }
 }
 
 bool EditorCommandBinder::inWindow(QObject *o) const
@@ -75,8 +86,16 @@ bool EditorCommandBinder::eventFilter(QObject *watched, QEvent *event)
     if (m_busy > 0 && isUserInput(event->type()) && m_window && watched->isWidgetType()) {
         // The whole frame holding the editor waits; dialogs are windows of their own.
         auto *w = static_cast<QWidget *>(watched);
-        if (w->window() == m_window->window())
+        if (w->window() == m_window->window()) {
+            // Refused for now (a close left accepted would go ahead unasked); the
+            // close sequence runs once the command has ended.
+            if (event->type() == QEvent::Close) {
+                event->ignore();
+                if (!m_closeAfterRun || w == w->window())
+                    m_closeAfterRun = w;
+            }
             return true;
+        }
     }
     // A key that goes on travels up to the parents as a copy; only its first delivery,
     // to the control with the focus, is the key press.

@@ -58,6 +58,7 @@ private:
     EditorCommands m_cmds;
     std::function<void()> m_autoSet;
     int m_busy = 0;
+    QPointer<QWidget> m_closeAfterRun;  // closed while a command ran
     int m_passingKey = 0;
 };
 

@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -137,11 +138,10 @@ dataSet::dataSet(WindowHost &host, QWidget *parent)
     buildControls();
     resize(twipsToPixels(kClientWidth), twipsToPixels(kShownHeight) + bar->sizeHint().height());
 
-    connect(m_topFolder, qOverload<int>(&QComboBox::activated), this, [this] { m_screen.CategoryChosen(); });
-    connect(m_yearFolder, qOverload<int>(&QComboBox::activated), this, [this] { m_screen.GenreChosen(); });
-    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex &i) { m_screen.GridRowClicked(i.row()); });
-    connect(m_grid->verticalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int row) { m_screen.GridRowClicked(row); });
+    connect(m_topFolder, qOverload<int>(&QComboBox::activated), this, [this] { userChoice(List::Category); });
+    connect(m_yearFolder, qOverload<int>(&QComboBox::activated), this, [this] { userChoice(List::Genre); });
+    connect(m_grid, &QTableView::clicked, this, [this](const QModelIndex &i) { gridClicked(i.row()); });
+    connect(m_grid->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int row) { gridClicked(row); });
     // A typed name that is not the chosen entry's leaves no entry chosen.
     for (QComboBox *list : {m_topFolder, m_yearFolder})
         connect(list->lineEdit(), &QLineEdit::textEdited, this, [list](const QString &typed) {
@@ -331,6 +331,34 @@ void dataSet::clearList(List which)
     const QSignalBlocker block(c);
     c->clear();
     c->setEditText(QString());
+    m_chosen[int(which)] = -1;
+}
+
+// A choice by the user empties a loaded title: one with edits is offered for saving
+// first, and a cancel puts the list back on the entry chosen before.
+void dataSet::userChoice(List which)
+{
+    QComboBox *c = list(which);
+    const int before = m_chosen[int(which)];
+    if (!m_binder->commands().OfferSaveBeforeReplacing(true)) {
+        const QSignalBlocker block(c);
+        c->setCurrentIndex(before);
+        if (before < 0)
+            c->setEditText(m_chosenText[int(which)]);
+        return;
+    }
+    m_chosen[int(which)] = c->currentIndex();
+    m_chosenText[int(which)] = c->currentText();
+    which == List::Category ? m_screen.CategoryChosen() : m_screen.GenreChosen();
+}
+
+void dataSet::gridClicked(int row)
+{
+    if (!m_binder->commands().OfferSaveBeforeReplacing(true)) {
+        m_screen.showLoadedTitleRow();
+        return;
+    }
+    m_screen.GridRowClicked(row);
 }
 
 void dataSet::addListEntry(List which, const QString &text, int32_t key)
@@ -372,6 +400,8 @@ void dataSet::setListPosition(List which, int position)
     QComboBox *c = list(which);
     const QSignalBlocker block(c);
     c->setCurrentIndex(position);
+    m_chosen[int(which)] = c->currentIndex();
+    m_chosenText[int(which)] = c->currentText();
 }
 
 QString dataSet::listText(List which) const
@@ -388,6 +418,8 @@ void dataSet::setListText(List which, const QString &text)
     if (c->currentIndex() >= 0 && c->itemText(c->currentIndex()) != text)
         c->setCurrentIndex(-1);
     c->setEditText(text);
+    m_chosen[int(which)] = c->currentIndex();
+    m_chosenText[int(which)] = text;
 }
 
 QString dataSet::fieldText(Field which) const
@@ -434,6 +466,27 @@ void dataSet::layoutGrid()
         if (width > 0)
             m_grid->setColumnWidth(col, twipsToPixels(width));
     }
+}
+
+int dataSet::gridTopRow() const
+{
+    return qMax(0, m_grid->rowAt(0));
+}
+
+void dataSet::scrollGridTo(int row)
+{
+    m_grid->scrollTo(m_grid->model()->index(row, TitleGrid::ColFolderName), QAbstractItemView::PositionAtTop);
+}
+
+void dataSet::highlightGridRow(int row)
+{
+    QItemSelectionModel *selection = m_grid->selectionModel();
+    if (row < 0) {
+        selection->clearSelection();
+        return;
+    }
+    const QModelIndex at = m_grid->model()->index(row, TitleGrid::ColFolderName);
+    selection->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 // --- EditorCommandView -----------------------------------------------------------
@@ -510,8 +563,13 @@ void dataSet::activate()
         return;
     }
     libraryChanged();
-    // The activation's auto-set is a long command like F4: no input meanwhile.
-    m_binder->runBusy([this] { m_screen.Activate(); });
+    // The activation's auto-set is a long command like F4: no input meanwhile. It ends
+    // by reloading the lists, which empties the entry: edits are offered for saving
+    // first, and a cancel keeps them and skips the run this time.
+    m_binder->runBusy([this] {
+        if (m_binder->commands().OfferSaveBeforeReplacing(true))
+            m_screen.Activate();
+    });
 }
 
 void dataSet::libraryChanged()
@@ -551,7 +609,8 @@ void dataSet::closeEvent(QCloseEvent *e)
 
 void dataSet::autoSetCommand()
 {
-    m_screen.AutoSetCommand();
+    if (m_binder->commands().OfferSaveBeforeReplacing(true))
+        m_screen.AutoSetCommand();
 }
 
 // The editor is activated when it becomes the active child of the main window: not

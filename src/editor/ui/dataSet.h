@@ -59,6 +59,9 @@ public:
     void setCheckValue(Check check, int value) override;
     void setTitleMenusEnabled(bool enabled) override;
     void layoutGrid() override;
+    int gridTopRow() const override;
+    void scrollGridTo(int row) override;
+    void highlightGridRow(int row) override;
 
     // EditorCommandView
     QObject *dialogOwner() override { return this; }
@@ -91,6 +94,8 @@ private:
     void buildMenus(QMenuBar *bar);
     void watchActivation();
     void subWindowActivated(QMdiSubWindow *sub);
+    void userChoice(List which);
+    void gridClicked(int row);
 
     WindowHost &m_host;
     EditorScreen m_screen;
@@ -124,6 +129,8 @@ private:
     bool m_active = false;           // the active child window of the main window
     bool m_shownOnce = false;
     QString m_library;               // the connection string the screen shows
+    int m_chosen[2] = {-1, -1};      // the entry of each list chosen last, and its text
+    QString m_chosenText[2];
 };
 
 }  // namespace tessaly

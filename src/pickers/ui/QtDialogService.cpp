@@ -57,12 +57,18 @@ MsgAnswer QtDialogService::message(const MessageRequest &req, QObject *owner)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
+    } else if (req.buttons == MsgButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
     const int r = box.exec();
     if (req.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
+    if (r == QMessageBox::Cancel)
+        return MsgAnswer::Cancel;
     return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
@@ -113,7 +119,9 @@ QString QtDialogService::pickFolder(const FolderPickRequest &req, QObject *owner
         grid->addWidget(label, 0, 0, 1, grid->columnCount());
     }
     const QFileInfo start(req.startFolder.trimmed());
-    if (!req.startFolder.trimmed().isEmpty() && start.isDir()) {
+    if (!req.startFolder.trimmed().isEmpty() && start.isDir() && req.openInside) {
+        dlg.setDirectory(start.absoluteFilePath());
+    } else if (!req.startFolder.trimmed().isEmpty() && start.isDir()) {
         dlg.setDirectory(start.absolutePath());
         dlg.selectFile(start.absoluteFilePath());
     }

@@ -162,8 +162,18 @@ FolderWindow::FolderWindow(WindowHost &host, const FolderWindowSetup &setup, QWi
         action(QStringLiteral("用紙設定"))->setEnabled(false);
         action(QStringLiteral("印刷"))->setEnabled(false);
     }
+    m_library = m_host.global().dbConnectString;
     const FolderLoad loaded = setup.load(m_host.global(), m_host.dialogs(), this);
     m_allTop->setText(loaded.text);
+}
+
+void FolderWindow::libraryChanged()
+{
+    Global &g = m_host.global();
+    if (m_library == g.dbConnectString)
+        return;
+    m_library = g.dbConnectString;
+    m_allTop->setText(m_setup.load(g, m_host.dialogs(), this).text);
 }
 
 void FolderWindow::buildMenus()
@@ -213,6 +223,14 @@ void FolderWindow::browse()
 
 void FolderWindow::save()
 {
+    // The box holds a folder of the library it was read from; never saved into another.
+    if (m_library != m_host.global().dbConnectString) {
+        libraryChanged();
+        m_host.dialogs().message(QStringLiteral("開いているライブラリが変わったため、フォルダを読み直しました。") + QStringLiteral("\n\r")
+                                     + QStringLiteral("保存は行いませんでした。フォルダを確かめてから、もう一度設定してください。"),
+                                 MsgKind::Exclamation, windowTitle(), MsgButtons::Ok, this);
+        return;
+    }
     const SaveResult r = m_setup.save(m_host.global(), m_host.dialogs(), m_allTop->text(), this);
     if (r.outcome == SaveOutcome::Saved)
         close();

@@ -47,6 +47,8 @@ public slots:
     void askClose();      // menu 閉じる
     void askEnd();        // menu 終了
     void askPrint();      // menu 印刷
+    // Another library was opened: the box shows that library's folder.
+    void libraryChanged();
 
 protected:
     FolderWindow(WindowHost &host, const FolderWindowSetup &setup, QWidget *parent);
@@ -65,6 +67,7 @@ private:
     QLineEdit *m_allTop = nullptr;
     QMenu *m_editMenu = nullptr;
     bool m_closed = false;
+    QString m_library;  // the library the box was read from
 };
 
 // Base folder window.
