@@ -131,8 +131,8 @@ private slots:
         for (QAction *a : w->findChild<QMenuBar *>()->actions())
             menus << a->menu()->objectName() + ' ' + a->text() + ": " + describe(a->menu()).join(", ");
         QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ: 設定 設定(Save & Quit), line ---------------- [off], 用紙設定 用紙設定, 印刷 印刷, "
-                                     "line0 ---------------- [off], 閉じる 閉じる(Quit), 終了 終了(End)"
-                                         + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : ""),
+                                     "line0 ---------------- [off], 閉じる 閉じる(Quit)"
+                                         + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : "") + ", 終了 終了(End)",
                                      "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
         QCOMPARE(w->pathBox()->text(), QString());  // an empty library: nothing to type around
@@ -263,27 +263,31 @@ private slots:
         }
     }
 
-    // 公開用にコピー asks for a folder (cancelled: nothing more; a folder holding other
-    // files: refused), then writes the copy there and tells what it did.
+    // 公開用にコピー asks for a folder, at home the first time (cancelled:
+    // nothing more; a folder holding other files: refused), then writes the copy there and
+    // tells what it did; the next time it starts at that folder.
     void publishItem()
     {
         const QString title = makeDir(tmp.path() + "/pub/写真/旅/2024/海"), copy = tmp.path() + "/pub/公開";
         QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(title + "/a.png"));
+        sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {tmp.path() + "/pub/写真"});
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values ('/x/旅', '旅')");
         sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, '2024' from photoGraph", {title + "/.."});
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select ID, ID1, '海', ? from photoYear", {title});
         auto w = open("htmlOut");
-        for (const QString &pick : {QString(), tmp.path() + "/pub", copy}) {
+        for (const QString &pick : {QString(), tmp.path() + "/pub", copy, QString()}) {
             host->ds.queuePick(pick);
             trigger(w.get(), "公開用にコピー");
         }
+        QCOMPARE(host->ds.calls.first().folder.startFolder, QDir::homePath());
+        QCOMPARE(host->ds.calls.last().folder.startFolder, copy);
         QCOMPARE(host->ds.calls.at(0).folder.prompt, QString("公開用のコピーを作るフォルダを指定ください\r\nフォルダを選択してください。"));
         QStringList said;
         for (const MessageRequest &m : host->ds.messages())
             said << QString::number(int(m.kind)) + m.text.split("\n\r").mid(0, 3).join('|');
         QCOMPARE(said, QStringList({"3フォルダ「" + tmp.path() + "/pub」は空ではなく、公開用にコピーしたフォルダでもありません。|"
                                     "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。",
-                                    "2公開用のコピーを「" + copy + "」に作りました。|ページ: 6|コピーしたファイル: 1 (変更のないもの 0)"}));
+                                    "2公開用のコピーを「" + copy + "」に作りました。|ページ: 7|コピーしたファイル: 1 (変更のないもの 0)"}));
         QCOMPARE(QImage(copy + "/genres/旅/2024/海/a.png").size(), QSize(40, 30));
     }
 

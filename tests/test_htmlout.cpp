@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <sys/stat.h>
 
 #include "DialogService.h"
 #include "Global.h"
@@ -90,6 +94,29 @@ QStringList cell(const QString &image, const QString &name, const QStringList &b
 }
 
 const QString kFiller = QStringLiteral("<td><br></td>");
+
+// Every entry below root, links not followed: a file's checksum and link count, a link's
+// target, a folder's mark; by path relative to root.
+QMap<QString, QString> entries(const QString &root)
+{
+    QMap<QString, QString> m;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QFileInfo f(it.next());
+        struct stat st;
+        ::lstat(QFile::encodeName(f.filePath()).constData(), &st);
+        m[f.filePath().mid(root.size() + 1)] =
+            S_ISLNK(st.st_mode) ? "-> " + f.symLinkTarget()
+            : S_ISDIR(st.st_mode) ? QString("/")
+                                  : QString("%1 x%2").arg(QString(QCryptographicHash::hash(readFile(f.filePath()),
+                                                                                   QCryptographicHash::Sha1).toHex()))
+                                        .arg(st.st_nlink);
+    }
+    return m;
+}
+
+const QString kOutsideLine = QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: ");
 
 }  // namespace
 
@@ -468,6 +495,154 @@ private slots:
         const CliResult r = runCli({"publish", m_lib, copy});
         QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
         QVERIFY(readFile(copy + "/genres/C/1/nIndex.html").contains("\r\na<br>\r\n"));
+    }
+
+    // A library from someone else, and links in the photo tree that lead out of the album
+    // at every level: nothing outside the base folder reaches the copy. Then links planted
+    // in the copy and a crafted list: the re-run touches nothing outside the copy.
+    void publishTakesNothingFromOutside()
+    {
+        const QString outside = makeDir(m_dir->path() + "/outside");
+        const auto secret = [&](const QString &name) { return writeFile(outside + "/" + name, jpeg(64, 48) + name.toUtf8()); };
+        for (const char *name : {"ssh/id_rsa", "up.txt", "p.jpg", "abs.jpg", "shadow", "passwd", "titledir/a.jpg",
+                                 "genredir/t/a.jpg", "catdir/lg/lt/a.jpg"})
+            secret(name);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g = addGenre(cat, "g");
+        const QString gf = genreFolder(g);
+        // A photo and a page showing a note beside it, a key through a linked folder, a linked file.
+        const QString ok = addTitle(cat, g, "ok", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}});
+        sql(m_lib, "update photoIvents set Ivents=? where iventsFolderName='ok'", {ok + "/o.html"});
+        writeFile(ok + "/a.jpg", jpeg(64, 48));
+        writeFile(ok + "/o.html", "<a href='note.txt'>n</a><img src='keys/id_rsa'><a href=\"up.txt\">u</a>");
+        writeFile(ok + "/note.txt", "note");
+        QVERIFY(QFile::link(outside + "/ssh", ok + "/keys") && QFile::link(outside + "/up.txt", ok + "/up.txt"));
+        // A link that stays inside the album is taken.
+        QVERIFY(QFile::link("../ok/a.jpg", addTitle(cat, g, "in") + "/b.jpg"));
+        QVERIFY(QFile::link(outside + "/p.jpg", addTitle(cat, g, "pic", {{"iventsPhoto", "p.jpg"}}) + "/p.jpg"));
+        addTitle(cat, g, "abs", {{"iventsPhoto", outside + "/abs.jpg"}, {"IventsHtmlButton", -1}, {"iventsHTML", "h"},
+                                 {"Ivents", outside + "/shadow"}});
+        addTitle(cat, g, "climb", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}, {"Ivents", "../../../outside/passwd"}});
+        // Title, genre and category folders that are links out of the album.
+        QVERIFY(QFile::link(outside + "/titledir", gf + "/T"));
+        addTitle(cat, g, "T");
+        QVERIFY(QFile::link(outside + "/genredir", base() + "/C/g2"));
+        addTitle(cat, addGenre(cat, "g2"), "t");
+        QVERIFY(QFile::link(outside + "/catdir", base() + "/L"));
+        const int l = addCategory("L", base() + "/L");
+        addTitle(l, addGenre(l, "lg"), "lt");
+        // Links that would run in the page get no button; the others keep theirs.
+        const QStringList runs = {"javascript:alert(1)", " JaVa\tScript:alert(2)", "data:text/html,<b>x</b>", "file:///etc/passwd"};
+        const QStringList opens = {"https://example.org/a", "mailto:a@b.c", "../rel/page.html", "HTTP://x.org/"};
+        for (const QString &link : runs + opens)
+            addTitle(cat, g, "link" + QString::number(sqlColumn(m_lib, "select count(*) from photoIvents").first().toInt()),
+                     {{"IventsLinkButton", -1}, {"iventsLink", link}});
+        const auto buttons = [&](const QByteArray &page) {
+            QStringList shown;
+            for (const QString &line : QString::fromUtf8(page).split("\r\n"))
+                if (line.endsWith("value='ﾘﾝｸ'>"))
+                    shown << line.section("goLink('", 1).section("')", 0, 0);
+            return shown;
+        };
+
+        const QString copy = m_dir->path() + "/copy";
+        const auto notCopy = [&] {
+            auto e = entries(m_dir->path());
+            e.removeIf([](QMap<QString, QString>::iterator it) { return it.key() == "copy" || it.key().startsWith("copy/"); });
+            return e;
+        };
+        QSet<QString> secrets;
+        for (const QString &sum : entries(outside))
+            secrets << sum.section(' ', 0, 0);
+        auto untouched = notCopy();
+        CliResult r = runCli({"publish", m_lib, copy});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains(kOutsideLine + "9"), qPrintable(r.out));
+        for (const QString &left : {ok + "/keys/id_rsa", ok + "/up.txt", gf + "/pic/p.jpg", outside + "/abs.jpg",
+                                    outside + "/shadow", gf + "/../../../outside/passwd", gf + "/T/a.jpg",
+                                    base() + "/C/g2/t/a.jpg", base() + "/L/lg/lt/a.jpg"})
+            QVERIFY2(r.out.contains("  " + left), qPrintable(left + "\n" + r.out));
+        QCOMPARE(notCopy(), untouched);
+        const auto copied = entries(copy);
+        for (auto it = copied.begin(); it != copied.end(); ++it)
+            QVERIFY2(it.value() == "/" || (it.value().endsWith(" x1") && !secrets.contains(it.value().section(' ', 0, 0))),
+                     qPrintable(it.key() + " " + it.value()));
+        for (const char *rel : {"genres/C/g/ok/a.jpg", "genres/C/g/ok/o.html", "genres/C/g/ok/note.txt", "genres/C/g/in/b.jpg"})
+            QVERIFY2(copied.contains(rel), rel);
+        const QByteArray page = readFile(copy + "/genres/C/g/nIndex.html");
+        for (const char *left : {"p.jpg", "abs.jpg", "shadow", "passwd", "T/"})
+            QVERIFY2(!page.contains(left), left);
+        QCOMPARE(buttons(page), opens);
+        QVERIFY2(r.out.contains("ﾘﾝｸボタンを出力しなかったリンク: 4") && r.out.contains(": data:text/html,<b>x</b>"), qPrintable(r.out));
+        QVERIFY(readFile(copy + "/index.html").contains("<meta http-equiv=\"refresh\" content=\"0; url=アルバム.html\">"));
+
+        // Folders and a page replaced by links out of the copy; a list naming files through them.
+        const QString victim = makeDir(m_dir->path() + "/victim");
+        for (const char *name : {"keep.txt", "nIndex.html", "NameA.html"})
+            writeFile(victim + "/" + name, "mine");
+        QVERIFY(QDir(copy + "/genres/C/g").removeRecursively() && QFile::link(victim, copy + "/genres/C/g"));
+        QVERIFY(QDir(copy + "/sub").removeRecursively() && QFile::link(victim, copy + "/sub"));
+        QVERIFY(QFile::remove(copy + "/アルバム.html") && QFile::link(victim + "/keep.txt", copy + "/アルバム.html"));
+        QVERIFY(QFile::link(victim, copy + "/evil"));
+        writeFile(copy + "/.tessaly-publish", R"({"files": ["evil/keep.txt", "genres/C/g/keep.txt", "sub/keep.txt",
+                  "../victim/keep.txt", "/tmp", "genres/C/g/ok/../../../../../victim/keep.txt"]})");
+        untouched = notCopy();
+        r = runCli({"publish", m_lib, copy});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("リンクをフォルダに置き換えました: 2"), qPrintable(r.out));
+        QCOMPARE(notCopy(), untouched);
+        const auto again = entries(copy);
+        for (auto it = again.begin(); it != again.end(); ++it)
+            QVERIFY2(!it.value().startsWith("->") || it.key() == "evil", qPrintable(it.key()));
+        QCOMPARE(again.value("genres/C/g/ok/a.jpg"), copied.value("genres/C/g/ok/a.jpg"));
+        QVERIFY(again.value("アルバム.html").endsWith(" x1"));
+
+        // The local site leaves the same buttons out, and says so once.
+        r = runCli({"generate", m_lib});
+        QVERIFY2(r.exitCode == 1 && (r.out + r.err).count("http・https・mailto 以外の形式") == 1
+                     && (r.out + r.err).contains(": javascript:alert(1)"), qPrintable(r.out + r.err));
+        QCOMPARE(buttons(readFile(gf + "/nIndex.html")), opens);
+    }
+
+    // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which
+    // leaves exactly what an uninterrupted run does.
+    void publishStoppedThenFinished_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("files");  // in the copy when the signal comes
+        for (const int sig : {SIGINT, SIGTERM})
+            for (const int files : {1, 30, 120})
+                QTest::addRow("%s after %d files", sig == SIGINT ? "SIGINT" : "SIGTERM", files) << sig << files;
+    }
+    void publishStoppedThenFinished()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, files);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        for (int g = 0; g < 4; ++g)
+            for (int genre = addGenre(cat, QString::number(g)), t = 0; t < 32; ++t)
+                writeFile(addTitle(cat, genre, QString("t%1").arg(t)) + "/p.jpg", jpeg(64, 48) + QByteArray(128 << 10, char(t)));
+        const QString ref = m_dir->path() + "/ref", copy = m_dir->path() + "/copy";
+        QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
+        QProcess p;
+        p.start(binDir() + "/tessaly-cli", {"publish", m_lib, copy});
+        QVERIFY(p.waitForStarted());
+        const auto count = [&] {
+            int n = 0;
+            for (QDirIterator it(copy, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next())
+                ++n;
+            return n;
+        };
+        while (p.state() == QProcess::Running && count() < files)
+            QThread::usleep(100);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(30000));
+        QVERIFY2(p.exitStatus() == QProcess::CrashExit, "the run ended before the signal");
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QCOMPARE(entries(copy), entries(ref));
     }
 
     void cli()

@@ -218,6 +218,14 @@ private slots:
             QVERIFY(again[i].file == made[i].file && again[i].fault == made[i].fault && again[i].height == made[i].height);
         QCOMPARE(second.removeStale(), 0);
 
+        // A poster cut short (a power cut before it reached the disk) is made again.
+        const QString cut = second.folder() + "/" + made[1].file;
+        writeFile(cut, readFile(cut).left(600));
+        PosterCache mend(out);
+        QCOMPARE(mend.make(videos.mid(1, 1)).first().file, made[1].file);
+        QCOMPARE(mend.decoded(), 1);
+        QVERIFY(readFile(cut).endsWith("\xFF\xD9"));
+
         QFile f(videos[0]);  // a new modification time: decoded again, the old poster goes
         QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
         f.close();

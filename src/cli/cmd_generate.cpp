@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 
 #include <unistd.h>
 
@@ -43,7 +44,7 @@ static int publishCommand(Context &c)
                                 [&](int done, int total) { progress.show(done, total); });
     progress.finish();
     if (summary.started)  // else the reason was the message
-        c.out << displayText(PublishSummaryText(folder, summary, int(summary.missing.size()))) << Qt::endl;
+        c.out << displayText(PublishSummaryText(folder, summary, INT_MAX)) << Qt::endl;
     return ok ? 0 : 1;
 }
 

@@ -45,12 +45,17 @@ bool finish(int fd, bool written)
 }
 
 // The old file rewritten in place; a link at path makes the open fail.
-bool rewriteInPlace(const QByteArray &name, const QByteArray &bytes)
+bool synced(int fd, FileSync sync)
+{
+    return sync == FileSync::Later || ::fsync(fd) == 0;
+}
+
+bool rewriteInPlace(const QByteArray &name, const QByteArray &bytes, FileSync sync)
 {
     const int fd = ::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
-    return finish(fd, ::ftruncate(fd, 0) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0);
+    return finish(fd, ::ftruncate(fd, 0) == 0 && writeAll(fd, bytes) && synced(fd, sync));
 }
 
 }  // namespace
@@ -66,7 +71,8 @@ QString SymLinkTarget(const QString &path)
     return n < 0 ? QStringLiteral("?") : QFile::decodeName(buf.left(n));
 }
 
-ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, int *err, QString *linkTarget)
+ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, int *err, QString *linkTarget,
+                                FileSync sync)
 {
     int dummy = 0;
     int &e = err ? *err : dummy;
@@ -89,7 +95,7 @@ ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, in
         return e == ELOOP ? ReplaceOutcome::IsLink : ReplaceOutcome::Failed;
     };
     if (exists && st.st_nlink > 1)
-        return rewriteInPlace(name, bytes) ? ReplaceOutcome::Done : failed();
+        return rewriteInPlace(name, bytes, sync) ? ReplaceOutcome::Done : failed();
 
     // A short name: the file's own name may already be as long as the folder allows.
     const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
@@ -105,10 +111,10 @@ ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, in
                 continue;
             // A folder that takes no new file: an old file that may be written is rewritten.
             if ((errno == EACCES || errno == EPERM) && exists && ::access(name.constData(), W_OK) == 0)
-                return rewriteInPlace(name, bytes) ? ReplaceOutcome::Done : failed();
+                return rewriteInPlace(name, bytes, sync) ? ReplaceOutcome::Done : failed();
             return failed();
         }
-        const bool ok = finish(fd, writeAll(fd, bytes) && (!exists || ::fchmod(fd, mode) == 0) && ::fsync(fd) == 0);
+        const bool ok = finish(fd, writeAll(fd, bytes) && (!exists || ::fchmod(fd, mode) == 0) && synced(fd, sync));
         // rename() replaces the name itself, also when it became a link meanwhile.
         if (ok && ::rename(temp.constData(), name.constData()) == 0)
             return ReplaceOutcome::Done;

@@ -11,13 +11,17 @@ enum class ReplaceOutcome {
     Failed,  // *err holds the errno
 };
 
+// Now: the bytes are on the disk before the name is replaced. Later: no sync, for files
+// a reader checks and makes again (the poster cache).
+enum class FileSync { Now, Later };
+
 // Writes bytes under path. A new file is written beside it under a short name and renamed
 // over it, so the name itself is replaced and a reader never sees half a file. Where the
 // folder takes no new file, or the old file has further hard links that must keep seeing
 // it, the file is rewritten in place, opened without following a link. A path that is a
 // symbolic link (dangling or not) is never written: IsLink, with *linkTarget.
 ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, int *err = nullptr,
-                                QString *linkTarget = nullptr);
+                                QString *linkTarget = nullptr, FileSync sync = FileSync::Now);
 
 // Where a symbolic link at path points (as written in the link); null when path is no link.
 QString SymLinkTarget(const QString &path);

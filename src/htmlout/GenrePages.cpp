@@ -220,26 +220,35 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
             faults.append({picture.file, QStringLiteral("写真がありません")});
         return QString();
     }
-    return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
+    const std::optional<QString> source = run.layout().pictureSource(genre, picture);
+    if (!source)
+        return QString();
+    return QStringLiteral("<img src='") + HtmlEscape(*source)
            + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
            + QString::number(t.width) + QStringLiteral("px'")
            + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
 }
 
 void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre,
-                const TitleRow &title, QList<PhotoFault> &faults)
+                const TitleRow &title, QList<PhotoFault> &faults, QStringList &leftOutLinks)
 {
     lines << QStringLiteral("<td  height='150px' width='130px'>");
     const QString image = imageLine(run, pictures, genre, title, faults);
     lines << (image.isEmpty() ? QStringLiteral("<br>") : image);
     lines << HtmlEscape(title.name) + QStringLiteral("<br>");
-    // The link is the user's own URL: only made safe for the script and the page.
-    if (title.linkButton && title.hasLink)
-        lines << buttonLine(title.link, QStringLiteral("ﾘﾝｸ"));
+    // The link is the user's own URL: only made safe for the script and the page, and
+    // left out where it would run a script or open something else of its own.
+    if (title.linkButton && title.hasLink) {
+        if (LinkMayOpen(title.link))
+            lines << buttonLine(title.link, QStringLiteral("ﾘﾝｸ"));
+        else
+            leftOutLinks << title.name + QStringLiteral(": ") + title.link;
+    }
     if (!title.linkButton && !title.htmlButton)
         lines << QStringLiteral("<br>");
     if (title.htmlButton && title.hasHtml)
-        lines << buttonLine(run.layout().openTarget(genre, title.name, title.ivents), QStringLiteral("開く"));
+        if (const std::optional<QString> target = run.layout().openTarget(genre, title.name, title.ivents))
+            lines << buttonLine(*target, QStringLiteral("開く"));
     lines << QStringLiteral("</td>");
 }
 
@@ -281,6 +290,7 @@ QStringList pageHead()
 bool WriteGenreIndexPages(HtmlRun &run)
 {
     QList<PhotoFault> faults;
+    QStringList leftOutLinks;  // "title: link"
     QStringList outside;  // genre folders under the base folder that a link leads out of
     QStringList blocked;  // genre folders where a folder stands in the page's place
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
@@ -320,7 +330,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
                         column = 1;
                         lines << QStringLiteral("</tr>") << QStringLiteral("<tr valign=bottom>");
                     }
-                    appendCell(lines, run, pictures, genre, title, faults);
+                    appendCell(lines, run, pictures, genre, title, faults, leftOutLinks);
                     ++column;
                     run.keepAlive();
                 }
@@ -338,12 +348,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
                 if (IsFolder(page))
                     blocked << genre.folder;
                 else
-                    writePage(page, lines);
+                    run.layout().writePage(page, lines);
             }
             run.advance();
         }
         // Every title has been seen: posters no title shows any more can go.
-        if (posterFolderUsable)
+        if (posterFolderUsable && run.localSite())
             posterCache.removeStale();
         return false;
     });
@@ -357,6 +367,13 @@ bool WriteGenreIndexPages(HtmlRun &run)
                                   "ページはリンク先のフォルダに書きました。\n\r")
                        + outside.join(QStringLiteral("\n\r")),
                    kGenrePagesTitle);
+    if (QStringList *list = run.linkFaultList())
+        *list << leftOutLinks;
+    else if (!leftOutLinks.isEmpty())
+        run.report(QStringLiteral("次のタイトルのリンクは http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しませんでした。\n\r")
+                       + leftOutLinks.mid(0, 10).join(QStringLiteral("\n\r"))
+                       + (leftOutLinks.size() > 10 ? QStringLiteral("\n\rほか %1 件").arg(leftOutLinks.size() - 10) : QString()),
+                   kGenrePagesTitle, leftOutLinks.size() > 10 ? leftOutLinks.join(QLatin1Char('\n')) : QString());
     QStringList all;
     for (const PhotoFault &f : faults)
         all << f.path + QStringLiteral(" (") + f.reason + QLatin1Char(')');

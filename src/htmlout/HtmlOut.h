@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -52,10 +53,15 @@ public:
     virtual QString genrePagePath(const GenreInfo &genre) const;
     // The link from a category page in "sub" to the genre page.
     virtual QString genreLink(const GenreInfo &genre) const;
-    // The source of a picture on the genre page of genre.
-    virtual QString pictureSource(const GenreInfo &genre, const Picture &picture) const;
-    // The open button's target, from the stored file path of the title's page.
-    virtual QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const;
+    // The source of a picture on the genre page of genre; none when the site leaves
+    // the picture out.
+    virtual std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const;
+    // The open button's target, from the stored file path of the title's page; none
+    // when the site leaves the page (and so the button) out.
+    virtual std::optional<QString> openTarget(const GenreInfo &genre, const QString &title,
+                                              const QString &ivents) const;
+    // Writes a page at a path that this layout gave; throws WriteError.
+    virtual void writePage(const QString &path, const QStringList &lines) const;
     // Whether a genre without titles gets a page (else it keeps the one it had).
     virtual bool pageForEveryGenre() const { return false; }
 };
@@ -82,11 +88,16 @@ public:
     // instead of a message; null (the default) for the message.
     QStringList *pictureFaultList() const { return m_pictureFaults; }
     void setPictureFaultList(QStringList *list) { m_pictureFaults = list; }
+    // The same for the links whose ﾘﾝｸ button was left out, as "title: link".
+    QStringList *linkFaultList() const { return m_linkFaults; }
+    void setLinkFaultList(QStringList *list) { m_linkFaults = list; }
 
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
     void setLayout(const SiteLayout *layout);
-    // The output folder of the run, where the posters of videos are kept.
+    bool localSite() const;
+    // The output folder of the run, where the posters of videos are kept (set by
+    // RunWriters unless set before).
     const QString &outputFolder() const { return m_outputFolder; }
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
 
@@ -109,6 +120,7 @@ private:
     const SiteLayout *m_layout;
     QString m_outputFolder;
     QStringList *m_pictureFaults = nullptr;
+    QStringList *m_linkFaults = nullptr;
     int m_reports = 0;
     int m_done = 0;
     int m_total = 0;
@@ -151,6 +163,10 @@ QString LinkEscape(const QString &path);
 // A stored absolute path: one in the other platform's form (a drive or a share) keeps
 // its ":" and "\" and gets only % # ? encoded; any other goes through LinkEscape.
 QString PathLinkEscape(const QString &path);
+// Whether a stored link may get a ﾘﾝｸ button: a browser reads it as http, https, mailto
+// or as relative to the page. Any other scheme (javascript:, data:, file: ...) would
+// run or open something of its own.
+bool LinkMayOpen(const QString &link);
 
 // The file names in "sub" of the pages of categories with these names, in the same
 // order: the name + ".html", except where that would replace one of the site's own

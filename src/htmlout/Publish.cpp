@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "CopyFolder.h"
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
@@ -17,14 +18,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QUrl>
 
-#include <cerrno>
 #include <optional>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaly {
 
@@ -35,36 +32,44 @@ const QString kPublishTitle = QStringLiteral("公開用にコピー");
 namespace {
 
 const QString kManifest = QStringLiteral(".tessaly-publish");
+const QString kIndex = QStringLiteral("index.html");
+const QString kRecord = QStringLiteral(".tessaly-publish.run");  // what a run placed so far
 const QString kGenres = QStringLiteral("genres");
+const QString kPosters = PosterCache::folderName();
 
 // The copy's layout. Everything a genre page shows lies below its own folder, except
-// the posters, which the poster cache of the copy keeps in one folder.
+// the posters of videos, which lie in one folder of the copy. Every file goes into the
+// copy through one CopyFolder, which takes nothing from outside the album.
 class PublishLayout final : public SiteLayout {
 public:
-    PublishLayout(const QString &folder, QHash<qint32, QString> genreDirs, int nameMax)
-        : m_folder(folder), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax)
+    PublishLayout(CopyFolder &copy, QHash<qint32, QString> genreDirs, int nameMax)
+        : m_copy(copy), m_folder(copy.path()), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax)
     {
     }
 
     QString genrePagePath(const GenreInfo &genre) const override
     {
-        const QString rel = genreDir(genre) + QStringLiteral("/nIndex.html");
-        makeFolder(genreDir(genre));
-        files.insert(rel);
         ++genrePages;
-        return ChildPath(m_folder, rel);
+        return ChildPath(m_folder, genreDir(genre) + QStringLiteral("/nIndex.html"));
     }
     QString genreLink(const GenreInfo &genre) const override
     {
         return QStringLiteral("../") + LinkEscape(genreDir(genre)) + QStringLiteral("/nIndex.html");
     }
-    QString pictureSource(const GenreInfo &genre, const Picture &picture) const override
+    std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const override
     {
-        if (picture.video)  // made in the copy's own poster folder
-            return QStringLiteral("../../../") + LinkEscape(QDir(m_folder).relativeFilePath(picture.file));
-        return LinkEscape(place(genre, picture.title, picture.file, LastPathPart(picture.file)));
+        if (picture.video) {  // from the poster cache, into the copy's own poster folder
+            const QString name = LastPathPart(picture.file);
+            if (!PosterCache::isOwnFile(name) || !shows(put(kPosters + QLatin1Char('/') + name, picture.file, name)))
+                return std::nullopt;
+            return QStringLiteral("../../../") + kPosters + QLatin1Char('/') + LinkEscape(name);
+        }
+        const auto [result, rel] = place(genre, picture.title, picture.file, LastPathPart(picture.file));
+        if (!shows(result))
+            return std::nullopt;
+        return LinkEscape(rel);
     }
-    QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
+    std::optional<QString> openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
     {
         if (ivents.isEmpty())
             return QString();
@@ -73,12 +78,22 @@ public:
             source = ivents;
         else if (!IsWindowsFormPath(ivents) && isLocalPath(genre.folder))
             source = ChildPath(genre.folder, ivents);
-        const QString rel = place(genre, title, source, LastPathPart(ivents));
-        if (files.contains(genreDir(genre) + QLatin1Char('/') + rel))
-            placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel.section(QLatin1Char('/'), 0, 0));
+        const auto [result, rel] = place(genre, title, source, LastPathPart(ivents));
+        if (result == PlaceResult::Outside)
+            return std::nullopt;
+        if (shows(result))
+            placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel);
         return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
+    void writePage(const QString &path, const QStringList &lines) const override
+    {
+        const QString rel = path.mid(m_folder.size() + 1);
+        if (!isInside(path, m_folder))
+            pathNotFound(path);
+        files.insert(rel);
+        m_copy.write(rel, PageBytes(lines));
+    }
 
     mutable QSet<QString> files;  // placed by this run, relative to the folder
     mutable int genrePages = 0;
@@ -86,8 +101,11 @@ public:
     mutable int unchanged = 0;
     mutable qint64 bytes = 0;
     mutable QStringList missing;
+    mutable QStringList outside;
 
 private:
+    static bool shows(PlaceResult r) { return r == PlaceResult::Placed || r == PlaceResult::Unchanged; }
+
     QString genreDir(const GenreInfo &genre) const
     {
         const auto it = m_genreDirs.constFind(genre.id);
@@ -96,22 +114,16 @@ private:
                                         : kGenres + QStringLiteral("/~%1/~%2").arg(genre.categoryId).arg(genre.id);
     }
 
-    void makeFolder(const QString &rel) const
-    {
-        errno = 0;
-        if (!QDir(m_folder).mkpath(rel))
-            fileFailure(errno ? errno : EIO, ChildPath(m_folder, rel));
-    }
-
     // Puts source into the title's folder of the genre's page under name (or a name
-    // made unique when another file took it) and returns its path from the page.
-    QString place(const GenreInfo &genre, const QString &title, const QString &source, const QString &name) const
+    // made unique when another file took it); the path from the page.
+    std::pair<PlaceResult, QString> place(const GenreInfo &genre, const QString &title, const QString &source,
+                                          const QString &name) const
     {
         // A title folder never takes the genre page's name.
         const QString dir = UniqueFileNames({title}, QString(), {QStringLiteral("nIndex.html")}, m_nameMax).constFirst();
         const QString base = genreDir(genre) + QLatin1Char('/') + dir + QLatin1Char('/');
         QString file = UniqueFileNames({name}, QString(), {}, m_nameMax).constFirst();
-        for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file) != source; ++n) {
+        for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file).first != source; ++n) {
             const QString tag = QLatin1Char('~')
                                 + QString::fromLatin1(QCryptographicHash::hash(source.toUtf8() + QByteArray::number(n),
                                                                                QCryptographicHash::Sha1).toHex().left(8));
@@ -119,21 +131,23 @@ private:
             file = UniqueFileNames({dot > 0 ? name.left(dot) + tag + name.mid(dot) : name + tag}, QString(), {},
                                    m_nameMax).constFirst();
         }
-        put(base + file, source, name);
-        return dir + QLatin1Char('/') + file;
+        return {put(base + file, source, name), dir + QLatin1Char('/') + file};
     }
 
     // Puts source at rel in the copy, once a run.
-    void put(const QString &rel, const QString &source, const QString &name) const
+    PlaceResult put(const QString &rel, const QString &source, const QString &name) const
     {
-        if (m_sources.contains(rel))
-            return;
-        m_sources.insert(rel, source);
+        const auto known = m_sources.constFind(rel);
+        if (known != m_sources.cend())
+            return known->second;
         files.insert(rel);
-        switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
+        qint64 size = 0;
+        const PlaceResult result = source.isEmpty() ? PlaceResult::Missing : m_copy.place(rel, source, &size);
+        m_sources.insert(rel, {source, result});
+        switch (result) {
         case PlaceResult::Placed:
             ++copied;
-            bytes += QFileInfo(source).size();
+            bytes += size;
             break;
         case PlaceResult::Unchanged:
             ++unchanged;
@@ -142,20 +156,24 @@ private:
             files.remove(rel);
             missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
             break;
+        case PlaceResult::Outside:
+            files.remove(rel);
+            outside << source;
+            break;
         }
+        return result;
     }
 
     // The files that a title's own page shows or links from its folder (or below it)
-    // go with it to the same places.
-    void placeShownFiles(const QString &page, const QString &dirRel) const
+    // go with it to the same places. The page is read as the copy holds it.
+    void placeShownFiles(const QString &page, const QString &pageRel) const
     {
-        QFile f(page);
-        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
-            return;
+        const QByteArray bytes = m_copy.read(pageRel, 8 << 20);
         static const QRegularExpression ref(QStringLiteral(R"re((?:src|href)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
                                             QRegularExpression::CaseInsensitiveOption);
-        const QString html = QString::fromUtf8(f.readAll());
+        const QString html = QString::fromUtf8(bytes);
         const QString folder = QFileInfo(page).path();
+        const QString dirRel = pageRel.section(QLatin1Char('/'), 0, -2);
         for (auto it = ref.globalMatch(html); it.hasNext();) {
             const QRegularExpressionMatch m = it.next();
             QString link = m.captured(1) + m.captured(2) + m.captured(3);
@@ -170,15 +188,16 @@ private:
                 continue;
             const QString source = ChildPath(folder, path);
             const QString rel = dirRel + QLatin1Char('/') + path;
-            if (IsNormalFile(source) && (!m_sources.contains(rel) || m_sources.value(rel) == source))
+            if (IsNormalFile(source) && (!m_sources.contains(rel) || m_sources.value(rel).first == source))
                 put(rel, source, path);
         }
     }
 
+    CopyFolder &m_copy;
     QString m_folder;
     QHash<qint32, QString> m_genreDirs;
     int m_nameMax;
-    mutable QHash<QString, QString> m_sources;  // placed file -> its source
+    mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // placed file -> its source and result
 };
 
 // The real path of a folder that may not exist yet: its nearest existing ancestor
@@ -199,42 +218,45 @@ QString realPath(const QString &path)
     }
 }
 
-// What the last run placed; names that would lead out of the folder are ignored.
-QSet<QString> readManifest(const QString &folder)
+// What the earlier runs placed: the list of the last whole run, and what a stopped run
+// recorded after it. Names that would lead out of the folder are ignored.
+QSet<QString> readManifest(const CopyFolder &copy)
 {
+    QStringList names;
+    const QJsonArray list = QJsonDocument::fromJson(copy.read(kManifest, 64 << 20)).object().value(QStringLiteral("files")).toArray();
+    for (const QJsonValue &v : list)
+        names << v.toString();
+    for (const QByteArray &name : copy.read(kRecord, 64 << 20).split('\0'))
+        names << QString::fromUtf8(name);
     QSet<QString> files;
-    QFile f(ChildPath(folder, kManifest));
-    if (!f.open(QIODevice::ReadOnly))
-        return files;
-    for (const QJsonValue &v : QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("files")).toArray()) {
-        const QString rel = v.toString();
+    for (const QString &rel : std::as_const(names)) {
         const QStringList parts = rel.split(QLatin1Char('/'));
         if (!rel.isEmpty() && !parts.contains(QString()) && !parts.contains(QStringLiteral(".."))
-            && !parts.contains(QStringLiteral(".")))
+            && !parts.contains(QStringLiteral(".")) && rel != kManifest && rel != kRecord)
             files.insert(rel);
     }
     return files;
 }
 
-void writeManifest(const QString &folder, const QSet<QString> &files)
+void writeManifest(CopyFolder &copy, const QSet<QString> &files)
 {
     QStringList sorted(files.cbegin(), files.cend());
     sorted.sort();
-    replaceFile(ChildPath(folder, kManifest),
-                QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
+    copy.write(kManifest, QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
 }
 
-// Removes a file of an earlier run and the folders it leaves empty.
-bool removeStale(const QString &folder, const QString &rel)
+// Leads from the copy's own address to the album, without a script.
+QStringList indexPage()
 {
-    const QByteArray path = QFile::encodeName(ChildPath(folder, rel));
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode) || ::unlink(path.constData()) != 0)
-        return false;
-    for (QString dir = QFileInfo(rel).path(); dir != QLatin1String(".") && !dir.isEmpty(); dir = QFileInfo(dir).path())
-        if (::rmdir(QFile::encodeName(ChildPath(folder, dir)).constData()) != 0)
-            break;
-    return true;
+    return {QStringLiteral("<html>"),
+            QStringLiteral("<head>"),
+            QStringLiteral("<title>カテゴリﾌｫﾙﾀﾞ管理</title>"),
+            QStringLiteral("<meta http-equiv=\"refresh\" content=\"0; url=アルバム.html\">"),
+            QStringLiteral("</head>"),
+            QStringLiteral("<body>"),
+            QStringLiteral("<a href=\"アルバム.html\">アルバム</a>"),
+            QStringLiteral("</body>"),
+            QStringLiteral("</html>")};
 }
 
 // Why the copy cannot be made in folder, or empty text.
@@ -243,6 +265,11 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!isLocalPath(folder))
         return QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r公開先のフォルダを「/」から指定してください。")
             .arg(folder);
+    // What the copy may take is judged against it.
+    if (!isLocalPath(base) || !IsFolder(base))
+        return QStringLiteral("基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
+                              "公開用のコピーには基準フォルダの中のファイルだけを入れます。先に基準フォルダを設定してください。")
+            .arg(base);
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
         return QStringLiteral("「%1」はフォルダではありません。").arg(folder);
@@ -250,8 +277,7 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!output.isEmpty() && isLocalPath(output) && real == realPath(output))
         return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
     // The auto-set would register the copy as a category.
-    if (!base.trimmed().isEmpty() && isLocalPath(base)
-        && (real == realPath(base) || isInside(real, realPath(base))))
+    if (real == realPath(base) || isInside(real, realPath(base)))
         return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
     if (!QDir().mkpath(folder))
@@ -261,57 +287,55 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
 
 // Checked under the lock, so that a second run started at the same time waits for the
 // first and then finds its copy.
-QString notACopy(const QString &folder)
+QString notACopy(const CopyFolder &copy)
 {
-    if (QFileInfo::exists(ChildPath(folder, kManifest))
-        || QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+    if (copy.exists(kManifest)
+        || QDir(copy.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
         return QString();
     return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
                           "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
-        .arg(folder);
+        .arg(copy.path());
 }
 
-// One run at a time in a folder: an exclusive lock on a hidden file, held until the end.
-class FolderLock {
-public:
-    explicit FolderLock(const QString &folder)
-        : m_fd(::open(QFile::encodeName(ChildPath(folder, kManifest + QStringLiteral(".lock"))).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0644))
-    {
-        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FolderLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-private:
-    int m_fd;
-};
-
-// The posters the local site has made are linked into the copy's poster folder, where
-// the poster cache finds them by name instead of decoding their videos again.
-void seedPosters(const QString &output, const QString &folder)
+// Where the posters of videos are made: the local site's own poster cache, so that a
+// video is decoded once for both; a folder of the user's cache when there is no
+// output folder. Never the copy: its files come in through the CopyFolder only.
+QString posterHome(const QString &output)
 {
-    if (!isLocalPath(output))
-        return;
-    const QString from = ChildPath(output, PosterCache::folderName());
-    const QString to = ChildPath(folder, PosterCache::folderName());
-    const QStringList posters = QDir(from).entryList(QDir::Files);
-    if (posters.isEmpty() || !QDir().mkpath(to))
-        return;
-    try {
-        for (const QString &name : posters)
-            if (PosterCache::isOwnFile(name))
-                placeCopy(ChildPath(from, name), ChildPath(to, name));
-    } catch (const WriteError &) {
-        // The cache makes what is missing and reports what it cannot write.
-    }
+    if (isLocalPath(output) && IsFolder(output))
+        return output;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                          + QStringLiteral("/tessaly-publish");
+    return QDir().mkpath(cache) ? cache : QString();
 }
+
+// The folder of the last copy: the row of the output folder's table after the output
+// folder's own.
+constexpr int kPublishRow = 2;
 
 }  // namespace
+
+void RememberPublishFolder(const Global &g, const QString &folder)
+{
+    try {
+        Connection conn(g.dbConnectString);
+        conn.exec(QStringLiteral("delete from systemdir where ID=%1").arg(kPublishRow));
+        conn.exec(QStringLiteral("insert into systemdir (ID, htmlDir) values (%1, ?)").arg(kPublishRow), {folder});
+    } catch (const DbError &) {
+        // A library that cannot be written still gets its copy; the picker starts at home.
+    }
+}
+
+QString LastPublishFolder(const Global &g)
+{
+    try {
+        Connection conn(g.dbConnectString);
+        RowSet rs(conn, QStringLiteral("select * from systemdir where ID=%1").arg(kPublishRow));
+        return rs.eof() ? QString() : rs.text(QStringLiteral("htmlDir"));
+    } catch (const DbError &) {
+        return QString();
+    }
+}
 
 bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, PublishSummary *summary, QObject *owner,
                  const HtmlProgress &progress)
@@ -346,11 +370,26 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         return false;
     }
     QString why = refusal(folder, base, output);
-    std::optional<FolderLock> lock;
-    if (why.isEmpty()) {
-        lock.emplace(folder);
-        why = notACopy(folder);
+    if (!why.isEmpty()) {
+        run.report(why, kPublishTitle);
+        return false;
     }
+    // Files come only from inside the base folder (every link resolved), and posters
+    // from the poster cache.
+    const QString posters = posterHome(output);
+    QStringList sources{QFileInfo(base).canonicalFilePath()};
+    if (!posters.isEmpty())
+        sources << realPath(ChildPath(posters, PosterCache::folderName()));
+    std::optional<CopyFolder> opened;
+    try {
+        opened.emplace(folder, sources);
+    } catch (const WriteError &e) {
+        run.report(reportText(e), kPublishTitle);
+        return false;
+    }
+    CopyFolder &copy = *opened;
+    copy.lock();
+    why = notACopy(copy);
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
@@ -374,39 +413,72 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     }
 
     s.started = true;
-    seedPosters(output, folder);
-    const QSet<QString> before = readManifest(folder);
-    PublishLayout layout(folder, genreDirs, maxName);
+    QSet<QString> before;
+    try {
+        // An earlier version locked with a file of its own.
+        copy.remove(kManifest + QStringLiteral(".lock"));
+        copy.removeTemporaries();
+        before = readManifest(copy);
+        // Earlier versions made the posters and their notes in the copy itself, unlisted.
+        for (const QString &name : QDir(ChildPath(folder, kPosters)).entryList(QDir::Files | QDir::Hidden)) {
+            if (!PosterCache::isOwnFile(name))
+                continue;
+            if (name.endsWith(QLatin1String(".bad")))
+                copy.remove(kPosters + QLatin1Char('/') + name);
+            else
+                before.insert(kPosters + QLatin1Char('/') + name);
+        }
+        // Written before the first file is placed, so that a stopped run leaves a folder
+        // the next run takes as its copy, and knows what it placed.
+        writeManifest(copy, before);
+        copy.recordTo(kRecord);
+        // A folder that a planted link stood for is the copy's own from here on.
+        copy.makeFolder(QStringLiteral("sub"));
+    } catch (const WriteError &e) {
+        run.report(reportText(e), kPublishTitle);
+        return false;
+    }
+    PublishLayout layout(copy, genreDirs, maxName);
     run.setLayout(&layout);
+    run.setOutputFolder(posters);
     run.setPictureFaultList(&s.missing);  // listed in the summary
+    run.setLinkFaultList(&s.leftOutLinks);
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
+    // A server answers the copy's own address with index.html; one the user put there stays.
+    if (!copy.exists(kIndex) || before.contains(kIndex)) {
+        try {
+            layout.writePage(ChildPath(folder, kIndex), indexPage());
+            ++s.pages;
+        } catch (const WriteError &e) {
+            run.report(reportText(e), kPublishTitle);
+        }
+    }
     s.finished = !pages.stopped;
-    s.pages = pages.written + layout.genrePages;
+    s.pages += pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
     s.bytes = layout.bytes;
     s.missing << layout.missing;
+    s.outside = layout.outside;
 
     QSet<QString> files = layout.files;
-    for (const char *page : {"アルバム.html", "sub/NameA.html", "sub/b.html", "sub/c.html"})
-        files.insert(QString::fromUtf8(page));
-    for (const QString &page : CategoryPageFiles(categoryNames, maxName))
-        files.insert(QStringLiteral("sub/") + page);
     // Only a finished run knows everything that belongs to the album.
     if (s.finished) {
         for (const QString &rel : before)
-            if (!files.contains(rel) && removeStale(folder, rel))
+            if (!files.contains(rel) && copy.remove(rel))
                 ++s.removed;
     } else {
         files.unite(before);
     }
     try {
-        writeManifest(folder, files);
+        writeManifest(copy, files);
+        copy.stopRecording();
     } catch (const WriteError &e) {
         run.report(reportText(e), kPublishTitle);
         s.finished = false;
     }
-    return s.finished && run.reports() == 0 && s.missing.isEmpty();
+    s.replacedLinks = copy.replacedLinks();
+    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty() && s.leftOutLinks.isEmpty();
 }
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
@@ -418,12 +490,21 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
           << QStringLiteral("ページ: %1").arg(s.pages)
           << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
           << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
-          << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
-          << QStringLiteral("見つからないか表示できない写真とファイル: %1").arg(s.missing.size());
-    for (const QString &m : s.missing.mid(0, maxListed))
-        lines << QStringLiteral("  ") + m;
-    if (s.missing.size() > maxListed)
-        lines << QStringLiteral("  ほか %1 件").arg(s.missing.size() - maxListed);
+          << QStringLiteral("削除した古いファイル: %1").arg(s.removed);
+    const auto list = [&](const QString &head, const QStringList &items) {
+        lines << head.arg(items.size());
+        for (const QString &m : items.mid(0, maxListed))
+            lines << QStringLiteral("  ") + m;
+        if (items.size() > maxListed)
+            lines << QStringLiteral("  ほか %1 件").arg(items.size() - maxListed);
+    };
+    list(QStringLiteral("見つからないか表示できない写真とファイル: %1"), s.missing);
+    if (!s.outside.isEmpty())
+        list(QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
+    if (!s.leftOutLinks.isEmpty())
+        list(QStringLiteral("http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しなかったリンク: %1"), s.leftOutLinks);
+    if (!s.replacedLinks.isEmpty())
+        list(QStringLiteral("コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
     return lines.join(QStringLiteral("\n\r"));
 }
 

@@ -7,6 +7,9 @@
 //   genres/<category>/<genre>/<title>/  the title's picture and the page of its 開く button
 //   posters/                            the posters of videos
 //   .tessaly-publish                    what the last run put there, for the next one
+//
+// Only files whose real path lies inside the base folder go into the copy, each as a
+// file of its own; nothing outside the copy is written or removed.
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +28,9 @@ struct PublishSummary {
     qint64 bytes = 0;       // size of the files copied
     int removed = 0;        // files of an earlier run that no longer belong to the album
     QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
+    QStringList outside;    // files left out because they lie outside the base folder
+    QStringList replacedLinks;  // links found in the copy where its own folders go
+    QStringList leftOutLinks;   // "title: link" of ﾘﾝｸ buttons left out (not http, https, mailto)
 };
 
 // Writes the copy of the open library's site into folder (made if missing; else it
@@ -33,8 +39,13 @@ struct PublishSummary {
 bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSummary *summary,
                  QObject *owner = nullptr, const HtmlProgress &progress = {});
 
-// The summary as shown to the user; lines joined by "\n\r", at most maxListed missing
-// files named (the rest counted).
+// The folder the library's last copy from the window went to (kept in the library, where
+// the picker starts the next time), or empty text.
+QString LastPublishFolder(const Global &g);
+void RememberPublishFolder(const Global &g, const QString &folder);
+
+// The summary as shown to the user; lines joined by "\n\r", at most maxListed files
+// of each list named (the rest counted).
 QString PublishSummaryText(const QString &folder, const PublishSummary &summary, int maxListed);
 
 }  // namespace tessaly

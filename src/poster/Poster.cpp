@@ -24,7 +24,7 @@ int PostersDecoded()
     return g_decoded.load();
 }
 
-PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath)
+PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool syncNow)
 {
     PosterInfo info;
     const MediaApi *media = LoadMediaModule(&info.detail);
@@ -41,7 +41,7 @@ PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath)
         return info;
     int err = 0;
     QString link;
-    switch (ReplaceFileBytes(jpegPath, made.jpeg, &err, &link)) {
+    switch (ReplaceFileBytes(jpegPath, made.jpeg, &err, &link, syncNow ? FileSync::Now : FileSync::Later)) {
     case ReplaceOutcome::Done:
         info.width = made.width;
         info.height = made.height;

@@ -40,7 +40,8 @@ const QList<QByteArray> &VideoSuffixes();
 // upright by its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
 // at jpegPath (a new file renamed over it; never through a symbolic link). Opens only
 // local files of the video containers. Thread-safe.
-PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath);
+// syncNow false: no sync; the caller checks the file when it next reads it (PosterCache).
+PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool syncNow = true);
 
 // A short Japanese description of a fault, for messages.
 QString PosterFaultText(PosterFault fault);

@@ -14,6 +14,10 @@
 
 #include <atomic>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tessaly {
 
 namespace {
@@ -38,7 +42,22 @@ QString cacheKey(const QString &video)
 // A note holds the fault's number and FFmpeg's words.
 void writeNote(const QString &path, PosterFault fault, const QString &detail)
 {
-    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
+    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
+}
+
+// Posters are written without a sync each (a sync cost more than the decoding): one that
+// a power cut left short or empty lacks its end marker, and is made again.
+bool endsWhole(const QString &jpg)
+{
+    const int fd = ::open(QFile::encodeName(jpg).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    unsigned char end[2] = {0, 0};
+    const bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 2 && ::pread(fd, end, 2, st.st_size - 2) == 2
+                    && end[0] == 0xFF && end[1] == 0xD9;
+    ::close(fd);
+    return ok;
 }
 
 bool readNote(const QString &path, PosterEntry *e)
@@ -91,7 +110,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         m_named << keys[i] + QStringLiteral(".jpg") << keys[i] + QStringLiteral(".bad");
         const QString jpg = ChildPath(m_folder, keys[i] + QStringLiteral(".jpg"));
         const ImageInfo info = GetImageSize(jpg, FormatJpeg);
-        if (info.Width > 0 && info.Height > 0) {
+        if (info.Width > 0 && info.Height > 0 && endsWhole(jpg)) {
             e.file = keys[i] + QStringLiteral(".jpg");
             e.width = info.Width;
             e.height = info.Height;
@@ -107,7 +126,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         pool.start([this, i, &out, &keys, &decodedNow] {
             PosterEntry &e = out[i];
             const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg));
+            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg), false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -125,6 +144,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
+
     m_decoded += decodedNow;
     return out;
 }

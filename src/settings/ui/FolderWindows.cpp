@@ -4,6 +4,7 @@
 
 #include "DialogService.h"
 #include "Global.h"
+#include "Paths.h"
 #include "Pickers.h"
 #include "Publish.h"
 #include "Twips.h"
@@ -291,17 +292,21 @@ topFolderF::topFolderF(WindowHost &host, QWidget *parent) : FolderWindow(host, k
 
 htmlOut::htmlOut(WindowHost &host, QWidget *parent) : FolderWindow(host, kHtmlOut, parent)
 {
-    connect(addItem(findChild<QMenu *>(QStringLiteral("ファイル")), QStringLiteral("公開用にコピー"),
-                    QStringLiteral("公開用にコピー")),
-            &QAction::triggered, this, &htmlOut::publish);
+    // After the other items, before 終了.
+    QMenu *file = findChild<QMenu *>(QStringLiteral("ファイル"));
+    QAction *item = addItem(file, QStringLiteral("公開用にコピー"), QStringLiteral("公開用にコピー"));
+    file->removeAction(item);
+    file->insertAction(action(QStringLiteral("終了")), item);
+    connect(item, &QAction::triggered, this, &htmlOut::publish);
 }
 
 void htmlOut::publish()
 {
     Global &g = m_host.global();
     DialogService &ds = m_host.dialogs();
+    const QString last = LastPublishFolder(g);
     const QString folder = BrowseFolder(g, ds, this, QStringLiteral("公開用のコピーを作るフォルダを指定ください"),
-                                        QDir::homePath());
+                                        IsFolder(last) ? last : QDir::homePath());
     if (folder.isEmpty())
         return;
     QProgressDialog progress(QStringLiteral("公開用にコピーしています。"), QString(), 0, 1, this);
@@ -316,11 +321,12 @@ void htmlOut::publish()
     progress.reset();
     if (!summary.started)  // the folder was refused, and the message said why
         return;
+    RememberPublishFolder(g, folder);
     constexpr int kListed = 10;
     MessageRequest r{PublishSummaryText(folder, summary, kListed), ok ? MsgKind::Information : MsgKind::Exclamation,
                      kPublishTitle};
-    if (summary.missing.size() > kListed)
-        r.details = summary.missing.join(QLatin1Char('\n'));
+    if (summary.missing.size() > kListed || summary.outside.size() > kListed)
+        r.details = (summary.missing + summary.outside).join(QLatin1Char('\n'));
     ds.message(r, this);
 }
 
