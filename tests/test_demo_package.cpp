@@ -194,7 +194,7 @@ private slots:
                          qPrintable(line));
         QVERIFY(commands >= 10);
         const QByteArray entry = readFile(root.filePath(QStringLiteral("usr/share/applications/tessaly.desktop")));
-        for (const char *line : {"Exec=tessaly %f\n", "Icon=tessaly\n", "MimeType=application/x-tessaly-library;\n", "Name[ja]="})
+        for (const char *line : {"Exec=tessaly %f\n", "Icon=tessaly\n", "MimeType=application/x-tessaly-library;application/vnd.ms-access;\n", "Name[ja]="})
             QVERIFY2(entry.contains(line), line);
         const QString installedCli = root.filePath(QStringLiteral("usr/bin/tessaly-cli"));
         const QString demo = root.filePath(QStringLiteral("demo"));

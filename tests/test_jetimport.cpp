@@ -1,11 +1,17 @@
 // Converting a Jet library made on Windows: exact rows, keys that continue, the base
-// folder rewrite after it, refusals that write nothing, the command line and 開く.
+// folder rewrite after it, damaged files refused with nothing written, the child process
+// that parses the file, the command line and 開く.
 #include <algorithm>
 
 #include <QDir>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +22,8 @@
 #include "MainWindow.h"
 #include "PrinterSettings.h"
 #include "TestSupport.h"
+#include "TitleGrid.h"
+#include "dataSet.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -38,6 +46,40 @@ QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, in
     return writeFile(folder + '/' + name, bytes);
 }
 
+// Every name in a folder, hidden ones too.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// A small file system mounted on a folder for one test (needs root): a full disk or,
+// remounted read-only, a write-protected stick.
+struct Medium {
+    QString dir;
+    bool mounted = false;
+    Medium(const QString &folder, const QString &options) : dir(makeDir(folder))
+    {
+        mounted = run({"-t", "tmpfs", "-o", options, "tessaly-test", dir});
+    }
+    bool readOnly() { return run({"-o", "remount,ro", dir}); }
+    ~Medium()
+    {
+        if (mounted)
+            run({"-l", dir}, "umount");
+    }
+    static bool run(const QStringList &args, const QString &program = "mount")
+    {
+        QProcess p;
+        p.start(program, args);
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return false;
+        }
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+};
+
 // The library as "table<TAB>field..." lines in key order; \N is Null.
 QStringList dump(const QString &lib)
 {
@@ -56,7 +98,12 @@ QStringList dump(const QString &lib)
 class TestJetImport : public QObject {
     Q_OBJECT
 
+    // The converter the program runs, tessaly-cli beside it.
+    static QString converter() { return JetConverter(makeGlobal()); }
+
 private slots:
+    void cleanup() { SetJetConverter(QString()); }
+
     void convertsExactlyAndKeysContinue_data()
     {
         QTest::addColumn<bool>("capitals");
@@ -70,26 +117,37 @@ private slots:
         const QString jet = jetCopy(tmp.path(), "library-jet4.mdb", -1, -1, capitals);
         const QByteArray before = readFile(jet);
         const QString lib = tmp.filePath("new.mdb");
-        QList<qint64> progress;
-        const JetImportCounts counts = ImportJetLibrary(jet, templatePath(), lib, false, [&](qint64 done, qint64 total) {
-            progress << done;
-            QCOMPARE(total, qint64(52));
-        });
+        QList<qint64> last;
+        const JetImportCounts counts =
+            ConvertJetLibrary(converter(), jet, templatePath(), lib, false, [&](qint64 done, qint64 total) {
+                last = {done, total};
+            });
         QCOMPARE(counts, (JetImportCounts{{"allTop", 1}, {"systemdir", 1}, {"photoGraph", 3}, {"photoYear", 7},
                                           {"photoIvents", 40}}));
-        QCOMPARE(progress.last(), qint64(52));
+        QCOMPARE(last, (QList<qint64>{52, 52}));
         QCOMPARE(readFile(jet), before);
+        QCOMPARE(entries(tmp.path()), (QStringList{"library-jet4.mdb", "new.mdb"}));
         QCOMPARE(dump(lib), QString::fromUtf8(readFile(jetData("library-jet4.expected.tsv"))).split('\n', Qt::SkipEmptyParts));
 
-        // The base folder rewrite moves every Windows path under the new folder.
+        // The base folder rewrite moves every Windows path under the new folder, then
+        // names once the title files and photos that are not there (one of them is).
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         const QString base = makeDir(tmp.filePath("写真"));
+        const QString photo = writeFile(base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG", "jpeg");
+        const int stored = sqlColumn(lib, "select count(Ivents) + count(iventsPhoto) - sum(Ivents = '') - "
+                                          "sum(iventsPhoto = '') from photoIvents").value(0).toInt();
         QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
         QCOMPARE(sqlColumn(lib, "select iventsPhoto || ' ' || iventsLink from photoIvents where ID2=1"),
-                 QStringList{base + "/旅行/2019 京都/1日目 清水寺/IMG_0100.JPG http://www.example.jp/album/1.html"});
+                 QStringList{photo + " http://www.example.jp/album/1.html"});
         QCOMPARE(sqlColumn(lib, "select count(*) from photoIvents where iventsFolder not like ?", {base + "/%"}),
                  QStringList{"0"});
+        QCOMPARE(ds.messages().size(), 1);
+        const QString report = ds.messages().first().text;
+        QVERIFY2(stored > 20 && report.startsWith(QString("登録済みのファイルと写真のうち %1 件は").arg(stored - 1))
+                     && !report.contains(photo) && report.contains(base + "/") && report.count("\n\r") == 21
+                     && report.endsWith(QString("…ほか %1 件").arg(stored - 21)),
+                 qPrintable(report));
 
         // Rows added later get keys above the highest converted one, not into the gaps.
         for (const QString t : {"photoGraph ID 5", "photoYear ID1 9", "photoIvents ID2 45"}) {
@@ -99,6 +157,9 @@ private slots:
         }
     }
 
+    // Each refusal names the file and the fault, leaves no file behind and the Jet file
+    // as it was. The damaged/ files are test libraries with one number changed and the
+    // inputs fuzzing found; several crashed the converter or passed as good libraries.
     void refusesAndWritesNothing_data()
     {
         QTest::addColumn<QString>("file");
@@ -117,6 +178,22 @@ private slots:
         QTest::newRow("encrypted") << "library-jet4.mdb" << -1LL << 0x3e << false << "暗号化されています";
         QTest::newRow("not Jet") << "library-jet4.mdb" << -1LL << 4 << false << "Jet 形式のデータベースではありません";
         QTest::newRow("target exists") << "library-jet4.mdb" << -1LL << -1 << true << "new.mdb」は既にあります";
+        QTest::newRow("no variable-length fields") << "damaged/variable-count-zero.mdb" << -1LL << -1 << false
+                                                   << "テーブル photoIvents の定義が矛盾しています: 可変長の項目が 6 個あるのに 0 個";
+        QTest::newRow("too few variable-length fields") << "damaged/variable-count-low.mdb" << -1LL << -1 << false
+                                                        << "可変長の項目が 6 個あるのに 3 個";
+        QTest::newRow("allTop key") << "damaged/alltop-key.mdb" << -1LL << -1 << false
+                                    << "テーブル allTop の 1 行目: キー ID の値 (3801156) があり得ません";
+        QTest::newRow("more rows than announced") << "damaged/rows-announced-low.mdb" << -1LL << -1 << false
+                                                  << "テーブル photoIvents は 37 件と書かれていますが、40 件の行があります";
+        QTest::newRow("row with 200 fields") << "damaged/row-columns.mdb" << -1LL << -1 << false
+                                             << "テーブル photoIvents の行が 40 件中 39 件しか読めません";
+        QTest::newRow("page row count") << "damaged/page-row-count.mdb" << -1LL << -1 << false
+                                        << "テーブル photoIvents の 13 行目: キー ID2 の値 (Null) があり得ません";
+        QTest::newRow("fuzz: row past the fields") << "damaged/fuzz-row-past-fields.mdb" << -1LL << -1 << false
+                                                   << "テーブル photoIvents の 39 行目: キー ID2 の値 (Null)";
+        QTest::newRow("fuzz: creation date no int") << "damaged/fuzz-header.mdb" << -1LL << -1 << false
+                                                    << "パスワードで保護されています";
     }
     void refusesAndWritesNothing()
     {
@@ -130,16 +207,15 @@ private slots:
         const QString lib = tmp.filePath("new.mdb");
         if (targetExists)
             writeFile(lib, "keep");
-        const auto files = [&] { return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
-        const QStringList filesBefore = files();
+        const QStringList filesBefore = entries(QFileInfo(lib).path()) + entries(QFileInfo(jet).path());
         const QByteArray before = readFile(jet);
         try {
-            ImportJetLibrary(jet, templatePath(), lib, false);
+            ConvertJetLibrary(converter(), jet, templatePath(), lib, false);
             QFAIL("converted");
         } catch (const JetImportError &e) {
             QVERIFY2(e.message().contains(fault) && e.message().contains("「" + tmp.path()), qPrintable(e.message()));
         }
-        QCOMPARE(files(), filesBefore);
+        QCOMPARE(entries(QFileInfo(lib).path()) + entries(QFileInfo(jet).path()), filesBefore);
         QCOMPARE(readFile(jet), before);
         if (targetExists)
             QCOMPARE(readFile(lib), QByteArray("keep"));
@@ -152,7 +228,7 @@ private slots:
         const auto titles = [&] { return sqlColumn(lib, "select count(*) from photoIvents").value(0); };
         CliResult r = runCli({"import-jet", jet, lib});
         QVERIFY2(r.exitCode == 0 && r.out.contains("  photoYear: 7 rows\n  photoIvents: 40 rows\n") &&
-                     r.out.contains("tessaly-cli set-base " + lib), qPrintable(r.out + r.err));
+                     r.out.contains("tessaly-cli set-base " + lib) && r.err.isEmpty(), qPrintable(r.out + r.err));
         sql(lib, "delete from photoIvents");
         r = runCli({"import-jet", jet, lib});
         QVERIFY2(r.exitCode == 1 && r.err.contains("--force") && titles() == "0", qPrintable(r.err));
@@ -162,10 +238,18 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("tessaly-cli import-jet"), qPrintable(r.err));
         r = runCli({"import-jet", lib, jet, "--force"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("Jet 形式のデータベースではありません"), qPrintable(r.err));
+        // libmdb's own English words go into the message of a failure, nowhere else.
+        const QString damaged = jetCopy(tmp.path(), "damaged/row-columns.mdb");
+        r = runCli({"import-jet", damaged, tmp.filePath("damaged.mdb")});
+        QVERIFY2(r.exitCode == 1 && r.err.startsWith("tessaly-cli: 「" + damaged) && r.err.contains("\n\r(libmdb: warning:")
+                     && r.err.count("warning:") == 1,
+                 qPrintable(r.err));
     }
 
-    // 開く on a Jet file, whatever its name: asked, converted beside it under a free name,
-    // opened, and the base folder window in front.
+    // 開く on a Jet file, whatever its name: asked, converted beside it under a free name
+    // with the progress shown and then gone, one message with the counts, and the new
+    // library set up as a new one: base folder window in front of the output folder
+    // window, no editor and so no auto-set question while the folders name Windows.
     void openOffersTheConversion_data()
     {
         QTest::addColumn<QString>("source");
@@ -190,10 +274,22 @@ private slots:
         htmlCrtMain w(g, ds, printer);
         w.startUp();
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         ds.queuePick(jet);
         ds.queueAnswer(yes ? MsgAnswer::Yes : MsgAnswer::No);
+        // The conversion takes longer than the progress box waits before it shows.
+        SetJetConverter(writeFile(tmp.filePath("slow.sh"), "#!/bin/sh\nsleep 0.5\nexec \"" + converter().toUtf8() + "\" \"$@\"\n"));
+        QFile::setPermissions(tmp.filePath("slow.sh"), QFile::ReadOwner | QFile::ExeOwner);
+        bool progressShown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto *p = w.findChild<QProgressDialog *>("libraryProgress"))
+                progressShown = progressShown || p->isVisible();
+        });
+        poll.start(20);
         w.action("開く")->trigger();
-        QCoreApplication::processEvents();
+        poll.stop();
+        settle();
 
         const QList<MessageRequest> msgs = ds.messages();
         QVERIFY(!msgs.isEmpty());
@@ -202,22 +298,122 @@ private slots:
                                                    "変換しますか？（元のファイルは変更しません）"));
         QCOMPARE(msgs.first().buttons, MsgButtons::YesNo);
         QCOMPARE(readFile(tmp.filePath("旧ライブラリ-tessaly.mdb")), QByteArray("keep"));
+        QVERIFY(!w.findChild<QProgressDialog *>("libraryProgress"));
+        QCOMPARE(progressShown, yes);
         if (!refusal.isEmpty())
             QVERIFY(msgs.size() == 2 && msgs[1].kind == MsgKind::Critical && msgs[1].text.contains(refusal) &&
                     msgs[1].text.startsWith("ライブラリを変換できませんでした。\n\r「" + jet));
         if (!yes || !refusal.isEmpty()) {
-            QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+            QCOMPARE(entries(tmp.path()), (QStringList{"slow.sh", "旧ライブラリ-tessaly.mdb", "旧ライブラリ.dat"}));
             QVERIFY(g.dbConnectString.isEmpty() && !w.findWindow("dataSet"));
             return;
         }
         QCOMPARE(dump(lib).size(), 52);
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
-        QVERIFY(std::any_of(msgs.begin(), msgs.end(), [](const MessageRequest &m) {
-            return m.kind == MsgKind::Information && m.text.startsWith("変換しました: カテゴリー 3 件、ジャンル 7 件、タイトル 40 件。");
-        }));
-        auto *progress = w.findChild<QProgressDialog *>("libraryProgress");
-        QVERIFY(progress && progress->maximum() == 52 && w.findWindow("dataSet"));
+        QCOMPARE(w.windowTitle(), LibraryCaption("旧ライブラリ-tessaly-2.mdb"));
+        QCOMPARE(msgs.size(), 2);
+        QVERIFY2(msgs[1].kind == MsgKind::Information
+                     && msgs[1].text.startsWith("変換しました: カテゴリー 3 件、ジャンル 7 件、タイトル 40 件。"),
+                 qPrintable(msgs[1].text));
+        QVERIFY(!w.findWindow("dataSet") && w.findWindow("htmlOut"));
         QCOMPARE(w.mdiArea()->activeSubWindow(), w.subWindowOf(w.findWindow("topFolderF")));
+        QCOMPARE(g.isNewLibrary, True16);
+        QCOMPARE(g.folderSetupStage, int16_t(0));
+    }
+
+    // The base folder moved while the editor shows the converted library: the editor
+    // shows the rewritten paths at once.
+    void baseFolderMoveShowsAtOnce()
+    {
+        QTemporaryDir tmp;
+        const QString lib = tmp.filePath("new.mdb");
+        ImportJetLibrary(jetData("library-jet4.mdb"), templatePath(), lib, false);
+        const QString base = makeDir(tmp.filePath("写真"));
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        NoPrinterSettings printer;
+        htmlCrtMain w(g, ds, printer);
+        w.setEndHandler([] {});
+        w.show();
+        for (int i = 0; i < 3; ++i)
+            ds.queueNo();  // the auto-set question, whenever the editor is activated
+        QPointer<dataSet> editor = qobject_cast<dataSet *>(w.showWindow("dataSet"));
+        const auto category = [&] {
+            editor->list(EditorView::List::Category)->setCurrentIndex(0);
+            emit editor->list(EditorView::List::Category)->activated(0);
+            return editor->field(EditorView::Field::CategoryFolder)->text();
+        };
+        QTRY_COMPARE(ds.messages().size(), 1);
+        QCOMPARE(category(), QStringLiteral("D:\\写真\\旅行"));
+        QWidget *folders = w.showWindow("topFolderF");
+        folders->findChild<QLineEdit *>("AllTop")->setText(base);
+        QTest::mouseClick(folders->findChild<QPushButton *>("Command2"), Qt::LeftButton);
+        settle();
+        QTRY_VERIFY(!w.findWindow("topFolderF"));
+        QVERIFY2(!editor->field(EditorView::Field::CategoryFolder)->text().startsWith("D:"),
+                 qPrintable(editor->field(EditorView::Field::CategoryFolder)->text()));
+        QCOMPARE(editor->field(EditorView::Field::BaseFolder)->text(), base);
+        QTRY_COMPARE(category(), base + "/旅行");
+    }
+
+    // A child that dies half-way (as libmdb might on a file from elsewhere) takes nothing
+    // with it: the program runs on, the open library and the editor's unsaved edit stay,
+    // and the half-written library is gone.
+    void childThatDiesLeavesNothing()
+    {
+        QTemporaryDir tmp;
+        const QString lib = makeLibrary(tmp.path(), "open.mdb");
+        const QString base = makeDir(tmp.filePath("base/A/A1/a1"));
+        sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {tmp.filePath("base")});
+        sql(lib, "insert into photoGraph (topFolderName, topFolder) values ('A', ?)", {tmp.filePath("base/A")});
+        sql(lib, "insert into photoYear (ID, yearFolderName, yearFolder) values (1, 'A1', ?)", {tmp.filePath("base/A/A1")});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 'a1', ?)", {base});
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        SetJetConverter(writeFile(tmp.filePath("dies.sh"),
+                                  "#!/bin/sh\necho total 52\necho done 10\nprintf half >> \"$3\"\nkill -SEGV $$\n"));
+        QFile::setPermissions(tmp.filePath("dies.sh"), QFile::ReadOwner | QFile::ExeOwner);
+        const QStringList before = entries(tmp.path());
+
+        Global g = makeGlobal(lib);
+        g.folderSetupStage = 2;
+        ScriptedDialogService ds;
+        NoPrinterSettings printer;
+        htmlCrtMain w(g, ds, printer);
+        w.setEndHandler([] {});
+        w.show();
+        ds.queueNo();  // the auto-set question
+        QPointer<dataSet> editor = qobject_cast<dataSet *>(w.showWindow("dataSet"));
+        QTRY_VERIFY(ds.messages().size() == 1);
+        for (EditorView::List l : {EditorView::List::Category, EditorView::List::Genre}) {
+            editor->list(l)->setCurrentIndex(0);
+            emit editor->list(l)->activated(0);
+        }
+        QTableView *grid = editor->grid();
+        const QModelIndex row = grid->model()->index(0, TitleGrid::ColFolderName);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(row).center());
+        QCOMPARE(g.titleEditMode, int16_t(2));
+        editor->field(EditorView::Field::TitleLink)->setText("http://unsaved");
+
+        ds.clear();
+        ds.queuePick(jet);
+        ds.queueYes();
+        w.action("開く")->trigger();
+        settle();
+        const QList<MessageRequest> msgs = ds.messages();
+        QVERIFY(msgs.size() == 2 && msgs[1].kind == MsgKind::Critical);
+        QVERIFY2(msgs[1].text.contains("「" + jet + "」を読む変換処理が異常終了しました。") && msgs[1].text.contains("何も書き込んでいません"),
+                 qPrintable(msgs[1].text));
+        QCOMPARE(entries(tmp.path()), before);
+        QCOMPARE(g.dbConnectString, MakeConnectString(lib));
+        QVERIFY(editor && editor->field(EditorView::Field::TitleLink)->text() == "http://unsaved");
+
+        // Closing the frame still offers the edit.
+        ds.clear();
+        ds.queueNo();
+        ds.queueNo();
+        w.close();
+        QVERIFY(w.isVisible() && editor);
+        QCOMPARE(ds.messages().value(0).text, QStringLiteral("データの更新を行いますか？"));
     }
 };
 

@@ -26,6 +26,7 @@
 #include <QProgressDialog>
 #include <QStyle>
 
+#include <climits>
 #include <cstdio>
 #include <unistd.h>
 
@@ -202,21 +203,32 @@ void htmlCrtMain::showProgress(const QString &label, qint64 done, qint64 total)
     if (!m_progress) {
         m_progress = new QProgressDialog(this);
         m_progress->setObjectName(QStringLiteral("libraryProgress"));
+        m_progress->setWindowTitle(QStringLiteral("データベースを開く"));
         m_progress->setWindowModality(Qt::WindowModal);
-        m_progress->setCancelButton(nullptr);
+        m_progress->setCancelButtonText(QStringLiteral("中止"));
         m_progress->setAutoReset(false);
+        m_progress->setAutoClose(false);
         m_progress->setMinimumDuration(300);
+        m_progressCancelled = false;
+        connect(m_progress, &QProgressDialog::canceled, this, [this] { m_progressCancelled = true; });
     }
-    m_progress->setWindowTitle(windowTitle());
     m_progress->setLabelText(label);
-    m_progress->setMaximum(int(qMax<qint64>(total, 1)));
-    m_progress->setValue(int(qMin(done, total)));
+    const qint64 scale = qMax<qint64>(1, total / INT_MAX + 1);  // counts from a file may pass int
+    m_progress->setMaximum(int(qMax<qint64>(total, 1) / scale));
+    m_progress->setValue(int(qBound<qint64>(0, done, total) / scale));
+    // The work runs elsewhere (a child process): keep this window painted meanwhile.
+    QCoreApplication::processEvents();
 }
 
 void htmlCrtMain::hideProgress()
 {
-    if (m_progress)
-        m_progress->hide();
+    // Deleted, not hidden: a hidden progress dialog shows itself again on its timer.
+    delete m_progress;
+}
+
+bool htmlCrtMain::progressCancelled()
+{
+    return m_progressCancelled;
 }
 
 QMdiSubWindow *htmlCrtMain::subWindowOf(QWidget *window) const

@@ -48,6 +48,7 @@ public:
     void showBaseFolderWindow() override;
     void showProgress(const QString &label, qint64 done, qint64 total) override;
     void hideProgress() override;
+    bool progressCancelled() override;
 
     // ShowChildWindow: shows the window as a child (loading it into the frame if
     // needed) and sets its outer size in twips; a shown window only comes to the front.
@@ -90,7 +91,8 @@ private:
     QMdiArea *m_mdi = nullptr;
     QMenu *m_editMenu = nullptr;
     std::function<void()> m_endHandler;
-    QProgressDialog *m_progress = nullptr;  // objectName "libraryProgress"
+    QPointer<QProgressDialog> m_progress;  // objectName "libraryProgress"
+    bool m_progressCancelled = false;
     bool m_closing = false;  // the child windows are being closed with the frame
     QList<QAction *> m_ownMenus;
     QPointer<HelpWork> m_help;

@@ -5,7 +5,10 @@
 #include "JetImport.h"
 #include "Library.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+
+#include <climits>
 
 namespace tessaly::cli {
 
@@ -18,8 +21,12 @@ static int importJetCommand(Context &c)
     JetImportCounts counts;
     try {
         TerminalProgress progress(QStringLiteral("変換: 行"));
-        counts = ImportJetLibrary(source, TemplatePath(c.g), dest, c.hasOption(QStringLiteral("--force")),
-                                  [&](qint64 done, qint64 total) { progress.show(int(done), int(total)); });
+        // The Jet file is parsed by a child, this program again, so that whatever the file
+        // does to the parser leaves no half-made library behind.
+        counts = ConvertJetLibrary(QCoreApplication::applicationFilePath(), source, TemplatePath(c.g), dest,
+                                   c.hasOption(QStringLiteral("--force")), [&](qint64 done, qint64 total) {
+                                       progress.show(int(qMin<qint64>(done, INT_MAX)), int(qMin<qint64>(total, INT_MAX)));
+                                   });
         progress.finish();
     } catch (const JetImportError &e) {
         return c.fail(e.message());

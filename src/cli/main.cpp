@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "JetImport.h"
 
 #include "Database.h"
 #include "MediaModule.h"
@@ -151,6 +152,9 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
 
     QStringList raw = app.arguments().mid(1);
+    // The conversion's child, run by import-jet and by the program's 開く.
+    if (raw.value(0) == QLatin1String("--jet-child"))
+        return RunJetConversionChild(raw.mid(1));
     if (PrintManPageIfAsked(raw, usageText(), QStringLiteral(TESSALY_VERSION)))
         return 0;
     if (raw.isEmpty() || raw.first() == QLatin1String("--help") || raw.first() == QLatin1String("-h")

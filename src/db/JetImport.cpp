@@ -1,22 +1,25 @@
-// mdbtools.h includes glib inside extern "C", which glib's C++ parts refuse: glib first.
-#include <glib.h>
-#include <mdbtools.h>
-
+// The conversion's writing side and its child process: the Jet file is parsed in a child
+// (libmdb is C reading files from elsewhere), which fills a copy of the template that this
+// process made and puts in place only once the child has finished well.
 #include "JetImport.h"
 
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "Library.h"
+#include "Pickers.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
-#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,342 +28,176 @@ namespace tessaly {
 
 namespace {
 
-constexpr int kHeaderSize = 0x18 + 128;
-constexpr int kRowOffsetMask = 0x1fff;  // the low bits of a row pointer; the high ones are flags
-
 QString shownName(const QString &path)
 {
     return QFileInfo(path).absoluteFilePath();
 }
 
-[[noreturn]] void refuse(const QString &path, const QString &why)
+QString writeFault(const QString &path, const QString &detail)
 {
-    throw JetImportError(QStringLiteral("「%1」%2").arg(shownName(path), why));
+    return QStringLiteral("「%1」に書き込めません: %2").arg(path, detail);
 }
 
-[[noreturn]] void damaged(const QString &path, const QString &detail)
+// What a failed write means to the user; Qt says "Unknown error" for a full disk.
+QString systemFault(int err, const QString &fallback = QString())
 {
-    refuse(path, QStringLiteral("は壊れているか、途中で切れています (%1)。").arg(detail));
-}
-
-[[noreturn]] void notLibrary(const QString &path, const QString &detail)
-{
-    refuse(path, QStringLiteral("はライブラリではありません (%1)。").arg(detail));
-}
-
-struct JetHeader {
-    bool jet = false;
-    int version = -1;  // 0 Jet 3, 1 Jet 4, higher: Access 2007 and later
-    bool password = false;
-};
-
-// Bytes 0x18 on of the first page are scrambled with RC4 under a fixed key; the
-// database password lies in them, for Jet 4 also masked with the creation date.
-JetHeader readHeader(const QByteArray &head)
-{
-    JetHeader h;
-    static const char sig[] = "\x00\x01\x00\x00Standard Jet DB\x00";
-    if (head.size() < kHeaderSize || std::memcmp(head.constData(), sig, sizeof sig - 1) != 0)
-        return h;
-    h.jet = true;
-    h.version = static_cast<unsigned char>(head.at(0x14));
-    if (h.version > 1)
-        return h;
-
-    std::array<unsigned char, 256> s;
-    for (int i = 0; i < 256; ++i)
-        s[i] = static_cast<unsigned char>(i);
-    const unsigned char key[4] = {0xc7, 0xda, 0x39, 0x6b};
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 255;
-        std::swap(s[i], s[j]);
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("ディスクがいっぱいです。");
+    case EROFS:
+        return QStringLiteral("読み取り専用の場所です。");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("書き込みが許可されていません。");
+    default:
+        return fallback.isEmpty() ? QString::fromLocal8Bit(std::strerror(err)) : fallback;
     }
-    QByteArray plain = head.left(kHeaderSize);
-    for (int n = 0x18, i = 0, j = 0; n < kHeaderSize; ++n) {
-        i = (i + 1) & 255;
-        j = (j + s[i]) & 255;
-        std::swap(s[i], s[j]);
-        plain[n] = static_cast<char>(plain.at(n) ^ s[(s[i] + s[j]) & 255]);
-    }
-    unsigned char mask[4] = {0, 0, 0, 0};
-    int length = 20;
-    if (h.version == 1) {
-        double created;
-        std::memcpy(&created, plain.constData() + 0x72, sizeof created);
-        const qint32 m = static_cast<qint32>(created);
-        std::memcpy(mask, &m, sizeof mask);
-        length = 40;
-    }
-    for (int i = 0; i < length; ++i)
-        if ((static_cast<unsigned char>(plain.at(0x42 + i)) ^ mask[i % 4]) != 0)
-            h.password = true;
-    return h;
 }
 
-QByteArray readHead(const QString &path, qint64 *size)
+QString fileFault(const QFileDevice &f, int err)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    *size = f.size();
-    return f.read(kHeaderSize);
+    if (f.error() == QFileDevice::ResourceError && err == 0)
+        err = ENOSPC;
+    return systemFault(err, f.errorString());
 }
+
+// A copy of the template under a hidden temporary name beside dest, readable as the
+// user's other files are. Returns its path; the caller removes it.
+QString copyTemplateBeside(const QString &templatePath, const QString &dest)
+{
+    QFile tpl(templatePath);
+    if (!tpl.open(QIODevice::ReadOnly))
+        throw JetImportError(QStringLiteral("テンプレート「%1」が見つからないか読めません。").arg(templatePath));
+    const QByteArray bytes = tpl.readAll();
+    const QFileInfo di(dest);
+    QTemporaryFile tf(di.absolutePath() + QStringLiteral("/.") + di.fileName() + QStringLiteral(".XXXXXX"));
+    tf.setAutoRemove(false);
+    errno = 0;
+    if (!tf.open())
+        throw JetImportError(writeFault(dest, fileFault(tf, errno)));
+    const QString temp = tf.fileName();
+    errno = 0;
+    if (tf.write(bytes) != bytes.size() || !tf.flush() || ::fsync(tf.handle()) != 0) {
+        const QString err = fileFault(tf, errno);
+        tf.close();
+        QFile::remove(temp);
+        throw JetImportError(writeFault(dest, err));
+    }
+    tf.close();
+    const mode_t mask = umask(0);
+    umask(mask);
+    ::chmod(QFile::encodeName(temp).constData(), 0666 & ~mask);
+    return temp;
+}
+
+void removeTemp(const QString &temp)
+{
+    if (temp.isEmpty())
+        return;
+    QFile::remove(temp);
+    QFile::remove(temp + QStringLiteral("-journal"));
+}
+
+void checkTarget(const QString &dest, bool replace)
+{
+    const QFileInfo di(dest);
+    if (!QFileInfo(di.absolutePath()).isDir())
+        throw JetImportError(QStringLiteral("フォルダ「%1」がありません。").arg(di.absolutePath()));
+    if (di.isDir())
+        throw JetImportError(QStringLiteral("「%1」はフォルダです。").arg(shownName(dest)));
+    if ((di.exists() || di.isSymLink()) && !replace)
+        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(shownName(dest)));
+}
+
+// Puts a finished temporary library in place of dest: synced first, a rename when
+// replacing, else a link, which never replaces a file that appeared meanwhile.
+void putInPlace(const QString &temp, const QString &dest, bool replace)
+{
+    {
+        QFile f(temp);
+        errno = 0;
+        if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0)
+            throw JetImportError(writeFault(dest, fileFault(f, errno)));
+    }
+    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray to = QFile::encodeName(dest);
+    if (replace) {
+        if (::rename(from.constData(), to.constData()) != 0)
+            throw JetImportError(writeFault(dest, systemFault(errno)));
+    } else if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+    } else if (errno == EEXIST) {
+        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(dest));
+    } else if (QFileInfo::exists(dest) || ::rename(from.constData(), to.constData()) != 0) {
+        // A file system without hard links: check, then rename.
+        throw JetImportError(writeFault(dest, systemFault(errno)));
+    }
+}
+
+QString g_converter;  // the program run as the child; empty: tessaly-cli beside the program
 
 }  // namespace
-
-bool IsJetFile(const QString &path)
-{
-    qint64 size = 0;
-    return readHeader(readHead(path, &size)).jet;
-}
-
-// ---------------------------------------------------------------------------
-
-struct JetLibraryReader::Impl {
-    QString path;
-    MdbHandle *mdb = nullptr;
-    QList<MdbTableDef *> tables;       // in LibraryTables() order
-    QList<QList<int>> columns;         // per table: Jet column of each template field
-
-    ~Impl()
-    {
-        for (MdbTableDef *t : tables)
-            mdb_free_tabledef(t);
-        if (mdb)
-            mdb_close(mdb);
-    }
-};
-
-JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
-{
-    d->path = path;
-    const QFileInfo fi(path);
-    if (!fi.isFile())
-        refuse(path, QStringLiteral("がありません。"));
-    qint64 size = 0;
-    const QByteArray head = readHead(path, &size);
-    if (head.isNull() || !fi.isReadable())
-        refuse(path, QStringLiteral("を読み取れません。"));
-    const JetHeader h = readHeader(head);
-    if (!h.jet) {
-        if (size < kHeaderSize)
-            damaged(path, QStringLiteral("ファイルが短すぎます"));
-        refuse(path, QStringLiteral("は Jet 形式のデータベースではありません。"));
-    }
-    if (h.version > 1)
-        refuse(path, QStringLiteral("は Access 2007 以降の形式です。変換できるのは Jet 3 と Jet 4 の形式 (Access 97 から "
-                                    "2003) だけです。"));
-    if (h.password)
-        refuse(path, QStringLiteral("はパスワードで保護されています。Windows の Access でパスワードを解除してから"
-                                    "変換してください。"));
-    const qint64 pageSize = h.version == 0 ? 2048 : 4096;
-    if (size % pageSize != 0)
-        damaged(path, QStringLiteral("大きさがページの倍数ではありません"));
-
-    // Other settings of libmdb would hand text over in another character set.
-    qunsetenv("MDBICONV");
-    d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
-    if (!d->mdb)
-        damaged(path, QStringLiteral("ファイルの見出しを読めません"));
-    if (d->mdb->f->db_key != 0)
-        refuse(path, QStringLiteral("は暗号化されています。Windows の Access で暗号化を解除してから変換してください。"));
-    if (!mdb_read_catalog(d->mdb, MDB_TABLE) || d->mdb->num_catalog == 0)
-        damaged(path, QStringLiteral("テーブルの一覧を読めません"));
-
-    for (const LibraryTable &lt : LibraryTables()) {
-        MdbCatalogEntry *entry = nullptr;
-        for (unsigned i = 0; i < d->mdb->num_catalog && !entry; ++i) {
-            auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(d->mdb->catalog, i));
-            if (e->object_type == MDB_TABLE && QString::fromUtf8(e->object_name).compare(lt.name, Qt::CaseInsensitive) == 0)
-                entry = e;
-        }
-        if (!entry)
-            notLibrary(path, QStringLiteral("テーブル %1 がありません").arg(lt.name));
-        MdbTableDef *t = mdb_read_table(entry);
-        if (!t || !mdb_read_columns(t)) {
-            if (t)
-                mdb_free_tabledef(t);
-            damaged(path, QStringLiteral("テーブル %1 の定義を読めません").arg(lt.name));
-        }
-        d->tables << t;
-        QList<int> cols;
-        for (const QString &field : lt.fields) {
-            int found = -1;
-            for (unsigned c = 0; c < t->num_cols && found < 0; ++c) {
-                auto *col = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, c));
-                if (QString::fromUtf8(col->name).compare(field, Qt::CaseInsensitive) == 0)
-                    found = int(c);
-            }
-            if (found < 0)
-                notLibrary(path, QStringLiteral("テーブル %1 に項目 %2 がありません").arg(lt.name, field));
-            const int type = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, found))->col_type;
-            if (type != MDB_TEXT && type != MDB_MEMO && type != MDB_BOOL && type != MDB_BYTE && type != MDB_INT
-                && type != MDB_LONGINT)
-                notLibrary(path, QStringLiteral("テーブル %1 の項目 %2 の型 (%3) には対応していません").arg(lt.name, field).arg(type));
-            cols << found;
-        }
-        d->columns << cols;
-    }
-}
-
-JetLibraryReader::~JetLibraryReader() = default;
-
-qint64 JetLibraryReader::totalRows() const
-{
-    qint64 n = 0;
-    for (const MdbTableDef *t : d->tables)
-        n += t->num_rows;
-    return n;
-}
-
-int JetLibraryReader::readTable(int table, const std::function<void(const QVariantList &)> &row)
-{
-    MdbTableDef *t = d->tables.at(table);
-    const QList<int> &cols = d->columns.at(table);
-    const QString &name = LibraryTables().at(table).name;
-    MdbHandle *mdb = d->mdb;
-    std::vector<MdbField> fields(t->num_cols);
-    std::vector<const MdbField *> byColumn(t->num_cols);
-    QVariantList values;
-    values.reserve(cols.size());
-
-    mdb_rewind_table(t);
-    unsigned n = 0;
-    while (mdb_fetch_row(t)) {
-        // mdb_fetch_row leaves the row on the current page; crack it again to tell
-        // Null from empty text, which its bound strings cannot.
-        int start = 0;
-        size_t length = 0;
-        if (mdb_find_row(mdb, int(t->cur_row) - 1, &start, &length) < 0)
-            damaged(d->path, QStringLiteral("テーブル %1 の行を読めません").arg(name));
-        const int cracked = mdb_crack_row(t, start & kRowOffsetMask, length, fields.data());
-        if (cracked < 0)
-            damaged(d->path, QStringLiteral("テーブル %1 の行を読めません").arg(name));
-        std::fill(byColumn.begin(), byColumn.end(), nullptr);
-        for (int i = 0; i < cracked; ++i)
-            if (fields[i].colnum >= 0 && unsigned(fields[i].colnum) < t->num_cols)
-                byColumn[fields[i].colnum] = &fields[i];
-
-        values.clear();
-        for (int c : cols) {
-            const MdbField *f = byColumn[c];
-            const int type = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, c))->col_type;
-            if (type == MDB_BOOL) {
-                // A Yes/No value lives in the null bitmap: set means Yes.
-                values << (f && !f->is_null ? -1 : 0);
-                continue;
-            }
-            if (!f || f->is_null) {
-                values << QVariant();
-                continue;
-            }
-            switch (type) {
-            case MDB_BYTE:
-                values << int(mdb_get_byte(mdb->pg_buf, f->start));
-                break;
-            case MDB_INT:
-                values << int(qint16(mdb_get_int16(mdb->pg_buf, f->start)));
-                break;
-            case MDB_LONGINT:
-                values << int(qint32(mdb_get_int32(mdb->pg_buf, f->start)));
-                break;
-            default: {
-                char *s = mdb_col_to_string(mdb, mdb->pg_buf, f->start, type, f->siz);
-                QString text = QString::fromUtf8(s ? s : "");
-                g_free(s);
-                if (text.isNull())
-                    text = QString(QLatin1String(""));  // empty text, not Null
-                values << text;
-            }
-            }
-        }
-        row(values);
-        ++n;
-    }
-    if (n != t->num_rows)
-        damaged(d->path, QStringLiteral("テーブル %1 の行が %2 件中 %3 件しか読めません").arg(name).arg(t->num_rows).arg(n));
-    return int(n);
-}
 
 // ---------------------------------------------------------------------------
 
 struct LibraryFileWriter::Impl {
     QString dest;
-    QString temp;
+    QString file;      // the library being filled
+    bool ownsFile = false;
     bool replace = false;
     bool done = false;
     std::unique_ptr<Connection> conn;
     QList<QSqlQuery> inserts;
 
+    void open()
+    {
+        try {
+            conn = std::make_unique<Connection>(MakeConnectString(file));
+            // Nobody else sees the file and a failure discards it, so a journal and
+            // syncs on the way are useless; one sync at the end keeps the result.
+            conn->exec(QStringLiteral("pragma journal_mode=off"));
+            conn->exec(QStringLiteral("pragma synchronous=off"));
+            conn->begin();
+            for (const LibraryTable &t : LibraryTables()) {
+                QSqlQuery q(conn->database());
+                const QString marks = QStringLiteral("?,").repeated(t.fields.size()).chopped(1);
+                if (!q.prepare(QStringLiteral("insert into %1 (%2) values (%3)").arg(t.name, t.fields.join(','), marks)))
+                    throw JetImportError(writeFault(dest, q.lastError().text()));
+                inserts << q;
+            }
+        } catch (const DbError &e) {
+            discard();
+            throw JetImportError(writeFault(dest, e.message()));
+        } catch (...) {
+            discard();
+            throw;
+        }
+    }
+
     void discard()
     {
         inserts.clear();
         conn.reset();
-        if (!temp.isEmpty()) {
-            QFile::remove(temp);
-            QFile::remove(temp + QStringLiteral("-journal"));
-        }
+        if (ownsFile)
+            removeTemp(file);
     }
 };
 
-static QString writeFault(const QString &path, const QString &detail)
-{
-    return QStringLiteral("「%1」に書き込めません: %2").arg(path, detail);
-}
-
 LibraryFileWriter::LibraryFileWriter(const QString &templatePath, const QString &dest, bool replace) : d(new Impl)
 {
-    const QFileInfo di(dest);
-    d->dest = di.absoluteFilePath();
+    d->dest = shownName(dest);
     d->replace = replace;
-    if (!QFileInfo(di.absolutePath()).isDir())
-        throw JetImportError(QStringLiteral("フォルダ「%1」がありません。").arg(di.absolutePath()));
-    if (di.isDir())
-        throw JetImportError(QStringLiteral("「%1」はフォルダです。").arg(d->dest));
-    if (di.exists() && !replace)
-        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(d->dest));
+    checkTarget(d->dest, replace);
+    d->file = copyTemplateBeside(templatePath, d->dest);
+    d->ownsFile = true;
+    d->open();
+}
 
-    QFile tpl(templatePath);
-    if (!tpl.open(QIODevice::ReadOnly))
-        throw JetImportError(QStringLiteral("テンプレート「%1」が見つからないか読めません。").arg(templatePath));
-    const QByteArray bytes = tpl.readAll();
-    QTemporaryFile tf(di.absolutePath() + QStringLiteral("/.") + di.fileName() + QStringLiteral(".XXXXXX"));
-    tf.setAutoRemove(false);
-    if (!tf.open())
-        throw JetImportError(writeFault(d->dest, tf.errorString()));
-    d->temp = tf.fileName();
-    if (tf.write(bytes) != bytes.size() || !tf.flush()) {
-        const QString err = tf.errorString();
-        tf.close();
-        d->discard();
-        throw JetImportError(writeFault(d->dest, err));
-    }
-    tf.close();
-    const mode_t mask = umask(0);
-    umask(mask);
-    ::chmod(QFile::encodeName(d->temp).constData(), 0666 & ~mask);
-
-    try {
-        d->conn = std::make_unique<Connection>(MakeConnectString(d->temp));
-        // Nobody else sees the temporary file and a failure discards it, so a journal and
-        // syncs on the way are useless; one sync before the rename keeps the result.
-        d->conn->exec(QStringLiteral("pragma journal_mode=off"));
-        d->conn->exec(QStringLiteral("pragma synchronous=off"));
-        d->conn->begin();
-        for (const LibraryTable &t : LibraryTables()) {
-            QSqlQuery q(d->conn->database());
-            const QString marks = QStringLiteral("?,").repeated(t.fields.size()).chopped(1);
-            if (!q.prepare(QStringLiteral("insert into %1 (%2) values (%3)").arg(t.name, t.fields.join(','), marks)))
-                throw JetImportError(writeFault(d->dest, q.lastError().text()));
-            d->inserts << q;
-        }
-    } catch (const DbError &e) {
-        d->discard();
-        throw JetImportError(writeFault(d->dest, e.message()));
-    } catch (...) {
-        d->discard();
-        throw;
-    }
+LibraryFileWriter::LibraryFileWriter(const QString &file) : d(new Impl)
+{
+    d->dest = d->file = shownName(file);
+    d->open();
 }
 
 LibraryFileWriter::~LibraryFileWriter()
@@ -387,38 +224,23 @@ void LibraryFileWriter::finish()
     } catch (const DbError &e) {
         throw JetImportError(writeFault(d->dest, e.message()));
     }
-    const QByteArray from = QFile::encodeName(d->temp);
-    const QByteArray to = QFile::encodeName(d->dest);
-    {
-        QFile f(d->temp);
+    if (d->ownsFile) {
+        putInPlace(d->file, d->dest, d->replace);
+    } else {
+        QFile f(d->file);
+        errno = 0;
         if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0)
-            throw JetImportError(writeFault(d->dest, f.errorString()));
-    }
-    if (d->replace) {
-        if (::rename(from.constData(), to.constData()) != 0)
-            throw JetImportError(writeFault(d->dest, QString::fromLocal8Bit(std::strerror(errno))));
-    } else if (::link(from.constData(), to.constData()) == 0) {
-        // A link never replaces a file that appeared meanwhile.
-        ::unlink(from.constData());
-    } else if (errno == EEXIST) {
-        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(d->dest));
-    } else if (QFileInfo::exists(d->dest) || ::rename(from.constData(), to.constData()) != 0) {
-        // A file system without hard links: check, then rename.
-        throw JetImportError(writeFault(d->dest, QString::fromLocal8Bit(std::strerror(errno))));
+            throw JetImportError(writeFault(d->dest, fileFault(f, errno)));
     }
     d->done = true;
 }
 
 // ---------------------------------------------------------------------------
 
-JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &templatePath, const QString &dest,
-                                 bool replace, const JetProgress &progress)
+namespace {
+
+JetImportCounts convert(JetLibraryReader &reader, LibraryFileWriter &writer, const JetProgress &progress)
 {
-    const QString source = QFileInfo(jetPath).canonicalFilePath();
-    if (!source.isEmpty() && source == QFileInfo(dest).canonicalFilePath())
-        throw JetImportError(QStringLiteral("変換先「%1」が変換元と同じファイルです。").arg(shownName(dest)));
-    JetLibraryReader reader(jetPath);
-    LibraryFileWriter writer(templatePath, dest, replace);
     const qint64 total = reader.totalRows();
     qint64 done = 0;
     if (progress)
@@ -434,6 +256,138 @@ JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &template
     }
     writer.finish();
     if (progress)
+        progress(done, total);
+    return counts;
+}
+
+void refuseSameFile(const QString &jetPath, const QString &dest)
+{
+    const QString source = QFileInfo(jetPath).canonicalFilePath();
+    if (!source.isEmpty() && source == QFileInfo(dest).canonicalFilePath())
+        throw JetImportError(QStringLiteral("変換先「%1」が変換元と同じファイルです。").arg(shownName(dest)));
+}
+
+}  // namespace
+
+JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &templatePath, const QString &dest,
+                                 bool replace, const JetProgress &progress)
+{
+    refuseSameFile(jetPath, dest);
+    JetLibraryReader reader(jetPath);
+    LibraryFileWriter writer(templatePath, dest, replace);
+    return convert(reader, writer, progress);
+}
+
+// The child's side: "--jet-child JET FILE". Lines on stdout: "total N", "done N",
+// "table NAME N", or "error MESSAGE"; libmdb's own diagnostics go to stderr.
+int RunJetConversionChild(const QStringList &args)
+{
+    const auto say = [](const QString &line) {
+        std::fputs(line.toUtf8().append('\n').constData(), stdout);
+        std::fflush(stdout);
+    };
+    if (args.size() != 2) {
+        say(QStringLiteral("error usage: --jet-child JET FILE"));
+        return 2;
+    }
+    try {
+        JetLibraryReader reader(args.at(0));
+        LibraryFileWriter writer(args.at(1));
+        const JetImportCounts counts = convert(reader, writer, [&](qint64 done, qint64 total) {
+            say(QStringLiteral("total %1").arg(total));
+            say(QStringLiteral("done %1").arg(done));
+        });
+        for (const auto &[table, rows] : counts)
+            say(QStringLiteral("table %1 %2").arg(table).arg(rows));
+        return 0;
+    } catch (const JetImportError &e) {
+        say(QStringLiteral("error ") + QString(e.message()).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        return 3;
+    }
+}
+
+void SetJetConverter(const QString &program)
+{
+    g_converter = program;
+}
+
+QString JetConverter(const Global &g)
+{
+    return g_converter.isEmpty() ? QDir(g.programFolder).filePath(QStringLiteral("tessaly-cli")) : g_converter;
+}
+
+JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPath, const QString &templatePath,
+                                  const QString &dest, bool replace, const JetProgress &progress,
+                                  const std::function<bool()> &cancelled)
+{
+    const QString target = shownName(dest);
+    refuseSameFile(jetPath, target);
+    checkTarget(target, replace);
+    const QString temp = copyTemplateBeside(templatePath, target);
+    struct Remove {
+        QString path;
+        ~Remove() { removeTemp(path); }
+    } removeOnExit{temp};
+
+    QProcess child;
+    child.setProgram(converter);
+    child.setArguments({QStringLiteral("--jet-child"), shownName(jetPath), temp});
+    child.setStandardInputFile(QProcess::nullDevice());
+    child.start();
+    if (!child.waitForStarted(-1))
+        throw JetImportError(QStringLiteral("変換処理「%1」を起動できません: %2").arg(converter, child.errorString()));
+
+    qint64 total = 0, done = 0;
+    QString refusal;
+    JetImportCounts counts;
+    const auto readLines = [&] {
+        while (child.canReadLine()) {
+            const QString line = QString::fromUtf8(child.readLine()).trimmed();
+            const QString word = line.section(QLatin1Char(' '), 0, 0);
+            const QString rest = line.section(QLatin1Char(' '), 1);
+            if (word == QLatin1String("total"))
+                total = rest.toLongLong();
+            else if (word == QLatin1String("done"))
+                done = rest.toLongLong();
+            else if (word == QLatin1String("table"))
+                counts << qMakePair(rest.section(QLatin1Char(' '), 0, 0), rest.section(QLatin1Char(' '), 1).toInt());
+            else if (word == QLatin1String("error"))
+                refusal = rest;
+        }
+    };
+    bool stopped = false;
+    while (!child.waitForFinished(50)) {
+        readLines();
+        if (progress)
+            progress(done, total);
+        if (cancelled && cancelled()) {
+            child.kill();
+            child.waitForFinished(-1);
+            stopped = true;
+            break;
+        }
+    }
+    readLines();
+    if (stopped)
+        throw JetImportError(QStringLiteral("「%1」の変換を中止しました。").arg(shownName(jetPath)));
+    // libmdb explains in English what it could not read; it belongs to a failure only.
+    const QString diagnostics = QString::fromLocal8Bit(child.readAllStandardError()).trimmed().left(2000);
+    const QString detail = diagnostics.isEmpty() ? QString() : QStringLiteral("\n\r(libmdb: %1)").arg(diagnostics);
+    if (child.exitStatus() == QProcess::CrashExit || (child.exitCode() != 0 && refusal.isEmpty()))
+        throw JetImportError(QStringLiteral("「%1」を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。"
+                                            "何も書き込んでいません。%2")
+                                 .arg(shownName(jetPath), detail));
+    if (child.exitCode() != 0)
+        throw JetImportError(refusal + detail);
+    if (counts.size() != LibraryTables().size())
+        throw JetImportError(QStringLiteral("「%1」の変換処理が結果を返しませんでした。").arg(shownName(jetPath)));
+    try {
+        CheckLibraryFile(temp);
+    } catch (const DbError &e) {
+        throw JetImportError(writeFault(target, e.message()));
+    }
+    putInPlace(temp, target, replace);
+    if (progress)
         progress(total, total);
     return counts;
 }
@@ -448,39 +402,89 @@ QString JetConvertedPath(const QString &jetPath)
     return candidate;
 }
 
+// A folder that takes no new file (a CD, a write-protected stick, no permission).
+static bool folderTakesFiles(const QString &folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("/.tessaly-XXXXXX"));
+    return probe.open();
+}
+
 bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QString &jetPath, bool enableMenus,
                     QObject *owner)
 {
     const QString title = QStringLiteral("データベースを開く");
-    const QString dest = JetConvertedPath(jetPath);
-    const QString question =
-        QStringLiteral("「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
-                       "同じフォルダに新しいライブラリ「%2」を作って変換しますか？（元のファイルは変更しません）")
-            .arg(QFileInfo(jetPath).fileName(), QFileInfo(dest).fileName());
-    if (!ds.ask(question, MsgKind::Question, title, owner))
-        return false;
+    const QFileInfo jet(jetPath);
+    QString dest = JetConvertedPath(jetPath);
+    bool replace = false;
+    if (folderTakesFiles(jet.absolutePath())) {
+        const QString question =
+            QStringLiteral("「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
+                           "同じフォルダに新しいライブラリ「%2」を作って変換しますか？（元のファイルは変更しません）")
+                .arg(jet.fileName(), QFileInfo(dest).fileName());
+        if (!ds.ask(question, MsgKind::Question, title, owner))
+            return false;
+    } else {
+        const QString question =
+            QStringLiteral("「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
+                           "このフォルダには書き込めません（読み取り専用）。新しいライブラリの保存先を選んで変換しますか？"
+                           "（元のファイルは変更しません）")
+                .arg(jet.fileName());
+        if (!ds.ask(question, MsgKind::Question, title, owner))
+            return false;
+        dest = ds.pickFile(CreateDatabaseRequest(QStringLiteral("変換したライブラリの保存先"), QDir::homePath(),
+                                                 QFileInfo(dest).fileName()),
+                           owner);
+        if (dest.isEmpty())
+            return false;
+        const QFileInfo chosen(dest);
+        if (chosen.exists() || chosen.isSymLink()) {
+            if (!ds.ask(QStringLiteral("データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
+                        owner))
+                return false;
+            if (IsOpenLibrary(g, dest)) {
+                ds.message(QStringLiteral("現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
+                                          "再度新規作成処理を行ってください。"),
+                           MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+                return false;
+            }
+            replace = true;
+        }
+    }
 
     JetImportCounts counts;
-    const QString label = QStringLiteral("ライブラリを変換しています…");
+    const QString label = QStringLiteral("「%1」を変換しています…").arg(jet.fileName());
     try {
-        counts = ImportJetLibrary(jetPath, TemplatePath(g), dest, false,
-                                  [&](qint64 done, qint64 total) { host.showProgress(label, done, total); });
-        host.hideProgress();
+        struct Hide {
+            LibraryHost &host;
+            ~Hide() { host.hideProgress(); }
+        } hide{host};
+        counts = ConvertJetLibrary(
+            JetConverter(g), jetPath, TemplatePath(g), dest, replace,
+            [&](qint64 done, qint64 total) { host.showProgress(label, done, total); },
+            [&] { return host.progressCancelled(); });
     } catch (const JetImportError &e) {
-        host.hideProgress();
         ds.message(QStringLiteral("ライブラリを変換できませんでした。\n\r%1").arg(e.message()), MsgKind::Critical, title,
                    MsgButtons::Ok, owner);
         return false;
     }
-    if (!OpenLibraryFile(g, ds, host, dest, enableMenus, owner))
-        return false;
     ds.message(QStringLiteral("変換しました: カテゴリー %1 件、ジャンル %2 件、タイトル %3 件。\n\r"
-                              "基準フォルダに、写真のフォルダを置いたこのコンピューターのフォルダを設定してください。"
-                              "登録済みのパスはまとめて書き換わります。")
+                              "続けて、基準フォルダ（写真のフォルダを置いたこのコンピューターのフォルダ）と HTML 出力先を"
+                              "設定してください。登録済みのパスは基準フォルダに合わせてまとめて書き換わります。")
                    .arg(counts.at(2).second)
                    .arg(counts.at(3).second)
                    .arg(counts.at(4).second),
                MsgKind::Information, title, MsgButtons::Ok, owner);
+    // The new library is set up as a new one is: its folders still name the Windows
+    // computer, so the editor (and its auto-set) waits until both are set here.
+    g.dbFilePath = QFileInfo(dest).absoluteFilePath();
+    g.dbFileTitle = QFileInfo(dest).fileName();
+    g.dbConnectString = MakeConnectString(g.dbFilePath);
+    if (enableMenus)
+        host.enableLibraryMenus();
+    host.setLibraryCaption(LibraryCaption(g.dbFileTitle));
+    g.isNewLibrary = True16;
+    g.folderSetupStage = 0;
+    host.showOutputFolderWindow();
     host.showBaseFolderWindow();
     return true;
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -58,6 +59,9 @@ private:
 class LibraryFileWriter {
 public:
     LibraryFileWriter(const QString &templatePath, const QString &dest, bool replace);
+    // Fills file, a copy of the template that the caller made and removes on failure;
+    // finish() only commits and syncs it.
+    explicit LibraryFileWriter(const QString &file);
     ~LibraryFileWriter();
     LibraryFileWriter(const LibraryFileWriter &) = delete;
     LibraryFileWriter &operator=(const LibraryFileWriter &) = delete;
@@ -74,17 +78,32 @@ private:
 using JetImportCounts = QList<QPair<QString, int>>;
 using JetProgress = std::function<void(qint64 done, qint64 total)>;
 
-// Converts jetPath into a new library at dest. Never writes jetPath; refuses an existing
-// dest unless replace. Throws JetImportError with nothing written.
+// Converts jetPath into a new library at dest in this process. Never writes jetPath;
+// refuses an existing dest unless replace. Throws JetImportError with nothing written.
 JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &templatePath, const QString &dest,
                                  bool replace, const JetProgress &progress = {});
+
+// The same with the Jet file parsed by a child process ("converter --jet-child JET FILE"),
+// so that a file that upsets the parser cannot take this process down. The child fills a
+// template copy made here, which is put in place only after a clean end and removed
+// however the child ended. cancelled, asked while waiting, kills the child.
+JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPath, const QString &templatePath,
+                                  const QString &dest, bool replace, const JetProgress &progress = {},
+                                  const std::function<bool()> &cancelled = {});
+// The child's side, args: JET FILE. Returns the exit code.
+int RunJetConversionChild(const QStringList &args);
+// The converter the program runs: tessaly-cli beside it, or what tests put in its place.
+QString JetConverter(const Global &g);
+void SetJetConverter(const QString &program);
 
 // A name beside the Jet file that names no existing file: "<name>-tessaly.mdb",
 // then "<name>-tessaly-2.mdb" and so on.
 QString JetConvertedPath(const QString &jetPath);
 
-// 開く on a Jet file: asks, converts beside it with a progress indicator, opens the new
-// library and then the base folder window, whose rewrite moves the Windows paths.
+// 開く on a Jet file: asks, converts beside it (or where the user says, when its folder
+// takes no file) in a child with a progress indicator, then says what it converted and
+// sets the new library up as a new one: output and base folder windows, the base folder
+// window in front, whose rewrite moves the Windows paths.
 bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QString &jetPath, bool enableMenus,
                     QObject *owner = nullptr);
 

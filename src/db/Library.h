@@ -21,6 +21,8 @@ public:
     // A long step (converting a Jet library): done of total rows so far.
     virtual void showProgress(const QString &, qint64, qint64) {}
     virtual void hideProgress() {}
+    // The user asked to stop the long step.
+    virtual bool progressCancelled() { return false; }
 };
 
 // Main window caption for a library file name: "Tessaly <lib.mdb>".

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlQuery>
 
 namespace tessaly {
 
@@ -78,6 +79,40 @@ QString storeFolder(const FolderTable &t, Connection &conn, const QString &text)
     return previous;
 }
 
+// After a move (a library brought over from Windows): the title files (what 開く opens)
+// and photos whose paths still name a drive or nothing on this computer.
+void reportUnreachablePaths(Global &g, DialogService &ds, const QString &title, QObject *owner)
+{
+    QStringList lost;
+    int count = 0;
+    try {
+        Connection conn(g.dbConnectString);
+        QSqlQuery q(conn.database());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("select Ivents, iventsPhoto from photoIvents order by ID2")))
+            return;
+        while (q.next())
+            for (int c = 0; c < 2; ++c) {
+                const QString path = q.value(c).toString();
+                if (path.isEmpty() || (!IsWindowsFormPath(path) && QFileInfo::exists(path)))
+                    continue;
+                if (++count <= 20)
+                    lost << path;
+            }
+    } catch (const DbError &) {
+        return;  // the save itself went through; this is only advice
+    }
+    if (count == 0)
+        return;
+    QString text = QStringLiteral("登録済みのファイルと写真のうち %1 件は、パスがまだ Windows のドライブを指しているか、"
+                                  "このコンピューターにありません（そのタイトルの「開く」は使えません）:\n\r")
+                       .arg(count)
+                   + lost.join(QStringLiteral("\n\r"));
+    if (count > lost.size())
+        text += QStringLiteral("\n\r…ほか %1 件").arg(count - lost.size());
+    ds.message(text, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+}
+
 // The folder and, for the base folder, the rewrite of the stored paths are one
 // transaction: both are stored or neither.
 SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &typed, bool rebase,
@@ -138,6 +173,8 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
         r.outcome = SaveOutcome::Failed;
         return r;
     }
+    if (rebase && r.rebase.rowsSaved > 0)
+        reportUnreachablePaths(g, ds, str(t.windowTitle), owner);
     // Only a save that reached the library counts for the set-up.
     AdvanceFolderSetupStage(g);
     r.outcome = SaveOutcome::Saved;
