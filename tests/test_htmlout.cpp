@@ -474,6 +474,29 @@ private slots:
         QCOMPARE(pages(saved + "/b"), before);
     }
 
+    // A title folder named like the page takes the page's place: that genre is reported
+    // once and the next one still gets its page, where a folder holding only a ".jpeg"
+    // shows it. The copy has no such clash.
+    void titleNamedLikeThePage()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g1 = addGenre(cat, "1"), g2 = addGenre(cat, "2");
+        addTitle(cat, g1, "nIndex.html");
+        writeFile(addTitle(cat, g1, "a") + "/a.jpg", jpeg(800, 600));
+        writeFile(addTitle(cat, g2, "b") + "/b.JPEG", jpeg(600, 800));
+        ScriptedDialogService ds;
+        QVERIFY(!run(ds));
+        QCOMPARE(shown(ds), QStringList{"ＨＴＭＬファイル出力(nIndex.html)|次のジャンルのフォルダには「nIndex.html」という名前の"
+                                        "フォルダがあるため、ページを書けませんでした。\n\r" + genreFolder(g1)});
+        QVERIFY(QFileInfo(genreFolder(g1) + "/nIndex.html").isDir());
+        QVERIFY(readFile(genreFolder(g2) + "/nIndex.html").contains("\r\n<img src='b/b.JPEG' height='120px' width='90px'><br>\r\n"));
+        const QString copy = m_dir->path() + "/copy";
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QVERIFY(readFile(copy + "/genres/C/1/nIndex.html").contains("\r\na<br>\r\n"));
+    }
+
     // A library from someone else, and links in the photo tree that lead out of the album
     // at every level: nothing outside the base folder reaches the copy. Then links planted
     // in the copy and a crafted list: the re-run touches nothing outside the copy.

@@ -1,4 +1,5 @@
 // Poster frames of videos made here with the ffmpeg tool, and their cache.
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -47,6 +48,25 @@ bool isColour(const QImage &img, int x, int y, QRgb want)
     return qAbs(qRed(c) - qRed(want)) < 40 && qAbs(qGreen(c) - qGreen(want)) < 40 && qAbs(qBlue(c) - qBlue(want)) < 40;
 }
 
+// A picture 320 x 180, its top half red on the left and blue on the right, its bottom
+// half lime green, whose display matrix (the video track's) is replaced by the nine values given.
+bool makeMatrixVideo(const QString &path, const QList<uint32_t> &matrix)
+{
+    if (!ffmpeg({"-filter_complex", "color=c=red:s=160x90:r=10:d=2[l];color=c=blue:s=160x90:r=10:d=2[r];"
+                                     "color=c=lime:s=320x90:r=10:d=2[b];[l][r]hstack[t];[t][b]vstack,format=yuv420p",
+                 "-c:v", "libx264", "-preset", "ultrafast", "-g", "5", path}))
+        return false;
+    QByteArray b = readFile(path);
+    const qsizetype tkhd = b.indexOf("tkhd");
+    if (tkhd < 0)
+        return false;
+    qsizetype at = tkhd + (b[tkhd + 4] == 1 ? 56 : 44);
+    for (const uint32_t v : matrix)
+        b.replace(at, 4, be32(v)), at += 4;
+    writeFile(path, b);
+    return true;
+}
+
 }  // namespace
 
 class TestPoster : public QObject {
@@ -69,6 +89,9 @@ private slots:
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=3", "-c:v", "libx264", "-f", "mpegts", src("ts.mts")}));
         writeFile(src("empty.mp4"));
         writeFile(src("half.mp4"), readFile(m_turned).left(QFileInfo(m_turned).size() / 2));
+        // Mirrored left to right (a negative determinant), and turned by an eighth.
+        QVERIFY(makeMatrixVideo(src("mirrored.mp4"), {0xFFFF0000, 0, 0, 0, 0x10000, 0, 320u << 16, 0, 0x40000000}));
+        QVERIFY(makeMatrixVideo(src("askew.mp4"), {46341, 46341, 0, uint32_t(-46341), 46341, 0, 0, 0, 0x40000000}));
         // A script named like a video must not lead FFmpeg to other files.
         writeFile(src("list.mp4"), "ffconcat version 1.0\nfile ts.mts\n");
     }
@@ -77,18 +100,30 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size");  // empty: no poster
-        QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240);
-        QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48);
-        QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180);
-        QTest::newRow("empty") << "empty.mp4" << QSize();
-        QTest::newRow("cut in half") << "half.mp4" << QSize();
-        QTest::newRow("concat script") << "list.mp4" << QSize();
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<bool>("mirrored");
+        QTest::addColumn<QColor>("left");   // top left of the upright picture, where it is known
+        QTest::addColumn<QColor>("below");  // its bottom middle, where it is known
+        const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 255, 0), none;
+        // Turned the right way, past the green start: red on the left.
+        QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240) << 270 << false << red << none;
+        QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48) << 0 << false << none << none;
+        QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180) << 0 << false << none << none;
+        QTest::newRow("empty") << "empty.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("cut in half") << "half.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("concat script") << "list.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("mirrored, not turned over") << "mirrored.mp4" << QSize(240, 135) << 0 << true << blue << green;
+        QTest::newRow("turned 45 degrees, left as it is") << "askew.mp4" << QSize(240, 135) << 0 << false << red << green;
     }
     // Through the library and through tessaly-cli poster.
     void decodes()
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
+        QFETCH(int, rotation);
+        QFETCH(bool, mirrored);
+        QFETCH(QColor, left);
+        QFETCH(QColor, below);
         const QString made = m_dir.path() + "/lib.jpg";
         QFile::remove(made);
         const PosterInfo f = MakePoster(src(name), made);
@@ -97,11 +132,14 @@ private slots:
         QCOMPARE(sizeOf(image), size);
         QCOMPARE(QSize(f.width, f.height), size.isValid() ? size : QSize(0, 0));
         QCOMPARE(f.fault == PosterFault::None, size.isValid());
-        if (name == "turned.MP4") {
-            QCOMPARE(f.rotation, 270);
-            QVERIFY2(isColour(image, 20, 120, qRgb(255, 0, 0)), "left half red: turned the right way, past the green start");
-            QVERIFY(isColour(image, 115, 120, qRgb(0, 0, 255)));
+        QCOMPARE((std::pair{f.rotation, f.mirrored}), (std::pair{rotation, mirrored}));
+        const int top = size.height() / 4;
+        if (left.isValid()) {
+            QVERIFY(isColour(image, 20, top, left.rgb()));
+            QVERIFY(isColour(image, size.width() - 20, top, left == Qt::red ? qRgb(0, 0, 255) : qRgb(255, 0, 0)));
         }
+        if (below.isValid())  // not turned over
+            QVERIFY(isColour(image, size.width() / 2, size.height() - top, below.rgb()));
         const QString out = m_dir.path() + "/cli.jpg";
         QFile::remove(out);
         const CliResult r = runCli({"poster", src(name), out});

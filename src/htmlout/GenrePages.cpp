@@ -27,7 +27,7 @@ struct PhotoFault {
 };
 
 // The automatic choice of a title's photo, in this order.
-const QList<QByteArray> kPhotoSuffixes = {".jpg", ".gif", ".tif", ".png"};
+const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".png"};
 
 // A stored photo that is written as it is: a share, a drive path, or an absolute path
 // of this system.
@@ -292,6 +292,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
     QList<PhotoFault> faults;
     QStringList leftOutLinks;  // "title: link"
     QStringList outside;  // genre folders under the base folder that a link leads out of
+    QStringList blocked;  // genre folders where a folder stands in the page's place
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
         Connection conn(run.global().dbConnectString);
         RowSet genres(conn, QStringLiteral("photoyear"));
@@ -342,7 +343,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
                     if (!real.isEmpty() && !isInside(real, realBase))
                         outside << genre.folder + QStringLiteral(" -> ") + real;
                 }
-                run.layout().writePage(page, lines);
+                // A title folder of the page's name takes its place: that genre gets no
+                // page, the others still do.
+                if (IsFolder(page))
+                    blocked << genre.folder;
+                else
+                    run.layout().writePage(page, lines);
             }
             run.advance();
         }
@@ -351,6 +357,11 @@ bool WriteGenreIndexPages(HtmlRun &run)
             posterCache.removeStale();
         return false;
     });
+    if (!blocked.isEmpty())
+        run.report(QStringLiteral("次のジャンルのフォルダには「nIndex.html」という名前のフォルダがあるため、"
+                                  "ページを書けませんでした。\n\r")
+                       + blocked.join(QStringLiteral("\n\r")),
+                   kGenrePagesTitle);
     if (!outside.isEmpty())
         run.notice(QStringLiteral("次のジャンルのフォルダはリンクで基準フォルダの外を指しています。"
                                   "ページはリンク先のフォルダに書きました。\n\r")

@@ -119,7 +119,8 @@ private:
     std::pair<PlaceResult, QString> place(const GenreInfo &genre, const QString &title, const QString &source,
                                           const QString &name) const
     {
-        const QString dir = UniqueFileNames({title}, QString(), {}, m_nameMax).constFirst();
+        // A title folder never takes the genre page's name.
+        const QString dir = UniqueFileNames({title}, QString(), {QStringLiteral("nIndex.html")}, m_nameMax).constFirst();
         const QString base = genreDir(genre) + QLatin1Char('/') + dir + QLatin1Char('/');
         QString file = UniqueFileNames({name}, QString(), {}, m_nameMax).constFirst();
         for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file).first != source; ++n) {

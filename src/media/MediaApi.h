@@ -18,6 +18,7 @@ struct MediaPoster {
     int width = 0;
     int height = 0;
     int rotation = 0;  // degrees turned clockwise to make the picture upright
+    bool mirrored = false;  // mirrored left to right before the turn
 };
 
 struct MediaApi {

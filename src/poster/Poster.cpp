@@ -46,6 +46,7 @@ PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool sy
         info.width = made.width;
         info.height = made.height;
         info.rotation = made.rotation;
+        info.mirrored = made.mirrored;
         return info;
     case ReplaceOutcome::IsLink: info.detail = QStringLiteral("symbolic link to %1 not replaced").arg(link); break;
     case ReplaceOutcome::Failed: info.detail = QString::fromLocal8Bit(std::strerror(err)); break;

@@ -27,6 +27,7 @@ struct PosterInfo {
     int width = 0;      // of the poster written; 0 when fault is set
     int height = 0;
     int rotation = 0;   // degrees turned clockwise to make the picture upright
+    bool mirrored = false;  // mirrored left to right before the turn
 };
 
 // The endings of video names, lower-case: .mp4 .mov .m4v .avi .mts .m2ts .mpg .wmv
@@ -35,8 +36,8 @@ const QList<QByteArray> &VideoSuffixes();
 
 // Decodes the frame about 10 % into the video (the key frame at or before that point,
 // so only one frame is decoded; the first frame when the video is shorter than a
-// second, its length is unknown or no key frame is found there), turns it upright by
-// its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
+// second, its length is unknown or no key frame is found there), turns (and mirrors) it
+// upright by its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
 // at jpegPath (a new file renamed over it; never through a symbolic link). Opens only
 // local files of the video containers. Thread-safe.
 // syncNow false: no sync; the caller checks the file when it next reads it (PosterCache).
