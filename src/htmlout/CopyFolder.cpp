@@ -224,6 +224,13 @@ void CopyFolder::write(const QString &rel, const QByteArray &bytes)
                 err = errno;
         }
     }
+    putInPlace(rel, fds, temp, name, err);
+}
+
+void CopyFolder::putInPlace(const QString &rel, std::vector<int> &fds, const QByteArray &temp,
+                            const QByteArray &name, int err)
+{
+    const int dir = fds.back();
     if (err == 0 && !recorded(rel))
         err = errno ? errno : EIO;
     // A rename replaces a link at the name itself, never what it points to.
@@ -302,15 +309,7 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
                 err = errno;
         }
     }
-    if (err == 0 && !recorded(rel))
-        err = errno ? errno : EIO;
-    if (err == 0 && ::renameat(dir, temp.constData(), dir, name.constData()) != 0)
-        err = errno;
-    if (err != 0 && !temp.isEmpty())
-        ::unlinkat(dir, temp.constData(), 0);
-    closeFolders(fds);
-    if (err != 0)
-        fileFailure(err, pathOf(rel));
+    putInPlace(rel, fds, temp, name, err);
     return PlaceResult::Placed;
 }
 

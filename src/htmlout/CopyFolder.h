@@ -73,6 +73,10 @@ private:
     void closeFolders(std::vector<int> &fds) const;
     bool inSources(int fd, const QString &source) const;
     bool recorded(const QString &rel);  // false with errno set when the list cannot take it
+    // Records the name, renames the finished temporary over it (err == 0) or removes it,
+    // closes the folders, and throws on a failure.
+    void putInPlace(const QString &rel, std::vector<int> &fds, const QByteArray &temp,
+                    const QByteArray &name, int err);
 
     QString m_path;
     QStringList m_sources;
