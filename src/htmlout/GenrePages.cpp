@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <limits>
+
 namespace tessaly {
 
 using namespace htmlout;
@@ -295,7 +297,10 @@ bool WriteGenreIndexPages(HtmlRun &run)
     QStringList blocked;  // genre folders where a folder stands in the page's place
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
         Connection conn(run.global().dbConnectString);
-        RowSet genres(conn, QStringLiteral("photoyear"));
+        // One genre at a time, in the table's order, so that a run holds one genre's rows
+        // however many the library has.
+        RowSet genres(conn, QStringLiteral("select * from photoyear where ID1>? order by ID1 limit 1"),
+                      {std::numeric_limits<qint64>::min()});
         if (genres.eof()) {
             run.report(kNoGenre, kGenrePagesTitle);
             return true;
@@ -309,8 +314,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
         const TitleColumns columns(titles);
         PosterCache posterCache(run.outputFolder());
         const bool posterFolderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
-        for (; !genres.eof(); genres.moveNext()) {
-            GenreInfo genre;
+        for (GenreInfo genre; !genres.eof(); genres.requery({genre.id})) {
+            genre = GenreInfo();
             genre.id = genres.number(QStringLiteral("ID1"));
             genre.categoryId = genres.number(QStringLiteral("ID"));
             genre.folder = genres.text(QStringLiteral("yearFolder"));
