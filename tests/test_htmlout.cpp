@@ -585,13 +585,17 @@ private slots:
         QVERIFY(QDir(copy + "/sub").removeRecursively() && QFile::link(victim, copy + "/sub"));
         QVERIFY(QFile::remove(copy + "/アルバム.html") && QFile::link(victim + "/keep.txt", copy + "/アルバム.html"));
         QVERIFY(QFile::link(victim, copy + "/evil"));
+        // The list as earlier versions wrote it (JSON); of the files it names, only the copy's own go.
+        writeFile(copy + "/genres/C/old.txt", "placed by an earlier run");
         writeFile(copy + "/.tessaly-publish", R"({"files": ["evil/keep.txt", "genres/C/g/keep.txt", "sub/keep.txt",
-                  "../victim/keep.txt", "/tmp", "genres/C/g/ok/../../../../../victim/keep.txt"]})");
+                  "../victim/keep.txt", "/tmp", "genres/C/g/ok/../../../../../victim/keep.txt", "genres/C/old.txt"]})");
         untouched = notCopy();
         r = runCli({"publish", m_lib, copy});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.out.contains("リンクをフォルダに置き換えました: 2"), qPrintable(r.out));
         QCOMPARE(notCopy(), untouched);
+        QVERIFY2(r.out.contains("削除した古いファイル: 1"), qPrintable(r.out));
+        QVERIFY(!QFileInfo::exists(copy + "/genres/C/old.txt"));
         const auto again = entries(copy);
         for (auto it = again.begin(); it != again.end(); ++it)
             QVERIFY2(!it.value().startsWith("->") || it.key() == "evil", qPrintable(it.key()));

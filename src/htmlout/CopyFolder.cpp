@@ -205,6 +205,11 @@ void CopyFolder::makeFolder(const QString &rel)
 
 void CopyFolder::write(const QString &rel, const QByteArray &bytes)
 {
+    write(rel, [&](const Sink &put) { put(bytes); });
+}
+
+void CopyFolder::write(const QString &rel, const std::function<void(const Sink &)> &fill)
+{
     const QStringList parts = partsOf(rel);
     std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
     const int dir = fds.back();
@@ -215,9 +220,26 @@ void CopyFolder::write(const QString &rel, const QByteArray &bytes)
         Fd out(openTemporary(dir, &temp));
         if (out.fd < 0)
             err = errno;
-        else if (!writeAll(out.fd, bytes.constData(), bytes.size()))
-            err = errno ? errno : EIO;
-        else {
+        QByteArray pending;
+        const auto flush = [&] {
+            if (err == 0 && !writeAll(out.fd, pending.constData(), pending.size()))
+                err = errno ? errno : EIO;
+            pending.clear();
+        };
+        try {
+            fill([&](const QByteArray &bytes) {
+                pending += bytes;
+                if (pending.size() >= (64 << 10))
+                    flush();
+            });
+        } catch (...) {
+            if (!temp.isEmpty())
+                ::unlinkat(dir, temp.constData(), 0);
+            closeFolders(fds);
+            throw;
+        }
+        flush();
+        if (err == 0) {
             const int fd = out.fd;
             out.fd = -1;
             if (::close(fd) != 0)  // a network file system reports a full disk here
@@ -289,7 +311,10 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
         // Whole seconds: file systems that keep no fractions still compare equal. A file
         // with a second name (a hard link an older copy made) is copied anew.
         if (S_ISREG(t.st_mode) && t.st_nlink == 1 && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec) {
+            const int err = recorded(rel) ? 0 : errno ? errno : EIO;
             closeFolders(fds);
+            if (err != 0)
+                fileFailure(err, pathOf(rel));
             return PlaceResult::Unchanged;
         }
     }
@@ -338,6 +363,28 @@ QByteArray CopyFolder::read(const QString &rel, qint64 maxBytes) const
     }
     closeFolders(fds);
     return bytes;
+}
+
+bool CopyFolder::read(const QString &rel, const std::function<bool(const char *, qsizetype)> &chunk) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    if (fds.empty())
+        return false;
+    const Fd f(::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
+                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    closeFolders(fds);
+    struct stat st;
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(f.fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !chunk(buf, n))
+            return true;
+    }
 }
 
 bool CopyFolder::exists(const QString &rel) const

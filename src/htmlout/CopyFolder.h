@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace tessaly::htmlout {
@@ -43,11 +44,19 @@ public:
     void makeFolder(const QString &rel);
     // Writes bytes as the file rel, whole: beside it, then renamed over it.
     void write(const QString &rel, const QByteArray &bytes);
+    // The same with the bytes that fill hands its sink piece by piece, so that a long
+    // list needs no room in memory.
+    using Sink = std::function<void(const QByteArray &)>;
+    void write(const QString &rel, const std::function<void(const Sink &)> &fill);
     // Puts the file source at rel, unless rel already is a file of its own with the
-    // source's size and modification time; *size gets the source's size.
+    // source's size and modification time; *size gets the source's size. Either way
+    // the name is recorded.
     PlaceResult place(const QString &rel, const QString &source, qint64 *size = nullptr);
     // The file rel (at most maxBytes), or empty when it is not a plain file of the copy.
     QByteArray read(const QString &rel, qint64 maxBytes) const;
+    // The file rel handed to chunk piece by piece, until chunk returns false; false when
+    // it is not a plain file of the copy.
+    bool read(const QString &rel, const std::function<bool(const char *, qsizetype)> &chunk) const;
     bool exists(const QString &rel) const;
     // Removes the file (or link) rel and the folders it leaves empty; false when rel is
     // no such thing in the copy.
@@ -55,9 +64,10 @@ public:
     // Removes the temporaries that a stopped run left anywhere in the copy; returns how many.
     int removeTemporaries();
 
-    // From here on the name of every file written or placed is added to the file rel
-    // (made anew), each ended by a NUL, before the file appears: a run stopped half-way
-    // leaves the list of what it placed.
+    // From here on the name of every file written, placed or found unchanged is added
+    // to the file rel (made anew), each ended by a NUL, before the file appears: a run
+    // stopped half-way leaves the list of what it placed, and a whole run the list of
+    // everything that belongs to it.
     void recordTo(const QString &rel);
     // Ends the list and removes its file.
     void stopRecording();

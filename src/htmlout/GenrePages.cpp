@@ -298,7 +298,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
         Connection conn(run.global().dbConnectString);
         // One genre at a time, in the table's order, so that a run holds one genre's rows
-        // however many the library has.
+        // however many the library has; a genre's rows need no more pages cached than this.
+        conn.exec(QStringLiteral("pragma cache_size = -512"));
         RowSet genres(conn, QStringLiteral("select * from photoyear where ID1>? order by ID1 limit 1"),
                       {std::numeric_limits<qint64>::min()});
         if (genres.eof()) {

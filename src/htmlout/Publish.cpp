@@ -21,6 +21,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+#include <deque>
 #include <optional>
 
 namespace tessaly {
@@ -58,6 +60,7 @@ public:
     }
     std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const override
     {
+        atGenre(genre);
         if (picture.video) {  // from the poster cache, into the copy's own poster folder
             const QString name = LastPathPart(picture.file);
             if (!PosterCache::isOwnFile(name) || !shows(put(kPosters + QLatin1Char('/') + name, picture.file, name)))
@@ -73,6 +76,7 @@ public:
     {
         if (ivents.isEmpty())
             return QString();
+        atGenre(genre);
         QString source;  // a page of the other platform cannot be copied
         if (isLocalPath(ivents))
             source = ivents;
@@ -91,11 +95,24 @@ public:
         const QString rel = path.mid(m_folder.size() + 1);
         if (!isInside(path, m_folder))
             pathNotFound(path);
-        files.insert(rel);
         m_copy.write(rel, PageBytes(lines));
+        m_placed.push_back(qHash(rel));
+        m_sorted = false;
     }
 
-    mutable QSet<QString> files;  // placed by this run, relative to the folder
+    // Whether this run wrote or placed rel, once the run is over. A name stands for its
+    // 64-bit hash, so that the run holds no list of its files (they go to the copy's run
+    // record): two names of one hash would keep an earlier file that was due for removal,
+    // never remove one.
+    bool placed(const QString &rel) const
+    {
+        if (!m_sorted) {
+            std::sort(m_placed.begin(), m_placed.end());
+            m_sorted = true;
+        }
+        return std::binary_search(m_placed.cbegin(), m_placed.cend(), qHash(rel));
+    }
+
     mutable int genrePages = 0;
     mutable int copied = 0;
     mutable int unchanged = 0;
@@ -105,6 +122,17 @@ public:
 
 private:
     static bool shows(PlaceResult r) { return r == PlaceResult::Placed || r == PlaceResult::Unchanged; }
+
+    // What a genre's page places lies below the genre's own folder, which no other genre
+    // uses: the names placed for the genre before are forgotten, so that a run holds one
+    // genre's names however large the library.
+    void atGenre(const GenreInfo &genre) const
+    {
+        if (m_genre && *m_genre == genre.id)
+            return;
+        m_genre = genre.id;
+        m_sources.clear();
+    }
 
     QString genreDir(const GenreInfo &genre) const
     {
@@ -140,7 +168,7 @@ private:
         const auto known = m_sources.constFind(rel);
         if (known != m_sources.cend())
             return known->second;
-        files.insert(rel);
+        // A poster that an earlier genre showed too is found unchanged.
         qint64 size = 0;
         const PlaceResult result = source.isEmpty() ? PlaceResult::Missing : m_copy.place(rel, source, &size);
         m_sources.insert(rel, {source, result});
@@ -153,13 +181,15 @@ private:
             ++unchanged;
             break;
         case PlaceResult::Missing:  // an earlier copy goes with the other stale files
-            files.remove(rel);
             missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
             break;
         case PlaceResult::Outside:
-            files.remove(rel);
             outside << source;
             break;
+        }
+        if (shows(result)) {
+            m_placed.push_back(qHash(rel));
+            m_sorted = false;
         }
         return result;
     }
@@ -197,7 +227,10 @@ private:
     QString m_folder;
     QHash<qint32, QString> m_genreDirs;
     int m_nameMax;
-    mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // placed file -> its source and result
+    mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // the genre's file -> its source and result
+    mutable std::optional<qint32> m_genre;  // whose files m_sources holds
+    mutable std::deque<size_t> m_placed;  // hashes of the names this run wrote or placed (no copying as it grows)
+    mutable bool m_sorted = false;
 };
 
 // The real path of a folder that may not exist yet: its nearest existing ancestor
@@ -218,31 +251,50 @@ QString realPath(const QString &path)
     }
 }
 
-// What the earlier runs placed: the list of the last whole run, and what a stopped run
-// recorded after it. Names that would lead out of the folder are ignored.
-QSet<QString> readManifest(const CopyFolder &copy)
+// A name of a list that may stand for a file of the copy: plain names joined by "/",
+// and neither list itself.
+bool listable(const QString &rel)
 {
-    QStringList names;
-    const QJsonArray list = QJsonDocument::fromJson(copy.read(kManifest, 64 << 20)).object().value(QStringLiteral("files")).toArray();
-    for (const QJsonValue &v : list)
-        names << v.toString();
-    for (const QByteArray &name : copy.read(kRecord, 64 << 20).split('\0'))
-        names << QString::fromUtf8(name);
-    QSet<QString> files;
-    for (const QString &rel : std::as_const(names)) {
-        const QStringList parts = rel.split(QLatin1Char('/'));
-        if (!rel.isEmpty() && !parts.contains(QString()) && !parts.contains(QStringLiteral(".."))
-            && !parts.contains(QStringLiteral(".")) && rel != kManifest && rel != kRecord)
-            files.insert(rel);
-    }
-    return files;
+    if (rel.isEmpty() || rel == kManifest || rel == kRecord)
+        return false;
+    for (const QStringView part : QStringView(rel).split(QLatin1Char('/')))
+        if (part.isEmpty() || part == QLatin1String("..") || part == QLatin1String("."))
+            return false;
+    return true;
 }
 
-void writeManifest(CopyFolder &copy, const QSet<QString> &files)
+// The names of a list the copy keeps, one by one, without holding the list: names each
+// ended by a NUL (the run record, and the list of placed files), or the JSON object of
+// earlier versions ({"files": [...]}, read whole). Names that would lead out of the
+// folder are left out.
+void forEachListed(const CopyFolder &copy, const QString &list, const std::function<void(const QString &)> &take)
 {
-    QStringList sorted(files.cbegin(), files.cend());
-    sorted.sort();
-    copy.write(kManifest, QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
+    constexpr qsizetype kJsonMax = 64 << 20;
+    QByteArray pending;
+    bool json = false, first = true;
+    copy.read(list, [&](const char *p, qsizetype n) {
+        if (first && n > 0 && p[0] == '{')
+            json = true;
+        first = false;
+        pending.append(p, n);
+        if (json)
+            return pending.size() <= kJsonMax;
+        qsizetype start = 0;
+        for (qsizetype end; (end = pending.indexOf('\0', start)) >= 0; start = end + 1) {
+            const QString rel = QString::fromUtf8(pending.constData() + start, end - start);
+            if (listable(rel))
+                take(rel);
+        }
+        pending.remove(0, start);
+        return true;
+    });
+    if (!json)
+        return;
+    const QJsonArray names = QJsonDocument::fromJson(pending).object().value(QStringLiteral("files")).toArray();
+    pending.clear();
+    for (const QJsonValue &v : names)
+        if (listable(v.toString()))
+            take(v.toString());
 }
 
 // Leads from the copy's own address to the album, without a script.
@@ -413,24 +465,40 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     }
 
     s.started = true;
-    QSet<QString> before;
+    bool indexListed = false;  // index.html is one of the album's own
     try {
         // An earlier version locked with a file of its own.
         copy.remove(kManifest + QStringLiteral(".lock"));
         copy.removeTemporaries();
-        before = readManifest(copy);
         // Earlier versions made the posters and their notes in the copy itself, unlisted.
+        QStringList oldPosters;
         for (const QString &name : QDir(ChildPath(folder, kPosters)).entryList(QDir::Files | QDir::Hidden)) {
             if (!PosterCache::isOwnFile(name))
                 continue;
             if (name.endsWith(QLatin1String(".bad")))
                 copy.remove(kPosters + QLatin1Char('/') + name);
             else
-                before.insert(kPosters + QLatin1Char('/') + name);
+                oldPosters << kPosters + QLatin1Char('/') + name;
         }
-        // Written before the first file is placed, so that a stopped run leaves a folder
-        // the next run takes as its copy, and knows what it placed.
-        writeManifest(copy, before);
+        // What the earlier runs placed: the list of the last whole run and what a stopped
+        // run recorded after it, as one list. Written before the first file is placed, so
+        // that a stopped run leaves a folder the next run takes as its copy, and knows
+        // what it placed.
+        QSet<size_t> seen;  // only while the list is made
+        copy.write(kManifest, [&](const CopyFolder::Sink &put) {
+            const auto take = [&](const QString &rel) {
+                if (seen.contains(qHash(rel)))
+                    return;
+                seen.insert(qHash(rel));
+                indexListed = indexListed || rel == kIndex;
+                put(rel.toUtf8() + '\0');
+            };
+            forEachListed(copy, kManifest, take);
+            forEachListed(copy, kRecord, take);
+            for (const QString &rel : std::as_const(oldPosters))
+                take(rel);
+        });
+        seen = {};
         copy.recordTo(kRecord);
         // A folder that a planted link stood for is the copy's own from here on.
         copy.makeFolder(QStringLiteral("sub"));
@@ -445,7 +513,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     run.setLinkFaultList(&s.leftOutLinks);
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
     // A server answers the copy's own address with index.html; one the user put there stays.
-    if (!copy.exists(kIndex) || before.contains(kIndex)) {
+    if (!copy.exists(kIndex) || indexListed) {
         try {
             layout.writePage(ChildPath(folder, kIndex), indexPage());
             ++s.pages;
@@ -461,17 +529,23 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     s.missing << layout.missing;
     s.outside = layout.outside;
 
-    QSet<QString> files = layout.files;
-    // Only a finished run knows everything that belongs to the album.
-    if (s.finished) {
-        for (const QString &rel : before)
-            if (!files.contains(rel) && copy.remove(rel))
-                ++s.removed;
-    } else {
-        files.unite(before);
-    }
     try {
-        writeManifest(copy, files);
+        // Only a finished run knows everything that belongs to the album: the earlier
+        // files it did not place again go. The new list is what this run recorded, and
+        // for a stopped run the earlier files besides.
+        if (s.finished)
+            forEachListed(copy, kManifest, [&](const QString &rel) {
+                if (!layout.placed(rel) && copy.remove(rel))
+                    ++s.removed;
+            });
+        copy.write(kManifest, [&](const CopyFolder::Sink &put) {
+            forEachListed(copy, kRecord, [&](const QString &rel) { put(rel.toUtf8() + '\0'); });
+            if (!s.finished)
+                forEachListed(copy, kManifest, [&](const QString &rel) {
+                    if (!layout.placed(rel))
+                        put(rel.toUtf8() + '\0');
+                });
+        });
         copy.stopRecording();
     } catch (const WriteError &e) {
         run.report(reportText(e), kPublishTitle);
