@@ -71,21 +71,6 @@ QJsonObject http(int port, const QByteArray &method, const QByteArray &path, con
     return QJsonDocument::fromJson(resp.mid(head, length)).object();
 }
 
-// The stored pixels of an upright w x h picture in red, green / blue, yellow quarters
-// that the Exif orientation o (0: none) turns upright.
-QImage quarters(int w, int h, int o)
-{
-    const int sw = o >= 5 ? h : w, sh = o >= 5 ? w : h;
-    QImage img(sw, sh, QImage::Format_RGB32);
-    for (int y = 0; y < sh; ++y)
-        for (int x = 0; x < sw; ++x) {
-            const int m[9][2] = {{x, y}, {x, y}, {sw - 1 - x, y}, {sw - 1 - x, sh - 1 - y}, {x, sh - 1 - y},
-                                 {y, x}, {sh - 1 - y, x}, {sh - 1 - y, sw - 1 - x}, {y, sw - 1 - x}};
-            img.setPixel(x, y, QList<QRgb>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}[(m[o][1] >= h / 2) * 2 + (m[o][0] >= w / 2)]);
-        }
-    return img;
-}
-
 // A port that nothing listens on.
 int freePort()
 {
@@ -179,6 +164,11 @@ void TestHtmlBrowser::initTestCase()
     for (const char *order : {"II", "MM"})
         for (int o = 1; o <= 8; ++o)
             titles.append({"向き", "Exif", QString("%1 %2").arg(order).arg(o), "p.jpg", "200", "400"});
+    // A PNG turned by its eXIf chunk; pictures browsers do not draw (TIFF, HEIC) and a
+    // folder that holds only a ".jpeg".
+    titles.append({"向き", "Exif", "PNG 6", "p.png", "200", "400"});
+    for (const char *f : {"jpeg", "tiff", "heic"})
+        titles.append({"形式", "各種", f, QString("p.") + (f == QString("tiff") ? "tif" : f), "200", "100"});
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
         if (!m_categories.contains(t[0])) {
@@ -195,9 +185,18 @@ void TestHtmlBrowser::initTestCase()
                  "select ID, ID1, ?, ?, ?, -1, ?, ? from photoYear where yearFolder=?",
             {t[2], title, t.size() > 6 ? QVariant(t[6] == "stored" ? title + "/" + t[3] : t[3]) : QVariant(), opened, opened, genre});
         const int o = t[0] == "向き" ? t[2].right(1).toInt() : 0;
-        QVERIFY(quarters(t[4].toInt(), t[5].toInt(), o).save(title + "/" + t[3]));
-        if (o)
-            writeFile(title + "/" + t[3], readFile(title + "/" + t[3]).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
+        const QString file = title + "/" + t[3];
+        const QImage stored = quarters(t[4].toInt(), t[5].toInt(), o);
+        if (file.endsWith(".tif"))
+            writeFile(file, tiffBytes(stored));
+        else if (file.endsWith(".heic"))
+            QVERIFY(writeHeic(stored, file));
+        else
+            QVERIFY(stored.save(file));
+        if (o && file.endsWith(".png"))
+            writeFile(file, withPngExif(readFile(file), o));
+        else if (o)
+            writeFile(file, readFile(file).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
     }
     Global g = makeGlobal(lib);
     ScriptedDialogService ds;
@@ -282,6 +281,7 @@ void TestHtmlBrowser::categoryAndGenre_data()
     for (const char *order : {"II", "MM"})
         for (int o = 1; o <= 8; ++o)
             turned << QString("%1 %2/p.jpg").arg(order).arg(o) << 60 << 120;
+    turned << "PNG 6/p.png" << 60 << 120;
     const QList<std::pair<const char *, QJsonArray>> rows = {
         {"Japanese names", QJsonArray{QJsonArray{"Trip #1/shore.png", 60, 120, "京都/寺.jpg", 120, 90}}},
         {"apostrophe, # and %", QJsonArray{QJsonArray{"海/100% blue.jpg", 120, 40}}},
@@ -289,10 +289,22 @@ void TestHtmlBrowser::categoryAndGenre_data()
         {"own page name, backslash, tab", QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}}},
         {"own page name, line feed", QJsonArray{QJsonArray{" t/q.png", 120, 120}}},
         {"too long a name", QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}}},
-        {"Exif orientations", QJsonArray{turned}}};
+        {"Exif orientations", QJsonArray{turned}},
+        {"TIFF, HEIC as thumbnails, .jpeg", QJsonArray{QJsonArray{"thumbs/*", 120, 60, "jpeg/p.jpeg", 120, 60, "thumbs/*", 120, 60}}}};
+    // The copy shows every photo through a thumbnail of its own.
+    const auto thumbnailsOnly = [](QJsonArray genres) {
+        for (QJsonValueRef genre : genres) {
+            QJsonArray images = genre.toArray();
+            for (int k = 0; k < images.size(); k += 3)
+                images[k] = "thumbs/*";
+            genre = images;
+        }
+        return genres;
+    };
     for (const QString site : {"", "album"})
         for (int i = 0; i < rows.size(); ++i)
-            QTest::addRow("%s%s", rows[i].first, site.isEmpty() ? "" : ", published") << site << i + 1 << rows[i].second;
+            QTest::addRow("%s%s", rows[i].first, site.isEmpty() ? "" : ", published")
+                << site << i + 1 << (site.isEmpty() ? rows[i].second : thumbnailsOnly(rows[i].second));
     // The demo's pictures are only checked to load.
     for (int option = 1; option <= 3; ++option)
         QTest::addRow("demo, published, %d", option) << "demo" << option << QJsonArray();
@@ -344,8 +356,11 @@ void TestHtmlBrowser::categoryAndGenre()
         QVERIFY2(waitFor(2, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
                                 + quoted(index) + " && [...document.images].every(i => i.complete);"),
                  qPrintable(index));
+        // A thumbnail's name is its cache key: only its folder is compared.
         const QJsonArray shown = js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
-                                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/')), i.width, i.height] : ['broken', i.src]);").toArray();
+                                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/'))"
+                                       ".replace(/^thumbs\\/[0-9a-f]{16}-[0-9]+-[0-9]+\\.jpg$/, 'thumbs/*'), i.width, i.height] "
+                                       ": ['broken', i.src]);").toArray();
         if (images.isEmpty())
             QVERIFY2(!shown.isEmpty() && !shown.contains("broken"), QJsonDocument(shown).toJson().constData());
         else

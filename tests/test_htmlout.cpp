@@ -2,14 +2,18 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QBuffer>
+#include <QImage>
 #include <QProcess>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "DialogService.h"
 #include "Global.h"
 #include "HtmlOut.h"
+#include "Publish.h"
 #include "TestSupport.h"
 
 using namespace tessaly;
@@ -440,6 +444,54 @@ private slots:
         const auto before = pages(saved + "/a");
         QCOMPARE(before.size(), 6);
         QCOMPARE(pages(saved + "/b"), before);
+    }
+
+    // A title folder named like the page takes the page's place: that genre is reported
+    // once and the next one still gets its page. The copy has no such clash, and its
+    // pages differ from the site's only in the pictures' sources: upright thumbnails
+    // without Exif, and no original photo.
+    void titleNamedLikeThePageAndTheCopy()
+    {
+        const int cat = addCategory("C");
+        const int g1 = addGenre(cat, "1"), g2 = addGenre(cat, "2");
+        QBuffer buf;
+        buf.open(QIODevice::WriteOnly);
+        QVERIFY(QImage(800, 600, QImage::Format_RGB32).save(&buf, "jpeg"));
+        const QByteArray photo = buf.data().insert(2, exifSegment("II", 6));  // stored on its side
+        addTitle(cat, g1, "nIndex.html");
+        writeFile(addTitle(cat, g1, "a") + "/a.jpg", photo);
+        writeFile(addTitle(cat, g2, "b") + "/b.JPEG", photo);
+        ScriptedDialogService ds;
+        QVERIFY(!run(ds));
+        QCOMPARE(shown(ds), QStringList{"ＨＴＭＬファイル出力(nIndex.html)|次のジャンルのフォルダには「nIndex.html」という名前の"
+                                        "フォルダがあるため、ページを書けませんでした。\n\r" + genreFolder(g1)});
+        const QByteArray local = readFile(genreFolder(g2) + "/nIndex.html");
+        QVERIFY(local.contains("\r\n<img src='b/b.JPEG' height='120px' width='90px'><br>\r\n"));
+
+        Global g = makeGlobal(m_lib);
+        ScriptedDialogService quiet;
+        PublishSummary summary;
+        const QString copy = m_dir->path() + "/copy";
+        QVERIFY2(PublishSite(g, quiet, copy, &summary), qPrintable(PublishSummaryText(copy, summary, 10)));
+        QCOMPARE(summary.thumbnails, 2);
+        QVERIFY(readFile(copy + "/genres/C/1/nIndex.html").contains("\r\na<br>\r\n"));
+        const QList<QByteArray> site = local.split('\n'), published = readFile(copy + "/genres/C/2/nIndex.html").split('\n');
+        QCOMPARE(published.size(), site.size());
+        const QRegularExpression source("^<img src='([^']*)'");
+        for (int i = 0; i < site.size(); ++i) {
+            const QString mine = QString::fromUtf8(published[i]);
+            QCOMPARE(QString(mine).replace(source, "<img src=''"), QString::fromUtf8(site[i]).replace(source, "<img src=''"));
+            const QString src = source.match(mine).captured(1);
+            if (src.isEmpty())
+                continue;
+            const QString thumb = QDir::cleanPath(copy + "/genres/C/2/" + src);
+            QVERIFY2(thumb.startsWith(copy + "/thumbs/"), qPrintable(src));
+            QCOMPARE(QImage(thumb).size(), QSize(180, 240));
+            QVERIFY(!readFile(thumb).contains("Exif"));
+        }
+        QDirIterator it(copy, {"*.jpg", "*.JPEG"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            QVERIFY2(it.next().startsWith(copy + "/thumbs/"), qPrintable(it.filePath()));
     }
 
     void cli()

@@ -1,4 +1,7 @@
-// Poster frames of videos made here with the ffmpeg tool, and their cache.
+// Poster frames of videos made here with the ffmpeg tool, thumbnails of photos made
+// here in every format, and their caches.
+#include <QBuffer>
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -12,9 +15,12 @@
 #include "Poster.h"
 #include "PosterCache.h"
 #include "TestSupport.h"
+#include "ThumbCache.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
+
+Q_DECLARE_METATYPE(tessaly::ThumbFault)
 
 namespace {
 
@@ -47,6 +53,54 @@ bool isColour(const QImage &img, int x, int y, QRgb want)
     return qAbs(qRed(c) - qRed(want)) < 40 && qAbs(qGreen(c) - qGreen(want)) < 40 && qAbs(qBlue(c) - qBlue(want)) < 40;
 }
 
+// A picture 320 x 180, its top half red on the left and blue on the right, its bottom
+// half lime green, whose display matrix (the video track's) is replaced by the nine values given.
+bool makeMatrixVideo(const QString &path, const QList<uint32_t> &matrix)
+{
+    if (!ffmpeg({"-filter_complex", "color=c=red:s=160x90:r=10:d=2[l];color=c=blue:s=160x90:r=10:d=2[r];"
+                                     "color=c=lime:s=320x90:r=10:d=2[b];[l][r]hstack[t];[t][b]vstack,format=yuv420p",
+                 "-c:v", "libx264", "-preset", "ultrafast", "-g", "5", path}))
+        return false;
+    QByteArray b = readFile(path);
+    const qsizetype tkhd = b.indexOf("tkhd");
+    if (tkhd < 0)
+        return false;
+    qsizetype at = tkhd + (b[tkhd + 4] == 1 ? 56 : 44);
+    for (const uint32_t v : matrix)
+        b.replace(at, 4, be32(v)), at += 4;
+    writeFile(path, b);
+    return true;
+}
+
+// Black, blue, green, cyan, red, magenta, yellow or white, at the middle of each quarter.
+QString quarterColours(const QImage &img)
+{
+    QString s;
+    for (const QPoint q : {QPoint(1, 1), QPoint(3, 1), QPoint(1, 3), QPoint(3, 3)}) {
+        const QRgb c = img.pixel(q.x() * img.width() / 4, q.y() * img.height() / 4);
+        s += QChar("kbgcrmyw"[(qRed(c) > 128) * 4 + (qGreen(c) > 128) * 2 + (qBlue(c) > 128)]);
+    }
+    return s;
+}
+
+// The markers of a JPEG up to its first scan.
+QList<int> markers(const QByteArray &jpeg)
+{
+    QList<int> m;
+    for (qsizetype p = 2; p + 4 <= jpeg.size() && uchar(jpeg[p]) == 0xFF && uchar(jpeg[p + 1]) != 0xDA;
+         p += 2 + (uchar(jpeg[p + 2]) << 8 | uchar(jpeg[p + 3])))
+        m << uchar(jpeg[p + 1]);
+    return m;
+}
+
+QByteArray encoded(const QImage &img, const char *format)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, format, 90);
+    return buf.data();
+}
+
 }  // namespace
 
 class TestPoster : public QObject {
@@ -69,6 +123,9 @@ private slots:
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=3", "-c:v", "libx264", "-f", "mpegts", src("ts.mts")}));
         writeFile(src("empty.mp4"));
         writeFile(src("half.mp4"), readFile(m_turned).left(QFileInfo(m_turned).size() / 2));
+        // Mirrored left to right (a negative determinant), and turned by an eighth.
+        QVERIFY(makeMatrixVideo(src("mirrored.mp4"), {0xFFFF0000, 0, 0, 0, 0x10000, 0, 320u << 16, 0, 0x40000000}));
+        QVERIFY(makeMatrixVideo(src("askew.mp4"), {46341, 46341, 0, uint32_t(-46341), 46341, 0, 0, 0, 0x40000000}));
         // A script named like a video must not lead FFmpeg to other files.
         writeFile(src("list.mp4"), "ffconcat version 1.0\nfile ts.mts\n");
     }
@@ -77,27 +134,42 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size");  // empty: no poster
-        QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240);
-        QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48);
-        QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180);
-        QTest::newRow("empty") << "empty.mp4" << QSize();
-        QTest::newRow("cut in half") << "half.mp4" << QSize();
-        QTest::newRow("concat script") << "list.mp4" << QSize();
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<bool>("mirrored");
+        QTest::addColumn<QColor>("left");  // top left of the upright picture, where it is known
+        QTest::addColumn<QColor>("below");  // its bottom middle, where it is known
+        const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 255, 0), none;
+        // Turned the right way, past the green start: red on the left.
+        QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240) << 270 << false << red << none;
+        QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48) << 0 << false << none << none;
+        QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180) << 0 << false << none << none;
+        QTest::newRow("empty") << "empty.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("cut in half") << "half.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("concat script") << "list.mp4" << QSize() << 0 << false << none << none;
+        QTest::newRow("mirrored, not turned over") << "mirrored.mp4" << QSize(240, 135) << 0 << true << blue << green;
+        QTest::newRow("turned 45 degrees, left as it is") << "askew.mp4" << QSize(240, 135) << 0 << false << red << green;
     }
     // Through the library and through tessaly-cli poster.
     void decodes()
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
+        QFETCH(int, rotation);
+        QFETCH(bool, mirrored);
+        QFETCH(QColor, left);
+        QFETCH(QColor, below);
         const PosterFrame f = DecodePoster(src(name));
         const auto sizeOf = [](const QImage &i) { return i.isNull() ? QSize() : i.size(); };
         QCOMPARE(sizeOf(f.image), size);
         QCOMPARE(f.fault == PosterFault::None, size.isValid());
-        if (name == "turned.MP4") {
-            QCOMPARE(f.rotation, 270);
-            QVERIFY2(isColour(f.image, 20, 120, qRgb(255, 0, 0)), "left half red: turned the right way, past the green start");
-            QVERIFY(isColour(f.image, 115, 120, qRgb(0, 0, 255)));
+        QCOMPARE((std::pair{f.rotation, f.mirrored}), (std::pair{rotation, mirrored}));
+        const int top = size.height() / 4;
+        if (left.isValid()) {
+            QVERIFY(isColour(f.image, 20, top, left.rgb()));
+            QVERIFY(isColour(f.image, size.width() - 20, top, left == Qt::red ? qRgb(0, 0, 255) : qRgb(255, 0, 0)));
         }
+        if (below.isValid())  // not turned over
+            QVERIFY(isColour(f.image, size.width() / 2, size.height() - top, below.rgb()));
         const QString out = m_dir.path() + "/cli.jpg";
         QFile::remove(out);
         const CliResult r = runCli({"poster", src(name), out});
@@ -148,6 +220,96 @@ private slots:
         QStringList left = QDir(third.folder()).entryList(QDir::Files);
         left.sort();
         QStringList want = {later[0].file, later[1].file, "notes.txt"};
+        want.sort();
+        QCOMPARE(left, want);
+        QCOMPARE(readFile(foreign), QByteArray("mine"));
+    }
+
+    void thumbnails_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");  // of the thumbnail; empty: none
+        QTest::addColumn<QString>("colours");  // of its quarters (see quarterColours)
+        QTest::addColumn<ThumbFault>("fault");
+        const auto ok = ThumbFault::None;
+        // A camera photo stored on its side with its Exif (a camera name) and an orientation.
+        QByteArray camera = encoded(quarters(1500, 2000, 6), "jpeg");
+        camera.insert(2, exifSegment("II", 6));
+        QTest::newRow("JPEG turned by Exif 6") << "cam.JPG" << camera << QSize(180, 240) << "rgby" << ok;
+        QByteArray mirrored = encoded(quarters(640, 480, 2), "jpeg");
+        mirrored.insert(2, exifSegment("MM", 2));
+        QTest::newRow("JPEG mirrored by Exif 2") << "m.jpeg" << mirrored << QSize(240, 180) << "rgby" << ok;
+        QTest::newRow("PNG turned by eXIf 6") << "p.png" << withPngExif(encoded(quarters(200, 400, 6), "png"), 6)
+                                              << QSize(120, 240) << "rgby" << ok;
+        QTest::newRow("small PNG not enlarged") << "s.png" << encoded(quarters(50, 40), "png") << QSize(50, 40) << "rgby" << ok;
+        QTest::newRow("BMP") << "b.bmp" << encoded(quarters(300, 100), "bmp") << QSize(240, 80) << "rgby" << ok;
+        QTest::newRow("TIFF turned by its tag 8") << "t.tif" << tiffBytes(quarters(400, 300, 8), 8) << QSize(240, 180)
+                                                  << "rgby" << ok;
+        const QString heic = m_dir.path() + "/made.heic";
+        QVERIFY(writeHeic(quarters(480, 320), heic));
+        QTest::newRow("HEIC") << "h.heic" << readFile(heic) << QSize(240, 160) << "rgby" << ok;
+        QImage clear(100, 100, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        QTest::newRow("transparent PNG on the page's ground") << "c.png" << encoded(clear, "png") << QSize(100, 100)
+                                                              << "wwww" << ok;
+        QTest::newRow("text named as a photo") << "n.jpg" << QByteArray("not a photo") << QSize() << ""
+                                               << ThumbFault::Unreadable;
+        QTest::newRow("TIFF header only") << "cut.tif" << tiffBytes(quarters(400, 300), 1).left(200) << QSize() << ""
+                                          << ThumbFault::Unreadable;
+    }
+    // Upright, fitted, and nothing of the original's metadata: no APPn block but JFIF's, no comment.
+    void thumbnails()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QFETCH(QString, colours);
+        QFETCH(ThumbFault, fault);
+        const QString source = writeFile(m_dir.path() + "/thumbs/" + name, bytes);
+        const QString target = m_dir.path() + "/thumbs/" + name + ".thumb.jpg";
+        const ThumbResult r = MakeThumbnail(source, target);
+        QCOMPARE(r.fault, fault);
+        QCOMPARE(QSize(r.width, r.height), size.isValid() ? size : QSize(0, 0));
+        QCOMPARE(QFileInfo::exists(target), size.isValid());
+        if (!size.isValid())
+            return;
+        const QImage made(target);
+        QCOMPARE(made.size(), size);
+        QCOMPARE(quarterColours(made), colours);
+        for (const int m : markers(readFile(target)))
+            QVERIFY2(m < 0xE1 || m > 0xFE, qPrintable(QString::number(m, 16)));
+        QVERIFY(!readFile(target).contains("Cam"));
+    }
+
+    // A picture decoded once: again only when it changes; what no run names goes.
+    void thumbCache()
+    {
+        const QString lib = makeDir(m_dir.path() + "/thumbcache");
+        const QString out = makeDir(lib + "/out");
+        const QByteArray jpeg = encoded(quarters(800, 600), "jpeg");
+        const QStringList photos = {writeFile(lib + "/a.jpg", jpeg), writeFile(lib + "/b.jpg", jpeg),
+                                    writeFile(lib + "/c.png", "damaged")};
+        const QString foreign = writeFile(out + "/thumbs/notes.txt", "mine");
+        ThumbCache first(out);
+        const QList<ThumbEntry> made = first.make(photos, 2);
+        QCOMPARE(first.decoded(), 3);
+        QVERIFY(made[0].file != made[1].file && !made[0].file.isEmpty());
+        QCOMPARE(QSize(made[1].width, made[1].height), QSize(240, 180));
+        QVERIFY(made[2].file.isEmpty() && made[2].fault == ThumbFault::Unreadable);
+
+        QFile f(photos[0]);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY(QFile::remove(photos[2]));
+        ThumbCache second(out);
+        const QList<ThumbEntry> again = second.make(photos.mid(0, 2));
+        QCOMPARE(second.decoded(), 1);
+        QVERIFY(again[0].file != made[0].file && again[1].file == made[1].file && again[1].height == 180);
+        QCOMPARE(second.removeStale(), 2);  // a's old thumbnail, c's note
+        QStringList left = QDir(second.folder()).entryList(QDir::Files);
+        left.sort();
+        QStringList want = {again[0].file, again[1].file, "notes.txt"};
         want.sort();
         QCOMPARE(left, want);
         QCOMPARE(readFile(foreign), QByteArray("mine"));

@@ -23,7 +23,7 @@ static int posterCommand(Context &c)
     if (!SavePosterJpeg(frame.image, c.args.at(1), &error))
         return c.fail(QStringLiteral("「%1」に書き込めません: %2").arg(c.args.at(1), error));
     c.out << c.args.at(1) << '\t' << frame.image.width() << '\t' << frame.image.height() << "\trotated "
-          << frame.rotation << Qt::endl;
+          << frame.rotation << (frame.mirrored ? " mirrored" : "") << Qt::endl;
     return 0;
 }
 

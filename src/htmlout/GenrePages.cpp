@@ -7,10 +7,12 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "ThumbCache.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace tessaly {
 
@@ -27,7 +29,16 @@ struct PhotoFault {
 };
 
 // The automatic choice of a title's photo, in this order.
-const QList<QByteArray> kPhotoSuffixes = {".jpg", ".gif", ".tif", ".png"};
+const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif"};
+
+// Names that tell a picture browsers draw; any other is looked at for TIFF or HEIF.
+bool drawnByName(const QString &file)
+{
+    for (const char *suffix : {".jpg", ".jpeg", ".gif", ".png", ".bmp"})
+        if (file.endsWith(QLatin1String(suffix), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
 
 // A stored photo that is written as it is: a share, a drive path, or an absolute path
 // of this system.
@@ -114,32 +125,67 @@ AutoChoice autoChoice(const QString &folder)
     return c;
 }
 
+// The photo file of a title on this system (the stored one, else the automatic
+// choice); empty when there is none.
+QString photoFile(const TitleRow &title, const AutoChoice &choice)
+{
+    if (!title.photo.isEmpty()) {
+        if (isAbsolutePhoto(title.photo))
+            return isLocalPath(title.photo) ? title.photo : QString();
+        return isLocalPath(title.folder) ? ChildPath(title.folder, title.photo) : QString();
+    }
+    return choice.photo.isEmpty() ? QString() : ChildPath(title.folder, choice.photo);
+}
+
 // What the pictures of a run's titles come from: the automatic choice of every local
-// title folder without a stored photo, and the posters of the videos chosen, made
-// together (on a pool of workers) before the first page.
+// title folder without a stored photo, the posters of the videos chosen and the
+// thumbnails of the photos (every photo of a copy for the web, else those browsers do
+// not draw), made together (on a pool of workers) before the first page.
 struct TitlePictures {
     QHash<QString, AutoChoice> choices;  // by title folder
     QHash<QString, PosterEntry> posters;  // by video path
+    QHash<QString, ThumbEntry> thumbs;    // by photo path
+    QSet<QString> renditions;             // photos that browsers do not draw
     QString posterFolder;  // empty when the output folder cannot hold posters
+    QString thumbFolder;   // the same for thumbnails
 
-    TitlePictures(Connection &conn, const QString &outputFolder, PosterCache *cache)
+    TitlePictures(Connection &conn, const TitleColumns &columns, const QString &outputFolder, PosterCache *posterCache,
+                  ThumbCache *thumbCache, bool thumbnailsOnly)
     {
         RowSet rs(conn, QStringLiteral("select * from photoivents where ID1 in (select ID1 from photoyear)"));
-        QStringList videos;
+        QStringList videos, photos;
+        QSet<QString> seen;
         for (; !rs.eof(); rs.moveNext()) {
-            const QString folder = rs.text(QStringLiteral("iventsFolder"));
-            if (!rs.text(QStringLiteral("iventsPhoto")).isEmpty() || !isLocalPath(folder) || choices.contains(folder))
+            const TitleRow title = columns.read(rs);
+            AutoChoice c;
+            if (title.photo.isEmpty() && isLocalPath(title.folder)) {
+                const auto it = choices.constFind(title.folder);
+                if (it != choices.cend())
+                    continue;  // a second title of the same folder
+                c = choices.insert(title.folder, autoChoice(title.folder)).value();
+                if (!c.video.isEmpty())
+                    videos << ChildPath(title.folder, c.video);
+            }
+            const QString photo = photoFile(title, c);
+            if (photo.isEmpty() || seen.contains(photo))
                 continue;
-            const AutoChoice c = choices.insert(folder, autoChoice(folder)).value();
-            if (!c.video.isEmpty())
-                videos << ChildPath(folder, c.video);
+            seen.insert(photo);
+            const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
+            if (rendition)
+                renditions.insert(photo);
+            if (rendition || (thumbnailsOnly && IsNormalFile(photo)))
+                photos << photo;
         }
         if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
             return;  // a missing output folder is the frame writers' report
-        posterFolder = cache->folder();
+        posterFolder = posterCache->folder();
+        thumbFolder = thumbCache->folder();
         if (!videos.isEmpty())
-            for (const PosterEntry &e : cache->make(videos))
+            for (const PosterEntry &e : posterCache->make(videos))
                 posters.insert(e.video, e);
+        if (!photos.isEmpty())
+            for (const ThumbEntry &e : thumbCache->make(photos))
+                thumbs.insert(e.source, e);
     }
     AutoChoice choice(const QString &folder) const
     {
@@ -194,6 +240,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         p.reference = QDir(genre.folder).relativeFilePath(p.file);
         p.relative = true;
         p.video = true;
+        p.made = true;
     }
     return p;
 }
@@ -202,23 +249,49 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
 QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre, const TitleRow &title,
                   QList<PhotoFault> &faults)
 {
-    const Picture picture = findPicture(pictures, genre, title, faults);
-    if (picture.file.isEmpty())
-        return QString();
-    const ImageInfo info = GetImageSize(picture.file, 0);
-    if (info.fault != ImageFault::None) {
-        faults.append({picture.file, ImageFaultText(info.fault)});
+    Picture picture = findPicture(pictures, genre, title, faults);
+    const bool thumbnailsOnly = run.layout().thumbnailsOnly();
+    if (picture.file.isEmpty()) {
+        // A copy cannot take a photo that does not lie on this system.
+        if (thumbnailsOnly && !picture.reference.isEmpty())
+            faults.append({picture.reference, QStringLiteral("写真がありません")});
         return QString();
     }
     Thumbnail t;
-    if (!FitThumbnail(info, &t)) {
-        // A size of zero (a TIFF, an unknown format) just shows no picture; a chosen
-        // photo that is gone is worth saying.
-        if (info.Width > 0 && info.Height > 0)
-            faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
-        else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
-            faults.append({picture.file, QStringLiteral("写真がありません")});
-        return QString();
+    const bool rendition = pictures.renditions.contains(picture.file);
+    if (!rendition) {
+        // The box is the original's, so the page is the same whatever the picture's source.
+        const ImageInfo info = GetImageSize(picture.file, 0);
+        if (info.fault != ImageFault::None) {
+            faults.append({picture.file, ImageFaultText(info.fault)});
+            return QString();
+        }
+        if (!FitThumbnail(info, &t)) {
+            // A size of zero (an unknown format) just shows no picture; a chosen photo
+            // that is gone is worth saying.
+            if (info.Width > 0 && info.Height > 0)
+                faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
+            else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
+                faults.append({picture.file, QStringLiteral("写真がありません")});
+            return QString();
+        }
+    }
+    if (!picture.video && (rendition || thumbnailsOnly)) {
+        if (pictures.thumbFolder.isEmpty())
+            return QString();  // no output folder: the frame writers' report
+        const ThumbEntry thumb = pictures.thumbs.value(picture.file);
+        if (thumb.file.isEmpty()) {
+            faults.append({picture.file, ThumbFaultText(thumb.fault == ThumbFault::None ? ThumbFault::Unreadable
+                                                                                        : thumb.fault)});
+            return QString();
+        }
+        // The header readers do not read these formats: the upright thumbnail gives the shape.
+        if (rendition && !FitThumbnail(thumb.width, thumb.height, &t))
+            return QString();
+        picture.file = ChildPath(pictures.thumbFolder, thumb.file);
+        picture.reference = QDir(genre.folder).relativeFilePath(picture.file);
+        picture.relative = true;
+        picture.made = true;
     }
     return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
            + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
@@ -282,6 +355,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
 {
     QList<PhotoFault> faults;
     QStringList outside;  // genre folders under the base folder that a link leads out of
+    QStringList blocked;  // genre folders where a folder stands in the page's place
     const bool stopped = trapped(run, kGenrePagesTitle, [&] {
         Connection conn(run.global().dbConnectString);
         RowSet genres(conn, QStringLiteral("photoyear"));
@@ -297,7 +371,9 @@ bool WriteGenreIndexPages(HtmlRun &run)
                       {0});
         const TitleColumns columns(titles);
         PosterCache posterCache(run.outputFolder());
-        const TitlePictures pictures(conn, run.outputFolder(), &posterCache);
+        ThumbCache thumbCache(run.outputFolder());
+        const TitlePictures pictures(conn, columns, run.outputFolder(), &posterCache, &thumbCache,
+                                     run.layout().thumbnailsOnly());
         for (; !genres.eof(); genres.moveNext()) {
             GenreInfo genre;
             genre.id = genres.number(QStringLiteral("ID1"));
@@ -326,15 +402,27 @@ bool WriteGenreIndexPages(HtmlRun &run)
                     if (!real.isEmpty() && !isInside(real, realBase))
                         outside << genre.folder + QStringLiteral(" -> ") + real;
                 }
-                writePage(page, lines);
+                // A title folder of the page's name takes its place: that genre gets no
+                // page, the others still do.
+                if (IsFolder(page))
+                    blocked << genre.folder;
+                else
+                    writePage(page, lines);
             }
             run.advance();
         }
-        // Every title has been seen: posters no title shows any more can go.
-        if (!pictures.posterFolder.isEmpty())
+        // Every title has been seen: posters and thumbnails no title shows any more can go.
+        if (!pictures.posterFolder.isEmpty()) {
             posterCache.removeStale();
+            thumbCache.removeStale();
+        }
         return false;
     });
+    if (!blocked.isEmpty())
+        run.report(QStringLiteral("次のジャンルのフォルダには「nIndex.html」という名前のフォルダがあるため、"
+                                  "ページを書けませんでした。\n\r")
+                       + blocked.join(QStringLiteral("\n\r")),
+                   kGenrePagesTitle);
     if (!outside.isEmpty())
         run.notice(QStringLiteral("次のジャンルのフォルダはリンクで基準フォルダの外を指しています。"
                                   "ページはリンク先のフォルダに書きました。\n\r")

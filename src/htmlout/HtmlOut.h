@@ -37,6 +37,7 @@ struct Picture {
                         // folder, or the stored absolute path (unescaped)
     bool relative = false;
     bool video = false;  // a poster frame standing in for a title's video
+    bool made = false;   // a file the run made in its output folder: a poster or a thumbnail
 };
 
 // Where a run writes its pages and how they refer to each other and to the files they
@@ -57,6 +58,9 @@ public:
     virtual QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const;
     // Whether a genre without titles gets a page (else it keeps the one it had).
     virtual bool pageForEveryGenre() const { return false; }
+    // Whether every photo is shown through a small thumbnail made for the page (else
+    // only the pictures browsers do not draw, and the others as they are).
+    virtual bool thumbnailsOnly() const { return false; }
 };
 
 // Titles under which each writer reports.
@@ -85,7 +89,8 @@ public:
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
     void setLayout(const SiteLayout *layout);
-    // The output folder of the run, where the posters of videos are kept.
+    // The output folder of the run, where the posters of videos and the thumbnails of
+    // photos are kept.
     const QString &outputFolder() const { return m_outputFolder; }
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
 

@@ -6,6 +6,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "ThumbCache.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -60,7 +61,7 @@ public:
     }
     QString pictureSource(const GenreInfo &genre, const Picture &picture) const override
     {
-        if (picture.video)  // made in the copy's own poster folder
+        if (picture.made)  // in the copy's own poster or thumbnail folder
             return QStringLiteral("../../../") + LinkEscape(QDir(m_folder).relativeFilePath(picture.file));
         return LinkEscape(place(genre, picture.title, picture.file, LastPathPart(picture.file)));
     }
@@ -79,6 +80,7 @@ public:
         return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
+    bool thumbnailsOnly() const override { return true; }
 
     mutable QSet<QString> files;  // placed by this run, relative to the folder
     mutable int genrePages = 0;
@@ -107,7 +109,8 @@ private:
     // made unique when another file took it) and returns its path from the page.
     QString place(const GenreInfo &genre, const QString &title, const QString &source, const QString &name) const
     {
-        const QString dir = UniqueFileNames({title}, QString(), {}, m_nameMax).constFirst();
+        // A title folder never takes the genre page's name.
+        const QString dir = UniqueFileNames({title}, QString(), {QStringLiteral("nIndex.html")}, m_nameMax).constFirst();
         const QString base = genreDir(genre) + QLatin1Char('/') + dir + QLatin1Char('/');
         QString file = UniqueFileNames({name}, QString(), {}, m_nameMax).constFirst();
         for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file) != source; ++n) {
@@ -290,23 +293,27 @@ private:
     int m_fd;
 };
 
-// The posters the local site has made are linked into the copy's poster folder, where
-// the poster cache finds them by name instead of decoding their videos again.
-void seedPosters(const QString &output, const QString &folder)
+// The posters and thumbnails the local site has made are placed in the copy's own
+// folders, where the caches find them by name instead of decoding their sources again.
+void seedMadeFiles(const QString &output, const QString &folder)
 {
     if (!isLocalPath(output))
         return;
-    const QString from = ChildPath(output, PosterCache::folderName());
-    const QString to = ChildPath(folder, PosterCache::folderName());
-    const QStringList posters = QDir(from).entryList(QDir::Files);
-    if (posters.isEmpty() || !QDir().mkpath(to))
-        return;
-    try {
-        for (const QString &name : posters)
-            if (PosterCache::isOwnFile(name))
-                placeCopy(ChildPath(from, name), ChildPath(to, name));
-    } catch (const WriteError &) {
-        // The cache makes what is missing and reports what it cannot write.
+    const std::pair<QString, bool (*)(const QString &)> caches[] = {
+        {PosterCache::folderName(), PosterCache::isOwnFile}, {ThumbCache::folderName(), ThumbCache::isOwnFile}};
+    for (const auto &[name, isOwn] : caches) {
+        const QString from = ChildPath(output, name);
+        const QString to = ChildPath(folder, name);
+        const QStringList made = QDir(from).entryList(QDir::Files);
+        if (made.isEmpty() || !QDir().mkpath(to))
+            continue;
+        try {
+            for (const QString &file : made)
+                if (isOwn(file))
+                    placeCopy(ChildPath(from, file), ChildPath(to, file));
+        } catch (const WriteError &) {
+            // The cache makes what is missing and reports what it cannot write.
+        }
     }
 }
 
@@ -373,13 +380,15 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     }
 
     s.started = true;
-    seedPosters(output, folder);
+    seedMadeFiles(output, folder);
+    const int decodedBefore = ThumbnailsDecoded();
     const QSet<QString> before = readManifest(folder);
     PublishLayout layout(folder, genreDirs, maxName);
     run.setLayout(&layout);
     run.setPictureFaultList(&s.missing);  // listed in the summary
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
     s.finished = !pages.stopped;
+    s.thumbnails = ThumbnailsDecoded() - decodedBefore;
     s.pages = pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
@@ -417,6 +426,7 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
           << QStringLiteral("ページ: %1").arg(s.pages)
           << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
           << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
+          << QStringLiteral("作った縮小画像: %1").arg(s.thumbnails)
           << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
           << QStringLiteral("見つからないか表示できない写真とファイル: %1").arg(s.missing.size());
     for (const QString &m : s.missing.mid(0, maxListed))

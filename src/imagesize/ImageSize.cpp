@@ -25,9 +25,8 @@ std::atomic<int64_t> g_bytesRead{0};
 constexpr int kBmpHeader = 54;
 constexpr int kGifHeader = 13;
 constexpr int kPngHeader = 29;
-// Only the first this many bytes of an Exif block are searched for the orientation:
-// cameras put the first directory right after the block's own header.
-constexpr qint64 kExifSpan = 4096;
+// Chunks passed over before the first image data when a PNG is searched for its Exif.
+constexpr int kPngChunksBeforeData = 256;
 
 // An open image file read at given offsets. Nothing outside [0, size) is ever read.
 // Plain system calls: a header read costs little more than opening the file, so every
@@ -180,36 +179,6 @@ ImageInfo gifFrom(HeaderFile &file)
     return info;
 }
 
-ImageInfo pngFrom(HeaderFile &file)
-{
-    const unsigned char *h = file.bytes(0, kPngHeader);
-    if (!h)
-        return readFailure(file);
-    if (h[0] != 0x89 || h[1] != 'P' || h[2] != 'N' || h[3] != 'G')
-        return ImageInfo();
-    const uint32_t w = be32(h + 16);
-    const uint32_t ht = be32(h + 20);
-    if (w > kMaxSize || ht > kMaxSize)
-        return faulted(ImageFault::TooLarge);
-    ImageInfo info;
-    info.Format = FormatPng;
-    info.Width = int32_t(w);
-    info.Height = int32_t(ht);
-    const int bitDepth = h[24];
-    switch (h[25]) {
-    case 0:
-    case 3: info.Depth = bitDepth; break;
-    case 2: info.Depth = bitDepth * 3; break;
-    default: info.Depth = 0; break;
-    }
-    return info;
-}
-
-bool isFrameMarker(unsigned char m)
-{
-    return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB);
-}
-
 // The orientation (1 to 8) in the first directory of the Exif data that starts at tiff
 // and spans span bytes; 0 when there is none or anything about it is out of place.
 int exifOrientation(HeaderFile &file, qint64 tiff, qint64 span)
@@ -238,6 +207,63 @@ int exifOrientation(HeaderFile &file, qint64 tiff, qint64 span)
         return u16(b + 2) == 3 && u32(b + 4) == 1 && v >= 1 && v <= 8 ? int(v) : 0;
     }
     return 0;
+}
+
+// The orientation in an eXIf chunk before the first image data (where browsers look
+// for it), each chunk hopped over by its length; 0 when there is none.
+int pngOrientation(HeaderFile &file)
+{
+    qint64 p = 8;  // the first chunk, IHDR
+    for (int chunk = 0; chunk < kPngChunksBeforeData; ++chunk) {
+        const unsigned char *b = file.bytes(p, 8);
+        if (!b)
+            return 0;
+        const qint64 length = be32(b);
+        if (std::memcmp(b + 4, "IDAT", 4) == 0 || std::memcmp(b + 4, "IEND", 4) == 0 || length > file.size())
+            return 0;
+        if (std::memcmp(b + 4, "eXIf", 4) == 0) {
+            const qint64 data = p + 8;
+            const qint64 span = std::min(length, file.size() - data);
+            // Some writers keep the "Exif" header of the JPEG block.
+            const unsigned char *head = span >= 6 ? file.bytes(data, 6) : nullptr;
+            if (head && std::memcmp(head, "Exif\0\0", 6) == 0)
+                return exifOrientation(file, data + 6, span - 6);
+            return exifOrientation(file, data, span);
+        }
+        p += length + 12;
+    }
+    return 0;
+}
+
+ImageInfo pngFrom(HeaderFile &file)
+{
+    const unsigned char *h = file.bytes(0, kPngHeader);
+    if (!h)
+        return readFailure(file);
+    if (h[0] != 0x89 || h[1] != 'P' || h[2] != 'N' || h[3] != 'G')
+        return ImageInfo();
+    const uint32_t w = be32(h + 16);
+    const uint32_t ht = be32(h + 20);
+    if (w > kMaxSize || ht > kMaxSize)
+        return faulted(ImageFault::TooLarge);
+    ImageInfo info;
+    info.Format = FormatPng;
+    info.Width = int32_t(w);
+    info.Height = int32_t(ht);
+    info.Orientation = pngOrientation(file);
+    const int bitDepth = h[24];
+    switch (h[25]) {
+    case 0:
+    case 3: info.Depth = bitDepth; break;
+    case 2: info.Depth = bitDepth * 3; break;
+    default: info.Depth = 0; break;
+    }
+    return info;
+}
+
+bool isFrameMarker(unsigned char m)
+{
+    return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB);
 }
 
 // Walks the segments from the start of image to the first frame header, reading a
@@ -279,7 +305,9 @@ ImageInfo jpegFrom(HeaderFile &file)
         if (m == 0xE1 && !exifSeen && length >= 8 && (b = file.bytes(p + 4, 6)) && std::memcmp(b, "Exif\0\0", 6) == 0) {
             exifSeen = true;
             const qint64 tiff = p + 10;
-            orientation = exifOrientation(file, tiff, std::min({length - 8, kExifSpan, n - tiff}));
+            // The directory may lie anywhere in the block (after a maker's preview, say),
+            // but never past the block's own end.
+            orientation = exifOrientation(file, tiff, std::min(length - 8, n - tiff));
         }
         p += length + 2;
     }
@@ -385,6 +413,27 @@ ImageInfo GetImageSize(const QString &path, int mode)
             return ImageInfo();
     }
     return readWith(r, file);
+}
+
+RenditionFormat NeedsRendition(const QString &path)
+{
+    HeaderFile file(path);
+    bool readable = false;
+    if (file.open(&readable) != ImageFault::None || !readable)
+        return RenditionFormat::None;
+    const unsigned char *b = file.bytes(0, 12);
+    if (!b)
+        return RenditionFormat::None;
+    if ((b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0)
+        || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43)))
+        return RenditionFormat::Tiff;
+    if (std::memcmp(b + 4, "ftyp", 4) == 0) {
+        // The brands of HEIF stills and sequences (HEVC or any codec).
+        for (const char *brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs", "mif1", "msf1"})
+            if (std::memcmp(b + 8, brand, 4) == 0)
+                return RenditionFormat::Heif;
+    }
+    return RenditionFormat::None;
 }
 
 QString ImageFormatName(int32_t format)

@@ -1,5 +1,5 @@
 #pragma once
-// Width, height and colour depth of BMP, GIF, JPEG and PNG files (and a JPEG's Exif
+// Width, height and colour depth of BMP, GIF, JPEG and PNG files (and their Exif
 // orientation), read from their headers without decoding the picture, and the fitting
 // of a size into the 120 x 120 thumbnail box of the genre index pages.
 #include <QString>
@@ -22,8 +22,8 @@ struct ImageInfo {
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Depth = 0;   // bits per pixel as the header gives them; 0 where it gives none
-    // How to turn the stored pixels upright (Exif, JPEG only): 1 to 8, 0 where the
-    // file says nothing usable. 5 to 8 turn the picture a quarter.
+    // How to turn the stored pixels upright (the Exif of a JPEG or of a PNG's eXIf
+    // chunk): 1 to 8, 0 where the file says nothing usable. 5 to 8 turn it a quarter.
     int32_t Orientation = 0;
     ImageFault fault = ImageFault::None;  // set only when Format is 0
 };
@@ -41,6 +41,11 @@ ImageInfo ReadPngSize(const QString &path);
 
 // A normal file (regular, not hidden) of at least 2 bytes.
 bool IsReadableFile(const QString &path);
+
+// Pictures that browsers do not draw, known by their first bytes: TIFF (and BigTIFF)
+// and HEIF (a phone's HEIC). The genre pages show a JPEG made from them instead.
+enum class RenditionFormat { None, Tiff, Heif };
+RenditionFormat NeedsRendition(const QString &path);
 
 // "BMP", "GIF", "JPEG", "PNG" or empty text for 0.
 QString ImageFormatName(int32_t format);

@@ -59,20 +59,49 @@ int interruptCallback(void *opaque)
     return static_cast<QDeadlineTimer *>(opaque)->hasExpired() ? 1 : 0;
 }
 
-// Degrees clockwise that make the stored picture upright: the display matrix where the
-// container has one, else an old-style "rotate" tag.
-int uprightRotation(const AVStream *st)
-{
-    double ccw = 0;
-    if (const uint8_t *m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
-        ccw = av_display_rotation_get(reinterpret_cast<const int32_t *>(m));
-        if (std::isnan(ccw))
-            ccw = 0;
-    } else if (const AVDictionaryEntry *tag = av_dict_get(st->metadata, "rotate", nullptr, 0)) {
-        ccw = -std::atof(tag->value);
+// How to show the stored picture upright: mirrored left to right first where the
+// container says so, then turned clockwise by quarter turns. The display matrix where
+// the container has one (a stored pixel (x, y) goes to (a x + c y, b x + d y) on the
+// screen), else an old-style "rotate" tag. A turn that is not near a quarter turn is
+// not made: a picture slightly askew is better than one cut or squashed.
+struct Upright {
+    int rotation = 0;
+    bool mirrored = false;
+    QTransform transform() const
+    {
+        return (mirrored ? QTransform(-1, 0, 0, 1, 0, 0) : QTransform()) * QTransform().rotate(rotation);
     }
-    const int cw = int(std::lround(-ccw / 90.0)) * 90;
-    return ((cw % 360) + 360) % 360;
+};
+
+Upright uprightOf(const AVStream *st)
+{
+    Upright u;
+    if (const uint8_t *raw = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+        const int32_t *m = reinterpret_cast<const int32_t *>(raw);
+        const double a = m[0], b = m[1], c = m[3], d = m[4];
+        const double det = a * d - b * c;
+        const double scale = std::sqrt(std::abs(det));
+        if (!(scale > 0))
+            return u;
+        constexpr double kNear = 0.02;  // about a degree
+        for (const bool mirrored : {false, true}) {
+            for (int rotation = 0; rotation < 360; rotation += 90) {
+                const Upright candidate{rotation, mirrored};
+                const QTransform t = candidate.transform();
+                if (std::abs(t.m11() - a / scale) < kNear && std::abs(t.m12() - b / scale) < kNear
+                    && std::abs(t.m21() - c / scale) < kNear && std::abs(t.m22() - d / scale) < kNear)
+                    return candidate;
+            }
+        }
+        return u;
+    }
+    if (const AVDictionaryEntry *tag = av_dict_get(st->metadata, "rotate", nullptr, 0)) {
+        const double cw = std::fmod(std::fmod(std::atof(tag->value), 360) + 360, 360);
+        const double quarters = std::round(cw / 90);
+        if (std::abs(cw - quarters * 90) < 1)
+            u.rotation = int(quarters) % 4 * 90;
+    }
+    return u;
 }
 
 // The first picture the decoder gives after reading from the current position. With
@@ -268,8 +297,10 @@ PosterFrame DecodePoster(const QString &videoPath)
     const QImage image = scaledImage(frame.get(), av_guess_sample_aspect_ratio(video.fmt.get(), st, frame.get()));
     if (image.isNull())
         return failed(&out, PosterFault::NoFrame, QStringLiteral("unsupported picture format"));
-    out.rotation = uprightRotation(st);
-    out.image = out.rotation ? image.transformed(QTransform().rotate(out.rotation)) : image;
+    const Upright upright = uprightOf(st);
+    out.rotation = upright.rotation;
+    out.mirrored = upright.mirrored;
+    out.image = upright.rotation || upright.mirrored ? image.transformed(upright.transform()) : image;
     return out;
 }
 

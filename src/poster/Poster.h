@@ -24,6 +24,7 @@ struct PosterFrame {
     PosterFault fault = PosterFault::None;
     QString detail;     // FFmpeg's own words, where it gave any
     int rotation = 0;   // degrees turned clockwise to make the picture upright
+    bool mirrored = false;  // mirrored left to right before the turn
 };
 
 // The endings of video names, lower-case: .mp4 .mov .m4v .avi .mts .m2ts .mpg .wmv
@@ -32,8 +33,8 @@ const QList<QByteArray> &VideoSuffixes();
 
 // Decodes the frame about 10 % into the video (the key frame at or before that point,
 // so only one frame is decoded; the first frame when the video is shorter than a
-// second, its length is unknown or no key frame is found there), turns it upright by
-// its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
+// second, its length is unknown or no key frame is found there), turns (and mirrors)
+// it upright by its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
 // files of the video containers. Thread-safe; reads the video and writes nothing.
 PosterFrame DecodePoster(const QString &videoPath);
 

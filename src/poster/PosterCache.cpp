@@ -24,17 +24,6 @@ const QRegularExpression &ownName()
     return re;
 }
 
-// "<path hash>-<size>-<mtime ms>", or empty text when the video cannot be looked at.
-QString cacheKey(const QString &video)
-{
-    const QFileInfo info(video);
-    if (!info.isFile())
-        return QString();
-    const QByteArray hash = QCryptographicHash::hash(video.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QString::fromLatin1(hash) + QLatin1Char('-') + QString::number(info.size()) + QLatin1Char('-')
-           + QString::number(info.lastModified().toMSecsSinceEpoch());
-}
-
 // A note holds the fault's number and FFmpeg's words.
 void writeNote(const QString &path, PosterFault fault, const QString &detail)
 {
@@ -62,6 +51,16 @@ bool readNote(const QString &path, PosterEntry *e)
 
 }  // namespace
 
+QString MadeFileKey(const QString &source)
+{
+    const QFileInfo info(source);
+    if (!info.isFile())
+        return QString();
+    const QByteArray hash = QCryptographicHash::hash(source.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QString::fromLatin1(hash) + QLatin1Char('-') + QString::number(info.size()) + QLatin1Char('-')
+           + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
 PosterCache::PosterCache(const QString &outputFolder)
     : m_folder(ChildPath(outputFolder, folderName()))
 {
@@ -82,7 +81,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers)
     for (int i = 0; i < videos.size(); ++i) {
         PosterEntry &e = out[i];
         e.video = videos.at(i);
-        keys[i] = cacheKey(e.video);
+        keys[i] = MadeFileKey(e.video);
         if (keys[i].isEmpty()) {
             e.fault = PosterFault::Unreadable;
             continue;

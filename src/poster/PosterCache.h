@@ -13,6 +13,10 @@
 
 namespace tessaly {
 
+// The name under which a cache keeps what it made from source: "<path hash>-<size>-
+// <mtime ms>", or empty text when source is no file.
+QString MadeFileKey(const QString &source);
+
 struct PosterEntry {
     QString video;  // as given
     QString file;   // file name in the poster folder; empty when there is no poster

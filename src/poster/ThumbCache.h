@@ -1,0 +1,48 @@
+#pragma once
+// The thumbnails of a site, kept in the folder "thumbs" of the output folder (of the
+// published copy, for the copy). As with the posters, a thumbnail's file name comes
+// from its picture's path, size and modification time: an unchanged picture finds its
+// thumbnail by name and is not decoded again, and a picture that gave none leaves a
+// note (".bad") so it is not tried again until it changes.
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include "Thumbnail.h"
+
+namespace tessaly {
+
+struct ThumbEntry {
+    QString source;  // as given
+    QString file;    // file name in the thumbnail folder; empty when there is none
+    int width = 0;
+    int height = 0;
+    ThumbFault fault = ThumbFault::None;
+    QString detail;
+};
+
+class ThumbCache {
+public:
+    explicit ThumbCache(const QString &outputFolder);
+
+    static QString folderName();  // "thumbs"
+    static bool isOwnFile(const QString &name);  // a thumbnail's or a note's name
+    QString folder() const { return m_folder; }
+
+    // The thumbnail of every picture (absolute paths), in the order given: the cached
+    // one where its picture is unchanged, else made on `workers` threads (0: one per core).
+    QList<ThumbEntry> make(const QStringList &sources, int workers = 0);
+    // Pictures decoded by the calls to make() so far.
+    int decoded() const { return m_decoded; }
+    // Removes the thumbnails and notes of this folder that no call to make() named.
+    // Other files are left alone. Returns how many.
+    int removeStale();
+
+private:
+    QString m_folder;
+    QSet<QString> m_named;
+    int m_decoded = 0;
+};
+
+}  // namespace tessaly
