@@ -238,7 +238,7 @@ private slots:
         writeFile(addTitle(cat, g2, "d", {{"IventsHtmlButton", -1}, {"iventsHTML", "x.html"}, {"Ivents", "/srv/d/x.html"}})
                       + "/p.gif",
                   gif(480, 640));
-        writeFile(addTitle(cat, g2, "e") + "/scan.tif", QByteArray("II*\0\x08\0\0\0\0\0\0\0", 12));  // size zero, no message
+        writeFile(addTitle(cat, g2, "e") + "/scan.tif", QByteArray("II*\0\x08\0\0\0\0\0\0\0", 12));  // a TIFF without a picture
         writeFile(addTitle(cat, g2, "f", {{"iventsPhoto", "sq.gif"}, {"IventsHtmlButton", -1}}) + "/sq.gif", gif(50, 50));
         const QString g = addTitle(cat, g2, "g");  // PNG after the others; never thinner than 1 px
         writeFile(g + "/.hidden.jpg", jpeg(10, 10));
@@ -283,12 +283,13 @@ private slots:
         const QStringList lines = msgs[1].split("\n\r");
         QVERIFY2(lines.size() == 12 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[1]));
         const QStringList faults = {genreFolder(g1) + "/cut/a.jpg (", wide + "/w.png (", genreFolder(g1) + "/x (フォルダがありません)",
-                                    genreFolder(g2) + "/b/gone.jpg (写真がありません)"};
+                                    genreFolder(g2) + "/b/gone.jpg (写真がありません)",
+                                    genreFolder(g2) + "/e/scan.tif (写真として読み取れないか、壊れています)"};
         for (int i = 0; i < faults.size(); ++i)
             QVERIFY2(lines[i + 1].startsWith(faults[i]), qPrintable(lines[i + 1]));
-        QCOMPARE(lines[11], "ほか 4 件（全 14 件は詳細に表示します）");
+        QCOMPARE(lines[11], "ほか 5 件（全 15 件は詳細に表示します）");
         const QStringList details = ds.messages()[1].details.split('\n');
-        QVERIFY2(details.size() == 14 && details[13].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details.value(13)));
+        QVERIFY2(details.size() == 15 && details[14].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details.value(14)));
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output
@@ -457,7 +458,7 @@ private slots:
         QBuffer buf;
         buf.open(QIODevice::WriteOnly);
         QVERIFY(QImage(800, 600, QImage::Format_RGB32).save(&buf, "jpeg"));
-        const QByteArray photo = buf.data().insert(2, exifSegment("II", 6));  // stored on its side
+        const QByteArray photo = QByteArray(buf.data()).insert(2, exifSegment("II", 6));  // stored on its side
         addTitle(cat, g1, "nIndex.html");
         writeFile(addTitle(cat, g1, "a") + "/a.jpg", photo);
         writeFile(addTitle(cat, g2, "b") + "/b.JPEG", photo);

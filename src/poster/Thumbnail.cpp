@@ -194,9 +194,11 @@ Decoded decodeHeif(const QString &source, int longSide)
     const int ih = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!data || iw <= 0 || ih <= 0)
         return failed(ThumbFault::Unreadable);
+    // The view borrows libheif's pixels: what is kept must be a copy of its own.
     const QImage view(data, iw, ih, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    const QSize size = fitted(iw, ih, longSide);
     Decoded d;
-    d.image = view.scaled(fitted(iw, ih, longSide), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    d.image = size == view.size() ? view.copy() : view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return d;
 }
 
