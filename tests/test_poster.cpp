@@ -282,18 +282,20 @@ private slots:
         QVERIFY(!readFile(target).contains("Cam"));
     }
 
-    // A picture decoded once: again only when it changes; what no run names goes.
+    // A picture decoded once: again only when it changes; what no run names goes, and a
+    // run of renditions only removes only renditions.
     void thumbCache()
     {
         const QString lib = makeDir(m_dir.path() + "/thumbcache");
         const QString out = makeDir(lib + "/out");
         const QByteArray jpeg = encoded(quarters(800, 600), "jpeg");
         const QStringList photos = {writeFile(lib + "/a.jpg", jpeg), writeFile(lib + "/b.jpg", jpeg),
-                                    writeFile(lib + "/c.png", "damaged")};
+                                    writeFile(lib + "/c.png", "damaged"), writeFile(lib + "/d.tif", tiffBytes(quarters(80, 60)))};
         const QString foreign = writeFile(out + "/thumbs/notes.txt", "mine");
         ThumbCache first(out);
-        const QList<ThumbEntry> made = first.make(photos, 2);
-        QCOMPARE(first.decoded(), 3);
+        const QList<ThumbEntry> made = first.make(photos, {photos[3]}, 2);
+        QCOMPARE(first.decoded(), 4);
+        QVERIFY(made[3].file.endsWith(".r.jpg") && made[3].width == 80);
         QVERIFY(made[0].file != made[1].file && !made[0].file.isEmpty());
         QCOMPARE(QSize(made[1].width, made[1].height), QSize(240, 180));
         QVERIFY(made[2].file.isEmpty() && made[2].fault == ThumbFault::Unreadable);
@@ -302,10 +304,12 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
         f.close();
         QVERIFY(QFile::remove(photos[2]));
+        QVERIFY(QFile::remove(photos[3]));
         ThumbCache second(out);
         const QList<ThumbEntry> again = second.make(photos.mid(0, 2));
         QCOMPARE(second.decoded(), 1);
         QVERIFY(again[0].file != made[0].file && again[1].file == made[1].file && again[1].height == 180);
+        QCOMPARE(second.removeStale(true), 1);  // d's rendition
         QCOMPARE(second.removeStale(), 2);  // a's old thumbnail, c's note
         QStringList left = QDir(second.folder()).entryList(QDir::Files);
         left.sort();

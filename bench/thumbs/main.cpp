@@ -207,7 +207,7 @@ int main(int argc, char **argv)
         const QString out = root + QStringLiteral("/rate%1").arg(round);
         QDir().mkpath(out);
         ThumbCache cache(out);
-        cache.make(photos, workers);
+        cache.make(photos, {}, workers);
     });
     const double peer = best(rounds, [&](int round) {
         const QString out = root + QStringLiteral("/vips%1").arg(round);

@@ -184,7 +184,7 @@ struct TitlePictures {
             for (const PosterEntry &e : posterCache->make(videos))
                 posters.insert(e.video, e);
         if (!photos.isEmpty())
-            for (const ThumbEntry &e : thumbCache->make(photos))
+            for (const ThumbEntry &e : thumbCache->make(photos, renditions))
                 thumbs.insert(e.source, e);
     }
     AutoChoice choice(const QString &folder) const
@@ -414,7 +414,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
         // Every title has been seen: posters and thumbnails no title shows any more can go.
         if (!pictures.posterFolder.isEmpty()) {
             posterCache.removeStale();
-            thumbCache.removeStale();
+            // The local site makes only renditions: the copy's thumbnails are not its to remove.
+            thumbCache.removeStale(!run.layout().thumbnailsOnly());
         }
         return false;
     });

@@ -19,7 +19,7 @@ namespace {
 
 const QRegularExpression &ownName()
 {
-    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{16}-[0-9]+-[0-9]+\\.(jpg|bad)$"));
+    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{16}-[0-9]+-[0-9]+(\\.r)?\\.(jpg|bad)$"));
     return re;
 }
 
@@ -65,7 +65,7 @@ bool ThumbCache::isOwnFile(const QString &name)
     return ownName().match(name).hasMatch();
 }
 
-QList<ThumbEntry> ThumbCache::make(const QStringList &sources, int workers)
+QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QString> &renditions, int workers)
 {
     QList<ThumbEntry> out(sources.size());
     QStringList keys(sources.size());
@@ -75,6 +75,8 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, int workers)
         ThumbEntry &e = out[i];
         e.source = sources.at(i);
         keys[i] = MadeFileKey(e.source);
+        if (!keys[i].isEmpty() && renditions.contains(e.source))
+            keys[i] += QStringLiteral(".r");
         if (keys[i].isEmpty()) {
             e.fault = ThumbFault::Unreadable;
             continue;
@@ -121,11 +123,13 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, int workers)
     return out;
 }
 
-int ThumbCache::removeStale()
+int ThumbCache::removeStale(bool renditionsOnly)
 {
     int removed = 0;
     for (const QString &name : QDir(m_folder).entryList(QDir::Files | QDir::Hidden)) {
-        if (ownName().match(name).hasMatch() && !m_named.contains(name) && QFile::remove(ChildPath(m_folder, name)))
+        const QRegularExpressionMatch m = ownName().match(name);
+        if (m.hasMatch() && (!renditionsOnly || !m.captured(1).isEmpty()) && !m_named.contains(name)
+            && QFile::remove(ChildPath(m_folder, name)))
             ++removed;
     }
     return removed;

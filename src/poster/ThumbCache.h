@@ -1,9 +1,11 @@
 #pragma once
-// The thumbnails of a site, kept in the folder "thumbs" of the output folder (of the
-// published copy, for the copy). As with the posters, a thumbnail's file name comes
-// from its picture's path, size and modification time: an unchanged picture finds its
-// thumbnail by name and is not decoded again, and a picture that gave none leaves a
-// note (".bad") so it is not tried again until it changes.
+// The thumbnails of a site, kept in the folder "thumbs" of the output folder. As with
+// the posters, a thumbnail's file name comes from its picture's path, size and
+// modification time: an unchanged picture finds its thumbnail by name and is not
+// decoded again, and a picture that gave none leaves a note (".bad") so it is not tried
+// again until it changes. The thumbnails of pictures that browsers do not draw (the
+// local site's renditions) carry ".r" before their ending, so that a run that makes
+// only those can tell its own from the others.
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -32,12 +34,14 @@ public:
 
     // The thumbnail of every picture (absolute paths), in the order given: the cached
     // one where its picture is unchanged, else made on `workers` threads (0: one per core).
-    QList<ThumbEntry> make(const QStringList &sources, int workers = 0);
+    // renditions names the pictures browsers do not draw.
+    QList<ThumbEntry> make(const QStringList &sources, const QSet<QString> &renditions = {}, int workers = 0);
     // Pictures decoded by the calls to make() so far.
     int decoded() const { return m_decoded; }
-    // Removes the thumbnails and notes of this folder that no call to make() named.
-    // Other files are left alone. Returns how many.
-    int removeStale();
+    // Removes the thumbnails and notes of this folder (only those of renditions, when
+    // renditionsOnly) that no call to make() named. Other files are left alone.
+    // Returns how many.
+    int removeStale(bool renditionsOnly = false);
 
 private:
     QString m_folder;
