@@ -123,7 +123,80 @@ private slots:
         QCOMPARE(allRows(lib), QStringList(before).replaceInStrings(base, dir + "/new"));
         QCOMPARE(sqlColumn(lib, "select distinct iventsLink from photoIvents"), QStringList{"keep me"});
         QCOMPARE(levelCounts(moved), QString("0+4 0+7 0+46"));
+        // Every run ends naming the stored folders that are gone.
+        QCOMPARE(ds.messages().size(), 3);
+        for (const MessageRequest &m : ds.messages())
+            QCOMPARE(describe(m).split('\n').mid(0, 4),
+                     (QStringList{"オートセット|2|0|登録されているフォルダのうち 3 件が見つかりません:",
+                                  "カテゴリー " + dir + "/gone", "カテゴリー ", "ジャンル " + dir + "/gone/g"}));
+    }
+
+    void movedTreeKeepsFilesAndPhotos_data()
+    {
+        QTest::addColumn<QString>("to");  // where the base folder's content goes, under the folder that holds it
+        QTest::newRow("into the parent") << "";
+        QTest::newRow("into a sub-folder") << "/base/sub";
+    }
+    // The tree moved without the base folder window: the auto-set finds every title again
+    // and takes along its file and photo that lay in its folder; others stay. Then `check`
+    // lists what the library names and the disk lacks: none, then a photo and a title folder.
+    void movedTreeKeepsFilesAndPhotos()
+    {
+        QFETCH(QString, to);
+        const QString title = makeDir(base + "/c/g/t");
+        const QStringList files{writeFile(title + "/x.html"), writeFile(title + "/pics/a.jpg"), writeFile(dir + "/elsewhere.jpg")};
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        RunAutoSetPasses(g, ds);
+        sql(lib, "update photoIvents set Ivents=?, iventsPhoto=?, iventsLink=?", {files.at(0), files.at(1), files.at(1)});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto) "
+                 "values (1, 1, 'gone', ?, ?, '')", {base + "/c/g/gone", files.at(2)});
+        const QString newBase = dir + to;
+        makeDir(newBase);
+        QVERIFY(QDir().rename(base + "/c", newBase + "/c"));
+        setBase(lib, newBase);
+        AutoSetCounts moved;
+        ds.clear();
+        RunAutoSetPasses(g, ds, &moved);
+        QCOMPARE(levelCounts(moved), QString(to.isEmpty() ? "1+1 0+1 0+1" : "0+1 0+1 0+1"));  // the parent also holds "base"
+        QCOMPARE(sqlColumn(lib, "select iventsFolder || '|' || Ivents || '|' || iventsPhoto || '|' || "
+                                "ifnull(iventsLink, 'N') from photoIvents order by ID2"),
+                 (QStringList{newBase + "/c/g/t|" + newBase + "/c/g/t/x.html|" + newBase + "/c/g/t/pics/a.jpg|" + files.at(1),
+                              base + "/c/g/gone|" + files.at(2) + "||N"}));
+        QCOMPARE(ds.messages().size(), 1);
+        QVERIFY(ds.messages().first().text.contains("1 件が見つかりません:\nタイトル " + base + "/c/g/gone\n"));
+
+        sql(lib, "delete from photoIvents where iventsFolderName='gone'");
+        CliResult r = runCli({"check", lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("ありません"), qPrintable(r.out + r.err));
+        QVERIFY(QDir(newBase + "/c/g/t").removeRecursively());
+        r = runCli({"check", lib});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out.split('\n').mid(0, 4), (QStringList{"タイトル 1 " + newBase + "/c/g/t", "ファイル 1 " + newBase + "/c/g/t/x.html",
+                                                           "写真 1 " + newBase + "/c/g/t/pics/a.jpg", "見つからないもの: 3 件"}));
+    }
+
+    // More than ten folders gone: the count, the first ten and how many more.
+    void vanishedFoldersAreCountedAndListed()
+    {
+        for (int t = 0; t < 12; ++t)
+            makeDir(base + QStringLiteral("/c/old/t%1").arg(t, 2, 10, QLatin1Char('0')));
+        Global g = makeGlobal(lib);
+        ScriptedDialogService ds;
+        RunAutoSetPasses(g, ds);
         QVERIFY(ds.messages().isEmpty());
+        QVERIFY(QDir().rename(base + "/c/old", base + "/c/new"));
+        const AutoSetResult r = RunAutoSetPasses(g, ds);
+        QCOMPARE(r.vanishedCount, 13);
+        QCOMPARE(counts(lib), QString("1,2,24"));
+        const QStringList lines = ds.messages().first().text.split('\n');
+        QCOMPARE(lines.at(0), QString("登録されているフォルダのうち 13 件が見つかりません:"));
+        QStringList first{"ジャンル " + base + "/c/old"};
+        for (int t = 0; t < 9; ++t)
+            first << "タイトル " + base + QStringLiteral("/c/old/t%1").arg(t, 2, 10, QLatin1Char('0'));
+        QCOMPARE(lines.mid(1, 10), first);
+        QCOMPARE(r.vanished, first);
+        QVERIFY(lines.at(11).startsWith("ほか 3 件"));
     }
 
     void baseFolderNotSet_data()
@@ -164,7 +237,7 @@ private slots:
     }
 
     // Folder names that are not UTF-8 cannot be stored: each is named once by its place in
-    // the tree, and the rest of the tree is registered.
+    // the tree, all in one message after the last pass, and the rest of the tree is registered.
     void badlyNamedFoldersAreReported()
     {
         makeDir(base + "/c1/g1/t1");
@@ -179,12 +252,9 @@ private slots:
         QVERIFY(r.anyError);
         QCOMPARE(counts(lib), QString("1,1,1"));
         const QList<MessageRequest> m = ds.messages();
-        QCOMPARE(m.size(), 2);  // the category pass and the genre pass
-        for (int i = 0; i < 2; ++i) {
-            const QStringList lines = m.at(i).text.split('\n');
-            QCOMPARE(lines.size(), 2);
-            QCOMPARE(lines.at(1), (i == 0 ? base : base + "/c1") + "/" + QFile::decodeName(sjis));
-        }
+        QCOMPARE(m.size(), 1);
+        QCOMPARE(m.first().text.split('\n').mid(1),
+                 (QStringList{base + "/" + QFile::decodeName(sjis), base + "/c1/" + QFile::decodeName(sjis)}));
     }
 
     // A full disk ends the pass: what was committed before stays, and the counts hold

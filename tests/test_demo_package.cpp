@@ -77,7 +77,7 @@ private slots:
         QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"} << 2
                                         << "unknown option '--frob'\nusage: tessaly-cli show LIB\n";
         QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"} << 2
-                                          << "usage: tessaly-cli set-base LIB FOLDER\n";
+                                          << "usage: tessaly-cli set-base [--create] LIB FOLDER\n";
         QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << 2 << "usage: tessaly-cli generate LIB\n";
         QTest::newRow("value missing") << "tessaly-cli" << QStringList{"image-size", "a", "--mode"} << 2 << sizeUsage;
         QTest::newRow("bad value") << "tessaly-cli" << QStringList{"image-size", "--mode=9", "a"} << 2 << sizeUsage;
@@ -88,6 +88,8 @@ private slots:
         QTest::newRow("program help") << "tessaly" << QStringList{"--help"} << 0 << "Usage: tessaly [LIB]\n";
         QTest::newRow("program version") << "tessaly" << QStringList{"--version"} << 0 << "tessaly " TESSALY_VERSION "\n";
         QTest::newRow("program option") << "tessaly" << QStringList{"-x", "a.mdb"} << 2 << "usage: tessaly [LIB]\n";
+        QTest::newRow("program, two libraries") << "tessaly" << QStringList{"a.mdb", "--", "b.mdb"} << 2
+                                                << "too many arguments\nusage: tessaly [LIB]\n";
     }
     void usage()
     {

@@ -692,7 +692,9 @@ private slots:
         FilePickRequest r = ds().calls.value(0).file;
         QCOMPARE(r.dialogTitle, photo ? QStringLiteral("写真ファイル選択") : QStringLiteral("ファイル選択"));
         QCOMPARE(r.startFolder + r.initialName, m_base + (photo ? QStringLiteral("/A/A1*.jpg") : QStringLiteral("/A/A1*.html")));
-        QCOMPARE(r.filters.first().pattern, photo ? QStringLiteral("*.jpg") : QStringLiteral("*.*"));
+        QCOMPARE(r.filters.first().pattern, photo ? QStringLiteral("*.jpg") : QStringLiteral("*"));
+        // All files, also those without a dot in their name.
+        QCOMPARE(r.filters.at(photo ? 2 : 0).name + r.filters.at(photo ? 2 : 0).pattern, QStringLiteral("All Files*"));
         QCOMPARE(text(photo ? Field::TitlePhoto : Field::TitleHtml), QStringLiteral("/picked"));
         QCOMPARE(text(Field::TitleIvents), photo ? QStringLiteral("old") : QStringLiteral("/picked"));
         QCOMPARE(m_status, photo ? QStringList({"写真選択画面起動中...", "写真選択画面終了"})

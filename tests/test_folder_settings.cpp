@@ -1,11 +1,13 @@
 // The base and output folders: loading, saving (for the base folder with the rewrite of
 // the stored paths, in one transaction) and the command-line saves.
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "Database.h"
 #include "DialogService.h"
 #include "FolderSettings.h"
+#include "Paths.h"
 #include "Rebase.h"
 #include "TestSupport.h"
 
@@ -38,9 +40,10 @@ private slots:
         QTest::newRow("base folder") << true;
         QTest::newRow("output folder") << false;
     }
-    // An empty library shows a single blank, in one row with ID 1, however often it is
-    // opened; that blank saves as it is and rewrites nothing; a first save into a
-    // library without the row is found again by the next opening.
+    // An empty library (or one holding a blank) shows an empty box, in one row with ID 1,
+    // however often it is opened; saving it stores nothing. Blanks around a typed folder
+    // are dropped; a missing folder is made only on Yes, a file is refused without a
+    // question; a first save into a library without the row is found again by the next opening.
     void loadAndSave()
     {
         QFETCH(bool, base);
@@ -51,24 +54,37 @@ private slots:
             return base ? SaveBaseFolder(g, ds, t) : SaveOutputFolder(g, ds, t);
         };
         const QString l = lib();
-        sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\cat', 'cat')");
         Global g = makeGlobal(l);
         ScriptedDialogService ds;
-        QCOMPARE(load(g, ds).text, QString(" "));
+        QCOMPARE(load(g, ds).text, QString());
+        sql(l, "update " + table + " set " + select.section(' ', 1, 1) + "=' '");
         const FolderLoad shown = load(g, ds);
-        QVERIFY(shown.ok && shown.text == " ");
+        QVERIFY(shown.ok && shown.text.isEmpty());
         QCOMPARE(sqlColumn(l, "select ID from " + table), QStringList({"1"}));
-        const SaveResult r = save(g, ds, shown.text);
-        QVERIFY(r.outcome == SaveOutcome::Saved && !r.rebase.ran);
-        QCOMPARE(sqlColumn(l, select) + sqlColumn(l, "select topFolder from photoGraph"),
-                 QStringList({" ", "D:\\photo\\cat"}));
+        QCOMPARE(save(g, ds, shown.text).outcome, SaveOutcome::NoFolder);
+
+        const QString root = m_dir.path() + QStringLiteral("/f%1").arg(m_n);
+        const QString file = writeFile(root + "/file.txt", "text");
+        ds.queueNo();
+        QCOMPARE(save(g, ds, root + "/none").outcome, SaveOutcome::NoFolder);
+        QCOMPARE(save(g, ds, "  " + file + " ").outcome, SaveOutcome::NoFolder);
+        ds.queueYes();
+        QCOMPARE(save(g, ds, " " + root + "/made/deep  ").outcome, SaveOutcome::Saved);
+        QVERIFY(IsFolder(root + "/made/deep") && !QFileInfo::exists(root + "/none"));
+        QStringList said;
+        for (const MessageRequest &m : ds.messages())
+            said << QString::number(int(m.kind)) + ' ' + m.text;
+        QCOMPARE(said, (QStringList{QString::number(int(MsgKind::Exclamation)) + " ﾌｫﾙﾀﾞが選択されていません！",
+                                    QString::number(int(MsgKind::Question)) + " フォルダ「" + root + "/none」がありません。作成しますか？",
+                                    QString::number(int(MsgKind::Exclamation)) + " 「" + file + "」はフォルダではなくファイルです。フォルダを指定してください。",
+                                    QString::number(int(MsgKind::Question)) + " フォルダ「" + root + "/made/deep」がありません。作成しますか？"}));
+        QCOMPARE(sqlColumn(l, select), QStringList({root + "/made/deep"}));
 
         const QString fresh = lib();
         Global g2 = makeGlobal(fresh);
-        QCOMPARE(save(g2, ds, "/srv/x").outcome, SaveOutcome::Saved);
-        QCOMPARE(load(g2, ds).text, QString("/srv/x"));
-        QCOMPARE(sqlColumn(fresh, select), QStringList({"/srv/x"}));
-        QVERIFY(ds.calls.isEmpty());
+        QCOMPARE(save(g2, ds, root).outcome, SaveOutcome::Saved);
+        QCOMPARE(load(g2, ds).text, root);
+        QCOMPARE(sqlColumn(fresh, select), QStringList({root}));
     }
 
     void rewrite_data()
@@ -90,18 +106,20 @@ private slots:
         row("nothing stored", "<null>", "D:\\photo", "D:\\photo\\cat", kNoRun);
         row("drive, shorter than root", "D:\\photo", "E:\\photo", "D", kError);
         row("drive, null", "D:\\photo", "E:\\photo", kNull, kError);
-        // Linux: common tail stripped, the old root replaced by whole components.
+        // Linux: what lay in the old base folder moved with it, whole components; the rest stays.
         row("disk move", "/media/diskA/photo", "/media/diskB/photo", "/media/diskA/photo/cat/genre",
             "/media/diskB/photo/cat/genre");
         row("disk move, file beside", "/media/diskA/photo", "/media/diskB/photo", "/media/diskA/other/x.html",
-            "/media/diskB/other/x.html");
-        row("disk move, name prefix only", "/media/diskA/photo", "/media/diskB/photo", "/media/diskAB/photo/cat",
-            "/media/diskAB/photo/cat");
+            "/media/diskA/other/x.html");
+        row("disk move, name prefix only", "/media/diskA/photo", "/media/diskB/photo", "/media/diskA/photos/cat",
+            "/media/diskA/photos/cat");
         row("folder rename", "/home/u/photo", "/home/u/album", "/home/u/photo/cat", "/home/u/album/cat");
-        row("moved under a folder, file beside", "/photo", "/a/photo", "/other/x.html", "/other/x.html");
-        // One base folder inside the other: such a move could not be undone.
-        row("to the parent folder", "/t/photos/base", "/t/photos", "/t/photos/base/cat", kNoRun);
-        row("into a sub-folder", "/t/photos", "/t/photos/base", "/t/photos/cat", kNoRun);
+        row("the base folder itself", "/home/u/photo", "/srv/p", "/home/u/photo", "/srv/p");
+        row("to the parent folder", "/t/photos/base", "/t/photos", "/t/photos/base/cat", "/t/photos/cat");
+        row("to the parent, file beside", "/t/photos/base", "/t/photos", "/t/photos/docs/x.html", "/t/photos/docs/x.html");
+        row("into a sub-folder", "/t/photos", "/t/photos/base", "/t/photos/cat", "/t/photos/base/cat");
+        row("from the root", "/", "/mnt/p", "/cat/g", "/mnt/p/cat/g");
+        row("to the root", "/mnt/p", "/", "/mnt/p/cat", "/cat");
         row("posix unchanged", "/home/u/photo", "/home/u/photo/", "/home/u/photo/cat", kNoRun);
         row("blank new base", "/home/u/photo", " ", "/home/u/photo/cat", kNoRun);
         row("posix, empty", "/home/u/photo", "/home/u/album", "", "");
@@ -110,7 +128,7 @@ private slots:
         row("drive form to posix", "D:\\photo", "/home/u/photo", "d:\\photo\\cat\\genre", "/home/u/photo/cat/genre");
         row("drive form to posix, other drive", "D:\\photo", "/home/u/photo", "C:\\other\\x.html", "C:\\other\\x.html");
         row("share form to posix", "\\\\srv\\share\\photo", "/mnt/photo", "\\\\srv\\share\\photo\\cat", "/mnt/photo/cat");
-        row("blank to drive, posix row", " ", "D:\\photo", "/home/u/photo/cat", "/home/u/photo/cat");
+        row("blank to drive", " ", "D:\\photo", "/home/u/photo/cat", kNoRun);
     }
     // One path alone, then the same path in every path field of a library; a second title
     // keeps its empty and Null extras.
@@ -148,31 +166,47 @@ private slots:
 
     void roundTripRestoresEveryPath_data()
     {
-        QTest::addColumn<QStringList>("route");  // base folders saved in turn, back to the first
-        QTest::newRow("via the parent") << QStringList{"/t/photos", "/t/photos/base"};
-        QTest::newRow("via a sub-folder") << QStringList{"/t/photos/base/sub", "/t/photos/base"};
-        QTest::newRow("via another disk") << QStringList{"/x/base", "/t/photos/base"};
-        QTest::newRow("via the parent and another disk")
-            << QStringList{"/t/photos", "/x/photos", "/t/photos", "/t/photos/base"};
-        QTest::newRow("via a drive") << QStringList{"D:\\base", "/t/photos/base"};
+        QTest::addColumn<QStringList>("route");  // base folders saved in turn (under a root), back to the first
+        const QString b = "/home/u/photos";
+        QTest::newRow("via the parent") << QStringList{"/home/u", b};
+        QTest::newRow("via a sub-folder") << QStringList{b + "/sub", b};
+        QTest::newRow("via another disk") << QStringList{"/media/usb/photos", b};
+        QTest::newRow("via the destination's root") << QStringList{"/media/usb", b};
+        QTest::newRow("parent, another disk, parent") << QStringList{"/home/u", "/media/usb/photos", "/home/u", b};
+        QTest::newRow("sub-folder, then the parent") << QStringList{b + "/sub", "/home/u", b};
+        QTest::newRow("another disk, its sub-folder, its parent")
+            << QStringList{"/media/usb/photos", "/media/usb/photos/in", "/media/usb", b};
+        QTest::newRow("parent, then a sub-folder of the parent") << QStringList{"/home/u", "/home/u/pics", b};
+        QTest::newRow("via a drive") << QStringList{"D:\\base", b};
     }
 
     // Away and back through the base folder's save: every stored path comes back exactly,
-    // also those beside the base folder.
+    // those in the base folder, beside it, under the parent, in the destination and under its root.
     void roundTripRestoresEveryPath()
     {
         QFETCH(QStringList, route);
+        const QString root = m_dir.path() + QStringLiteral("/r%1").arg(++m_n);
         const QString l = lib();
-        sql(l, "insert into allTop(ID, allTop) values(1, '/t/photos/base')");
-        sql(l, "insert into photoGraph(topFolder, topFolderName) values('/t/photos/base/cat', 'cat')");
-        sql(l, "insert into photoYear(ID, yearFolder, yearFolderName) values(1, '/t/photos/base/cat/g', 'g')");
-        sql(l, "insert into photoIvents(ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto) values(1, 1, 't', "
-               "'/t/photos/base/cat/g/t', '/t/photos/docs/x.html', '/t/photos/base/cat/g/t/a.jpg')");
+        const QString b = root + "/home/u/photos";
+        sql(l, "insert into allTop(ID, allTop) values(1, ?)", {b});
+        sql(l, "insert into photoGraph(topFolder, topFolderName) values(?, 'cat')", {b + "/cat"});
+        sql(l, "insert into photoYear(ID, yearFolder, yearFolderName) values(1, ?, 'g')", {b + "/cat/g"});
+        const QStringList files{b + "/cat/g/t/x.html", b + "/cat/g/t/a.jpg", root + "/home/u/pics/p.jpg",
+                                root + "/media/usb/pics/q.jpg", root + "/media/usb/photos/z.jpg",
+                                root + "/home/u/photos-old/y.jpg", root + "/srv/photos/q.html", b + "/sub/s.jpg",
+                                root + "/home/u/pics/cat/g/t/x.html", root + "/home/u/cat/g/t/a.jpg"};
+        for (int i = 0; i + 1 < files.size(); i += 2)
+            sql(l, "insert into photoIvents(ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto) "
+                   "values(1, 1, 't', ?, ?, ?)", {b + "/cat/g/t", files.at(i), files.at(i + 1)});
         const QStringList before = storedPaths(l);
         Global g = makeGlobal(l);
         ScriptedDialogService ds;
-        for (const QString &base : route)
-            QCOMPARE(SaveBaseFolder(g, ds, base).outcome, SaveOutcome::Saved);
+        for (const QString &base : route) {
+            const QString folder = base.startsWith('/') ? root + base : base;
+            QCOMPARE(SaveBaseFolder(g, ds, folder, nullptr, MissingFolder::Create).outcome, SaveOutcome::Saved);
+            // The title folder moved with the base folder.
+            QCOMPARE(sqlColumn(l, "select distinct iventsFolder from photoIvents"), QStringList{MovedPath(b + "/cat/g/t", b, folder)});
+        }
         QVERIFY(ds.calls.isEmpty());
         QCOMPARE(storedPaths(l), before);
     }
@@ -191,7 +225,7 @@ private slots:
         g.isNewLibrary = True16;
         ScriptedDialogService ds;
         QVERIFY(!LoadBaseFolder(g, ds).ok);
-        QCOMPARE(SaveOutputFolder(g, ds, "/srv/site").outcome, SaveOutcome::Failed);
+        QCOMPARE(SaveOutputFolder(g, ds, m_dir.path()).outcome, SaveOutcome::Failed);
         g.dbConnectString = MakeConnectString(l);
         const SaveResult r = SaveBaseFolder(g, ds, "E:\\photo");
         QVERIFY(r.outcome == SaveOutcome::Failed && r.rebase.failed);
@@ -209,25 +243,37 @@ private slots:
             QCOMPARE(x.kind, MsgKind::Critical);
     }
 
-    // The rewrite is reported; a relative output folder is made absolute; a failure exits 1.
+    // The rewrite is reported; a relative output folder is made absolute; a missing folder
+    // is made only with --create, a file never; a failure exits 1 and changes nothing.
     void cli()
     {
         const QString l = lib();
+        const QString root = m_dir.path() + "/cli";
+        const QString file = writeFile(root + "/file");
         sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\cat', 'cat')");
         QCOMPARE(runCli({"set-base", l, "D:\\photo"}).exitCode, 0);
-        CliResult r = runCli({"set-base", l, "/home/u/photo"});
-        QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows"), qPrintable(r.out));
-        QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({"/home/u/photo/cat"}));
+        CliResult r = runCli({"set-base", l, root + "/photo"});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("フォルダ「" + root + "/photo」がありません。") && r.err.contains("--create"),
+                 qPrintable(r.err));
+        for (const QStringList &args : {QStringList{"set-base", "--create", l, file}, QStringList{"set-output", l, file}}) {
+            r = runCli(args);
+            QVERIFY2(r.exitCode == 1 && r.err.contains("ファイルです"), qPrintable(r.err));
+        }
+        QVERIFY(!QFileInfo::exists(root + "/photo"));
+        r = runCli({"set-base", "--create", l, root + "/photo"});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));
+        QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({root + "/photo/cat"}));
         r = runCli({"set-output", l, ""});
         QVERIFY2(r.exitCode == 1 && r.err.contains("ﾌｫﾙﾀﾞが選択されていません！"), qPrintable(r.err));
-        QCOMPARE(runCli({"set-output", l, "site"}, m_dir.path()).exitCode, 0);
+        makeDir(root + "/site");
+        QCOMPARE(runCli({"set-output", l, "site"}, root).exitCode, 0);
         r = runCli({"show", l});
-        QVERIFY2(r.out.contains("base folder: /home/u/photo\noutput folder: " + m_dir.path() + "/site\n"),
-                 qPrintable(r.out));
+        QVERIFY2(r.out.contains("base folder: " + root + "/photo\noutput folder: " + root + "/site\n"), qPrintable(r.out));
         sql(l, "insert into photoGraph(topFolder, topFolderName) values(NULL, 'x')");
-        r = runCli({"set-base", l, "/media/disk/photo"});
+        r = runCli({"set-base", l, root});
         QVERIFY2(r.exitCode == 1 && r.err.contains("変更されていません"), qPrintable(r.err));
-        QCOMPARE(sqlColumn(l, "select allTop from allTop"), QStringList({"/home/u/photo"}));
+        QCOMPARE(sqlColumn(l, "select allTop from allTop"), QStringList({root + "/photo"}));
+        QCOMPARE(sqlColumn(l, "select topFolder from photoGraph where ID=1"), QStringList({root + "/photo/cat"}));
     }
 };
 

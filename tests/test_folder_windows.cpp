@@ -135,7 +135,7 @@ private slots:
                                          + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : ""),
                                      "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
-        QCOMPARE(w->pathBox()->text(), QString(" "));  // the blank of an empty library
+        QCOMPARE(w->pathBox()->text(), QString());  // an empty library: nothing to type around
         w->pathBox()->setText("/srv/old");
         auto *command1 = w->findChild<QPushButton *>("Command1");
         QTest::mouseClick(command1, Qt::LeftButton);  // cancelled: box unchanged
@@ -162,6 +162,52 @@ private slots:
                                     "「photo」はフォルダの場所を「/」から示していません。|" + emptyTitle}));
         QCOMPARE(host->ds.messages().at(0).kind, MsgKind::Exclamation);
         QCOMPARE(sqlColumn(lib, "select " + column), QStringList({"<null>"}));
+    }
+
+    void folderQuestions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");    // %1: a fresh folder holding the folder "there" and "file.txt"
+        QTest::addColumn<QString>("answer");   // y or n to the question, empty: no question
+        QTest::addColumn<QString>("stored");   // empty: nothing stored, the window stays open
+        QTest::addColumn<QString>("refusal");  // the message instead of a question
+        for (const char *name : {"topFolderF", "htmlOut"}) {
+            const QString title = name == QLatin1String("htmlOut") ? "HTMLﾌｫﾙﾀﾞ設定" : "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定";
+            QTest::addRow("%s: missing, yes", name) << name << "%1/new/deep" << "y" << "%1/new/deep" << "";
+            QTest::addRow("%s: missing, no", name) << name << "%1/none" << "n" << "" << "";
+            QTest::addRow("%s: a file", name) << name << "%1/file.txt" << "" << ""
+                                              << "「%1/file.txt」はフォルダではなくファイルです。フォルダを指定してください。|" + title;
+            QTest::addRow("%s: blanks around", name) << name << "  %1/there " << "" << "%1/there" << "";
+        }
+    }
+    // Typed into the real window and saved with the button.
+    void folderQuestions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(QString, answer);
+        QFETCH(QString, stored);
+        QFETCH(QString, refusal);
+        const QString root = makeDir(tmp.path() + QStringLiteral("/q%1").arg(libs));
+        makeDir(root + "/there");
+        writeFile(root + "/file.txt", "text");
+        auto w = open(name);
+        QVERIFY(w->pathBox()->text().isEmpty());
+        QTest::keyClicks(w->pathBox(), typed.arg(root));
+        if (!answer.isEmpty())
+            host->ds.queueAnswer(answer == "y" ? MsgAnswer::Yes : MsgAnswer::No);
+        clickSave(w.get());
+        settle();
+        QStringList said;
+        for (const MessageRequest &m : host->ds.messages())
+            said << m.text + '|' + m.title;
+        const QString title = name == "htmlOut" ? "HTMLﾌｫﾙﾀﾞ設定" : "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定";
+        QCOMPARE(said, answer.isEmpty() ? QStringList(refusal.isEmpty() ? QStringList() : QStringList{refusal.arg(root)})
+                                        : QStringList{"フォルダ「" + typed.arg(root) + "」がありません。作成しますか？|" + title});
+        QCOMPARE(sqlColumn(lib, name == "htmlOut" ? "select htmlDir from systemdir" : "select allTop from allTop"),
+                 QStringList{stored.isEmpty() ? "<null>" : stored.arg(root)});
+        QCOMPARE(w->isVisible(), stored.isEmpty());
+        QCOMPARE(QFileInfo(typed.arg(root)).isDir(), answer == "y");
     }
 
     // question: "text|title" of the yes/no question asked, or empty; effect: "shown|printed|help|about|ended|open".
@@ -213,7 +259,7 @@ private slots:
         QCOMPARE(asked, question.isEmpty() ? QStringList() : QStringList{question});
         if (!yes && item == "Esc") {  // other keys stay with the box
             QTest::keyClick(w->pathBox(), Qt::Key_A);
-            QCOMPARE(w->pathBox()->text(), QString(" a"));
+            QCOMPARE(w->pathBox()->text(), QString("a"));
         }
     }
 
@@ -264,7 +310,7 @@ private slots:
         host->g.isNewLibrary = True16;
         host->g.folderSetupStage = 2;
         auto base = open("topFolderF");
-        base->pathBox()->setText("/srv/photo");
+        base->pathBox()->setText(tmp.path());
         trigger(base.get(), "設定");
         QCOMPARE(host->g.folderSetupStage, int16_t(2));
         open("htmlOut")->close();
@@ -272,7 +318,7 @@ private slots:
 
         host->g.folderSetupStage = 0;  // reset by the auto-set: later saves advance it again
         auto out = open("htmlOut");
-        out->pathBox()->setText("/srv/site");
+        out->pathBox()->setText(tmp.path());
         trigger(out.get(), "設定");
         QCOMPARE(host->g.folderSetupStage, int16_t(1));
         QCOMPARE(host->shown.size(), 2);
@@ -306,7 +352,8 @@ private slots:
         QCOMPARE(main.subWindowOf(out)->size(), twipsToPixels(6990, 3645));
         // The first save only counts; the second opens the editor, whose activation (with the
         // auto-set question) ends the set-up.
-        for (auto [w, text] : {std::pair{base, tmp.path()}, std::pair{out, QString("/srv/site")}}) {
+        ds.queueYes();  // make the missing output folder
+        for (auto [w, text] : {std::pair{base, tmp.path()}, std::pair{out, tmp.path() + "/site"}}) {
             const bool last = w == out;
             static_cast<FolderWindow *>(w.data())->pathBox()->setText(text);
             clickSave(static_cast<FolderWindow *>(w.data()));
@@ -316,8 +363,10 @@ private slots:
             QCOMPARE(bool(main.findWindow("dataSet")), last);
         }
         QCOMPARE(sqlColumn(path, "select allTop from allTop"), QStringList({tmp.path()}));
-        QCOMPARE(ds.messages().size(), 1);
-        QCOMPARE(ds.messages().first().text, QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"));
+        QVERIFY(QFileInfo(tmp.path() + "/site").isDir());
+        QCOMPARE(ds.messages().size(), 2);
+        QCOMPARE(ds.messages().at(0).text, "フォルダ「" + tmp.path() + "/site」がありません。作成しますか？");
+        QCOMPARE(ds.messages().at(1).text, QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"));
 
         // A window that opens another one while the frame closes must not keep the program open.
         g.folderSetupStage = 2;

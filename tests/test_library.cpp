@@ -36,13 +36,16 @@ int rows(const QString &lib)
 }
 }  // namespace
 
+const std::pair<const char *, const char *> kLinks[] = {
+    {"tofile.mdb", "notes.txt"}, {"dangling.mdb", "made.mdb"}, {"tofolder.mdb", "adir.mdb"}};
+
 class TestLibrary : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> tmp;
 
 private slots:
     // Libraries with one row (one of them open, one hidden, one with a second name), a
-    // folder and a FIFO.
+    // folder, a FIFO, and links to a file, to nothing and to a folder.
     void init()
     {
         tmp = std::make_unique<QTemporaryDir>();
@@ -52,6 +55,18 @@ private slots:
                         QFile::encodeName(tmp->filePath("other name.mdb")).constData()), 0);
         makeDir(tmp->filePath(QStringLiteral("adir.mdb")));
         QCOMPARE(::mkfifo(QFile::encodeName(tmp->filePath("fifo.mdb")).constData(), 0600), 0);
+        writeFile(tmp->filePath("notes.txt"), "notes");
+        for (const auto &[link, target] : kLinks)
+            QVERIFY(QFile::link(target, tmp->filePath(link)));
+    }
+    // Nothing was written through a link: each is still a link, its target as it was.
+    void cleanup()
+    {
+        for (const auto &[link, target] : kLinks)
+            QCOMPARE(QFileInfo(tmp->filePath(link)).symLinkTarget(), tmp->filePath(target));
+        QCOMPARE(readFile(tmp->filePath("notes.txt")), QByteArray("notes"));
+        QVERIFY(!QFileInfo::exists(tmp->filePath("made.mdb")));
+        QCOMPARE(QDir(tmp->filePath("adir.mdb")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
 
     void openAndCreate_data()
@@ -84,6 +99,11 @@ private slots:
         QTest::newRow("create over a FIFO") << true << "fifo.mdb" << "" << false << QStringList{notFile} << -1;
         QTest::newRow("create over a folder") << true << "adir.mdb" << "" << false << QStringList{notFile}
                                               << -1;
+        // Refused before the question: a library never replaces a link's target.
+        for (const auto &[link, target] : kLinks)
+            QTest::addRow("create over a link %s", link)
+                << true << link << "y" << false
+                << QStringList{msg(MsgKind::Critical, SymLinkRefusal("%1", QString::fromUtf8(target)))} << -1;
     }
     void openAndCreate()
     {
@@ -122,7 +142,7 @@ private slots:
         QCOMPARE(g.isNewLibrary, ok && create ? True16 : False16);
         if (rowsAfter >= 0)
             QCOMPARE(rows(path), rowsAfter);
-        else if (!path.isEmpty())
+        else if (!path.isEmpty() && !QFileInfo(path).isSymLink())
             QVERIFY(!QFileInfo(path).isFile());
         QCOMPARE(readFile(tmp->filePath("other name.mdb")), readFile(tmp->filePath("linked.mdb")));
         QCOMPARE(rows(tmp->filePath("open.mdb")), 1);
@@ -194,6 +214,16 @@ private slots:
         QCOMPARE(runCli({QStringLiteral("create"), lib}).exitCode, 0);
         QCOMPARE(runCli({QStringLiteral("create"), lib}).exitCode, 1);  // refuses to overwrite
         QCOMPARE(runCli({QStringLiteral("create"), QStringLiteral("--force"), lib}).exitCode, 0);
+        // A name as long as the folder allows is replaced all the same.
+        const QString longName = tmp->filePath(QString(247, 'n') + ".mdb");
+        QCOMPARE(runCli({QStringLiteral("create"), longName}).exitCode, 0);
+        QCOMPARE(runCli({QStringLiteral("create"), QStringLiteral("--force"), longName}).exitCode, 0);
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Hidden | QDir::Files).filter(".tsl"), QStringList());
+        for (const auto &[link, target] : kLinks)
+            for (const QStringList &force : {QStringList(), QStringList{"--force"}}) {
+                const CliResult l = runCli(QStringList{"create"} + force + QStringList{tmp->filePath(link)});
+                QVERIFY2(l.exitCode == 1 && l.err.contains("シンボリックリンク"), qPrintable(l.err));
+            }
         const QString fifo = tmp->filePath(QStringLiteral("fifo.mdb"));
         CliResult r = runCli({QStringLiteral("create"), QStringLiteral("--force"), fifo});
         QVERIFY(r.exitCode == 1 && r.err.contains(fifo) && !QFileInfo(fifo).isFile());
@@ -214,6 +244,11 @@ private slots:
                 r = runCli({command, bad});
                 QVERIFY2(r.exitCode == 1 && r.out.isEmpty() && r.err.startsWith("tessaly-cli: ライブラリファイル「" + bad + "」"), qPrintable(r.out + r.err));
             }
+        // What is there but cannot be a library says what it is.
+        for (const auto &[name, said] : {std::pair{".old.mdb", "は隠しファイル"}, std::pair{"adir.mdb", "はフォルダです"}}) {
+            r = runCli({QStringLiteral("show"), tmp->filePath(name)});
+            QVERIFY2(r.exitCode == 1 && r.err.contains(tmp->filePath(name) + "」" + said), qPrintable(r.err));
+        }
         QCOMPARE(runCli({QStringLiteral("frobnicate")}).exitCode, 2);
         r = runCli({QStringLiteral("--help")});
         QVERIFY(r.exitCode == 0 && r.out.contains(QStringLiteral("show LIB")));

@@ -116,8 +116,14 @@ private slots:
         QVERIFY(!w->openNamedLibrary(tmp.filePath(QStringLiteral("missing.mdb"))));
         QCOMPARE(ds.messages().size(), 1);
         QCOMPARE(libraryItems(), "000");
+        // A file that is no library is told and leaves everything as it was.
         QVERIFY(!w->openNamedLibrary(writeFile(tmp.filePath(QStringLiteral("junk.mdb")), "no library")));
-        QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
+        QCOMPARE(ds.messages().size(), 2);
+        QVERIFY(ds.messages().last().text.contains(QStringLiteral("junk.mdb")));
+        QVERIFY(w->findWindow(QStringLiteral("frmOpen")) && !w->findWindow(QStringLiteral("dataSet")));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
+        QVERIFY(g.dbConnectString.isEmpty());
+        QCOMPARE(libraryItems(), "000");
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();
         QCOMPARE(ds.calls.size(), ds.messages().size());  // no picker

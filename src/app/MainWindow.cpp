@@ -3,6 +3,8 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "JetImport.h"
+#include "Paths.h"
 #include "AppIcon.h"
 #include "Fonts.h"
 #include "HelpWindow.h"
@@ -305,13 +307,18 @@ QWidget *htmlCrtMain::showWindow(const QString &name)
 
 bool htmlCrtMain::openNamedLibrary(const QString &path)
 {
-    if (!OpenLibraryFile(m_g, m_dialogs, *this, QFileInfo(path).absoluteFilePath(), true, this))
-        return false;
-    try {  // a file that is there but no library: the editor has said so
-        CheckLibraryFile(ConnectStringPath(m_g.dbConnectString));
-    } catch (const DbError &) {
-        return false;
+    // A file named from outside that is no library is told and leaves everything as it was.
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (IsNormalFile(full) && !IsJetFile(full)) {
+        try {
+            CheckLibraryFile(full);
+        } catch (const DbError &e) {
+            m_dialogs.message(e.message(), MsgKind::Critical, QStringLiteral("データベースを開く"), MsgButtons::Ok, this);
+            return false;
+        }
     }
+    if (!OpenLibraryFile(m_g, m_dialogs, *this, full, true, this))
+        return false;
     if (QWidget *start = findWindow(QStringLiteral("frmOpen")))
         start->close();
     return true;

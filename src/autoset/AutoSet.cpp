@@ -4,6 +4,7 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "Paths.h"
+#include "Rebase.h"
 #include "Statement.h"
 
 #include <QFileInfo>
@@ -19,6 +20,11 @@ namespace tessaly {
 namespace {
 
 const QString kTitle = QStringLiteral("オートセット");
+
+QString badNamesText()
+{
+    return QStringLiteral("次のフォルダは名前が UTF-8 ではないため登録できません。名前を変更してください:");
+}
 
 QString appTitle()
 {
@@ -119,7 +125,9 @@ public:
             m_lookup.bind(i + 1, parentKeys.at(i));
         while (m_lookup.step()) {
             const QUtf8StringView name = m_lookup.utf8(1);
-            const Found row{m_lookup.integer(0), true, isChildPath(m_lookup.utf8(2), prefix8, name)};
+            Found row{m_lookup.integer(0), true, isChildPath(m_lookup.utf8(2), prefix8, name), {}};
+            if (!row.samePath && m_level == TitleLevel)
+                row.oldPath = m_lookup.utf8(2).toString();
             if (inOrder && next < names.size() && QAnyStringView::equal(name, names.at(next))) {
                 found[size_t(next++)] = row;
                 continue;
@@ -155,6 +163,8 @@ public:
             m_update.bind(2, f.key);
             m_update.step();
             m_update.reset();
+            if (m_level == TitleLevel)
+                carryFiles(f.key, f.oldPath, path);
             ++m_pending.refreshed[m_level];
         }
         insertRows(parentKeys, prefix, names, newOnes);
@@ -165,7 +175,49 @@ private:
         qint64 key = 0;
         bool stored = false;
         bool samePath = false;
+        QString oldPath;  // a title found at a new place: where it was
     };
+
+    // A title folder found at a new place takes along its file and photo that lay in it.
+    void carryFiles(qint64 key, const QString &oldFolder, const QString &newFolder)
+    {
+        if (!IsAbsolutePath(oldFolder))
+            return;
+        if (!m_files) {
+            m_files = std::make_unique<Statement>(m_conn, QStringLiteral("select Ivents, iventsPhoto from photoIvents where ID2=?"));
+            m_setFiles = std::make_unique<Statement>(m_conn,
+                                                     QStringLiteral("update photoIvents set Ivents=?, iventsPhoto=? where ID2=?"));
+        }
+        m_files->bind(1, key);
+        if (!m_files->step()) {
+            m_files->reset();
+            return;
+        }
+        QString values[2];  // a null QString for Null
+        bool changed = false;
+        for (int i = 0; i < 2; ++i) {
+            if (m_files->isNull(i))
+                continue;
+            QString path = m_files->utf8(i).toString();
+            if (path.isNull())
+                path = QLatin1String("");  // empty text stays empty text
+            const QString moved = MovedPath(path, oldFolder, newFolder);
+            values[i] = moved;
+            changed = changed || moved != path;
+        }
+        m_files->reset();
+        if (!changed)
+            return;
+        for (int i = 0; i < 2; ++i) {
+            if (values[i].isNull())
+                m_setFiles->bindNull(i + 1);
+            else
+                m_setFiles->bind(i + 1, values[i]);
+        }
+        m_setFiles->bind(3, key);
+        m_setFiles->step();
+        m_setFiles->reset();
+    }
 
     // path == prefix + name, compared as stored (UTF-8) without building the text.
     static bool isChildPath(QUtf8StringView path, const QByteArray &prefix, QUtf8StringView name)
@@ -262,6 +314,7 @@ private:
     Statement m_insertOne;
     Statement m_insertGroup;
     Statement m_update;
+    std::unique_ptr<Statement> m_files, m_setFiles;
 };
 
 // Rows per commit: large enough to keep grouped writes fast, small enough that a fault
@@ -326,9 +379,10 @@ public:
         }
         m_pending = AutoSetCounts();
         QStringList shown = m_problems;
-        if (!m_badNames.isEmpty())
-            shown << QStringLiteral("次のフォルダは名前が UTF-8 ではないため登録できません。名前を変更してください:")
-                  << m_badNames;
+        if (m_opt.badNames)
+            *m_opt.badNames << m_badNames;
+        else if (!m_badNames.isEmpty())
+            shown << badNamesText() << m_badNames;
         if (!error.isEmpty())
             shown << error;
         if (!shown.isEmpty())
@@ -450,10 +504,51 @@ bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *countsOut, co
     });
 }
 
-AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *countsOut, const AutoSetOptions &opt)
+QList<MissingPath> MissingPaths(Global &g, bool files)
+{
+    struct Field {
+        const char *kind;
+        const char *table;
+        const char *key;
+        const char *field;
+        bool file;
+    };
+    static const Field fields[] = {
+        {"カテゴリー", "photoGraph", "ID", "topFolder", false},
+        {"ジャンル", "photoYear", "ID1", "yearFolder", false},
+        {"タイトル", "photoIvents", "ID2", "iventsFolder", false},
+        {"ファイル", "photoIvents", "ID2", "Ivents", true},
+        {"写真", "photoIvents", "ID2", "iventsPhoto", true},
+    };
+    QList<MissingPath> missing;
+    Connection conn(g.dbConnectString);
+    for (const Field &f : fields) {
+        if (f.file && !files)
+            continue;
+        Statement st(conn, QStringLiteral("select %1, %2 from %3 order by %1")
+                               .arg(QLatin1String(f.key), QLatin1String(f.field), QLatin1String(f.table)));
+        while (st.step()) {
+            const QString path = st.utf8(1).toString();
+            // No file or photo chosen is nothing missing; a folder row without a path is.
+            if (f.file && path.isEmpty())
+                continue;
+            const QFileInfo fi(path);
+            if (IsAbsolutePath(path) && (f.file ? fi.exists() : fi.isDir()))
+                continue;
+            missing.append({QString::fromUtf8(f.kind), st.integer(0), path});
+        }
+    }
+    return missing;
+}
+
+AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *countsOut, const AutoSetOptions &given)
 {
     AutoSetCounts local;
     AutoSetCounts &counts = countsOut ? *countsOut : local;
+    // Names that cannot be stored are told once, after the last pass.
+    QStringList badNames;
+    AutoSetOptions opt = given;
+    opt.badNames = &badNames;
     AutoSetResult r;
     r.confirmed = true;
     r.categoryStatus = ScanCategoryFolders(g, ds, &counts, opt);
@@ -461,7 +556,32 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
         return r;
     r.genresCompleted = ScanGenreFolders(g, ds, &counts, opt);
     r.titlesCompleted = ScanTitleFolders(g, ds, &counts, opt);
-    r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted;
+    r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted || !badNames.isEmpty();
+
+    // A folder renamed or moved comes back as a new row; the old row keeps its details
+    // and a dead path, which the user is to hear about.
+    QStringList text;
+    if (!badNames.isEmpty())
+        text << badNamesText() << badNames;
+    try {
+        const QList<MissingPath> gone = MissingPaths(g, false);
+        r.vanishedCount = int(gone.size());
+        for (qsizetype i = 0; i < gone.size() && i < 10; ++i)
+            r.vanished << gone.at(i).kind + QStringLiteral(" ") + gone.at(i).path;
+    } catch (const DbError &) {
+        // The passes have told what the library cannot do.
+    }
+    if (r.vanishedCount > 0) {
+        if (!text.isEmpty())
+            text << QString();
+        text << QStringLiteral("登録されているフォルダのうち %1 件が見つかりません:").arg(r.vanishedCount) << r.vanished;
+        if (r.vanishedCount > r.vanished.size())
+            text << QStringLiteral("ほか %1 件 (すべては tessaly-cli check で表示できます)").arg(r.vanishedCount - r.vanished.size());
+        text << QStringLiteral("名前を変えたか移したフォルダは新しい行として登録されています。"
+                               "古い行のリンク・ファイル・写真を移してから、古い行を削除してください。");
+    }
+    if (!text.isEmpty())
+        ds.message(text.join(QLatin1Char('\n')), MsgKind::Information, kTitle, MsgButtons::Ok, opt.owner);
     return r;
 }
 

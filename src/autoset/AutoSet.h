@@ -2,7 +2,9 @@
 // The auto-set: registers the whole folder tree under the base folder in three passes
 // (categories, genres, titles). Entries that exist keep their rows and only get their
 // stored path refreshed; nothing is ever deleted; files are ignored at every level.
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +36,9 @@ struct AutoSetOptions {
     std::function<void(const AutoSetCounts &)> progress;
     // Owner of the message boxes.
     QObject *owner = nullptr;
+    // Where a pass puts the folders whose names cannot be stored, instead of telling them
+    // at its end (RunAutoSetPasses tells them once for the run).
+    QStringList *badNames = nullptr;
 };
 
 // Status of the category pass.
@@ -50,7 +55,19 @@ struct AutoSetResult {
     bool genresCompleted = false;
     bool titlesCompleted = false;
     bool anyError = false;        // a pass ended on an error (reported)
+    int vanishedCount = 0;        // stored folders that are gone from the disk
+    QStringList vanished;         // the first ten of them: level and path
 };
+
+// A stored path that names nothing on this system.
+struct MissingPath {
+    QString kind;  // カテゴリー, ジャンル, タイトル, ファイル, 写真
+    qint64 key = 0;
+    QString path;
+};
+// Every stored folder that is not a folder here, and with files every title's file and
+// photo that does not exist, by level and key. Throws DbError.
+QList<MissingPath> MissingPaths(Global &g, bool files);
 
 // Pass 1: sub-folders of the base folder become categories. Returns a status above.
 int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
@@ -64,6 +81,8 @@ bool ScanTitleFolders(Global &g, DialogService &ds, AutoSetCounts *counts = null
                       const AutoSetOptions &options = AutoSetOptions());
 
 // The three passes without the question: stops after pass 1 only when it returns 1.
+// Afterwards tells, in one message, the names that could not be stored and the stored
+// folders that are gone (their count and the first ten).
 AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *counts = nullptr,
                                const AutoSetOptions &options = AutoSetOptions());
 // Asks "ｵｰﾄｾｯﾄを実行しますか？" and on Yes runs the passes.

@@ -129,8 +129,8 @@ static int demoCommand(Context &c)
     }
     if (!c.openLibrary(library))
         return 1;
-    if (SaveBaseFolder(c.g, *c.dialogs, base).outcome != SaveOutcome::Saved
-        || SaveOutputFolder(c.g, *c.dialogs, output).outcome != SaveOutcome::Saved)
+    if (SaveBaseFolder(c.g, *c.dialogs, base, nullptr, MissingFolder::Create).outcome != SaveOutcome::Saved
+        || SaveOutputFolder(c.g, *c.dialogs, output, nullptr, MissingFolder::Create).outcome != SaveOutcome::Saved)
         return c.fail(QStringLiteral("基準フォルダと出力先を保存できませんでした。"));
 
     AutoSetCounts counts;

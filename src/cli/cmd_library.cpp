@@ -1,7 +1,9 @@
 // create and show.
 #include "Cli.h"
 
+#include "AutoSet.h"
 #include "Database.h"
+#include "FileReplace.h"
 #include "Library.h"
 #include "Paths.h"
 
@@ -12,6 +14,9 @@ namespace tessaly::cli {
 static int createCommand(Context &c)
 {
     const QString dest = QFileInfo(c.args.first()).absoluteFilePath();
+    const QString link = SymLinkTarget(dest);
+    if (!link.isNull())
+        return c.fail(SymLinkRefusal(dest, link));
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
         return c.fail(QStringLiteral("「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
     int err = 0;
@@ -63,9 +68,28 @@ static int showCommand(Context &c)
     return 0;
 }
 
+static int checkCommand(Context &c)
+{
+    if (!c.openLibrary(c.args.first()))
+        return 1;
+    const QList<MissingPath> missing = MissingPaths(c.g, true);
+    for (const MissingPath &m : missing)
+        c.out << m.kind << " " << m.key << " " << (m.path.isEmpty() ? QStringLiteral("(パスなし)") : m.path) << "\n";
+    if (missing.isEmpty()) {
+        c.out << "見つからないフォルダ・ファイル・写真はありません。" << Qt::endl;
+        return 0;
+    }
+    c.out << "見つからないもの: " << missing.size() << " 件" << Qt::endl;
+    return 1;
+}
+
 static CliCommand create("create", "create [--force] LIB", "makes a new library file from the template sys.1",
                          createCommand, {},
                          "テンプレート sys.1 から新しいライブラリファイルを作ります(--force: 既にあるファイルを置き換えます)");
+static CliCommand check("check", "check LIB",
+                        "lists every stored folder, title file and photo that does not exist (exit 1 when any)",
+                        checkCommand, {},
+                        "登録されているフォルダ・タイトルのファイル・写真のうち、存在しないものをすべて表示します(あれば終了コード 1)");
 static CliCommand show("show", "show LIB",
                        "prints the base and output folders, then the categories, genres and titles", showCommand,
                        {}, "基準フォルダと出力先、続いてカテゴリー・ジャンル・タイトルを表示します");

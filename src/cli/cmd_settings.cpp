@@ -26,21 +26,30 @@ static int setFolder(Context &c, bool base)
     if (!load.ok)
         return 1;
     const QString folder = folderArgument(c.args.at(1));
-    const SaveResult r = base ? SaveBaseFolder(c.g, *c.dialogs, folder) : SaveOutputFolder(c.g, *c.dialogs, folder);
-    if (r.outcome != SaveOutcome::Saved)
+    // A typing slip is refused rather than made into a folder.
+    const MissingFolder missing = c.hasOption(QStringLiteral("--create")) ? MissingFolder::Create : MissingFolder::Refuse;
+    const SaveResult r = base ? SaveBaseFolder(c.g, *c.dialogs, folder, nullptr, missing)
+                              : SaveOutputFolder(c.g, *c.dialogs, folder, nullptr, missing);
+    if (r.outcome != SaveOutcome::Saved) {
+        if (missing == MissingFolder::Refuse && IsAbsolutePath(r.folder) && !IsWindowsFormPath(r.folder)
+            && !QFileInfo::exists(r.folder))
+            c.err << "tessaly-cli: 作成するには --create を付けてください。" << Qt::endl;
         return 1;
-    c.out << (base ? "base folder: " : "output folder: ") << folder << "\n";
+    }
+    c.out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
     if (r.rebase.ran)
         c.out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
     return 0;
 }
 
-static CliCommand setBase("set-base", "set-base LIB FOLDER",
-                          "stores the base folder; moving it to another root rewrites the stored paths",
+static CliCommand setBase("set-base", "set-base [--create] LIB FOLDER",
+                          "stores the base folder (--create: makes it when missing); moving it rewrites the stored "
+                          "paths that lay in it",
                           [](Context &c) { return setFolder(c, true); }, {},
-                          "基準フォルダを保存します。別のルートへ移すと保存済みのパスを書き換えます");
-static CliCommand setOutput("set-output", "set-output LIB FOLDER", "stores the output folder of the album site",
+                          "基準フォルダを保存します(--create: ないときは作成します)。移すと、その中にあった保存済みのパスを書き換えます");
+static CliCommand setOutput("set-output", "set-output [--create] LIB FOLDER",
+                            "stores the output folder of the album site (--create: makes it when missing)",
                             [](Context &c) { return setFolder(c, false); }, {},
-                            "アルバムサイトの出力先フォルダを保存します");
+                            "アルバムサイトの出力先フォルダを保存します(--create: ないときは作成します)");
 
 }  // namespace tessaly::cli

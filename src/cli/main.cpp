@@ -66,7 +66,15 @@ bool Context::openLibrary(const QString &path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     if (!IsNormalFile(full)) {
-        fail(QStringLiteral("ライブラリファイル「%1」がありません。").arg(full));
+        const QFileInfo fi(full);
+        if (fi.isDir())
+            fail(QStringLiteral("「%1」はフォルダです。ライブラリファイルを指定してください。").arg(full));
+        else if (fi.isFile())
+            fail(QStringLiteral("「%1」は隠しファイル (名前が「.」で始まるファイル) のため、ライブラリとして開けません。").arg(full));
+        else if (fi.exists())
+            fail(QStringLiteral("「%1」はファイルではありません。").arg(full));
+        else
+            fail(QStringLiteral("ライブラリファイル「%1」がありません。").arg(full));
         return false;
     }
     try {

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DialogService.h"
+#include "FileReplace.h"
 #include "Global.h"
 #include "JetImport.h"
 #include "Paths.h"
@@ -10,9 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
 
 namespace tessaly {
 
@@ -47,13 +48,17 @@ bool IsOpenLibrary(const Global &g, const QString &path)
     return !a.isEmpty() && a == b;
 }
 
-static int errorNumberFor(QFileDevice::FileError e, const QString &path, QString *description)
+static int errorNumberFor(int err, const QString &path, QString *description)
 {
-    switch (e) {
-    case QFileDevice::PermissionsError:
+    switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
         *description = QStringLiteral("書き込みが許可されていません (%1)").arg(path);
         return 70;
-    case QFileDevice::ResourceError:
+    case ENOSPC:
+    case EDQUOT:
         *description = QStringLiteral("ディスクの空き容量が足りません (%1)").arg(path);
         return 61;
     default:
@@ -63,19 +68,25 @@ static int errorNumberFor(QFileDevice::FileError e, const QString &path, QString
         *description = QStringLiteral("フォルダが見つかりません (%1)").arg(QFileInfo(path).absolutePath());
         return 76;
     }
-    *description = QStringLiteral("ファイルにアクセスできません (%1)").arg(path);
+    *description = QStringLiteral("ファイルにアクセスできません (%1: %2)").arg(path, QString::fromLocal8Bit(std::strerror(err)));
     return 75;
 }
 
-// A file with a second name: replacing it would leave the other name on the old copy.
-static bool hasOtherNames(const QString &path)
+QString SymLinkRefusal(const QString &path, const QString &target)
 {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_nlink > 1;
+    return QStringLiteral("「%1」はシンボリックリンクです (リンク先: %2)。リンク先を書き換えないよう、"
+                          "ライブラリはリンクの名前には作成しません。別の名前を指定してください。")
+        .arg(path, target);
 }
 
 bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNumber, QString *description)
 {
+    const QString link = SymLinkTarget(dest);
+    if (!link.isNull()) {
+        *errorNumber = 75;
+        *description = SymLinkRefusal(dest, link);
+        return false;
+    }
     const QFileInfo target(dest);
     if (target.exists() && !target.isFile()) {
         *errorNumber = 75;
@@ -102,26 +113,18 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
         *description = QStringLiteral("テンプレートがライブラリではありません: %1").arg(e.message());
         return false;
     }
-    if (hasOtherNames(dest)) {
-        QFile out(dest);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()
-            || !out.flush()) {
-            *errorNumber = errorNumberFor(out.error(), dest, description);
-            return false;
-        }
-    } else {
-        // Replaced at once where the folder takes a temporary file; written in place
-        // where it does not (a writable file in a folder the user cannot write).
-        QSaveFile out(dest);
-        out.setDirectWriteFallback(true);
-        if (!out.open(QIODevice::WriteOnly)) {
-            *errorNumber = errorNumberFor(out.error(), dest, description);
-            return false;
-        }
-        if (out.write(bytes) != bytes.size() || !out.commit()) {
-            *errorNumber = errorNumberFor(out.error(), dest, description);
-            return false;
-        }
+    int err = 0;
+    QString linkTarget;
+    switch (ReplaceFileBytes(dest, bytes, &err, &linkTarget)) {
+    case ReplaceOutcome::Done:
+        break;
+    case ReplaceOutcome::IsLink:
+        *errorNumber = 75;
+        *description = SymLinkRefusal(dest, linkTarget);
+        return false;
+    case ReplaceOutcome::Failed:
+        *errorNumber = errorNumberFor(err, dest, description);
+        return false;
     }
     try {
         CheckLibraryFile(dest);
@@ -172,8 +175,13 @@ bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMen
 
     int err = 0;
     QString desc;
+    const QString link = SymLinkTarget(g.dbFilePath);
+    if (!link.isNull()) {
+        ds.message(SymLinkRefusal(g.dbFilePath, link), MsgKind::Critical, title, MsgButtons::Ok, owner);
+        return false;
+    }
     const QFileInfo existing(g.dbFilePath);
-    if (existing.exists() || existing.isSymLink()) {
+    if (existing.exists()) {
         // Hidden or not, an existing file is never replaced without the question; what
         // is not a file at all (a folder, a pipe, a device) is never replaced.
         if (!existing.isFile()) {

@@ -36,7 +36,11 @@ QString LibraryDialogFolder(const Global &g);
 // and checks the copy as a library. A dest that is not a file is refused. On failure returns false
 // and sets errorNumber (70 permission denied, 53 file not found, 76 path not found,
 // 61 disk full, 75 other access error) and a description.
+// A symbolic link is never written through: refused, with SymLinkRefusal's text.
 bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNumber, QString *description);
+
+// The refusal of a library name that is a symbolic link pointing to target.
+QString SymLinkRefusal(const QString &path, const QString &target);
 
 // fromMenu: started from the main window's menu (enables the library menu items).
 // Both return true when a library became the open library.

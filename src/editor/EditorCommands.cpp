@@ -671,10 +671,13 @@ void EditorCommands::RunHtmlOutput()
                   owner))
         return;
     m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力中..."));
-    HtmlFileCreate(m_g, m_ds, owner,
-                   [this](int done, int total) { m_v.showProgress(QStringLiteral("ページ"), done, total); });
+    bool finished = false;
+    HtmlFileCreate(
+        m_g, m_ds, owner, [this](int done, int total) { m_v.showProgress(QStringLiteral("ページ"), done, total); },
+        &finished);
     m_v.hideProgress();
-    m_v.showStatus(QStringLiteral("ＨＴＭＬファイル出力終了"));
+    m_v.showStatus(finished ? QStringLiteral("ＨＴＭＬファイル出力終了")
+                            : QStringLiteral("ＨＴＭＬファイル出力は完了していません。"));
 }
 
 CountProgress EditorCommands::counter(const QString &unit)

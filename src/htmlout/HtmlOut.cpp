@@ -200,8 +200,10 @@ QByteArray PageBytes(const QStringList &lines)
 
 // ---------------------------------------------------------------------------
 
-bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProgress &progress)
+bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProgress &progress, bool *finished)
 {
+    if (finished)
+        *finished = false;
     HtmlRun run(g, ds, owner, progress);
     QString outputFolder;
     int categories = 0;
@@ -226,7 +228,9 @@ bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProg
         return false;
     }
 
-    RunWriters(run, outputFolder, categories, genres);
+    const WriterPages pages = RunWriters(run, outputFolder, categories, genres);
+    if (finished)
+        *finished = !pages.stopped;
     return run.reports() == 0;
 }
 
@@ -236,7 +240,13 @@ WriterPages RunWriters(HtmlRun &run, const QString &outputFolder, int categories
     WriterPages pages;
     run.setTotal(3 + 1 + categories + genres);
     pages.stopped = WriteFramePages(run, outputFolder);
-    pages.written = pages.stopped ? 0 : 3;
+    if (pages.stopped) {
+        // The other pages go beside these or are reached through them: the one report
+        // says it all.
+        run.advanceTo(run.total());
+        return pages;
+    }
+    pages.written = 3;
     run.advanceTo(3);
     const bool barStopped = WriteNameAPage(run, outputFolder);
     pages.written += barStopped ? 0 : 1;

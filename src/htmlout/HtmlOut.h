@@ -117,10 +117,13 @@ private:
 // Reads the output folder from the library and runs the four writers in order, each
 // whatever the previous one did. Returns true when every writer finished and nothing
 // was reported (an unset output folder, an empty level, an error, an unreadable photo).
-bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner = nullptr, const HtmlProgress &progress = {});
+// *finished: every writer ran to its end (the site is complete, notices aside).
+bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner = nullptr, const HtmlProgress &progress = {},
+                    bool *finished = nullptr);
 
 // Runs the four writers in order into outputFolder (the posters go there too), each
-// whatever the previous one did, with the progress counted in pages. Returns whether
+// whatever the previous one did, except that nothing follows frame pages that could not
+// be written, with the progress counted in pages. Returns whether
 // any stopped early, and the pages of the frame, bar and category writers that finished.
 struct WriterPages {
     bool stopped = false;

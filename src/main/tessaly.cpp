@@ -43,9 +43,13 @@ int handleOptions(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
     if (tessaly::PrintManPageIfAsked(args, usageText(), QStringLiteral(TESSALY_VERSION)))
         return 0;
+    int names = 0;
+    bool optionsEnd = false;
     for (const QString &a : args) {
-        if (a == QLatin1String("--")) {
-            break;
+        if (optionsEnd || !a.startsWith(QLatin1Char('-')) || a.size() == 1) {
+            ++names;
+        } else if (a == QLatin1String("--")) {
+            optionsEnd = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             std::fputs(tessaly::HelpText(usageText(), tessaly::UsageLanguage()).toLocal8Bit().constData(), stdout);
             return 0;
@@ -56,6 +60,11 @@ int handleOptions(int argc, char **argv)
             std::fprintf(stderr, "tessaly: unknown option '%s'\nusage: tessaly [LIB]\n", a.toLocal8Bit().constData());
             return 2;
         }
+    }
+    // One library at a time: a second name would be dropped without a word.
+    if (names > 1) {
+        std::fputs("tessaly: too many arguments\nusage: tessaly [LIB]\n", stderr);
+        return 2;
     }
     return -1;
 }

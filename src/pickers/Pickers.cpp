@@ -34,7 +34,7 @@ FilePickRequest CreateDatabaseRequest(const QString &title, const QString &start
 FilePickRequest TitleFileRequest(const QString &title, const QString &start, const QString &initialName)
 {
     return request(title, start, initialName,
-                   {{QStringLiteral("All Files"), QStringLiteral("*.*")},
+                   {{QStringLiteral("All Files"), QStringLiteral("*")},
                     {QStringLiteral("html"), QStringLiteral("*.html")},
                     {QStringLiteral("htm"), QStringLiteral("*.htm")},
                     {QStringLiteral("MDS"), QStringLiteral("*.mds")},
@@ -51,7 +51,7 @@ FilePickRequest TitlePhotoRequest(const QString &title, const QString &start, co
     return request(title, start, initialName,
                    {{QStringLiteral("jpg"), QStringLiteral("*.jpg")},
                     {QStringLiteral("jpeg"), QStringLiteral("*.jpeg")},
-                    {QStringLiteral("All Files"), QStringLiteral("*.*")}},
+                    {QStringLiteral("All Files"), QStringLiteral("*")}},
                    QStringLiteral("jpg"));
 }
 

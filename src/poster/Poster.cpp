@@ -1,9 +1,12 @@
 #include "Poster.h"
 
+#include "FileReplace.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QBuffer>
+#include <cstring>
 #include <QTransform>
 
 #include <atomic>
@@ -306,17 +309,22 @@ PosterFrame DecodePoster(const QString &videoPath)
 
 bool SavePosterJpeg(const QImage &image, const QString &path, QString *error)
 {
-    QSaveFile file(path);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(85);
     QString why;
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
+    int err = 0;
+    QString link;
+    if (!writer.write(image)) {
+        why = writer.errorString();
     } else {
-        QImageWriter writer(&file, "jpeg");
-        writer.setQuality(85);
-        if (!writer.write(image))
-            why = writer.errorString();
-        else if (!file.commit())
-            why = file.errorString();
+        switch (ReplaceFileBytes(path, bytes, &err, &link)) {
+        case ReplaceOutcome::Done: break;
+        case ReplaceOutcome::IsLink: why = QStringLiteral("symbolic link to %1 not replaced").arg(link); break;
+        case ReplaceOutcome::Failed: why = QString::fromLocal8Bit(std::strerror(err)); break;
+        }
     }
     if (error)
         *error = why;

@@ -1,5 +1,6 @@
 #include "PosterCache.h"
 
+#include "FileReplace.h"
 #include "ImageSize.h"
 #include "Paths.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QThread>
 #include <QThreadPool>
 
@@ -27,11 +27,7 @@ const QRegularExpression &ownName()
 // A note holds the fault's number and FFmpeg's words.
 void writeNote(const QString &path, PosterFault fault, const QString &detail)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
-        f.commit();
-    }
+    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
 }
 
 bool readNote(const QString &path, PosterEntry *e)

@@ -6,6 +6,9 @@
 #include "Paths.h"
 #include "Pickers.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace tessaly {
 
 namespace {
@@ -39,8 +42,10 @@ FolderLoad loadFolder(const FolderTable &t, Global &g, DialogService &ds, QObjec
             rs.setNumber(QStringLiteral("ID"), 1);
             rs.update();
         }
+        // A blank stands for no folder: the box shows it empty, so what is typed there
+        // is all there is.
         const QString field = str(t.field);
-        r.text = rs.isNull(field) ? QStringLiteral(" ") : rs.text(field);
+        r.text = rs.isNull(field) || rs.text(field).trimmed().isEmpty() ? QString() : rs.text(field);
         r.ok = true;
     } catch (const DbError &e) {
         ds.message(e.message(), MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
@@ -75,25 +80,40 @@ QString storeFolder(const FolderTable &t, Connection &conn, const QString &text)
 
 // The folder and, for the base folder, the rewrite of the stored paths are one
 // transaction: both are stored or neither.
-SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &text, bool rebase,
-                      QObject *owner)
+SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &typed, bool rebase,
+                      MissingFolder missing, QObject *owner)
 {
     SaveResult r;
-    if (text.isEmpty()) {
-        ds.message(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"), MsgKind::Exclamation, str(t.emptyTitle),
-                   MsgButtons::Ok, owner);
-        r.outcome = SaveOutcome::NoFolder;
+    r.outcome = SaveOutcome::NoFolder;
+    // Blanks typed around a path are no part of it (unless a folder has them in its name).
+    const QString text = IsFolder(typed) ? typed : typed.trimmed();
+    r.folder = text;
+    const auto refuse = [&](const QString &message) {
+        ds.message(message, MsgKind::Exclamation, str(t.emptyTitle), MsgButtons::Ok, owner);
         return r;
-    }
-    // A relative folder would be looked up from wherever the program was started. The
-    // single blank is what the box shows when no folder is stored.
-    if (!IsAbsolutePath(text) && text != QLatin1String(" ")) {
-        ds.message(QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r"
-                                  "フォルダは「参照」で選ぶか、「/」で始まるパスで入力してください。")
-                       .arg(text),
-                   MsgKind::Exclamation, str(t.emptyTitle), MsgButtons::Ok, owner);
-        r.outcome = SaveOutcome::NoFolder;
-        return r;
+    };
+    if (text.isEmpty())
+        return refuse(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
+    // A relative folder would be looked up from wherever the program was started.
+    if (!IsAbsolutePath(text))
+        return refuse(QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r"
+                                     "フォルダは「参照」で選ぶか、「/」で始まるパスで入力してください。")
+                          .arg(text));
+    // A folder in the other platform's form names a place on that system, not here.
+    if (!IsWindowsFormPath(text)) {
+        const QFileInfo fi(text);
+        if (fi.exists() && !fi.isDir())
+            return refuse(QStringLiteral("「%1」はフォルダではなくファイルです。フォルダを指定してください。").arg(text));
+        if (!fi.exists()) {
+            if (missing == MissingFolder::Refuse)
+                return refuse(QStringLiteral("フォルダ「%1」がありません。").arg(text));
+            if (missing == MissingFolder::Ask
+                && !ds.ask(QStringLiteral("フォルダ「%1」がありません。作成しますか？").arg(text), MsgKind::Question,
+                           str(t.emptyTitle), owner))
+                return r;
+            if (!QDir().mkpath(text) || !IsFolder(text))
+                return refuse(QStringLiteral("フォルダ「%1」を作成できません。").arg(text));
+        }
     }
     QString error;
     try {
@@ -152,14 +172,24 @@ QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current,
     return browse(kOutput, g, ds, current, owner);
 }
 
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing)
+{
+    return saveFolder(kBase, g, ds, text, true, missing, owner);
+}
+
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing)
+{
+    return saveFolder(kOutput, g, ds, text, false, missing, owner);
+}
+
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
 {
-    return saveFolder(kBase, g, ds, text, true, owner);
+    return SaveBaseFolder(g, ds, text, owner, MissingFolder::Ask);
 }
 
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
 {
-    return saveFolder(kOutput, g, ds, text, false, owner);
+    return SaveOutputFolder(g, ds, text, owner, MissingFolder::Ask);
 }
 
 void AdvanceFolderSetupStage(Global &g)

@@ -15,7 +15,7 @@ class DialogService;
 
 struct FolderLoad {
     bool ok = false;  // false: the library could not be read (already reported)
-    QString text;     // what the path box shows: the stored folder, or " " when none
+    QString text;     // what the path box shows: the stored folder, empty when none (or a blank)
 };
 
 // Reads the folder for the path box, adding the single row (ID 1) when it is missing.
@@ -28,20 +28,30 @@ QString BrowseBaseFolder(Global &g, DialogService &ds, const QString &current, Q
 QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current, QObject *owner = nullptr);
 
 enum class SaveOutcome {
-    NoFolder,  // empty or relative: told the user, nothing stored; the window stays open
+    NoFolder,  // empty, relative, a file, or a missing folder not made: told the user, nothing
+               // stored; the window stays open
     Saved,     // stored; the window closes
     Failed,    // the library could not be written (already reported); the window stays open
 };
 
+// A folder that does not exist: the question whether to make it, made at once, or refused.
+enum class MissingFolder { Ask, Create, Refuse };
+
 struct SaveResult {
     SaveOutcome outcome = SaveOutcome::NoFolder;
+    QString folder;    // the text judged and stored: blanks around it removed
     QString previous;  // the folder stored before (null when none)
     RebaseResult rebase;
 };
 
-// Stores the box's text unchanged; a relative folder is refused. The base folder also
-// rewrites the stored paths when it moves to another root, in the same transaction. While
-// a new library is being set up, a save advances folderSetupStage.
+// Stores the box's text without blanks around it; a relative folder and a file are
+// refused, a missing folder is handled as `missing` says (a folder in the drive or share
+// form is not looked for). The base folder also rewrites the stored paths when it
+// moves, in the same transaction. While a new library is being set up, a save advances
+// folderSetupStage.
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing);
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing);
+// The windows' saves: a missing folder is asked about.
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
 

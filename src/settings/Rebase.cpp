@@ -4,7 +4,10 @@
 #include "Paths.h"
 #include "Statement.h"
 
+#include <QHash>
+
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace tessaly {
@@ -16,84 +19,105 @@ struct RebaseFault {
     QString what;
 };
 
-// Components split on the path's own separator, trailing separators dropped
-// ("/" keeps one empty component, "C:\" keeps "C:"). Empty text has none.
-QStringList baseComponents(const QString &path)
+// The folder without trailing separators ("/" becomes empty text, "C:\" becomes "C:").
+QString folderText(const QString &path)
 {
-    if (path.isEmpty())
-        return {};
-    QStringList parts = path.split(PathSeparator(path));
-    while (parts.size() > 1 && parts.last().isEmpty())
-        parts.removeLast();
-    return parts;
+    QString f = path;
+    const QChar sep = PathSeparator(path);
+    while (!f.isEmpty() && f.endsWith(sep))
+        f.chop(1);
+    return f;
 }
 
-bool beginsWith(const QStringList &parts, const QStringList &root, Qt::CaseSensitivity cs)
+// The same test on stored UTF-8, for folders of this system.
+bool inFolder8(const QByteArray &path, const QByteArray &folder)
 {
-    if (parts.size() < root.size())
-        return false;
-    for (int i = 0; i < root.size(); ++i)
-        if (parts.at(i).compare(root.at(i), cs) != 0)
-            return false;
-    return true;
+    return path.startsWith(folder) && path.size() > folder.size() ? path.at(folder.size()) == '/'
+                                                                   : path == folder && !folder.isEmpty();
 }
 
 // Rows read per page: the walk holds no more than this, whatever the library's size,
 // and no read statement stays open while rows are written.
 constexpr int kPage = 1000;
 
-// The common moves done on the stored UTF-8 itself: a Linux root to a Linux root, and a
-// drive to a drive. Anything else goes through RebasePath.
-struct Utf8Plan {
-    bool usable = false;
-    bool drive = false;
-    QByteArray oldRoot, newRoot;
+const char kKeptTable[] = "keptPaths";
+
+// Paths that a move of the base folder left where they were although they lie in the
+// base folder: they are no part of the tree, and no later move takes them along. A note
+// holds while the field still has the text noted.
+struct KeptPaths {
+    QHash<QString, QByteArray> noted;  // "table|key|field" -> path
+    QList<std::tuple<QString, qint64, QString, QByteArray>> next;
+
+    static QString id(const QString &table, qint64 key, const QString &field)
+    {
+        return table + QLatin1Char('|') + QString::number(key) + QLatin1Char('|') + field;
+    }
+    bool isKept(const QString &table, qint64 key, const QString &field, const QByteArray &path) const
+    {
+        if (noted.isEmpty())
+            return false;
+        const auto it = noted.constFind(id(table, key, field));
+        return it != noted.constEnd() && it.value() == path;
+    }
+
+    void load(Connection &conn)
+    {
+        Statement exists(conn, QStringLiteral("select 1 from sqlite_master where type='table' and name=?"));
+        const QString name = QString::fromLatin1(kKeptTable);
+        exists.bind(1, name);
+        if (!exists.step())
+            return;
+        Statement st(conn, QStringLiteral("select tableName, rowKey, field, path from %1").arg(QLatin1String(kKeptTable)));
+        while (st.step()) {
+            const QUtf8StringView p = st.utf8(3);
+            noted.insert(id(st.utf8(0).toString(), st.integer(1), st.utf8(2).toString()),
+                         QByteArray(p.data(), p.size()));
+        }
+    }
+    void store(Connection &conn)
+    {
+        if (next.isEmpty() && noted.isEmpty())
+            return;
+        conn.exec(QStringLiteral("create table if not exists %1 (tableName TEXT, rowKey INTEGER, field TEXT, path TEXT)")
+                      .arg(QLatin1String(kKeptTable)));
+        conn.exec(QStringLiteral("delete from %1").arg(QLatin1String(kKeptTable)));
+        Statement ins(conn, QStringLiteral("insert into %1 values (?, ?, ?, ?)").arg(QLatin1String(kKeptTable)));
+        for (const auto &[table, key, field, path] : next) {
+            ins.bind(1, table);
+            ins.bind(2, key);
+            ins.bind(3, field);
+            ins.bind(4, path);
+            ins.step();
+            ins.reset();
+        }
+    }
 };
 
-Utf8Plan utf8Plan(const RebasePlan &plan)
+// The move of one stored path. Returns false for a path the rule cannot take.
+// *inNew: the path stays as it is and lies in the new base folder.
+bool movePath(const RebasePlan &plan, const QString &path, bool kept, QString *result, bool *inNew)
 {
-    Utf8Plan u;
-    u.drive = plan.driveRule;
+    *inNew = false;
     if (plan.driveRule) {
-        u.usable = !plan.newRoot.startsWith(QLatin1String("\\\\"));
-        u.newRoot = plan.newRoot.toUtf8();
-    } else {
-        u.usable = !plan.oldCaseless && plan.newSeparator == QLatin1Char('/');
-        u.oldRoot = plan.oldRoot.toUtf8();
-        u.newRoot = plan.newRootText.toUtf8();
-    }
-    return u;
-}
-
-// False when the UTF-8 way does not apply to this path.
-bool rebaseUtf8(const Utf8Plan &u, const QByteArray &path, QByteArray *out)
-{
-    if (!u.usable || path.isEmpty())
-        return false;
-    const bool windowsForm = path.startsWith("\\\\") || (path.size() >= 2 && path.at(1) == ':');
-    if (u.drive) {
-        // A drive path's root is its first two characters: two bytes when both are ASCII.
-        if (path.startsWith("\\\\") || path.size() < 2 || (path.at(0) & 0x80) || (path.at(1) & 0x80))
+        const int n = PathRootLength(path);
+        if (path.size() < n)
             return false;
-        *out = u.newRoot + path.mid(2);
+        *result = plan.newRoot + path.mid(n);
         return true;
     }
-    if (windowsForm)
-        return false;
-    const QByteArray &root = u.oldRoot;
-    if (path.startsWith(root) && (path.size() == root.size() ? !root.isEmpty() : path.at(root.size()) == '/')) {
-        *out = u.newRoot + path.mid(root.size());
-        if (out->isEmpty())
-            *out = "/";
-    } else {
-        *out = path;
+    if (!kept && PathInFolder(path, plan.oldBase)) {
+        *result = MovedPath(path, plan.oldBase, plan.newBase);
+        return true;
     }
+    *result = path;
+    *inNew = PathInFolder(path, plan.newBase);
     return true;
 }
 
 // Rewrites the path fields of every row of one table. Fields from `always` on are
 // skipped when Null or empty; those before must hold a path.
-void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, const char *key,
+void rewriteTable(Connection &conn, const RebasePlan &plan, KeptPaths &kept, const char *table, const char *key,
                   const QStringList &fields, int always, RebaseResult &result)
 {
     const QString t = QLatin1String(table), k = QLatin1String(key);
@@ -104,7 +128,9 @@ void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, c
     for (const QString &f : fields)
         sets << f + QStringLiteral("=?");
     Statement update(conn, QStringLiteral("update %1 set %2 where %3=?").arg(t, sets.join(QLatin1Char(',')), k));
-    const Utf8Plan u = utf8Plan(plan);
+    // Folders of this system on both sides: the stored UTF-8 is compared and joined as it is.
+    const bool bytes = !plan.driveRule && !IsWindowsFormPath(plan.oldBase) && !IsWindowsFormPath(plan.newBase);
+    const QByteArray old8 = folderText(plan.oldBase).toUtf8(), new8 = folderText(plan.newBase).toUtf8();
 
     struct Row {
         qint64 key;
@@ -134,28 +160,33 @@ void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, c
             QByteArray texts[3];
             for (int i = 0; i < n; ++i) {
                 const QByteArray &stored = r.values[i];
-                if (i >= always && stored.isEmpty()) {
-                    texts[i] = stored;
+                texts[i] = stored;
+                if (i >= always && stored.isEmpty())
                     continue;
+                const bool isKept = !plan.driveRule && kept.isKept(t, r.key, fields.at(i), stored);
+                bool inNew = false;
+                if (bytes && !stored.isNull()) {
+                    if (!isKept && inFolder8(stored, old8))
+                        texts[i] = stored.size() == old8.size() && new8.isEmpty() ? QByteArray("/")
+                                                                                   : new8 + stored.mid(old8.size());
+                    else
+                        inNew = inFolder8(stored, new8);
+                } else {
+                    QString text;
+                    if (stored.isNull() || !movePath(plan, QString::fromUtf8(stored), isKept, &text, &inNew)) {
+                        const QString why = stored.isNull()
+                                                ? QStringLiteral("値がありません")
+                                                : QStringLiteral("「%1」はルートより短いパスです").arg(QString::fromUtf8(stored));
+                        throw RebaseFault{QStringLiteral("%1 (%2=%3) の %4 を書き換えられません: %5")
+                                              .arg(t, k)
+                                              .arg(r.key)
+                                              .arg(fields.at(i), why)};
+                    }
+                    texts[i] = text.toUtf8();
                 }
-                if (!stored.isNull() && rebaseUtf8(u, stored, &texts[i])) {
-                    rowChanged = rowChanged || texts[i] != stored;
-                    continue;
-                }
-                const QVariant value = stored.isNull() ? QVariant() : QVariant(QString::fromUtf8(stored));
-                QString text;
-                bool changed = false;
-                if (!RebasePath(plan, value, &text, &changed)) {
-                    const QString why = stored.isNull()
-                                            ? QStringLiteral("値がありません")
-                                            : QStringLiteral("「%1」はルートより短いパスです").arg(value.toString());
-                    throw RebaseFault{QStringLiteral("%1 (%2=%3) の %4 を書き換えられません: %5")
-                                          .arg(t, k)
-                                          .arg(r.key)
-                                          .arg(fields.at(i), why)};
-                }
-                texts[i] = text.toUtf8();
-                rowChanged = rowChanged || changed;
+                if (isKept || inNew)
+                    kept.next.append({t, r.key, fields.at(i), stored});
+                rowChanged = rowChanged || texts[i] != stored;
             }
             if (!rowChanged)
                 continue;
@@ -173,14 +204,34 @@ void rewriteTable(Connection &conn, const RebasePlan &plan, const char *table, c
     }
 }
 
-// The roots left after stripping `tail` common components, or false when they would
-// lie one in the other.
-bool apart(const QStringList &a, const QStringList &b, Qt::CaseSensitivity cs)
+}  // namespace
+
+bool PathInFolder(const QString &path, const QString &folder)
 {
-    return !beginsWith(a, b, cs) && !beginsWith(b, a, cs);
+    if (!IsAbsolutePath(folder))
+        return false;
+    const QString f = folderText(folder);
+    const QChar sep = PathSeparator(folder);
+    if (PathSeparator(path) != sep)
+        return false;
+    const Qt::CaseSensitivity cs = IsWindowsFormPath(folder) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (!path.startsWith(f, cs))
+        return false;
+    return path.size() > f.size() ? path.at(f.size()) == sep : !f.isEmpty();
 }
 
-}  // namespace
+QString MovedPath(const QString &path, const QString &oldFolder, const QString &newFolder)
+{
+    if (!PathInFolder(path, oldFolder))
+        return path;
+    const QString from = folderText(oldFolder), to = folderText(newFolder);
+    QString rest = path.mid(from.size());
+    const QChar oldSep = PathSeparator(oldFolder), newSep = PathSeparator(newFolder);
+    if (oldSep != newSep)
+        rest.replace(oldSep, newSep);
+    const QString moved = to + rest;
+    return moved.isEmpty() ? QString(newSep) : moved;
+}
 
 RebasePlan PlanRebase(const QString &oldBase, const QString &newBase)
 {
@@ -195,27 +246,12 @@ RebasePlan PlanRebase(const QString &oldBase, const QString &newBase)
         plan.run = !oldPrefix.isEmpty() && newPrefix != oldPrefix;
         return plan;
     }
-    // A blank or relative base folder gives no root to move the stored paths to.
-    if (!IsAbsolutePath(newBase))
+    // A blank or relative base folder holds nothing, or gives nothing to move to.
+    if (!IsAbsolutePath(oldBase) || !IsAbsolutePath(newBase))
         return plan;
-    QStringList oldParts = baseComponents(oldBase);
-    QStringList newParts = baseComponents(newBase);
-    plan.oldCaseless = IsWindowsFormPath(oldBase);
-    // Roots in two different forms never lie one in the other.
-    const Qt::CaseSensitivity cs = plan.oldCaseless ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    const bool sameForm = IsWindowsFormPath(oldBase) == IsWindowsFormPath(newBase);
-    const auto rootsApart = [&](const QStringList &a, const QStringList &b) { return !sameForm || apart(a, b, cs); };
-    if (oldParts.isEmpty() || !rootsApart(oldParts, newParts))
-        return plan;
-    while (oldParts.size() > 1 && newParts.size() > 1 && oldParts.last() == newParts.last()
-           && rootsApart(oldParts.mid(0, oldParts.size() - 1), newParts.mid(0, newParts.size() - 1))) {
-        oldParts.removeLast();
-        newParts.removeLast();
-    }
-    plan.oldRoot = oldParts.join(PathSeparator(oldBase));
-    plan.newSeparator = PathSeparator(newBase);
-    plan.newRootText = newParts.join(plan.newSeparator);
-    plan.run = true;
+    plan.oldBase = oldBase;
+    plan.newBase = newBase;
+    plan.run = folderText(oldBase) != folderText(newBase);
     return plan;
 }
 
@@ -224,28 +260,9 @@ bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result,
     if (stored.isNull())
         return false;
     const QString path = stored.toString();
-    if (plan.driveRule) {
-        const int n = PathRootLength(path);
-        if (path.size() < n)
-            return false;
-        *result = plan.newRoot + path.mid(n);
-    } else {
-        // Whole components: the old root, then the end or a separator. The rest keeps its
-        // components, in the new root's separators.
-        *result = path;
-        const QString &root = plan.oldRoot;
-        const QChar sep = PathSeparator(path);
-        const Qt::CaseSensitivity cs = plan.oldCaseless ? Qt::CaseInsensitive : Qt::CaseSensitive;
-        if (!path.isEmpty() && path.startsWith(root, cs)
-            && (path.size() == root.size() ? !root.isEmpty() : path.at(root.size()) == sep)) {
-            QString rest = path.mid(root.size());
-            if (sep != plan.newSeparator)
-                rest.replace(sep, plan.newSeparator);
-            *result = plan.newRootText + rest;
-            if (result->isEmpty())  // the root "/" alone
-                *result = QString(plan.newSeparator);
-        }
-    }
+    bool inNew = false;
+    if (!movePath(plan, path, false, result, &inNew))
+        return false;
     *changed = *result != path;
     return true;
 }
@@ -258,11 +275,16 @@ RebaseResult RebaseStoredPaths(Connection &conn, const QString &oldBase, const Q
         return result;
     result.ran = true;
     try {
-        rewriteTable(conn, plan, "photoGraph", "ID", {QStringLiteral("topFolder")}, 1, result);
-        rewriteTable(conn, plan, "photoYear", "ID1", {QStringLiteral("yearFolder")}, 1, result);
-        rewriteTable(conn, plan, "photoIvents", "ID2",
+        KeptPaths kept;
+        if (!plan.driveRule)
+            kept.load(conn);
+        rewriteTable(conn, plan, kept, "photoGraph", "ID", {QStringLiteral("topFolder")}, 1, result);
+        rewriteTable(conn, plan, kept, "photoYear", "ID1", {QStringLiteral("yearFolder")}, 1, result);
+        rewriteTable(conn, plan, kept, "photoIvents", "ID2",
                      {QStringLiteral("iventsFolder"), QStringLiteral("Ivents"), QStringLiteral("iventsPhoto")}, 1,
                      result);
+        if (!plan.driveRule)
+            kept.store(conn);
         return result;
     } catch (const DbError &e) {
         result.error = e.message();

@@ -1,19 +1,16 @@
 #pragma once
-// Moving the base folder to another root rewrites the root of every stored path
-// (category, genre and title folders, a title's file and photo), so a library whose
-// folder tree moved keeps working.
+// Moving the base folder rewrites the stored paths (category, genre and title folders,
+// a title's file and photo), so a library whose folder tree moved keeps working.
 //
 // Two rules:
 // - Both base folders in the drive/share form ("D:\photo", "\\srv\share\lib"): the
 //   first two characters of the old and the new base folder are compared; when they
 //   differ, every stored path gets the new base folder's PathRoot in place of its own.
-// - Otherwise (Linux paths, or a library brought over from the drive form): the
-//   longest common tail of whole components is stripped from both base folders as long
-//   as what is left, the old and the new root, stay apart (neither lies in the other).
-//   Paths that begin with the old root (whole components) get the new root, the rest of
-//   the path in the new root's separators. When even the two base folders lie one in
-//   the other (moving to the parent folder and back), nothing is rewritten: such a move
-//   could not be undone, as paths beside the old base folder would join the tree.
+// - Otherwise (Linux paths, or a library brought over from the drive form): the paths
+//   that lay in the old base folder moved with it and get the new base folder in its
+//   place; every other path stays as it is. A path left where it was that lies in the
+//   new base folder is noted in the library (table keptPaths), so that no later move
+//   takes it for part of the tree: any route of moves and back gives every path back.
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -24,22 +21,27 @@ class Connection;
 
 struct RebasePlan {
     bool run = false;        // the stored paths are to be rewritten
-    bool driveRule = false;  // the drive/share rule; else the component rule
+    bool driveRule = false;  // the drive/share rule; else the folder rule
     QString newRoot;         // drive rule: PathRoot of the new base folder
-    QString oldRoot;         // component rule: the old root's components, joined
-    QString newRootText;     // component rule: the new root's components, joined
-    QChar newSeparator;      // component rule: separator of the new base folder
-    bool oldCaseless = false;  // component rule: the old root is in the drive form
+    QString oldBase;         // folder rule: the old base folder
+    QString newBase;         // folder rule: the new one
 };
 
 // What to do when the base folder changes from oldBase (a null QString when none was
 // stored) to newBase.
 RebasePlan PlanRebase(const QString &oldBase, const QString &newBase);
 
-// One stored path under a plan. Returns false for a path the rewrite cannot take
-// (Null, or shorter than its root under the drive rule). *changed tells whether the
-// text differs from the stored one.
+// One stored path under a plan (as a path not noted as kept). Returns false for a path
+// the rewrite cannot take (Null, or shorter than its root under the drive rule).
+// *changed tells whether the text differs from the stored one.
 bool RebasePath(const RebasePlan &plan, const QVariant &stored, QString *result, bool *changed);
+
+// Whether path is folder or lies below it (whole components; without regard to case
+// for the drive form).
+bool PathInFolder(const QString &path, const QString &folder);
+// A path that lay in oldFolder, moved with it into newFolder (the rest in newFolder's
+// separators); any other path as it is.
+QString MovedPath(const QString &path, const QString &oldFolder, const QString &newFolder);
 
 struct RebaseResult {
     bool ran = false;     // the rewrite was started
