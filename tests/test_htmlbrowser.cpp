@@ -355,7 +355,7 @@ void TestHtmlBrowser::categoryAndGenre()
         // A thumbnail's name is its cache key: only its folder is compared.
         const QJsonArray shown = js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
                                        "[decodeURIComponent(i.src.split('/').slice(-2).join('/'))"
-                                       ".replace(/^thumbs\\/[0-9a-f]{16}-[0-9]+-[0-9]+\\.jpg$/, 'thumbs/*'), i.width, i.height] "
+                                       ".replace(/^thumbs\\/[0-9a-f]{16}-[0-9]+-[0-9]+(\\.r)?\\.jpg$/, 'thumbs/*'), i.width, i.height] "
                                        ": ['broken', i.src]);").toArray();
         if (images.isEmpty())
             QVERIFY2(!shown.isEmpty() && !shown.contains("broken"), QJsonDocument(shown).toJson().constData());

@@ -1,5 +1,6 @@
 #include "ThumbCache.h"
 
+#include "FileReplace.h"
 #include "ImageSize.h"
 #include "Paths.h"
 #include "PosterCache.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QThread>
 #include <QThreadPool>
 
@@ -25,11 +25,7 @@ const QRegularExpression &ownName()
 
 void writeNote(const QString &path, ThumbFault fault, const QString &detail)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
-        f.commit();
-    }
+    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8());
 }
 
 bool readNote(const QString &path, ThumbEntry *e)
