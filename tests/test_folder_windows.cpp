@@ -269,6 +269,7 @@ private slots:
     {
         const QString title = makeDir(tmp.path() + "/pub/写真/旅/2024/海"), copy = tmp.path() + "/pub/公開";
         QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(title + "/a.png"));
+        sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {tmp.path() + "/pub/写真"});
         sql(lib, "insert into photoGraph (topFolder, topFolderName) values ('/x/旅', '旅')");
         sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, '2024' from photoGraph", {title + "/.."});
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select ID, ID1, '海', ? from photoYear", {title});

@@ -9,6 +9,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <sys/stat.h>
 
 #include "DialogService.h"
 #include "Global.h"
@@ -33,6 +37,17 @@ QByteArray jpeg(int w, int h)
 {
     return QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xC0\x00\x11\x08", 25)
            + char(h >> 8) + char(h) + char(w >> 8) + char(w) + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9", 12);
+}
+
+// A JPEG that decodes, for the copy's thumbnails.
+QByteArray photo(int w, int h)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(0x336699);
+    img.save(&buf, "jpeg");
+    return buf.data();
 }
 
 QByteArray gif(int w, int h)
@@ -94,6 +109,29 @@ QStringList cell(const QString &image, const QString &name, const QStringList &b
 }
 
 const QString kFiller = QStringLiteral("<td><br></td>");
+
+// Every entry below root, links not followed: a file's checksum and link count, a link's
+// target, a folder's mark; by path relative to root.
+QMap<QString, QString> entries(const QString &root)
+{
+    QMap<QString, QString> m;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QFileInfo f(it.next());
+        struct stat st;
+        ::lstat(QFile::encodeName(f.filePath()).constData(), &st);
+        m[f.filePath().mid(root.size() + 1)] =
+            S_ISLNK(st.st_mode) ? "-> " + f.symLinkTarget()
+            : S_ISDIR(st.st_mode) ? QString("/")
+                                  : QString("%1 x%2").arg(QString(QCryptographicHash::hash(readFile(f.filePath()),
+                                                                                   QCryptographicHash::Sha1).toHex()))
+                                        .arg(st.st_nlink);
+    }
+    return m;
+}
+
+const QString kOutsideLine = QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: ");
 
 }  // namespace
 
@@ -458,6 +496,7 @@ private slots:
     // without Exif, and no original photo.
     void titleNamedLikeThePageAndTheCopy()
     {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
         const int g1 = addGenre(cat, "1"), g2 = addGenre(cat, "2");
         QBuffer buf;
@@ -498,6 +537,138 @@ private slots:
         QDirIterator it(copy, {"*.jpg", "*.JPEG"}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
             QVERIFY2(it.next().startsWith(copy + "/thumbs/"), qPrintable(it.filePath()));
+    }
+
+    // A library from someone else, and links in the photo tree that lead out of the album
+    // at every level: nothing outside the base folder reaches the copy. Then links planted
+    // in the copy and a crafted list: the re-run touches nothing outside the copy.
+    void publishTakesNothingFromOutside()
+    {
+        const QString outside = makeDir(m_dir->path() + "/outside");
+        const auto secret = [&](const QString &name) { return writeFile(outside + "/" + name, photo(64, 48) + name.toUtf8()); };
+        for (const char *name : {"ssh/id_rsa", "up.txt", "p.jpg", "abs.jpg", "shadow", "passwd", "titledir/a.jpg",
+                                 "genredir/t/a.jpg", "catdir/lg/lt/a.jpg"})
+            secret(name);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g = addGenre(cat, "g");
+        const QString gf = genreFolder(g);
+        // A photo and a page showing a note beside it, a key through a linked folder, a linked file.
+        const QString ok = addTitle(cat, g, "ok", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}});
+        sql(m_lib, "update photoIvents set Ivents=? where iventsFolderName='ok'", {ok + "/o.html"});
+        writeFile(ok + "/a.jpg", photo(64, 48));
+        writeFile(ok + "/o.html", "<a href='note.txt'>n</a><img src='keys/id_rsa'><a href=\"up.txt\">u</a>");
+        writeFile(ok + "/note.txt", "note");
+        QVERIFY(QFile::link(outside + "/ssh", ok + "/keys") && QFile::link(outside + "/up.txt", ok + "/up.txt"));
+        // A link that stays inside the album is taken.
+        QVERIFY(QFile::link("../ok/a.jpg", addTitle(cat, g, "in") + "/b.jpg"));
+        QVERIFY(QFile::link(outside + "/p.jpg", addTitle(cat, g, "pic", {{"iventsPhoto", "p.jpg"}}) + "/p.jpg"));
+        addTitle(cat, g, "abs", {{"iventsPhoto", outside + "/abs.jpg"}, {"IventsHtmlButton", -1}, {"iventsHTML", "h"},
+                                 {"Ivents", outside + "/shadow"}});
+        addTitle(cat, g, "climb", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}, {"Ivents", "../../../outside/passwd"}});
+        // Title, genre and category folders that are links out of the album.
+        QVERIFY(QFile::link(outside + "/titledir", gf + "/T"));
+        addTitle(cat, g, "T");
+        QVERIFY(QFile::link(outside + "/genredir", base() + "/C/g2"));
+        addTitle(cat, addGenre(cat, "g2"), "t");
+        QVERIFY(QFile::link(outside + "/catdir", base() + "/L"));
+        const int l = addCategory("L", base() + "/L");
+        addTitle(l, addGenre(l, "lg"), "lt");
+
+        const QString copy = m_dir->path() + "/copy";
+        const auto notCopy = [&] {
+            auto e = entries(m_dir->path());
+            // The thumbnails are made in the output folder's own cache, and only there.
+            e.removeIf([](QMap<QString, QString>::iterator it) {
+                return it.key() == "copy" || it.key().startsWith("copy/") || it.key() == "out/thumbs"
+                       || it.key().startsWith("out/thumbs/");
+            });
+            return e;
+        };
+        QSet<QString> secrets;
+        for (const QString &sum : entries(outside))
+            secrets << sum.section(' ', 0, 0);
+        auto untouched = notCopy();
+        CliResult r = runCli({"publish", m_lib, copy});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains(kOutsideLine + "9"), qPrintable(r.out));
+        for (const QString &left : {ok + "/keys/id_rsa", ok + "/up.txt", gf + "/pic/p.jpg", outside + "/abs.jpg",
+                                    outside + "/shadow", gf + "/../../../outside/passwd", gf + "/T/a.jpg",
+                                    base() + "/C/g2/t/a.jpg", base() + "/L/lg/lt/a.jpg"})
+            QVERIFY2(r.out.contains("  " + left), qPrintable(left + "\n" + r.out));
+        QCOMPARE(notCopy(), untouched);
+        const auto copied = entries(copy);
+        for (auto it = copied.begin(); it != copied.end(); ++it)
+            QVERIFY2(it.value() == "/" || (it.value().endsWith(" x1") && !secrets.contains(it.value().section(' ', 0, 0))),
+                     qPrintable(it.key() + " " + it.value()));
+        for (const char *rel : {"genres/C/g/ok/o.html", "genres/C/g/ok/note.txt"})
+            QVERIFY2(copied.contains(rel), rel);
+        // The photos inside the album, a.jpg and the link to it, are shown by thumbnails.
+        QCOMPARE(QDir(copy + "/thumbs").entryList(QDir::Files).size(), 2);
+        const QByteArray page = readFile(copy + "/genres/C/g/nIndex.html");
+        for (const char *left : {"p.jpg", "abs.jpg", "shadow", "passwd", "T/"})
+            QVERIFY2(!page.contains(left), left);
+
+        // Folders and a page replaced by links out of the copy; a list naming files through them.
+        const QString victim = makeDir(m_dir->path() + "/victim");
+        for (const char *name : {"keep.txt", "nIndex.html", "NameA.html"})
+            writeFile(victim + "/" + name, "mine");
+        QVERIFY(QDir(copy + "/genres/C/g").removeRecursively() && QFile::link(victim, copy + "/genres/C/g"));
+        QVERIFY(QDir(copy + "/sub").removeRecursively() && QFile::link(victim, copy + "/sub"));
+        QVERIFY(QFile::remove(copy + "/アルバム.html") && QFile::link(victim + "/keep.txt", copy + "/アルバム.html"));
+        QVERIFY(QFile::link(victim, copy + "/evil"));
+        writeFile(copy + "/.tessaly-publish", R"({"files": ["evil/keep.txt", "genres/C/g/keep.txt", "sub/keep.txt",
+                  "../victim/keep.txt", "/tmp", "genres/C/g/ok/../../../../../victim/keep.txt"]})");
+        untouched = notCopy();
+        r = runCli({"publish", m_lib, copy});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("リンクをフォルダに置き換えました: 2"), qPrintable(r.out));
+        QCOMPARE(notCopy(), untouched);
+        const auto again = entries(copy);
+        for (auto it = again.begin(); it != again.end(); ++it)
+            QVERIFY2(!it.value().startsWith("->") || it.key() == "evil", qPrintable(it.key()));
+        QCOMPARE(again.value("genres/C/g/ok/o.html"), copied.value("genres/C/g/ok/o.html"));
+        QVERIFY(again.value("アルバム.html").endsWith(" x1"));
+    }
+
+    // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which
+    // leaves exactly what an uninterrupted run does.
+    void publishStoppedThenFinished_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("files");  // in the copy when the signal comes
+        for (const int sig : {SIGINT, SIGTERM})
+            for (const int files : {1, 30, 120})
+                QTest::addRow("%s after %d files", sig == SIGINT ? "SIGINT" : "SIGTERM", files) << sig << files;
+    }
+    void publishStoppedThenFinished()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, files);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        for (int g = 0; g < 4; ++g)
+            for (int genre = addGenre(cat, QString::number(g)), t = 0; t < 32; ++t)
+                writeFile(addTitle(cat, genre, QString("t%1").arg(t)) + "/p.jpg", photo(64, 48) + QByteArray(128 << 10, char(t)));
+        const QString ref = m_dir->path() + "/ref", copy = m_dir->path() + "/copy";
+        QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
+        QProcess p;
+        p.start(binDir() + "/tessaly-cli", {"publish", m_lib, copy});
+        QVERIFY(p.waitForStarted());
+        const auto count = [&] {
+            int n = 0;
+            for (QDirIterator it(copy, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next())
+                ++n;
+            return n;
+        };
+        while (p.state() == QProcess::Running && count() < files)
+            QThread::usleep(100);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(30000));
+        QVERIFY2(p.exitStatus() == QProcess::CrashExit, "the run ended before the signal");
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QCOMPARE(entries(copy), entries(ref));
     }
 
     void cli()

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <climits>
+
 namespace tessaly::cli {
 
 static int generateCommand(Context &c)
@@ -38,7 +40,7 @@ static int publishCommand(Context &c)
                                 [&](int done, int total) { progress.show(done, total); });
     progress.finish();
     if (summary.started)  // else the reason was the message
-        c.out << displayText(PublishSummaryText(folder, summary, int(summary.missing.size()))) << Qt::endl;
+        c.out << displayText(PublishSummaryText(folder, summary, INT_MAX)) << Qt::endl;
     return ok ? 0 : 1;
 }
 

@@ -157,7 +157,7 @@ bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)
               << QStringLiteral("<title>カテゴリ選択</title>")
               << QStringLiteral("<body style='background-color:#0000ff; color:#ffffff'>")
               << QStringLiteral("</html>");
-        writePage(subPath(outputFolder, QStringLiteral("NameA.html")), lines);
+        run.layout().writePage(subPath(outputFolder, QStringLiteral("NameA.html")), lines);
         run.advance();
         return false;
     });
@@ -201,7 +201,7 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
                              + QStringLiteral("</a><br>");
             }
             lines << QStringLiteral("</html>");
-            writePage(subPath(outputFolder, files[i]), lines);
+            run.layout().writePage(subPath(outputFolder, files[i]), lines);
             run.advance();
         }
         return false;

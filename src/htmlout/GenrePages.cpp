@@ -150,7 +150,7 @@ struct TitlePictures {
     QString thumbFolder;   // the same for thumbnails
 
     TitlePictures(Connection &conn, const TitleColumns &columns, const QString &outputFolder, PosterCache *posterCache,
-                  ThumbCache *thumbCache, bool thumbnailsOnly)
+                  ThumbCache *thumbCache, const SiteLayout &layout)
     {
         RowSet rs(conn, QStringLiteral("select * from photoivents where ID1 in (select ID1 from photoyear)"));
         QStringList videos, photos;
@@ -173,7 +173,7 @@ struct TitlePictures {
             const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
             if (rendition)
                 renditions.insert(photo);
-            if (rendition || (thumbnailsOnly && IsNormalFile(photo)))
+            if ((rendition || (layout.thumbnailsOnly() && IsNormalFile(photo))) && !layout.leftOut(photo))
                 photos << photo;
         }
         if (!isLocalPath(outputFolder) || !IsFolder(outputFolder))
@@ -257,6 +257,8 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
             faults.append({picture.reference, QStringLiteral("写真がありません")});
         return QString();
     }
+    if (!picture.video && run.layout().leftOut(picture.file))
+        return QString();
     Thumbnail t;
     const bool rendition = pictures.renditions.contains(picture.file);
     if (!rendition) {
@@ -288,12 +290,16 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
         // The header readers do not read these formats: the upright thumbnail gives the shape.
         if (rendition && !FitThumbnail(thumb.width, thumb.height, &t))
             return QString();
+        picture.original = picture.file;
         picture.file = ChildPath(pictures.thumbFolder, thumb.file);
         picture.reference = QDir(genre.folder).relativeFilePath(picture.file);
         picture.relative = true;
         picture.made = true;
     }
-    return QStringLiteral("<img src='") + HtmlEscape(run.layout().pictureSource(genre, picture))
+    const std::optional<QString> source = run.layout().pictureSource(genre, picture);
+    if (!source)
+        return QString();
+    return QStringLiteral("<img src='") + HtmlEscape(*source)
            + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
            + QString::number(t.width) + QStringLiteral("px'")
            + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
@@ -312,7 +318,8 @@ void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pic
     if (!title.linkButton && !title.htmlButton)
         lines << QStringLiteral("<br>");
     if (title.htmlButton && title.hasHtml)
-        lines << buttonLine(run.layout().openTarget(genre, title.name, title.ivents), QStringLiteral("開く"));
+        if (const std::optional<QString> target = run.layout().openTarget(genre, title.name, title.ivents))
+            lines << buttonLine(*target, QStringLiteral("開く"));
     lines << QStringLiteral("</td>");
 }
 
@@ -372,8 +379,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
         const TitleColumns columns(titles);
         PosterCache posterCache(run.outputFolder());
         ThumbCache thumbCache(run.outputFolder());
-        const TitlePictures pictures(conn, columns, run.outputFolder(), &posterCache, &thumbCache,
-                                     run.layout().thumbnailsOnly());
+        const TitlePictures pictures(conn, columns, run.outputFolder(), &posterCache, &thumbCache, run.layout());
         for (; !genres.eof(); genres.moveNext()) {
             GenreInfo genre;
             genre.id = genres.number(QStringLiteral("ID1"));
@@ -407,15 +413,17 @@ bool WriteGenreIndexPages(HtmlRun &run)
                 if (IsFolder(page))
                     blocked << genre.folder;
                 else
-                    writePage(page, lines);
+                    run.layout().writePage(page, lines);
             }
             run.advance();
         }
-        // Every title has been seen: posters and thumbnails no title shows any more can go.
+        // Every title has been seen: posters and thumbnails no title shows any more can
+        // go. The copy takes its posters from the local site's cache and leaves them to
+        // it; the local site makes only renditions and leaves the copy's thumbnails alone.
         if (!pictures.posterFolder.isEmpty()) {
-            posterCache.removeStale();
-            // The local site makes only renditions: the copy's thumbnails are not its to remove.
-            thumbCache.removeStale(!run.layout().thumbnailsOnly());
+            if (run.localSite())
+                posterCache.removeStale();
+            thumbCache.removeStale(run.localSite());
         }
         return false;
     });

@@ -40,12 +40,12 @@ QString SiteLayout::genreLink(const GenreInfo &genre) const
     return PathLinkEscape(genre.folder) + QStringLiteral("/nIndex.html");
 }
 
-QString SiteLayout::pictureSource(const GenreInfo &, const Picture &picture) const
+std::optional<QString> SiteLayout::pictureSource(const GenreInfo &, const Picture &picture) const
 {
     return picture.relative ? LinkEscape(picture.reference) : PathLinkEscape(picture.reference);
 }
 
-QString SiteLayout::openTarget(const GenreInfo &, const QString &, const QString &ivents) const
+std::optional<QString> SiteLayout::openTarget(const GenreInfo &, const QString &, const QString &ivents) const
 {
     // A Windows path gets "/" for its "\"; on this system "\" is a character of a name.
     if (!IsWindowsFormPath(ivents))
@@ -53,6 +53,11 @@ QString SiteLayout::openTarget(const GenreInfo &, const QString &, const QString
     QString target = ivents;
     target.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return PathLinkEscape(target);
+}
+
+void SiteLayout::writePage(const QString &path, const QStringList &lines) const
+{
+    htmlout::writePage(path, lines);
 }
 
 HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress progress)
@@ -74,6 +79,11 @@ void HtmlRun::notice(const QString &text, const QString &title)
 void HtmlRun::setLayout(const SiteLayout *layout)
 {
     m_layout = layout ? layout : &kLocalSite;
+}
+
+bool HtmlRun::localSite() const
+{
+    return m_layout == &kLocalSite;
 }
 
 void HtmlRun::setTotal(int total)
@@ -254,7 +264,8 @@ WriterPages RunWriters(HtmlRun &run, const QString &outputFolder, int categories
     const bool categoriesStopped = WriteCategoryPages(run, outputFolder);
     pages.written += categoriesStopped ? 0 : categories;
     run.advanceTo(4 + categories);
-    run.setOutputFolder(outputFolder);
+    if (run.outputFolder().isEmpty())
+        run.setOutputFolder(outputFolder);
     pages.stopped = WriteGenreIndexPages(run) || pages.stopped || barStopped || categoriesStopped;
     run.advanceTo(run.total());
     return pages;
@@ -275,17 +286,18 @@ bool WriteFramePages(HtmlRun &run, const QString &outputFolder)
             throw WriteError{70, QStringLiteral("フォルダ sub を作れません。(%1)").arg(sub)};
         }
 
-        writePage(subPath(outputFolder, QStringLiteral("b.html")),
+        const SiteLayout &layout = run.layout();
+        layout.writePage(subPath(outputFolder, QStringLiteral("b.html")),
                   {QStringLiteral("<html>"),
                    QStringLiteral(R"x(<body style="color:#000000; background-color:#0000ff; font-size:5;">)x"),
                    QStringLiteral("<head>"), QStringLiteral("<title></title>"), QStringLiteral("</head>"),
                    QStringLiteral("</html>")});
         run.advance();
-        writePage(subPath(outputFolder, QStringLiteral("c.html")),
+        layout.writePage(subPath(outputFolder, QStringLiteral("c.html")),
                   {QStringLiteral("<html>"), QStringLiteral("<head>"), QStringLiteral("<title></title>"),
                    QStringLiteral("</head>"), QStringLiteral("</html>")});
         run.advance();
-        writePage(ChildPath(outputFolder, QStringLiteral("アルバム.html")),
+        layout.writePage(ChildPath(outputFolder, QStringLiteral("アルバム.html")),
                   {QStringLiteral("<html>"),
                    QStringLiteral("<head>"),
                    QStringLiteral("<title>カテゴリﾌｫﾙﾀﾞ管理</title>"),

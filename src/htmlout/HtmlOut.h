@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -38,6 +39,7 @@ struct Picture {
     bool relative = false;
     bool video = false;  // a poster frame standing in for a title's video
     bool made = false;   // a file the run made in its output folder: a poster or a thumbnail
+    QString original;    // the photo a thumbnail was made of
 };
 
 // Where a run writes its pages and how they refer to each other and to the files they
@@ -52,15 +54,23 @@ public:
     virtual QString genrePagePath(const GenreInfo &genre) const;
     // The link from a category page in "sub" to the genre page.
     virtual QString genreLink(const GenreInfo &genre) const;
-    // The source of a picture on the genre page of genre.
-    virtual QString pictureSource(const GenreInfo &genre, const Picture &picture) const;
-    // The open button's target, from the stored file path of the title's page.
-    virtual QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const;
+    // The source of a picture on the genre page of genre; none when the site leaves
+    // the picture out.
+    virtual std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const;
+    // The open button's target, from the stored file path of the title's page; none
+    // when the site leaves the page (and so the button) out.
+    virtual std::optional<QString> openTarget(const GenreInfo &genre, const QString &title,
+                                              const QString &ivents) const;
+    // Writes a page at a path that this layout gave; throws WriteError.
+    virtual void writePage(const QString &path, const QStringList &lines) const;
     // Whether a genre without titles gets a page (else it keeps the one it had).
     virtual bool pageForEveryGenre() const { return false; }
     // Whether every photo is shown through a small thumbnail made for the page (else
     // only the pictures browsers do not draw, and the others as they are).
     virtual bool thumbnailsOnly() const { return false; }
+    // Whether the site leaves a photo out (no thumbnail is even made of it); a layout
+    // that does lists it once.
+    virtual bool leftOut(const QString &) const { return false; }
 };
 
 // Titles under which each writer reports.
@@ -89,8 +99,9 @@ public:
     // The local site unless another layout is set (kept by the caller).
     const SiteLayout &layout() const { return *m_layout; }
     void setLayout(const SiteLayout *layout);
+    bool localSite() const;
     // The output folder of the run, where the posters of videos and the thumbnails of
-    // photos are kept.
+    // photos are kept (set by RunWriters unless set before).
     const QString &outputFolder() const { return m_outputFolder; }
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
 

@@ -67,6 +67,25 @@ void fileFailure(int err, const QString &path)
     }
 }
 
+QByteArray temporaryName()
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = ".tessaly-";
+    for (int i = 0; i < 8; ++i)
+        name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+    return name;
+}
+
+bool isTemporaryName(const QByteArray &name)
+{
+    if (name.size() != 17 || !name.startsWith(".tessaly-"))
+        return false;
+    for (const char c : name.mid(9))
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
 namespace {
 
 QByteArray tempName(const QString &folder);
@@ -115,34 +134,6 @@ public:
         m_fd = -1;
         return ::close(fd) == 0;  // a network file system reports a full disk here
     }
-    // Copies what in holds from where it stands, gives the file mtime and closes it.
-    bool copyAndClose(int in, const timespec &mtime)
-    {
-        char buf[1 << 16];
-        for (;;) {
-            const ssize_t n = ::read(in, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return false;
-            if (n == 0)
-                break;
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::write(m_fd, buf + done, size_t(n - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0)
-                    return false;
-                done += w;
-            }
-        }
-        const timespec times[2] = {{0, UTIME_OMIT}, mtime};
-        if (::futimens(m_fd, times) != 0)
-            return false;
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
     bool renameTo(const QByteArray &target)
     {
         if (::rename(m_name.constData(), target.constData()) != 0)
@@ -158,11 +149,7 @@ private:
 
 QByteArray tempName(const QString &folder)
 {
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = QFile::encodeName(folder) + "/.tessaly-";
-    for (int i = 0; i < 8; ++i)
-        name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
-    return name;
+    return QFile::encodeName(folder) + '/' + temporaryName();
 }
 
 }  // namespace
@@ -186,62 +173,6 @@ void replaceFile(const QString &path, const QByteArray &bytes)
         fileFailure(errno, path);
     if (!temp.renameTo(target))
         fileFailure(errno, path);
-}
-
-PlaceResult placeCopy(const QString &source, const QString &target)
-{
-    const QByteArray src = QFile::encodeName(source);
-    const QByteArray dst = QFile::encodeName(target);
-    struct stat s, t;
-    if (::stat(src.constData(), &s) != 0 || !S_ISREG(s.st_mode))
-        return PlaceResult::Missing;
-    const QString folder = QFileInfo(target).path();
-    // A hard link costs no space; the original is never written through it, as every
-    // replacement is a rename.
-    const auto linkTo = [&](const QByteArray &name) {
-        return ::linkat(AT_FDCWD, src.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0;
-    };
-    if (::lstat(dst.constData(), &t) != 0) {
-        // A new name is linked in place at once; its folder is made on first use.
-        if (linkTo(dst))
-            return PlaceResult::Placed;
-        if (errno == ENOENT) {
-            errno = 0;
-            if (!QDir().mkpath(folder))
-                fileFailure(errno ? errno : EIO, folder);
-            if (linkTo(dst))
-                return PlaceResult::Placed;
-        }
-    } else {
-        if (S_ISDIR(t.st_mode))
-            fileFailure(EISDIR, target);
-        // Whole seconds: file systems that keep no fractions still compare equal.
-        if (S_ISREG(t.st_mode) && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec)
-            return PlaceResult::Unchanged;
-        // An old file is replaced by a link made beside it and renamed over it.
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray name = tempName(folder);
-            if (linkTo(name)) {
-                if (::rename(name.constData(), dst.constData()) == 0)
-                    return PlaceResult::Placed;
-                const int err = errno;
-                ::unlink(name.constData());
-                fileFailure(err, target);
-            }
-            if (errno != EEXIST)
-                break;
-        }
-    }
-    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return PlaceResult::Missing;
-    TempFile temp(folder);
-    const bool copied = temp.isOpen() && temp.copyAndClose(in, s.st_mtim);
-    const int err = errno;
-    ::close(in);
-    if (!copied || !temp.renameTo(dst))
-        fileFailure(copied ? errno : err, target);
-    return PlaceResult::Placed;
 }
 
 void writePage(const QString &path, const QStringList &lines)

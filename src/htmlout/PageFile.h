@@ -37,12 +37,10 @@ void writePage(const QString &path, const QStringList &lines);
 // Replaces (or creates) the file at path with bytes, written beside it and renamed.
 void replaceFile(const QString &path, const QByteArray &bytes);
 
-enum class PlaceResult { Placed, Unchanged, Missing };
-// Puts the file source at target unless target already has its size and modification
-// time: a hard link where both lie on one file system, else a copy that keeps the
-// time; target's folder is made when missing. Missing when source is not a readable
-// file; throws WriteError for the target.
-PlaceResult placeCopy(const QString &source, const QString &target);
+// A short hidden name for a temporary file beside the one it will replace, and whether
+// a name is one: a stopped run may leave such a file behind.
+QByteArray temporaryName();
+bool isTemporaryName(const QByteArray &name);
 
 // Output folder + "/sub/" + name.
 QString subPath(const QString &outputFolder, const QString &name);

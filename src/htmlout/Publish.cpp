@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "CopyFolder.h"
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
@@ -18,14 +19,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QUrl>
 
-#include <cerrno>
 #include <optional>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessaly {
 
@@ -36,36 +33,48 @@ const QString kPublishTitle = QStringLiteral("公開用にコピー");
 namespace {
 
 const QString kManifest = QStringLiteral(".tessaly-publish");
+const QString kRecord = QStringLiteral(".tessaly-publish.run");  // what a run placed so far
 const QString kGenres = QStringLiteral("genres");
+const QString kPosters = PosterCache::folderName();
+const QString kThumbs = ThumbCache::folderName();
 
 // The copy's layout. Everything a genre page shows lies below its own folder, except
-// the posters, which the poster cache of the copy keeps in one folder.
+// the posters of videos, which lie in one folder of the copy. Every file goes into the
+// copy through one CopyFolder, which takes nothing from outside the album.
 class PublishLayout final : public SiteLayout {
 public:
-    PublishLayout(const QString &folder, QHash<qint32, QString> genreDirs, int nameMax)
-        : m_folder(folder), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax)
+    PublishLayout(CopyFolder &copy, QHash<qint32, QString> genreDirs, int nameMax, const QString &realBase)
+        : m_copy(copy), m_folder(copy.path()), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax),
+          m_realBase(realBase)
     {
     }
 
     QString genrePagePath(const GenreInfo &genre) const override
     {
-        const QString rel = genreDir(genre) + QStringLiteral("/nIndex.html");
-        makeFolder(genreDir(genre));
-        files.insert(rel);
         ++genrePages;
-        return ChildPath(m_folder, rel);
+        return ChildPath(m_folder, genreDir(genre) + QStringLiteral("/nIndex.html"));
     }
     QString genreLink(const GenreInfo &genre) const override
     {
         return QStringLiteral("../") + LinkEscape(genreDir(genre)) + QStringLiteral("/nIndex.html");
     }
-    QString pictureSource(const GenreInfo &genre, const Picture &picture) const override
+    std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const override
     {
-        if (picture.made)  // in the copy's own poster or thumbnail folder
-            return QStringLiteral("../../../") + LinkEscape(QDir(m_folder).relativeFilePath(picture.file));
-        return LinkEscape(place(genre, picture.title, picture.file, LastPathPart(picture.file)));
+        if (picture.made) {  // from the local site's caches, into the copy's own folders
+            const QString name = LastPathPart(picture.file);
+            const bool poster = picture.video;
+            const QString folder = poster ? kPosters : kThumbs;
+            if (!(poster ? PosterCache::isOwnFile(name) : ThumbCache::isOwnFile(name))
+                || !shows(put(folder + QLatin1Char('/') + name, picture.file, name)))
+                return std::nullopt;
+            return QStringLiteral("../../../") + folder + QLatin1Char('/') + LinkEscape(name);
+        }
+        const auto [result, rel] = place(genre, picture.title, picture.file, LastPathPart(picture.file));
+        if (!shows(result))
+            return std::nullopt;
+        return LinkEscape(rel);
     }
-    QString openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
+    std::optional<QString> openTarget(const GenreInfo &genre, const QString &title, const QString &ivents) const override
     {
         if (ivents.isEmpty())
             return QString();
@@ -74,13 +83,35 @@ public:
             source = ivents;
         else if (!IsWindowsFormPath(ivents) && isLocalPath(genre.folder))
             source = ChildPath(genre.folder, ivents);
-        const QString rel = place(genre, title, source, LastPathPart(ivents));
-        if (files.contains(genreDir(genre) + QLatin1Char('/') + rel))
-            placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel.section(QLatin1Char('/'), 0, 0));
+        const auto [result, rel] = place(genre, title, source, LastPathPart(ivents));
+        if (result == PlaceResult::Outside)
+            return std::nullopt;
+        if (shows(result))
+            placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel);
         return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
     bool thumbnailsOnly() const override { return true; }
+    // A thumbnail shows what its photo shows: only a photo of the album gets one.
+    bool leftOut(const QString &photo) const override
+    {
+        const QString real = QFileInfo(photo).canonicalFilePath();
+        if (real.isEmpty() || (!m_realBase.isEmpty() && isInside(real, m_realBase)))
+            return false;  // a missing photo is reported as missing
+        if (!m_leftOut.contains(photo)) {
+            m_leftOut.insert(photo);
+            outside << photo;
+        }
+        return true;
+    }
+    void writePage(const QString &path, const QStringList &lines) const override
+    {
+        const QString rel = path.mid(m_folder.size() + 1);
+        if (!isInside(path, m_folder))
+            pathNotFound(path);
+        files.insert(rel);
+        m_copy.write(rel, PageBytes(lines));
+    }
 
     mutable QSet<QString> files;  // placed by this run, relative to the folder
     mutable int genrePages = 0;
@@ -88,8 +119,13 @@ public:
     mutable int unchanged = 0;
     mutable qint64 bytes = 0;
     mutable QStringList missing;
+    mutable QStringList outside;
 
 private:
+    static bool shows(PlaceResult r) { return r == PlaceResult::Placed || r == PlaceResult::Unchanged; }
+
+
+
     QString genreDir(const GenreInfo &genre) const
     {
         const auto it = m_genreDirs.constFind(genre.id);
@@ -98,22 +134,16 @@ private:
                                         : kGenres + QStringLiteral("/~%1/~%2").arg(genre.categoryId).arg(genre.id);
     }
 
-    void makeFolder(const QString &rel) const
-    {
-        errno = 0;
-        if (!QDir(m_folder).mkpath(rel))
-            fileFailure(errno ? errno : EIO, ChildPath(m_folder, rel));
-    }
-
     // Puts source into the title's folder of the genre's page under name (or a name
-    // made unique when another file took it) and returns its path from the page.
-    QString place(const GenreInfo &genre, const QString &title, const QString &source, const QString &name) const
+    // made unique when another file took it); the path from the page.
+    std::pair<PlaceResult, QString> place(const GenreInfo &genre, const QString &title, const QString &source,
+                                          const QString &name) const
     {
         // A title folder never takes the genre page's name.
         const QString dir = UniqueFileNames({title}, QString(), {QStringLiteral("nIndex.html")}, m_nameMax).constFirst();
         const QString base = genreDir(genre) + QLatin1Char('/') + dir + QLatin1Char('/');
         QString file = UniqueFileNames({name}, QString(), {}, m_nameMax).constFirst();
-        for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file) != source; ++n) {
+        for (int n = 1; m_sources.contains(base + file) && m_sources.value(base + file).first != source; ++n) {
             const QString tag = QLatin1Char('~')
                                 + QString::fromLatin1(QCryptographicHash::hash(source.toUtf8() + QByteArray::number(n),
                                                                                QCryptographicHash::Sha1).toHex().left(8));
@@ -121,21 +151,23 @@ private:
             file = UniqueFileNames({dot > 0 ? name.left(dot) + tag + name.mid(dot) : name + tag}, QString(), {},
                                    m_nameMax).constFirst();
         }
-        put(base + file, source, name);
-        return dir + QLatin1Char('/') + file;
+        return {put(base + file, source, name), dir + QLatin1Char('/') + file};
     }
 
     // Puts source at rel in the copy, once a run.
-    void put(const QString &rel, const QString &source, const QString &name) const
+    PlaceResult put(const QString &rel, const QString &source, const QString &name) const
     {
-        if (m_sources.contains(rel))
-            return;
-        m_sources.insert(rel, source);
+        const auto known = m_sources.constFind(rel);
+        if (known != m_sources.cend())
+            return known->second;
         files.insert(rel);
-        switch (source.isEmpty() ? PlaceResult::Missing : placeCopy(source, ChildPath(m_folder, rel))) {
+        qint64 size = 0;
+        const PlaceResult result = source.isEmpty() ? PlaceResult::Missing : m_copy.place(rel, source, &size);
+        m_sources.insert(rel, {source, result});
+        switch (result) {
         case PlaceResult::Placed:
             ++copied;
-            bytes += QFileInfo(source).size();
+            bytes += size;
             break;
         case PlaceResult::Unchanged:
             ++unchanged;
@@ -144,20 +176,24 @@ private:
             files.remove(rel);
             missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
             break;
+        case PlaceResult::Outside:
+            files.remove(rel);
+            outside << source;
+            break;
         }
+        return result;
     }
 
     // The files that a title's own page shows or links from its folder (or below it)
-    // go with it to the same places.
-    void placeShownFiles(const QString &page, const QString &dirRel) const
+    // go with it to the same places. The page is read as the copy holds it.
+    void placeShownFiles(const QString &page, const QString &pageRel) const
     {
-        QFile f(page);
-        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
-            return;
+        const QByteArray bytes = m_copy.read(pageRel, 8 << 20);
         static const QRegularExpression ref(QStringLiteral(R"re((?:src|href)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
                                             QRegularExpression::CaseInsensitiveOption);
-        const QString html = QString::fromUtf8(f.readAll());
+        const QString html = QString::fromUtf8(bytes);
         const QString folder = QFileInfo(page).path();
+        const QString dirRel = pageRel.section(QLatin1Char('/'), 0, -2);
         for (auto it = ref.globalMatch(html); it.hasNext();) {
             const QRegularExpressionMatch m = it.next();
             QString link = m.captured(1) + m.captured(2) + m.captured(3);
@@ -172,15 +208,18 @@ private:
                 continue;
             const QString source = ChildPath(folder, path);
             const QString rel = dirRel + QLatin1Char('/') + path;
-            if (IsNormalFile(source) && (!m_sources.contains(rel) || m_sources.value(rel) == source))
+            if (IsNormalFile(source) && (!m_sources.contains(rel) || m_sources.value(rel).first == source))
                 put(rel, source, path);
         }
     }
 
+    CopyFolder &m_copy;
     QString m_folder;
     QHash<qint32, QString> m_genreDirs;
     int m_nameMax;
-    mutable QHash<QString, QString> m_sources;  // placed file -> its source
+    QString m_realBase;
+    mutable QSet<QString> m_leftOut;
+    mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // placed file -> its source and result
 };
 
 // The real path of a folder that may not exist yet: its nearest existing ancestor
@@ -201,42 +240,31 @@ QString realPath(const QString &path)
     }
 }
 
-// What the last run placed; names that would lead out of the folder are ignored.
-QSet<QString> readManifest(const QString &folder)
+// What the earlier runs placed: the list of the last whole run, and what a stopped run
+// recorded after it. Names that would lead out of the folder are ignored.
+QSet<QString> readManifest(const CopyFolder &copy)
 {
+    QStringList names;
+    const QJsonArray list = QJsonDocument::fromJson(copy.read(kManifest, 64 << 20)).object().value(QStringLiteral("files")).toArray();
+    for (const QJsonValue &v : list)
+        names << v.toString();
+    for (const QByteArray &name : copy.read(kRecord, 64 << 20).split('\0'))
+        names << QString::fromUtf8(name);
     QSet<QString> files;
-    QFile f(ChildPath(folder, kManifest));
-    if (!f.open(QIODevice::ReadOnly))
-        return files;
-    for (const QJsonValue &v : QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("files")).toArray()) {
-        const QString rel = v.toString();
+    for (const QString &rel : std::as_const(names)) {
         const QStringList parts = rel.split(QLatin1Char('/'));
         if (!rel.isEmpty() && !parts.contains(QString()) && !parts.contains(QStringLiteral(".."))
-            && !parts.contains(QStringLiteral(".")))
+            && !parts.contains(QStringLiteral(".")) && rel != kManifest && rel != kRecord)
             files.insert(rel);
     }
     return files;
 }
 
-void writeManifest(const QString &folder, const QSet<QString> &files)
+void writeManifest(CopyFolder &copy, const QSet<QString> &files)
 {
     QStringList sorted(files.cbegin(), files.cend());
     sorted.sort();
-    replaceFile(ChildPath(folder, kManifest),
-                QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
-}
-
-// Removes a file of an earlier run and the folders it leaves empty.
-bool removeStale(const QString &folder, const QString &rel)
-{
-    const QByteArray path = QFile::encodeName(ChildPath(folder, rel));
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode) || ::unlink(path.constData()) != 0)
-        return false;
-    for (QString dir = QFileInfo(rel).path(); dir != QLatin1String(".") && !dir.isEmpty(); dir = QFileInfo(dir).path())
-        if (::rmdir(QFile::encodeName(ChildPath(folder, dir)).constData()) != 0)
-            break;
-    return true;
+    copy.write(kManifest, QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray::fromStringList(sorted)}}).toJson());
 }
 
 // Why the copy cannot be made in folder, or empty text.
@@ -245,6 +273,11 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!isLocalPath(folder))
         return QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r公開先のフォルダを「/」から指定してください。")
             .arg(folder);
+    // What the copy may take is judged against it.
+    if (!isLocalPath(base) || !IsFolder(base))
+        return QStringLiteral("基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
+                              "公開用のコピーには基準フォルダの中のファイルだけを入れます。先に基準フォルダを設定してください。")
+            .arg(base);
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
         return QStringLiteral("「%1」はフォルダではありません。").arg(folder);
@@ -252,8 +285,7 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
     if (!output.isEmpty() && isLocalPath(output) && real == realPath(output))
         return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
     // The auto-set would register the copy as a category.
-    if (!base.trimmed().isEmpty() && isLocalPath(base)
-        && (real == realPath(base) || isInside(real, realPath(base))))
+    if (real == realPath(base) || isInside(real, realPath(base)))
         return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
     if (!QDir().mkpath(folder))
@@ -263,58 +295,27 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
 
 // Checked under the lock, so that a second run started at the same time waits for the
 // first and then finds its copy.
-QString notACopy(const QString &folder)
+QString notACopy(const CopyFolder &copy)
 {
-    if (QFileInfo::exists(ChildPath(folder, kManifest))
-        || QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
+    if (copy.exists(kManifest)
+        || QDir(copy.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
         return QString();
     return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
                           "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
-        .arg(folder);
+        .arg(copy.path());
 }
 
-// One run at a time in a folder: an exclusive lock on a hidden file, held until the end.
-class FolderLock {
-public:
-    explicit FolderLock(const QString &folder)
-        : m_fd(::open(QFile::encodeName(ChildPath(folder, kManifest + QStringLiteral(".lock"))).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0644))
-    {
-        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FolderLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-private:
-    int m_fd;
-};
-
-// The posters and thumbnails the local site has made are placed in the copy's own
-// folders, where the caches find them by name instead of decoding their sources again.
-void seedMadeFiles(const QString &output, const QString &folder)
+// Where the posters of videos and the thumbnails of photos are made: the local site's
+// own caches, so that a video or a photo is decoded once for both; a folder of the
+// user's cache when there is no output folder. Never the copy: its files come in
+// through the CopyFolder only.
+QString posterHome(const QString &output)
 {
-    if (!isLocalPath(output))
-        return;
-    const std::pair<QString, bool (*)(const QString &)> caches[] = {
-        {PosterCache::folderName(), PosterCache::isOwnFile}, {ThumbCache::folderName(), ThumbCache::isOwnFile}};
-    for (const auto &[name, isOwn] : caches) {
-        const QString from = ChildPath(output, name);
-        const QString to = ChildPath(folder, name);
-        const QStringList made = QDir(from).entryList(QDir::Files);
-        if (made.isEmpty() || !QDir().mkpath(to))
-            continue;
-        try {
-            for (const QString &file : made)
-                if (isOwn(file))
-                    placeCopy(ChildPath(from, file), ChildPath(to, file));
-        } catch (const WriteError &) {
-            // The cache makes what is missing and reports what it cannot write.
-        }
-    }
+    if (isLocalPath(output) && IsFolder(output))
+        return output;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                          + QStringLiteral("/tessaly-publish");
+    return QDir().mkpath(cache) ? cache : QString();
 }
 
 }  // namespace
@@ -352,11 +353,27 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         return false;
     }
     QString why = refusal(folder, base, output);
-    std::optional<FolderLock> lock;
-    if (why.isEmpty()) {
-        lock.emplace(folder);
-        why = notACopy(folder);
+    if (!why.isEmpty()) {
+        run.report(why, kPublishTitle);
+        return false;
     }
+    // Files come only from inside the base folder (every link resolved), and posters
+    // from the poster cache.
+    const QString posters = posterHome(output);
+    QStringList sources{QFileInfo(base).canonicalFilePath()};
+    if (!posters.isEmpty())
+        sources << realPath(ChildPath(posters, PosterCache::folderName()))
+                << realPath(ChildPath(posters, ThumbCache::folderName()));
+    std::optional<CopyFolder> opened;
+    try {
+        opened.emplace(folder, sources);
+    } catch (const WriteError &e) {
+        run.report(reportText(e), kPublishTitle);
+        return false;
+    }
+    CopyFolder &copy = *opened;
+    copy.lock();
+    why = notACopy(copy);
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
@@ -380,11 +397,26 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     }
 
     s.started = true;
-    seedMadeFiles(output, folder);
+    QSet<QString> before;
+    try {
+        // An earlier version locked with a file of its own.
+        copy.remove(kManifest + QStringLiteral(".lock"));
+        copy.removeTemporaries();
+        before = readManifest(copy);
+        // Written before the first file is placed, so that a stopped run leaves a folder
+        // the next run takes as its copy, and knows what it placed.
+        writeManifest(copy, before);
+        copy.recordTo(kRecord);
+        // A folder that a planted link stood for is the copy's own from here on.
+        copy.makeFolder(QStringLiteral("sub"));
+    } catch (const WriteError &e) {
+        run.report(reportText(e), kPublishTitle);
+        return false;
+    }
     const int decodedBefore = ThumbnailsDecoded();
-    const QSet<QString> before = readManifest(folder);
-    PublishLayout layout(folder, genreDirs, maxName);
+    PublishLayout layout(copy, genreDirs, maxName, QFileInfo(base).canonicalFilePath());
     run.setLayout(&layout);
+    run.setOutputFolder(posters);
     run.setPictureFaultList(&s.missing);  // listed in the summary
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
     s.finished = !pages.stopped;
@@ -394,27 +426,26 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     s.unchanged = layout.unchanged;
     s.bytes = layout.bytes;
     s.missing << layout.missing;
+    s.outside = layout.outside;
 
     QSet<QString> files = layout.files;
-    for (const char *page : {"アルバム.html", "sub/NameA.html", "sub/b.html", "sub/c.html"})
-        files.insert(QString::fromUtf8(page));
-    for (const QString &page : CategoryPageFiles(categoryNames, maxName))
-        files.insert(QStringLiteral("sub/") + page);
     // Only a finished run knows everything that belongs to the album.
     if (s.finished) {
         for (const QString &rel : before)
-            if (!files.contains(rel) && removeStale(folder, rel))
+            if (!files.contains(rel) && copy.remove(rel))
                 ++s.removed;
     } else {
         files.unite(before);
     }
     try {
-        writeManifest(folder, files);
+        writeManifest(copy, files);
+        copy.stopRecording();
     } catch (const WriteError &e) {
         run.report(reportText(e), kPublishTitle);
         s.finished = false;
     }
-    return s.finished && run.reports() == 0 && s.missing.isEmpty();
+    s.replacedLinks = copy.replacedLinks();
+    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty();
 }
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
@@ -427,12 +458,19 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
           << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
           << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
           << QStringLiteral("作った縮小画像: %1").arg(s.thumbnails)
-          << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
-          << QStringLiteral("見つからないか表示できない写真とファイル: %1").arg(s.missing.size());
-    for (const QString &m : s.missing.mid(0, maxListed))
-        lines << QStringLiteral("  ") + m;
-    if (s.missing.size() > maxListed)
-        lines << QStringLiteral("  ほか %1 件").arg(s.missing.size() - maxListed);
+          << QStringLiteral("削除した古いファイル: %1").arg(s.removed);
+    const auto list = [&](const QString &head, const QStringList &items) {
+        lines << head.arg(items.size());
+        for (const QString &m : items.mid(0, maxListed))
+            lines << QStringLiteral("  ") + m;
+        if (items.size() > maxListed)
+            lines << QStringLiteral("  ほか %1 件").arg(items.size() - maxListed);
+    };
+    list(QStringLiteral("見つからないか表示できない写真とファイル: %1"), s.missing);
+    if (!s.outside.isEmpty())
+        list(QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
+    if (!s.replacedLinks.isEmpty())
+        list(QStringLiteral("コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
     return lines.join(QStringLiteral("\n\r"));
 }
 

@@ -8,6 +8,9 @@
 //   posters/                            the posters of videos
 //   thumbs/                             the thumbnails of photos (no original photo is copied)
 //   .tessaly-publish                    what the last run put there, for the next one
+//
+// Only files whose real path lies inside the base folder go into the copy, each as a
+// file of its own; nothing outside the copy is written or removed.
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,8 @@ struct PublishSummary {
     int thumbnails = 0;     // pictures decoded for thumbnails by this run (the rest were kept)
     int removed = 0;        // files of an earlier run that no longer belong to the album
     QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
+    QStringList outside;    // files left out because they lie outside the base folder
+    QStringList replacedLinks;  // links found in the copy where its own folders go
 };
 
 // Writes the copy of the open library's site into folder (made if missing; else it
@@ -35,8 +40,8 @@ struct PublishSummary {
 bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSummary *summary,
                  QObject *owner = nullptr, const HtmlProgress &progress = {});
 
-// The summary as shown to the user; lines joined by "\n\r", at most maxListed missing
-// files named (the rest counted).
+// The summary as shown to the user; lines joined by "\n\r", at most maxListed files
+// of each list named (the rest counted).
 QString PublishSummaryText(const QString &folder, const PublishSummary &summary, int maxListed);
 
 }  // namespace tessaly

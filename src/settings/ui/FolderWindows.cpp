@@ -301,8 +301,8 @@ void htmlOut::publish()
     constexpr int kListed = 10;
     MessageRequest r{PublishSummaryText(folder, summary, kListed), ok ? MsgKind::Information : MsgKind::Exclamation,
                      kPublishTitle};
-    if (summary.missing.size() > kListed)
-        r.details = summary.missing.join(QLatin1Char('\n'));
+    if (summary.missing.size() > kListed || summary.outside.size() > kListed)
+        r.details = (summary.missing + summary.outside).join(QLatin1Char('\n'));
     ds.message(r, this);
 }
 

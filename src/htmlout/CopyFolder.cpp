@@ -1,0 +1,414 @@
+#include "CopyFolder.h"
+
+#include "PageFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly::htmlout {
+
+namespace {
+
+// A descriptor closed at the end of its scope.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f = -1) : fd(f) {}
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+};
+
+QStringList partsOf(const QString &rel)
+{
+    const QStringList parts = rel.split(QLatin1Char('/'));
+    for (const QString &p : parts)
+        if (p.isEmpty() || p == QLatin1String(".") || p == QLatin1String("..") || p.contains(QChar(0)))
+            throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1)").arg(rel)};
+    return parts;
+}
+
+bool writeAll(int fd, const char *p, qint64 left)
+{
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(qMin<qint64>(left, 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+bool copyData(int in, int out)
+{
+    // A reflink shares the blocks until either side is written; else the bytes.
+    if (::ioctl(out, FICLONE, in) == 0)
+        return true;
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!writeAll(out, buf, n))
+            return false;
+    }
+}
+
+// A new temporary file in dir, open for writing, and its name.
+int openTemporary(int dir, QByteArray *name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = temporaryName();
+        const int fd = ::openat(dir, name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+CopyFolder::CopyFolder(const QString &folder, const QStringList &sources) : m_path(folder), m_sources(sources)
+{
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0)
+        fileFailure(errno, folder);
+}
+
+CopyFolder::~CopyFolder()
+{
+    if (m_record >= 0)
+        ::close(m_record);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+QString CopyFolder::pathOf(const QString &rel) const
+{
+    return m_path + QLatin1Char('/') + rel;
+}
+
+void CopyFolder::recordTo(const QString &rel)
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
+    m_record = ::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int err = errno;
+    closeFolders(fds);
+    if (m_record < 0)
+        fileFailure(err, pathOf(rel));
+    m_recordName = rel;
+}
+
+void CopyFolder::stopRecording()
+{
+    if (m_record < 0)
+        return;
+    ::close(m_record);
+    m_record = -1;
+    remove(m_recordName);
+}
+
+bool CopyFolder::recorded(const QString &rel)
+{
+    const QByteArray line = rel.toUtf8() + '\0';
+    return m_record < 0 || writeAll(m_record, line.constData(), line.size());
+}
+
+void CopyFolder::lock()
+{
+    // A file system without locks still gets its copy, only without the wait.
+    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+std::vector<int> CopyFolder::openFolders(const QStringList &parts, qsizetype n, bool create)
+{
+    std::vector<int> fds;
+    fds.push_back(::dup(m_fd));
+    if (fds.back() < 0)
+        fileFailure(errno, m_path);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QByteArray name = QFile::encodeName(parts[i]);
+        const int at = fds.back();
+        int fd = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && create) {
+            struct stat st;
+            const bool there = ::fstatat(at, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            const QString rel = QStringList(parts.mid(0, i + 1)).join(QLatin1Char('/'));
+            if (there && S_ISLNK(st.st_mode)) {
+                if (::unlinkat(at, name.constData(), 0) != 0) {
+                    const int err = errno;
+                    closeFolders(fds);
+                    fileFailure(err, pathOf(rel));
+                }
+                m_replaced << rel;
+            } else if (there) {  // a file where a folder goes
+                closeFolders(fds);
+                fileFailure(ENOTDIR, pathOf(rel) + QLatin1Char('/'));
+            }
+            if (::mkdirat(at, name.constData(), 0777) != 0 && errno != EEXIST) {
+                const int err = errno;
+                closeFolders(fds);
+                fileFailure(err, pathOf(rel));
+            }
+            fd = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) {
+                const int err = errno;
+                closeFolders(fds);
+                fileFailure(err, pathOf(rel));
+            }
+        }
+        if (fd < 0) {
+            closeFolders(fds);
+            return fds;
+        }
+        fds.push_back(fd);
+    }
+    return fds;
+}
+
+void CopyFolder::closeFolders(std::vector<int> &fds) const
+{
+    for (const int fd : fds)
+        if (fd >= 0)
+            ::close(fd);
+    fds.clear();
+}
+
+void CopyFolder::makeFolder(const QString &rel)
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = openFolders(parts, parts.size(), true);
+    closeFolders(fds);
+}
+
+void CopyFolder::write(const QString &rel, const QByteArray &bytes)
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
+    const int dir = fds.back();
+    const QByteArray name = QFile::encodeName(parts.last());
+    QByteArray temp;
+    int err = 0;
+    {
+        Fd out(openTemporary(dir, &temp));
+        if (out.fd < 0)
+            err = errno;
+        else if (!writeAll(out.fd, bytes.constData(), bytes.size()))
+            err = errno ? errno : EIO;
+        else {
+            const int fd = out.fd;
+            out.fd = -1;
+            if (::close(fd) != 0)  // a network file system reports a full disk here
+                err = errno;
+        }
+    }
+    if (err == 0 && !recorded(rel))
+        err = errno ? errno : EIO;
+    // A rename replaces a link at the name itself, never what it points to.
+    if (err == 0 && ::renameat(dir, temp.constData(), dir, name.constData()) != 0)
+        err = errno;
+    if (err != 0 && !temp.isEmpty())
+        ::unlinkat(dir, temp.constData(), 0);
+    closeFolders(fds);
+    if (err != 0)
+        fileFailure(err, pathOf(rel));
+}
+
+bool CopyFolder::inSources(int fd, const QString &source) const
+{
+    // The file actually opened, every link on its way resolved.
+    char buf[PATH_MAX + 1];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(self.constData(), buf, PATH_MAX);
+    QString real;
+    if (n > 0) {
+        real = QFile::decodeName(QByteArray(buf, n));
+    } else if (char *r = ::realpath(QFile::encodeName(source).constData(), nullptr)) {
+        real = QFile::decodeName(r);
+        ::free(r);
+    }
+    if (!real.startsWith(QLatin1Char('/')))
+        return false;
+    for (const QString &root : m_sources)
+        if (!root.isEmpty() && isInside(real, root))
+            return true;
+    return false;
+}
+
+PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 *size)
+{
+    const QStringList parts = partsOf(rel);
+    // Not blocking on a pipe: only a regular file is taken.
+    const Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat s;
+    if (in.fd < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))
+        return PlaceResult::Missing;
+    if (!inSources(in.fd, source))
+        return PlaceResult::Outside;
+    if (size)
+        *size = s.st_size;
+
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
+    const int dir = fds.back();
+    const QByteArray name = QFile::encodeName(parts.last());
+    struct stat t;
+    if (::fstatat(dir, name.constData(), &t, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(t.st_mode)) {
+            closeFolders(fds);
+            fileFailure(EISDIR, pathOf(rel));
+        }
+        // Whole seconds: file systems that keep no fractions still compare equal. A file
+        // with a second name (a hard link an older copy made) is copied anew.
+        if (S_ISREG(t.st_mode) && t.st_nlink == 1 && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec) {
+            closeFolders(fds);
+            return PlaceResult::Unchanged;
+        }
+    }
+    QByteArray temp;
+    int err = 0;
+    {
+        Fd out(openTemporary(dir, &temp));
+        const timespec times[2] = {{0, UTIME_OMIT}, s.st_mtim};
+        if (out.fd < 0)
+            err = errno;
+        else if (!copyData(in.fd, out.fd) || ::futimens(out.fd, times) != 0)
+            err = errno ? errno : EIO;
+        else {
+            const int fd = out.fd;
+            out.fd = -1;
+            if (::close(fd) != 0)
+                err = errno;
+        }
+    }
+    if (err == 0 && !recorded(rel))
+        err = errno ? errno : EIO;
+    if (err == 0 && ::renameat(dir, temp.constData(), dir, name.constData()) != 0)
+        err = errno;
+    if (err != 0 && !temp.isEmpty())
+        ::unlinkat(dir, temp.constData(), 0);
+    closeFolders(fds);
+    if (err != 0)
+        fileFailure(err, pathOf(rel));
+    return PlaceResult::Placed;
+}
+
+QByteArray CopyFolder::read(const QString &rel, qint64 maxBytes) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    QByteArray bytes;
+    if (!fds.empty()) {
+        const Fd f(::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (f.fd >= 0 && ::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maxBytes) {
+            bytes.resize(st.st_size);
+            qint64 got = 0;
+            while (got < bytes.size()) {
+                const ssize_t n = ::read(f.fd, bytes.data() + got, size_t(bytes.size() - got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += n;
+            }
+            bytes.truncate(got);
+        }
+    }
+    closeFolders(fds);
+    return bytes;
+}
+
+bool CopyFolder::exists(const QString &rel) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    struct stat st;
+    const bool there = !fds.empty()
+                       && ::fstatat(fds.back(), QFile::encodeName(parts.last()).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    closeFolders(fds);
+    return there;
+}
+
+bool CopyFolder::remove(const QString &rel)
+{
+    QStringList parts;
+    try {
+        parts = partsOf(rel);
+    } catch (const WriteError &) {
+        return false;
+    }
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, false);
+    if (fds.empty())
+        return false;
+    const QByteArray name = QFile::encodeName(parts.last());
+    struct stat st;
+    const bool removed = ::fstatat(fds.back(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                         && !S_ISDIR(st.st_mode) && ::unlinkat(fds.back(), name.constData(), 0) == 0;
+    // The folders it leaves empty, from the innermost out.
+    for (qsizetype i = parts.size() - 2; removed && i >= 0; --i)
+        if (::unlinkat(fds[size_t(i)], QFile::encodeName(parts[i]).constData(), AT_REMOVEDIR) != 0)
+            break;
+    closeFolders(fds);
+    return removed;
+}
+
+// Folder by folder, never through a link; only the folders on the way down stay open.
+static int removeTemporariesIn(int fd, int depth)
+{
+    int removed = 0;
+    std::vector<QByteArray> folders;
+    {
+        DIR *d = ::fdopendir(::dup(fd));
+        if (!d)
+            return 0;
+        while (const dirent *e = ::readdir(d)) {
+            const QByteArray name(e->d_name);
+            struct stat st;
+            if (name == "." || name == ".." || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (S_ISREG(st.st_mode) && isTemporaryName(name))
+                removed += ::unlinkat(fd, e->d_name, 0) == 0;
+            else if (S_ISDIR(st.st_mode))
+                folders.push_back(name);
+        }
+        ::closedir(d);
+    }
+    if (depth >= 32)  // deeper than any copy goes
+        return removed;
+    for (const QByteArray &name : folders) {
+        const Fd sub(::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (sub.fd >= 0)
+            removed += removeTemporariesIn(sub.fd, depth + 1);
+    }
+    return removed;
+}
+
+int CopyFolder::removeTemporaries()
+{
+    return removeTemporariesIn(m_fd, 0);
+}
+
+}  // namespace tessaly::htmlout

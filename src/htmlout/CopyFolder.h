@@ -1,0 +1,85 @@
+#pragma once
+// The folder of a published copy. Whatever lies in it may have been planted there
+// (a folder replaced by a symbolic link, a crafted list of files), so every write,
+// rename and removal goes through the descriptor of the copy, one name at a time, and
+// never follows a link: a link met on the way to a file of the copy is replaced by a
+// folder or file of the copy's own. Files come in only from the folders the copy may
+// take from, judged by the real path of the very file that was opened, and always as
+// a file of their own (a reflink or a copy), never as a hard link to the original.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace tessaly::htmlout {
+
+enum class PlaceResult {
+    Placed,
+    Unchanged,  // already there with the same size and time
+    Missing,    // not a readable file
+    Outside,    // its real path lies outside every folder the copy takes from
+};
+
+class CopyFolder {
+public:
+    // Opens folder, which must exist; sources is the list of folders (real paths) that
+    // files may come from. Throws WriteError.
+    CopyFolder(const QString &folder, const QStringList &sources);
+    ~CopyFolder();
+    CopyFolder(const CopyFolder &) = delete;
+    CopyFolder &operator=(const CopyFolder &) = delete;
+
+    const QString &path() const { return m_path; }
+    // The path on this system of rel, for messages.
+    QString pathOf(const QString &rel) const;
+
+    // An exclusive lock on the folder itself, held while this object lives: a second
+    // run waits here for the first. Leaves no file behind.
+    void lock();
+
+    // rel is plain names joined by "/"; anything else throws WriteError.
+    // Makes the folders of rel.
+    void makeFolder(const QString &rel);
+    // Writes bytes as the file rel, whole: beside it, then renamed over it.
+    void write(const QString &rel, const QByteArray &bytes);
+    // Puts the file source at rel, unless rel already is a file of its own with the
+    // source's size and modification time; *size gets the source's size.
+    PlaceResult place(const QString &rel, const QString &source, qint64 *size = nullptr);
+    // The file rel (at most maxBytes), or empty when it is not a plain file of the copy.
+    QByteArray read(const QString &rel, qint64 maxBytes) const;
+    bool exists(const QString &rel) const;
+    // Removes the file (or link) rel and the folders it leaves empty; false when rel is
+    // no such thing in the copy.
+    bool remove(const QString &rel);
+    // Removes the temporaries that a stopped run left anywhere in the copy; returns how many.
+    int removeTemporaries();
+
+    // From here on the name of every file written or placed is added to the file rel
+    // (made anew), each ended by a NUL, before the file appears: a run stopped half-way
+    // leaves the list of what it placed.
+    void recordTo(const QString &rel);
+    // Ends the list and removes its file.
+    void stopRecording();
+
+    // Links inside the copy that stood where a folder or file of the copy goes, and
+    // were replaced (relative paths).
+    const QStringList &replacedLinks() const { return m_replaced; }
+
+private:
+    // Descriptors of the folders of parts[0..n), the copy itself first; made when create.
+    // Empty when a folder is missing (and not made) or is not a folder of the copy.
+    std::vector<int> openFolders(const QStringList &parts, qsizetype n, bool create);
+    void closeFolders(std::vector<int> &fds) const;
+    bool inSources(int fd, const QString &source) const;
+    bool recorded(const QString &rel);  // false with errno set when the list cannot take it
+
+    QString m_path;
+    QStringList m_sources;
+    int m_fd = -1;
+    int m_record = -1;
+    QString m_recordName;
+    QStringList m_replaced;
+};
+
+}  // namespace tessaly::htmlout
