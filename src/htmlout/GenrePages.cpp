@@ -290,7 +290,6 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
         // The header readers do not read these formats: the upright thumbnail gives the shape.
         if (rendition && !FitThumbnail(thumb.width, thumb.height, &t))
             return QString();
-        picture.original = picture.file;
         picture.file = ChildPath(pictures.thumbFolder, thumb.file);
         picture.reference = QDir(genre.folder).relativeFilePath(picture.file);
         picture.relative = true;

@@ -40,7 +40,6 @@ struct Picture {
     bool relative = false;
     bool video = false;  // a poster frame standing in for a title's video
     bool made = false;   // a file the run made in its output folder: a poster or a thumbnail
-    QString original;    // the photo a thumbnail was made of
 };
 
 // Where a run writes its pages and how they refer to each other and to the files they

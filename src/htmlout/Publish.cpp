@@ -40,7 +40,7 @@ const QString kPosters = PosterCache::folderName();
 const QString kThumbs = ThumbCache::folderName();
 
 // The copy's layout. Everything a genre page shows lies below its own folder, except
-// the posters of videos, which lie in one folder of the copy. Every file goes into the
+// the posters of videos and the thumbnails of photos, which lie in folders of their own. Every file goes into the
 // copy through one CopyFolder, which takes nothing from outside the album.
 class PublishLayout final : public SiteLayout {
 public:
@@ -124,8 +124,6 @@ public:
 
 private:
     static bool shows(PlaceResult r) { return r == PlaceResult::Placed || r == PlaceResult::Unchanged; }
-
-
 
     QString genreDir(const GenreInfo &genre) const
     {
