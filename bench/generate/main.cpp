@@ -248,9 +248,9 @@ int main(int argc, char **argv)
         const double pubPeak = peakMiB();
         const Time re = best(3, [&] { ok = PublishSite(g, ds, copy, &again) && ok; });
         if (photos != titles || !ok || ds.messageCount() != 0 || linked != titles || first.thumbnails != titles
-            || again.thumbnails != 0 || first.copied != 0) {
-            std::fprintf(stderr, "unexpected result: %d photos, %d messages, %d copied, %d thumbnails, %d again\n",
-                         photos, ds.messageCount(), first.copied, first.thumbnails, again.thumbnails);
+            || again.thumbnails != 0 || first.copied != titles || again.unchanged != titles) {
+            std::fprintf(stderr, "unexpected result: %d photos, %d messages, %d copied, %d thumbnails, %d again, %d unchanged\n",
+                         photos, ds.messageCount(), first.copied, first.thumbnails, again.thumbnails, again.unchanged);
             return 1;
         }
         std::printf("%8d %-5s %9.3f %10.3f %7.2f %8.3f %10.3f %7.2f %8.3f %9.1f %9.1f\n", titles, "wall", floor.wall,
