@@ -6,12 +6,14 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
 
 #include <fcntl.h>
@@ -104,7 +106,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             e.detail = m_folder;
             continue;
         }
-        m_named << keys[i] + QStringLiteral(".jpg") << keys[i] + QStringLiteral(".bad");
+        m_named.add(keys[i]);
         const QString jpg = ChildPath(m_folder, keys[i] + QStringLiteral(".jpg"));
         const ImageInfo info = GetImageSize(jpg, FormatJpeg);
         if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(jpg)) {
@@ -154,12 +156,24 @@ bool PosterCache::isOwnFile(const QString &name)
 int PosterCache::removeStale()
 {
     int removed = 0;
-    for (const QString &name : QDir(m_folder).entryList(QDir::Files | QDir::Hidden)) {
-        if (ownName().match(name).hasMatch() && !m_named.contains(name)
+    // Name by name: the folder may hold a file for every title of the library.
+    for (QDirIterator it(m_folder, QDir::Files | QDir::Hidden); it.hasNext();) {
+        it.next();
+        const QString name = it.fileName();
+        if (ownName().match(name).hasMatch() && !m_named.contains(name.chopped(4))  // less ".jpg" or ".bad"
             && QFile::remove(ChildPath(m_folder, name)))
             ++removed;
     }
     return removed;
+}
+
+bool NamedKeys::contains(const QString &key)
+{
+    if (!m_sorted) {
+        std::sort(m_hashes.begin(), m_hashes.end());
+        m_sorted = true;
+    }
+    return std::binary_search(m_hashes.cbegin(), m_hashes.cend(), qHash(key));
 }
 
 }  // namespace tessaly

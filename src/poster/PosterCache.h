@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 
 #include "Poster.h"
@@ -32,6 +33,23 @@ struct PosterEntry {
     QString detail;
 };
 
+// The keys of the files a run named, as 64-bit hashes in a list that never copies itself
+// as it grows: 8 bytes a file, however large the library. Two keys of one hash keep a
+// stale file, never remove a named one.
+class NamedKeys {
+public:
+    void add(const QString &key)
+    {
+        m_hashes.push_back(qHash(key));
+        m_sorted = false;
+    }
+    bool contains(const QString &key);
+
+private:
+    std::deque<size_t> m_hashes;
+    bool m_sorted = false;
+};
+
 class PosterCache {
 public:
     explicit PosterCache(const QString &outputFolder);
@@ -53,7 +71,7 @@ public:
 
 private:
     QString m_folder;
-    QSet<QString> m_named;
+    NamedKeys m_named;  // the key of each poster and note
     int m_decoded = 0;
 };
 

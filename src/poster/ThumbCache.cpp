@@ -6,6 +6,7 @@
 #include "PosterCache.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -84,7 +85,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             continue;
         }
         const QString jpg = keys[i] + QStringLiteral(".jpg"), bad = keys[i] + QStringLiteral(".bad");
-        m_named << jpg << bad;
+        m_named.add(keys[i]);
         const ImageInfo info = GetImageSize(ChildPath(m_folder, jpg), FormatJpeg);
         if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(ChildPath(m_folder, jpg))) {
             e.file = jpg;
@@ -127,9 +128,12 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
 int ThumbCache::removeStale(bool renditions)
 {
     int removed = 0;
-    for (const QString &name : QDir(m_folder).entryList(QDir::Files | QDir::Hidden)) {
+    // Name by name: the folder may hold a file for every photo of the library.
+    for (QDirIterator it(m_folder, QDir::Files | QDir::Hidden); it.hasNext();) {
+        it.next();
+        const QString name = it.fileName();
         const QRegularExpressionMatch m = ownName().match(name);
-        if (m.hasMatch() && m.captured(1).isEmpty() != renditions && !m_named.contains(name)
+        if (m.hasMatch() && m.captured(1).isEmpty() != renditions && !m_named.contains(name.chopped(4))
             && QFile::remove(ChildPath(m_folder, name)))
             ++removed;
     }

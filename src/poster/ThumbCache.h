@@ -13,6 +13,7 @@
 
 #include <functional>
 
+#include "PosterCache.h"
 #include "Thumbnail.h"
 
 namespace tessaly {
@@ -50,7 +51,7 @@ public:
 
 private:
     QString m_folder;
-    QSet<QString> m_named;
+    NamedKeys m_named;  // the key of each thumbnail and note
     int m_decoded = 0;
 };
 
