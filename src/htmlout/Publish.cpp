@@ -109,12 +109,13 @@ public:
         }
         return true;
     }
-    void writePage(const QString &path, const QStringList &lines) const override
+    void writePage(const QString &path, const QStringList &lines,
+                   const std::function<void()> &whileBuilding = {}) const override
     {
         const QString rel = path.mid(m_folder.size() + 1);
         if (!isInside(path, m_folder))
             pathNotFound(path);
-        m_copy.write(rel, PageBytes(lines));
+        m_copy.write(rel, PageBytes(lines, whileBuilding));
         m_placed.push_back(qHash(rel));
         m_sorted = false;
     }
