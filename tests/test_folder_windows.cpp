@@ -288,7 +288,9 @@ private slots:
         QCOMPARE(said, QStringList({"3フォルダ「" + tmp.path() + "/pub」は空ではなく、公開用にコピーしたフォルダでもありません。|"
                                     "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。",
                                     "2公開用のコピーを「" + copy + "」に作りました。|ページ: 7|コピーしたファイル: 1 (変更のないもの 0)"}));
-        QCOMPARE(QImage(copy + "/genres/旅/2024/海/a.png").size(), QSize(40, 30));
+        QVERIFY(host->ds.messages().last().text.contains("\n\r作った縮小画像: 1\n\r"));
+        QDirIterator thumbs(copy + "/thumbs", {"*.jpg"}, QDir::Files);
+        QCOMPARE(QImage(thumbs.next()).size(), QSize(40, 30));
     }
 
     void popupMenu()

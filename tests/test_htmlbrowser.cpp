@@ -71,21 +71,6 @@ QJsonObject http(int port, const QByteArray &method, const QByteArray &path, con
     return QJsonDocument::fromJson(resp.mid(head, length)).object();
 }
 
-// The stored pixels of an upright w x h picture in red, green / blue, yellow quarters
-// that the Exif orientation o (0: none) turns upright.
-QImage quarters(int w, int h, int o)
-{
-    const int sw = o >= 5 ? h : w, sh = o >= 5 ? w : h;
-    QImage img(sw, sh, QImage::Format_RGB32);
-    for (int y = 0; y < sh; ++y)
-        for (int x = 0; x < sw; ++x) {
-            const int m[9][2] = {{x, y}, {x, y}, {sw - 1 - x, y}, {sw - 1 - x, sh - 1 - y}, {x, sh - 1 - y},
-                                 {y, x}, {sh - 1 - y, x}, {sh - 1 - y, sw - 1 - x}, {y, sw - 1 - x}};
-            img.setPixel(x, y, QList<QRgb>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}[(m[o][1] >= h / 2) * 2 + (m[o][0] >= w / 2)]);
-        }
-    return img;
-}
-
 // A port that nothing listens on.
 int freePort()
 {
@@ -191,6 +176,11 @@ void TestHtmlBrowser::initTestCase()
     for (const char *order : {"II", "MM"})
         for (int o = 1; o <= 8; ++o)
             titles.append({"向き", "Exif", QString("%1 %2").arg(order).arg(o), "p.jpg", "200", "400"});
+    // A PNG turned by its eXIf chunk; pictures browsers do not draw (TIFF, HEIC) and a
+    // folder that holds only a ".jpeg".
+    titles.append({"向き", "Exif", "PNG 6", "p.png", "200", "400"});
+    for (const char *f : {"jpeg", "tiff", "heic"})
+        titles.append({"形式", "各種", f, QString("p.") + (f == QString("tiff") ? "tif" : f), "200", "100"});
     for (const QStringList &t : titles) {
         const QString cat = m_base + "/" + t[0], genre = cat + "/" + t[1], title = makeDir(genre + "/" + t[2]);
         if (!m_categories.contains(t[0])) {
@@ -207,9 +197,18 @@ void TestHtmlBrowser::initTestCase()
                  "select ID, ID1, ?, ?, ?, -1, ?, ? from photoYear where yearFolder=?",
             {t[2], title, t.size() > 6 ? QVariant(t[6] == "stored" ? title + "/" + t[3] : t[3]) : QVariant(), opened, opened, genre});
         const int o = t[0] == "向き" ? t[2].right(1).toInt() : 0;
-        QVERIFY(quarters(t[4].toInt(), t[5].toInt(), o).save(title + "/" + t[3]));
-        if (o)
-            writeFile(title + "/" + t[3], readFile(title + "/" + t[3]).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
+        const QString file = title + "/" + t[3];
+        const QImage stored = quarters(t[4].toInt(), t[5].toInt(), o);
+        if (file.endsWith(".tif"))
+            writeFile(file, tiffBytes(stored));
+        else if (file.endsWith(".heic"))
+            QVERIFY(writeHeic(stored, file));
+        else
+            QVERIFY(stored.save(file));
+        if (o && file.endsWith(".png"))
+            writeFile(file, withPngExif(readFile(file), o));
+        else if (o)
+            writeFile(file, readFile(file).insert(2, exifSegment(qPrintable(t[2].left(2)), o)));
     }
     Global g = makeGlobal(lib);
     ScriptedDialogService ds;
@@ -224,12 +223,9 @@ void TestHtmlBrowser::initTestCase()
     QVERIFY(demoCopy.startsWith(m_srv) || QFile::link(demoCopy, m_srv + "/demo"));
     QCOMPARE(runCli({"demo", demo}).exitCode, 0);
     const QString photo = "/家族/誕生日/はじめての一歩/一歩.png";
-    QFile old(demo + "/写真" + photo);
-    QVERIFY(old.open(QIODevice::ReadWrite) && old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime()), QFileDevice::FileModificationTime));
-    old.close();
     const QStringList local = snapshot(m_dir.path());
     // The demo is published twice at once: one run waits for the other, and the two
-    // copy its 13 files once.
+    // make its 12 thumbnails and copy them and its one 開く page once.
     QProcess twice[2];
     for (QProcess &p : twice)
         p.start(binDir() + "/tessaly-cli", {"publish", demo + "/demo.mdb", demoCopy});
@@ -238,20 +234,21 @@ void TestHtmlBrowser::initTestCase()
         QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
         both += p.readAllStandardOutput();
     }
-    QVERIFY2(both.contains("コピーしたファイル: 13 (変更のないもの 0)") && both.contains("コピーしたファイル: 0 (変更のないもの 13)"),
+    QVERIFY2(both.contains("コピーしたファイル: 13 (変更のないもの 0)\n") && both.contains("コピーしたファイル: 0 (変更のないもの 13)\n")
+                 && both.contains("作った縮小画像: 12\n") && both.contains("作った縮小画像: 0\n"),
              qPrintable(both));
-    for (const QStringList &run : {QStringList{m_lib, m_srv + "/album", "69 (変更のないもの 0)"},
+    for (const QStringList &run : {QStringList{m_lib, m_srv + "/album", "81 (変更のないもの 0)"},
                                    {demo + "/demo.mdb", demoCopy, "0 (変更のないもの 13)"}}) {
         const CliResult r = runCli({"publish", run[0], run[1]});
         QVERIFY2(r.exitCode == 0 && r.out.contains("見つからないか表示できない写真とファイル: 0")
                      && r.out.contains("コピーしたファイル: " + run[2]), qPrintable(r.out + r.err));
     }
-    // A file of its own, never a hard link to the photo.
-    struct stat copied;
-    QVERIFY(::stat(QFile::encodeName(demoCopy + "/genres" + photo).constData(), &copied) == 0);
-    QCOMPARE(copied.st_nlink, nlink_t(1));
+    QVERIFY(!QFileInfo::exists(demoCopy + "/genres" + photo));  // only its thumbnail
     QStringList after = snapshot(m_dir.path());
-    after.removeIf([&](const QString &f) { return f.startsWith(m_srv + "/"); });
+    // Only the copies and the thumbnail caches in the output folders have grown.
+    after.removeIf([&](const QString &f) {
+        return f.startsWith(m_srv + "/") || (f.contains("/thumbs/") && !local.contains(f));
+    });
     QCOMPARE(after, local);
     m_httpPort = freePort();
     m_server.setStandardErrorFile(m_dir.path() + "/http.log");
@@ -295,6 +292,7 @@ void TestHtmlBrowser::categoryAndGenre_data()
     for (const char *order : {"II", "MM"})
         for (int o = 1; o <= 8; ++o)
             turned << QString("%1 %2/p.jpg").arg(order).arg(o) << 60 << 120;
+    turned << "PNG 6/p.png" << 60 << 120;
     const QList<std::pair<const char *, QJsonArray>> rows = {
         {"Japanese names", QJsonArray{QJsonArray{"Trip #1/shore.png", 60, 120, "京都/寺.jpg", 120, 90}}},
         {"apostrophe, # and %", QJsonArray{QJsonArray{"海/100% blue.jpg", 120, 40}}},
@@ -302,10 +300,22 @@ void TestHtmlBrowser::categoryAndGenre_data()
         {"own page name, backslash, tab", QJsonArray{QJsonArray{"tab\there /pic:1 #.jpg", 60, 120}}},
         {"own page name, line feed", QJsonArray{QJsonArray{" t/q.png", 120, 120}}},
         {"too long a name", QJsonArray{QJsonArray{"c:\\d/a.jpg", 120, 120}}},
-        {"Exif orientations", QJsonArray{turned}}};
+        {"Exif orientations", QJsonArray{turned}},
+        {"TIFF, HEIC as thumbnails, .jpeg", QJsonArray{QJsonArray{"thumbs/*", 120, 60, "jpeg/p.jpeg", 120, 60, "thumbs/*", 120, 60}}}};
+    // The copy shows every photo through a thumbnail of its own.
+    const auto thumbnailsOnly = [](QJsonArray genres) {
+        for (QJsonValueRef genre : genres) {
+            QJsonArray images = genre.toArray();
+            for (int k = 0; k < images.size(); k += 3)
+                images[k] = "thumbs/*";
+            genre = images;
+        }
+        return genres;
+    };
     for (const QString site : {"", "album"})
         for (int i = 0; i < rows.size(); ++i)
-            QTest::addRow("%s%s", rows[i].first, site.isEmpty() ? "" : ", published") << site << i + 1 << rows[i].second;
+            QTest::addRow("%s%s", rows[i].first, site.isEmpty() ? "" : ", published")
+                << site << i + 1 << (site.isEmpty() ? rows[i].second : thumbnailsOnly(rows[i].second));
     // The demo's pictures are only checked to load.
     for (int option = 1; option <= 3; ++option)
         QTest::addRow("demo, published, %d", option) << "demo" << option << QJsonArray();
@@ -357,8 +367,11 @@ void TestHtmlBrowser::categoryAndGenre()
         QVERIFY2(waitFor(2, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
                                 + quoted(index) + " && [...document.images].every(i => i.complete);"),
                  qPrintable(index));
+        // A thumbnail's name is its cache key: only its folder is compared.
         const QJsonArray shown = js(2, "return [...document.images].flatMap(i => i.naturalWidth > 0 ? "
-                                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/')), i.width, i.height] : ['broken', i.src]);").toArray();
+                                       "[decodeURIComponent(i.src.split('/').slice(-2).join('/'))"
+                                       ".replace(/^thumbs\\/[0-9a-f]{16}-[0-9]+-[0-9]+(\\.r)?\\.jpg$/, 'thumbs/*'), i.width, i.height] "
+                                       ": ['broken', i.src]);").toArray();
         if (images.isEmpty())
             QVERIFY2(!shown.isEmpty() && !shown.contains("broken"), QJsonDocument(shown).toJson().constData());
         else
@@ -414,8 +427,9 @@ void TestHtmlBrowser::requestsStayInFolder()
     }
 }
 
-// After a title folder is removed and a photo replaced, the next run copies that one
-// photo and removes the removed title's files; the pages name what is missing.
+// After a title folder is removed and a photo replaced, the next run makes that one
+// thumbnail again and removes the removed title's files and the two old thumbnails; the
+// pages name what is missing.
 void TestHtmlBrowser::republishCopiesWhatChanged()
 {
     const QString copy = m_srv + "/album", published = copy + "/genres/旅行/2001";
@@ -426,9 +440,12 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     const QStringList before = snapshot(copy);
     const CliResult r = runCli({"publish", m_lib, copy});
     QCOMPARE(r.exitCode, 1);  // the removed title's pictures are missing
-    for (const char *line : {"コピーしたファイル: 1 (", "削除した古いファイル: 3", "見つからないか表示できない写真とファイル: 2"})
+    for (const char *line : {"コピーしたファイル: 1 (", "作った縮小画像: 1\n", "削除した古いファイル: 4\n",
+                             "見つからないか表示できない写真とファイル: 2"})
         QVERIFY2(r.out.contains(QString::fromUtf8(line)), qPrintable(r.out));
-    QCOMPARE(readFile(published + "/京都/寺.jpg"), readFile(photo));
+    const QRegularExpression thumb("<img src='([^']*)' height='90px' width='120px'><br>\r\n京都<br>");
+    const QString made = thumb.match(QString::fromUtf8(readFile(published + "/nIndex.html"))).captured(1);
+    QCOMPARE(QImage(QDir::cleanPath(published + "/" + made)).size(), QSize(64, 48));
     QVERIFY(!QFileInfo::exists(copy + "/genres/Bob's/Trip #2/海"));
     QVERIFY(QFileInfo::exists(copy + "/genres/Bob's/Trip #2/nIndex.html"));
     // Pages are rewritten; every other file stays as it was.
@@ -436,15 +453,14 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     QStringList changed;
     for (const QString &f : before)
         if (!after.contains(f) && !f.contains(QRegularExpression("/(nIndex.html|sub/.*|アルバム.html|index.html|.tessaly-publish)\x01")))
-            changed << f.section('\x01', 0, 0).mid(copy.size());
-    QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/100% blue.jpg", "/genres/Bob's/Trip #2/海/o:pen #1%.html",
-                                   "/genres/Bob's/Trip #2/海/o:pen note.txt",
-                                   "/genres/旅行/2001/京都/寺.jpg"}));
+            changed << f.section('\x01', 0, 0).mid(copy.size()).replace(QRegularExpression("^/thumbs/.*"), "/thumbs/*");
+    QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/o:pen #1%.html", "/genres/Bob's/Trip #2/海/o:pen note.txt",
+                                   "/thumbs/*", "/thumbs/*"}));
 
     // A run that stops early (a category without genres) removes nothing, and the next
     // whole run still knows what the earlier ones placed.
     sql(m_lib, "delete from photoYear where ID=(select ID from photoGraph where topFolderName='b')");
-    const QString kept = copy + "/genres/b/line\nfeed/ t/q.png";
+    const QString kept = copy + "/genres/b/line\nfeed/ t/o:pen note.txt";
     QVERIFY(runCli({"publish", m_lib, copy}).out.contains("完了しませんでした"));
     QVERIFY(QFileInfo::exists(kept));
     sql(m_lib, "delete from photoGraph where topFolderName='b'");

@@ -2,10 +2,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QBuffer>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -16,6 +19,7 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "HtmlOut.h"
+#include "Publish.h"
 #include "TestSupport.h"
 
 using namespace tessaly;
@@ -35,6 +39,17 @@ QByteArray jpeg(int w, int h)
 {
     return QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xC0\x00\x11\x08", 25)
            + char(h >> 8) + char(h) + char(w >> 8) + char(w) + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9", 12);
+}
+
+// A JPEG that decodes, for the copy's thumbnails.
+QByteArray photo(int w, int h)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(0x336699);
+    img.save(&buf, "jpeg");
+    return buf.data();
 }
 
 QByteArray gif(int w, int h)
@@ -266,7 +281,7 @@ private slots:
         writeFile(addTitle(cat, g2, "d", {{"IventsHtmlButton", -1}, {"iventsHTML", "x.html"}, {"Ivents", "/srv/d/x.html"}})
                       + "/p.gif",
                   gif(480, 640));
-        writeFile(addTitle(cat, g2, "e") + "/scan.tif", QByteArray("II*\0\x08\0\0\0\0\0\0\0", 12));  // size zero, no message
+        writeFile(addTitle(cat, g2, "e") + "/scan.tif", QByteArray("II*\0\x08\0\0\0\0\0\0\0", 12));  // a TIFF without a picture
         writeFile(addTitle(cat, g2, "f", {{"iventsPhoto", "sq.gif"}, {"IventsHtmlButton", -1}}) + "/sq.gif", gif(50, 50));
         const QString g = addTitle(cat, g2, "g");  // PNG after the others; never thinner than 1 px
         writeFile(g + "/.hidden.jpg", jpeg(10, 10));
@@ -315,12 +330,13 @@ private slots:
         const QStringList lines = msgs[1].split("\n\r");
         QVERIFY2(lines.size() == 12 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[1]));
         const QStringList faults = {genreFolder(g1) + "/cut/a.jpg (", wide + "/w.png (", genreFolder(g1) + "/x (フォルダがありません)",
-                                    genreFolder(g2) + "/b/gone.jpg (写真がありません)"};
+                                    genreFolder(g2) + "/b/gone.jpg (写真がありません)",
+                                    genreFolder(g2) + "/e/scan.tif (写真として読み取れないか、壊れています)"};
         for (int i = 0; i < faults.size(); ++i)
             QVERIFY2(lines[i + 1].startsWith(faults[i]), qPrintable(lines[i + 1]));
-        QCOMPARE(lines[11], "ほか 4 件（全 14 件は詳細に表示します）");
+        QCOMPARE(lines[11], "ほか 5 件（全 15 件は詳細に表示します）");
         const QStringList details = ds.messages()[1].details.split('\n');
-        QVERIFY2(details.size() == 14 && details[13].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details.value(13)));
+        QVERIFY2(details.size() == 15 && details[14].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details.value(14)));
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output
@@ -482,25 +498,51 @@ private slots:
 
     // A title folder named like the page takes the page's place: that genre is reported
     // once and the next one still gets its page, where a folder holding only a ".jpeg"
-    // shows it. The copy has no such clash.
-    void titleNamedLikeThePage()
+    // shows it. The copy has no such clash, and its pages differ from the site's only in
+    // the pictures' sources: upright thumbnails without Exif, and no original photo.
+    void titleNamedLikeThePageAndTheCopy()
     {
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
         const int g1 = addGenre(cat, "1"), g2 = addGenre(cat, "2");
+        QBuffer buf;
+        buf.open(QIODevice::WriteOnly);
+        QVERIFY(QImage(800, 600, QImage::Format_RGB32).save(&buf, "jpeg"));
+        const QByteArray photo = QByteArray(buf.data()).insert(2, exifSegment("II", 6));  // stored on its side
         addTitle(cat, g1, "nIndex.html");
-        writeFile(addTitle(cat, g1, "a") + "/a.jpg", jpeg(800, 600));
-        writeFile(addTitle(cat, g2, "b") + "/b.JPEG", jpeg(600, 800));
+        writeFile(addTitle(cat, g1, "a") + "/a.jpg", photo);
+        writeFile(addTitle(cat, g2, "b") + "/b.JPEG", photo);
         ScriptedDialogService ds;
         QVERIFY(!run(ds));
         QCOMPARE(shown(ds), QStringList{"ＨＴＭＬファイル出力(nIndex.html)|次のジャンルのフォルダには「nIndex.html」という名前の"
                                         "フォルダがあるため、ページを書けませんでした。\n\r" + genreFolder(g1)});
-        QVERIFY(QFileInfo(genreFolder(g1) + "/nIndex.html").isDir());
-        QVERIFY(readFile(genreFolder(g2) + "/nIndex.html").contains("\r\n<img src='b/b.JPEG' height='120px' width='90px'><br>\r\n"));
+        const QByteArray local = readFile(genreFolder(g2) + "/nIndex.html");
+        QVERIFY(local.contains("\r\n<img src='b/b.JPEG' height='120px' width='90px'><br>\r\n"));
+
+        Global g = makeGlobal(m_lib);
+        ScriptedDialogService quiet;
+        PublishSummary summary;
         const QString copy = m_dir->path() + "/copy";
-        const CliResult r = runCli({"publish", m_lib, copy});
-        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QVERIFY2(PublishSite(g, quiet, copy, &summary), qPrintable(PublishSummaryText(copy, summary, 10)));
+        QCOMPARE(summary.thumbnails, 2);
         QVERIFY(readFile(copy + "/genres/C/1/nIndex.html").contains("\r\na<br>\r\n"));
+        const QList<QByteArray> site = local.split('\n'), published = readFile(copy + "/genres/C/2/nIndex.html").split('\n');
+        QCOMPARE(published.size(), site.size());
+        const QRegularExpression source("^<img src='([^']*)'");
+        for (int i = 0; i < site.size(); ++i) {
+            const QString mine = QString::fromUtf8(published[i]);
+            QCOMPARE(QString(mine).replace(source, "<img src=''"), QString::fromUtf8(site[i]).replace(source, "<img src=''"));
+            const QString src = source.match(mine).captured(1);
+            if (src.isEmpty())
+                continue;
+            const QString thumb = QDir::cleanPath(copy + "/genres/C/2/" + src);
+            QVERIFY2(thumb.startsWith(copy + "/thumbs/"), qPrintable(src));
+            QCOMPARE(QImage(thumb).size(), QSize(180, 240));
+            QVERIFY(!readFile(thumb).contains("Exif"));
+        }
+        QDirIterator it(copy, {"*.jpg", "*.JPEG"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            QVERIFY2(it.next().startsWith(copy + "/thumbs/"), qPrintable(it.filePath()));
     }
 
     // A library from someone else, and links in the photo tree that lead out of the album
@@ -509,7 +551,7 @@ private slots:
     void publishTakesNothingFromOutside()
     {
         const QString outside = makeDir(m_dir->path() + "/outside");
-        const auto secret = [&](const QString &name) { return writeFile(outside + "/" + name, jpeg(64, 48) + name.toUtf8()); };
+        const auto secret = [&](const QString &name) { return writeFile(outside + "/" + name, photo(64, 48) + name.toUtf8()); };
         for (const char *name : {"ssh/id_rsa", "up.txt", "p.jpg", "abs.jpg", "shadow", "passwd", "titledir/a.jpg",
                                  "genredir/t/a.jpg", "catdir/lg/lt/a.jpg"})
             secret(name);
@@ -520,7 +562,7 @@ private slots:
         // A photo and a page showing a note beside it, a key through a linked folder, a linked file.
         const QString ok = addTitle(cat, g, "ok", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}});
         sql(m_lib, "update photoIvents set Ivents=? where iventsFolderName='ok'", {ok + "/o.html"});
-        writeFile(ok + "/a.jpg", jpeg(64, 48));
+        writeFile(ok + "/a.jpg", photo(64, 48));
         writeFile(ok + "/o.html", "<a href='note.txt'>n</a><img src='keys/id_rsa'><a href=\"up.txt\">u</a>");
         writeFile(ok + "/note.txt", "note");
         QVERIFY(QFile::link(outside + "/ssh", ok + "/keys") && QFile::link(outside + "/up.txt", ok + "/up.txt"));
@@ -555,7 +597,11 @@ private slots:
         const QString copy = m_dir->path() + "/copy";
         const auto notCopy = [&] {
             auto e = entries(m_dir->path());
-            e.removeIf([](QMap<QString, QString>::iterator it) { return it.key() == "copy" || it.key().startsWith("copy/"); });
+            // The thumbnails are made in the output folder's own cache, and only there.
+            e.removeIf([](QMap<QString, QString>::iterator it) {
+                return it.key() == "copy" || it.key().startsWith("copy/") || it.key() == "out/thumbs"
+                       || it.key().startsWith("out/thumbs/");
+            });
             return e;
         };
         QSet<QString> secrets;
@@ -574,8 +620,10 @@ private slots:
         for (auto it = copied.begin(); it != copied.end(); ++it)
             QVERIFY2(it.value() == "/" || (it.value().endsWith(" x1") && !secrets.contains(it.value().section(' ', 0, 0))),
                      qPrintable(it.key() + " " + it.value()));
-        for (const char *rel : {"genres/C/g/ok/a.jpg", "genres/C/g/ok/o.html", "genres/C/g/ok/note.txt", "genres/C/g/in/b.jpg"})
+        for (const char *rel : {"genres/C/g/ok/o.html", "genres/C/g/ok/note.txt"})
             QVERIFY2(copied.contains(rel), rel);
+        // The photos inside the album, a.jpg and the link to it, are shown by thumbnails.
+        QCOMPARE(QDir(copy + "/thumbs").entryList(QDir::Files).size(), 2);
         const QByteArray page = readFile(copy + "/genres/C/g/nIndex.html");
         for (const char *left : {"p.jpg", "abs.jpg", "shadow", "passwd", "T/"})
             QVERIFY2(!page.contains(left), left);
@@ -601,7 +649,7 @@ private slots:
         const auto again = entries(copy);
         for (auto it = again.begin(); it != again.end(); ++it)
             QVERIFY2(!it.value().startsWith("->") || it.key() == "evil", qPrintable(it.key()));
-        QCOMPARE(again.value("genres/C/g/ok/a.jpg"), copied.value("genres/C/g/ok/a.jpg"));
+        QCOMPARE(again.value("genres/C/g/ok/o.html"), copied.value("genres/C/g/ok/o.html"));
         QVERIFY(again.value("アルバム.html").endsWith(" x1"));
 
         // The local site leaves the same buttons out, and says so once.
@@ -653,9 +701,10 @@ private slots:
         QFETCH(int, files);
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
-        for (int g = 0; g < 4; ++g)
+        // Enough titles that even the latest signal comes well before the run's end.
+        for (int g = 0; g < 8; ++g)
             for (int genre = addGenre(cat, QString::number(g)), t = 0; t < 32; ++t)
-                writeFile(addTitle(cat, genre, QString("t%1").arg(t)) + "/p.jpg", jpeg(64, 48) + QByteArray(128 << 10, char(t)));
+                writeFile(addTitle(cat, genre, QString("t%1").arg(t)) + "/p.jpg", photo(64, 48) + QByteArray(128 << 10, char(t)));
         const QString ref = m_dir->path() + "/ref", copy = m_dir->path() + "/copy";
         QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
         QProcess p;

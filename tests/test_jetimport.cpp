@@ -2,6 +2,8 @@
 // folder rewrite after it, damaged files refused with nothing written, the child process
 // that parses the file, the command line and 開く.
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 
 #include <QDir>
 #include <QComboBox>
@@ -249,6 +251,39 @@ private slots:
                  qPrintable(r.err));
     }
 
+    // Media that take nothing: a full disk says so while the template is copied; a Jet
+    // file on a read-only medium gets a save dialog for the new library.
+    void fullAndReadOnlyMedia()
+    {
+        QTemporaryDir tmp;
+        Medium full(tmp.filePath("full"), "size=16k");
+        if (!full.mounted)
+            QSKIP("mounting a file system needs root");
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        const CliResult r = runCli({"import-jet", jet, full.dir + "/new.mdb"});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("new.mdb」に書き込めません: ディスクがいっぱいです。"), qPrintable(r.err));
+        QCOMPARE(entries(full.dir), QStringList());
+
+        Medium stick(tmp.filePath("stick"), "size=1m");
+        QVERIFY(QFile::copy(jet, stick.dir + "/旧.mdb") && stick.readOnly());
+        const QString saveAs = tmp.filePath("変換後.mdb");
+        Global g = makeGlobal();
+        ScriptedDialogService ds;
+        NoPrinterSettings printer;
+        htmlCrtMain w(g, ds, printer);
+        w.startUp();
+        ds.queuePick(stick.dir + "/旧.mdb");
+        ds.queueYes();
+        ds.queuePick(saveAs);
+        w.action("開く")->trigger();
+        const QList<MessageRequest> msgs = ds.messages();
+        QVERIFY(!msgs.isEmpty() && msgs.first().text.contains("このフォルダには書き込めません（読み取り専用）"));
+        QCOMPARE(ds.calls.at(2).type, ScriptedDialogService::Call::File);
+        QCOMPARE(dump(saveAs).size(), 52);
+        QCOMPARE(g.dbConnectString, MakeConnectString(saveAs));
+        QCOMPARE(entries(stick.dir), QStringList{"旧.mdb"});
+    }
+
     // 開く on a Jet file, whatever its name: asked, converted beside it under a free name
     // with the progress shown and then gone, one message with the counts, and the new
     // library set up as a new one: base folder window in front of the output folder
@@ -359,12 +394,25 @@ private slots:
         QTRY_COMPARE(category(), base + "/旅行");
     }
 
-    // A child that dies half-way (as libmdb might on a file from elsewhere) takes nothing
-    // with it: the program runs on, the open library and the editor's unsaved edit stay,
-    // and the half-written library is gone.
-    void childThatDiesLeavesNothing()
+    // A child that dies half-way (as libmdb might on a file from elsewhere), or one that
+    // the user stops with the progress box's 中止, takes nothing with it: the program runs
+    // on, the open library and the editor's unsaved edit stay, the half-written library is
+    // gone, the child too. While it runs, the frame takes no command (a second 開く, keys
+    // to the editor, closing the frame).
+    void childThatEndsEarlyLeavesNothing_data()
     {
-        QTemporaryDir tmp;
+        QTest::addColumn<QByteArray>("end");   // how the converter goes on after its first lines
+        QTest::addColumn<bool>("stop");        // 中止 clicked on the box
+        QTest::addColumn<QString>("message");
+        QTest::newRow("dies") << QByteArray("kill -SEGV $$\n") << false << "」を読む変換処理が異常終了しました。";
+        QTest::newRow("中止") << QByteArray("exec sleep 60\n") << true << "」の変換を中止しました。";
+    }
+    void childThatEndsEarlyLeavesNothing()
+    {
+        QFETCH(QByteArray, end);
+        QFETCH(bool, stop);
+        QFETCH(QString, message);
+        QTemporaryDir tmp, aside;
         const QString lib = makeLibrary(tmp.path(), "open.mdb");
         const QString base = makeDir(tmp.filePath("base/A/A1/a1"));
         sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {tmp.filePath("base")});
@@ -372,9 +420,10 @@ private slots:
         sql(lib, "insert into photoYear (ID, yearFolderName, yearFolder) values (1, 'A1', ?)", {tmp.filePath("base/A/A1")});
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 'a1', ?)", {base});
         const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
-        SetJetConverter(writeFile(tmp.filePath("dies.sh"),
-                                  "#!/bin/sh\necho total 52\necho done 10\nprintf half >> \"$3\"\nkill -SEGV $$\n"));
-        QFile::setPermissions(tmp.filePath("dies.sh"), QFile::ReadOwner | QFile::ExeOwner);
+        const QString pidFile = aside.filePath("pid");
+        SetJetConverter(writeFile(aside.filePath("child.sh"), "#!/bin/sh\necho total 52\necho done 10\nprintf half >> \"$3\"\n"
+                                                              "echo $$ > \"" + pidFile.toUtf8() + "\"\n" + end));
+        QFile::setPermissions(aside.filePath("child.sh"), QFile::ReadOwner | QFile::ExeOwner);
         const QStringList before = entries(tmp.path());
 
         Global g = makeGlobal(lib);
@@ -400,13 +449,35 @@ private slots:
         ds.clear();
         ds.queuePick(jet);
         ds.queueYes();
+        bool tried = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *box = w.findChild<QProgressDialog *>("libraryProgress");
+            if (!stop || tried || !box || !box->isVisible() || !QFileInfo::exists(pidFile))
+                return;
+            tried = true;
+            QTest::keyClick(editor->grid(), Qt::Key_F12);
+            QTest::keyClick(&w, Qt::Key_F, Qt::AltModifier);
+            w.action("開く")->trigger();
+            w.close();
+            QVERIFY(w.isVisible() && editor);
+            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        poll.start(20);
         w.action("開く")->trigger();
+        poll.stop();
         settle();
+        QCOMPARE(tried, stop);
+        // Only the first 開く asked anything: its file, its question, its end.
+        QCOMPARE(ds.calls.size(), 3);
         const QList<MessageRequest> msgs = ds.messages();
         QVERIFY(msgs.size() == 2 && msgs[1].kind == MsgKind::Critical);
-        QVERIFY2(msgs[1].text.contains("「" + jet + "」を読む変換処理が異常終了しました。") && msgs[1].text.contains("何も書き込んでいません"),
+        QVERIFY2(msgs[1].text.contains("「" + jet + message) && msgs[1].text.startsWith("ライブラリを変換できませんでした。"),
                  qPrintable(msgs[1].text));
         QCOMPARE(entries(tmp.path()), before);
+        const pid_t child = readFile(pidFile).trimmed().toInt();
+        QVERIFY(child > 0 && ::kill(child, 0) != 0 && errno == ESRCH);
+        QVERIFY(!w.findChild<QProgressDialog *>("libraryProgress"));
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
         QVERIFY(editor && editor->field(EditorView::Field::TitleLink)->text() == "http://unsaved");
 

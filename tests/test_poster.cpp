@@ -1,4 +1,6 @@
-// Poster frames of videos made here with the ffmpeg tool, and their cache.
+// Poster frames of videos made here with the ffmpeg tool, thumbnails of photos made
+// here in every format, and their caches.
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +15,12 @@
 #include "Poster.h"
 #include "PosterCache.h"
 #include "TestSupport.h"
+#include "ThumbCache.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
+
+Q_DECLARE_METATYPE(tessaly::ThumbFault)
 
 namespace {
 
@@ -65,6 +70,35 @@ bool makeMatrixVideo(const QString &path, const QList<uint32_t> &matrix)
         b.replace(at, 4, be32(v)), at += 4;
     writeFile(path, b);
     return true;
+}
+
+// Black, blue, green, cyan, red, magenta, yellow or white, at the middle of each quarter.
+QString quarterColours(const QImage &img)
+{
+    QString s;
+    for (const QPoint q : {QPoint(1, 1), QPoint(3, 1), QPoint(1, 3), QPoint(3, 3)}) {
+        const QRgb c = img.pixel(q.x() * img.width() / 4, q.y() * img.height() / 4);
+        s += QChar("kbgcrmyw"[(qRed(c) > 128) * 4 + (qGreen(c) > 128) * 2 + (qBlue(c) > 128)]);
+    }
+    return s;
+}
+
+// The markers of a JPEG up to its first scan.
+QList<int> markers(const QByteArray &jpeg)
+{
+    QList<int> m;
+    for (qsizetype p = 2; p + 4 <= jpeg.size() && uchar(jpeg[p]) == 0xFF && uchar(jpeg[p + 1]) != 0xDA;
+         p += 2 + (uchar(jpeg[p + 2]) << 8 | uchar(jpeg[p + 3])))
+        m << uchar(jpeg[p + 1]);
+    return m;
+}
+
+QByteArray encoded(const QImage &img, const char *format)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, format, 90);
+    return buf.data();
 }
 
 }  // namespace
@@ -186,6 +220,23 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 1);  // no image, but a clear answer rather than a failed start
         QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("short.avi: "));
+
+        // A TIFF title's rendition likewise: the page is written, the picture listed as not shown.
+        const QString root = makeDir(m_dir.path() + "/alone/site");
+        const QString lib = makeLibrary(root);
+        const QString genre = makeDir(root + "/base/C/G");
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {makeDir(root + "/out")});
+        sql(lib, "insert into photoGraph (ID, topFolder, topFolderName) values (1, ?, 'C')", {root + "/base/C"});
+        sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 1, ?, 'G')", {genre});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 't', ?)",
+            {makeDir(genre + "/t")});
+        writeFile(genre + "/t/a.tif", tiffBytes(quarters(40, 30)));
+        p.start(alone, {"generate", lib});
+        QVERIFY(p.waitForFinished(60000));
+        const QString said = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(said.contains(genre + "/t/a.tif (" + ThumbFaultText(ThumbFault::NoDecoder) + ")"), qPrintable(said));
+        QVERIFY(readFile(genre + "/nIndex.html").contains("\r\n<br>\r\nt<br>\r\n"));
     }
 
     // Unchanged videos are not decoded again; changed and gone ones lose their posters.
@@ -238,6 +289,100 @@ private slots:
         QStringList left = QDir(third.folder()).entryList(QDir::Files);
         left.sort();
         QStringList want = {later[0].file, later[1].file, "notes.txt"};
+        want.sort();
+        QCOMPARE(left, want);
+        QCOMPARE(readFile(foreign), QByteArray("mine"));
+    }
+
+    void thumbnails_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");  // of the thumbnail; empty: none
+        QTest::addColumn<QString>("colours");  // of its quarters (see quarterColours)
+        QTest::addColumn<ThumbFault>("fault");
+        const auto ok = ThumbFault::None;
+        // A camera photo stored on its side with its Exif (a camera name) and an orientation.
+        QByteArray camera = encoded(quarters(1500, 2000, 6), "jpeg");
+        camera.insert(2, exifSegment("II", 6));
+        QTest::newRow("JPEG turned by Exif 6") << "cam.JPG" << camera << QSize(180, 240) << "rgby" << ok;
+        QByteArray mirrored = encoded(quarters(640, 480, 2), "jpeg");
+        mirrored.insert(2, exifSegment("MM", 2));
+        QTest::newRow("JPEG mirrored by Exif 2") << "m.jpeg" << mirrored << QSize(240, 180) << "rgby" << ok;
+        QTest::newRow("PNG turned by eXIf 6") << "p.png" << withPngExif(encoded(quarters(200, 400, 6), "png"), 6)
+                                              << QSize(120, 240) << "rgby" << ok;
+        QTest::newRow("small PNG not enlarged") << "s.png" << encoded(quarters(50, 40), "png") << QSize(50, 40) << "rgby" << ok;
+        QTest::newRow("BMP") << "b.bmp" << encoded(quarters(300, 100), "bmp") << QSize(240, 80) << "rgby" << ok;
+        QTest::newRow("TIFF turned by its tag 8") << "t.tif" << tiffBytes(quarters(400, 300, 8), 8) << QSize(240, 180)
+                                                  << "rgby" << ok;
+        const QString heic = m_dir.path() + "/made.heic";
+        QVERIFY(writeHeic(quarters(200, 100), heic));
+        QTest::newRow("HEIC") << "h.heic" << readFile(heic) << QSize(200, 100) << "rgby" << ok;
+        QImage clear(100, 100, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        QTest::newRow("transparent PNG on the page's ground") << "c.png" << encoded(clear, "png") << QSize(100, 100)
+                                                              << "wwww" << ok;
+        QTest::newRow("text named as a photo") << "n.jpg" << QByteArray("not a photo") << QSize() << ""
+                                               << ThumbFault::Unreadable;
+        QTest::newRow("TIFF header only") << "cut.tif" << tiffBytes(quarters(400, 300), 1).left(200) << QSize() << ""
+                                          << ThumbFault::Unreadable;
+    }
+    // Upright, fitted, and nothing of the original's metadata: no APPn block but JFIF's, no comment.
+    void thumbnails()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QFETCH(QString, colours);
+        QFETCH(ThumbFault, fault);
+        const QString source = writeFile(m_dir.path() + "/thumbs/" + name, bytes);
+        const QString target = m_dir.path() + "/thumbs/" + name + ".thumb.jpg";
+        const ThumbResult r = MakeThumbnail(source, target);
+        QCOMPARE(r.fault, fault);
+        QCOMPARE(QSize(r.width, r.height), size.isValid() ? size : QSize(0, 0));
+        QCOMPARE(QFileInfo::exists(target), size.isValid());
+        if (!size.isValid())
+            return;
+        const QImage made(target);
+        QCOMPARE(made.size(), size);
+        QCOMPARE(quarterColours(made), colours);
+        for (const int m : markers(readFile(target)))
+            QVERIFY2(m < 0xE1 || m > 0xFE, qPrintable(QString::number(m, 16)));
+        QVERIFY(!readFile(target).contains("Cam"));
+    }
+
+    // A picture decoded once: again only when it changes; what no run names goes, and a
+    // run of renditions only removes only renditions.
+    void thumbCache()
+    {
+        const QString lib = makeDir(m_dir.path() + "/thumbcache");
+        const QString out = makeDir(lib + "/out");
+        const QByteArray jpeg = encoded(quarters(800, 600), "jpeg");
+        const QStringList photos = {writeFile(lib + "/a.jpg", jpeg), writeFile(lib + "/b.jpg", jpeg),
+                                    writeFile(lib + "/c.png", "damaged"), writeFile(lib + "/d.tif", tiffBytes(quarters(80, 60)))};
+        const QString foreign = writeFile(out + "/thumbs/notes.txt", "mine");
+        ThumbCache first(out);
+        const QList<ThumbEntry> made = first.make(photos, {photos[3]}, 2);
+        QCOMPARE(first.decoded(), 4);
+        QVERIFY(made[3].file.endsWith(".r.jpg") && made[3].width == 80);
+        QVERIFY(made[0].file != made[1].file && !made[0].file.isEmpty());
+        QCOMPARE(QSize(made[1].width, made[1].height), QSize(240, 180));
+        QVERIFY(made[2].file.isEmpty() && made[2].fault == ThumbFault::Unreadable);
+
+        QFile f(photos[0]);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY(QFile::remove(photos[2]));
+        QVERIFY(QFile::remove(photos[3]));
+        ThumbCache second(out);
+        const QList<ThumbEntry> again = second.make(photos.mid(0, 2));
+        QCOMPARE(second.decoded(), 1);
+        QVERIFY(again[0].file != made[0].file && again[1].file == made[1].file && again[1].height == 180);
+        QCOMPARE(second.removeStale(true), 1);  // d's rendition
+        QCOMPARE(second.removeStale(false), 2);  // a's old thumbnail, c's note
+        QStringList left = QDir(second.folder()).entryList(QDir::Files);
+        left.sort();
+        QStringList want = {again[0].file, again[1].file, "notes.txt"};
         want.sort();
         QCOMPARE(left, want);
         QCOMPARE(readFile(foreign), QByteArray("mine"));

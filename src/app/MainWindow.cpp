@@ -23,6 +23,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QTimer>
 #include <QProgressDialog>
 #include <QStyle>
 
@@ -198,6 +200,56 @@ void htmlCrtMain::showBaseFolderWindow()
     showWindow(QStringLiteral("topFolderF"));
 }
 
+namespace {
+
+// While a long step runs only its progress box takes input, also before the box shows:
+// no menu, key or button of the frame or its windows may start a second step or close
+// the library. Installed on the application last, so it sees input before the windows'
+// own filters (the editor's keys); it goes with the box.
+class LongStepInputGuard : public QObject {
+public:
+    LongStepInputGuard(QWidget *frame, QProgressDialog *box) : QObject(box), m_frame(frame), m_box(box)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Shortcut:  // menu items' keys, sent to the actions
+            return !inBox(watched);
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return !inBox(watched) && inFrame(watched);
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool inBox(QObject *o) const
+    {
+        auto *w = qobject_cast<QWidget *>(o);
+        return w && (w == m_box || m_box->isAncestorOf(w));
+    }
+    bool inFrame(QObject *o) const
+    {
+        auto *w = qobject_cast<QWidget *>(o);
+        return w && (w == m_frame || m_frame->isAncestorOf(w));
+    }
+    QWidget *m_frame;
+    QProgressDialog *m_box;
+};
+
+}  // namespace
+
 void htmlCrtMain::showProgress(const QString &label, qint64 done, qint64 total)
 {
     if (!m_progress) {
@@ -208,16 +260,22 @@ void htmlCrtMain::showProgress(const QString &label, qint64 done, qint64 total)
         m_progress->setCancelButtonText(QStringLiteral("中止"));
         m_progress->setAutoReset(false);
         m_progress->setAutoClose(false);
-        m_progress->setMinimumDuration(300);
+        // The bar is set directly and the box shown by a timer of its own: the dialog's
+        // setValue processes events itself once a modal box is up, inside our caller.
+        m_progressBar = new QProgressBar(m_progress);
+        m_progress->setBar(m_progressBar);
+        auto *showLater = new QTimer(m_progress);
+        showLater->setSingleShot(true);
+        connect(showLater, &QTimer::timeout, m_progress, &QWidget::show);
+        showLater->start(300);
+        new LongStepInputGuard(this, m_progress);
         m_progressCancelled = false;
         connect(m_progress, &QProgressDialog::canceled, this, [this] { m_progressCancelled = true; });
     }
     m_progress->setLabelText(label);
     const qint64 scale = qMax<qint64>(1, total / INT_MAX + 1);  // counts from a file may pass int
-    m_progress->setMaximum(int(qMax<qint64>(total, 1) / scale));
-    m_progress->setValue(int(qBound<qint64>(0, done, total) / scale));
-    // The work runs elsewhere (a child process): keep this window painted meanwhile.
-    QCoreApplication::processEvents();
+    m_progressBar->setMaximum(int(qMax<qint64>(total, 1) / scale));
+    m_progressBar->setValue(int(qBound<qint64>(0, done, total) / scale));
 }
 
 void htmlCrtMain::hideProgress()
@@ -332,6 +390,8 @@ bool htmlCrtMain::openNamedLibrary(const QString &path)
 {
     // A file named from outside that is no library is told and leaves everything as it was.
     const QString full = QFileInfo(path).absoluteFilePath();
+    if (m_progress)
+        return false;
     if (IsNormalFile(full) && !IsJetFile(full)) {
         try {
             CheckLibraryFile(full);
@@ -391,22 +451,28 @@ void htmlCrtMain::printWindowImage(QWidget *window)
 
 void htmlCrtMain::newLibrary()
 {
-    CreateLibrary(m_g, m_dialogs, *this, true, this);
+    if (!m_progress)
+        CreateLibrary(m_g, m_dialogs, *this, true, this);
 }
 
 void htmlCrtMain::openLibrary()
 {
-    OpenLibrary(m_g, m_dialogs, *this, true, this);
+    if (!m_progress)
+        OpenLibrary(m_g, m_dialogs, *this, true, this);
 }
 
 void htmlCrtMain::quit()
 {
-    if (m_dialogs.ask(QStringLiteral("終了しますか？"), MsgKind::Information, QStringLiteral("Quillmere"), this))
+    if (!m_progress && m_dialogs.ask(QStringLiteral("終了しますか？"), MsgKind::Information, QStringLiteral("Quillmere"), this))
         endProgram();
 }
 
 void htmlCrtMain::closeEvent(QCloseEvent *event)
 {
+    if (m_progress) {  // a long step runs: it ends by itself or by its 中止
+        event->ignore();
+        return;
+    }
     // Each child window gets its own closing handling first; one may refuse.
     m_closing = true;
     m_mdi->closeAllSubWindows();

@@ -13,6 +13,7 @@ class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QProgressBar;
 class QProgressDialog;
 
 namespace tessaly { class HelpWork; }
@@ -91,7 +92,8 @@ private:
     QMdiArea *m_mdi = nullptr;
     QMenu *m_editMenu = nullptr;
     std::function<void()> m_endHandler;
-    QPointer<QProgressDialog> m_progress;  // objectName "libraryProgress"
+    QPointer<QProgressDialog> m_progress;  // objectName "libraryProgress"; set while a long step runs
+    QPointer<QProgressBar> m_progressBar;
     bool m_progressCancelled = false;
     bool m_closing = false;  // the child windows are being closed with the frame
     QList<QAction *> m_ownMenus;

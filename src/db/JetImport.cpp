@@ -11,12 +11,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
@@ -355,17 +357,35 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
                 refusal = rest;
         }
     };
+    // Driven by the child's signals in a loop of this step's own, from which the caller's
+    // windows repaint too. (waitForFinished in a loop never ends once an event loop has
+    // seen the child end: it answers false for a child that is no longer running.)
     bool stopped = false;
-    while (!child.waitForFinished(50)) {
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::readyReadStandardOutput, &loop, [&] {
         readLines();
         if (progress)
             progress(done, total);
-        if (cancelled && cancelled()) {
-            child.kill();
-            child.waitForFinished(-1);
-            stopped = true;
-            break;
-        }
+    });
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer askCancel;
+    if (cancelled) {
+        QObject::connect(&askCancel, &QTimer::timeout, &loop, [&] {
+            if (!stopped && cancelled()) {
+                stopped = true;
+                child.kill();  // the loop ends with the child's end
+            }
+        });
+        askCancel.start(50);
+    }
+    if (child.state() != QProcess::NotRunning)
+        loop.exec();
+    askCancel.stop();
+    if (child.state() != QProcess::NotRunning) {
+        // The loop was left otherwise (the application is quitting): the child goes too.
+        stopped = true;
+        child.kill();
+        child.waitForFinished(-1);
     }
     readLines();
     if (stopped)
@@ -458,6 +478,7 @@ bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QStri
             LibraryHost &host;
             ~Hide() { host.hideProgress(); }
         } hide{host};
+        host.showProgress(label, 0, 0);  // from here on the windows take no other command
         counts = ConvertJetLibrary(
             JetConverter(g), jetPath, TemplatePath(g), dest, replace,
             [&](qint64 done, qint64 total) { host.showProgress(label, done, total); },

@@ -86,7 +86,8 @@ JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &template
 // The same with the Jet file parsed by a child process ("converter --jet-child JET FILE"),
 // so that a file that upsets the parser cannot take this process down. The child fills a
 // template copy made here, which is put in place only after a clean end and removed
-// however the child ended. cancelled, asked while waiting, kills the child.
+// however the child ended. It waits in an event loop of its own, from which progress is
+// called as the child reports and cancelled asked every 50 ms (true kills the child).
 JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPath, const QString &templatePath,
                                   const QString &dest, bool replace, const JetProgress &progress = {},
                                   const std::function<bool()> &cancelled = {});

@@ -18,7 +18,9 @@ public:
     virtual void showEditor() {}
     virtual void showOutputFolderWindow() {}
     virtual void showBaseFolderWindow() {}
-    // A long step (converting a Jet library): done of total rows so far.
+    // A long step (converting a Jet library): done of total rows so far. From the first
+    // call until hideProgress the step runs its own event loop: the windows repaint but
+    // take no command that could start another step or close the library.
     virtual void showProgress(const QString &, qint64, qint64) {}
     virtual void hideProgress() {}
     // The user asked to stop the long step.

@@ -7,10 +7,12 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "ThumbCache.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace tessaly {
 
@@ -27,7 +29,16 @@ struct PhotoFault {
 };
 
 // The automatic choice of a title's photo, in this order.
-const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".png"};
+const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif"};
+
+// Names that tell a picture browsers draw; any other is looked at for TIFF or HEIF.
+bool drawnByName(const QString &file)
+{
+    for (const char *suffix : {".jpg", ".jpeg", ".gif", ".png", ".bmp"})
+        if (file.endsWith(QLatin1String(suffix), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
 
 // A stored photo that is written as it is: a share, a drive path, or an absolute path
 // of this system.
@@ -114,32 +125,67 @@ AutoChoice autoChoice(const QString &folder)
     return c;
 }
 
+// The photo file of a title on this system (the stored one, else the automatic
+// choice); empty when there is none.
+QString photoFile(const TitleRow &title, const AutoChoice &choice)
+{
+    if (!title.photo.isEmpty()) {
+        if (isAbsolutePhoto(title.photo))
+            return isLocalPath(title.photo) ? title.photo : QString();
+        return isLocalPath(title.folder) ? ChildPath(title.folder, title.photo) : QString();
+    }
+    return choice.photo.isEmpty() ? QString() : ChildPath(title.folder, choice.photo);
+}
+
 // What the pictures of a genre's titles come from: the automatic choice of every local
-// title folder without a stored photo, and the posters of the videos chosen, made
-// together (on a pool of workers) before the genre's page. Held for one genre at a
-// time, so a run's memory follows its largest genre, not the library.
+// title folder without a stored photo, the posters of the videos chosen and the
+// thumbnails of the photos (every photo of a copy for the web, else those browsers do
+// not draw), made together (on a pool of workers) before the genre's page. Held for one
+// genre at a time, so a run's memory follows its largest genre, not the library.
 struct TitlePictures {
     QHash<QString, AutoChoice> choices;  // by title folder
     QHash<QString, PosterEntry> posters;  // by video path
+    QHash<QString, ThumbEntry> thumbs;    // by photo path
+    QSet<QString> renditions;             // photos that browsers do not draw
     QString posterFolder;  // empty when the output folder cannot hold posters
+    QString thumbFolder;   // the same for thumbnails
 
-    TitlePictures(const QList<TitleRow> &titles, HtmlRun &run, PosterCache *cache, bool posterFolderUsable)
+    TitlePictures(const QList<TitleRow> &titles, HtmlRun &run, PosterCache *posterCache, ThumbCache *thumbCache,
+                  bool folderUsable)
     {
-        QStringList videos;
+        const SiteLayout &layout = run.layout();
+        QStringList videos, photos;
+        QSet<QString> seen;
         for (const TitleRow &t : titles) {
             run.keepAlive();
-            if (!t.photo.isEmpty() || !isLocalPath(t.folder) || choices.contains(t.folder))
+            AutoChoice c;
+            if (t.photo.isEmpty() && isLocalPath(t.folder)) {
+                if (choices.contains(t.folder))
+                    continue;  // a second title of the same folder
+                c = choices.insert(t.folder, autoChoice(t.folder)).value();
+                if (!c.video.isEmpty())
+                    videos << ChildPath(t.folder, c.video);
+            }
+            const QString photo = photoFile(t, c);
+            if (photo.isEmpty() || seen.contains(photo))
                 continue;
-            const AutoChoice c = choices.insert(t.folder, autoChoice(t.folder)).value();
-            if (!c.video.isEmpty())
-                videos << ChildPath(t.folder, c.video);
+            seen.insert(photo);
+            const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
+            if (rendition)
+                renditions.insert(photo);
+            if ((rendition || (layout.thumbnailsOnly() && IsNormalFile(photo))) && !layout.leftOut(photo))
+                photos << photo;
         }
-        if (!posterFolderUsable)
+        if (!folderUsable)
             return;  // a missing output folder is the frame writers' report
-        posterFolder = cache->folder();
+        posterFolder = posterCache->folder();
+        thumbFolder = thumbCache->folder();
         if (!videos.isEmpty())
-            for (const PosterEntry &e : cache->make(videos, 0, [&run] { run.keepAlive(); }))
+            for (const PosterEntry &e : posterCache->make(videos, 0, [&run] { run.keepAlive(); }))
                 posters.insert(e.video, e);
+        if (!photos.isEmpty())
+            for (const ThumbEntry &e : thumbCache->make(photos, renditions, 0, [&run] { run.keepAlive(); }))
+                thumbs.insert(e.source, e);
     }
     AutoChoice choice(const QString &folder) const
     {
@@ -194,6 +240,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         p.reference = QDir(genre.folder).relativeFilePath(p.file);
         p.relative = true;
         p.video = true;
+        p.made = true;
     }
     return p;
 }
@@ -202,23 +249,51 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
 QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre, const TitleRow &title,
                   QList<PhotoFault> &faults)
 {
-    const Picture picture = findPicture(pictures, genre, title, faults);
-    if (picture.file.isEmpty())
-        return QString();
-    const ImageInfo info = GetImageSize(picture.file, 0);
-    if (info.fault != ImageFault::None) {
-        faults.append({picture.file, ImageFaultText(info.fault)});
+    Picture picture = findPicture(pictures, genre, title, faults);
+    const bool thumbnailsOnly = run.layout().thumbnailsOnly();
+    if (picture.file.isEmpty()) {
+        // A copy cannot take a photo that does not lie on this system.
+        if (thumbnailsOnly && !picture.reference.isEmpty())
+            faults.append({picture.reference, QStringLiteral("写真がありません")});
         return QString();
     }
-    Thumbnail t;
-    if (!FitThumbnail(info, &t)) {
-        // A size of zero (a TIFF, an unknown format) just shows no picture; a chosen
-        // photo that is gone is worth saying.
-        if (info.Width > 0 && info.Height > 0)
-            faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
-        else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
-            faults.append({picture.file, QStringLiteral("写真がありません")});
+    if (!picture.video && run.layout().leftOut(picture.file))
         return QString();
+    Thumbnail t;
+    const bool rendition = pictures.renditions.contains(picture.file);
+    if (!rendition) {
+        // The box is the original's, so the page is the same whatever the picture's source.
+        const ImageInfo info = GetImageSize(picture.file, 0);
+        if (info.fault != ImageFault::None) {
+            faults.append({picture.file, ImageFaultText(info.fault)});
+            return QString();
+        }
+        if (!FitThumbnail(info, &t)) {
+            // A size of zero (an unknown format) just shows no picture; a chosen photo
+            // that is gone is worth saying.
+            if (info.Width > 0 && info.Height > 0)
+                faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
+            else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
+                faults.append({picture.file, QStringLiteral("写真がありません")});
+            return QString();
+        }
+    }
+    if (!picture.video && (rendition || thumbnailsOnly)) {
+        if (pictures.thumbFolder.isEmpty())
+            return QString();  // no output folder: the frame writers' report
+        const ThumbEntry thumb = pictures.thumbs.value(picture.file);
+        if (thumb.file.isEmpty()) {
+            faults.append({picture.file, ThumbFaultText(thumb.fault == ThumbFault::None ? ThumbFault::Unreadable
+                                                                                        : thumb.fault)});
+            return QString();
+        }
+        // The header readers do not read these formats: the upright thumbnail gives the shape.
+        if (rendition && !FitThumbnail(thumb.width, thumb.height, &t))
+            return QString();
+        picture.file = ChildPath(pictures.thumbFolder, thumb.file);
+        picture.reference = QDir(genre.folder).relativeFilePath(picture.file);
+        picture.relative = true;
+        picture.made = true;
     }
     const std::optional<QString> source = run.layout().pictureSource(genre, picture);
     if (!source)
@@ -308,7 +383,8 @@ bool WriteGenreIndexPages(HtmlRun &run)
                       {0});
         const TitleColumns columns(titles);
         PosterCache posterCache(run.outputFolder());
-        const bool posterFolderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
+        ThumbCache thumbCache(run.outputFolder());
+        const bool folderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
         for (; !genres.eof(); genres.moveNext()) {
             GenreInfo genre;
             genre.id = genres.number(QStringLiteral("ID1"));
@@ -322,7 +398,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
             }
             // A genre without titles keeps whatever page it had.
             if (!rows.isEmpty() || run.layout().pageForEveryGenre()) {
-                const TitlePictures pictures(rows, run, &posterCache, posterFolderUsable);
+                const TitlePictures pictures(rows, run, &posterCache, &thumbCache, folderUsable);
                 QStringList lines = pageHead();
                 int column = 1;
                 for (const TitleRow &title : std::as_const(rows)) {
@@ -352,9 +428,14 @@ bool WriteGenreIndexPages(HtmlRun &run)
             }
             run.advance();
         }
-        // Every title has been seen: posters no title shows any more can go.
-        if (posterFolderUsable && run.localSite())
-            posterCache.removeStale();
+        // Every title has been seen: posters and thumbnails no title shows any more can
+        // go. The copy takes its posters and renditions from the local site's caches and
+        // leaves them to it; the local site leaves the copy's thumbnails alone.
+        if (folderUsable) {
+            if (run.localSite())
+                posterCache.removeStale();
+            thumbCache.removeStale(run.localSite());
+        }
         return false;
     });
     if (!blocked.isEmpty())

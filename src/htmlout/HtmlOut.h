@@ -39,6 +39,7 @@ struct Picture {
                         // folder, or the stored absolute path (unescaped)
     bool relative = false;
     bool video = false;  // a poster frame standing in for a title's video
+    bool made = false;   // a file the run made in its output folder: a poster or a thumbnail
 };
 
 // Where a run writes its pages and how they refer to each other and to the files they
@@ -64,6 +65,12 @@ public:
     virtual void writePage(const QString &path, const QStringList &lines) const;
     // Whether a genre without titles gets a page (else it keeps the one it had).
     virtual bool pageForEveryGenre() const { return false; }
+    // Whether every photo is shown through a small thumbnail made for the page (else
+    // only the pictures browsers do not draw, and the others as they are).
+    virtual bool thumbnailsOnly() const { return false; }
+    // Whether the site leaves a photo out (no thumbnail is even made of it); a layout
+    // that does lists it once.
+    virtual bool leftOut(const QString &) const { return false; }
 };
 
 // Titles under which each writer reports.
@@ -96,8 +103,8 @@ public:
     const SiteLayout &layout() const { return *m_layout; }
     void setLayout(const SiteLayout *layout);
     bool localSite() const;
-    // The output folder of the run, where the posters of videos are kept (set by
-    // RunWriters unless set before).
+    // The output folder of the run, where the posters of videos and the thumbnails of
+    // photos are kept (set by RunWriters unless set before).
     const QString &outputFolder() const { return m_outputFolder; }
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
 

@@ -7,6 +7,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "ThumbCache.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -36,14 +37,16 @@ const QString kIndex = QStringLiteral("index.html");
 const QString kRecord = QStringLiteral(".tessaly-publish.run");  // what a run placed so far
 const QString kGenres = QStringLiteral("genres");
 const QString kPosters = PosterCache::folderName();
+const QString kThumbs = ThumbCache::folderName();
 
 // The copy's layout. Everything a genre page shows lies below its own folder, except
-// the posters of videos, which lie in one folder of the copy. Every file goes into the
+// the posters of videos and the thumbnails of photos, which lie in folders of their own. Every file goes into the
 // copy through one CopyFolder, which takes nothing from outside the album.
 class PublishLayout final : public SiteLayout {
 public:
-    PublishLayout(CopyFolder &copy, QHash<qint32, QString> genreDirs, int nameMax)
-        : m_copy(copy), m_folder(copy.path()), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax)
+    PublishLayout(CopyFolder &copy, QHash<qint32, QString> genreDirs, int nameMax, const QString &realBase)
+        : m_copy(copy), m_folder(copy.path()), m_genreDirs(std::move(genreDirs)), m_nameMax(nameMax),
+          m_realBase(realBase)
     {
     }
 
@@ -58,11 +61,14 @@ public:
     }
     std::optional<QString> pictureSource(const GenreInfo &genre, const Picture &picture) const override
     {
-        if (picture.video) {  // from the poster cache, into the copy's own poster folder
+        if (picture.made) {  // from the local site's caches, into the copy's own folders
             const QString name = LastPathPart(picture.file);
-            if (!PosterCache::isOwnFile(name) || !shows(put(kPosters + QLatin1Char('/') + name, picture.file, name)))
+            const bool poster = picture.video;
+            const QString folder = poster ? kPosters : kThumbs;
+            if (!(poster ? PosterCache::isOwnFile(name) : ThumbCache::isOwnFile(name))
+                || !shows(put(folder + QLatin1Char('/') + name, picture.file, name)))
                 return std::nullopt;
-            return QStringLiteral("../../../") + kPosters + QLatin1Char('/') + LinkEscape(name);
+            return QStringLiteral("../../../") + folder + QLatin1Char('/') + LinkEscape(name);
         }
         const auto [result, rel] = place(genre, picture.title, picture.file, LastPathPart(picture.file));
         if (!shows(result))
@@ -86,6 +92,19 @@ public:
         return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
+    bool thumbnailsOnly() const override { return true; }
+    // A thumbnail shows what its photo shows: only a photo of the album gets one.
+    bool leftOut(const QString &photo) const override
+    {
+        const QString real = QFileInfo(photo).canonicalFilePath();
+        if (real.isEmpty() || (!m_realBase.isEmpty() && isInside(real, m_realBase)))
+            return false;  // a missing photo is reported as missing
+        if (!m_leftOut.contains(photo)) {
+            m_leftOut.insert(photo);
+            outside << photo;
+        }
+        return true;
+    }
     void writePage(const QString &path, const QStringList &lines) const override
     {
         const QString rel = path.mid(m_folder.size() + 1);
@@ -197,6 +216,8 @@ private:
     QString m_folder;
     QHash<qint32, QString> m_genreDirs;
     int m_nameMax;
+    QString m_realBase;
+    mutable QSet<QString> m_leftOut;
     mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // placed file -> its source and result
 };
 
@@ -297,9 +318,10 @@ QString notACopy(const CopyFolder &copy)
         .arg(copy.path());
 }
 
-// Where the posters of videos are made: the local site's own poster cache, so that a
-// video is decoded once for both; a folder of the user's cache when there is no
-// output folder. Never the copy: its files come in through the CopyFolder only.
+// Where the posters of videos and the thumbnails of photos are made: the local site's
+// own caches, so that a video or a photo is decoded once for both; a folder of the
+// user's cache when there is no output folder. Never the copy: its files come in
+// through the CopyFolder only.
 QString posterHome(const QString &output)
 {
     if (isLocalPath(output) && IsFolder(output))
@@ -379,7 +401,8 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     const QString posters = posterHome(output);
     QStringList sources{QFileInfo(base).canonicalFilePath()};
     if (!posters.isEmpty())
-        sources << realPath(ChildPath(posters, PosterCache::folderName()));
+        sources << realPath(ChildPath(posters, PosterCache::folderName()))
+                << realPath(ChildPath(posters, ThumbCache::folderName()));
     std::optional<CopyFolder> opened;
     try {
         opened.emplace(folder, sources);
@@ -438,7 +461,8 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         run.report(reportText(e), kPublishTitle);
         return false;
     }
-    PublishLayout layout(copy, genreDirs, maxName);
+    const int decodedBefore = ThumbnailsDecoded();
+    PublishLayout layout(copy, genreDirs, maxName, QFileInfo(base).canonicalFilePath());
     run.setLayout(&layout);
     run.setOutputFolder(posters);
     run.setPictureFaultList(&s.missing);  // listed in the summary
@@ -454,6 +478,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         }
     }
     s.finished = !pages.stopped;
+    s.thumbnails = ThumbnailsDecoded() - decodedBefore;
     s.pages += pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;
@@ -490,6 +515,7 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
           << QStringLiteral("ページ: %1").arg(s.pages)
           << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
           << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
+          << QStringLiteral("作った縮小画像: %1").arg(s.thumbnails)
           << QStringLiteral("削除した古いファイル: %1").arg(s.removed);
     const auto list = [&](const QString &head, const QStringList &items) {
         lines << head.arg(items.size());

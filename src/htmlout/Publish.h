@@ -4,8 +4,9 @@
 //
 //   アルバム.html, sub/...              as in the output folder
 //   genres/<category>/<genre>/nIndex.html
-//   genres/<category>/<genre>/<title>/  the title's picture and the page of its 開く button
+//   genres/<category>/<genre>/<title>/  the page of the title's 開く button and what it shows
 //   posters/                            the posters of videos
+//   thumbs/                             the thumbnails of photos (no original photo is copied)
 //   .tessaly-publish                    what the last run put there, for the next one
 //
 // Only files whose real path lies inside the base folder go into the copy, each as a
@@ -26,6 +27,7 @@ struct PublishSummary {
     int copied = 0;         // files copied or linked by this run
     int unchanged = 0;      // files already there with the same size and time
     qint64 bytes = 0;       // size of the files copied
+    int thumbnails = 0;     // pictures decoded for thumbnails by this run (the rest were kept)
     int removed = 0;        // files of an earlier run that no longer belong to the album
     QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
     QStringList outside;    // files left out because they lie outside the base folder

@@ -422,6 +422,27 @@ ImageInfo GetImageSize(const QString &path, int mode)
     return readWith(r, file);
 }
 
+RenditionFormat NeedsRendition(const QString &path)
+{
+    HeaderFile file(path);
+    bool readable = false;
+    if (file.open(&readable) != ImageFault::None || !readable)
+        return RenditionFormat::None;
+    const unsigned char *b = file.bytes(0, 12);
+    if (!b)
+        return RenditionFormat::None;
+    if ((b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0)
+        || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43)))
+        return RenditionFormat::Tiff;
+    if (std::memcmp(b + 4, "ftyp", 4) == 0) {
+        // The brands of HEIF stills and sequences (HEVC or any codec).
+        for (const char *brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs", "mif1", "msf1"})
+            if (std::memcmp(b + 8, brand, 4) == 0)
+                return RenditionFormat::Heif;
+    }
+    return RenditionFormat::None;
+}
+
 QString ImageFormatName(int32_t format)
 {
     switch (format) {

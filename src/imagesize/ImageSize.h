@@ -42,6 +42,11 @@ ImageInfo ReadPngSize(const QString &path);
 // A normal file (regular, not hidden) of at least 2 bytes.
 bool IsReadableFile(const QString &path);
 
+// Pictures that browsers do not draw, known by their first bytes: TIFF (and BigTIFF)
+// and HEIF (a phone's HEIC). The genre pages show a JPEG made from them instead.
+enum class RenditionFormat { None, Tiff, Heif };
+RenditionFormat NeedsRendition(const QString &path);
+
 // "BMP", "GIF", "JPEG", "PNG" or empty text for 0.
 QString ImageFormatName(int32_t format);
 // A short Japanese description of a fault, for messages.

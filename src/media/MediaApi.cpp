@@ -10,6 +10,7 @@
 namespace tessaly {
 
 void MakePosterJpeg(const QString &video, MediaPoster *out);  // PosterDecode.cpp
+void MakeThumbnailJpeg(const QString &source, int longSide, int orientation, int format, MediaThumb *out);  // ThumbDecode.cpp
 
 namespace {
 
@@ -54,6 +55,7 @@ extern "C" __attribute__((visibility("default"))) const tessaly::MediaApi *tessa
         a.makePoster = tessaly::MakePosterJpeg;
         a.newGuiApplication = tessaly::newGuiApplication;
         a.drawDemoPhoto = tessaly::drawDemoPhoto;
+        a.makeThumbnail = tessaly::MakeThumbnailJpeg;
         return a;
     }();
     return &api;

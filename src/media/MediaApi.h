@@ -21,6 +21,15 @@ struct MediaPoster {
     bool mirrored = false;  // mirrored left to right before the turn
 };
 
+// A thumbnail of a photo; fault is a ThumbFault (Thumbnail.h).
+struct MediaThumb {
+    int fault = 0;
+    QString detail;
+    QByteArray jpeg;  // upright, without the original's metadata; empty when fault is set
+    int width = 0;
+    int height = 0;
+};
+
 struct MediaApi {
     // sizeof(MediaApi) in the module: entries past it are missing there.
     int size = sizeof(MediaApi);
@@ -32,6 +41,11 @@ struct MediaApi {
     QCoreApplication *(*newGuiApplication)(int &argc, char **argv) = nullptr;
     // A sample photo: a gradient with its caption, as JPEG, PNG or GIF by its name.
     bool (*drawDemoPhoto)(const QString &path, const QString &caption, bool portrait, int seed) = nullptr;
+    // Decodes a photo (format: a RenditionFormat, ImageSize.h), scaled while it is decoded
+    // where the format allows, turns it upright (orientation: the Exif value of a JPEG or
+    // PNG, read by the caller; TIFF and HEIF carry their own), fits it into longSide and
+    // encodes it as a JPEG; the caller writes it. Thread-safe; writes nothing.
+    void (*makeThumbnail)(const QString &source, int longSide, int orientation, int format, MediaThumb *out) = nullptr;
 };
 
 }  // namespace tessaly

@@ -28,36 +28,10 @@ const QRegularExpression &ownName()
     return re;
 }
 
-// "<path hash>-<size>-<mtime ms>", or empty text when the video cannot be looked at.
-QString cacheKey(const QString &video)
-{
-    const QFileInfo info(video);
-    if (!info.isFile())
-        return QString();
-    const QByteArray hash = QCryptographicHash::hash(video.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QString::fromLatin1(hash) + QLatin1Char('-') + QString::number(info.size()) + QLatin1Char('-')
-           + QString::number(info.lastModified().toMSecsSinceEpoch());
-}
-
 // A note holds the fault's number and FFmpeg's words.
 void writeNote(const QString &path, PosterFault fault, const QString &detail)
 {
     ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
-}
-
-// Posters are written without a sync each (a sync cost more than the decoding): one that
-// a power cut left short or empty lacks its end marker, and is made again.
-bool endsWhole(const QString &jpg)
-{
-    const int fd = ::open(QFile::encodeName(jpg).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    unsigned char end[2] = {0, 0};
-    const bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 2 && ::pread(fd, end, 2, st.st_size - 2) == 2
-                    && end[0] == 0xFF && end[1] == 0xD9;
-    ::close(fd);
-    return ok;
 }
 
 bool readNote(const QString &path, PosterEntry *e)
@@ -76,6 +50,29 @@ bool readNote(const QString &path, PosterEntry *e)
 }
 
 }  // namespace
+
+bool JpegEndsWhole(const QString &jpg)
+{
+    const int fd = ::open(QFile::encodeName(jpg).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    unsigned char end[2] = {0, 0};
+    const bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 2 && ::pread(fd, end, 2, st.st_size - 2) == 2
+                    && end[0] == 0xFF && end[1] == 0xD9;
+    ::close(fd);
+    return ok;
+}
+
+QString MadeFileKey(const QString &source)
+{
+    const QFileInfo info(source);
+    if (!info.isFile())
+        return QString();
+    const QByteArray hash = QCryptographicHash::hash(source.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QString::fromLatin1(hash) + QLatin1Char('-') + QString::number(info.size()) + QLatin1Char('-')
+           + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
 
 PosterCache::PosterCache(const QString &outputFolder)
     : m_folder(ChildPath(outputFolder, folderName()))
@@ -97,7 +94,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     for (int i = 0; i < videos.size(); ++i) {
         PosterEntry &e = out[i];
         e.video = videos.at(i);
-        keys[i] = cacheKey(e.video);
+        keys[i] = MadeFileKey(e.video);
         if (keys[i].isEmpty()) {
             e.fault = PosterFault::Unreadable;
             continue;
@@ -110,7 +107,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         m_named << keys[i] + QStringLiteral(".jpg") << keys[i] + QStringLiteral(".bad");
         const QString jpg = ChildPath(m_folder, keys[i] + QStringLiteral(".jpg"));
         const ImageInfo info = GetImageSize(jpg, FormatJpeg);
-        if (info.Width > 0 && info.Height > 0 && endsWhole(jpg)) {
+        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(jpg)) {
             e.file = keys[i] + QStringLiteral(".jpg");
             e.width = info.Width;
             e.height = info.Height;

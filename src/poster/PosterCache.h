@@ -15,6 +15,14 @@
 
 namespace tessaly {
 
+// The name under which a cache keeps what it made from source: "<path hash>-<size>-
+// <mtime ms>", or empty text when source is no file.
+QString MadeFileKey(const QString &source);
+// Whether a JPEG file ends with its end marker. Posters and thumbnails are written
+// without a sync each (a sync costs more than the decoding): one that a power cut left
+// short or empty fails this, and is made again.
+bool JpegEndsWhole(const QString &jpg);
+
 struct PosterEntry {
     QString video;  // as given
     QString file;   // file name in the poster folder; empty when there is no poster

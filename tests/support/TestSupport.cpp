@@ -10,6 +10,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <cstring>
+
+#include <libheif/heif.h>
+
 namespace tessaly::test {
 
 QByteArray le16(uint32_t v) { return QByteArray(1, char(v)) + char(v >> 8); }
@@ -25,6 +29,75 @@ QByteArray exifSegment(const char *order, uint16_t value, uint16_t type, uint32_
     const QByteArray tiff = QByteArray(order) + u16(42) + u32(ifd) + u16(2) + u16(0x010F) + u16(2) + u32(4)
                             + QByteArray("Cam", 4) + u16(0x0112) + u16(type) + u32(count) + u16(value) + u16(0) + u32(0);
     return "\xFF\xE1" + be16(tiff.size() + 208) + "Exif" + QByteArray(2, 0) + tiff + QByteArray(200, 'e');
+}
+
+QImage quarters(int w, int h, int o)
+{
+    const int sw = o >= 5 ? h : w, sh = o >= 5 ? w : h;
+    QImage img(sw, sh, QImage::Format_RGB32);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const int m[9][2] = {{x, y}, {x, y}, {sw - 1 - x, y}, {sw - 1 - x, sh - 1 - y}, {x, sh - 1 - y},
+                                 {y, x}, {sh - 1 - y, x}, {sh - 1 - y, sw - 1 - x}, {y, sw - 1 - x}};
+            img.setPixel(x, y, QList<QRgb>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}[(m[o][1] >= h / 2) * 2 + (m[o][0] >= w / 2)]);
+        }
+    return img;
+}
+
+QByteArray withPngExif(const QByteArray &png, int o)
+{
+    const QByteArray chunk = "eXIf" + exifSegment("MM", uint16_t(o)).mid(10);  // without the JPEG block's own header
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : chunk) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return png.left(33) + be32(uint32_t(chunk.size() - 4)) + chunk + be32(~crc) + png.mid(33);
+}
+
+QByteArray tiffBytes(const QImage &image, int o)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const uint32_t w = uint32_t(rgb.width()), h = uint32_t(rgb.height());
+    const auto entry = [](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        return le16(tag) + le16(type) + le32(count) + (type == 3 && count == 1 ? le16(value) + le16(0) : le32(value));
+    };
+    constexpr uint32_t kBits = 8 + 2 + 10 * 12 + 4, kData = kBits + 6;
+    QByteArray b = "II" + le16(42) + le32(8) + le16(10) + entry(256, 4, 1, w) + entry(257, 4, 1, h)
+                   + entry(258, 3, 3, kBits) + entry(259, 3, 1, 1) + entry(262, 3, 1, 2) + entry(273, 4, 1, kData)
+                   + entry(274, 3, 1, uint32_t(o)) + entry(277, 3, 1, 3) + entry(278, 4, 1, h)
+                   + entry(279, 4, 1, w * h * 3) + le32(0) + le16(8) + le16(8) + le16(8);
+    for (int y = 0; y < rgb.height(); ++y)
+        b += QByteArray(reinterpret_cast<const char *>(rgb.constScanLine(y)), int(w * 3));
+    return b;
+}
+
+bool writeHeic(const QImage &image, const QString &path)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    heif_context *ctx = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    heif_image *img = nullptr;
+    bool ok = heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code == heif_error_Ok
+              && heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &img).code
+                     == heif_error_Ok
+              && heif_image_add_plane(img, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code == heif_error_Ok;
+    if (ok) {
+        int stride = 0;
+        uint8_t *plane = heif_image_get_plane(img, heif_channel_interleaved, &stride);
+        for (int y = 0; y < rgb.height(); ++y)
+            std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width() * 3));
+        heif_encoder_set_lossy_quality(encoder, 90);
+        ok = heif_context_encode_image(ctx, img, encoder, nullptr, nullptr).code == heif_error_Ok
+             && heif_context_write_to_file(ctx, QFile::encodeName(path).constData()).code == heif_error_Ok;
+    }
+    if (img)
+        heif_image_release(img);
+    if (encoder)
+        heif_encoder_release(encoder);
+    heif_context_free(ctx);
+    return ok;
 }
 
 void settle()

@@ -2,6 +2,7 @@
 // Fixtures shared by the tests: libraries copied from the built template, folder
 // trees and files made in temporary folders, and the command-line tool run as a process.
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,17 @@ QByteArray be32(uint32_t v);
 // A JPEG APP1 segment with Exif data whose first directory (at offset ifd) holds a camera
 // name and an orientation entry (type, count, value), in "II" or "MM" byte order (little-endian if either is I).
 QByteArray exifSegment(const char *order, uint16_t value, uint16_t type = 3, uint32_t count = 1, uint32_t ifd = 8);
+
+// The stored pixels of an upright w x h picture in red, green / blue, yellow quarters
+// that the Exif orientation o (0 or 1: none) turns upright.
+QImage quarters(int w, int h, int o = 0);
+// A PNG file's bytes with an eXIf chunk of orientation o in "MM" order put right after
+// its header chunk.
+QByteArray withPngExif(const QByteArray &png, int o);
+// An uncompressed RGB TIFF of the image whose Orientation tag says o.
+QByteArray tiffBytes(const QImage &image, int o = 1);
+// The image as a HEIC file (HEVC through libheif); false when it cannot be written.
+bool writeHeic(const QImage &image, const QString &path);
 
 struct CliResult {
     int exitCode = -1;

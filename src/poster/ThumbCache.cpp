@@ -1,0 +1,139 @@
+#include "ThumbCache.h"
+
+#include "FileReplace.h"
+#include "ImageSize.h"
+#include "Paths.h"
+#include "PosterCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+
+namespace tessaly {
+
+namespace {
+
+const QRegularExpression &ownName()
+{
+    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{16}-[0-9]+-[0-9]+(\\.r)?\\.(jpg|bad)$"));
+    return re;
+}
+
+void writeNote(const QString &path, ThumbFault fault, const QString &detail)
+{
+    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
+}
+
+bool readNote(const QString &path, ThumbEntry *e)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = f.read(4096);
+    const int nl = text.indexOf('\n');
+    const int fault = text.left(nl).toInt();
+    // A write that failed is tried again; only what the picture itself gave is kept.
+    if (nl < 0 || fault <= int(ThumbFault::None) || fault > int(ThumbFault::TooLarge))
+        return false;
+    e->fault = ThumbFault(fault);
+    e->detail = QString::fromUtf8(text.mid(nl + 1));
+    return true;
+}
+
+}  // namespace
+
+ThumbCache::ThumbCache(const QString &outputFolder)
+    : m_folder(ChildPath(outputFolder, folderName()))
+{
+}
+
+QString ThumbCache::folderName()
+{
+    return QStringLiteral("thumbs");
+}
+
+bool ThumbCache::isOwnFile(const QString &name)
+{
+    return ownName().match(name).hasMatch();
+}
+
+QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QString> &renditions, int workers,
+                                   const std::function<void()> &waiting)
+{
+    QList<ThumbEntry> out(sources.size());
+    QStringList keys(sources.size());
+    QList<int> todo;
+    const bool haveFolder = !sources.isEmpty() && (IsFolder(m_folder) || QDir().mkdir(m_folder));
+    for (int i = 0; i < sources.size(); ++i) {
+        ThumbEntry &e = out[i];
+        e.source = sources.at(i);
+        keys[i] = MadeFileKey(e.source);
+        if (!keys[i].isEmpty() && renditions.contains(e.source))
+            keys[i] += QStringLiteral(".r");
+        if (keys[i].isEmpty()) {
+            e.fault = ThumbFault::Unreadable;
+            continue;
+        }
+        if (!haveFolder) {
+            e.fault = ThumbFault::WriteFailed;
+            e.detail = m_folder;
+            continue;
+        }
+        const QString jpg = keys[i] + QStringLiteral(".jpg"), bad = keys[i] + QStringLiteral(".bad");
+        m_named << jpg << bad;
+        const ImageInfo info = GetImageSize(ChildPath(m_folder, jpg), FormatJpeg);
+        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(ChildPath(m_folder, jpg))) {
+            e.file = jpg;
+            e.width = info.Width;
+            e.height = info.Height;
+        } else if (!readNote(ChildPath(m_folder, bad), &e)) {
+            todo << i;
+        }
+    }
+
+    std::atomic<int> decodedNow{0};
+    QThreadPool pool;
+    pool.setMaxThreadCount(workers > 0 ? workers : QThread::idealThreadCount());
+    for (const int i : std::as_const(todo)) {
+        pool.start([this, i, &out, &keys, &decodedNow] {
+            ThumbEntry &e = out[i];
+            const QString jpg = keys[i] + QStringLiteral(".jpg");
+            const ThumbResult made = MakeThumbnail(e.source, ChildPath(m_folder, jpg), ThumbnailLongSide, false);
+            ++decodedNow;
+            e.fault = made.fault;
+            e.detail = made.detail;
+            if (made.fault == ThumbFault::None) {
+                e.file = jpg;
+                e.width = made.width;
+                e.height = made.height;
+            } else if (made.fault <= ThumbFault::TooLarge) {
+                // The picture's own fault: not tried again until it changes. A thumbnail
+                // that could not be written, or a missing decoder, is tried on the next run.
+                writeNote(ChildPath(m_folder, keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
+            }
+        });
+    }
+    while (!pool.waitForDone(40))
+        if (waiting)
+            waiting();
+    m_decoded += decodedNow;
+    return out;
+}
+
+int ThumbCache::removeStale(bool renditions)
+{
+    int removed = 0;
+    for (const QString &name : QDir(m_folder).entryList(QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch m = ownName().match(name);
+        if (m.hasMatch() && m.captured(1).isEmpty() != renditions && !m_named.contains(name)
+            && QFile::remove(ChildPath(m_folder, name)))
+            ++removed;
+    }
+    return removed;
+}
+
+}  // namespace tessaly

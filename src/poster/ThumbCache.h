@@ -1,0 +1,57 @@
+#pragma once
+// The thumbnails of a site, kept in the folder "thumbs" of the output folder. As with
+// the posters, a thumbnail's file name comes from its picture's path, size and
+// modification time: an unchanged picture finds its thumbnail by name and is not
+// decoded again, and a picture that gave none leaves a note (".bad") so it is not tried
+// again until it changes. The thumbnails of pictures that browsers do not draw (the
+// local site's renditions) carry ".r" before their ending, so that a run that makes
+// only those can tell its own from the others.
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "Thumbnail.h"
+
+namespace tessaly {
+
+struct ThumbEntry {
+    QString source;  // as given
+    QString file;    // file name in the thumbnail folder; empty when there is none
+    int width = 0;
+    int height = 0;
+    ThumbFault fault = ThumbFault::None;
+    QString detail;
+};
+
+class ThumbCache {
+public:
+    explicit ThumbCache(const QString &outputFolder);
+
+    static QString folderName();  // "thumbs"
+    static bool isOwnFile(const QString &name);  // a thumbnail's or a note's name
+    QString folder() const { return m_folder; }
+
+    // The thumbnail of every picture (absolute paths), in the order given: the cached
+    // one where its picture is unchanged, else made on `workers` threads (0: one per core).
+    // renditions names the pictures browsers do not draw. waiting, when given, is called
+    // on this thread every few hundredths of a second while the workers decode.
+    QList<ThumbEntry> make(const QStringList &sources, const QSet<QString> &renditions = {}, int workers = 0,
+                           const std::function<void()> &waiting = {});
+    // Pictures decoded by the calls to make() so far.
+    int decoded() const { return m_decoded; }
+    // Removes the renditions (or, renditions false, the other thumbnails) and their notes
+    // that no call to make() named: the local site makes only renditions and the copy
+    // leaves out what lies outside the album, so each removes only its own kind. Other
+    // files are left alone. Returns how many.
+    int removeStale(bool renditions);
+
+private:
+    QString m_folder;
+    QSet<QString> m_named;
+    int m_decoded = 0;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,45 @@
+#pragma once
+// Thumbnails of photos: a small upright JPEG without any of the original's metadata,
+// for pages that go to the web, and for pictures that browsers do not draw (TIFF,
+// HEIF). The decoding (Qt's image readers, libtiff, libheif) lives in the media module
+// (MediaModule.h); nothing here needs them.
+#include <QString>
+
+namespace tessaly {
+
+// The longer side of a thumbnail at most: twice the page's box, for dense screens.
+// Smaller pictures are not enlarged.
+constexpr int ThumbnailLongSide = 240;
+
+enum class ThumbFault {
+    None,
+    Unreadable,   // not a picture this system can decode, or a damaged one
+    TooLarge,     // more pixels than a thumbnail is worth decoding
+    WriteFailed,  // the thumbnail file could not be written
+    NoDecoder,    // the media module could not be loaded: no fault of the picture's
+};
+
+struct ThumbResult {
+    int width = 0;  // of the thumbnail, upright
+    int height = 0;
+    ThumbFault fault = ThumbFault::None;
+    QString detail;
+};
+
+// Decodes the picture at source (JPEG, PNG, GIF, BMP, TIFF, HEIF; known by content),
+// scaled while it is decoded where the format allows (a JPEG's DCT scaling, a HEIF's
+// own thumbnail), turns it upright by its orientation, fits it into longSide and
+// writes it as a JPEG at target (a new file renamed over it; never through a symbolic
+// link). A transparent picture is laid on the pages' background. Thread-safe.
+// syncNow false: no sync; the caller checks the file when it next reads it (ThumbCache).
+ThumbResult MakeThumbnail(const QString &source, const QString &target, int longSide = ThumbnailLongSide,
+                          bool syncNow = true);
+
+// A short Japanese description of a fault, for messages.
+QString ThumbFaultText(ThumbFault fault);
+
+// Pictures that MakeThumbnail has decoded since the program started (all threads);
+// the tests and the bench use it to check that a second run decodes nothing.
+int ThumbnailsDecoded();
+
+}  // namespace tessaly
