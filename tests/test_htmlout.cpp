@@ -659,30 +659,30 @@ private slots:
         QCOMPARE(buttons(readFile(gf + "/nIndex.html")), opens);
     }
 
-    // Two titles of one name in one genre share their folder in the copy: pictures of one
-    // file name both arrive, each cell showing its own.
+    // Two titles of one name in one genre share their folder in the copy: pages of one
+    // file name that their open buttons show both arrive, each button opening its own.
     void publishKeepsTitlesOfOneNameApart()
     {
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
         const int g = addGenre(cat, "g");
-        QStringList photos;
+        QStringList pages;
         for (const QString &folder : {"first", "second"}) {
-            photos << writeFile(genreFolder(g) + "/" + folder + "/a.jpg", jpeg(64, 48) + folder.toUtf8());
-            sql(m_lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (?, ?, 't', ?)",
-                {cat, g, genreFolder(g) + "/" + folder});
+            pages << writeFile(genreFolder(g) + "/" + folder + "/o.html", "<html>" + folder.toUtf8() + "</html>");
+            sql(m_lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, IventsHtmlButton, iventsHTML, Ivents) "
+                       "values (?, ?, 't', ?, -1, 'o.html', ?)", {cat, g, genreFolder(g) + "/" + folder, pages.last()});
         }
         const QString copy = m_dir->path() + "/copy";
         const CliResult r = runCli({"publish", m_lib, copy});
         QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
         const QString page = QString::fromUtf8(readFile(copy + "/genres/C/g/nIndex.html"));
-        QStringList shown;
-        for (const QRegularExpressionMatch &m : QRegularExpression("<img src='([^']+)'").globalMatch(page))
-            shown << m.captured(1);
-        QCOMPARE(shown.size(), 2);
+        QStringList opened;
+        for (const QRegularExpressionMatch &m : QRegularExpression("goLink\\('([^']+)'\\)").globalMatch(page))
+            opened << m.captured(1);
+        QCOMPARE(opened.size(), 2);
         for (int i = 0; i < 2; ++i)
-            QVERIFY2(readFile(copy + "/genres/C/g/" + QUrl::fromPercentEncoding(shown[i].toUtf8())) == readFile(photos[i]),
-                     qPrintable(shown[i]));
+            QVERIFY2(readFile(copy + "/genres/C/g/" + QUrl::fromPercentEncoding(opened[i].toUtf8())) == readFile(pages[i]),
+                     qPrintable(opened[i]));
     }
 
     // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which
