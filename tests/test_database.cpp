@@ -100,8 +100,12 @@ private slots:
             for (; !rs.eof(); rs.moveNext())
                 rs.deleteRow();  // delete, then move on, as every deletion loop does
         }
+        int calls = 0;
         {
             RowSet rs(c, "select * from photoYear where ID=? order by ID1", {8});
+            rs.setWhileLoading([&calls] { ++calls; });  // a long read keeps a window painting
+            rs.requery();
+            QVERIFY(calls >= 3);
             QCOMPARE(rs.count(), 3);
             rs.addNew();
             rs.deleteRow();  // a new row given up before its save: the walk goes on over the stored ones
@@ -109,6 +113,11 @@ private slots:
             rs.setText("yearFolder", "/changed");
             rs.update();
         }
+        // The read's callback went with its row set: a long statement runs on without it.
+        const int callsBefore = calls;
+        c.exec("create table steps as with recursive n(i) as (select 1 union all select i + 1 from n where i < 50000) "
+               "select i from n");
+        QCOMPARE(calls, callsBefore);
         QCOMPARE(sqlColumn(lib, "select yearFolderName||coalesce(yearFolder,'') from photoYear order by ID1"),
                  (QStringList{"0", "2/changed", "4"}));
     }

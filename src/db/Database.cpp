@@ -302,6 +302,24 @@ void RowSet::load()
     m_adding = false;
     for (const QVariant &p : m_params)
         m_select->addBindValue(boundValue(p));
+    struct Steps {
+        sqlite3 *db = nullptr;
+        ~Steps()
+        {
+            if (db)
+                sqlite3_progress_handler(db, 0, nullptr, nullptr);
+        }
+    } steps;
+    if (m_whileLoading) {
+        steps.db = m_conn.handle();
+        sqlite3_progress_handler(
+            steps.db, 20000,
+            [](void *f) {
+                (*static_cast<std::function<void()> *>(f))();
+                return 0;
+            },
+            &m_whileLoading);
+    }
     if (!m_select->exec())
         fail(QStringLiteral("読み取り"), *m_select);
     const QSqlRecord rec = m_select->record();
@@ -317,6 +335,8 @@ void RowSet::load()
         for (int i = 0; i < n; ++i)
             row[i] = m_select->value(i);
         m_rows.append(std::move(row));
+        if (m_whileLoading)
+            m_whileLoading();
     }
     if (m_select->lastError().isValid())
         fail(QStringLiteral("読み取り"), *m_select);

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -94,6 +95,9 @@ public:
     // Runs the statement again, optionally with new parameter values.
     void requery();
     void requery(const QVariantList &params);
+    // Called while the rows are read, for each row and every few thousand steps of the
+    // statement (a sort before the first row): a long read keeps a window painting.
+    void setWhileLoading(std::function<void()> callback) { m_whileLoading = std::move(callback); }
 
     bool eof() const { return m_pos < 0 || m_pos >= m_rows.size(); }
     bool isEmpty() const { return m_rows.isEmpty(); }
@@ -136,6 +140,7 @@ private:
     Connection &m_conn;
     QString m_statement;   // as run, with the row id selected first
     QVariantList m_params;
+    std::function<void()> m_whileLoading;
     QString m_table;
     QStringList m_fields;  // without the row id
     QHash<QString, int> m_index;  // lower-case field name -> column

@@ -382,6 +382,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
                                      "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
                       {0});
         const TitleColumns columns(titles);
+        titles.setWhileLoading([&run] { run.keepAlive(); });  // a big genre's rows
         PosterCache posterCache(run.outputFolder());
         ThumbCache thumbCache(run.outputFolder());
         const bool folderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
@@ -424,7 +425,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
                 if (IsFolder(page))
                     blocked << genre.folder;
                 else
-                    run.layout().writePage(page, lines);
+                    run.layout().writePage(page, lines, [&run] { run.keepAlive(); });
             }
             run.advance();
         }

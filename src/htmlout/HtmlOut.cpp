@@ -55,9 +55,10 @@ std::optional<QString> SiteLayout::openTarget(const GenreInfo &, const QString &
     return PathLinkEscape(target);
 }
 
-void SiteLayout::writePage(const QString &path, const QStringList &lines) const
+void SiteLayout::writePage(const QString &path, const QStringList &lines,
+                           const std::function<void()> &whileBuilding) const
 {
-    htmlout::writePage(path, lines);
+    htmlout::writePage(path, lines, whileBuilding);
 }
 
 HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress progress)
@@ -235,12 +236,15 @@ QString JsStringEscape(const QString &text)
     return out;
 }
 
-QByteArray PageBytes(const QStringList &lines)
+QByteArray PageBytes(const QStringList &lines, const std::function<void()> &whileBuilding)
 {
     QByteArray out("<meta charset=\"UTF-8\">\r\n");
+    int n = 0;
     for (const QString &line : lines) {
         out += line.toUtf8();
         out += "\r\n";
+        if (whileBuilding && ++n % 4096 == 0)
+            whileBuilding();
     }
     return out;
 }

@@ -61,8 +61,10 @@ public:
     // when the site leaves the page (and so the button) out.
     virtual std::optional<QString> openTarget(const GenreInfo &genre, const QString &title,
                                               const QString &ivents) const;
-    // Writes a page at a path that this layout gave; throws WriteError.
-    virtual void writePage(const QString &path, const QStringList &lines) const;
+    // Writes a page at a path that this layout gave; throws WriteError. whileBuilding as
+    // PageBytes calls it.
+    virtual void writePage(const QString &path, const QStringList &lines,
+                           const std::function<void()> &whileBuilding = {}) const;
     // Whether a genre without titles gets a page (else it keeps the one it had).
     virtual bool pageForEveryGenre() const { return false; }
     // Whether every photo is shown through a small thumbnail made for the page (else
@@ -187,6 +189,7 @@ QStringList UniqueFileNames(const QStringList &names, const QString &suffix, con
                             int nameMax = 255);
 
 // The bytes of a page: the charset line, then each line, all ended by CR LF, UTF-8.
-QByteArray PageBytes(const QStringList &lines);
+// whileBuilding is called every few thousand lines.
+QByteArray PageBytes(const QStringList &lines, const std::function<void()> &whileBuilding = {});
 
 }  // namespace tessaly

@@ -175,14 +175,14 @@ void replaceFile(const QString &path, const QByteArray &bytes)
         fileFailure(errno, path);
 }
 
-void writePage(const QString &path, const QStringList &lines)
+void writePage(const QString &path, const QStringList &lines, const std::function<void()> &whileBuilding)
 {
     if (!isLocalPath(path))
         pathNotFound(path);
     const QString folder = QFileInfo(path).path();
     if (!IsFolder(folder))
         pathNotFound(folder);
-    replaceFile(path, PageBytes(lines));
+    replaceFile(path, PageBytes(lines, whileBuilding));
 }
 
 QString subPath(const QString &outputFolder, const QString &name)

@@ -33,7 +33,7 @@ int nameMax(const QString &folder);
 // The report of a failed system call on path, by its errno.
 [[noreturn]] void fileFailure(int err, const QString &path);
 // Replaces (or creates) the page at path with the given lines; throws WriteError.
-void writePage(const QString &path, const QStringList &lines);
+void writePage(const QString &path, const QStringList &lines, const std::function<void()> &whileBuilding = {});
 // Replaces (or creates) the file at path with bytes, written beside it and renamed.
 void replaceFile(const QString &path, const QByteArray &bytes);
 

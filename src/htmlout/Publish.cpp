@@ -105,13 +105,14 @@ public:
         }
         return true;
     }
-    void writePage(const QString &path, const QStringList &lines) const override
+    void writePage(const QString &path, const QStringList &lines,
+                   const std::function<void()> &whileBuilding = {}) const override
     {
         const QString rel = path.mid(m_folder.size() + 1);
         if (!isInside(path, m_folder))
             pathNotFound(path);
         files.insert(rel);
-        m_copy.write(rel, PageBytes(lines));
+        m_copy.write(rel, PageBytes(lines, whileBuilding));
     }
 
     mutable QSet<QString> files;  // placed by this run, relative to the folder

@@ -508,10 +508,11 @@ void dataSet::showProgress(const QString &unit, int done, int total)
         m_progressBar->setRange(0, 0);  // no total known: a busy bar beside the count
         m_progressText->setText(QStringLiteral("%1 %2").arg(unit).arg(done));
     }
-    // Repaint only, a few times a second: the window takes no input while a command runs.
+    // Repaint only, up to 25 times a second (the site run calls at most every 50 ms): the
+    // window takes no input while a command runs.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const bool last = total >= 0 && done >= total;
-    if (m_progress->isVisible() && !last && now - m_progressShownMs < 100)
+    if (m_progress->isVisible() && !last && now - m_progressShownMs < 40)
         return;
     m_progressShownMs = now;
     m_progress->show();
