@@ -657,6 +657,23 @@ private slots:
         QVERIFY2(r.exitCode == 1 && (r.out + r.err).count("http・https・mailto 以外の形式") == 1
                      && (r.out + r.err).contains(": javascript:alert(1)"), qPrintable(r.out + r.err));
         QCOMPARE(buttons(readFile(gf + "/nIndex.html")), opens);
+
+        // The caches' folders replaced by links out of the output folder: nothing is written
+        // or removed through them, and the copy takes nothing from where they lead.
+        writeFile(outside + "/0123456789abcdef-1-1.jpg", "mine");  // named as the caches name theirs
+        QVERIFY(QDir(out() + "/thumbs").removeRecursively() && QFile::link(outside, out() + "/thumbs"));
+        QDir(out() + "/posters").removeRecursively();
+        QVERIFY(QFile::link(outside, out() + "/posters"));
+        const auto outsideBefore = entries(outside);
+        for (const QStringList &args : {QStringList{"publish", m_lib, copy}, QStringList{"generate", m_lib}}) {
+            r = runCli(args);
+            QCOMPARE(entries(outside), outsideBefore);
+            if (args.first() == "publish")
+                QVERIFY2(r.out.contains("  " + ok + "/up.txt") && !QFileInfo::exists(copy + "/genres/C/g/ok/up.txt"),
+                         qPrintable(r.out));
+            QVERIFY2(r.exitCode == 1 && (r.out + r.err).contains("「" + out() + "/thumbs」はフォルダではなく、「" + outside),
+                     qPrintable(r.out + r.err));
+        }
     }
 
     // Two titles of one name in one genre share their folder in the copy: pages of one
