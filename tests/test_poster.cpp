@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -322,6 +323,18 @@ private slots:
         clear.fill(Qt::transparent);
         QTest::newRow("transparent PNG on the page's ground") << "c.png" << encoded(clear, "png") << QSize(100, 100)
                                                               << "wwww" << ok;
+        // A progressive JPEG keeps every coefficient of the whole picture while it decodes,
+        // however small the output: beyond the limit it is not decoded at all.
+        QBuffer progressive;
+        progressive.open(QIODevice::WriteOnly);
+        QImageWriter writer(&progressive, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        QVERIFY(writer.write(quarters(64, 48)));
+        QByteArray huge = progressive.data();
+        const qsizetype sof = huge.indexOf("\xFF\xC2");
+        QVERIFY(sof > 0);
+        huge.replace(sof + 5, 4, QByteArray("\x23\x28\x23\x28", 4));  // 9000 x 9000
+        QTest::newRow("progressive JPEG beyond the limit") << "p.jpg" << huge << QSize() << "" << ThumbFault::TooLarge;
         QTest::newRow("text named as a photo") << "n.jpg" << QByteArray("not a photo") << QSize() << ""
                                                << ThumbFault::Unreadable;
         QTest::newRow("TIFF header only") << "cut.tif" << tiffBytes(quarters(400, 300), 1).left(200) << QSize() << ""

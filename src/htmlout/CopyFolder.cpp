@@ -87,7 +87,8 @@ int openTemporary(int dir, QByteArray *name)
 
 }  // namespace
 
-CopyFolder::CopyFolder(const QString &folder, const QStringList &sources) : m_path(folder), m_sources(sources)
+CopyFolder::CopyFolder(const QString &folder, const QStringList &sources, const QStringList &made)
+    : m_path(folder), m_sources(sources), m_made(made)
 {
     m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_fd < 0)
@@ -265,7 +266,7 @@ void CopyFolder::putInPlace(const QString &rel, std::vector<int> &fds, const QBy
         fileFailure(err, pathOf(rel));
 }
 
-bool CopyFolder::inSources(int fd, const QString &source) const
+bool CopyFolder::inSources(int fd, const QString &source, const QStringList &roots) const
 {
     // The file actually opened, every link on its way resolved.
     char buf[PATH_MAX + 1];
@@ -280,13 +281,13 @@ bool CopyFolder::inSources(int fd, const QString &source) const
     }
     if (!real.startsWith(QLatin1Char('/')))
         return false;
-    for (const QString &root : m_sources)
+    for (const QString &root : roots)
         if (!root.isEmpty() && isInside(real, root))
             return true;
     return false;
 }
 
-PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 *size)
+PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 *size, bool made)
 {
     const QStringList parts = partsOf(rel);
     // Not blocking on a pipe: only a regular file is taken.
@@ -294,7 +295,7 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
     struct stat s;
     if (in.fd < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))
         return PlaceResult::Missing;
-    if (!inSources(in.fd, source))
+    if (!inSources(in.fd, source, made ? m_made : m_sources))
         return PlaceResult::Outside;
     if (size)
         *size = s.st_size;

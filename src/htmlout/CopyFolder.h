@@ -25,8 +25,9 @@ enum class PlaceResult {
 class CopyFolder {
 public:
     // Opens folder, which must exist; sources is the list of folders (real paths) that
-    // files may come from. Throws WriteError.
-    CopyFolder(const QString &folder, const QStringList &sources);
+    // files may come from, made the folders (real paths) that what this system made
+    // comes from. Throws WriteError.
+    CopyFolder(const QString &folder, const QStringList &sources, const QStringList &made = {});
     ~CopyFolder();
     CopyFolder(const CopyFolder &) = delete;
     CopyFolder &operator=(const CopyFolder &) = delete;
@@ -51,7 +52,8 @@ public:
     // Puts the file source at rel, unless rel already is a file of its own with the
     // source's size and modification time; *size gets the source's size. Either way
     // the name is recorded.
-    PlaceResult place(const QString &rel, const QString &source, qint64 *size = nullptr);
+    // made: source is a file this system made, taken only from the made folders.
+    PlaceResult place(const QString &rel, const QString &source, qint64 *size = nullptr, bool made = false);
     // The file rel (at most maxBytes), or empty when it is not a plain file of the copy.
     QByteArray read(const QString &rel, qint64 maxBytes) const;
     // The file rel handed to chunk piece by piece, until chunk returns false; false when
@@ -81,7 +83,7 @@ private:
     // Empty when a folder is missing (and not made) or is not a folder of the copy.
     std::vector<int> openFolders(const QStringList &parts, qsizetype n, bool create);
     void closeFolders(std::vector<int> &fds) const;
-    bool inSources(int fd, const QString &source) const;
+    bool inSources(int fd, const QString &source, const QStringList &roots) const;
     bool recorded(const QString &rel);  // false with errno set when the list cannot take it
     // Records the name, renames the finished temporary over it (err == 0) or removes it,
     // closes the folders, and throws on a failure.
@@ -90,6 +92,7 @@ private:
 
     QString m_path;
     QStringList m_sources;
+    QStringList m_made;
     int m_fd = -1;
     int m_record = -1;
     QString m_recordName;

@@ -443,6 +443,9 @@ bool WriteGenreIndexPages(HtmlRun &run)
                 posterCache.removeStale();
             thumbCache.removeStale(run.localSite());
         }
+        for (const QString &why : {posterCache.refusal(), thumbCache.refusal()})
+            if (!why.isEmpty())
+                run.report(why, kGenrePagesTitle);
         return false;
     });
     if (!blocked.isEmpty())

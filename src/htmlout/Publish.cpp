@@ -69,7 +69,7 @@ public:
             const bool poster = picture.video;
             const QString folder = poster ? kPosters : kThumbs;
             if (!(poster ? PosterCache::isOwnFile(name) : ThumbCache::isOwnFile(name))
-                || !shows(put(folder + QLatin1Char('/') + name, picture.file, name)))
+                || !shows(put(folder + QLatin1Char('/') + name, picture.file, name, true)))
                 return std::nullopt;
             return QStringLiteral("../../../") + folder + QLatin1Char('/') + LinkEscape(name);
         }
@@ -183,14 +183,14 @@ private:
     }
 
     // Puts source at rel in the copy, once a run.
-    PlaceResult put(const QString &rel, const QString &source, const QString &name) const
+    PlaceResult put(const QString &rel, const QString &source, const QString &name, bool made = false) const
     {
         const auto known = m_sources.constFind(rel);
         if (known != m_sources.cend())
             return known->second;
         // A poster or thumbnail that an earlier genre showed too is found unchanged.
         qint64 size = 0;
-        const PlaceResult result = source.isEmpty() ? PlaceResult::Missing : m_copy.place(rel, source, &size);
+        const PlaceResult result = source.isEmpty() ? PlaceResult::Missing : m_copy.place(rel, source, &size, made);
         m_sources.insert(rel, {source, result});
         switch (result) {
         case PlaceResult::Placed:
@@ -449,16 +449,17 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         run.report(why, kPublishTitle);
         return false;
     }
-    // Files come only from inside the base folder (every link resolved), and posters
-    // from the poster cache.
+    // Files come only from inside the base folder (every link resolved), and posters and
+    // thumbnails only from the caches' own folders: a link standing for one of those is
+    // not followed (the caches refuse it), so the real path of its place is the root.
     const QString posters = posterHome(output);
-    QStringList sources{QFileInfo(base).canonicalFilePath()};
+    QStringList made;
     if (!posters.isEmpty())
-        sources << realPath(ChildPath(posters, PosterCache::folderName()))
-                << realPath(ChildPath(posters, ThumbCache::folderName()));
+        made << ChildPath(realPath(posters), PosterCache::folderName())
+             << ChildPath(realPath(posters), ThumbCache::folderName());
     std::optional<CopyFolder> opened;
     try {
-        opened.emplace(folder, sources);
+        opened.emplace(folder, QStringList{QFileInfo(base).canonicalFilePath()}, made);
     } catch (const WriteError &e) {
         run.report(reportText(e), kPublishTitle);
         return false;

@@ -29,6 +29,11 @@ namespace {
 constexpr QRgb kBackground = 0xFFFFFFF0;
 // A picture is never decoded whole beyond this (four bytes a pixel: 256 MB).
 constexpr qint64 kMaxPixels = 64 << 20;
+// A sequential JPEG scaled while it is decoded holds a few rows at a time, but its
+// decoding time still follows its pixels: a few kilobytes can claim 65535 x 65535.
+constexpr qint64 kMaxScaledPixels = 1LL << 30;
+// The longest side libheif takes (it refuses larger ones before it allocates).
+constexpr int kMaxHeifSide = 16384;
 
 struct Decoded {
     QImage image;  // upright
@@ -66,6 +71,39 @@ QSize fitted(int w, int h, int longSide)
     return QSize(std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale))));
 }
 
+// The frame marker of a JPEG (0xC0 to 0xCF), or 0 when none comes before the first scan.
+int jpegFrame(const QString &source)
+{
+    QFile f(source);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    uchar b[2];
+    const auto read = [&f, &b](qint64 n) { return f.read(reinterpret_cast<char *>(b), n) == n; };
+    if (!read(2) || b[0] != 0xFF || b[1] != 0xD8)
+        return 0;
+    for (int segments = 0; segments < 10000; ++segments) {
+        if (!read(1) || b[0] != 0xFF)
+            return 0;
+        do {
+            if (!read(1))
+                return 0;
+        } while (b[0] == 0xFF);
+        const int marker = b[0];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return marker;
+        if (marker == 0xDA || marker == 0xD9)
+            return 0;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;  // no length
+        if (!read(2))
+            return 0;
+        const int length = b[0] << 8 | b[1];
+        if (length < 2 || !f.seek(f.pos() + length - 2))
+            return 0;
+    }
+    return 0;
+}
+
 // JPEG, PNG, GIF and BMP through Qt's readers. A JPEG is decoded at the smallest of
 // 1/8, 1/4, 1/2 or whole size that still covers the thumbnail (libjpeg scales while
 // it decodes); the rest of the way is a smooth scale here.
@@ -81,6 +119,12 @@ Decoded decodeQt(const QString &source, int longSide, int orientation)
         return failed(ThumbFault::TooLarge);
     const QSize want = fitted(stored.width(), stored.height(), longSide);  // in stored orientation
     if (reader.format() == "jpeg") {
+        // Only a sequential Huffman JPEG decodes a row at a time: a progressive or an
+        // arithmetic one keeps every coefficient of the whole picture, however small
+        // the output.
+        const int frame = jpegFrame(source);
+        if (qint64(stored.width()) * stored.height() > (frame == 0xC0 || frame == 0xC1 ? kMaxScaledPixels : kMaxPixels))
+            return failed(ThumbFault::TooLarge);
         int denom = 1;
         while (denom < 8 && (stored.width() + 2 * denom - 1) / (2 * denom) >= want.width()
                && (stored.height() + 2 * denom - 1) / (2 * denom) >= want.height())
@@ -108,7 +152,13 @@ Decoded decodeTiff(const QString &source, int longSide)
         TIFFSetWarningHandler(nullptr);
         TIFFSetErrorHandler(nullptr);
     });
-    std::unique_ptr<TIFF, void (*)(TIFF *)> tif(TIFFOpen(QFile::encodeName(source).constData(), "r"), TIFFClose);
+    // Read, not mapped: a file cut short while it is read is an error, not a SIGBUS.
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    if (!options)
+        return failed(ThumbFault::TooLarge);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(kMaxPixels) * 4);
+    std::unique_ptr<TIFF, void (*)(TIFF *)> tif(TIFFOpenExt(QFile::encodeName(source).constData(), "rm", options.get()),
+                                                TIFFClose);
     if (!tif)
         return failed(ThumbFault::Unreadable);
     uint32_t w = 0, h = 0;
@@ -151,6 +201,7 @@ Decoded decodeHeif(const QString &source, int longSide)
     std::unique_ptr<heif_context, void (*)(heif_context *)> ctx(heif_context_alloc(), heif_context_free);
     if (!ctx)
         return failed(ThumbFault::Unreadable);
+    heif_context_set_maximum_image_size_limit(ctx.get(), kMaxHeifSide);
     heif_error err = heif_context_read_from_file(ctx.get(), QFile::encodeName(source).constData(), nullptr);
     if (err.code != heif_error_Ok)
         return failed(ThumbFault::Unreadable, heifText(err));

@@ -6,7 +6,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -16,6 +15,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include <cerrno>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,6 +78,66 @@ QString MadeFileKey(const QString &source)
            + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
+CacheFolder::~CacheFolder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool CacheFolder::open(bool create)
+{
+    if (m_fd >= 0)
+        return true;
+    const QByteArray name = QFile::encodeName(m_path);
+    m_fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // mkdir never follows a link in the last place either.
+    if (m_fd < 0 && errno == ENOENT && create && (::mkdir(name.constData(), 0777) == 0 || errno == EEXIST))
+        m_fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_fd >= 0) {
+        m_through = QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+        return true;
+    }
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0) {
+        if (S_ISLNK(st.st_mode))
+            m_refusal = QStringLiteral("「%1」はフォルダではなく、「%2」へのリンクです。リンクの先には何も書き込まず、"
+                                       "何も削除しません。このリンクを取り除いてください。")
+                            .arg(m_path, SymLinkTarget(m_path));
+        else if (!S_ISDIR(st.st_mode))
+            m_refusal = QStringLiteral("「%1」はフォルダではありません。").arg(m_path);
+    }
+    return false;
+}
+
+QString CacheFolder::file(const QString &name) const
+{
+    return m_through + QLatin1Char('/') + name;
+}
+
+int CacheFolder::removeFiles(const std::function<bool(const QString &)> &keep)
+{
+    if (!open(false))
+        return 0;
+    const int fd = ::dup(m_fd);
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
+    ::rewinddir(dir);  // the copy shares the offset an earlier listing left at the end
+    // Name by name, without a list: the folder may hold a file for every title.
+    int removed = 0;
+    while (const dirent *d = ::readdir(dir)) {
+        struct stat st;
+        if (::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
+            && !keep(QFile::decodeName(d->d_name)) && ::unlinkat(m_fd, d->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 PosterCache::PosterCache(const QString &outputFolder)
     : m_folder(ChildPath(outputFolder, folderName()))
 {
@@ -92,7 +154,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     QStringList keys(videos.size());
     QList<int> todo;
     // The output folder itself is never made here: a missing one is the writers' report.
-    const bool haveFolder = IsFolder(m_folder) || QDir().mkdir(m_folder);
+    const bool haveFolder = m_folder.open();
     for (int i = 0; i < videos.size(); ++i) {
         PosterEntry &e = out[i];
         e.video = videos.at(i);
@@ -103,17 +165,17 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         }
         if (!haveFolder) {
             e.fault = PosterFault::WriteFailed;
-            e.detail = m_folder;
+            e.detail = m_folder.path();
             continue;
         }
         m_named.add(keys[i]);
-        const QString jpg = ChildPath(m_folder, keys[i] + QStringLiteral(".jpg"));
+        const QString jpg = m_folder.file(keys[i] + QStringLiteral(".jpg"));
         const ImageInfo info = GetImageSize(jpg, FormatJpeg);
         if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(jpg)) {
             e.file = keys[i] + QStringLiteral(".jpg");
             e.width = info.Width;
             e.height = info.Height;
-        } else if (!readNote(ChildPath(m_folder, keys[i] + QStringLiteral(".bad")), &e)) {
+        } else if (!readNote(m_folder.file(keys[i] + QStringLiteral(".bad")), &e)) {
             todo << i;
         }
     }
@@ -125,7 +187,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
         pool.start([this, i, &out, &keys, &decodedNow] {
             PosterEntry &e = out[i];
             const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const PosterInfo made = MakePoster(e.video, ChildPath(m_folder, jpg), false);
+            const PosterInfo made = MakePoster(e.video, m_folder.file(jpg), false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -136,7 +198,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             } else if (made.fault <= PosterFault::NoFrame) {
                 // The video's own fault: not tried again until it changes. A poster that
                 // could not be written, or a missing decoder, is tried on the next run.
-                writeNote(ChildPath(m_folder, keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
+                writeNote(m_folder.file(keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
             }
         });
     }
@@ -155,16 +217,9 @@ bool PosterCache::isOwnFile(const QString &name)
 
 int PosterCache::removeStale()
 {
-    int removed = 0;
-    // Name by name: the folder may hold a file for every title of the library.
-    for (QDirIterator it(m_folder, QDir::Files | QDir::Hidden); it.hasNext();) {
-        it.next();
-        const QString name = it.fileName();
-        if (ownName().match(name).hasMatch() && !m_named.contains(name.chopped(4))  // less ".jpg" or ".bad"
-            && QFile::remove(ChildPath(m_folder, name)))
-            ++removed;
-    }
-    return removed;
+    return m_folder.removeFiles([this](const QString &name) {
+        return !ownName().match(name).hasMatch() || m_named.contains(name.chopped(4));  // less ".jpg" or ".bad"
+    });
 }
 
 bool NamedKeys::contains(const QString &key)

@@ -24,6 +24,36 @@ QString MadeFileKey(const QString &source);
 // short or empty fails this, and is made again.
 bool JpegEndsWhole(const QString &jpg);
 
+// A cache folder of the output folder ("posters", "thumbs"). The output folder is the
+// user's choice; the cache folder is this system's own, so a link standing in its place
+// is never followed: what the cache reads, writes and removes goes through the folder
+// opened here (and /proc/self/fd), so one swapped in later leads nowhere either.
+class CacheFolder {
+public:
+    explicit CacheFolder(const QString &path) : m_path(path) {}
+    const QString &path() const { return m_path; }
+    ~CacheFolder();
+    CacheFolder(const CacheFolder &) = delete;
+    CacheFolder &operator=(const CacheFolder &) = delete;
+
+    // Opens the folder, made when missing and create; false when it is a link or no
+    // folder, or cannot be made. Once opened, it stays open.
+    bool open(bool create = true);
+    bool isOpen() const { return m_fd >= 0; }
+    // The path of name inside the opened folder.
+    QString file(const QString &name) const;
+    // Why open() failed, for a message: set only for a link or what is no folder.
+    const QString &refusal() const { return m_refusal; }
+    // Removes the plain files whose names pass keep() false; returns how many.
+    int removeFiles(const std::function<bool(const QString &)> &keep);
+
+private:
+    QString m_path;
+    QString m_through;
+    QString m_refusal;
+    int m_fd = -1;
+};
+
 struct PosterEntry {
     QString video;  // as given
     QString file;   // file name in the poster folder; empty when there is no poster
@@ -56,7 +86,9 @@ public:
 
     static QString folderName();  // "posters"
     static bool isOwnFile(const QString &name);  // a poster's or a note's name
-    QString folder() const { return m_folder; }
+    QString folder() const { return m_folder.path(); }
+    // Why nothing could be kept in the folder (a link in its place), or empty text.
+    const QString &refusal() const { return m_folder.refusal(); }
 
     // The poster of every video (absolute paths), in the order given: the cached one
     // where its video is unchanged, else decoded on `workers` threads (0: one per core).
@@ -70,7 +102,7 @@ public:
     int removeStale();
 
 private:
-    QString m_folder;
+    CacheFolder m_folder;
     NamedKeys m_named;  // the key of each poster and note
     int m_decoded = 0;
 };

@@ -6,7 +6,6 @@
 #include "PosterCache.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -68,7 +67,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     QList<ThumbEntry> out(sources.size());
     QStringList keys(sources.size());
     QList<int> todo;
-    const bool haveFolder = !sources.isEmpty() && (IsFolder(m_folder) || QDir().mkdir(m_folder));
+    const bool haveFolder = !sources.isEmpty() && m_folder.open();
     for (int i = 0; i < sources.size(); ++i) {
         ThumbEntry &e = out[i];
         e.source = sources.at(i);
@@ -81,17 +80,17 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
         }
         if (!haveFolder) {
             e.fault = ThumbFault::WriteFailed;
-            e.detail = m_folder;
+            e.detail = m_folder.path();
             continue;
         }
         const QString jpg = keys[i] + QStringLiteral(".jpg"), bad = keys[i] + QStringLiteral(".bad");
         m_named.add(keys[i]);
-        const ImageInfo info = GetImageSize(ChildPath(m_folder, jpg), FormatJpeg);
-        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(ChildPath(m_folder, jpg))) {
+        const ImageInfo info = GetImageSize(m_folder.file(jpg), FormatJpeg);
+        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(m_folder.file(jpg))) {
             e.file = jpg;
             e.width = info.Width;
             e.height = info.Height;
-        } else if (!readNote(ChildPath(m_folder, bad), &e)) {
+        } else if (!readNote(m_folder.file(bad), &e)) {
             todo << i;
         }
     }
@@ -103,7 +102,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
         pool.start([this, i, &out, &keys, &decodedNow] {
             ThumbEntry &e = out[i];
             const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const ThumbResult made = MakeThumbnail(e.source, ChildPath(m_folder, jpg), ThumbnailLongSide, false);
+            const ThumbResult made = MakeThumbnail(e.source, m_folder.file(jpg), ThumbnailLongSide, false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -114,7 +113,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             } else if (made.fault <= ThumbFault::TooLarge) {
                 // The picture's own fault: not tried again until it changes. A thumbnail
                 // that could not be written, or a missing decoder, is tried on the next run.
-                writeNote(ChildPath(m_folder, keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
+                writeNote(m_folder.file(keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
             }
         });
     }
@@ -127,17 +126,10 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
 
 int ThumbCache::removeStale(bool renditions)
 {
-    int removed = 0;
-    // Name by name: the folder may hold a file for every photo of the library.
-    for (QDirIterator it(m_folder, QDir::Files | QDir::Hidden); it.hasNext();) {
-        it.next();
-        const QString name = it.fileName();
+    return m_folder.removeFiles([this, renditions](const QString &name) {
         const QRegularExpressionMatch m = ownName().match(name);
-        if (m.hasMatch() && m.captured(1).isEmpty() != renditions && !m_named.contains(name.chopped(4))
-            && QFile::remove(ChildPath(m_folder, name)))
-            ++removed;
-    }
-    return removed;
+        return !m.hasMatch() || m.captured(1).isEmpty() == renditions || m_named.contains(name.chopped(4));
+    });
 }
 
 }  // namespace tessaly

@@ -33,7 +33,9 @@ public:
 
     static QString folderName();  // "thumbs"
     static bool isOwnFile(const QString &name);  // a thumbnail's or a note's name
-    QString folder() const { return m_folder; }
+    QString folder() const { return m_folder.path(); }
+    // Why nothing could be kept in the folder (a link in its place), or empty text.
+    const QString &refusal() const { return m_folder.refusal(); }
 
     // The thumbnail of every picture (absolute paths), in the order given: the cached
     // one where its picture is unchanged, else made on `workers` threads (0: one per core).
@@ -50,7 +52,7 @@ public:
     int removeStale(bool renditions);
 
 private:
-    QString m_folder;
+    CacheFolder m_folder;
     NamedKeys m_named;  // the key of each thumbnail and note
     int m_decoded = 0;
 };
