@@ -376,6 +376,13 @@ private slots:
         QCOMPARE(text(Field::TitleName) + text(Field::TitleLink) + text(Field::TitlePhoto), QString());
         QCOMPARE(text(Field::TitleIvents), QStringLiteral("/h/a1.html"));
         QCOMPARE(m_w->checkValue(Check::LinkButton), 0);
+        // A category choice clears a loaded title the same way, both boxes too.
+        loadTitle(QStringLiteral("a3"));
+        QVERIFY(m_w->checkValue(Check::LinkButton) != 0 && m_w->checkValue(Check::HtmlButton) != 0);
+        choose(List::Category, 1);
+        QCOMPARE(QList<int>({m_w->checkValue(Check::LinkButton), m_w->checkValue(Check::HtmlButton), g().titleEditMode}),
+                 QList<int>({0, 0, 0}));
+        QCOMPARE(text(Field::TitleName), QString());
     }
 
     // The grid knows how many titles the genre has and reads the pages where the view
@@ -698,6 +705,43 @@ private slots:
             QCOMPARE(m_status, QStringList({"ジャンルﾌｫﾙﾀﾞ選択画面起動中...", "テーブル切り離し処理...", "実行中...",
                                             "テーブルジョイント処理...", "処理を終了しました。", "ジャンルﾌｫﾙﾀﾞ選択画面終了"}));
         QCOMPARE(this->counts() + '|' + one(QStringLiteral("select count(*) from photoIvents where IventsHtmlButton=-1")), counts);
+    }
+
+    // A chosen entry whose key is unknown (its read failed) takes no new folder below it:
+    // the user is told to choose it again.
+    void unreadEntryTakesNothing_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("unread");  // 1 the category, 2 the genre
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("title");
+        const QString category = QStringLiteral("エラー：カテゴリーを選択しなおしてください。");
+        QTest::newRow("F7, category") << int(Qt::Key_F7) << "A/A3" << 1 << category << "";
+        QTest::newRow("F8, category") << int(Qt::Key_F8) << "A/A1/n" << 1 << category << "ﾀｲﾄﾙﾌｫﾙﾀﾞ選択";
+        QTest::newRow("F8, genre") << int(Qt::Key_F8) << "A/A1/n" << 2 << "エラー：ジャンルを選択しなおしてください。" << "ﾀｲﾄﾙﾌｫﾙﾀﾞ選択";
+    }
+    void unreadEntryTakesNothing()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, folder);
+        QFETCH(int, unread);
+        QFETCH(QString, said);
+        QFETCH(QString, title);
+        makeDir(m_base + '/' + folder);
+        openEditor();
+        choose(List::Genre, 0);
+        (unread == 1 ? g().currentCategoryId : g().currentGenreId) = 0;
+        ds().queuePick(m_base + '/' + folder);
+        answers({"Y"});
+        this->key(Qt::Key(key));
+        QCOMPARE(texts().size(), 2);
+        QCOMPARE(texts().last(), said);
+        QCOMPARE(ds().messages().last().title, title);
+        QCOMPARE(ds().messages().last().kind, MsgKind::Critical);
+        QCOMPARE(QApplication::focusWidget(), m_w->list(List::Category));
+        QCOMPARE(counts(), QStringLiteral("2|3|5"));
+        QCOMPARE(text(Field::TitleName), QString());
     }
 
     // Commands that need a selection say so, with their own title, and do nothing else.
@@ -1040,26 +1084,28 @@ private slots:
             QCOMPARE(text(Field::GenreFolder), QString());
     }
 
-    // Esc and the title bar's close: the save question only while a title is loaded, then
-    // the end question.
+    // Esc, 閉じる and the title bar's close: the save question only while a title is loaded,
+    // then the end question.
     void closing_data()
     {
-        QTest::addColumn<bool>("titleBar");
+        QTest::addColumn<QString>("way");  // the key, the menu item or the title bar
         QTest::addColumn<bool>("loaded");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<bool>("closed");
         const QString save = QStringLiteral("データの更新を行いますか？"), end = QStringLiteral("データ編集を終了しますか？");
-        QTest::newRow("Esc, nothing loaded, close") << false << false << QStringList{"Y"} << QStringList{end} << true;
-        QTest::newRow("Esc, loaded, no, no") << false << true << QStringList({"N", "N"}) << QStringList({save, end}) << false;
-        QTest::newRow("Esc, loaded, save, close") << false << true << QStringList({"Y", "Y", "Y"})
+        QTest::newRow("Esc, nothing loaded, close") << "Esc" << false << QStringList{"Y"} << QStringList{end} << true;
+        QTest::newRow("Esc, loaded, no, no") << "Esc" << true << QStringList({"N", "N"}) << QStringList({save, end}) << false;
+        QTest::newRow("Esc, loaded, save, close") << "Esc" << true << QStringList({"Y", "Y", "Y"})
                                                   << QStringList({save, "タイトル情報を更新しますか？", end}) << true;
-        QTest::newRow("title bar, loaded, save, close") << true << true << QStringList({"Y", "Y", "Y"})
+        QTest::newRow("title bar, loaded, save, close") << "title bar" << true << QStringList({"Y", "Y", "Y"})
                                                         << QStringList({save, "タイトル情報を更新しますか？", end}) << true;
+        QTest::newRow("閉じる, nothing loaded, close") << "閉じる" << false << QStringList{"Y"} << QStringList{end} << true;
+        QTest::newRow("閉じる, loaded, no, no") << "閉じる" << true << QStringList({"N", "N"}) << QStringList({save, end}) << false;
     }
     void closing()
     {
-        QFETCH(bool, titleBar);
+        QFETCH(QString, way);
         QFETCH(bool, loaded);
         QFETCH(QStringList, answers);
         QFETCH(QStringList, texts);
@@ -1070,7 +1116,12 @@ private slots:
             m_w->field(Field::TitleLink)->setText(QStringLiteral("http://new"));
         }
         this->answers(answers);
-        titleBar ? void(m_w->close()) : key(Qt::Key_Escape);
+        if (way == QLatin1String("Esc"))
+            key(Qt::Key_Escape);
+        else if (way == QLatin1String("title bar"))
+            m_w->close();
+        else
+            m_w->action(way)->trigger();
         QCOMPARE(this->texts(), texts);
         QCOMPARE(ds().messages().last().title, QStringLiteral("データ編集"));
         QCOMPARE(m_w->isVisible(), !closed);

@@ -133,9 +133,20 @@ QJsonValue TestHtmlBrowser::js(int frame, const QString &script)
 
 bool TestHtmlBrowser::waitFor(int frame, const QString &script)
 {
-    for (QDeadlineTimer deadline(15000); !deadline.hasExpired(); QThread::msleep(100))
-        if (js(frame, script).toBool())
+    // Polled in the page itself, so the answer comes as soon as the script holds. A page
+    // that is replaced meanwhile ends the poll without a value: it starts again in the new one.
+    const QString poll = "const done = arguments[arguments.length - 1], until = Date.now() + 2000;"
+                         "(function poll() { let ok = false; try { ok = (() => { " + script + " })(); } catch (e) {}"
+                         " if (ok || Date.now() > until) done(ok === true); else setTimeout(poll, 5); })();";
+    const QByteArray at = "/session/" + m_session;
+    for (QDeadlineTimer deadline(15000); !deadline.hasExpired();) {
+        http(m_port, "POST", at + "/frame", {{"id", QJsonValue::Null}});
+        if (frame >= 0)
+            http(m_port, "POST", at + "/frame", {{"id", frame}});
+        if (http(m_port, "POST", at + "/execute/async", {{"script", poll}, {"args", QJsonArray()}}).value("value") == QJsonValue(true))
             return true;
+        QThread::msleep(10);
+    }
     return false;
 }
 
@@ -251,7 +262,7 @@ void TestHtmlBrowser::initTestCase()
     QVERIFY2(m_driver.waitForStarted(), "chromedriver did not start");
     QDeadlineTimer ready(20000);
     while (!http(m_port, "GET", "/status").value("value").toObject().value("ready").toBool() && !ready.hasExpired())
-        QThread::msleep(100);
+        QThread::msleep(20);
     const QJsonArray args = {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--window-size=1280,2400",
                              "--user-data-dir=" + m_dir.path() + "/profile"};
     const QJsonObject caps{{"alwaysMatch", QJsonObject{{"goog:chromeOptions", QJsonObject{{"binary", chromium}, {"args", args}}}}}};
@@ -259,7 +270,7 @@ void TestHtmlBrowser::initTestCase()
     m_session = reply.value("value").toObject().value("sessionId").toString().toUtf8();
     QVERIFY2(!m_session.isEmpty(), QJsonDocument(reply).toJson().left(600).constData());
     for (QDeadlineTimer up(10000); loopback(m_httpPort, true) < 0 && !up.hasExpired();)
-        QThread::msleep(100);
+        QThread::msleep(20);
 }
 
 void TestHtmlBrowser::cleanupTestCase()

@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -266,7 +268,7 @@ private slots:
         QVERIFY(QDir(addTitle(cat, g1, "x")).removeRecursively());  // folder gone
         writeFile(addTitle(cat, g1, "京都") + "/寺.jpg", jpeg(600, 800));
 
-        // 2002: seven titles, one of each kind of photo and button.
+        // 2002: nine titles, one of each kind of photo and button.
         const int g2 = addGenre(cat, "2002");
         const QString elsewhere = writeFile(m_dir->path() + "/pictures/wide.jpg", jpeg(1000, 333));
         const QString a = addTitle(cat, g2, "a");  // JPEG before GIF
@@ -284,6 +286,10 @@ private slots:
         const QString g = addTitle(cat, g2, "g");  // PNG after the others; never thinner than 1 px
         writeFile(g + "/.hidden.jpg", jpeg(10, 10));
         writeFile(g + "/thin.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0DIHDR\0\0\x07\xD0\0\0\0\x01\x08\x02\0\0\0\0\0\0\0", 33));
+        // A side of zero shows no picture and says nothing, whichever side it is.
+        for (const auto &[name, w, h] : {std::tuple{"h", 0, 16}, std::tuple{"i", 16, 0}})
+            writeFile(addTitle(cat, g2, name) + "/flat.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0DIHDR", 16) + be32(w) + be32(h)
+                                                              + QByteArray("\x08\x02\0\0\0\0\0\0\0", 9));
 
         const int g3 = addGenre(cat, "2003");  // no titles: no page, no message
         writeFile(genreFolder(g3) + "/nIndex.html", "older index");
@@ -314,7 +320,7 @@ private slots:
                       {"<input type='button' onclick=\"goLink('/srv/d/x.html')\" value='開く'>"})
                + cell("<br>", "e") + cell("<img src='f/sq.gif' height='120px' width='120px'><br>", "f", {})
                + QStringList{"</tr>", "<tr valign=bottom>"} + cell("<img src='g/thin.png' height='1px' width='120px'><br>", "g")
-               + QStringList(5, kFiller);
+               + cell("<br>", "h") + cell("<br>", "i") + QStringList(3, kFiller);
         QCOMPARE(readFile(genreFolder(g2) + "/nIndex.html"), page(genrePage(rows)));
         QCOMPARE(readFile(genreFolder(g3) + "/nIndex.html"), QByteArray("older index"));
 
@@ -674,6 +680,32 @@ private slots:
             QVERIFY2(r.exitCode == 1 && (r.out + r.err).contains("「" + out() + "/thumbs」はフォルダではなく、「" + outside),
                      qPrintable(r.out + r.err));
         }
+    }
+
+    // Two titles of one name in one genre share their folder in the copy: pages of one
+    // file name that their open buttons show both arrive, each button opening its own.
+    void publishKeepsTitlesOfOneNameApart()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g = addGenre(cat, "g");
+        QStringList pages;
+        for (const QString &folder : {"first", "second"}) {
+            pages << writeFile(genreFolder(g) + "/" + folder + "/o.html", "<html>" + folder.toUtf8() + "</html>");
+            sql(m_lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, IventsHtmlButton, iventsHTML, Ivents) "
+                       "values (?, ?, 't', ?, -1, 'o.html', ?)", {cat, g, genreFolder(g) + "/" + folder, pages.last()});
+        }
+        const QString copy = m_dir->path() + "/copy";
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        const QString page = QString::fromUtf8(readFile(copy + "/genres/C/g/nIndex.html"));
+        QStringList opened;
+        for (const QRegularExpressionMatch &m : QRegularExpression("goLink\\('([^']+)'\\)").globalMatch(page))
+            opened << m.captured(1);
+        QCOMPARE(opened.size(), 2);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY2(readFile(copy + "/genres/C/g/" + QUrl::fromPercentEncoding(opened[i].toUtf8())) == readFile(pages[i]),
+                     qPrintable(opened[i]));
     }
 
     // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which

@@ -159,6 +159,13 @@ private slots:
         QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
         QTest::newRow("no extension mode 5") << "noext" << gif(2, 2, 0) << 5 << 0;
         QTest::newRow("GXF named .gif mode 2") << "v.gif" << "GX" + gif(2, 2, 0).mid(2) << 2 << 0;
+        // A PNG signature with one of its four letters changed is no PNG, by content or by the PNG reader.
+        for (int at = 0; at < 4; ++at) {
+            QByteArray bad = png(3, 3, 8, 2);
+            bad[at] = char(bad.at(at) ^ 0x20);
+            for (int mode : {0, 4})
+                QTest::addRow("signature letter %d wrong, mode %d", at, mode) << QString("sig%1.png").arg(at) << bad << mode << 0;
+        }
         QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
         QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
         QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
@@ -203,6 +210,7 @@ private slots:
         QTest::newRow("product overflows") << 17895698 << 17895699 << QList<int>();
         QTest::newRow("wide but short") << 2000000000 << 10 << QList{1, 120};
         QTest::newRow("zero width") << 0 << 100 << QList<int>();
+        QTest::newRow("zero height") << 100 << 0 << QList<int>();
     }
     void fitting()
     {

@@ -179,6 +179,9 @@ private slots:
         QTest::newRow("password") << "library-jet4.mdb" << -1LL << 0x42 << false << "パスワードで保護されています";
         QTest::newRow("encrypted") << "library-jet4.mdb" << -1LL << 0x3e << false << "暗号化されています";
         QTest::newRow("not Jet") << "library-jet4.mdb" << -1LL << 4 << false << "Jet 形式のデータベースではありません";
+        // A text field's type byte changed to a type no library field has.
+        QTest::newRow("field of another type") << "library-jet4.mdb" << -1LL << 0x22096 << false
+                                               << "テーブル photoIvents の項目 iventsFolderName の型 (95) には対応していません";
         QTest::newRow("target exists") << "library-jet4.mdb" << -1LL << -1 << true << "new.mdb」は既にあります";
         QTest::newRow("no variable-length fields") << "damaged/variable-count-zero.mdb" << -1LL << -1 << false
                                                    << "テーブル photoIvents の定義が矛盾しています: 可変長の項目が 6 個あるのに 0 個";

@@ -128,6 +128,15 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
         QVERIFY(g.dbConnectString.isEmpty());
         QCOMPARE(libraryItems(), "000");
+        // A Windows library whose conversion is refused or fails opens nothing either.
+        for (const auto &[file, yes] : {std::pair{"library-jet4.mdb", false}, std::pair{"not-a-library.mdb", true}}) {
+            const QString jet = tmp.filePath(QStringLiteral("jet-") + file);
+            QVERIFY(QFile::copy(QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + file, jet));
+            ds.queueAnswer(yes ? MsgAnswer::Yes : MsgAnswer::No);
+            QVERIFY(!w->openNamedLibrary(jet));
+        }
+        QCOMPARE(ds.messages().size(), 5);
+        QVERIFY(w->findWindow(QStringLiteral("frmOpen")) && g.dbConnectString.isEmpty());
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();
         QCOMPARE(ds.calls.size(), ds.messages().size());  // no picker
@@ -275,6 +284,10 @@ private slots:
         editor->close();
         settle();
         QCOMPARE(w->menuBar()->actions(), frameMenus);
+        // 編集 pops up on the frame's free area only, not over another widget.
+        QContextMenuEvent onBar(QContextMenuEvent::Mouse, QPoint(2, 2), w->menuBar()->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(w->menuBar(), &onBar);
+        QVERIFY(!w->editMenu()->isVisible());
         QWidget *viewport = w->mdiArea()->viewport();
         QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(400, 400), viewport->mapToGlobal(QPoint(400, 400)));
         QCoreApplication::sendEvent(viewport, &ev);
@@ -305,7 +318,10 @@ private slots:
                             b->click();
                 } else if (auto *dlg = qobject_cast<QFileDialog *>(top)) {
                     seen << dlg->windowTitle() << dlg->findChild<QLabel *>(QStringLiteral("prompt"))->text();
-                    dlg->reject();
+                    // OK on the folder chosen at the start; a dialog that went into it instead is left.
+                    if (click == QLatin1String("OK"))
+                        QMetaObject::invokeMethod(dlg, &QDialog::accept);
+                    QTimer::singleShot(0, dlg, &QDialog::reject);
                 }
             });
         };
@@ -316,11 +332,14 @@ private slots:
         QCOMPARE(qt.message(MessageRequest{name + QStringLiteral("\n\r2"), MsgKind::Exclamation, QString(),
                                            MsgButtons::Ok, QStringLiteral("a\nb")}),
                  MsgAnswer::Ok);
+        const FolderPickRequest folder{QStringLiteral("基準フォルダ選択\r\nフォルダを選択してください。"), tmp.path()};
         whileShown(QString());
-        QCOMPARE(qt.pickFolder(FolderPickRequest{QStringLiteral("基準フォルダ選択\r\nフォルダを選択してください。"), tmp.path()}),
-                 QString());
+        QCOMPARE(qt.pickFolder(folder), QString());
+        whileShown(QStringLiteral("OK"));
+        QCOMPARE(qt.pickFolder(folder), tmp.path());
         QCOMPARE(seen, (QStringList{"いいえ/はい", name, QString::number(Qt::PlainText), QString(),
                                     "OK/詳細を表示...", name + "\n2", QString::number(Qt::PlainText), "a\nb",
+                                    "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
                                     "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。"}));
     }
 

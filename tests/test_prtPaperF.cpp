@@ -198,6 +198,10 @@ private slots:
                                                      << 2 << QByteArray("Default Tessaly_PDF orientation-requested=4\n");
         QTest::newRow("no entry: a Dest line") << QByteArray() << true << 43
                                               << QByteArray("Dest Tessaly_PDF media=jpn_hagaki_100x148mm\n");
+        // CUPS reads every line of the entry, the last one winning: the setting goes once into the last line.
+        QTest::newRow("two lines, the setting twice") << QByteArray("Dest tessaly_pdf orientation-requested=4 number-up=2\n"
+                                                                    "Dest tessaly_pdf landscape orientation-requested=5 orientation-requested=4\n")
+                                                      << false << 1 << QByteArray("Dest tessaly_pdf number-up=2\nDest tessaly_pdf orientation-requested=3\n");
         QTest::newRow("B4 unsupported") << mine << true << 12 << QByteArray();
         QTest::newRow("not a paper code") << mine << true << 0 << QByteArray();
         QTest::newRow("not an orientation") << mine << false << 0 << QByteArray();
