@@ -519,11 +519,17 @@ private slots:
         const QByteArray local = readFile(genreFolder(g2) + "/nIndex.html");
         QVERIFY(local.contains("\r\n<img src='b/b.JPEG' height='120px' width='90px'><br>\r\n"));
 
+        // A photo cut short after its size gives no thumbnail, and is not counted as one.
+        const qsizetype sof = photo.indexOf("\xFF\xC0");
+        const QString damaged = writeFile(addTitle(cat, g1, "c") + "/c.jpg",
+                                          photo.left(sof + 2 + (uchar(photo[sof + 2]) << 8 | uchar(photo[sof + 3]))));
         Global g = makeGlobal(m_lib);
         ScriptedDialogService quiet;
         PublishSummary summary;
         const QString copy = m_dir->path() + "/copy";
-        QVERIFY2(PublishSite(g, quiet, copy, &summary), qPrintable(PublishSummaryText(copy, summary, 10)));
+        QVERIFY(!PublishSite(g, quiet, copy, &summary));
+        QVERIFY2(summary.missing.size() == 1 && summary.missing.first().startsWith(damaged),
+                 qPrintable(PublishSummaryText(copy, summary, 10)));
         QCOMPARE(summary.thumbnails, 2);
         QVERIFY(readFile(copy + "/genres/C/1/nIndex.html").contains("\r\na<br>\r\n"));
         const QList<QByteArray> site = local.split('\n'), published = readFile(copy + "/genres/C/2/nIndex.html").split('\n');

@@ -314,8 +314,18 @@ private slots:
                                               << QSize(120, 240) << "rgby" << ok;
         QTest::newRow("small PNG not enlarged") << "s.png" << encoded(quarters(50, 40), "png") << QSize(50, 40) << "rgby" << ok;
         QTest::newRow("BMP") << "b.bmp" << encoded(quarters(300, 100), "bmp") << QSize(240, 80) << "rgby" << ok;
-        QTest::newRow("TIFF turned by its tag 8") << "t.tif" << tiffBytes(quarters(400, 300, 8), 8) << QSize(240, 180)
-                                                  << "rgby" << ok;
+        for (const int o : {3, 4, 5, 7, 8}) {
+            QByteArray turned = encoded(quarters(400, 300, o), "jpeg");
+            turned.insert(2, exifSegment(o % 2 ? "II" : "MM", uint16_t(o)));
+            QTest::addRow("JPEG by Exif %d", o) << "o.jpg" << turned << QSize(240, 180) << "rgby" << ok;
+            QTest::addRow("TIFF by its tag %d", o) << "t.tif" << tiffBytes(quarters(400, 300, o), o) << QSize(240, 180)
+                                                   << "rgby" << ok;
+        }
+        // libtiff multiplies a straight alpha in: taken as straight again, the blue under
+        // it would come out darker than the page's ground lets through.
+        QImage veiled(40, 30, QImage::Format_ARGB32);
+        veiled.fill(qRgba(0, 0, 44, 136));
+        QTest::newRow("TIFF with alpha") << "a.tif" << tiffBytes(veiled) << QSize(40, 30) << "bbbb" << ok;
         const QString heic = m_dir.path() + "/made.heic";
         QVERIFY(writeHeic(quarters(200, 100), heic));
         QTest::newRow("HEIC") << "h.heic" << readFile(heic) << QSize(200, 100) << "rgby" << ok;

@@ -367,6 +367,14 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
         if (progress)
             progress(done, total);
     });
+    // What libmdb says is kept up to a screenful; the rest is read and dropped, so a
+    // child that keeps complaining does not pile up here.
+    QByteArray diagnosticBytes;
+    const auto readDiagnostics = [&] {
+        const QByteArray more = child.readAllStandardError();
+        diagnosticBytes += more.left(std::max<qsizetype>(0, 8000 - diagnosticBytes.size()));
+    };
+    QObject::connect(&child, &QProcess::readyReadStandardError, &loop, readDiagnostics);
     QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer askCancel;
     if (cancelled) {
@@ -391,7 +399,8 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     if (stopped)
         throw JetImportError(QStringLiteral("「%1」の変換を中止しました。").arg(shownName(jetPath)));
     // libmdb explains in English what it could not read; it belongs to a failure only.
-    const QString diagnostics = QString::fromLocal8Bit(child.readAllStandardError()).trimmed().left(2000);
+    readDiagnostics();
+    const QString diagnostics = QString::fromLocal8Bit(diagnosticBytes).trimmed().left(2000);
     const QString detail = diagnostics.isEmpty() ? QString() : QStringLiteral("\n\r(libmdb: %1)").arg(diagnostics);
     if (child.exitStatus() == QProcess::CrashExit || (child.exitCode() != 0 && refusal.isEmpty()))
         throw JetImportError(QStringLiteral("「%1」を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。"

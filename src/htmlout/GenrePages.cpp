@@ -149,6 +149,7 @@ struct TitlePictures {
     QHash<QString, PosterEntry> posters;  // by video path
     QHash<QString, ThumbEntry> thumbs;    // by photo path
     QSet<QString> renditions;             // photos that browsers do not draw
+    QHash<QString, QString> decodeFrom;   // photo -> the path its thumbnail is decoded from
     QString posterFolder;  // empty when the output folder cannot hold posters
     QString thumbFolder;   // the same for thumbnails
 
@@ -175,8 +176,10 @@ struct TitlePictures {
             const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
             if (rendition)
                 renditions.insert(photo);
-            if ((rendition || (layout.thumbnailsOnly() && IsNormalFile(photo))) && !layout.leftOut(photo))
+            if ((rendition || (layout.thumbnailsOnly() && IsNormalFile(photo))) && !layout.leftOut(photo)) {
                 photos << photo;
+                decodeFrom.insert(photo, layout.photoToDecode(photo));
+            }
         }
         if (!folderUsable)
             return;  // a missing output folder is the frame writers' report
@@ -186,7 +189,7 @@ struct TitlePictures {
             for (const PosterEntry &e : posterCache->make(videos, 0, [&run] { run.keepAlive(); }))
                 posters.insert(e.video, e);
         if (!photos.isEmpty())
-            for (const ThumbEntry &e : thumbCache->make(photos, renditions, 0, [&run] { run.keepAlive(); }))
+            for (const ThumbEntry &e : thumbCache->make(photos, renditions, 0, [&run] { run.keepAlive(); }, decodeFrom))
                 thumbs.insert(e.source, e);
     }
     AutoChoice choice(const QString &folder) const

@@ -73,6 +73,9 @@ public:
     // Whether the site leaves a photo out (no thumbnail is even made of it); a layout
     // that does lists it once.
     virtual bool leftOut(const QString &) const { return false; }
+    // The path a thumbnail of photo is decoded from: the one leftOut() resolved and
+    // judged, so that a link changed afterwards leads nowhere else.
+    virtual QString photoToDecode(const QString &photo) const { return photo; }
 };
 
 // Titles under which each writer reports.

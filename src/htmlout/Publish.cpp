@@ -101,14 +101,19 @@ public:
     bool leftOut(const QString &photo) const override
     {
         const QString real = QFileInfo(photo).canonicalFilePath();
-        if (real.isEmpty() || (!m_realBase.isEmpty() && isInside(real, m_realBase)))
+        if (real.isEmpty())
             return false;  // a missing photo is reported as missing
+        if (!m_realBase.isEmpty() && isInside(real, m_realBase)) {
+            m_resolved.insert(photo, real);
+            return false;
+        }
         if (!m_leftOut.contains(photo)) {
             m_leftOut.insert(photo);
             outside << photo;
         }
         return true;
     }
+    QString photoToDecode(const QString &photo) const override { return m_resolved.value(photo, photo); }
     void writePage(const QString &path, const QStringList &lines,
                    const std::function<void()> &whileBuilding = {}) const override
     {
@@ -152,6 +157,7 @@ private:
             return;
         m_genre = genre.id;
         m_sources.clear();
+        m_resolved.clear();  // read while the genre's pictures are gathered, before its cells
     }
 
     QString genreDir(const GenreInfo &genre) const
@@ -249,6 +255,7 @@ private:
     int m_nameMax;
     QString m_realBase;
     mutable QSet<QString> m_leftOut;
+    mutable QHash<QString, QString> m_resolved;  // photo -> the real path leftOut() judged, for the genre's titles
     mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // the genre's file -> its source and result
     mutable std::optional<qint32> m_genre;  // whose files m_sources holds
     mutable std::deque<size_t> m_placed;  // hashes of the names this run wrote or placed (no copying as it grows)
@@ -531,7 +538,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         run.report(reportText(e), kPublishTitle);
         return false;
     }
-    const int decodedBefore = ThumbnailsDecoded();
+    const int madeBefore = ThumbnailsMade();
     PublishLayout layout(copy, genreDirs, maxName, QFileInfo(base).canonicalFilePath());
     run.setLayout(&layout);
     run.setOutputFolder(posters);
@@ -548,7 +555,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         }
     }
     s.finished = !pages.stopped;
-    s.thumbnails = ThumbnailsDecoded() - decodedBefore;
+    s.thumbnails = ThumbnailsMade() - madeBefore;
     s.pages += pages.written + layout.genrePages;
     s.copied = layout.copied;
     s.unchanged = layout.unchanged;

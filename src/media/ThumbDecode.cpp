@@ -172,7 +172,8 @@ Decoded decodeTiff(const QString &source, int longSide)
         return failed(ThumbFault::TooLarge);
     if (orientation < 1 || orientation > 8)
         orientation = ORIENTATION_TOPLEFT;
-    QImage stored(int(w), int(h), QImage::Format_RGBA8888);
+    // libtiff's RGBA pixels carry their alpha multiplied in.
+    QImage stored(int(w), int(h), QImage::Format_RGBA8888_Premultiplied);
     if (stored.isNull())
         return failed(ThumbFault::TooLarge);
     // Asked for the orientation it has (or its transposed twin, which libtiff does not

@@ -62,7 +62,7 @@ bool ThumbCache::isOwnFile(const QString &name)
 }
 
 QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QString> &renditions, int workers,
-                                   const std::function<void()> &waiting)
+                                   const std::function<void()> &waiting, const QHash<QString, QString> &decodeFrom)
 {
     QList<ThumbEntry> out(sources.size());
     QStringList keys(sources.size());
@@ -99,10 +99,11 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     QThreadPool pool;
     pool.setMaxThreadCount(workers > 0 ? workers : QThread::idealThreadCount());
     for (const int i : std::as_const(todo)) {
-        pool.start([this, i, &out, &keys, &decodedNow] {
+        pool.start([this, i, &out, &keys, &decodedNow, &decodeFrom] {
             ThumbEntry &e = out[i];
             const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const ThumbResult made = MakeThumbnail(e.source, m_folder.file(jpg), ThumbnailLongSide, false);
+            const ThumbResult made = MakeThumbnail(decodeFrom.value(e.source, e.source), m_folder.file(jpg),
+                                                   ThumbnailLongSide, false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;

@@ -6,6 +6,7 @@
 // again until it changes. The thumbnails of pictures that browsers do not draw (the
 // local site's renditions) carry ".r" before their ending, so that a run that makes
 // only those can tell its own from the others.
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -41,8 +42,9 @@ public:
     // one where its picture is unchanged, else made on `workers` threads (0: one per core).
     // renditions names the pictures browsers do not draw. waiting, when given, is called
     // on this thread every few hundredths of a second while the workers decode.
+    // decodeFrom gives the path a picture is decoded from where it is not the picture's own.
     QList<ThumbEntry> make(const QStringList &sources, const QSet<QString> &renditions = {}, int workers = 0,
-                           const std::function<void()> &waiting = {});
+                           const std::function<void()> &waiting = {}, const QHash<QString, QString> &decodeFrom = {});
     // Pictures decoded by the calls to make() so far.
     int decoded() const { return m_decoded; }
     // Removes the renditions (or, renditions false, the other thumbnails) and their notes

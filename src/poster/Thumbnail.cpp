@@ -12,6 +12,7 @@ namespace tessaly {
 namespace {
 
 std::atomic<int> g_decoded{0};
+std::atomic<int> g_made{0};
 
 }  // namespace
 
@@ -39,6 +40,7 @@ ThumbResult MakeThumbnail(const QString &source, const QString &target, int long
     QString link;
     switch (ReplaceFileBytes(target, made.jpeg, &err, &link, syncNow ? FileSync::Now : FileSync::Later)) {
     case ReplaceOutcome::Done:
+        ++g_made;
         r.width = made.width;
         r.height = made.height;
         return r;
@@ -64,6 +66,11 @@ QString ThumbFaultText(ThumbFault fault)
 int ThumbnailsDecoded()
 {
     return g_decoded.load();
+}
+
+int ThumbnailsMade()
+{
+    return g_made.load();
 }
 
 }  // namespace tessaly

@@ -41,5 +41,7 @@ QString ThumbFaultText(ThumbFault fault);
 // Pictures that MakeThumbnail has decoded since the program started (all threads);
 // the tests and the bench use it to check that a second run decodes nothing.
 int ThumbnailsDecoded();
+// Thumbnails that MakeThumbnail has written since the program started.
+int ThumbnailsMade();
 
 }  // namespace tessaly

@@ -41,7 +41,8 @@ QImage quarters(int w, int h, int o = 0);
 // A PNG file's bytes with an eXIf chunk of orientation o in "MM" order put right after
 // its header chunk.
 QByteArray withPngExif(const QByteArray &png, int o);
-// An uncompressed RGB TIFF of the image whose Orientation tag says o.
+// An uncompressed RGB TIFF of the image whose Orientation tag says o; RGBA when the
+// image has alpha.
 QByteArray tiffBytes(const QImage &image, int o = 1);
 // The image as a HEIC file (HEVC through libheif); false when it cannot be written.
 bool writeHeic(const QImage &image, const QString &path);
