@@ -694,7 +694,7 @@ private slots:
         const int cat = addCategory("C");
         const int g = addGenre(cat, "g");
         QStringList pages;
-        for (const QString &folder : {"first", "second"}) {
+        for (const QString folder : {"first", "second"}) {
             pages << writeFile(genreFolder(g) + "/" + folder + "/o.html", "<html>" + folder.toUtf8() + "</html>");
             sql(m_lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, IventsHtmlButton, iventsHTML, Ivents) "
                        "values (?, ?, 't', ?, -1, 'o.html', ?)", {cat, g, genreFolder(g) + "/" + folder, pages.last()});

@@ -32,28 +32,35 @@ const QRegularExpression &ownName()
     return re;
 }
 
-// A note holds the fault's number and FFmpeg's words.
-void writeNote(const QString &path, PosterFault fault, const QString &detail)
+bool readNote(const QString &path, PosterEntry *e)
 {
-    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
+    int fault = 0;
+    if (!ReadFaultNote(path, int(PosterFault::NoFrame), &fault, &e->detail))
+        return false;
+    e->fault = PosterFault(fault);
+    return true;
 }
 
-bool readNote(const QString &path, PosterEntry *e)
+}  // namespace
+
+void WriteFaultNote(const QString &path, int fault, const QString &detail)
+{
+    ReplaceFileBytes(path, QByteArray::number(fault) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
+}
+
+bool ReadFaultNote(const QString &path, int lastFault, int *fault, QString *detail)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const QByteArray text = f.read(4096);
     const int nl = text.indexOf('\n');
-    const int fault = text.left(nl).toInt();
-    if (nl < 0 || fault <= int(PosterFault::None) || fault > int(PosterFault::NoFrame))
+    *fault = text.left(nl).toInt();
+    if (nl < 0 || *fault < 1 || *fault > lastFault)
         return false;
-    e->fault = PosterFault(fault);
-    e->detail = QString::fromUtf8(text.mid(nl + 1));
+    *detail = QString::fromUtf8(text.mid(nl + 1));
     return true;
 }
-
-}  // namespace
 
 bool JpegEndsWhole(const QString &jpg)
 {
@@ -198,7 +205,7 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             } else if (made.fault <= PosterFault::NoFrame) {
                 // The video's own fault: not tried again until it changes. A poster that
                 // could not be written, or a missing decoder, is tried on the next run.
-                writeNote(m_folder.file(keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
+                WriteFaultNote(m_folder.file(keys[i] + QStringLiteral(".bad")), int(e.fault), e.detail);
             }
         });
     }

@@ -23,6 +23,12 @@ QString MadeFileKey(const QString &source);
 // without a sync each (a sync costs more than the decoding): one that a power cut left
 // short or empty fails this, and is made again.
 bool JpegEndsWhole(const QString &jpg);
+// A cache's ".bad" note: why a source gave no picture (a fault number and the decoder's
+// words), so that it is not decoded again until it changes.
+void WriteFaultNote(const QString &path, int fault, const QString &detail);
+// False when there is no note or its fault is not one of 1..lastFault: a write that failed
+// is tried again; only what the source itself gave is kept.
+bool ReadFaultNote(const QString &path, int lastFault, int *fault, QString *detail);
 
 // A cache folder of the output folder ("posters", "thumbs"). The output folder is the
 // user's choice; the cache folder is this system's own, so a link standing in its place

@@ -23,24 +23,12 @@ const QRegularExpression &ownName()
     return re;
 }
 
-void writeNote(const QString &path, ThumbFault fault, const QString &detail)
-{
-    ReplaceFileBytes(path, QByteArray::number(int(fault)) + '\n' + detail.toUtf8(), nullptr, nullptr, FileSync::Later);
-}
-
 bool readNote(const QString &path, ThumbEntry *e)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = f.read(4096);
-    const int nl = text.indexOf('\n');
-    const int fault = text.left(nl).toInt();
-    // A write that failed is tried again; only what the picture itself gave is kept.
-    if (nl < 0 || fault <= int(ThumbFault::None) || fault > int(ThumbFault::TooLarge))
+    int fault = 0;
+    if (!ReadFaultNote(path, int(ThumbFault::TooLarge), &fault, &e->detail))
         return false;
     e->fault = ThumbFault(fault);
-    e->detail = QString::fromUtf8(text.mid(nl + 1));
     return true;
 }
 
@@ -114,7 +102,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             } else if (made.fault <= ThumbFault::TooLarge) {
                 // The picture's own fault: not tried again until it changes. A thumbnail
                 // that could not be written, or a missing decoder, is tried on the next run.
-                writeNote(m_folder.file(keys[i] + QStringLiteral(".bad")), e.fault, e.detail);
+                WriteFaultNote(m_folder.file(keys[i] + QStringLiteral(".bad")), int(e.fault), e.detail);
             }
         });
     }
