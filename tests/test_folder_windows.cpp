@@ -49,6 +49,25 @@ struct FakeHost : WindowHost {
     void printWindowImage(QWidget *) override { ++printed; }
 };
 
+// The real main window, started and shown, with scripted dialogs.
+struct LiveFrame {
+    Global g = [] {
+        Global g = makeGlobal();
+        g.printerUnavailable = false;
+        return g;
+    }();
+    ScriptedDialogService ds;
+    NoPrinterSettings printer;
+    htmlCrtMain main{g, ds, printer};
+
+    LiveFrame()
+    {
+        main.setEndHandler([] {});
+        main.startUp();
+        main.show();
+    }
+};
+
 QStringList describe(QMenu *menu)
 {
     QStringList out;
@@ -356,14 +375,9 @@ private slots:
             libraries << library;
             bases << base;
         }
-        Global g = makeGlobal();
-        g.printerUnavailable = false;
-        ScriptedDialogService ds;
-        NoPrinterSettings printer;
-        htmlCrtMain main(g, ds, printer);
-        main.setEndHandler([] {});
-        main.startUp();
-        main.show();
+        LiveFrame frame;
+        htmlCrtMain &main = frame.main;
+        ScriptedDialogService &ds = frame.ds;
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         ds.queuePick(libraries[0]);
         main.action("開く")->trigger();
@@ -394,14 +408,10 @@ private slots:
     // then the frame closes.
     void mainWindow()
     {
-        Global g = makeGlobal();
-        g.printerUnavailable = false;
-        ScriptedDialogService ds;
-        NoPrinterSettings printer;
-        htmlCrtMain main(g, ds, printer);
-        main.setEndHandler([] {});
-        main.startUp();
-        main.show();
+        LiveFrame frame;
+        Global &g = frame.g;
+        htmlCrtMain &main = frame.main;
+        ScriptedDialogService &ds = frame.ds;
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         main.findWindow("frmOpen")->close();
         settle();
