@@ -187,6 +187,8 @@ private slots:
                                                    << "テーブル photoIvents の定義が矛盾しています: 可変長の項目が 6 個あるのに 0 個";
         QTest::newRow("too few variable-length fields") << "damaged/variable-count-low.mdb" << -1LL << -1 << false
                                                         << "可変長の項目が 6 個あるのに 3 個";
+        QTest::newRow("column number twice") << "damaged/column-number-twice.mdb" << -1LL << -1 << false
+                                             << "テーブル photoIvents の定義が矛盾しています: 項目 iventsFolder の番号 (3)";
         QTest::newRow("allTop key") << "damaged/alltop-key.mdb" << -1LL << -1 << false
                                     << "テーブル allTop の 1 行目: キー ID の値 (3801156) があり得ません";
         QTest::newRow("more rows than announced") << "damaged/rows-announced-low.mdb" << -1LL << -1 << false

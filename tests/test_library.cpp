@@ -182,34 +182,42 @@ private slots:
     }
 
     // A second connection writes while a row set is open (it holds no lock), and a row that
-    // connection deleted meanwhile is a failure when written or deleted, never "saved".
+    // connection deleted meanwhile is a failure when written or deleted, never "saved"; so is
+    // a field it renamed, named in the message.
     void secondConnection_data()
     {
-        QTest::addColumn<bool>("deleted");
+        QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<bool>("viaDelete");
-        QTest::newRow("changed meanwhile") << false << false;
-        QTest::newRow("update of a deleted row") << true << false;
-        QTest::newRow("delete of a deleted row") << true << true;
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("rowsAfter");
+        const QString deleteB = "delete from photoGraph where topFolderName='b'";
+        QTest::newRow("changed meanwhile") << "update photoGraph set topFolder='/x' where topFolderName='b'" << false << ""
+                                           << QStringList{"a", "b"};
+        QTest::newRow("update of a deleted row") << deleteB << false << "行はほかの処理で削除されています" << QStringList{"a"};
+        QTest::newRow("delete of a deleted row") << deleteB << true << "行はほかの処理で削除されています" << QStringList{"a"};
+        QTest::newRow("field renamed") << "alter table photoGraph rename column topFolder to folderOfTop" << false
+                                       << "no such column: topFolder" << QStringList{"a", "b"};
     }
     void secondConnection()
     {
-        QFETCH(bool, deleted);
+        QFETCH(QString, meanwhile);
         QFETCH(bool, viaDelete);
+        QFETCH(QString, fault);
+        QFETCH(QStringList, rowsAfter);
         sql(lib, "insert into photoGraph (topFolderName) values ('a'), ('b')");
         Connection reader(cs());
         RowSet rs(reader, "select * from photoGraph where topFolderName='b'");
         Connection writer(cs());
-        writer.exec(deleted ? "delete from photoGraph where topFolderName=?" : "update photoGraph set topFolder='/x' where topFolderName=?",
-                    {"b"});
+        writer.exec(meanwhile);
+        reader.exec("select count(*) from photoGraph");  // the reader has seen the new schema
         rs.setText("topFolder", "/y");
         try {
             viaDelete ? rs.deleteRow() : rs.update();
-            QVERIFY2(!deleted, "a row deleted meanwhile was reported as written");
+            QVERIFY2(fault.isEmpty(), "a failed write was reported as written");
         } catch (const DbError &e) {
-            QVERIFY2(deleted && e.message().contains("行はほかの処理で削除されています"), qPrintable(e.message()));
+            QVERIFY2(!fault.isEmpty() && e.message().contains(fault), qPrintable(e.message()));
         }
-        QCOMPARE(sqlColumn(lib, "select topFolderName from photoGraph order by ID"),
-                 (deleted ? QStringList{"a"} : QStringList{"a", "b"}));
+        QCOMPARE(sqlColumn(lib, "select topFolderName from photoGraph order by ID"), rowsAfter);
     }
 
     void badFilesGiveClearErrors_data()

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -317,7 +318,19 @@ private slots:
                         if (b->text().startsWith(click))
                             b->click();
                 } else if (auto *dlg = qobject_cast<QFileDialog *>(top)) {
-                    seen << dlg->windowTitle() << dlg->findChild<QLabel *>(QStringLiteral("prompt"))->text();
+                    seen << dlg->windowTitle();
+                    if (auto *prompt = dlg->findChild<QLabel *>(QStringLiteral("prompt"))) {
+                        seen << prompt->text();
+                    } else {  // a file picker: what it offers, then a name typed as a user would
+                        auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                        seen << dlg->nameFilters().join(QLatin1Char('|')) << dlg->selectedNameFilter()
+                             << (dlg->acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
+                             << dlg->labelText(QFileDialog::Accept) << edit->text();
+                        if (click.startsWith(QLatin1String("name:"))) {
+                            edit->setText(click.mid(5));
+                            QMetaObject::invokeMethod(dlg, &QDialog::accept);
+                        }
+                    }
                     // OK on the folder chosen at the start; a dialog that went into it instead is left.
                     if (click == QLatin1String("OK"))
                         QMetaObject::invokeMethod(dlg, &QDialog::accept);
@@ -337,10 +350,27 @@ private slots:
         QCOMPARE(qt.pickFolder(folder), QString());
         whileShown(QStringLiteral("OK"));
         QCOMPARE(qt.pickFolder(folder), tmp.path());
+        // Save: a typed name gets the suffix; an existing one is the caller's to question.
+        QFile(tmp.filePath("既存.mdb")).open(QIODevice::WriteOnly);
+        const FilePickRequest save{QStringLiteral("名前を付けて保存"),
+                                   {{QStringLiteral("mdb"), QStringLiteral("*.mdb")}, {QStringLiteral("すべて"), QStringLiteral("*")}},
+                                   tmp.path(), QStringLiteral("新規.mdb"), QStringLiteral("mdb"), true, true, QStringLiteral("作成")};
+        whileShown(QStringLiteral("name:写真"));
+        QCOMPARE(qt.pickFile(save), tmp.filePath("写真.mdb"));
+        whileShown(QStringLiteral("name:既存.mdb"));
+        QCOMPARE(qt.pickFile(save), tmp.filePath("既存.mdb"));
+        // Open: only existing files; a wildcard name only narrows the list.
+        const FilePickRequest open{QStringLiteral("開く"), {{QStringLiteral("mdb"), QStringLiteral("*.mdb")}}, tmp.path(),
+                                   QStringLiteral("*.mdb"), QString(), false, false, QString()};
+        whileShown(QStringLiteral("name:既存.mdb"));
+        QCOMPARE(qt.pickFile(open), tmp.filePath("既存.mdb"));
         QCOMPARE(seen, (QStringList{"いいえ/はい", name, QString::number(Qt::PlainText), QString(),
                                     "OK/詳細を表示...", name + "\n2", QString::number(Qt::PlainText), "a\nb",
                                     "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
-                                    "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。"}));
+                                    "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
+                                    "名前を付けて保存", "mdb (*.mdb)|すべて (*)", "mdb (*.mdb)", "save", "作成", "新規.mdb",
+                                    "名前を付けて保存", "mdb (*.mdb)|すべて (*)", "mdb (*.mdb)", "save", "作成", "新規.mdb",
+                                    "開く", "mdb (*.mdb)", "mdb (*.mdb)", "open", "開く(&O)", ""}));
     }
 
     // Real input on the splash while the start-up wait runs, and on the one the about item shows.

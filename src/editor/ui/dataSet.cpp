@@ -175,6 +175,9 @@ dataSet::~dataSet()
     delete m_binder;
     m_binder = nullptr;
     m_grid->setModel(nullptr);
+    // Our frame closes as we go, and the area then announces the next active child:
+    // that must not reach this half-destroyed window.
+    disconnect(m_activation);
 }
 
 void dataSet::buildControls()
@@ -625,7 +628,7 @@ void dataSet::watchActivation()
         QMetaObject::invokeMethod(this, &dataSet::activate, Qt::QueuedConnection);
         return;
     }
-    connect(area, &QMdiArea::subWindowActivated, this, &dataSet::subWindowActivated);
+    m_activation = connect(area, &QMdiArea::subWindowActivated, this, &dataSet::subWindowActivated);
     if (area->activeSubWindow() == m_sub)
         subWindowActivated(m_sub);
 }

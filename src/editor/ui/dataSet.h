@@ -126,6 +126,7 @@ private:
     EditorCommandBinder *m_binder = nullptr;
 
     QMdiSubWindow *m_sub = nullptr;  // the frame in the main window, once shown there
+    QMetaObject::Connection m_activation;
     bool m_active = false;           // the active child window of the main window
     bool m_shownOnce = false;
     QString m_library;               // the connection string the screen shows
