@@ -252,6 +252,38 @@ private slots:
                                     link("Bob&#39;s/Trip %231", "Trip #1")})));
     }
 
+    // File names for names from elsewhere: kept where usable, else cut at a character's
+    // end so that the hash tag and suffix fit the name limit, never twice the same.
+    void uniqueFileNames_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QStringList>("files");
+        const auto tag = [](const QString &n) {
+            return "~" + QCryptographicHash::hash(n.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
+        };
+        const QString a250(250, 'a'), a251(251, 'a'), emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        const QString wide = "a" + emoji.repeated(63);  // 253 bytes; 241 fit: "a" and 60 of them
+        QTest::newRow("fits exactly") << QStringList{a250} << ".html" << QStringList{a250 + ".html"};
+        QTest::newRow("one byte over") << QStringList{a251} << ".html"
+                                       << QStringList{QString(241, 'a') + tag(a251) + ".html"};
+        QTest::newRow("four-byte characters at the cut")
+            << QStringList{wide} << ".html" << QStringList{"a" + emoji.repeated(60) + tag(wide) + ".html"};
+        QTest::newRow("repeated and reserved") << QStringList{"x", "x", "b"} << ".html"
+                                               << QStringList{"x.html", "x" + tag("x") + ".html", "b" + tag("b") + ".html"};
+        QTest::newRow("renamed meets a plain name") << QStringList{"x", "x", "x" + tag("x")} << ".html"
+                                                    << QStringList{"x.html", "x" + tag("x") + "-2.html", "x" + tag("x") + ".html"};
+        QTest::newRow("slash, empty, dots") << QStringList{"a/b", "", "..", "."} << ""
+                                            << QStringList{"a_b" + tag("a/b"), tag(""), ".." + tag(".."), "." + tag(".")};
+    }
+    void uniqueFileNames()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, suffix);
+        QFETCH(QStringList, files);
+        QCOMPARE(UniqueFileNames(names, suffix, {"b.html"}, 255), files);
+    }
+
     void genrePages()
     {
         const int cat = addCategory("C");

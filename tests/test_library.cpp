@@ -187,21 +187,22 @@ private slots:
     void secondConnection_data()
     {
         QTest::addColumn<QString>("meanwhile");
-        QTest::addColumn<bool>("viaDelete");
+        QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("rowsAfter");
         const QString deleteB = "delete from photoGraph where topFolderName='b'";
-        QTest::newRow("changed meanwhile") << "update photoGraph set topFolder='/x' where topFolderName='b'" << false << ""
+        QTest::newRow("changed meanwhile") << "update photoGraph set topFolder='/x' where topFolderName='b'" << "update" << ""
                                            << QStringList{"a", "b"};
-        QTest::newRow("update of a deleted row") << deleteB << false << "行はほかの処理で削除されています" << QStringList{"a"};
-        QTest::newRow("delete of a deleted row") << deleteB << true << "行はほかの処理で削除されています" << QStringList{"a"};
-        QTest::newRow("field renamed") << "alter table photoGraph rename column topFolder to folderOfTop" << false
-                                       << "no such column: topFolder" << QStringList{"a", "b"};
+        QTest::newRow("update of a deleted row") << deleteB << "update" << "行はほかの処理で削除されています" << QStringList{"a"};
+        QTest::newRow("delete of a deleted row") << deleteB << "delete" << "行はほかの処理で削除されています" << QStringList{"a"};
+        const QString rename = "alter table photoGraph rename column topFolder to folderOfTop";
+        QTest::newRow("field renamed") << rename << "update" << "no such column: topFolder" << QStringList{"a", "b"};
+        QTest::newRow("field renamed, new row") << rename << "add" << "has no column named topFolder" << QStringList{"a", "b"};
     }
     void secondConnection()
     {
         QFETCH(QString, meanwhile);
-        QFETCH(bool, viaDelete);
+        QFETCH(QString, step);
         QFETCH(QString, fault);
         QFETCH(QStringList, rowsAfter);
         sql(lib, "insert into photoGraph (topFolderName) values ('a'), ('b')");
@@ -210,9 +211,11 @@ private slots:
         Connection writer(cs());
         writer.exec(meanwhile);
         reader.exec("select count(*) from photoGraph");  // the reader has seen the new schema
+        if (step == "add")
+            rs.addNew();
         rs.setText("topFolder", "/y");
         try {
-            viaDelete ? rs.deleteRow() : rs.update();
+            step == "delete" ? rs.deleteRow() : rs.update();
             QVERIFY2(fault.isEmpty(), "a failed write was reported as written");
         } catch (const DbError &e) {
             QVERIFY2(!fault.isEmpty() && e.message().contains(fault), qPrintable(e.message()));
