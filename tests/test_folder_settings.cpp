@@ -263,6 +263,11 @@ private slots:
             r = runCli(args);
             QVERIFY2(r.exitCode == 1 && r.err.contains("ファイルです"), qPrintable(r.err));
         }
+        // A file that is no library is refused as such, and left as it was.
+        for (const QString &command : {"set-base", "set-output"}) {
+            r = runCli({command, file, root});
+            QVERIFY2(r.exitCode == 1 && r.err.contains(file) && QFileInfo(file).size() == 0, qPrintable(r.err));
+        }
         QVERIFY(!QFileInfo::exists(root + "/photo"));
         r = runCli({"set-base", "--create", l, root + "/photo"});
         QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));

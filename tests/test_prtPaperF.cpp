@@ -202,6 +202,9 @@ private slots:
         QTest::newRow("two lines, the setting twice") << QByteArray("Dest tessaly_pdf orientation-requested=4 number-up=2\n"
                                                                     "Dest tessaly_pdf landscape orientation-requested=5 orientation-requested=4\n")
                                                       << false << 1 << QByteArray("Dest tessaly_pdf number-up=2\nDest tessaly_pdf orientation-requested=3\n");
+        // A value in braces is one word; a brace that closes nothing is a plain letter.
+        QTest::newRow("braces") << QByteArray("Dest tessaly_pdf job-name={a b} x=} orientation-requested=4\n") << false << 1
+                                << QByteArray("Dest tessaly_pdf job-name={a b} x=} orientation-requested=3\n");
         QTest::newRow("B4 unsupported") << mine << true << 12 << QByteArray();
         QTest::newRow("not a paper code") << mine << true << 0 << QByteArray();
         QTest::newRow("not an orientation") << mine << false << 0 << QByteArray();
