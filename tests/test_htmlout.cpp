@@ -273,8 +273,10 @@ private slots:
                                                << QStringList{"x.html", "x" + tag("x") + ".html", "b" + tag("b") + ".html"};
         QTest::newRow("renamed meets a plain name") << QStringList{"x", "x", "x" + tag("x")} << ".html"
                                                     << QStringList{"x.html", "x" + tag("x") + "-2.html", "x" + tag("x") + ".html"};
-        QTest::newRow("slash, empty, dots") << QStringList{"a/b", "", "..", "."} << ""
-                                            << QStringList{"a_b" + tag("a/b"), tag(""), ".." + tag(".."), "." + tag(".")};
+        const QString nul = QStringLiteral("a") + QChar(0) + "b";
+        QTest::newRow("slash, NUL, empty, dots") << QStringList{"a/b", nul, "", "..", "."} << ""
+                                                 << QStringList{"a_b" + tag("a/b"), "a_b" + tag(nul), tag(""), ".." + tag(".."),
+                                                                "." + tag(".")};
     }
     void uniqueFileNames()
     {

@@ -350,6 +350,8 @@ private slots:
         QCOMPARE(qt.pickFolder(folder), QString());
         whileShown(QStringLiteral("OK"));
         QCOMPARE(qt.pickFolder(folder), tmp.path());
+        whileShown(QStringLiteral("OK"));  // the root keeps its slash
+        QCOMPARE(qt.pickFolder({folder.prompt, QStringLiteral("/")}), QStringLiteral("/"));
         // Save: a typed name gets the suffix; an existing one is the caller's to question.
         QFile(tmp.filePath("既存.mdb")).open(QIODevice::WriteOnly);
         const FilePickRequest save{QStringLiteral("名前を付けて保存"),
@@ -366,6 +368,7 @@ private slots:
         QCOMPARE(qt.pickFile(open), tmp.filePath("既存.mdb"));
         QCOMPARE(seen, (QStringList{"いいえ/はい", name, QString::number(Qt::PlainText), QString(),
                                     "OK/詳細を表示...", name + "\n2", QString::number(Qt::PlainText), "a\nb",
+                                    "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
                                     "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
                                     "基準フォルダ選択", "基準フォルダ選択\nフォルダを選択してください。",
                                     "名前を付けて保存", "mdb (*.mdb)|すべて (*)", "mdb (*.mdb)", "save", "作成", "新規.mdb",
