@@ -319,6 +319,7 @@ private slots:
         writeFile(addTitle(cat, g2, "f", {{"iventsPhoto", "sq.gif"}, {"IventsHtmlButton", -1}}) + "/sq.gif", gif(50, 50));
         const QString g = addTitle(cat, g2, "g");  // PNG after the others; never thinner than 1 px
         writeFile(g + "/.hidden.jpg", jpeg(10, 10));
+        writeFile(g + "/notajpg", jpeg(10, 10));  // ends in the letters, not in the suffix
         writeFile(g + "/thin.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0DIHDR\0\0\x07\xD0\0\0\0\x01\x08\x02\0\0\0\0\0\0\0", 33));
         // A side of zero shows no picture and says nothing, whichever side it is.
         for (const auto &[name, w, h] : {std::tuple{"h", 0, 16}, std::tuple{"i", 16, 0}})
@@ -604,7 +605,7 @@ private slots:
         sql(m_lib, "update photoIvents set Ivents=? where iventsFolderName='ok'", {ok + "/o.html"});
         writeFile(ok + "/a.jpg", photo(64, 48));
         writeFile(ok + "/o.html", "<a href='note.txt'>n</a><img src='keys/id_rsa'><a href=\"up.txt\">u</a>");
-        writeFile(ok + "/note.txt", "note");
+        writeFile(ok + "/note.txt", "n");  // one byte: the smallest write
         QVERIFY(QFile::link(outside + "/ssh", ok + "/keys") && QFile::link(outside + "/up.txt", ok + "/up.txt"));
         // A link that stays inside the album is taken.
         QVERIFY(QFile::link("../ok/a.jpg", addTitle(cat, g, "in") + "/b.jpg"));
@@ -720,6 +721,39 @@ private slots:
         }
     }
 
+    // A folder the copy cannot go to is refused before anything is written, and says why.
+    void publishRefusesFolders_data()
+    {
+        QTest::addColumn<QString>("folder");  // "~": the test's folder; "<base>", "<out>"
+        QTest::addColumn<QString>("said");
+        const QString inBase = "」は基準フォルダ「<base>」の中にあります。";
+        QTest::newRow("a file") << "~/file" << "「~/file」はフォルダではありません。";
+        QTest::newRow("under a file") << "~/file/copy" << "フォルダ「~/file/copy」を作れません。";
+        QTest::newRow("the output folder through a link") << "~/toout" << "「~/toout」はHTML出力先です。";
+        QTest::newRow("the base folder") << "<base>" << "「<base>" + inBase;
+        QTest::newRow("inside the base") << "<base>/C/copy" << "「<base>/C/copy" + inBase;
+        QTest::newRow("the base through a link") << "~/tobase" << "「~/tobase" + inBase;
+        QTest::newRow("no base folder") << "~/copy" << "基準フォルダが設定されていないか、見つかりません。()";
+        QTest::newRow("not a copy") << "~/other" << "フォルダ「~/other」は空ではなく、公開用にコピーしたフォルダでもありません。";
+    }
+    void publishRefusesFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, said);
+        if (QString(QTest::currentDataTag()) != "no base folder")
+            sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        addTitle(cat, addGenre(cat, "g"), "t");
+        writeFile(m_dir->path() + "/file", "mine");
+        writeFile(m_dir->path() + "/other/keep.txt", "mine");
+        QVERIFY(QFile::link(base(), m_dir->path() + "/tobase") && QFile::link(out(), m_dir->path() + "/toout"));
+        const auto place = [&](QString t) { return t.replace("<base>", base()).replace("<out>", out()).replace("~", m_dir->path()); };
+        const auto before = entries(m_dir->path());
+        const CliResult r = runCli({"publish", m_lib, place(folder)});
+        QVERIFY2(r.exitCode == 1 && r.err.contains(place(said)), qPrintable(r.out + r.err));
+        QCOMPARE(entries(m_dir->path()), before);
+    }
+
     // Two titles of one name in one genre share their folder in the copy: pages of one
     // file name that their open buttons show both arrive, each button opening its own.
     void publishKeepsTitlesOfOneNameApart()
@@ -744,6 +778,31 @@ private slots:
         for (int i = 0; i < 2; ++i)
             QVERIFY2(readFile(copy + "/genres/C/g/" + QUrl::fromPercentEncoding(opened[i].toUtf8())) == readFile(pages[i]),
                      qPrintable(opened[i]));
+    }
+
+    // Files of titles gone from the library leave the copy, however long the list of
+    // placed files grows (longer than one read of it here).
+    void publishRemovesWhatLeft()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g = addGenre(cat, "g");
+        for (int i = 0; i < 400; ++i) {
+            const QString t = addTitle(cat, g, QString(200, 'n') + QString::number(i));
+            sql(m_lib, "update photoIvents set IventsHtmlButton=-1, iventsHTML='o.html', Ivents=? where iventsFolder=?",
+                {writeFile(t + "/o.html", "<html></html>"), t});
+        }
+        const QString copy = m_dir->path() + "/copy", ref = m_dir->path() + "/ref";
+        QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
+        QVERIFY(readFile(copy + "/.tessaly-publish").size() > (64 << 10));
+        sql(m_lib, "delete from photoIvents where iventsFolderName <> ?", {QString(200, 'n') + "0"});
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 399"), qPrintable(r.out + r.err));
+        QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
+        auto left = entries(copy), fresh = entries(ref);
+        for (auto *e : {&left, &fresh})
+            e->remove(".tessaly-publish");
+        QCOMPARE(left, fresh);
     }
 
     // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which

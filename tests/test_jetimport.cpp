@@ -245,6 +245,12 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("tessaly-cli import-jet"), qPrintable(r.err));
         r = runCli({"import-jet", lib, jet, "--force"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("Jet 形式のデータベースではありません"), qPrintable(r.err));
+        // The Jet file as its own target, under another spelling: refused, whatever --force says.
+        const QByteArray jetBytes = readFile(jet);
+        r = runCli({"import-jet", jet, tmp.path() + "/./" + QFileInfo(jet).fileName(), "--force"});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("が変換元と同じファイルです。"), qPrintable(r.err));
+        QVERIFY_THROWS_EXCEPTION(JetImportError, ImportJetLibrary(jet, templatePath(), jet, true));
+        QCOMPARE(readFile(jet), jetBytes);
         // libmdb's own English words go into the message of a failure, nowhere else.
         const QString damaged = jetCopy(tmp.path(), "damaged/row-columns.mdb");
         r = runCli({"import-jet", damaged, tmp.filePath("damaged.mdb")});

@@ -318,14 +318,17 @@ private slots:
             QByteArray turned = encoded(quarters(400, 300, o), "jpeg");
             turned.insert(2, exifSegment(o % 2 ? "II" : "MM", uint16_t(o)));
             QTest::addRow("JPEG by Exif %d", o) << "o.jpg" << turned << QSize(240, 180) << "rgby" << ok;
-            QTest::addRow("TIFF by its tag %d", o) << "t.tif" << tiffBytes(quarters(400, 300, o), o) << QSize(240, 180)
-                                                   << "rgby" << ok;
+            QTest::addRow("TIFF by its tag %d", o) << "t.tif" << tiffBytes(quarters(400, 300, o), o, o > 5) << QSize(240, 180)
+                                                   << "rgby" << ok;  // 7 and 8 big-endian
         }
         // libtiff multiplies a straight alpha in: taken as straight again, the blue under
         // it would come out darker than the page's ground lets through.
         QImage veiled(40, 30, QImage::Format_ARGB32);
         veiled.fill(qRgba(0, 0, 44, 136));
         QTest::newRow("TIFF with alpha") << "a.tif" << tiffBytes(veiled) << QSize(40, 30) << "bbbb" << ok;
+        QImage narrow(1, 30, QImage::Format_RGB32);
+        narrow.fill(Qt::blue);
+        QTest::newRow("TIFF one pixel wide") << "n.tif" << tiffBytes(narrow) << QSize(1, 30) << "bbbb" << ok;
         const QString heic = m_dir.path() + "/made.heic";
         QVERIFY(writeHeic(quarters(200, 100), heic));
         QTest::newRow("HEIC") << "h.heic" << readFile(heic) << QSize(200, 100) << "rgby" << ok;

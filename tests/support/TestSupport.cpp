@@ -56,24 +56,26 @@ QByteArray withPngExif(const QByteArray &png, int o)
     return png.left(33) + be32(uint32_t(chunk.size() - 4)) + chunk + be32(~crc) + png.mid(33);
 }
 
-QByteArray tiffBytes(const QImage &image, int o)
+QByteArray tiffBytes(const QImage &image, int o, bool bigEndian)
 {
+    const auto u16 = [bigEndian](uint32_t v) { return bigEndian ? be16(v) : le16(v); };
+    const auto u32 = [bigEndian](uint32_t v) { return bigEndian ? be32(v) : le32(v); };
     // An image with alpha keeps it, unassociated (not multiplied in), as a fourth sample.
     const bool alpha = image.hasAlphaChannel();
     const uint32_t n = alpha ? 4 : 3;
     const QImage rgb = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     const uint32_t w = uint32_t(rgb.width()), h = uint32_t(rgb.height());
-    const auto entry = [](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-        return le16(tag) + le16(type) + le32(count) + (type == 3 && count == 1 ? le16(value) + le16(0) : le32(value));
+    const auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        return u16(tag) + u16(type) + u32(count) + (type == 3 && count == 1 ? u16(value) + u16(0) : u32(value));
     };
     const uint16_t entries = alpha ? 11 : 10;
     const uint32_t bits = 8 + 2 + entries * 12 + 4, data = bits + 2 * n;
-    QByteArray b = "II" + le16(42) + le32(8) + le16(entries) + entry(256, 4, 1, w) + entry(257, 4, 1, h)
+    QByteArray b = (bigEndian ? "MM" : "II") + u16(42) + u32(8) + u16(entries) + entry(256, 4, 1, w) + entry(257, 4, 1, h)
                    + entry(258, 3, n, bits) + entry(259, 3, 1, 1) + entry(262, 3, 1, 2) + entry(273, 4, 1, data)
                    + entry(274, 3, 1, uint32_t(o)) + entry(277, 3, 1, n) + entry(278, 4, 1, h)
-                   + entry(279, 4, 1, w * h * n) + (alpha ? entry(338, 3, 1, 2) : QByteArray()) + le32(0);
+                   + entry(279, 4, 1, w * h * n) + (alpha ? entry(338, 3, 1, 2) : QByteArray()) + u32(0);
     for (uint32_t i = 0; i < n; ++i)
-        b += le16(8);
+        b += u16(8);
     for (int y = 0; y < rgb.height(); ++y)
         b += QByteArray(reinterpret_cast<const char *>(rgb.constScanLine(y)), int(w * n));
     return b;

@@ -43,7 +43,7 @@ QImage quarters(int w, int h, int o = 0);
 QByteArray withPngExif(const QByteArray &png, int o);
 // An uncompressed RGB TIFF of the image whose Orientation tag says o; RGBA when the
 // image has alpha.
-QByteArray tiffBytes(const QImage &image, int o = 1);
+QByteArray tiffBytes(const QImage &image, int o = 1, bool bigEndian = false);
 // The image as a HEIC file (HEVC through libheif); false when it cannot be written.
 bool writeHeic(const QImage &image, const QString &path);
 

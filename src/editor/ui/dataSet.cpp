@@ -321,11 +321,6 @@ QCheckBox *dataSet::check(Check which) const
     return which == Check::LinkButton ? m_linkButton : m_htmlButton;
 }
 
-QPushButton *dataSet::functionButton(int n) const
-{
-    return n >= 1 && n <= 12 ? m_f[n - 1] : nullptr;
-}
-
 // --- EditorView ----------------------------------------------------------------
 
 void dataSet::clearList(List which)

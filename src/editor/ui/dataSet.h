@@ -38,7 +38,6 @@ public:
     QComboBox *list(List which) const { return which == List::Category ? m_topFolder : m_yearFolder; }
     QLineEdit *field(Field which) const;
     QCheckBox *check(Check which) const;
-    QPushButton *functionButton(int n) const;  // f1 .. f12
     QLineEdit *statusBox() const { return m_msgText; }
     // Keys, buttons and menu items of the editor commands.
     EditorCommandBinder *binder() const { return m_binder; }
