@@ -1236,6 +1236,39 @@ private slots:
         QCOMPARE(ds().pendingAnswers(), 0);
     }
 
+    // Every caption in reading order, each ending left of its box on the box's row; the 削除
+    // frame right of the boxes with its buttons one under another, the grid under the
+    // boxes and the keys' row under the grid.
+    void formLayout()
+    {
+        openEditor();
+        const auto at = [this](const QString &name) {
+            QWidget *w = m_w->findChild<QWidget *>(name);
+            return w ? w->geometry() : QRect();
+        };
+        QList<QLabel *> labels = m_w->findChild<QWidget *>(QStringLiteral("client"))->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
+        std::sort(labels.begin(), labels.end(), [](QLabel *a, QLabel *b) { return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x()); });
+        QStringList captions;
+        for (QLabel *l : labels)
+            captions << l->text();
+        QCOMPARE(captions, QStringList({"基準ﾌｫﾙﾀﾞ", "ｶﾃｺﾞﾘｰ", "ｼﾞｬﾝﾙ", "ﾀｲﾄﾙ", "ﾌｧｲﾙ指定", "ﾘﾝｸ先", "表示写真",
+                                         "[ESC:閉じる]", "ﾌｫﾙﾀﾞ検索追加", "ﾌｫﾙﾀﾞ参照選択", "ﾀｲﾄﾙﾌｫﾙﾀﾞ参照設定"}));
+        const QStringList boxes = {"AllTop", "topFolder", "yearFolder", "fIventsFolderName", "fIventsHTML", "fIventsLink", "fIventsPhoto"};
+        for (int i = 0; i < boxes.size(); ++i) {
+            const QRect caption = labels[i]->geometry(), box = at(boxes[i]);
+            const int textEnd = caption.left() + labels[i]->fontMetrics().horizontalAdvance(labels[i]->text());
+            QVERIFY2(textEnd < box.left() && caption.top() >= box.top() && caption.top() < box.bottom(), qPrintable(boxes[i]));
+        }
+        for (const QString &box : boxes + QStringList{"photoGFolder", "photoYFolder", "fIventsFolder", "fIventsLinkButton"})
+            QVERIFY2(at("Frame1").left() > at(box).right() && at("DataGrid1").top() > at(box).bottom(), qPrintable(box));
+        for (const QString &button : {"del1", "del2", "del3"})
+            QVERIFY(m_w->findChild<QWidget *>(button)->parentWidget()->objectName() == "Frame1");
+        QVERIFY(at("del1").bottom() < at("del2").top() && at("del2").bottom() < at("del3").top()
+                && at("del3").bottom() < at("Frame1").height());
+        for (int n = 1; n <= 12; ++n)
+            QVERIFY2(at(QString("f%1").arg(n)).top() > at("DataGrid1").bottom(), qPrintable(QString::number(n)));
+    }
+
     void windowItems()
     {
         openEditor();

@@ -294,6 +294,11 @@ private slots:
         QCoreApplication::sendEvent(viewport, &ev);
         QVERIFY(w->editMenu()->isVisible());
         w->editMenu()->hide();
+        // F1 on the frame's own widgets with no child window open: the help too.
+        QTest::keyClick(w->menuBar(), Qt::Key_F1);
+        help = qobject_cast<HelpWork *>(w->findWindow(QStringLiteral("HelpWork")));
+        QVERIFY(help && help->isVisible());
+        help->close();
     }
 
     // The real dialogs: Japanese buttons, texts shown as they are (a file name may hold
@@ -320,7 +325,8 @@ private slots:
                 } else if (auto *dlg = qobject_cast<QFileDialog *>(top)) {
                     seen << dlg->windowTitle();
                     if (auto *prompt = dlg->findChild<QLabel *>(QStringLiteral("prompt"))) {
-                        seen << prompt->text();
+                        const auto *look = dlg->findChild<QWidget *>(QStringLiteral("lookInCombo"));
+                        seen << prompt->text() + (prompt->geometry().bottom() < look->geometry().top() ? "" : " (not above)");
                     } else {  // a file picker: what it offers, then a name typed as a user would
                         auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
                         seen << dlg->nameFilters().join(QLatin1Char('|')) << dlg->selectedNameFilter()
