@@ -268,6 +268,11 @@ private slots:
             r = runCli({command, file, root});
             QVERIFY2(r.exitCode == 1 && r.err.contains(file) && QFileInfo(file).size() == 0, qPrintable(r.err));
         }
+        // A library that refuses the folder's row: said, and exit 1.
+        const QString refusing = makeLibrary(root, "refusing.mdb");
+        sql(refusing, "create trigger refuse before insert on systemdir begin select raise(abort, 'no new rows'); end");
+        r = runCli({"set-output", refusing, root});
+        QVERIFY2(r.exitCode == 1 && r.err.contains("no new rows"), qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(root + "/photo"));
         r = runCli({"set-base", "--create", l, root + "/photo"});
         QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));

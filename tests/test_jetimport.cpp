@@ -228,6 +228,36 @@ private slots:
             QCOMPARE(readFile(lib), QByteArray("keep"));
     }
 
+    // What the converting child says decides: a crash, an exit without a reason and an
+    // exit with no result are failures of the conversion; its own reason is shown as it is.
+    void childEndings_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("said");
+        const QString ended = "を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。何も書き込んでいません。";
+        QTest::newRow("crash") << "echo 'table photoGraph 3'; kill -SEGV $$" << ended;
+        QTest::newRow("exit 1 without a reason") << "echo 'done 5'; exit 1" << ended;
+        QTest::newRow("its reason") << "echo 'error 読めない行があります'; exit 1" << "読めない行があります";
+        QTest::newRow("no result") << "exit 0" << "の変換処理が結果を返しませんでした。";
+    }
+    void childEndings()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, said);
+        QTemporaryDir tmp;
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb"), child = tmp.filePath("child.sh");
+        writeFile(child, "#!/bin/sh\n" + script.toUtf8() + "\n");
+        QVERIFY(QFile::setPermissions(child, QFile::ReadOwner | QFile::ExeOwner));
+        const QStringList before = entries(tmp.path());
+        try {
+            ConvertJetLibrary(child, jet, templatePath(), tmp.filePath("new.mdb"), false);
+            QFAIL("converted");
+        } catch (const JetImportError &e) {
+            QVERIFY2(e.message().startsWith(said) || e.message().contains(jet + "」" + said), qPrintable(e.message()));
+        }
+        QCOMPARE(entries(tmp.path()), before);
+    }
+
     void commandLine()
     {
         QTemporaryDir tmp;
@@ -270,6 +300,8 @@ private slots:
         const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
         const CliResult r = runCli({"import-jet", jet, full.dir + "/new.mdb"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("new.mdb」に書き込めません: ディスクがいっぱいです。"), qPrintable(r.err));
+        const CliResult made = runCli({"create", full.dir + "/made.mdb"});
+        QVERIFY2(made.exitCode == 1 && made.err.contains("(61:ディスクの空き容量が足りません (" + full.dir + "/made.mdb))"), qPrintable(made.err));
         QCOMPARE(entries(full.dir), QStringList());
 
         Medium stick(tmp.filePath("stick"), "size=1m");
