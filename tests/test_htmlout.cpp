@@ -780,6 +780,17 @@ private slots:
                      qPrintable(opened[i]));
     }
 
+    // An empty library's copy holds the pages that could be written, and counts only those.
+    void publishEmptyLibrary()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {makeDir(base())});
+        const QString copy = m_dir->path() + "/copy";
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 1 && r.out.contains("は完了しませんでした。\nページ: 4\n")
+                     && r.err.contains("(NameA.html)]: カテゴリが未登録です！"), qPrintable(r.out + r.err));
+        QCOMPARE(entries(copy).keys(), QStringList({".tessaly-publish", "index.html", "sub", "sub/b.html", "sub/c.html", "アルバム.html"}));
+    }
+
     // Files of titles gone from the library leave the copy, however long the list of
     // placed files grows (longer than one read of it here).
     void publishRemovesWhatLeft()

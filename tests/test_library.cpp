@@ -195,6 +195,8 @@ private slots:
                                            << QStringList{"a", "b"};
         QTest::newRow("update of a deleted row") << deleteB << "update" << "行はほかの処理で削除されています" << QStringList{"a"};
         QTest::newRow("delete of a deleted row") << deleteB << "delete" << "行はほかの処理で削除されています" << QStringList{"a"};
+        QTest::newRow("delete refused") << "create trigger keep before delete on photoGraph begin select raise(abort, 'kept'); end"
+                                        << "delete" << "kept" << QStringList{"a", "b"};
         const QString rename = "alter table photoGraph rename column topFolder to folderOfTop";
         QTest::newRow("field renamed") << rename << "update" << "no such column: topFolder" << QStringList{"a", "b"};
         QTest::newRow("field renamed, new row") << rename << "add" << "has no column named topFolder" << QStringList{"a", "b"};
