@@ -154,6 +154,11 @@ private slots:
                                          + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : "") + ", 終了 終了(End)",
                                      "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
+        // The form fills the window under its menus, and every control is in sight.
+        const QWidget *client = w->findChild<QWidget *>("client");
+        QVERIFY(client->width() == w->width() && client->geometry().bottom() == w->rect().bottom());
+        for (QWidget *c : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(client->rect().contains(c->geometry()), qPrintable(c->objectName()));
         QCOMPARE(w->pathBox()->text(), QString());  // an empty library: nothing to type around
         w->pathBox()->setText("/srv/old");
         auto *command1 = w->findChild<QPushButton *>("Command1");
