@@ -336,6 +336,10 @@ private slots:
         const QString target = makeDir(m_dir->path() + "/elsewhere");
         QVERIFY(QFile::link(target, base() + "/C/2005"));
         addTitle(cat, addGenre(cat, "2005"), "l");
+        // A genre kept outside the base folder altogether is no link out of it.
+        const QString apart = makeDir(m_dir->path() + "/apart/2006");
+        sql(m_lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (?, ?, '2006')", {cat, apart});
+        addTitle(cat, sqlColumn(m_lib, "select max(ID1) from photoYear").first().toInt(), "m");
 
         ScriptedDialogService ds;
         QVERIFY(!run(ds));
@@ -361,7 +365,10 @@ private slots:
 
         QVERIFY(readFile(target + "/nIndex.html").contains("l<br>"));
         const QStringList msgs = shown(ds);
-        QVERIFY2(msgs.size() == 2 && ds.messages()[0].kind == MsgKind::Information && msgs[0].contains("\n\r" + base() + "/C/2005 -> " + target), qPrintable(msgs.join("\n")));
+        QVERIFY(readFile(apart + "/nIndex.html").contains("m<br>"));
+        QVERIFY2(msgs.size() == 2 && ds.messages()[0].kind == MsgKind::Information && msgs[0].contains("\n\r" + base() + "/C/2005 -> " + target)
+                     && !msgs[0].contains("apart"),
+                 qPrintable(msgs.join("\n")));
         const QStringList lines = msgs[1].split("\n\r");
         QVERIFY2(lines.size() == 12 && lines[0].startsWith("ＨＴＭＬファイル出力(nIndex.html)|"), qPrintable(msgs[1]));
         const QStringList faults = {genreFolder(g1) + "/cut/a.jpg (", wide + "/w.png (", genreFolder(g1) + "/x (フォルダがありません)",
@@ -372,6 +379,24 @@ private slots:
         QCOMPARE(lines[11], "ほか 5 件（全 15 件は詳細に表示します）");
         const QStringList details = ds.messages()[1].details.split('\n');
         QVERIFY2(details.size() == 15 && details[14].startsWith(genreFolder(g4) + "/9/p.jpg"), qPrintable(details.value(14)));
+    }
+
+    // A genre of thousands of titles, read in one long step of the library, gets them all
+    // in order, six to a row.
+    void bigGenre()
+    {
+        const int cat = addCategory("C"), genre = addGenre(cat, "g");
+        const QString folder = genreFolder(genre);
+        sql(m_lib, "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                   "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) "
+                   "select ?, ?, printf('t%04d', 3001 - i), ? || printf('/t%04d', 3001 - i) from n",
+            {cat, genre, folder});
+        ScriptedDialogService ds;
+        run(ds);
+        QStringList rows;
+        for (int i = 1; i <= 3000; ++i)
+            rows += (i % 6 == 1 && i > 1 ? QStringList{"</tr>", "<tr valign=bottom>"} : QStringList()) + cell("<br>", QString::asprintf("t%04d", i));
+        QCOMPARE(readFile(folder + "/nIndex.html"), page(genrePage(rows)));
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output

@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QScopeGuard>
 #include <QPushButton>
@@ -370,10 +371,16 @@ private slots:
         SetJetConverter(writeFile(tmp.filePath("slow.sh"), "#!/bin/sh\nsleep 0.5\nexec \"" + converter().toUtf8() + "\" \"$@\"\n"));
         QFile::setPermissions(tmp.filePath("slow.sh"), QFile::ReadOwner | QFile::ExeOwner);
         bool progressShown = false;
+        QPointer<QProgressBar> bar;
+        QPair<int, int> lastStep;  // the bar's value and its end, at its last move
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            if (auto *p = w.findChild<QProgressDialog *>("libraryProgress"))
-                progressShown = progressShown || p->isVisible();
+            auto *p = w.findChild<QProgressDialog *>("libraryProgress");
+            if (!p)
+                return;
+            progressShown = progressShown || p->isVisible();
+            if (!bar && (bar = p->findChild<QProgressBar *>()))
+                connect(bar, &QProgressBar::valueChanged, [&](int v) { lastStep = {v, bar->maximum()}; });
         });
         poll.start(20);
         w.action("開く")->trigger();
@@ -398,6 +405,7 @@ private slots:
             return;
         }
         QCOMPARE(dump(lib).size(), 52);
+        QCOMPARE(lastStep, qMakePair(52, 52));
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
         QCOMPARE(w.windowTitle(), LibraryCaption("旧ライブラリ-tessaly-2.mdb"));
         QCOMPARE(msgs.size(), 2);
