@@ -832,8 +832,12 @@ private slots:
         QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
         QVERIFY(readFile(copy + "/.tessaly-publish").size() > (64 << 10));
         sql(m_lib, "delete from photoIvents where iventsFolderName <> ?", {QString(200, 'n') + "0"});
+        // Earlier versions left their posters in the copy unlisted; what is not theirs stays.
+        for (const char *name : {"0123456789abcdef-1-2.jpg", "0123456789abcdef-1-2.bad", "mine.jpg"})
+            writeFile(copy + "/posters/" + name, "poster");
         const CliResult r = runCli({"publish", m_lib, copy});
-        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 399"), qPrintable(r.out + r.err));
+        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 400"), qPrintable(r.out + r.err));
+        QVERIFY(QFile::remove(copy + "/posters/mine.jpg") && QDir(copy).rmdir("posters"));
         QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
         auto left = entries(copy), fresh = entries(ref);
         for (auto *e : {&left, &fresh})

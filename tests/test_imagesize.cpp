@@ -117,6 +117,18 @@ private slots:
         QTest::newRow("exif in a cut file") << (soi + exifSegment("II", 6) + turned).left(40) << nothing << cut;
     }
 
+    // A PNG's chunks are looked through for eXIf up to the 256th, IHDR the first.
+    void pngChunkLimit()
+    {
+        const QByteArray exifData = exifSegment("MM", 6).mid(10);
+        const QByteArray exif = be32(exifData.size()) + "eXIf" + exifData + be32(0);
+        const QByteArray empty = be32(0) + "tEXt" + be32(0);
+        for (const auto &[before, orientation] : {std::pair{254, 6}, std::pair{255, 0}}) {
+            const ImageInfo info = GetImageSize(writeFile(path("limit.png"), png(400, 200, 8, 2).left(33) + empty.repeated(before) + exif), 0);
+            QCOMPARE(info.Orientation, orientation);
+        }
+    }
+
     void readers()
     {
         QFETCH(QByteArray, bytes);

@@ -315,6 +315,12 @@ private slots:
         const CliResult made = runCli({"create", full.dir + "/made.mdb"});
         QVERIFY2(made.exitCode == 1 && made.err.contains("(61:ディスクの空き容量が足りません (" + full.dir + "/made.mdb))"), qPrintable(made.err));
         QCOMPARE(entries(full.dir), QStringList());
+        // A library with a second name is rewritten where it is: the full disk is told too.
+        writeFile(full.dir + "/old.mdb", "old");
+        QVERIFY(::link(QFile::encodeName(full.dir + "/old.mdb").constData(), QFile::encodeName(full.dir + "/other.mdb").constData()) == 0);
+        const CliResult over = runCli({"create", "--force", full.dir + "/old.mdb"});
+        QVERIFY2(over.exitCode == 1 && over.err.contains("(61:ディスクの空き容量が足りません (" + full.dir + "/old.mdb))"), qPrintable(over.err));
+        QVERIFY(QFile::remove(full.dir + "/old.mdb") && QFile::remove(full.dir + "/other.mdb"));
 
         Medium stick(tmp.filePath("stick"), "size=1m");
         QVERIFY(QFile::copy(jet, stick.dir + "/旧.mdb") && stick.readOnly());
