@@ -127,6 +127,9 @@ private slots:
         // Mirrored left to right (a negative determinant), and turned by an eighth.
         QVERIFY(makeMatrixVideo(src("mirrored.mp4"), {0xFFFF0000, 0, 0, 0, 0x10000, 0, 320u << 16, 0, 0x40000000}));
         QVERIFY(makeMatrixVideo(src("askew.mp4"), {46341, 46341, 0, uint32_t(-46341), 46341, 0, 0, 0, 0x40000000}));
+        // The sound before the picture: stream 0 is audio.
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "sine=d=5", "-i", m_turned, "-map", "0:a", "-map", "1:v", "-c:v", "copy", "-c:a", "aac",
+                        "-shortest", src("sound.mp4")}));
         // A script named like a video must not lead FFmpeg to other files.
         writeFile(src("list.mp4"), "ffconcat version 1.0\nfile ts.mts\n");
     }
@@ -142,6 +145,7 @@ private slots:
         const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 255, 0), none;
         // Turned the right way, past the green start: red on the left.
         QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240) << 270 << false << red << none;
+        QTest::newRow("sound first") << "sound.mp4" << QSize(135, 240) << 270 << false << red << none;
         QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48) << 0 << false << none << none;
         QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180) << 0 << false << none << none;
         QTest::newRow("empty") << "empty.mp4" << QSize() << 0 << false << none << none;
@@ -348,6 +352,13 @@ private slots:
         QVERIFY(sof > 0);
         huge.replace(sof + 5, 4, QByteArray("\x23\x28\x23\x28", 4));  // 9000 x 9000
         QTest::newRow("progressive JPEG beyond the limit") << "p.jpg" << huge << QSize() << "" << ThumbFault::TooLarge;
+        // A sequential one of that size decodes at an eighth, row by row (the data, of a
+        // smaller picture, ends early: the rest is grey).
+        QByteArray sequential = encoded(quarters(64, 48), "jpeg");
+        const qsizetype sof0 = sequential.indexOf("\xFF\xC0");
+        QVERIFY(sof0 > 0);
+        sequential.replace(sof0 + 5, 4, QByteArray("\x23\x28\x23\x28", 4));
+        QTest::newRow("sequential JPEG beyond the limit") << "s.jpg" << sequential << QSize(240, 240) << "kkkk" << ok;
         QTest::newRow("text named as a photo") << "n.jpg" << QByteArray("not a photo") << QSize() << ""
                                                << ThumbFault::Unreadable;
         QTest::newRow("TIFF header only") << "cut.tif" << tiffBytes(quarters(400, 300), 1).left(200) << QSize() << ""
