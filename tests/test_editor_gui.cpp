@@ -248,6 +248,9 @@ private slots:
         QHelpEvent tip(QEvent::ToolTip, grid->visualRect(grid->model()->index(0, 5)).center(), QPoint());
         QCoreApplication::sendEvent(grid->viewport(), &tip);  // a cell's tip is its whole text, fields in stored order
         QCOMPARE(QToolTip::text(), QStringLiteral("http://one"));
+        // Text only: no check box, icon or colour of the cell's value.
+        for (const int role : {Qt::CheckStateRole, Qt::DecorationRole, Qt::ForegroundRole, Qt::BackgroundRole, Qt::FontRole})
+            QVERIFY(!grid->model()->index(0, 5).data(role).isValid());
     }
 
     // --- load, activation and the auto-set ---
@@ -468,6 +471,9 @@ private slots:
         QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where ID1=1")), QString::number(count));
         QCOMPARE(one(QStringLiteral("select coalesce(iventsLink, '-') from photoIvents where ID2=6")),
                  other.contains(QLatin1String("written")) ? "written" : "-");
+        // Another choice starts at its top.
+        choose(List::Category, 0);
+        QCOMPARE(view->rowAt(0), 0);
         q = QSqlQuery();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
@@ -1184,6 +1190,16 @@ private slots:
         QCOMPARE(editor->listCount(List::Category), 1);
         QCOMPARE(editor->listEntryText(List::Category, 0) + editor->field(Field::BaseFolder)->text(), QStringLiteral("Z/"));
         QCOMPARE(editor->f3Caption(), QString());
+        // A library without categories leaves no folder of the last one in the boxes.
+        answers({"N"});
+        QVERIFY(OpenLibraryFile(g(), ds(), main, m_lib, true, &main));
+        editor->list(List::Genre)->setCurrentIndex(0);
+        emit editor->list(List::Genre)->activated(0);
+        QVERIFY(!editor->field(Field::GenreFolder)->text().isEmpty());
+        answers({"N"});
+        QVERIFY(OpenLibraryFile(g(), ds(), main, makeLibrary(m_dir + QStringLiteral("/empty")), true, &main));
+        for (const Field f : {Field::CategoryFolder, Field::GenreFolder, Field::TitleIvents})
+            QCOMPARE(editor->field(f)->text(), QString());
     }
 
     // The frame's close while a long command runs waits for the command's end, then asks
