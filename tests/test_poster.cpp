@@ -441,7 +441,7 @@ private slots:
                 {t, makeDir(genre + "/" + t)});
         QVERIFY(QFile::copy(m_turned, genre + "/video/clip.mp4"));
         QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(genre + "/photo/a.jpg"));
-        const QString bad = writeFile(genre + "/bad/half.mp4", readFile(src("half.mp4")));
+        const QString bad = writeFile(genre + "/bad/half.webm", readFile(src("half.mp4")));  // the last of the suffixes
         const auto listedOnce = [&](const QString &text) {
             return text.count(bad + " (" + PosterFaultText(PosterFault::Unreadable) + ")") == 1;
         };
