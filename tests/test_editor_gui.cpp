@@ -1050,6 +1050,7 @@ private slots:
         const QString q3 = QStringLiteral("タイトルフォルダ情報を削除しますか？") + J + "「a1」";
         const QString noTitles = QStringLiteral("タイトルデータがありませんでした！");
         QTest::newRow("category") << "del1" << "" << "Y" << QStringList{q1} << "1|1|1" << true;
+        QTest::newRow("the last category") << "del1" << "delete from photoGraph where ID<>1" << "Y" << QStringList{q1} << "0|1|1" << true;
         QTest::newRow("category, no") << "del1" << "" << "N" << QStringList{q1} << "2|3|5" << false;
         QTest::newRow("category without titles") << "del1" << "delete from photoIvents where ID=1" << "Y"
                                                  << QStringList({q1, noTitles}) << "1|1|1" << true;
