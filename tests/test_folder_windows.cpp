@@ -156,7 +156,9 @@ private slots:
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
         // The form fills the window under its menus, and every control is in sight.
         const QWidget *client = w->findChild<QWidget *>("client");
-        QVERIFY(client->width() == w->width() && client->geometry().bottom() == w->rect().bottom());
+        const QMenuBar *bar = w->findChild<QMenuBar *>();  // above it, with nothing between
+        QVERIFY(bar && bar->geometry().top() == 0);
+        QCOMPARE(client->geometry(), w->rect().adjusted(0, bar->height(), 0, 0));
         for (QWidget *c : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             QVERIFY2(client->rect().contains(c->geometry()), qPrintable(c->objectName()));
         QCOMPARE(w->pathBox()->text(), QString());  // an empty library: nothing to type around

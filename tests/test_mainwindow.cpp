@@ -256,6 +256,7 @@ private slots:
         QTest::keyClick(editor, Qt::Key_F1);
         auto *help = qobject_cast<HelpWork *>(w->findWindow(QStringLiteral("HelpWork")));
         QVERIFY(help && help->isWindow() && help->isVisible() && !w->subWindowOf(help));
+        QVERIFY((help->frameGeometry().center() - w->frameGeometry().center()).manhattanLength() <= 4);  // over the frame
         help->browser()->scrollToAnchor(QStringLiteral("print"));
         QTest::keyClick(help->browser(), Qt::Key_F1);  // only the frame's own windows answer F1: the page stays
         QVERIFY(help->browser()->verticalScrollBar()->value() > 0);
