@@ -1287,6 +1287,15 @@ private slots:
                 && at("del3").bottom() < at("Frame1").height());
         for (int n = 1; n <= 12; ++n)
             QVERIFY2(at(QString("f%1").arg(n)).top() > at("DataGrid1").bottom(), qPrintable(QString::number(n)));
+        // What the program fills is green or grey and takes no typing; the user's own boxes are white, the link grey.
+        const QColor green(192, 255, 192), grey(224, 224, 224), white(Qt::white);
+        for (const auto &[box, colour, typed] : {std::tuple{"AllTop", green, false}, {"photoGFolder", green, false},
+                                                 {"fIventsFolderName", grey, false}, {"fIventsFolder", green, false},
+                                                 {"fIventsHTML", white, true}, {"fIventsLink", grey, true},
+                                                 {"fIventsPhoto", white, true}, {"MsgText", white, false}}) {
+            const auto *edit = m_w->findChild<QLineEdit *>(box);
+            QVERIFY2(edit->palette().color(QPalette::Base) == colour && edit->isReadOnly() != typed, box);
+        }
     }
 
     void windowItems()
