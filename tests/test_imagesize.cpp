@@ -11,6 +11,7 @@ using namespace tessaly;
 using namespace tessaly::test;
 
 Q_DECLARE_METATYPE(tessaly::ImageFault)
+Q_DECLARE_METATYPE(tessaly::RenditionFormat)
 
 namespace {
 
@@ -205,6 +206,32 @@ private slots:
             const ImageInfo info = GetImageSize(file, m);
             QCOMPARE((QList<int>{info.Format, info.Width > 0, int(info.fault)}), (QList<int>{qMax(format, 0), format > 0, 0}));
         }
+    }
+
+    // Which pictures the header readers leave to a decoder, by their first bytes alone.
+    void renditions_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<RenditionFormat>("format");
+        const QByteArray rest(12, '\0');
+        QTest::newRow("TIFF little-endian") << "II*\0" + rest << RenditionFormat::Tiff;
+        QTest::newRow("TIFF big-endian") << QByteArray("MM\0*", 4) + rest << RenditionFormat::Tiff;
+        QTest::newRow("BigTIFF") << "II+\0" + rest << RenditionFormat::Tiff;
+        QTest::newRow("BigTIFF big-endian") << QByteArray("MM\0+", 4) + rest << RenditionFormat::Tiff;
+        for (const char *head : {"IM*\0", "MI*\0", "Ix*\0", "II*x", "II-\0"})
+            QTest::addRow("not TIFF: %s", head) << QByteArray(head, 4) + rest << RenditionFormat::None;
+        QTest::newRow("not TIFF: MM x") << QByteArray("MMx*", 4) + rest << RenditionFormat::None;
+        for (const char *brand : {"heic", "heix", "mif1", "msf1", "hevc"})
+            QTest::addRow("HEIF brand %s", brand) << QByteArray("\0\0\0\x18" "ftyp", 8) + brand + rest << RenditionFormat::Heif;
+        QTest::newRow("MP4") << QByteArray("\0\0\0\x18" "ftypisom", 12) + rest << RenditionFormat::None;
+        QTest::newRow("JPEG") << soi + app0 + frame(0xC0, 640, 480) + scan << RenditionFormat::None;
+        QTest::newRow("shorter than the brand") << QByteArray("\0\0\0\x18" "ftyphe", 10) << RenditionFormat::None;
+    }
+    void renditions()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(RenditionFormat, format);
+        QCOMPARE(NeedsRendition(writeFile(path("rendition"), bytes)), format);
     }
 
     void fitting_data()
