@@ -688,6 +688,7 @@ private slots:
         QTest::addColumn<QString>("shown");   // the key's list entry ('-': none)|grid
         QTest::addColumn<QString>("counts");  // categories|genres|titles|open buttons
         QTest::newRow("F6 known name elsewhere") << int(Qt::Key_F6) << "!elsewhere/B" << QStringList() << "B|b1" << "2|3|5|1";
+        QTest::newRow("F6 new, no") << int(Qt::Key_F6) << "C" << QStringList{"N"} << "A|a1,a2,a3,a4" << "2|3|5|1";
         QTest::newRow("F7 known") << int(Qt::Key_F7) << "A/A2" << QStringList() << "A2|a4" << "2|3|5|1";
         QTest::newRow("F7 other category's") << int(Qt::Key_F7) << "B/B1" << QStringList() << "A2|a4" << "2|3|5|1";
         QTest::newRow("F7 new") << int(Qt::Key_F7) << "A/A3" << QStringList{"Y"} << "A3|x" << "2|4|6|2";
@@ -712,8 +713,15 @@ private slots:
         const QStringList asked{"ジャンル名がデータベースに存在しません。" + J + "登録しますか？",
                                 "カテゴリー名に選択されたフォルダと同名のフォルダが登録されています。" + J
                                     + "このフォルダをジャンル名に追加してもよろしいですか？"};
-        QCOMPARE(texts(), asked.mid(0, questions));
-        if (questions)
+        if (key == Qt::Key_F6 && questions) {
+            // Not registered: the category chosen before is back, its folder too, and the list has the focus.
+            QCOMPARE(texts(), QStringList{"カテゴリー名がデータベースに存在しません。" + J + "登録しますか？"});
+            QCOMPARE(text(Field::CategoryFolder), m_base + QStringLiteral("/A"));
+            QCOMPARE(QApplication::focusWidget(), m_w->list(List::Category));
+        } else {
+            QCOMPARE(texts(), asked.mid(0, questions));
+        }
+        if (questions && key == Qt::Key_F7)
             QCOMPARE(ds().messages().last().title, questions == 1 ? QString() : QStringLiteral("ジャンル追加"));
         const List l = key == Qt::Key_F6 ? List::Category : List::Genre;
         QCOMPARE((m_w->listPosition(l) < 0 ? QStringLiteral("-") : m_w->listText(l)) + '|' + gridNames().join(','), shown);
@@ -1097,8 +1105,11 @@ private slots:
         QVERIFY(QFileInfo(m_base + QStringLiteral("/A/A1/a1")).isDir());
         QCOMPARE(m_w->f3Caption().isEmpty(), cleared);
         QCOMPARE(text(Field::TitleFolder).isEmpty(), cleared);
-        if (cleared && button != QLatin1String("del3"))  // no folder shown of what is gone
+        if (cleared && button != QLatin1String("del3")) {  // no folder shown of what is gone
             QCOMPARE(text(Field::GenreFolder), QString());
+            const QString category = m_w->listText(List::Category);
+            QCOMPARE(text(Field::CategoryFolder), category.isEmpty() ? QString() : m_base + '/' + category);
+        }
     }
 
     // Esc, 閉じる and the title bar's close: the save question only while a title is loaded,

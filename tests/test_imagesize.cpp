@@ -179,6 +179,7 @@ private slots:
             for (int mode : {0, 4})
                 QTest::addRow("signature letter %d wrong, mode %d", at, mode) << QString("sig%1.png").arg(at) << bad << mode << 0;
         }
+        QTest::newRow("JPEG start marker damaged, mode 5") << "d.jpg" << QByteArray("\xFF\x00", 2) + app0 + frame(0xC0, 640, 480) + scan << 5 << 0;
         QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
         QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
         QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
