@@ -1298,6 +1298,13 @@ private slots:
                 && at("del3").bottom() < at("Frame1").height());
         for (int n = 1; n <= 12; ++n)
             QVERIFY2(at(QString("f%1").arg(n)).top() > at("DataGrid1").bottom(), qPrintable(QString::number(n)));
+        // The key buttons in groups of four, as on the keyboard: in a group each ends where
+        // the next begins, a gap between groups; f3, f7 and f12 a little wider.
+        for (int n = 1; n < 12; ++n) {
+            const int gap = at(QString("f%1").arg(n + 1)).left() - at(QString("f%1").arg(n)).right() - 1;
+            QVERIFY2(n % 4 ? qAbs(gap) <= 1 : gap > 4, qPrintable(QString::number(n)));
+        }
+        QVERIFY(at("f3").width() > at("f2").width() && at("f7").width() > at("f6").width() && at("f12").width() > at("f11").width());
         // What the program fills is green or grey and takes no typing; the user's own boxes are white, the link grey.
         const QColor green(192, 255, 192), grey(224, 224, 224), white(Qt::white);
         for (const auto &[box, colour, typed] : {std::tuple{"AllTop", green, false}, {"photoGFolder", green, false},
