@@ -710,19 +710,21 @@ private slots:
         key == Qt::Key_F7 ? click(QStringLiteral("f7")) : this->key(Qt::Key(key));
         if (key == Qt::Key_F7)
             QCOMPARE(ds().calls.first().folder.startFolder + ds().calls.first().folder.prompt, m_base + "/Aジャンルﾌｫﾙﾀﾞ選択\r\nフォルダを選択してください。");
-        const QStringList asked{"ジャンル名がデータベースに存在しません。" + J + "登録しますか？",
-                                "カテゴリー名に選択されたフォルダと同名のフォルダが登録されています。" + J
-                                    + "このフォルダをジャンル名に追加してもよろしいですか？"};
+        const QStringList asked = key == Qt::Key_F6
+                                      ? QStringList{"カテゴリー名がデータベースに存在しません。" + J + "登録しますか？"}
+                                      : QStringList{"ジャンル名がデータベースに存在しません。" + J + "登録しますか？",
+                                                    "カテゴリー名に選択されたフォルダと同名のフォルダが登録されています。" + J
+                                                        + "このフォルダをジャンル名に追加してもよろしいですか？"};
+        QCOMPARE(texts(), asked.mid(0, questions));
+        if (questions)
+            QCOMPARE(ds().messages().last().title, key == Qt::Key_F6 ? QStringLiteral("カテゴリー選択")
+                                                   : questions == 1  ? QString()
+                                                                     : QStringLiteral("ジャンル追加"));
         if (key == Qt::Key_F6 && questions) {
             // Not registered: the category chosen before is back, its folder too, and the list has the focus.
-            QCOMPARE(texts(), QStringList{"カテゴリー名がデータベースに存在しません。" + J + "登録しますか？"});
             QCOMPARE(text(Field::CategoryFolder), m_base + QStringLiteral("/A"));
             QCOMPARE(QApplication::focusWidget(), m_w->list(List::Category));
-        } else {
-            QCOMPARE(texts(), asked.mid(0, questions));
         }
-        if (questions && key == Qt::Key_F7)
-            QCOMPARE(ds().messages().last().title, questions == 1 ? QString() : QStringLiteral("ジャンル追加"));
         const List l = key == Qt::Key_F6 ? List::Category : List::Genre;
         QCOMPARE((m_w->listPosition(l) < 0 ? QStringLiteral("-") : m_w->listText(l)) + '|' + gridNames().join(','), shown);
         if (shown.startsWith(folder.section('/', -1) + '|') && questions)
