@@ -206,8 +206,10 @@ private slots:
         for (const QString &base : route) {
             const QString folder = base.startsWith('/') ? root + base : base;
             QCOMPARE(SaveBaseFolder(g, ds, folder, nullptr, MissingFolder::Create).outcome, SaveOutcome::Saved);
-            // The title folder moved with the base folder.
-            QCOMPARE(sqlColumn(l, "select distinct iventsFolder from photoIvents"), QStringList{MovedPath(b + "/cat/g/t", b, folder)});
+            // The category, genre and title folders moved with the base folder.
+            QCOMPARE(sqlColumn(l, "select topFolder from photoGraph union all select yearFolder from photoYear "
+                                  "union all select distinct iventsFolder from photoIvents"),
+                     (QStringList{MovedPath(b + "/cat", b, folder), MovedPath(b + "/cat/g", b, folder), MovedPath(b + "/cat/g/t", b, folder)}));
         }
         // Only the note that the title files and photos are not on this computer.
         for (const MessageRequest &m : ds.messages())
