@@ -183,6 +183,10 @@ private slots:
             for (QChar c : line)
                 width += c.unicode() >= 0x3000 && c.unicode() <= 0xFFEF && (c.unicode() < 0xFF61 || c.unicode() > 0xFF9F) ? 2 : 1;
             QVERIFY2(width <= 80, qPrintable(line));
+            // Closing marks never begin a Japanese line, opening ones never end it.
+            const QString text = line.trimmed();
+            QVERIFY2(text.isEmpty() || (!QStringLiteral("、。）」』】").contains(text.front()) && !QStringLiteral("（「『【").contains(text.back())),
+                     qPrintable(line));
             if (!line.contains("(1)"))  // the heading and the foot are spread out
                 QVERIFY2(!line.trimmed().contains("    "), qPrintable(line));
         }

@@ -1316,6 +1316,8 @@ private slots:
             const auto *edit = m_w->findChild<QLineEdit *>(box);
             QVERIFY2(edit->palette().color(QPalette::Base) == colour && edit->isReadOnly() != typed, box);
         }
+        for (QComboBox *list : {m_w->list(List::Category), m_w->list(List::Genre)})  // grey, their buttons too
+            QVERIFY(list->palette().color(QPalette::Base) == grey && list->palette().color(QPalette::Button) == grey);
     }
 
     void windowItems()
