@@ -159,10 +159,12 @@ class TestEditorGui : public QObject {
         ds().clear();
         m_status.clear();
     }
-    void key(Qt::Key k)
+    // A key pressed where the focus is (the link box unless said).
+    void key(Qt::Key k, QWidget *at = nullptr)
     {
-        m_w->field(Field::TitleLink)->setFocus();
-        QTest::keyClick(m_w->field(Field::TitleLink), k);
+        at = at ? at : m_w->field(Field::TitleLink);
+        at->setFocus();
+        QTest::keyClick(at, k);
     }
     void click(const QString &name)
     {
@@ -663,7 +665,7 @@ private slots:
         m_status.clear();
         ds().queuePick(cat + QStringLiteral("/2020/Zoo"));
         ds().queueYes();
-        key(Qt::Key_F8);
+        key(Qt::Key_F8, m_w->list(List::Genre));
         QCOMPARE(texts(), QStringList{"ﾀｲﾄﾙ名がデータベースに存在しません。" + J + "登録しますか？"});
         QCOMPARE(ds().calls.first().folder.prompt, QStringLiteral("ﾀｲﾄﾙﾌｫﾙﾀﾞ選択\r\nフォルダを選択してください。"));
         QCOMPARE(m_status, QStringList({"ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面起動中...", "ﾀｲﾄﾙﾌｫﾙﾀﾞ選択画面終了"}));

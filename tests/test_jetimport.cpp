@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QComboBox>
@@ -176,6 +177,8 @@ private slots:
                                        << "テーブル photoIvents に項目 iventsPhoto がありません";
         QTest::newRow("last page cut") << "library-jet4.mdb" << 200704LL << -1 << false << "40 件中 38 件";
         QTest::newRow("cut mid-page") << "library-jet4.mdb" << 150000LL << -1 << false << "途中で切れています";
+        // Whole pages of the older format, which are half as long.
+        QTest::newRow("cut by half a page") << "library-jet4.mdb" << 198656LL << -1 << false << "ページの倍数ではありません";
         QTest::newRow("cut to the catalog") << "library-jet4.mdb" << 40960LL << -1 << false << "テーブルの一覧を読めません";
         QTest::newRow("tables cut off") << "library-jet4.mdb" << 81920LL << -1 << false << "の定義を読めません";
         QTest::newRow("password") << "library-jet4.mdb" << -1LL << 0x42 << false << "パスワードで保護されています";
@@ -361,6 +364,9 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(QString, refusal);
         QTemporaryDir tmp;
+        // The files the program makes afterwards get the user's permissions too.
+        const mode_t userMask = ::umask(027);
+        const auto restoreMask = qScopeGuard([userMask] { ::umask(userMask); });
         const QString jet = tmp.filePath("旧ライブラリ.dat"), lib = tmp.filePath("旧ライブラリ-tessaly-2.mdb");
         QVERIFY(QFile::copy(jetData(source), jet));
         writeFile(tmp.filePath("旧ライブラリ-tessaly.mdb"), "keep");
@@ -412,6 +418,8 @@ private slots:
         }
         QCOMPARE(dump(lib).size(), 52);
         QCOMPARE(lastStep, qMakePair(52, 52));
+        QCOMPARE(QFileInfo(lib).permissions() & 0x7777, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        QCOMPARE(::umask(027), mode_t(027));
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
         QCOMPARE(w.windowTitle(), LibraryCaption("旧ライブラリ-tessaly-2.mdb"));
         QCOMPARE(msgs.size(), 2);

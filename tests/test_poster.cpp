@@ -120,6 +120,7 @@ private slots:
         m_turned = src("turned.MP4");
         QVERIFY(makeTurnedVideo(m_turned));
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=64x48:r=5:d=0.6", "-c:v", "mpeg4", src("short.avi")}));
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=1000x2:r=5:d=0.4", "-c:v", "mpeg4", src("strip.avi")}));
         // One key frame, at the start, in a stream without an index.
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25:d=3", "-c:v", "libx264", "-f", "mpegts", src("ts.mts")}));
         writeFile(src("empty.mp4"));
@@ -147,6 +148,7 @@ private slots:
         QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240) << 270 << false << red << none;
         QTest::newRow("sound first") << "sound.mp4" << QSize(135, 240) << 270 << false << red << none;
         QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48) << 0 << false << none << none;
+        QTest::newRow("a strip, one pixel high") << "strip.avi" << QSize(240, 1) << 0 << false << none << none;
         QTest::newRow("MPEG-TS, one key frame") << "ts.mts" << QSize(240, 180) << 0 << false << none << none;
         QTest::newRow("empty") << "empty.mp4" << QSize() << 0 << false << none << none;
         QTest::newRow("cut in half") << "half.mp4" << QSize() << 0 << false << none << none;
