@@ -359,6 +359,28 @@ private slots:
         QCOMPARE(rows(tmp->filePath("open.mdb")), 1);
     }
 
+    // Opening marks a library an earlier version left unmarked as the program's own, so
+    // that it is known by its contents; a file another program marked keeps its mark.
+    void openMarksOnlyUnmarked_data()
+    {
+        QTest::addColumn<int>("mark");
+        QTest::addColumn<int>("after");
+        QTest::newRow("unmarked") << 0 << 0x54534C59;
+        QTest::newRow("another program's") << 42 << 42;
+    }
+    void openMarksOnlyUnmarked()
+    {
+        QFETCH(int, mark);
+        QFETCH(int, after);
+        sql(lib, QStringLiteral("pragma application_id = %1").arg(mark));
+        Global g = makeGlobal();
+        ScriptedDialogService ds;
+        RecordingHost host;
+        ds.queuePick(lib);
+        QVERIFY(OpenLibrary(g, ds, host, true, nullptr));
+        QCOMPARE(sqlColumn(lib, QStringLiteral("pragma application_id")), QStringList{QString::number(after)});
+    }
+
     // The picker starts in the program's folder where the user may write there; installed,
     // in the open library's folder, else in the user's documents folder, else at home.
     void dialogStartFolder_data()

@@ -123,8 +123,8 @@ void MarkLibraryFile(const QString &filePath)
         Connection c(MakeConnectString(filePath));
         bool unmarked = false;
         {
-            RowSet rs(c, QStringLiteral("pragma application_id"));
-            unmarked = !rs.eof() && rs.value(0).toLongLong() == 0;
+            QSqlQuery q(c.database());
+            unmarked = q.exec(QStringLiteral("pragma application_id")) && q.next() && q.value(0).toLongLong() == 0;
         }
         if (unmarked && QFileInfo(filePath).isWritable())
             c.exec(QStringLiteral("pragma application_id = %1").arg(kTessalyId));
