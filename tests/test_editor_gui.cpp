@@ -942,12 +942,17 @@ private slots:
         QTest::addColumn<QString>("last");  // last box text; '*': contains
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("entryKept");
-        QTest::newRow("no folder") << "folder" << "タイトルフォルダを選択してください！" << "" << true;
-        QTest::newRow("no name") << "name" << "タイトルフォルダ名を入力してください！" << "タイトル入力" << false;
+        QTest::addColumn<QString>("status");  // the status box's texts, '/' between them
+        // Around a save that got past its first check; a missing row is told and the tables joined again.
+        const QString saving = "更新処理中...", saved = "更新処理終了", detached = "テーブル切り離し処理.../実行中...",
+                      joined = "テーブルジョイント処理.../処理を終了しました。";
+        QTest::newRow("no folder") << "folder" << "タイトルフォルダを選択してください！" << "" << true << QString();
+        QTest::newRow("no name") << "name" << "タイトルフォルダ名を入力してください！" << "タイトル入力" << false
+                                 << QStringList{saving, saved, joined}.join('/');
         QTest::newRow("row gone") << "delete from photoIvents where iventsFolderName='a2'" << "タイトルデータが存在しません！"
-                                  << "タイトルデータ更新" << false;
+                                  << "タイトルデータ更新" << false << QStringList{saving, detached, joined, saved, joined}.join('/');
         QTest::newRow("database error") << "create trigger t before update on photoIvents begin select raise(abort,'disk gone'); end"
-                                        << "*disk gone" << "タイトルデータ更新" << true;
+                                        << "*disk gone" << "タイトルデータ更新" << true << QStringList{saving, detached, saved}.join('/');
     }
     void saveRefused()
     {
@@ -955,8 +960,10 @@ private slots:
         QFETCH(QString, last);
         QFETCH(QString, title);
         QFETCH(bool, entryKept);
+        QFETCH(QString, status);
         openEditor();
         loadTitle(QStringLiteral("a2"));
+        m_status.clear();
         m_w->setFieldText(Field::TitleLink, QStringLiteral("http://new"));
         if (arrange == QLatin1String("folder"))
             m_w->setFieldText(Field::TitleFolder, QString());
@@ -970,6 +977,7 @@ private slots:
         QVERIFY2(last.startsWith('*') ? got.contains(last.mid(1)) : got == last, qPrintable(got));
         QCOMPARE(ds().messages().last().title, title);
         QCOMPARE(text(Field::TitleLink).isEmpty(), !entryKept);
+        QCOMPARE(m_status.join('/'), status);
         QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where iventsLink is not null")), QStringLiteral("1"));
     }
 

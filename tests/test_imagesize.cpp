@@ -167,6 +167,8 @@ private slots:
         const QByteArray jpeg = soi + app0 + frame(0xC0, 640, 480) + scan;
         QTest::newRow("PHOTO.JPEG mode 5") << "PHOTO.JPEG" << jpeg << 5 << 3;
         QTest::newRow("S.BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
+        QTest::newRow("photo.jpg mode 5") << "photo.jpg" << jpeg << 5 << 3;
+        QTest::newRow("i.Png mode 5") << "i.Png" << png(3, 3, 8, 2) << 5 << 4;
         QTest::newRow("png named .gif mode 5") << "p.gif" << png(3, 3, 8, 2) << 5 << 0;
         QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
         QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
