@@ -194,6 +194,8 @@ private slots:
                                                         << "可変長の項目が 6 個あるのに 3 個";
         QTest::newRow("column number twice") << "damaged/column-number-twice.mdb" << -1LL << -1 << false
                                              << "テーブル photoIvents の定義が矛盾しています: 項目 iventsFolder の番号 (3)";
+        QTest::newRow("variable-length number twice") << "damaged/var-number-twice.mdb" << -1LL << -1 << false
+                                                      << "テーブル photoIvents の定義が矛盾しています: 項目 iventsFolder の可変長の番号 (0)";
         QTest::newRow("allTop key") << "damaged/alltop-key.mdb" << -1LL << -1 << false
                                     << "テーブル allTop の 1 行目: キー ID の値 (3801156) があり得ません";
         QTest::newRow("more rows than announced") << "damaged/rows-announced-low.mdb" << -1LL << -1 << false
