@@ -763,6 +763,7 @@ private slots:
         ds().queuePick(m_base + '/' + folder);
         answers({"Y"});
         this->key(Qt::Key(key));
+        qWarning("%s", qPrintable(texts().join(" # ")));
         QCOMPARE(texts().size(), 2);
         QCOMPARE(texts().last(), said);
         QCOMPARE(ds().messages().last().title, title);
@@ -770,6 +771,45 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), m_w->list(List::Category));
         QCOMPARE(counts(), QStringLiteral("2|3|5"));
         QCOMPARE(text(Field::TitleName), QString());
+    }
+
+    // A pass over a new entry's folders that fails is shown as every pass shows it, with
+    // the program's name and no icon; the entry registered before it stays.
+    void failedPassIsShown_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("refused");  // the writes that fail
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QStringList>("then");  // what is said after the failure
+        QTest::newRow("F6, its genres") << int(Qt::Key_F6) << "C" << "insert on photoYear" << "3|3|5" << QStringList();
+        QTest::newRow("F7, its titles") << int(Qt::Key_F7) << "A/A3" << "insert on photoIvents" << "2|4|5"
+                                        << QStringList{"タイトルフォルダを追加できませんでした。"};
+        QTest::newRow("F8, its page") << int(Qt::Key_F8) << "A/A1/n" << "update on photoIvents" << "2|3|6" << QStringList();
+    }
+    void failedPassIsShown()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, folder);
+        QFETCH(QString, refused);
+        QFETCH(QString, counts);
+        QFETCH(QStringList, then);
+        makeDir(m_base + QStringLiteral("/C/c1"));
+        writeFile(m_base + QStringLiteral("/A/A3/x/x.html"));
+        writeFile(m_base + QStringLiteral("/A/A1/n/n.html"));
+        openEditor();
+        choose(List::Genre, 0);
+        sql(m_lib, "create trigger t before " + refused + " begin select raise(abort, 'disk gone'); end");
+        ds().queuePick(m_base + '/' + folder);
+        answers({"Y"});
+        this->key(Qt::Key(key));
+        QCOMPARE(ds().messages().size(), 2 + then.size());
+        QCOMPARE(texts().mid(2), then);
+        const MessageRequest &m = ds().messages().at(1);
+        QVERIFY2(m.text.contains(QStringLiteral("disk gone")), qPrintable(m.text));
+        QCOMPARE(m.kind, MsgKind::None);
+        QCOMPARE(m.title, QStringLiteral("Tessaly"));
+        QCOMPARE(this->counts(), counts);
     }
 
     // Commands that need a selection say so, with their own title, and do nothing else.

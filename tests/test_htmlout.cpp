@@ -496,7 +496,8 @@ private slots:
     }
 
     // Two runs at once never splice a page; a rewrite that fails (a full disk, then a
-    // read-only file system) leaves the old page whole and is reported by its errno.
+    // read-only file system) leaves the old page whole and is reported by its errno; so
+    // does a copy for the web.
     void pagesAreWrittenWhole()
     {
         for (const char *c : {"C", "D"}) {
@@ -540,17 +541,22 @@ private slots:
 
         // The output folder on a small file system of its own (a mount namespace).
         const QString saved = makeDir(m_dir->path() + "/saved");
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         QProcess sh;
         sh.start("unshare", {"-r", "-m", "sh", "-c",
                              "mount -t tmpfs -o size=256k tmpfs \"$1\" || exit 9; \"$2\" generate \"$3\" || exit 8;"
                              "cp -r \"$1/.\" \"$4/a\"; cat /dev/zero > \"$1/fill\" 2>/dev/null; \"$2\" generate \"$5\" 2>&1;"
-                             "mount -o remount,ro \"$1\" && \"$2\" generate \"$5\" 2>&1; echo \"exit $?\"; cp -r \"$1/.\" \"$4/b\"",
+                             "mount -o remount,ro \"$1\" && \"$2\" generate \"$5\" 2>&1; echo \"exit $?\"; cp -r \"$1/.\" \"$4/b\";"
+                             "mkdir \"$4/c\" && mount -t tmpfs -o size=8k tmpfs \"$4/c\" && \"$2\" publish \"$3\" \"$4/c/copy\" 2>&1;"
+                             "echo \"publish $?\"; find \"$4/c\" -name '.tessaly-????????' -printf 'left %p\\n'",
                              "sh", out(), binDir() + "/tessaly-cli", m_lib, saved, libB});
         QVERIFY(sh.waitForFinished(60000));
         if (sh.exitCode() == 9)
             QSKIP("no mount namespace here (unshare -r -m)");
         const QString log = QString::fromUtf8(sh.readAllStandardOutput() + sh.readAllStandardError());
         QVERIFY2(log.contains("(index.html)]: 61:") && log.contains("(index.html)]: 70:") && log.contains("exit 1"), qPrintable(log));
+        // A copy that runs out of room leaves none of its files half written.
+        QVERIFY2(log.contains("publish 1") && log.contains(saved + "/c/copy") && !log.contains("left "), qPrintable(log));
         const auto before = pages(saved + "/a");
         QCOMPARE(before.size(), 6);
         QCOMPARE(pages(saved + "/b"), before);
