@@ -654,6 +654,8 @@ private slots:
         QCOMPARE(m_w->listText(List::Category), QStringLiteral("Family"));
         QCOMPARE(entries(List::Genre), QStringList({"2020", "2021"}));
         QCOMPARE(gridNames(), QStringList({"Beach", "Park", "Snow"}));
+        // Both passes counted, the genres' folders too.
+        QCOMPARE(m_w->progressIndicator()->findChild<QLabel *>(QStringLiteral("ProgressText"))->text(), QStringLiteral("フォルダ 5"));
         const QString rows = QStringLiteral("select group_concat(iventsFolderName||':'||coalesce(iventsHTML,'-')||IventsHtmlButton, ',') from photoIvents");
         QCOMPARE(one(rows).remove(cat), QStringLiteral("Beach:/2020/Beach/index.html-1,Park:-0,Snow:/2021/Snow/a.html-1"));
 
