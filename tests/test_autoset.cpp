@@ -151,11 +151,13 @@ private slots:
     {
         QFETCH(QString, to);
         const QString title = makeDir(base + "/c/g/t");
-        const QStringList files{writeFile(title + "/x.html"), writeFile(title + "/pics/a.jpg"), writeFile(dir + "/elsewhere.jpg")};
+        const QStringList files{writeFile(title + "/x.html"), writeFile(title + "/pics/a.jpg"), writeFile(dir + "/elsewhere.jpg"),
+                                writeFile(base + "/c/g/u/u.jpg")};
         Global g = makeGlobal(lib);
         ScriptedDialogService ds;
         RunAutoSetPasses(g, ds);
         sql(lib, "update photoIvents set Ivents=?, iventsPhoto=?, iventsLink=?", {files.at(0), files.at(1), files.at(1)});
+        sql(lib, "update photoIvents set Ivents=null, iventsPhoto=?, iventsLink=null where iventsFolderName='u'", {files.at(3)});
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, Ivents, iventsPhoto) "
                  "values (1, 1, 'gone', ?, ?, '')", {base + "/c/g/gone", files.at(2)});
         const QString newBase = dir + to;
@@ -165,11 +167,14 @@ private slots:
         AutoSetCounts moved;
         ds.clear();
         RunAutoSetPasses(g, ds, &moved);
-        QCOMPARE(levelCounts(moved), QString(to.isEmpty() ? "1+1 0+1 0+1" : "0+1 0+1 0+1"));  // the parent also holds "base"
+        QCOMPARE(levelCounts(moved), QString(to.isEmpty() ? "1+1 0+1 0+2" : "0+1 0+1 0+2"));  // the parent also holds "base"
         QCOMPARE(sqlColumn(lib, "select iventsFolder || '|' || Ivents || '|' || iventsPhoto || '|' || "
-                                "ifnull(iventsLink, 'N') from photoIvents order by ID2"),
+                                "ifnull(iventsLink, 'N') from photoIvents where iventsFolderName <> 'u' order by ID2"),
                  (QStringList{newBase + "/c/g/t|" + newBase + "/c/g/t/x.html|" + newBase + "/c/g/t/pics/a.jpg|" + files.at(1),
                               base + "/c/g/gone|" + files.at(2) + "||N"}));
+        // A title without a file keeps none after one that had its own.
+        QCOMPARE(sqlColumn(lib, "select ifnull(Ivents, 'N') || '|' || iventsPhoto from photoIvents where iventsFolderName='u'"),
+                 QStringList{"N|" + newBase + "/c/g/u/u.jpg"});
         QCOMPARE(ds.messages().size(), 1);
         QVERIFY(ds.messages().first().text.contains("1 件が見つかりません:\nタイトル " + base + "/c/g/gone\n"));
 

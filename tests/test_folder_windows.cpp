@@ -161,6 +161,10 @@ private slots:
         QCOMPARE(client->geometry(), w->rect().adjusted(0, bar->height(), 0, 0));
         for (QWidget *c : client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             QVERIFY2(client->rect().contains(c->geometry()), qPrintable(c->objectName()));
+        for (const char *texts : {"Label1", "AllTop", "Label2"}) {  // in the gothic face
+            const QFont f = client->findChild<QWidget *>(texts)->font();
+            QVERIFY2(f.family() == "ＭＳ Ｐゴシック" && f.pointSize() == 12, texts);
+        }
         QCOMPARE(w->pathBox()->text(), QString());  // an empty library: nothing to type around
         w->pathBox()->setText("/srv/old");
         auto *command1 = w->findChild<QPushButton *>("Command1");
