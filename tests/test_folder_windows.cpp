@@ -329,6 +329,13 @@ private slots:
         trigger(w.get(), "公開用にコピー");
         const QStringList details = host->ds.messages().last().details.split('\n');
         QVERIFY2(details.size() == 11 && details.filter("/gone.jpg").size() == 11, qPrintable(details.join('\n')));
+        // A library broken since by another program: told, and nothing said done.
+        sql(lib, "drop table photoYear");
+        const qsizetype told = host->ds.messages().size();
+        host->ds.queuePick(copy);
+        trigger(w.get(), "公開用にコピー");
+        QCOMPARE(host->ds.messages().size(), told + 1);
+        QVERIFY2(host->ds.messages().last().text.contains("テーブル photoYear がありません"), qPrintable(host->ds.messages().last().text));
     }
 
     void popupMenu()

@@ -112,6 +112,7 @@ private slots:
         printer.paper = -1;
         htmlCrtMain other(g, ds, printer);
         other.startUp();
+        QCOMPARE(other.size(), twipsToPixels(12480, 9500));  // before any frame of the window manager is known
         QVERIFY(g.printerUnavailable);
         QVERIFY(!other.action(QStringLiteral("用紙設定"))->isEnabled() && !other.action(QStringLiteral("印刷"))->isEnabled());
     }
@@ -153,6 +154,21 @@ private slots:
         ds.queuePick(tmp.filePath(QStringLiteral("made.mdb")));
         act("新規作成")->trigger();
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <made.mdb>"));
+        QCOMPARE(libraryItems(), "111");
+    }
+
+    // 開く on a file that is no library leaves the start window for another try; on a
+    // library it goes, and the library's items are on.
+    void openItemOnNoLibrary()
+    {
+        ds.queuePick(writeFile(tmp.filePath(QStringLiteral("junk.mdb")), "no library"));
+        act("開く")->trigger();
+        settle();
+        QVERIFY(w->findWindow(QStringLiteral("frmOpen")));
+        ds.queuePick(makeLibrary(tmp.path(), QStringLiteral("lib.mdb")));
+        act("開く")->trigger();
+        settle();
+        QVERIFY(!w->findWindow(QStringLiteral("frmOpen")));
         QCOMPARE(libraryItems(), "111");
     }
 
