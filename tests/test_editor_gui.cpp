@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
@@ -1373,9 +1374,24 @@ private slots:
             QVERIFY(list->palette().color(QPalette::Base) == grey && list->palette().color(QPalette::Button) == grey);
     }
 
+    // The menus in their order, the title items off until a title is loaded; each item of
+    // another window's runs there.
     void windowItems()
     {
         openEditor();
+        QStringList menus;
+        for (QAction *m : m_w->findChild<QMenuBar *>()->actions()) {
+            QStringList items;
+            for (QAction *a : m->menu()->actions())
+                items << a->objectName() + (a->isSeparator() ? QString() : ' ' + a->text()) + (a->isEnabled() ? "" : " [off]");
+            menus << m->menu()->objectName() + ' ' + m->text() + ": " + items.join(", ");
+        }
+        QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ: 閉じる 閉じる, line0, 用紙設定 用紙設定, 印刷 印刷, 終了 終了",
+                                     "編集 編集: オートセット ｵｰﾄｾｯﾄ, フォルダ更新 ﾌｫﾙﾀﾞ選択 [off], linkButton ﾘﾝｸﾎﾞﾀﾝの表示/非表示 [off], "
+                                     "openButton 開くﾎﾞﾀﾝの表示/非表示 [off], ファイルの指定 ﾌｧｲﾙの指定 [off], 写真の指定 写真の指定 [off], "
+                                     "line2, HTML出力 HTML出力, line3, 基準 基準フォルダ設定, HTML出力先 HTML出力先設定",
+                                     "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
+        QCOMPARE(m_w->editMenu(), m_w->findChild<QMenu *>(QStringLiteral("編集")));
         for (const char *name : {"用紙設定", "基準", "HTML出力先", "ヘルプ1", "このソフトについて"})
             m_w->action(QString::fromUtf8(name))->trigger();
         answers({"Y", "Y"});
