@@ -857,6 +857,21 @@ private slots:
         QCOMPARE(left, fresh);
     }
 
+    // With its output folder gone since it was set, a copy still gets its thumbnails, made
+    // in the user's cache; the gone folder is not made again.
+    void publishWithoutTheOutputFolder()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        writeFile(addTitle(cat, addGenre(cat, "g"), "t") + "/p.jpg", photo(800, 600));
+        QVERIFY(QDir(out()).removeRecursively());
+        const QString copy = m_dir->path() + "/copy";
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QVERIFY(!QFileInfo::exists(out()));
+        QCOMPARE(QDir(copy + "/thumbs").entryList(QDir::Files).size(), 1);
+    }
+
     // A copy stopped at any moment by Ctrl-C or a kill is finished by the next run, which
     // leaves exactly what an uninterrupted run does.
     void publishStoppedThenFinished_data()
