@@ -235,6 +235,24 @@ private slots:
             QCOMPARE(readFile(lib), QByteArray("keep"));
     }
 
+    // Cancelled while its converter still runs: the converter is stopped there, the user is
+    // told, and nothing is left behind.
+    void cancelStopsTheConverter()
+    {
+        QTemporaryDir tmp;
+        const QString busy = writeFile(tmp.filePath("busy.sh"), "#!/bin/sh\nexec sleep 600\n");
+        QFile::setPermissions(busy, QFile::ReadOwner | QFile::ExeOwner);
+        const QString jet = jetCopy(tmp.path(), "library-jet4.mdb");
+        const QStringList before = entries(tmp.path());
+        try {
+            ConvertJetLibrary(busy, jet, templatePath(), tmp.filePath("new.mdb"), false, {}, [] { return true; });
+            QFAIL("converted");
+        } catch (const JetImportError &e) {
+            QCOMPARE(e.message(), "「" + jet + "」の変換を中止しました。");
+        }
+        QCOMPARE(entries(tmp.path()), before);
+    }
+
     // What the converting child says decides: a crash, an exit without a reason and an
     // exit with no result are failures of the conversion; its own reason is shown as it is.
     // A file another program puts at the target meanwhile is kept.
@@ -420,7 +438,7 @@ private slots:
         }
         QCOMPARE(dump(lib).size(), 52);
         QCOMPARE(lastStep, qMakePair(52, 52));
-        QCOMPARE(QFileInfo(lib).permissions() & 0x7777, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        QCOMPARE(QFileInfo(lib).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
         QCOMPARE(::umask(027), mode_t(027));
         QCOMPARE(g.dbConnectString, MakeConnectString(lib));
         QCOMPARE(w.windowTitle(), LibraryCaption("旧ライブラリ-tessaly-2.mdb"));
