@@ -382,7 +382,7 @@ private slots:
     }
 
     // A genre of thousands of titles, read in one long step of the library, gets them all
-    // in order, six to a row.
+    // in order, six to a row; a category of thousands of genres lists them all.
     void bigGenre()
     {
         const int cat = addCategory("C"), genre = addGenre(cat, "g");
@@ -397,6 +397,12 @@ private slots:
         for (int i = 1; i <= 3000; ++i)
             rows += (i % 6 == 1 && i > 1 ? QStringList{"</tr>", "<tr valign=bottom>"} : QStringList()) + cell("<br>", QString::asprintf("t%04d", i));
         QCOMPARE(readFile(folder + "/nIndex.html"), page(genrePage(rows)));
+        // Their folders not made: only the category's page grows.
+        sql(m_lib, "with recursive n(i) as (select 1 union all select i + 1 from n where i < 4100) "
+                   "insert into photoYear (ID, yearFolderName, yearFolder) select ?, printf('y%04d', i), ? || printf('/y%04d', i) from n",
+            {cat, base() + "/C"});
+        run(ds);
+        QCOMPARE(readFile(out() + "/sub/C.html").count("target=\"Frame4\">y"), 4100);
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output
