@@ -1077,6 +1077,7 @@ private slots:
         QCOMPARE(spy.text->text(), finalText);
         auto *bar = indicator->findChild<QProgressBar *>(QStringLiteral("ProgressBar"));
         QCOMPARE(bar->maximum() == 0, !finalText.contains('/'));  // a count without its total: a busy bar
+        QCOMPARE(bar->geometry().right(), indicator->rect().right());  // at the status box's right end
         if (command == Qt::Key_F12) {
             QCOMPARE(spy.shown.last(), finalText);  // the end is always shown
             QCOMPARE(bar->value(), bar->maximum());
