@@ -766,7 +766,6 @@ private slots:
         ds().queuePick(m_base + '/' + folder);
         answers({"Y"});
         this->key(Qt::Key(key));
-        qWarning("%s", qPrintable(texts().join(" # ")));
         QCOMPARE(texts().size(), 2);
         QCOMPARE(texts().last(), said);
         QCOMPARE(ds().messages().last().title, title);
