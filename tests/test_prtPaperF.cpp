@@ -196,6 +196,8 @@ private slots:
                                                                        "media=\"A5,tray-1\" PageRegion=A5 number-up=2 orientation-requested=3\n");
         QTest::newRow("user's default kept as such") << QByteArray("Default Tessaly_PDF orientation-requested=3\n") << false
                                                      << 2 << QByteArray("Default Tessaly_PDF orientation-requested=4\n");
+        QTest::newRow("the default alone, as lpoptions -d writes it") << QByteArray("Default Tessaly_PDF\n") << false << 2
+                                                                      << QByteArray("Default Tessaly_PDF orientation-requested=4\n");
         QTest::newRow("no entry: a Dest line") << QByteArray() << true << 43
                                               << QByteArray("Dest Tessaly_PDF media=jpn_hagaki_100x148mm\n");
         // CUPS reads every line of the entry, the last one winning: the setting goes once into the last line.
