@@ -228,6 +228,8 @@ private slots:
         QCOMPARE(run(cli, {QStringLiteral("show"), folder + QStringLiteral("/demo.mdb")}, &rc), before);
         // On a terminal the page count is shown in place and its line ended before the summary.
         QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("ページ 13/13\x1b[K\r\nsite written"));
+        QVERIFY(run("script", {"-qec", cli + " publish " + folder + "/demo.mdb " + folder + "/copy", "/dev/null"}, &rc)
+                    .contains("\x1b[K\r\n公開用のコピーを「" + folder + "/copy」に作りました。"));
         // A message takes the progress line's place instead of running on after it.
         QVERIFY(QFile::remove(folder + "/写真/風景/海/灯台/灯台.png"));
         QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("\r\x1b[Kwarning ["));
