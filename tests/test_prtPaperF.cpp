@@ -165,6 +165,8 @@ private slots:
         QTest::newRow("PageSize wins over media") << QByteArray("media=A5 PageSize=Letter") << 1 << 1;
         QTest::newRow("size with a source") << QByteArray("media='iso_a5_148x210mm,tray-1'") << 11 << 1;
         QTest::newRow("lp's landscape") << QByteArray("landscape") << 9 << 2;
+        QTest::newRow("lp's landscape turned off") << QByteArray("landscape=no") << 9 << 1;
+        QTest::newRow("lp's landscape, OFF") << QByteArray("landscape=OFF") << 9 << 1;
         // No code: read, not failed, so the printer stays usable.
         QTest::newRow("legal") << QByteArray("media=na_legal_8.5x14in") << 0 << 1;
         QTest::newRow("reverse landscape") << QByteArray("orientation-requested=5") << 9 << 2;
