@@ -229,18 +229,27 @@ private slots:
         QCOMPARE(cups.userFile(), before);
     }
 
-    // No file before: none after. A change to the printer that became the default during
-    // the run is put back too.
+    // No file before: none after, unless another program wrote to it meanwhile. A change to
+    // the printer that became the default during the run is put back too.
+    void restoreRemovesWhatItAdded_data()
+    {
+        QTest::addColumn<QByteArray>("meanwhile");  // another program's line, kept
+        QTest::newRow("nothing else") << QByteArray();
+        QTest::newRow("another printer's entry") << QByteArray("Dest Tessaly_PDF number-up=2\n");
+    }
     void restoreRemovesWhatItAdded()
     {
+        QFETCH(QByteArray, meanwhile);
         QVERIFY(cups.writeUserFile(QByteArray()));
         prtPaperM p;
         p.RememberSettings();
         QVERIFY(cups.setDefault(cups.legalPrinter()));
         p.SetPrinterOrientation(2);
         QCOMPARE(cups.userFile(), QByteArray("Dest Tessaly_Legal orientation-requested=4\n"));
+        QVERIFY(cups.writeUserFile(cups.userFile() + meanwhile));
         p.RestoreSettings();
-        QVERIFY(!QFile::exists(cups.userOptionsFile()));
+        QCOMPARE(QFile::exists(cups.userOptionsFile()), !meanwhile.isEmpty());
+        QCOMPARE(cups.userFile(), meanwhile);
     }
 
     // Opens on what the printer has, the printer named once; again after a change.
