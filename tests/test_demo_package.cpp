@@ -198,7 +198,12 @@ private slots:
         const QString folder = tmp.filePath(QStringLiteral("デモ"));
         const QString cli = binDir() + QStringLiteral("/tessaly-cli");
         int rc = -1;
-        QString out = run(cli, {QStringLiteral("demo"), folder}, &rc);
+        // The photos' folder taken by a file: said at once, the site's folder not made.
+        const QString taken = writeFile(tmp.filePath("taken/写真"), "x");
+        QString out = run(cli, {QStringLiteral("demo"), QFileInfo(taken).path()}, &rc);
+        QVERIFY2(rc == 1 && out.contains("フォルダ「" + QFileInfo(taken).path() + "」を作れません。"), qPrintable(out));
+        QCOMPARE(QDir(tmp.filePath("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"写真"});
+        out = run(cli, {QStringLiteral("demo"), folder}, &rc);
         QCOMPARE(rc, 0);
         QVERIFY2(out.contains("library: " + folder + "/demo.mdb\nsite: " + folder + "/サイト/アルバム.html"), qPrintable(out));
         checkDemo(folder, cli);
