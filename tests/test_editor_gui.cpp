@@ -545,6 +545,8 @@ private slots:
                                                       << link << saved << "A|||" << QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？");
         QTest::newRow("F8 another title") << QStringList{"load a2", "link http://new", "pick /A/A1/a1", "answer Y Y", "key F8"}
                                           << link << saved << "A|a1|http://one|/h/a1.html" << update;
+        QTest::newRow("F8 another title, cancelled") << QStringList{"load a2", "link http://new", "pick /A/A1/a1", "answer C", "key F8"}
+                                                     << link << before << "A|a2|http://new|" << save;
         QTest::newRow("F6 cancelled") << QStringList{"load a2", "link http://new", "answer Y Y", "key F6"} << link << saved << "A|||" << update;
         QTest::newRow("grid click, cancelled") << QStringList{"load a2", "link http://new", "answer C", "row a1"} << link << before
                                                << "A|a2|http://new|" << save;

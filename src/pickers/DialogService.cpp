@@ -57,7 +57,11 @@ MsgAnswer ScriptedDialogService::message(const MessageRequest &req, QObject *)
         return MsgAnswer::Ok;
     if (m_answers.isEmpty())
         return MsgAnswer::No;
-    return m_answers.takeFirst();
+    const MsgAnswer a = m_answers.takeFirst();
+    // An answer no button of the question gives would hide a question asked the wrong way.
+    if (a == MsgAnswer::Ok || (a == MsgAnswer::Cancel && req.buttons != MsgButtons::YesNoCancel))
+        qFatal("scripted answer %d to a question without that button: %s", int(a), qPrintable(req.text));
+    return a;
 }
 
 QString ScriptedDialogService::pickFile(const FilePickRequest &req, QObject *)
