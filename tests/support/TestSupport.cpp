@@ -217,4 +217,27 @@ QStringList sqlColumn(const QString &libraryPath, const QString &statement, cons
     return out;
 }
 
+int runTestClasses(const QList<QObject *> &classes, int argc, char **argv)
+{
+    static const QStringList withValue{"-o", "-maxwarnings", "-eventdelay", "-keydelay", "-mousedelay", "-seed"};
+    QStringList options, names;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (!a.startsWith(QLatin1Char('-')))
+            names << a;
+        else if ((options << a, withValue.contains(a)) && i + 1 < argc)
+            options << QString::fromLocal8Bit(argv[++i]);
+    }
+    int failed = 0;
+    for (QObject *t : classes) {
+        QStringList mine;
+        for (const QString &n : names)
+            if (t->metaObject()->indexOfMethod(QByteArray(n.section(QLatin1Char(':'), 0, 0).toLatin1() + "()").constData()) >= 0)
+                mine << n;
+        if (names.isEmpty() || !mine.isEmpty())
+            failed += QTest::qExec(t, QStringList{QString::fromLocal8Bit(argv[0])} + options + mine);
+    }
+    return std::min(failed, 127);
+}
+
 }  // namespace tessaly::test

@@ -59,4 +59,8 @@ void sql(const QString &libraryPath, const QString &statement, const QVariantLis
 // First column of every row of a query.
 QStringList sqlColumn(const QString &libraryPath, const QString &statement, const QVariantList &params = {});
 
+// Runs test classes as one program, each in turn. Functions named on the command line go
+// to the class that has them; a class with none of them is left out.
+int runTestClasses(const QList<QObject *> &classes, int argc, char **argv);
+
 }  // namespace tessaly::test
