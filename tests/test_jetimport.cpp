@@ -311,7 +311,7 @@ private slots:
         const QByteArray shown = terminal.readAllStandardOutput();
         QVERIFY2(shown.startsWith("\r変換: 行 0/52\x1b[K") && shown.contains("行 52/52\x1b[K\r\n"), shown.constData());
         QCOMPARE(titles(), QStringLiteral("40"));
-        // That start does not hang on when the converter's lines arrive: it tells its total before any row.
+        // The start does not depend on how the converter's lines arrive: it tells its total before any row.
         QVERIFY(QFile::copy(templatePath(), tmp.filePath("child.mdb")));
         r = runCli({"--jet-child", jet, tmp.filePath("child.mdb")});
         QVERIFY2(r.exitCode == 0 && r.out.startsWith("total 52\ndone 0\ntotal 52\ndone 52\ntable allTop 1\n"),

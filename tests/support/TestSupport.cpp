@@ -223,16 +223,23 @@ int runTestClasses(const QList<QObject *> &classes, int argc, char **argv)
     QStringList options, names;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if (!a.startsWith(QLatin1Char('-')))
+        if (!a.startsWith(QLatin1Char('-'))) {
             names << a;
-        else if ((options << a, withValue.contains(a)) && i + 1 < argc)
+            continue;
+        }
+        options << a;
+        if (withValue.contains(a) && i + 1 < argc)
             options << QString::fromLocal8Bit(argv[++i]);
     }
+    const auto has = [](QObject *t, const QString &name) {
+        return t->metaObject()->indexOfMethod(QByteArray(name.section(QLatin1Char(':'), 0, 0).toLatin1() + "()").constData()) >= 0;
+    };
     int failed = 0;
     for (QObject *t : classes) {
         QStringList mine;
         for (const QString &n : names)
-            if (t->metaObject()->indexOfMethod(QByteArray(n.section(QLatin1Char(':'), 0, 0).toLatin1() + "()").constData()) >= 0)
+            // A name no class has goes to the first, which says so.
+            if (has(t, n) || (t == classes.first() && std::none_of(classes.begin(), classes.end(), [&](QObject *o) { return has(o, n); })))
                 mine << n;
         if (names.isEmpty() || !mine.isEmpty())
             failed += QTest::qExec(t, QStringList{QString::fromLocal8Bit(argv[0])} + options + mine);
