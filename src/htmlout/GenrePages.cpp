@@ -149,7 +149,6 @@ struct TitlePictures {
     QHash<QString, PosterEntry> posters;  // by video path
     QHash<QString, ThumbEntry> thumbs;    // by photo path
     QSet<QString> renditions;             // photos that browsers do not draw
-    QHash<QString, QString> decodeFrom;   // photo -> the path its thumbnail is decoded from
     QString posterFolder;  // empty when the output folder cannot hold posters
     QString thumbFolder;   // the same for thumbnails
 
@@ -176,21 +175,26 @@ struct TitlePictures {
             const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
             if (rendition)
                 renditions.insert(photo);
-            if ((rendition || (layout.thumbnailsOnly() && IsNormalFile(photo))) && !layout.leftOut(photo)) {
+            if (rendition || (layout.thumbnailsOnly() && IsNormalFile(photo)))
                 photos << photo;
-                decodeFrom.insert(photo, layout.photoToDecode(photo));
-            }
         }
         if (!folderUsable)
             return;  // a missing output folder is the frame writers' report
         posterFolder = posterCache->folder();
         thumbFolder = thumbCache->folder();
+        const QString root = layout.pictureRoot();
         if (!videos.isEmpty())
-            for (const PosterEntry &e : posterCache->make(videos, 0, [&run] { run.keepAlive(); }))
+            for (const PosterEntry &e : posterCache->make(videos, 0, [&run] { run.keepAlive(); }, root)) {
                 posters.insert(e.video, e);
+                if (e.fault == PosterFault::Outside)
+                    layout.leaveOut(e.video);
+            }
         if (!photos.isEmpty())
-            for (const ThumbEntry &e : thumbCache->make(photos, renditions, 0, [&run] { run.keepAlive(); }, decodeFrom))
+            for (const ThumbEntry &e : thumbCache->make(photos, renditions, 0, [&run] { run.keepAlive(); }, root)) {
                 thumbs.insert(e.source, e);
+                if (e.fault == ThumbFault::Outside)
+                    layout.leaveOut(e.source);
+            }
     }
     AutoChoice choice(const QString &folder) const
     {
@@ -237,6 +241,8 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         p.file = ChildPath(folder, choice.photo);
     } else if (!choice.video.isEmpty() && !pictures.posterFolder.isEmpty()) {
         const PosterEntry poster = pictures.posters.value(ChildPath(folder, choice.video));
+        if (poster.fault == PosterFault::Outside)
+            return p;  // listed as left out
         if (poster.file.isEmpty()) {
             faults.append({ChildPath(folder, choice.video), PosterFaultText(poster.fault)});
             return p;
@@ -262,8 +268,8 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
             faults.append({picture.reference, QStringLiteral("写真がありません")});
         return QString();
     }
-    if (!picture.video && run.layout().leftOut(picture.file))
-        return QString();
+    if (!picture.video && pictures.thumbs.value(picture.file).fault == ThumbFault::Outside)
+        return QString();  // listed as left out
     Thumbnail t;
     const bool rendition = pictures.renditions.contains(picture.file);
     if (!rendition) {

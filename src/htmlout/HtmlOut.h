@@ -70,12 +70,11 @@ public:
     // Whether every photo is shown through a small thumbnail made for the page (else
     // only the pictures browsers do not draw, and the others as they are).
     virtual bool thumbnailsOnly() const { return false; }
-    // Whether the site leaves a photo out (no thumbnail is even made of it); a layout
-    // that does lists it once.
-    virtual bool leftOut(const QString &) const { return false; }
-    // The path a thumbnail of photo is decoded from: the one leftOut() resolved and
-    // judged, so that a link changed afterwards leads nowhere else.
-    virtual QString photoToDecode(const QString &photo) const { return photo; }
+    // The real path of the folder every photo and video the site draws from must really
+    // lie in (judged on the file opened for decoding); empty: anywhere.
+    virtual QString pictureRoot() const { return QString(); }
+    // A photo or video left out because it lies outside pictureRoot(): listed once.
+    virtual void leaveOut(const QString &) const {}
 };
 
 // Titles under which each writer reports.

@@ -97,23 +97,17 @@ public:
     }
     bool pageForEveryGenre() const override { return true; }
     bool thumbnailsOnly() const override { return true; }
-    // A thumbnail shows what its photo shows: only a photo of the album gets one.
-    bool leftOut(const QString &photo) const override
+    // A thumbnail or a poster shows what its file shows: only a file of the album gets one.
+    // No real path lies inside a relative one: a base folder gone since it was judged
+    // lets nothing through.
+    QString pictureRoot() const override { return m_realBase.isEmpty() ? QStringLiteral("(none)") : m_realBase; }
+    void leaveOut(const QString &file) const override
     {
-        const QString real = QFileInfo(photo).canonicalFilePath();
-        if (real.isEmpty())
-            return false;  // a missing photo is reported as missing
-        if (!m_realBase.isEmpty() && isInside(real, m_realBase)) {
-            m_resolved.insert(photo, real);
-            return false;
+        if (!m_leftOut.contains(file)) {
+            m_leftOut.insert(file);
+            outside << file;
         }
-        if (!m_leftOut.contains(photo)) {
-            m_leftOut.insert(photo);
-            outside << photo;
-        }
-        return true;
     }
-    QString photoToDecode(const QString &photo) const override { return m_resolved.value(photo, photo); }
     void writePage(const QString &path, const QStringList &lines,
                    const std::function<void()> &whileBuilding = {}) const override
     {
@@ -157,7 +151,6 @@ private:
             return;
         m_genre = genre.id;
         m_sources.clear();
-        m_resolved.clear();  // read while the genre's pictures are gathered, before its cells
     }
 
     QString genreDir(const GenreInfo &genre) const
@@ -255,7 +248,6 @@ private:
     int m_nameMax;
     QString m_realBase;
     mutable QSet<QString> m_leftOut;
-    mutable QHash<QString, QString> m_resolved;  // photo -> the real path leftOut() judged, for the genre's titles
     mutable QHash<QString, std::pair<QString, PlaceResult>> m_sources;  // the genre's file -> its source and result
     mutable std::optional<qint32> m_genre;  // whose files m_sources holds
     mutable std::deque<size_t> m_placed;  // hashes of the names this run wrote or placed (no copying as it grows)

@@ -41,9 +41,11 @@ bool isHiddenName(const QString &path)
 class HeaderFile {
 public:
     explicit HeaderFile(const QString &path) : m_path(path) {}
+    // A file the caller opened, and keeps: read, never closed here.
+    explicit HeaderFile(int fd) : m_fd(fd), m_borrowed(true) {}
     ~HeaderFile()
     {
-        if (m_fd >= 0)
+        if (m_fd >= 0 && !m_borrowed)
             ::close(m_fd);
     }
     HeaderFile(const HeaderFile &) = delete;
@@ -55,6 +57,8 @@ public:
     ImageFault open(bool *readable)
     {
         *readable = false;
+        if (m_borrowed)
+            return openedFile(readable);
         if (m_path.isEmpty() || isHiddenName(m_path))
             return ImageFault::None;
         // Non-blocking, so that a FIFO with the name of a photo cannot stall the walk.
@@ -66,12 +70,7 @@ public:
             *readable = true;
             return ImageFault::Unreadable;
         }
-        struct stat st;
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2)
-            return ImageFault::None;
-        *readable = true;
-        m_size = st.st_size;
-        return fill(0) ? ImageFault::None : ImageFault::Unreadable;
+        return openedFile(readable);
     }
     qint64 size() const { return m_size; }
 
@@ -90,6 +89,16 @@ public:
     static constexpr qint64 kWindow = 512;
 
 private:
+    ImageFault openedFile(bool *readable)
+    {
+        struct stat st;
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2)
+            return ImageFault::None;
+        *readable = true;
+        m_size = st.st_size;
+        return fill(0) ? ImageFault::None : ImageFault::Unreadable;
+    }
+
     bool fill(qint64 pos)
     {
         const qint64 want = std::min(kWindow, m_size - pos);
@@ -117,6 +126,7 @@ private:
 
     QString m_path;
     int m_fd = -1;
+    bool m_borrowed = false;
     qint64 m_size = 0;
     unsigned char m_win[kWindow];
     qint64 m_winStart = 0;
@@ -353,6 +363,9 @@ ImageInfo readFile(const QString &path, Reader r)
     return readWith(r, file);
 }
 
+// By the first bytes when bySignature, else with r.
+ImageInfo sizeFrom(HeaderFile &file, Reader r, bool bySignature);
+
 Reader readerForExtension(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
@@ -399,11 +412,24 @@ ImageInfo GetImageSize(const QString &path, int mode)
         r = static_cast<Reader>(mode);
     }
     HeaderFile file(path);
+    return sizeFrom(file, r, mode == 0);
+}
+
+ImageInfo GetImageSizeOf(int fd)
+{
+    HeaderFile file(fd);
+    return sizeFrom(file, Reader::None, true);
+}
+
+namespace {
+
+ImageInfo sizeFrom(HeaderFile &file, Reader r, bool bySignature)
+{
     bool readable = false;
     const ImageFault f = file.open(&readable);
     if (!readable || f != ImageFault::None)
         return faulted(f);
-    if (mode == 0) {
+    if (bySignature) {
         const qint64 got = std::min<qint64>(4, file.size());
         const unsigned char *s = file.bytes(0, got);
         if (!s)
@@ -422,9 +448,8 @@ ImageInfo GetImageSize(const QString &path, int mode)
     return readWith(r, file);
 }
 
-RenditionFormat NeedsRendition(const QString &path)
+RenditionFormat renditionOf(HeaderFile &file)
 {
-    HeaderFile file(path);
     bool readable = false;
     if (file.open(&readable) != ImageFault::None || !readable)
         return RenditionFormat::None;
@@ -441,6 +466,20 @@ RenditionFormat NeedsRendition(const QString &path)
                 return RenditionFormat::Heif;
     }
     return RenditionFormat::None;
+}
+
+}  // namespace
+
+RenditionFormat NeedsRendition(const QString &path)
+{
+    HeaderFile file(path);
+    return renditionOf(file);
+}
+
+RenditionFormat NeedsRenditionOf(int fd)
+{
+    HeaderFile file(fd);
+    return renditionOf(file);
 }
 
 QString ImageFormatName(int32_t format)

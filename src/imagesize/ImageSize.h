@@ -33,6 +33,8 @@ enum ImageFormat : int32_t { FormatNone = 0, FormatBmp = 1, FormatGif = 2, Forma
 // mode 0: by the first four bytes; 1..4: that format's reader; 5: by the extension
 // (bmp, gif, jpg/jpeg, png, any case); any other mode reads nothing.
 ImageInfo GetImageSize(const QString &path, int mode);
+// Mode 0 on a file the caller opened (and keeps open).
+ImageInfo GetImageSizeOf(int fd);
 
 ImageInfo ReadBmpSize(const QString &path);
 ImageInfo ReadGifSize(const QString &path);
@@ -46,6 +48,7 @@ bool IsReadableFile(const QString &path);
 // and HEIF (a phone's HEIC). The genre pages show a JPEG made from them instead.
 enum class RenditionFormat { None, Tiff, Heif };
 RenditionFormat NeedsRendition(const QString &path);
+RenditionFormat NeedsRenditionOf(int fd);
 
 // "BMP", "GIF", "JPEG", "PNG" or empty text for 0.
 QString ImageFormatName(int32_t format);

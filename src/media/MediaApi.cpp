@@ -9,8 +9,8 @@
 
 namespace tessaly {
 
-void MakePosterJpeg(const QString &video, MediaPoster *out);  // PosterDecode.cpp
-void MakeThumbnailJpeg(const QString &source, int longSide, int orientation, int format, MediaThumb *out);  // ThumbDecode.cpp
+void MakePosterJpeg(int fd, MediaPoster *out);  // PosterDecode.cpp
+void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out);  // ThumbDecode.cpp
 
 namespace {
 

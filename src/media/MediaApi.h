@@ -33,19 +33,26 @@ struct MediaThumb {
 struct MediaApi {
     // sizeof(MediaApi) in the module: entries past it are missing there.
     int size = sizeof(MediaApi);
-    // Decodes the poster frame of a video and encodes it as a JPEG; the caller writes
-    // it. Thread-safe; writes nothing.
-    void (*makePoster)(const QString &video, MediaPoster *out) = nullptr;
+    // Retired: opened the video by name. Null.
+    void (*retiredMakePoster)(const QString &, MediaPoster *) = nullptr;
     // The application object of a process that draws text (fonts need a GUI
     // application, though never a display).
     QCoreApplication *(*newGuiApplication)(int &argc, char **argv) = nullptr;
     // A sample photo: a gradient with its caption, as JPEG, PNG or GIF by its name.
     bool (*drawDemoPhoto)(const QString &path, const QString &caption, bool portrait, int seed) = nullptr;
+    // Retired: opened the photo by name. Null.
+    void (*retiredMakeThumbnail)(const QString &, int, int, int, MediaThumb *) = nullptr;
+    // The decoders read only the descriptor they are given (a regular file the caller
+    // opened, judged and keeps open; its offset is theirs to move) and open nothing by
+    // name, so what was judged is what is decoded.
+    // Decodes the poster frame of a video and encodes it as a JPEG; the caller writes
+    // it. Thread-safe; writes nothing.
+    void (*makePoster)(int fd, MediaPoster *out) = nullptr;
     // Decodes a photo (format: a RenditionFormat, ImageSize.h), scaled while it is decoded
     // where the format allows, turns it upright (orientation: the Exif value of a JPEG or
     // PNG, read by the caller; TIFF and HEIF carry their own), fits it into longSide and
     // encodes it as a JPEG; the caller writes it. Thread-safe; writes nothing.
-    void (*makeThumbnail)(const QString &source, int longSide, int orientation, int format, MediaThumb *out) = nullptr;
+    void (*makeThumbnail)(int fd, int longSide, int orientation, int format, MediaThumb *out) = nullptr;
 };
 
 }  // namespace tessaly

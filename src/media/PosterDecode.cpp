@@ -9,9 +9,13 @@
 #include <QBuffer>
 #include <QTransform>
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <mutex>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -39,9 +43,57 @@ constexpr int kDecodeTimeLimitMs = 15000;
 // Video packets read after a seek before the video counts as having no picture there.
 constexpr int kMaxPackets = 1000;
 
-struct FormatCloser {
-    void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
+// The video is read through its descriptor (our own I/O context), never by name.
+struct FdInput {
+    int fd;
+    int64_t pos = 0;
 };
+
+struct FormatCloser {
+    void operator()(AVFormatContext *f) const
+    {
+        AVIOContext *io = f ? f->pb : nullptr;
+        avformat_close_input(&f);
+        if (io) {
+            av_freep(&io->buffer);
+            delete static_cast<FdInput *>(io->opaque);
+            avio_context_free(&io);
+        }
+    }
+};
+
+int readFd(void *opaque, uint8_t *buf, int size)
+{
+    auto *in = static_cast<FdInput *>(opaque);
+    ssize_t n;
+    do
+        n = ::pread(in->fd, buf, size_t(size), off_t(in->pos));
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return AVERROR(errno);
+    if (n == 0)
+        return AVERROR_EOF;
+    in->pos += n;
+    return int(n);
+}
+
+int64_t seekFd(void *opaque, int64_t offset, int whence)
+{
+    auto *in = static_cast<FdInput *>(opaque);
+    struct stat st;
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE: return ::fstat(in->fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+    case SEEK_SET: in->pos = offset; break;
+    case SEEK_CUR: in->pos += offset; break;
+    case SEEK_END:
+        if (::fstat(in->fd, &st) != 0)
+            return AVERROR(errno);
+        in->pos = st.st_size + offset;
+        break;
+    default: return AVERROR(EINVAL);
+    }
+    return in->pos;
+}
 struct CodecCloser {
     void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
 };
@@ -200,7 +252,7 @@ struct Video {
     int stream = -1;
 
     // False, with the fault in *out, when it cannot be decoded.
-    bool open(const QString &videoPath, QDeadlineTimer *deadline, PosterFrame *out)
+    bool open(int fd, QDeadlineTimer *deadline, PosterFrame *out)
     {
         dec.reset();
         fmt.reset();
@@ -208,14 +260,30 @@ struct Video {
         if (!raw)
             return failed(out, PosterFault::Unreadable), false;
         raw->interrupt_callback = {interruptCallback, deadline};
-        // Only the containers of the video names, and only local files: a playlist or a
-        // concat script dressed up as a video must not make FFmpeg fetch anything else.
-        // "file:" keeps a name with a colon from being read as a protocol.
+        constexpr int kBuffer = 64 << 10;
+        auto *buffer = static_cast<unsigned char *>(av_malloc(kBuffer));
+        auto *input = new FdInput{fd};
+        raw->pb = buffer ? avio_alloc_context(buffer, kBuffer, 0, input, readFd, nullptr, seekFd) : nullptr;
+        if (!raw->pb) {
+            av_free(buffer);
+            delete input;
+            avformat_free_context(raw);
+            return failed(out, PosterFault::Unreadable), false;
+        }
+        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+        AVIOContext *io = raw->pb;
+        // Only the containers of the video names, and no other file or protocol: a
+        // playlist or a concat script dressed up as a video must not make FFmpeg fetch
+        // anything else.
         AVDictionary *options = nullptr;
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        av_dict_set(&options, "protocol_whitelist", "none", 0);
         av_dict_set(&options, "format_whitelist", "mov,avi,mpegts,mpeg,mpegvideo,asf,matroska", 0);
-        const QByteArray path = "file:" + QFile::encodeName(videoPath);
-        int err = avformat_open_input(&raw, path.constData(), nullptr, &options);
+        int err = avformat_open_input(&raw, "", nullptr, &options);
+        if (err < 0) {  // the context is freed, our I/O context is not
+            av_freep(&io->buffer);
+            delete static_cast<FdInput *>(io->opaque);
+            avio_context_free(&io);
+        }
         av_dict_free(&options);
         if (err < 0)  // avformat_open_input frees the context on failure
             return failed(out, PosterFault::Unreadable, avText(err)), false;
@@ -256,7 +324,7 @@ struct Video {
 // second, its length is unknown or no key frame is found there), turns it upright by
 // its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
 // files of the video containers.
-PosterFrame DecodePoster(const QString &videoPath)
+PosterFrame DecodePoster(int fd)
 {
     static std::once_flag quiet;
     // A damaged video is reported by the caller in its own words, once.
@@ -264,7 +332,7 @@ PosterFrame DecodePoster(const QString &videoPath)
     PosterFrame out;
     QDeadlineTimer deadline(kDecodeTimeLimitMs);
     Video video;
-    if (!video.open(videoPath, &deadline, &out))
+    if (!video.open(fd, &deadline, &out))
         return out;
     AVStream *st = video.fmt->streams[video.stream];
 
@@ -285,7 +353,7 @@ PosterFrame DecodePoster(const QString &videoPath)
     // A short video, or no key frame there (none marked, or one that gives no picture by
     // itself): the first picture, decoded as it comes. Opened afresh, since a stream
     // without an index (MPEG-TS, -PS) cannot be sought back to its very first frame.
-    if (!frame && !deadline.hasExpired() && video.open(videoPath, &deadline, &out))
+    if (!frame && !deadline.hasExpired() && video.open(fd, &deadline, &out))
         frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail);
     if (out.fault != PosterFault::None)
         return out;
@@ -321,9 +389,9 @@ QByteArray jpegBytes(const QImage &image, QString *error)
 
 }  // namespace
 
-void MakePosterJpeg(const QString &video, MediaPoster *out)
+void MakePosterJpeg(int fd, MediaPoster *out)
 {
-    const PosterFrame frame = DecodePoster(video);
+    const PosterFrame frame = DecodePoster(fd);
     *out = MediaPoster();
     out->fault = int(frame.fault);
     out->detail = frame.detail;

@@ -13,10 +13,15 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <libheif/heif.h>
 #include <tiffio.h>
@@ -72,10 +77,10 @@ QSize fitted(int w, int h, int longSide)
 }
 
 // The frame marker of a JPEG (0xC0 to 0xCF), or 0 when none comes before the first scan.
-int jpegFrame(const QString &source)
+int jpegFrame(int fd)
 {
-    QFile f(source);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !f.seek(0))
         return 0;
     uchar b[2];
     const auto read = [&f, &b](qint64 n) { return f.read(reinterpret_cast<char *>(b), n) == n; };
@@ -107,9 +112,12 @@ int jpegFrame(const QString &source)
 // JPEG, PNG, GIF and BMP through Qt's readers. A JPEG is decoded at the smallest of
 // 1/8, 1/4, 1/2 or whole size that still covers the thumbnail (libjpeg scales while
 // it decodes); the rest of the way is a smooth scale here.
-Decoded decodeQt(const QString &source, int longSide, int orientation)
+Decoded decodeQt(int fd, int longSide, int orientation)
 {
-    QImageReader reader(source);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !file.seek(0))
+        return failed(ThumbFault::Unreadable, file.errorString());
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);  // the orientation is ours to apply, as the page's box assumes
     const QSize stored = reader.size();
@@ -122,7 +130,8 @@ Decoded decodeQt(const QString &source, int longSide, int orientation)
         // Only a sequential Huffman JPEG decodes a row at a time: a progressive or an
         // arithmetic one keeps every coefficient of the whole picture, however small
         // the output.
-        const int frame = jpegFrame(source);
+        const int frame = jpegFrame(fd);
+        file.seek(0);
         if (qint64(stored.width()) * stored.height() > (frame == 0xC0 || frame == 0xC1 ? kMaxScaledPixels : kMaxPixels))
             return failed(ThumbFault::TooLarge);
         int denom = 1;
@@ -145,7 +154,7 @@ Decoded decodeQt(const QString &source, int longSide, int orientation)
 }
 
 // TIFF through libtiff: the whole first page, then scaled.
-Decoded decodeTiff(const QString &source, int longSide)
+Decoded decodeTiff(int fd, int longSide)
 {
     static std::once_flag quiet;
     std::call_once(quiet, [] {  // the fault is reported once, by the caller
@@ -157,8 +166,17 @@ Decoded decodeTiff(const QString &source, int longSide)
     if (!options)
         return failed(ThumbFault::TooLarge);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(kMaxPixels) * 4);
-    std::unique_ptr<TIFF, void (*)(TIFF *)> tif(TIFFOpenExt(QFile::encodeName(source).constData(), "rm", options.get()),
-                                                TIFFClose);
+    // libtiff closes what it is given: a duplicate of the caller's descriptor.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
+        if (own >= 0)
+            ::close(own);
+        return failed(ThumbFault::Unreadable);
+    }
+    TIFF *opened = TIFFFdOpenExt(own, "photo", "rm", options.get());
+    if (!opened)
+        ::close(own);
+    std::unique_ptr<TIFF, void (*)(TIFF *)> tif(opened, TIFFClose);
     if (!tif)
         return failed(ThumbFault::Unreadable);
     uint32_t w = 0, h = 0;
@@ -195,7 +213,42 @@ QString heifText(const heif_error &e)
 
 // HEIF through libheif, turned upright by its own transformations. A picture that
 // carries a thumbnail at least as large as the one made here is read from that.
-Decoded decodeHeif(const QString &source, int longSide)
+// libheif reads through this, at the offsets it asks for.
+struct HeifInput {
+    int fd;
+    int64_t pos = 0;
+    int64_t size = 0;
+
+    static int64_t position(void *self) { return static_cast<HeifInput *>(self)->pos; }
+    static int read(void *data, size_t size, void *self)
+    {
+        auto *in = static_cast<HeifInput *>(self);
+        auto *p = static_cast<char *>(data);
+        while (size > 0) {
+            const ssize_t n = ::pread(in->fd, p, size, off_t(in->pos));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return -1;
+            in->pos += n;
+            p += n;
+            size -= size_t(n);
+        }
+        return 0;
+    }
+    static int seek(int64_t pos, void *self)
+    {
+        static_cast<HeifInput *>(self)->pos = pos;
+        return 0;
+    }
+    static heif_reader_grow_status waitForSize(int64_t size, void *self)
+    {
+        return size <= static_cast<HeifInput *>(self)->size ? heif_reader_grow_status_size_reached
+                                                            : heif_reader_grow_status_size_beyond_eof;
+    }
+};
+
+Decoded decodeHeif(int fd, int longSide)
 {
     static std::once_flag init;
     std::call_once(init, [] { heif_init(nullptr); });
@@ -203,7 +256,20 @@ Decoded decodeHeif(const QString &source, int longSide)
     if (!ctx)
         return failed(ThumbFault::Unreadable);
     heif_context_set_maximum_image_size_limit(ctx.get(), kMaxHeifSide);
-    heif_error err = heif_context_read_from_file(ctx.get(), QFile::encodeName(source).constData(), nullptr);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return failed(ThumbFault::Unreadable);
+    static heif_reader reader = [] {
+        heif_reader r{};
+        r.reader_api_version = 1;
+        r.get_position = HeifInput::position;
+        r.read = HeifInput::read;
+        r.seek = HeifInput::seek;
+        r.wait_for_file_size = HeifInput::waitForSize;
+        return r;
+    }();
+    HeifInput input{fd, 0, st.st_size};
+    heif_error err = heif_context_read_from_reader(ctx.get(), &reader, &input, nullptr);
     if (err.code != heif_error_Ok)
         return failed(ThumbFault::Unreadable, heifText(err));
     heif_image_handle *raw = nullptr;
@@ -254,14 +320,14 @@ Decoded decodeHeif(const QString &source, int longSide)
 
 }  // namespace
 
-void MakeThumbnailJpeg(const QString &source, int longSide, int orientation, int format, MediaThumb *out)
+void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out)
 {
     *out = MediaThumb();
     Decoded d;
     switch (RenditionFormat(format)) {
-    case RenditionFormat::Tiff: d = decodeTiff(source, longSide); break;
-    case RenditionFormat::Heif: d = decodeHeif(source, longSide); break;
-    case RenditionFormat::None: d = decodeQt(source, longSide, orientation); break;
+    case RenditionFormat::Tiff: d = decodeTiff(fd, longSide); break;
+    case RenditionFormat::Heif: d = decodeHeif(fd, longSide); break;
+    case RenditionFormat::None: d = decodeQt(fd, longSide, orientation); break;
     }
     if (d.fault == ThumbFault::None && d.image.isNull())
         d.fault = ThumbFault::Unreadable;

@@ -2,6 +2,7 @@
 
 #include "FileReplace.h"
 #include "MediaModule.h"
+#include "SourceFile.h"
 
 #include <atomic>
 #include <cstring>
@@ -26,7 +27,16 @@ int PostersDecoded()
 
 PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool syncNow)
 {
+    return MakePoster(SourceFile(videoPath), jpegPath, syncNow);
+}
+
+PosterInfo MakePoster(const SourceFile &video, const QString &jpegPath, bool syncNow)
+{
     PosterInfo info;
+    if (!video.isOpen()) {
+        info.fault = video.state() == SourceFile::State::Outside ? PosterFault::Outside : PosterFault::Unreadable;
+        return info;
+    }
     const MediaApi *media = LoadMediaModule(&info.detail);
     if (!media) {
         info.fault = PosterFault::NoDecoder;
@@ -34,7 +44,7 @@ PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool sy
     }
     ++g_decoded;
     MediaPoster made;
-    media->makePoster(videoPath, &made);
+    media->makePoster(video.fd(), &made);
     info.fault = PosterFault(made.fault);
     info.detail = made.detail;
     if (info.fault != PosterFault::None)
@@ -64,6 +74,7 @@ QString PosterFaultText(PosterFault fault)
     case PosterFault::NoFrame: return QStringLiteral("動画が壊れているか空で、画面を取り出せません");
     case PosterFault::WriteFailed: return QStringLiteral("ポスター画像を書き込めません");
     case PosterFault::NoDecoder: return QStringLiteral("動画を読む部品を読み込めません");
+    case PosterFault::Outside: return QStringLiteral("アルバム(基準フォルダ)の外にある動画です");
     }
     return QString();
 }

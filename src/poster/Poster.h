@@ -8,6 +8,8 @@
 
 namespace tessaly {
 
+class SourceFile;
+
 // The longer side of a poster at most, in pixels; smaller videos are not enlarged.
 constexpr int PosterBox = 240;
 
@@ -19,6 +21,7 @@ enum class PosterFault {
     NoFrame,       // opened, but no picture could be decoded (damaged, empty)
     WriteFailed,   // the poster file could not be written
     NoDecoder,     // the media module could not be loaded: no fault of the video's
+    Outside,       // it really lies outside the folder it had to lie in: not even opened for decoding
 };
 
 struct PosterInfo {
@@ -42,6 +45,8 @@ const QList<QByteArray> &VideoSuffixes();
 // local files of the video containers. Thread-safe.
 // syncNow false: no sync; the caller checks the file when it next reads it (PosterCache).
 PosterInfo MakePoster(const QString &videoPath, const QString &jpegPath, bool syncNow = true);
+// The same for a video already opened (and judged): only that file is read.
+PosterInfo MakePoster(const SourceFile &video, const QString &jpegPath, bool syncNow = true);
 
 // A short Japanese description of a fault, for messages.
 QString PosterFaultText(PosterFault fault);

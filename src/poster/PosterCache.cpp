@@ -3,11 +3,10 @@
 #include "FileReplace.h"
 #include "ImageSize.h"
 #include "Paths.h"
+#include "SourceFile.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
@@ -73,16 +72,6 @@ bool JpegEndsWhole(const QString &jpg)
                     && end[0] == 0xFF && end[1] == 0xD9;
     ::close(fd);
     return ok;
-}
-
-QString MadeFileKey(const QString &source)
-{
-    const QFileInfo info(source);
-    if (!info.isFile())
-        return QString();
-    const QByteArray hash = QCryptographicHash::hash(source.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QString::fromLatin1(hash) + QLatin1Char('-') + QString::number(info.size()) + QLatin1Char('-')
-           + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
 CacheFolder::~CacheFolder()
@@ -155,7 +144,8 @@ QString PosterCache::folderName()
     return QStringLiteral("posters");
 }
 
-QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, const std::function<void()> &waiting)
+QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, const std::function<void()> &waiting,
+                                     const QString &root)
 {
     QList<PosterEntry> out(videos.size());
     QStringList keys(videos.size());
@@ -165,10 +155,13 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     for (int i = 0; i < videos.size(); ++i) {
         PosterEntry &e = out[i];
         e.video = videos.at(i);
-        keys[i] = MadeFileKey(e.video);
-        if (keys[i].isEmpty()) {
-            e.fault = PosterFault::Unreadable;
-            continue;
+        {
+            const SourceFile video(e.video, root);
+            keys[i] = video.cacheKey();
+            if (keys[i].isEmpty()) {
+                e.fault = video.state() == SourceFile::State::Outside ? PosterFault::Outside : PosterFault::Unreadable;
+                continue;
+            }
         }
         if (!haveFolder) {
             e.fault = PosterFault::WriteFailed;
@@ -191,10 +184,19 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     QThreadPool pool;
     pool.setMaxThreadCount(workers > 0 ? workers : QThread::idealThreadCount());
     for (const int i : std::as_const(todo)) {
-        pool.start([this, i, &out, &keys, &decodedNow] {
+        pool.start([this, i, &out, &keys, &decodedNow, &root] {
             PosterEntry &e = out[i];
-            const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const PosterInfo made = MakePoster(e.video, m_folder.file(jpg), false);
+            // Opened again here, and keyed by what is decoded: a video changed or swapped
+            // since it was looked up is judged and named anew.
+            const SourceFile video(e.video, root);
+            const QString key = video.cacheKey();
+            if (key.isEmpty()) {
+                e.fault = video.state() == SourceFile::State::Outside ? PosterFault::Outside : PosterFault::Unreadable;
+                return;
+            }
+            keys[i] = key;
+            const QString jpg = key + QStringLiteral(".jpg");
+            const PosterInfo made = MakePoster(video, m_folder.file(jpg), false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -205,13 +207,16 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             } else if (made.fault <= PosterFault::NoFrame) {
                 // The video's own fault: not tried again until it changes. A poster that
                 // could not be written, or a missing decoder, is tried on the next run.
-                WriteFaultNote(m_folder.file(keys[i] + QStringLiteral(".bad")), int(e.fault), e.detail);
+                WriteFaultNote(m_folder.file(key + QStringLiteral(".bad")), int(e.fault), e.detail);
             }
         });
     }
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
+    for (const int i : std::as_const(todo))
+        if (!keys[i].isEmpty())
+            m_named.add(keys[i]);
 
     m_decoded += decodedNow;
     return out;

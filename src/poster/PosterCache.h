@@ -1,8 +1,8 @@
 #pragma once
 // The posters of a site, kept in the folder "posters" of the output folder. A poster's
-// file name comes from its video's path, size and modification time, so a video that
-// did not change finds its poster by name and is not decoded again, and two videos
-// never share a poster. A video that gave no poster leaves a small note (".bad") with
+// file name comes from the opened video's identity and times (SourceFile::cacheKey), so
+// a video that did not change finds its poster by name and is not decoded again, and two
+// videos never share a poster. A video that gave no poster leaves a small note (".bad") with
 // the reason, so it is not tried again until it changes either.
 #include <QList>
 #include <QSet>
@@ -16,9 +16,6 @@
 
 namespace tessaly {
 
-// The name under which a cache keeps what it made from source: "<path hash>-<size>-
-// <mtime ms>", or empty text when source is no file.
-QString MadeFileKey(const QString &source);
 // Whether a JPEG file ends with its end marker. Posters and thumbnails are written
 // without a sync each (a sync costs more than the decoding): one that a power cut left
 // short or empty fails this, and is made again.
@@ -99,8 +96,10 @@ public:
     // The poster of every video (absolute paths), in the order given: the cached one
     // where its video is unchanged, else decoded on `workers` threads (0: one per core).
     // waiting, when given, is called on this thread every few hundredths of a second
-    // while the workers decode.
-    QList<PosterEntry> make(const QStringList &videos, int workers = 0, const std::function<void()> &waiting = {});
+    // while the workers decode. root, when given, is the real path of the folder every
+    // video must really lie in: one outside gets PosterFault::Outside and is not decoded.
+    QList<PosterEntry> make(const QStringList &videos, int workers = 0, const std::function<void()> &waiting = {},
+                            const QString &root = QString());
     // Videos decoded by the calls to make() so far.
     int decoded() const { return m_decoded; }
     // Removes the posters and notes of this folder that no call to make() named: those

@@ -4,6 +4,7 @@
 #include "ImageSize.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "SourceFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,22 +51,25 @@ bool ThumbCache::isOwnFile(const QString &name)
 }
 
 QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QString> &renditions, int workers,
-                                   const std::function<void()> &waiting, const QHash<QString, QString> &decodeFrom)
+                                   const std::function<void()> &waiting, const QString &root)
 {
     QList<ThumbEntry> out(sources.size());
     QStringList keys(sources.size());
     QList<int> todo;
     const bool haveFolder = !sources.isEmpty() && m_folder.open();
+    // What a file gives as its key, or the fault when it gives none.
+    const auto keyOf = [&renditions](const SourceFile &file, ThumbEntry &e) {
+        const QString key = file.cacheKey();
+        if (key.isEmpty())
+            e.fault = file.state() == SourceFile::State::Outside ? ThumbFault::Outside : ThumbFault::Unreadable;
+        return key.isEmpty() || !renditions.contains(e.source) ? key : key + QStringLiteral(".r");
+    };
     for (int i = 0; i < sources.size(); ++i) {
         ThumbEntry &e = out[i];
         e.source = sources.at(i);
-        keys[i] = MadeFileKey(e.source);
-        if (!keys[i].isEmpty() && renditions.contains(e.source))
-            keys[i] += QStringLiteral(".r");
-        if (keys[i].isEmpty()) {
-            e.fault = ThumbFault::Unreadable;
+        keys[i] = keyOf(SourceFile(e.source, root), e);
+        if (keys[i].isEmpty())
             continue;
-        }
         if (!haveFolder) {
             e.fault = ThumbFault::WriteFailed;
             e.detail = m_folder.path();
@@ -87,11 +91,17 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     QThreadPool pool;
     pool.setMaxThreadCount(workers > 0 ? workers : QThread::idealThreadCount());
     for (const int i : std::as_const(todo)) {
-        pool.start([this, i, &out, &keys, &decodedNow, &decodeFrom] {
+        pool.start([this, i, &out, &keys, &decodedNow, &root, &keyOf] {
             ThumbEntry &e = out[i];
-            const QString jpg = keys[i] + QStringLiteral(".jpg");
-            const ThumbResult made = MakeThumbnail(decodeFrom.value(e.source, e.source), m_folder.file(jpg),
-                                                   ThumbnailLongSide, false);
+            // Opened again here, and keyed by what is decoded: a picture changed or
+            // swapped since it was looked up is judged and named anew.
+            const SourceFile source(e.source, root);
+            const QString key = keyOf(source, e);
+            if (key.isEmpty())
+                return;
+            keys[i] = key;
+            const QString jpg = key + QStringLiteral(".jpg");
+            const ThumbResult made = MakeThumbnail(source, m_folder.file(jpg), ThumbnailLongSide, false);
             ++decodedNow;
             e.fault = made.fault;
             e.detail = made.detail;
@@ -102,13 +112,16 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             } else if (made.fault <= ThumbFault::TooLarge) {
                 // The picture's own fault: not tried again until it changes. A thumbnail
                 // that could not be written, or a missing decoder, is tried on the next run.
-                WriteFaultNote(m_folder.file(keys[i] + QStringLiteral(".bad")), int(e.fault), e.detail);
+                WriteFaultNote(m_folder.file(key + QStringLiteral(".bad")), int(e.fault), e.detail);
             }
         });
     }
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
+    for (const int i : std::as_const(todo))
+        if (!keys[i].isEmpty())
+            m_named.add(keys[i]);
     m_decoded += decodedNow;
     return out;
 }

@@ -1,12 +1,11 @@
 #pragma once
 // The thumbnails of a site, kept in the folder "thumbs" of the output folder. As with
-// the posters, a thumbnail's file name comes from its picture's path, size and
-// modification time: an unchanged picture finds its thumbnail by name and is not
+// the posters, a thumbnail's file name comes from the opened picture's identity and
+// times: an unchanged picture finds its thumbnail by name and is not
 // decoded again, and a picture that gave none leaves a note (".bad") so it is not tried
 // again until it changes. The thumbnails of pictures that browsers do not draw (the
 // local site's renditions) carry ".r" before their ending, so that a run that makes
 // only those can tell its own from the others.
-#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -41,10 +40,11 @@ public:
     // The thumbnail of every picture (absolute paths), in the order given: the cached
     // one where its picture is unchanged, else made on `workers` threads (0: one per core).
     // renditions names the pictures browsers do not draw. waiting, when given, is called
-    // on this thread every few hundredths of a second while the workers decode.
-    // decodeFrom gives the path a picture is decoded from where it is not the picture's own.
+    // on this thread every few hundredths of a second while the workers decode. root, when
+    // given, is the real path of the folder every picture must really lie in: one outside
+    // gets ThumbFault::Outside and is not decoded.
     QList<ThumbEntry> make(const QStringList &sources, const QSet<QString> &renditions = {}, int workers = 0,
-                           const std::function<void()> &waiting = {}, const QHash<QString, QString> &decodeFrom = {});
+                           const std::function<void()> &waiting = {}, const QString &root = QString());
     // Pictures decoded by the calls to make() so far.
     int decoded() const { return m_decoded; }
     // Removes the renditions (or, renditions false, the other thumbnails) and their notes

@@ -3,6 +3,7 @@
 #include "FileReplace.h"
 #include "ImageSize.h"
 #include "MediaModule.h"
+#include "SourceFile.h"
 
 #include <atomic>
 #include <cstring>
@@ -18,7 +19,16 @@ std::atomic<int> g_made{0};
 
 ThumbResult MakeThumbnail(const QString &source, const QString &target, int longSide, bool syncNow)
 {
+    return MakeThumbnail(SourceFile(source), target, longSide, syncNow);
+}
+
+ThumbResult MakeThumbnail(const SourceFile &source, const QString &target, int longSide, bool syncNow)
+{
     ThumbResult r;
+    if (!source.isOpen()) {
+        r.fault = source.state() == SourceFile::State::Outside ? ThumbFault::Outside : ThumbFault::Unreadable;
+        return r;
+    }
     const MediaApi *media = LoadMediaModule(&r.detail);
     if (!media) {
         r.fault = ThumbFault::NoDecoder;
@@ -27,11 +37,11 @@ ThumbResult MakeThumbnail(const QString &source, const QString &target, int long
     ++g_decoded;
     // The orientation of a JPEG or a PNG is read here, with the header readers that
     // fitted the page's box; TIFF and HEIF carry their own.
-    const RenditionFormat format = NeedsRendition(source);
-    const ImageInfo info = format == RenditionFormat::None ? GetImageSize(source, 0) : ImageInfo();
+    const RenditionFormat format = NeedsRenditionOf(source.fd());
+    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd()) : ImageInfo();
     const int orientation = info.Format == FormatJpeg || info.Format == FormatPng ? info.Orientation : 0;
     MediaThumb made;
-    media->makeThumbnail(source, longSide, orientation, int(format), &made);
+    media->makeThumbnail(source.fd(), longSide, orientation, int(format), &made);
     r.fault = ThumbFault(made.fault);
     r.detail = made.detail;
     if (r.fault != ThumbFault::None)
@@ -59,6 +69,7 @@ QString ThumbFaultText(ThumbFault fault)
     case ThumbFault::TooLarge: return QStringLiteral("写真が大きすぎて縮小できません");
     case ThumbFault::WriteFailed: return QStringLiteral("縮小画像を書き込めません");
     case ThumbFault::NoDecoder: return QStringLiteral("画像を扱う部品を読み込めません");
+    case ThumbFault::Outside: return QStringLiteral("アルバム(基準フォルダ)の外にある写真です");
     }
     return QString();
 }

@@ -7,6 +7,8 @@
 
 namespace tessaly {
 
+class SourceFile;
+
 // The longer side of a thumbnail at most: twice the page's box, for dense screens.
 // Smaller pictures are not enlarged.
 constexpr int ThumbnailLongSide = 240;
@@ -17,6 +19,7 @@ enum class ThumbFault {
     TooLarge,     // more pixels than a thumbnail is worth decoding
     WriteFailed,  // the thumbnail file could not be written
     NoDecoder,    // the media module could not be loaded: no fault of the picture's
+    Outside,      // it really lies outside the folder it had to lie in: not even opened for decoding
 };
 
 struct ThumbResult {
@@ -33,6 +36,9 @@ struct ThumbResult {
 // link). A transparent picture is laid on the pages' background. Thread-safe.
 // syncNow false: no sync; the caller checks the file when it next reads it (ThumbCache).
 ThumbResult MakeThumbnail(const QString &source, const QString &target, int longSide = ThumbnailLongSide,
+                          bool syncNow = true);
+// The same for a photo already opened (and judged): only that file is read.
+ThumbResult MakeThumbnail(const SourceFile &source, const QString &target, int longSide = ThumbnailLongSide,
                           bool syncNow = true);
 
 // A short Japanese description of a fault, for messages.
