@@ -2,7 +2,9 @@
 // here in every format, and their caches.
 #include <QBuffer>
 #include <QColor>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -17,6 +19,15 @@
 #include "PosterCache.h"
 #include "TestSupport.h"
 #include "ThumbCache.h"
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <linux/fs.h>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -93,6 +104,48 @@ QList<int> markers(const QByteArray &jpeg)
         m << uchar(jpeg[p + 1]);
     return m;
 }
+
+// The JPEG files under folder (however deep) with a tenth of their pixels magenta,
+// the colour of everything private in the tests below.
+QStringList magentaPictures(const QString &folder)
+{
+    QStringList found;
+    QDirIterator it(folder, {"*.jpg"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QImage img(it.next());
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += isColour(img, x, y, qRgb(255, 0, 255));
+        if (n * 10 > img.width() * img.height())
+            found << it.filePath();
+    }
+    return found;
+}
+
+// Swaps two names at once, links and folders alike, until stopped.
+class Swapper {
+public:
+    Swapper(const QString &a, const QString &b)
+        : m_a(QFile::encodeName(a)), m_b(QFile::encodeName(b)), m_thread([this] {
+              while (!m_stop)
+                  if (::syscall(SYS_renameat2, AT_FDCWD, m_a.constData(), AT_FDCWD, m_b.constData(), RENAME_EXCHANGE) == 0)
+                      ++swaps;
+          })
+    {
+    }
+    ~Swapper()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::atomic<int> swaps{0};
+
+private:
+    QByteArray m_a, m_b;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
 
 QByteArray encoded(const QImage &img, const char *format)
 {
@@ -397,7 +450,10 @@ private slots:
         const QString lib = makeDir(m_dir.path() + "/thumbcache");
         const QString out = makeDir(lib + "/out");
         const QByteArray jpeg = encoded(quarters(800, 600), "jpeg");
-        const QStringList photos = {writeFile(lib + "/a.jpg", jpeg), writeFile(lib + "/b.jpg", jpeg),
+        QByteArray upright = jpeg, turned = jpeg;  // of one size: only the orientation differs
+        upright.insert(2, exifSegment("II", 1));
+        turned.insert(2, exifSegment("II", 8));
+        const QStringList photos = {writeFile(lib + "/a.jpg", jpeg), writeFile(lib + "/b.jpg", upright),
                                     writeFile(lib + "/c.png", "damaged"), writeFile(lib + "/d.tif", tiffBytes(quarters(80, 60)))};
         const QString foreign = writeFile(out + "/thumbs/notes.txt", "mine");
         ThumbCache first(out);
@@ -417,11 +473,23 @@ private slots:
         const QList<ThumbEntry> again = second.make(photos.mid(0, 2));
         QCOMPARE(second.decoded(), 1);
         QVERIFY(again[0].file != made[0].file && again[1].file == made[1].file && again[1].height == 180);
-        QCOMPARE(second.removeStale(true), 1);  // d's rendition
-        QCOMPARE(second.removeStale(false), 2);  // a's old thumbnail, c's note
-        QStringList left = QDir(second.folder()).entryList(QDir::Files);
+
+        // Turned in place as a camera tool does: the same size and the same whole-second time.
+        const QDateTime shot = QFileInfo(photos[1]).lastModified();
+        QFile b(photos[1]);
+        QVERIFY(b.open(QIODevice::ReadWrite) && b.write(turned) == turned.size()
+                && b.setFileTime(shot, QFileDevice::FileModificationTime));
+        b.close();
+        ThumbCache third(out);
+        const QList<ThumbEntry> turnedNow = third.make(photos.mid(0, 2));
+        QCOMPARE(third.decoded(), 1);
+        QVERIFY(turnedNow[0].file == again[0].file && turnedNow[1].file != again[1].file);
+        QCOMPARE(QSize(turnedNow[1].width, turnedNow[1].height), QSize(180, 240));
+        QCOMPARE(third.removeStale(true), 1);  // d's rendition
+        QCOMPARE(third.removeStale(false), 3);  // a's and b's old thumbnails, c's note
+        QStringList left = QDir(third.folder()).entryList(QDir::Files);
         left.sort();
-        QStringList want = {again[0].file, again[1].file, "notes.txt"};
+        QStringList want = {turnedNow[0].file, turnedNow[1].file, "notes.txt"};
         want.sort();
         QCOMPARE(left, want);
         QCOMPARE(readFile(foreign), QByteArray("mine"));
@@ -477,6 +545,83 @@ private slots:
         QVERIFY2(r.exitCode == 1 && listedOnce(r.err), qPrintable(r.err));
         QCOMPARE(QDir(out + "/posters").entryList({"*.jpg"}), QStringList());
         QVERIFY(!readFile(genre + "/nIndex.html").contains("title='動画'"));
+    }
+
+    // What a copy draws from videos and photos is judged as the file itself: a video
+    // linked out of the album, a title folder linked out, a genre folder swapped for a
+    // link and a photo swapped for a FIFO while copies are made give the copy and the
+    // caches no pixel of theirs, and no run hangs.
+    void publishDrawsOnlyFromTheAlbum()
+    {
+        const QString root = makeDir(m_dir.path() + "/drawn");
+        const QString lib = makeLibrary(root);
+        const QString out = makeDir(root + "/out"), base = makeDir(root + "/base"), priv = makeDir(root + "/private");
+        const QString genre = makeDir(base + "/C/G"), swapped = makeDir(base + "/C/S");
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "color=c=magenta:s=64x48:r=5:d=1", "-c:v", "mpeg4", priv + "/clip.mp4"}));
+        makeDir(priv + "/dir");
+        QVERIFY(QFile::copy(priv + "/clip.mp4", priv + "/dir/clip.mp4"));
+        QImage magenta(64, 48, QImage::Format_RGB32), green(64, 48, QImage::Format_RGB32);
+        magenta.fill(qRgb(255, 0, 255));
+        green.fill(Qt::green);
+        QVERIFY(magenta.save(writeFile(makeDir(priv + "/S/t") + "/p.jpg")) && green.save(makeDir(swapped + "/t") + "/p.jpg"));
+        QVERIFY(QFile::link(priv + "/S", base + "/C/S.link"));
+        const QString fifoTitle = makeDir(genre + "/fifo");
+        QVERIFY(green.save(fifoTitle + "/p.jpg") && ::mkfifo(QFile::encodeName(fifoTitle + "/p.fifo").constData(), 0600) == 0);
+
+        sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {base});
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {out});
+        sql(lib, "insert into photoGraph (ID, topFolder, topFolderName) values (1, ?, 'C')", {base + "/C"});
+        sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 1, ?, 'G')", {genre});
+        sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 2, ?, 'S')", {swapped});
+        for (const char *t : {"own", "linkclip", "linkdir", "fifo"})
+            sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, ?, ?)",
+                {t, genre + "/" + t});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 2, 't', ?)", {swapped + "/t"});
+        QVERIFY(QFile::copy(m_turned, makeDir(genre + "/own") + "/clip.mp4"));
+        QVERIFY(QFile::link(priv + "/clip.mp4", makeDir(genre + "/linkclip") + "/clip.mp4"));
+        QVERIFY(QFile::link(priv + "/dir", genre + "/linkdir"));
+
+        const QString copy = root + "/copy";
+        CliResult r = runCli({"publish", lib, copy});
+        QCOMPARE(r.exitCode, 1);
+        for (const QString &left : {genre + "/linkclip/clip.mp4", genre + "/linkdir/clip.mp4"})
+            QVERIFY2(r.out.contains("  " + left), qPrintable(r.out));
+        QCOMPARE(QDir(copy + "/posters").entryList(QDir::Files).size(), 1);
+        QCOMPARE(QDir(copy + "/thumbs").entryList(QDir::Files).size(), 2);
+
+        // The private tree, by content, stays as it was whatever the runs do.
+        const auto sums = [&] {
+            QStringList s;
+            QDirIterator it(priv, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString f = it.next();
+                s << f + " " + QCryptographicHash::hash(readFile(f), QCryptographicHash::Sha1).toHex();
+            }
+            s.sort();
+            return s;
+        };
+        const QStringList before = sums();
+        {
+            Swapper genreSwap(swapped, base + "/C/S.link"), fifoSwap(fifoTitle + "/p.jpg", fifoTitle + "/p.fifo");
+            for (int run = 0; run < 6; ++run) {
+                r = runCli({"publish", lib, copy});
+                QVERIFY2(r.exitCode == 0 || r.exitCode == 1, qPrintable(r.err));
+            }
+            QVERIFY(genreSwap.swaps > 0 && fifoSwap.swaps > 0);
+        }
+        // Put back as it was (the swaps stop at any point), then a run with no attack.
+        if (QFileInfo(swapped).isSymLink())
+            QVERIFY(::syscall(SYS_renameat2, AT_FDCWD, QFile::encodeName(swapped).constData(), AT_FDCWD,
+                              QFile::encodeName(base + "/C/S.link").constData(), RENAME_EXCHANGE) == 0);
+        if (!QFileInfo(fifoTitle + "/p.jpg").isFile())
+            QVERIFY(::syscall(SYS_renameat2, AT_FDCWD, QFile::encodeName(fifoTitle + "/p.jpg").constData(), AT_FDCWD,
+                              QFile::encodeName(fifoTitle + "/p.fifo").constData(), RENAME_EXCHANGE) == 0);
+        r = runCli({"publish", lib, copy});
+        QCOMPARE(r.exitCode, 1);  // the linked videos, still listed
+        QCOMPARE(sums(), before);
+        QCOMPARE(magentaPictures(copy), QStringList());
+        QCOMPARE(magentaPictures(out), QStringList());
+        QVERIFY(readFile(copy + "/genres/C/S/nIndex.html").contains("<img src='../../../thumbs/"));
     }
 };
 

@@ -79,11 +79,15 @@ QSize fitted(int w, int h, int longSide)
 // The frame marker of a JPEG (0xC0 to 0xCF), or 0 when none comes before the first scan.
 int jpegFrame(int fd)
 {
-    QFile f;
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !f.seek(0))
-        return 0;
+    // pread: the reader's own position in the same file stays where it is.
+    qint64 pos = 0;
     uchar b[2];
-    const auto read = [&f, &b](qint64 n) { return f.read(reinterpret_cast<char *>(b), n) == n; };
+    const auto read = [fd, &pos, &b](qint64 n) {
+        if (::pread(fd, b, size_t(n), off_t(pos)) != n)
+            return false;
+        pos += n;
+        return true;
+    };
     if (!read(2) || b[0] != 0xFF || b[1] != 0xD8)
         return 0;
     for (int segments = 0; segments < 10000; ++segments) {
@@ -103,8 +107,9 @@ int jpegFrame(int fd)
         if (!read(2))
             return 0;
         const int length = b[0] << 8 | b[1];
-        if (length < 2 || !f.seek(f.pos() + length - 2))
+        if (length < 2)
             return 0;
+        pos += length - 2;
     }
     return 0;
 }
@@ -131,7 +136,6 @@ Decoded decodeQt(int fd, int longSide, int orientation)
         // arithmetic one keeps every coefficient of the whole picture, however small
         // the output.
         const int frame = jpegFrame(fd);
-        file.seek(0);
         if (qint64(stored.width()) * stored.height() > (frame == 0xC0 || frame == 0xC1 ? kMaxScaledPixels : kMaxPixels))
             return failed(ThumbFault::TooLarge);
         int denom = 1;
