@@ -24,6 +24,8 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -737,7 +739,8 @@ private slots:
         untouched = notCopy();
         r = runCli({"publish", m_lib, copy});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.out.contains("リンクをフォルダに置き換えました: 2"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("リンクをフォルダに置き換えました: 2") && r.out.contains("\n  evil -> " + victim + "\n"),
+                 qPrintable(r.out));
         QCOMPARE(notCopy(), untouched);
         QVERIFY2(r.out.contains("削除した古いファイル: 1"), qPrintable(r.out));
         QVERIFY(!QFileInfo::exists(copy + "/genres/C/old.txt"));
@@ -787,25 +790,248 @@ private slots:
         QTest::newRow("no base folder") << "~/copy" << "delete from allTop" << "基準フォルダが設定されていないか、見つかりません。()";
         QTest::newRow("not a copy") << "~/other" << "" << "フォルダ「~/other」は空ではなく、公開用にコピーしたフォルダでもありません。";
         QTest::newRow("a library without genres") << "~/copy" << "drop table photoYear" << "テーブル photoYear がありません";
+        QTest::newRow("holding the base folder") << "~" << "" << "「~」には基準フォルダ「<base>」が入っています。";
+        QTest::newRow("holding the output folder") << "~/h" << "update systemdir set htmlDir='~/h/out' where ID=1"
+                                                   << "「~/h」にはHTML出力先「~/h/out」が入っています。";
+        QTest::newRow("a link to another copy") << "~/tocopy" << "" << "「~/tocopy」はフォルダではなく、「~/another」へのリンクです。";
+        QTest::newRow("a link to nothing") << "~/nowhere" << "" << "「~/nowhere」はフォルダではなく、「~/gone/copy」へのリンクです。";
     }
     void publishRefusesFolders()
     {
         QFETCH(QString, folder);
         QFETCH(QString, arrange);
         QFETCH(QString, said);
+        const auto place = [&](QString t) { return t.replace("<base>", base()).replace("<out>", out()).replace("~", m_dir->path()); };
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
         addTitle(cat, addGenre(cat, "g"), "t");
         if (!arrange.isEmpty())
-            sql(m_lib, arrange);
+            sql(m_lib, place(arrange));
         writeFile(m_dir->path() + "/file", "mine");
         writeFile(m_dir->path() + "/other/keep.txt", "mine");
-        QVERIFY(QFile::link(base(), m_dir->path() + "/tobase") && QFile::link(out(), m_dir->path() + "/toout"));
-        const auto place = [&](QString t) { return t.replace("<base>", base()).replace("<out>", out()).replace("~", m_dir->path()); };
+        // Another library's copy: what its list names would go as stale.
+        writeFile(m_dir->path() + "/another/keep.txt", "mine");
+        writeFile(m_dir->path() + "/another/.tessaly-publish", QByteArray("keep.txt\0index.html\0", 20));
+        QVERIFY(QFile::link(base(), m_dir->path() + "/tobase") && QFile::link(out(), m_dir->path() + "/toout")
+                && QFile::link(m_dir->path() + "/another", m_dir->path() + "/tocopy")
+                && QFile::link(m_dir->path() + "/gone/copy", m_dir->path() + "/nowhere"));
         const auto before = entries(m_dir->path());
         const CliResult r = runCli({"publish", m_lib, place(folder)});
         QVERIFY2(r.exitCode == 1 && r.err.contains(place(said)), qPrintable(r.out + r.err));
         QCOMPARE(entries(m_dir->path()), before);
+    }
+
+    // The album moved into an earlier copy, its old place a link to the new one; before
+    // the run, or while it waits for the copy's lock: the copy is refused, and every file
+    // stays (a title page that the copy's list names among its own too). So does a copy
+    // folder that was replaced while the run waited.
+    void publishRefusesAnAlbumMovedIn_data()
+    {
+        QTest::addColumn<QString>("change");  // "base", "out": moved in; "link", "folder": the copy replaced
+        QTest::addColumn<bool>("waiting");
+        QTest::addColumn<QString>("said");
+        const QString holds = "「~/copy」には%1「%2」が入っています。";
+        for (const bool waiting : {false, true}) {
+            const char *when = waiting ? "while waiting" : "before";
+            QTest::addRow("base folder, %s", when) << "base" << waiting << holds.arg("基準フォルダ", "~/base");
+            QTest::addRow("output folder, %s", when) << "out" << waiting << holds.arg("HTML出力先", "~/out");
+        }
+        QTest::newRow("copy became a link") << "link" << true << "「~/copy」はフォルダではなく、「~/moved」へのリンクです。";
+        QTest::newRow("copy became another folder") << "folder" << true << "「~/copy」は、確かめた後に別のフォルダに置き換えられました。";
+    }
+    void publishRefusesAnAlbumMovedIn()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, waiting);
+        QFETCH(QString, said);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const int g = addGenre(cat, "g");
+        for (const char *name : {"t", "u"}) {
+            const QString t = addTitle(cat, g, name);
+            writeFile(t + "/p.jpg", photo(64, 48));
+            sql(m_lib, "update photoIvents set IventsHtmlButton=-1, iventsHTML='o.html', Ivents=? where iventsFolder=?",
+                {writeFile(t + "/o.html", "<img src='p.jpg'>" + QByteArray(name)), t});
+        }
+        const QString copy = m_dir->path() + "/copy";
+        QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
+        sql(m_lib, "update photoIvents set IventsHtmlButton=0 where iventsFolderName='u'");
+        QCOMPARE(runCli({"generate", m_lib}).exitCode, 0);
+        const auto change_ = [&] {
+            if (change == "base" || change == "out") {
+                // The album's folder where the copy keeps the same names.
+                const QString from = change == "base" ? base() : out(), to = copy + (change == "base" ? "/genres" : "/sub");
+                QVERIFY(QDir(to).removeRecursively() && QDir().rename(from, to) && QFile::link(to, from));
+            } else {
+                QVERIFY(QDir().rename(copy, m_dir->path() + "/moved"));
+                QVERIFY(change == "link" ? QFile::link(m_dir->path() + "/moved", copy) : QDir().mkdir(copy));
+            }
+        };
+        const QString real = QFileInfo(copy).canonicalFilePath();
+        QProcess p;
+        const int locked = ::open(QFile::encodeName(copy).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (waiting) {
+            QVERIFY(locked >= 0 && ::flock(locked, LOCK_EX) == 0);
+            p.start(binDir() + "/tessaly-cli", {"publish", m_lib, copy});
+            QVERIFY(p.waitForStarted());
+            // Judged and opened: the run waits for the lock.
+            const QString fds = QString("/proc/%1/fd").arg(p.processId());
+            const QDeadlineTimer deadline(30000);
+            const auto opened = [&] {
+                for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+                    char buf[4096];
+                    const ssize_t n = ::readlink(QFile::encodeName(fds + "/" + fd).constData(), buf, sizeof buf);
+                    if (n > 0 && QFile::decodeName(QByteArray(buf, n)) == real)
+                        return true;
+                }
+                return false;
+            };
+            while (!opened() && !deadline.hasExpired() && p.state() == QProcess::Running)
+                QThread::msleep(10);
+            if (!opened()) {
+                p.kill();
+                ::close(locked);
+                QFAIL(qPrintable(p.readAllStandardError()));
+            }
+        }
+        change_();
+        const auto before = entries(m_dir->path());
+        CliResult r;
+        if (waiting) {
+            ::flock(locked, LOCK_UN);
+            QVERIFY(p.waitForFinished(30000));
+            r = {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        } else {
+            r = runCli({"publish", m_lib, copy});
+        }
+        ::close(locked);
+        QVERIFY2(r.exitCode == 1 && r.err.contains(QString(said).replace("~", m_dir->path())), qPrintable(r.out + r.err));
+        QCOMPARE(entries(m_dir->path()), before);
+    }
+
+    // Links planted in an earlier copy where none of its files go are left alone, not
+    // followed, and listed; one at index.html is replaced by the copy's own page.
+    void publishListsLinksInTheCopy_data()
+    {
+        QTest::addColumn<QString>("rel");
+        QTest::addColumn<QString>("target");  // below the victim's folder
+        QTest::newRow("index.html") << "index.html" << "index.html";
+        QTest::newRow("a folder beside the pages") << "extra" << "";
+        QTest::newRow("a file beside a genre's page") << "genres/C/g/x.jpg" << "p.jpg";
+        QTest::newRow("a file among the thumbnails") << "thumbs/0123456789abcdef-1-1.jpg" << "p.jpg";
+    }
+    void publishListsLinksInTheCopy()
+    {
+        QFETCH(QString, rel);
+        QFETCH(QString, target);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        writeFile(addTitle(cat, addGenre(cat, "g"), "t") + "/p.jpg", photo(64, 48));
+        const QString copy = m_dir->path() + "/copy", victim = m_dir->path() + "/victim";
+        for (const char *name : {"index.html", "p.jpg"})
+            writeFile(victim + "/" + name, "mine");
+        QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
+        const QString pointed = QDir::cleanPath(victim + "/" + target);
+        QFile::remove(copy + "/" + rel);
+        QVERIFY(QFile::link(pointed, copy + "/" + rel));
+        const auto victimBefore = entries(victim);
+        Global g = makeGlobal(m_lib);
+        ScriptedDialogService quiet;
+        PublishSummary summary;
+        QVERIFY(!PublishSite(g, quiet, copy, &summary));
+        const QString text = PublishSummaryText(copy, summary, 10);
+        QVERIFY2(summary.links == QStringList{rel + " -> " + pointed}
+                     && text.contains("コピーの中にあった、コピーのものではないリンク(辿っていません): 1\n\r  " + rel + " -> "),
+                 qPrintable(text));
+        QCOMPARE(entries(victim), victimBefore);
+        if (rel == "index.html") {
+            QVERIFY(entries(copy).value(rel).endsWith(" x1"));
+            QVERIFY(readFile(copy + "/index.html").contains("url=アルバム.html"));
+        } else {
+            QCOMPARE(QFileInfo(copy + "/" + rel).symLinkTarget(), pointed);
+        }
+    }
+
+    // A name the copy's list holds whose file has another name, as a file of the album
+    // does when linked into the copy, is not removed with the stale files; it is listed.
+    void publishKeepsAlbumFilesListedAsStale()
+    {
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const QString t = addTitle(cat, addGenre(cat, "g"), "t");
+        const QByteArray bytes = photo(64, 48);
+        writeFile(t + "/p.jpg", bytes);
+        const QString copy = m_dir->path() + "/copy";
+        QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
+        makeDir(copy + "/genres/C/g/t");
+        QVERIFY(::link(QFile::encodeName(t + "/p.jpg").constData(), QFile::encodeName(copy + "/genres/C/g/t/p.jpg").constData()) == 0);
+        writeFile(copy + "/genres/C/g/old.txt", "placed by an earlier run");
+        QFile manifest(copy + "/.tessaly-publish");
+        QVERIFY(manifest.open(QIODevice::Append));
+        manifest.write(QByteArray("genres/C/g/t/p.jpg\0genres/C/g/old.txt\0", 38));
+        manifest.close();
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 1")
+                     && r.out.contains("アルバムのファイルでもあるため、削除しなかった古いファイル: 1\n  " + copy + "/genres/C/g/t/p.jpg"),
+                 qPrintable(r.out + r.err));
+        QCOMPARE(readFile(t + "/p.jpg"), bytes);
+        QCOMPARE(readFile(copy + "/genres/C/g/t/p.jpg"), bytes);
+        QVERIFY(!QFileInfo::exists(copy + "/genres/C/g/old.txt"));
+    }
+
+    // A title's page takes with it the pictures it shows through srcset, CSS url(), a
+    // video's poster and the sources of video, picture and audio; those that lead out of
+    // the album stay out, and are listed.
+    void publishTakesWhatATitlePageShows_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QStringList>("files");    // in the title's folder, taken
+        QTest::addColumn<QStringList>("outside");  // in the title's folder, links out of the album
+        QTest::newRow("srcset") << "<img src=\"a.jpg\" srcset=\"a.jpg 1x, b%20c.jpg 2x,d.jpg, e,f.jpg 100w\">"
+                                << QStringList{"a.jpg", "b c.jpg", "d.jpg", "e,f.jpg"} << QStringList{};
+        QTest::newRow("style attributes") << "<div style=\"background:url('bg/one.png')\"></div>"
+                                             "<p style='background-image: url(&quot;two.png&quot;)'>x</p>"
+                                          << QStringList{"bg/one.png", "two.png"} << QStringList{};
+        QTest::newRow("style block") << "<style>\nbody { background: url(s.png) }\n.x { background: URL( \"t.gif\" ) }\n</style>"
+                                     << QStringList{"s.png", "t.gif"} << QStringList{};
+        QTest::newRow("video and audio") << "<video poster=\"p.jpg\" controls><source src=\"v.mp4\" type=\"video/mp4\">"
+                                            "<source src='v.webm'></video><audio src=a.mp3 controls></audio>"
+                                         << QStringList{"p.jpg", "v.mp4", "v.webm", "a.mp3"} << QStringList{};
+        QTest::newRow("picture") << "<picture><source srcset=\"w.webp 1x, w2.webp 2x\"><img src=\"w.jpg\"></picture>"
+                                 << QStringList{"w.webp", "w2.webp", "w.jpg"} << QStringList{};
+        QTest::newRow("leading out") << "<img srcset=\"in.jpg 1x, out.jpg 2x\"><div style=\"background:url(out.png)\"></div>"
+                                        "<video poster=\"out.gif\"></video>"
+                                     << QStringList{"in.jpg"} << QStringList{"out.jpg", "out.png", "out.gif"};
+    }
+    void publishTakesWhatATitlePageShows()
+    {
+        QFETCH(QString, html);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, outside);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        const QString t = addTitle(cat, addGenre(cat, "g"), "t", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}});
+        sql(m_lib, "update photoIvents set Ivents=?", {writeFile(t + "/o.html", html.toUtf8())});
+        for (const QString &f : files)
+            writeFile(t + "/" + f, f.toUtf8());
+        const QString away = makeDir(m_dir->path() + "/away");
+        for (const QString &f : outside)
+            QVERIFY(QFile::link(writeFile(away + "/" + f, "secret"), t + "/" + f));
+        const auto awayBefore = entries(away);
+        Global g = makeGlobal(m_lib);
+        ScriptedDialogService quiet;
+        PublishSummary summary;
+        const QString copy = m_dir->path() + "/copy";
+        QCOMPARE(PublishSite(g, quiet, copy, &summary), outside.isEmpty());
+        for (const QString &f : files)
+            QVERIFY2(readFile(copy + "/genres/C/g/t/" + f) == f.toUtf8(), qPrintable(f));
+        QStringList left;
+        for (const QString &f : outside) {
+            QVERIFY2(!QFileInfo::exists(copy + "/genres/C/g/t/" + f), qPrintable(f));
+            left << t + "/" + f;
+        }
+        QCOMPARE(QSet<QString>(summary.outside.cbegin(), summary.outside.cend()), QSet<QString>(left.cbegin(), left.cend()));
+        QCOMPARE(entries(away), awayBefore);
     }
 
     // Two titles of one name in one genre share their folder in the copy: pages of one

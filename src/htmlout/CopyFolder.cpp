@@ -2,6 +2,7 @@
 
 #include "PageFile.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -90,7 +91,8 @@ int openTemporary(int dir, QByteArray *name)
 CopyFolder::CopyFolder(const QString &folder, const QStringList &sources, const QStringList &made)
     : m_path(folder), m_sources(sources), m_made(made)
 {
-    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A link given as the folder would lead the copy's writes and removals into its target.
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (m_fd < 0)
         fileFailure(errno, folder);
 }
@@ -106,6 +108,70 @@ CopyFolder::~CopyFolder()
 QString CopyFolder::pathOf(const QString &rel) const
 {
     return m_path + QLatin1Char('/') + rel;
+}
+
+namespace {
+
+QString realPathOfFd(int fd)
+{
+    char buf[PATH_MAX + 1];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(self.constData(), buf, PATH_MAX);
+    return n > 0 ? QFile::decodeName(QByteArray(buf, n)) : QString();
+}
+
+// The nearest folder of path that exists, every link resolved, and the rest as written.
+QString realPathOf(const QString &path)
+{
+    QString rest;
+    QString at = QDir::cleanPath(path);
+    for (;;) {
+        if (char *r = ::realpath(QFile::encodeName(at).constData(), nullptr)) {
+            const QString real = QFile::decodeName(r);
+            ::free(r);
+            return QDir::cleanPath(real + rest);
+        }
+        const qsizetype slash = at.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return QDir::cleanPath(path);
+        rest.prepend(at.mid(slash));
+        at = at.left(slash);
+    }
+}
+
+}  // namespace
+
+QString CopyFolder::realPath() const
+{
+    return realPathOfFd(m_fd);
+}
+
+bool CopyFolder::stat(struct stat *st) const
+{
+    return ::fstat(m_fd, st) == 0;
+}
+
+bool CopyFolder::holds(const QString &path) const
+{
+    struct stat me;
+    const QString mine = realPath();
+    if (!stat(&me) || mine.isEmpty())
+        return false;
+    const QString real = realPathOf(path);
+    if (real == mine || isInside(real, mine))
+        return true;
+    for (QString at : {QDir::cleanPath(path), real}) {
+        while (at.startsWith(QLatin1Char('/'))) {
+            struct stat st;
+            if (::stat(QFile::encodeName(at).constData(), &st) == 0 && st.st_dev == me.st_dev && st.st_ino == me.st_ino)
+                return true;
+            if (at == QLatin1String("/"))
+                break;
+            const qsizetype slash = at.lastIndexOf(QLatin1Char('/'));
+            at = slash > 0 ? at.left(slash) : QStringLiteral("/");
+        }
+    }
+    return false;
 }
 
 void CopyFolder::recordTo(const QString &rel)
@@ -269,15 +335,12 @@ void CopyFolder::putInPlace(const QString &rel, std::vector<int> &fds, const QBy
 bool CopyFolder::inSources(int fd, const QString &source, const QStringList &roots) const
 {
     // The file actually opened, every link on its way resolved.
-    char buf[PATH_MAX + 1];
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    const ssize_t n = ::readlink(self.constData(), buf, PATH_MAX);
-    QString real;
-    if (n > 0) {
-        real = QFile::decodeName(QByteArray(buf, n));
-    } else if (char *r = ::realpath(QFile::encodeName(source).constData(), nullptr)) {
-        real = QFile::decodeName(r);
-        ::free(r);
+    QString real = realPathOfFd(fd);
+    if (real.isEmpty() && !source.isEmpty()) {
+        if (char *r = ::realpath(QFile::encodeName(source).constData(), nullptr)) {
+            real = QFile::decodeName(r);
+            ::free(r);
+        }
     }
     if (!real.startsWith(QLatin1Char('/')))
         return false;
@@ -414,12 +477,106 @@ bool CopyFolder::remove(const QString &rel)
     struct stat st;
     const bool removed = ::fstatat(fds.back(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
                          && !S_ISDIR(st.st_mode) && ::unlinkat(fds.back(), name.constData(), 0) == 0;
-    // The folders it leaves empty, from the innermost out.
-    for (qsizetype i = parts.size() - 2; removed && i >= 0; --i)
-        if (::unlinkat(fds[size_t(i)], QFile::encodeName(parts[i]).constData(), AT_REMOVEDIR) != 0)
-            break;
+    if (removed)
+        removeEmptyFolders(parts, fds);
     closeFolders(fds);
     return removed;
+}
+
+void CopyFolder::removeEmptyFolders(const QStringList &parts, const std::vector<int> &fds) const
+{
+    // From the innermost out.
+    for (qsizetype i = parts.size() - 2; i >= 0; --i)
+        if (::unlinkat(fds[size_t(i)], QFile::encodeName(parts[i]).constData(), AT_REMOVEDIR) != 0)
+            break;
+}
+
+CopyFolder::Stale CopyFolder::removeStale(const QString &rel)
+{
+    QStringList parts;
+    try {
+        parts = partsOf(rel);
+    } catch (const WriteError &) {
+        return Stale::Gone;
+    }
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, false);
+    if (fds.empty())
+        return Stale::Gone;
+    const QByteArray name = QFile::encodeName(parts.last());
+    Stale result = Stale::Gone;
+    const Fd f(::openat(fds.back(), name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    // A link stays, to be listed with the copy's other links.
+    if (f.fd >= 0 && ::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        // The copy places only files of their own: a second name is the album's.
+        if (st.st_nlink > 1 || inSources(f.fd, QString(), m_sources + m_made))
+            result = Stale::Kept;
+        else if (::unlinkat(fds.back(), name.constData(), 0) == 0) {
+            result = Stale::Removed;
+            removeEmptyFolders(parts, fds);
+        }
+    }
+    closeFolders(fds);
+    return result;
+}
+
+QString CopyFolder::linkAt(const QString &rel) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    QString target;
+    if (!fds.empty()) {
+        char buf[PATH_MAX + 1];
+        const ssize_t n = ::readlinkat(fds.back(), QFile::encodeName(parts.last()).constData(), buf, PATH_MAX);
+        if (n >= 0)
+            target = QFile::decodeName(QByteArray(buf, n));
+        else if (errno != EINVAL && errno != ENOENT && errno != ENOTDIR)
+            target = QStringLiteral("?");
+    }
+    closeFolders(fds);
+    return target;
+}
+
+// Folder by folder from the copy's descriptor, like removeTemporariesIn.
+static void linksIn(int fd, const QString &at, int depth, QStringList *found)
+{
+    std::vector<QByteArray> folders;
+    {
+        DIR *d = ::fdopendir(::dup(fd));
+        if (!d)
+            return;
+        ::rewinddir(d);
+        while (const dirent *e = ::readdir(d)) {
+            const QByteArray name(e->d_name);
+            struct stat st;
+            if (name == "." || name == ".." || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (S_ISLNK(st.st_mode)) {
+                char buf[PATH_MAX + 1];
+                const ssize_t n = ::readlinkat(fd, e->d_name, buf, PATH_MAX);
+                *found << at + QFile::decodeName(name) + QStringLiteral(" -> ")
+                              + (n >= 0 ? QFile::decodeName(QByteArray(buf, n)) : QStringLiteral("?"));
+            } else if (S_ISDIR(st.st_mode)) {
+                folders.push_back(name);
+            }
+        }
+        ::closedir(d);
+    }
+    if (depth >= 64)
+        return;
+    for (const QByteArray &name : folders) {
+        const Fd sub(::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (sub.fd >= 0)
+            linksIn(sub.fd, at + QFile::decodeName(name) + QLatin1Char('/'), depth + 1, found);
+    }
+}
+
+QStringList CopyFolder::links() const
+{
+    QStringList found;
+    linksIn(m_fd, QString(), 0, &found);
+    found.sort();
+    return found;
 }
 
 // Folder by folder, never through a link; only the folders on the way down stay open.
@@ -428,9 +585,11 @@ static int removeTemporariesIn(int fd, int depth)
     int removed = 0;
     std::vector<QByteArray> folders;
     {
+        // A duplicate shares the position of an earlier reading.
         DIR *d = ::fdopendir(::dup(fd));
         if (!d)
             return 0;
+        ::rewinddir(d);
         while (const dirent *e = ::readdir(d)) {
             const QByteArray name(e->d_name);
             struct stat st;

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+struct stat;
+
 namespace tessaly::htmlout {
 
 enum class PlaceResult {
@@ -24,7 +26,7 @@ enum class PlaceResult {
 
 class CopyFolder {
 public:
-    // Opens folder, which must exist; sources is the list of folders (real paths) that
+    // Opens folder, which must exist and be no link; sources is the list of folders (real paths) that
     // files may come from, made the folders (real paths) that what this system made
     // comes from. Throws WriteError.
     CopyFolder(const QString &folder, const QStringList &sources, const QStringList &made = {});
@@ -33,6 +35,13 @@ public:
     CopyFolder &operator=(const CopyFolder &) = delete;
 
     const QString &path() const { return m_path; }
+    // The folder opened, as it is now: its real path, and its device and inode.
+    QString realPath() const;
+    bool stat(struct stat *st) const;
+    // Whether path (every link resolved) is this folder or lies in it: by the real path,
+    // and by device and inode of path and each folder above it (a bind mount shows one
+    // folder at two paths).
+    bool holds(const QString &path) const;
     // The path on this system of rel, for messages.
     QString pathOf(const QString &rel) const;
 
@@ -63,6 +72,15 @@ public:
     // Removes the file (or link) rel and the folders it leaves empty; false when rel is
     // no such thing in the copy.
     bool remove(const QString &rel);
+    // Removes the file rel that an earlier run placed, unless it is no plain file of the
+    // copy: a link, or a file with another name (a hard link) or whose real path lies in
+    // a folder the copy takes from, which is a file of the album.
+    enum class Stale { Removed, Gone, Kept };
+    Stale removeStale(const QString &rel);
+    // Where the link rel points (as written in it); null when rel is no link of the copy.
+    QString linkAt(const QString &rel) const;
+    // Every symbolic link in the copy, "rel -> target", found without following one.
+    QStringList links() const;
     // Removes the temporaries that a stopped run left anywhere in the copy; returns how many.
     int removeTemporaries();
 
@@ -84,6 +102,7 @@ private:
     std::vector<int> openFolders(const QStringList &parts, qsizetype n, bool create);
     void closeFolders(std::vector<int> &fds) const;
     bool inSources(int fd, const QString &source, const QStringList &roots) const;
+    void removeEmptyFolders(const QStringList &parts, const std::vector<int> &fds) const;
     bool recorded(const QString &rel);  // false with errno set when the list cannot take it
     // Records the name, renames the finished temporary over it (err == 0) or removes it,
     // closes the folders, and throws on a failure.

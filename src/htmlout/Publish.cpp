@@ -4,6 +4,7 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "CopyFolder.h"
+#include "FileReplace.h"
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
@@ -25,6 +26,8 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace tessaly {
 
@@ -213,19 +216,59 @@ private:
         return result;
     }
 
+    // What a page names as a file it shows or links: the values of src, href and poster,
+    // every candidate of a srcset, and every CSS url() (in style attributes and blocks).
+    static QStringList shownReferences(const QString &html)
+    {
+        static const QRegularExpression attr(
+            QStringLiteral(R"re(\b(srcset|src|href|poster)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
+            QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression url(
+            QStringLiteral(R"re(\burl\(\s*(?:"([^"]*)"|'([^']*)'|&quot;(.*?)&quot;|&#0*39;(.*?)&#0*39;|([^)"'\s]*))\s*\))re"),
+            QRegularExpression::CaseInsensitiveOption);
+        QStringList refs;
+        for (auto it = attr.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QString value = m.captured(2) + m.captured(3) + m.captured(4);
+            if (m.captured(1).compare(QLatin1String("srcset"), Qt::CaseInsensitive) != 0) {
+                refs << value;
+                continue;
+            }
+            // Candidates: a URL, then descriptors up to a comma; a URL may itself end in commas.
+            for (qsizetype i = 0; i < value.size();) {
+                while (i < value.size() && (value[i].isSpace() || value[i] == QLatin1Char(',')))
+                    ++i;
+                const qsizetype start = i;
+                while (i < value.size() && !value[i].isSpace())
+                    ++i;
+                QString candidate = value.mid(start, i - start);
+                if (candidate.endsWith(QLatin1Char(','))) {
+                    while (candidate.endsWith(QLatin1Char(',')))
+                        candidate.chop(1);
+                } else {
+                    while (i < value.size() && value[i] != QLatin1Char(','))
+                        ++i;
+                }
+                if (!candidate.isEmpty())
+                    refs << candidate;
+            }
+        }
+        for (auto it = url.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            refs << m.captured(1) + m.captured(2) + m.captured(3) + m.captured(4) + m.captured(5);
+        }
+        return refs;
+    }
+
     // The files that a title's own page shows or links from its folder (or below it)
     // go with it to the same places. The page is read as the copy holds it.
     void placeShownFiles(const QString &page, const QString &pageRel) const
     {
         const QByteArray bytes = m_copy.read(pageRel, 8 << 20);
-        static const QRegularExpression ref(QStringLiteral(R"re((?:src|href)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
-                                            QRegularExpression::CaseInsensitiveOption);
         const QString html = QString::fromUtf8(bytes);
         const QString folder = QFileInfo(page).path();
         const QString dirRel = pageRel.section(QLatin1Char('/'), 0, -2);
-        for (auto it = ref.globalMatch(html); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            QString link = m.captured(1) + m.captured(2) + m.captured(3);
+        for (QString link : shownReferences(html)) {
             link = link.section(QLatin1Char('#'), 0, 0).section(QLatin1Char('?'), 0, 0).replace(QLatin1String("&amp;"),
                                                                                               QLatin1String("&"));
             // Only relative links into the page's own folder: no scheme, no "/" at the start, no "..".
@@ -332,6 +375,50 @@ QStringList indexPage()
             QStringLiteral("</html>")};
 }
 
+// Whether a and b are one existing folder: by device and inode, which a bind mount
+// shares under two paths.
+bool sameFolder(const QString &a, const QString &b)
+{
+    struct stat sa, sb;
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Whether the folder real (a real path) is path or holds it: by real path, and by device
+// and inode of path and each folder above it.
+bool holdsFolder(const QString &real, const QString &path)
+{
+    const QString inner = realPath(path);
+    if (inner == real || isInside(inner, real))
+        return true;
+    for (QString at = inner; at.size() > 1; at = at.left(qMax<qsizetype>(1, at.lastIndexOf(QLatin1Char('/')))))
+        if (sameFolder(real, at))
+            return true;
+    return sameFolder(real, QStringLiteral("/"));
+}
+
+// The copy's stale removal would take the album's own files for earlier copies.
+QString holdsAlbum(const QString &folder, const QString &base, const QString &output,
+                   const std::function<bool(const QString &)> &holds)
+{
+    if (holds(base))
+        return QStringLiteral("「%1」には基準フォルダ「%2」が入っています。\n\r"
+                              "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。")
+            .arg(folder, base);
+    if (!output.isEmpty() && isLocalPath(output) && holds(output))
+        return QStringLiteral("「%1」にはHTML出力先「%2」が入っています。\n\r"
+                              "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。")
+            .arg(folder, output);
+    return QString();
+}
+
+QString linkRefusal(const QString &folder, const QString &target)
+{
+    return QStringLiteral("「%1」はフォルダではなく、「%2」へのリンクです。\n\r"
+                          "リンクの先には何も書き込まず、何も削除しません。リンクではないフォルダを指定してください。")
+        .arg(folder, target);
+}
+
 // Why the copy cannot be made in folder, or empty text.
 QString refusal(const QString &folder, const QString &base, const QString &output)
 {
@@ -343,16 +430,22 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
         return QStringLiteral("基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
                               "公開用のコピーには基準フォルダの中のファイルだけを入れます。先に基準フォルダを設定してください。")
             .arg(base);
+    const QString real = realPath(folder);
+    if (!output.isEmpty() && isLocalPath(output) && (real == realPath(output) || sameFolder(folder, output)))
+        return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
+    // The auto-set would register the copy as a category.
+    if (real == realPath(base) || isInside(real, realPath(base)) || holdsFolder(realPath(base), folder))
+        return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
+            .arg(folder, base);
+    const QString held = holdsAlbum(folder, base, output, [&](const QString &p) { return holdsFolder(real, p); });
+    if (!held.isEmpty())
+        return held;
+    const QString target = SymLinkTarget(folder);
+    if (!target.isNull())
+        return linkRefusal(folder, target);
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
         return QStringLiteral("「%1」はフォルダではありません。").arg(folder);
-    const QString real = realPath(folder);
-    if (!output.isEmpty() && isLocalPath(output) && real == realPath(output))
-        return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
-    // The auto-set would register the copy as a category.
-    if (real == realPath(base) || isInside(real, realPath(base)))
-        return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
-            .arg(folder, base);
     if (!QDir().mkpath(folder))
         return QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
     return QString();
@@ -368,6 +461,23 @@ QString notACopy(const CopyFolder &copy)
     return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
                           "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
         .arg(copy.path());
+}
+
+// What was judged before the lock may have changed while a run waited for it: the
+// folder opened must still stand at its name, and still hold no part of the album.
+QString changedSince(const CopyFolder &copy, const struct stat &judged, const QString &base, const QString &output)
+{
+    const QString folder = copy.path();
+    struct stat now, at;
+    const QString target = SymLinkTarget(folder);
+    if (!target.isNull())
+        return linkRefusal(folder, target);
+    if (!copy.stat(&now) || ::lstat(QFile::encodeName(folder).constData(), &at) != 0 || now.st_dev != judged.st_dev
+        || now.st_ino != judged.st_ino || at.st_dev != now.st_dev || at.st_ino != now.st_ino)
+        return QStringLiteral("「%1」は、確かめた後に別のフォルダに置き換えられました。\n\r"
+                              "何も書き込んでいません。もう一度やり直してください。")
+            .arg(folder);
+    return holdsAlbum(folder, base, output, [&](const QString &p) { return copy.holds(p); });
 }
 
 // Where the posters of videos and the thumbnails of photos are made: the local site's
@@ -444,6 +554,9 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         return false;
     }
     QString why = refusal(folder, base, output);
+    struct stat judged;
+    if (why.isEmpty() && ::lstat(QFile::encodeName(folder).constData(), &judged) != 0)
+        why = QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
@@ -465,7 +578,9 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     }
     CopyFolder &copy = *opened;
     copy.lock();
-    why = notACopy(copy);
+    why = changedSince(copy, judged, base, output);
+    if (why.isEmpty())
+        why = notACopy(copy);
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
@@ -537,8 +652,12 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     run.setPictureFaultList(&s.missing);  // listed in the summary
     run.setLinkFaultList(&s.leftOutLinks);
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
-    // A server answers the copy's own address with index.html; one the user put there stays.
-    if (!copy.exists(kIndex) || indexListed) {
+    // A server answers the copy's own address with index.html; one the user put there
+    // stays, but a link there is replaced, never written through.
+    const QString indexLink = copy.linkAt(kIndex);
+    if (!indexLink.isNull())
+        s.links << kIndex + QStringLiteral(" -> ") + indexLink;
+    if (!copy.exists(kIndex) || indexListed || !indexLink.isNull()) {
         try {
             layout.writePage(ChildPath(folder, kIndex), indexPage());
             ++s.pages;
@@ -561,8 +680,18 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         // for a stopped run the earlier files besides.
         if (s.finished)
             forEachListed(copy, kManifest, [&](const QString &rel) {
-                if (!layout.placed(rel) && copy.remove(rel))
+                if (layout.placed(rel))
+                    return;
+                switch (copy.removeStale(rel)) {
+                case CopyFolder::Stale::Removed:
                     ++s.removed;
+                    break;
+                case CopyFolder::Stale::Kept:
+                    s.kept << copy.pathOf(rel);
+                    break;
+                case CopyFolder::Stale::Gone:
+                    break;
+                }
             });
         copy.write(kManifest, [&](const CopyFolder::Sink &put) {
             forEachListed(copy, kRecord, [&](const QString &rel) { put(rel.toUtf8() + '\0'); });
@@ -578,7 +707,10 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         s.finished = false;
     }
     s.replacedLinks = copy.replacedLinks();
-    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty() && s.leftOutLinks.isEmpty();
+    // Not followed by this run, but a server may follow them out of the copy.
+    s.links << copy.links();
+    return s.finished && run.reports() == 0 && s.missing.isEmpty() && s.outside.isEmpty() && s.leftOutLinks.isEmpty()
+           && s.links.isEmpty();
 }
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
@@ -606,6 +738,10 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
         list(QStringLiteral("http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しなかったリンク: %1"), s.leftOutLinks);
     if (!s.replacedLinks.isEmpty())
         list(QStringLiteral("コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
+    if (!s.links.isEmpty())
+        list(QStringLiteral("コピーの中にあった、コピーのものではないリンク(辿っていません): %1"), s.links);
+    if (!s.kept.isEmpty())
+        list(QStringLiteral("アルバムのファイルでもあるため、削除しなかった古いファイル: %1"), s.kept);
     return lines.join(QStringLiteral("\n\r"));
 }
 

@@ -32,6 +32,8 @@ struct PublishSummary {
     QStringList missing;    // pictures and pages not found or not shown, "path (reason)"
     QStringList outside;    // files left out because they lie outside the base folder
     QStringList replacedLinks;  // links found in the copy where its own folders go
+    QStringList links;          // "path -> target": links in the copy that stood on none of its paths, and index.html
+    QStringList kept;           // files an earlier run listed that are files of the album too, not removed
     QStringList leftOutLinks;   // "title: link" of ﾘﾝｸ buttons left out (not http, https, mailto)
 };
 
