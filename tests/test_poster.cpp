@@ -506,9 +506,16 @@ private slots:
         sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {out});
         sql(lib, "insert into photoGraph (ID, topFolder, topFolderName) values (1, ?, 'C')", {root + "/base/C"});
         sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 1, ?, 'G')", {genre});
-        for (const char *t : {"bad", "photo", "video"})
+        for (const char *t : {"bad", "photo", "video", "sjis"})
             sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, ?, ?)",
                 {t, makeDir(genre + "/" + t)});
+        // 写真.jpg as an old camera wrote it, in Shift-JIS: no path can name it.
+        QFile sjis;
+        QVERIFY(sjis.open(::open(QFile::encodeName(genre + "/sjis/").append("\x8e\xca\x90\x5e.jpg").constData(),
+                                 O_WRONLY | O_CREAT, 0644),
+                          QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        sjis.write(readFile(m_turned).left(10));
+        sjis.close();
         QVERIFY(QFile::copy(m_turned, genre + "/video/clip.mp4"));
         QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(genre + "/photo/a.jpg"));
         const QString bad = writeFile(genre + "/bad/half.webm", readFile(src("half.mp4")));  // the last of the suffixes
@@ -523,6 +530,9 @@ private slots:
         QCOMPARE(PostersDecoded() - decoded, 2);
         QCOMPARE(ds.messages().size(), 1);
         QVERIFY2(listedOnce(ds.messages().at(0).text), qPrintable(ds.messages().at(0).text));
+        QVERIFY2(ds.messages().at(0).text.contains(genre + "/sjis/" + QFile::decodeName("\x8e\xca\x90\x5e.jpg")
+                                                   + " (ファイル名がUTF-8ではないため開けません)"),
+                 qPrintable(ds.messages().at(0).text));
         const QStringList posters = QDir(out + "/posters").entryList({"*.jpg"});
         QCOMPARE(posters.size(), 1);
         QCOMPARE(QImage(out + "/posters/" + posters.at(0)).size(), QSize(135, 240));
@@ -545,6 +555,7 @@ private slots:
         QVERIFY2(r.exitCode == 1 && listedOnce(r.err), qPrintable(r.err));
         QCOMPARE(QDir(out + "/posters").entryList({"*.jpg"}), QStringList());
         QVERIFY(!readFile(genre + "/nIndex.html").contains("title='動画'"));
+        QCOMPARE(::unlink(QFile::encodeName(genre + "/sjis/").append("\x8e\xca\x90\x5e.jpg").constData()), 0);
     }
 
     // What a copy draws from videos and photos is judged as the file itself: a video

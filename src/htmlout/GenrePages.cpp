@@ -106,6 +106,7 @@ struct AutoChoice {
     bool listed = false;
     QString photo;
     QString video;
+    QStringList undecodable;  // photos and videos whose names no path can open
 };
 
 AutoChoice autoChoice(const QString &folder)
@@ -113,7 +114,7 @@ AutoChoice autoChoice(const QString &folder)
     static const QList<QByteArray> suffixes = kPhotoSuffixes + VideoSuffixes();
     AutoChoice c;
     QStringList first;
-    c.listed = FirstFiles(folder, suffixes, &first);
+    c.listed = FirstFiles(folder, suffixes, &first, &c.undecodable);
     for (int i = 0; i < first.size(); ++i) {
         if (first.at(i).isEmpty())
             continue;
@@ -235,6 +236,10 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
                                                 : QStringLiteral("フォルダがありません")});
         return p;
     }
+    // A photo that would have been chosen but cannot be named says why the cell is empty.
+    if (choice.photo.isEmpty())
+        for (const QString &bad : choice.undecodable)
+            faults.append({ChildPath(folder, bad), QStringLiteral("ファイル名がUTF-8ではないため開けません")});
     if (!choice.photo.isEmpty()) {
         p.reference = name + QLatin1Char('/') + choice.photo;
         p.relative = true;

@@ -145,7 +145,7 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
 
 // Called once per title folder when the site is written: plain system calls, and only
 // the names that match become text.
-bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first)
+bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first, QStringList *undecodable)
 {
     first->clear();
     for (int i = 0; i < suffixes.size(); ++i)
@@ -173,6 +173,12 @@ bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStrin
             if (!match)
                 continue;
             const QString text = QFile::decodeName(name);
+            if (QFile::encodeName(text) != QByteArrayView(name, qsizetype(len))) {
+                // A Shift-JIS name from an old camera or archive: no path could open it.
+                if (undecodable)
+                    undecodable->append(text);
+                break;
+            }
             if (!(*first)[k].isEmpty() && !NameLess(text, (*first)[k]))
                 continue;
             bool regular = e->d_type == DT_REG;

@@ -33,8 +33,11 @@ QStringList ListFolders(const QString &folder, QStringList *undecodable);
 QStringList ListFiles(const QString &folder, const QString &pattern = QStringLiteral("*"));
 // From one listing of the folder, the first normal file in name order whose name ends
 // with each of the suffixes (lower-case, such as ".jpg"; names match in any letter
-// case); empty text where none does. False when the folder cannot be listed.
-bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first);
+// case); empty text where none does. False when the folder cannot be listed. Names that
+// are not valid in the file-name encoding are never chosen; those with one of the
+// suffixes go to *undecodable, when given (bad bytes shown as U+FFFD).
+bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first,
+                QStringList *undecodable = nullptr);
 // A regular file that exists and is not hidden.
 bool IsNormalFile(const QString &path);
 bool IsFolder(const QString &path);
