@@ -645,7 +645,7 @@ private slots:
     }
 
     // 公開用にコピー asks for a folder, at home the first time (cancelled:
-    // nothing more; a folder holding other files: refused), then writes the copy there and
+    // nothing more; a folder holding the album: refused), then writes the copy there and
     // tells what it did; the next time it starts at that folder.
     void publishItem()
     {
@@ -666,8 +666,8 @@ private slots:
         QStringList said;
         for (const MessageRequest &m : host->ds.messages())
             said << QString::number(int(m.kind)) + m.text.split("\n\r").mid(0, 3).join('|');
-        QCOMPARE(said, QStringList({"3フォルダ「" + tmp.path() + "/pub」は空ではなく、公開用にコピーしたフォルダでもありません。|"
-                                    "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。",
+        QCOMPARE(said, QStringList({"3「" + tmp.path() + "/pub」には基準フォルダ「" + tmp.path() + "/pub/写真」が入っています。|"
+                                    "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。",
                                     "2公開用のコピーを「" + copy + "」に作りました。|ページ: 7|コピーしたファイル: 1 (変更のないもの 0)"}));
         QVERIFY(host->ds.messages().last().text.contains("\n\r作った縮小画像: 1\n\r"));
         QDirIterator thumbs(copy + "/thumbs", {"*.jpg"}, QDir::Files);
@@ -685,6 +685,20 @@ private slots:
         }
         const QStringList details = host->ds.messages().last().details.split('\n');
         QVERIFY2(details.size() == 11 && details.filter("/gone.jpg").size() == 11, qPrintable(details.join('\n')));
+        // A title folder linked out of the album: its photo is neither drawn nor copied, and said.
+        const QString secret = makeDir(tmp.path() + "/secret");
+        QImage red(40, 30, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(secret + "/s.png") && QFile::link(secret, title + "/../外"));
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select ID, ID1, '外', ? from photoYear",
+            {title + "/../外"});
+        const QStringList thumbsBefore = QDir(copy + "/thumbs").entryList(QDir::Files);
+        host->ds.queuePick(copy);
+        trigger(w.get(), "公開用にコピー");
+        QVERIFY2(host->ds.messages().last().text.contains("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: 1\n\r  "
+                                                          + title + "/../外/s.png"),
+                 qPrintable(host->ds.messages().last().text));
+        QCOMPARE(QDir(copy + "/thumbs").entryList(QDir::Files), thumbsBefore);
         // A library broken since by another program: told, and nothing said done.
         sql(lib, "drop table photoYear");
         const qsizetype told = host->ds.messages().size();
