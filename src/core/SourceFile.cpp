@@ -60,10 +60,10 @@ SourceFile::SourceFile(const QString &path, const QString &root)
     } else if (!S_ISREG(m_st.st_mode)) {
         m_state = State::NotAFile;
     } else {
-        m_real = descriptorPath(m_fd);
-        if (m_real.isEmpty())
+        const QString real = descriptorPath(m_fd);
+        if (real.isEmpty())
             m_state = State::Unreadable;
-        else if (!root.isEmpty() && !inside(m_real, root))
+        else if (!root.isEmpty() && !inside(real, root))
             m_state = State::Outside;
         else
             m_state = State::Open;

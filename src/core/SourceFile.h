@@ -32,9 +32,6 @@ public:
     bool isOpen() const { return m_state == State::Open; }
     // The descriptor (readable, blocking, at offset 0 when opened); -1 unless open.
     int fd() const { return m_fd; }
-    // The real path of the file opened; empty unless open or outside.
-    const QString &realPath() const { return m_real; }
-    const struct stat &status() const { return m_st; }
     // The name under which a cache keeps what it made from this file: "<hash of device,
     // inode, size, modification and change times in nanoseconds>-<size>-<mtime ms>".
     // A file changed in place (its time set back, its size the same) still gets a new
@@ -44,7 +41,6 @@ public:
 private:
     State m_state = State::Missing;
     int m_fd = -1;
-    QString m_real;
     struct stat m_st {};
 };
 
