@@ -205,25 +205,28 @@ struct JpegError {
     std::longjmp(e->jump, 1);
 }
 
+// Stops the decode with a fault of ours; code as libjpeg's would be (JERR_OUT_OF_MEMORY: TooLarge).
+[[noreturn]] void jpegStop(j_common_ptr c, int code, const char *why)
+{
+    auto *e = reinterpret_cast<JpegError *>(c->err);
+    e->code = code;
+    std::snprintf(e->message, sizeof e->message, "%s", why);
+    std::longjmp(e->jump, 1);
+}
+
 void jpegMessage(j_common_ptr c, int level)
 {
     auto *e = reinterpret_cast<JpegError *>(c->err);
-    if (level > 0 && c->err->msg_code == JTRC_SOS && ++e->scans > kMaxJpegScans) {
-        std::snprintf(e->message, sizeof e->message, "more than %d scans", kMaxJpegScans);
-        e->code = JERR_OUT_OF_MEMORY;
-        std::longjmp(e->jump, 1);
-    }
+    if (level > 0 && c->err->msg_code == JTRC_SOS && ++e->scans > kMaxJpegScans)
+        jpegStop(c, JERR_OUT_OF_MEMORY, "too many scans");
     if (level >= 0)
         return;
     ++c->err->num_warnings;
     // The file ends, or the next marker comes, before the first rows' data.
     if (c->err->msg_code == JWRN_JPEG_EOF || c->err->msg_code == JWRN_HIT_MARKER) {
         const auto *d = reinterpret_cast<j_decompress_ptr>(c);
-        if (d->input_scan_number <= 1 && d->input_iMCU_row == 0) {
-            e->code = JERR_NO_IMAGE;
-            std::snprintf(e->message, sizeof e->message, "no data for the first rows");
-            std::longjmp(e->jump, 1);  // not a grey picture: nothing
-        }
+        if (d->input_scan_number <= 1 && d->input_iMCU_row == 0)
+            jpegStop(c, JERR_NO_IMAGE, "no data for the first rows");  // not a grey picture: nothing
     }
 }
 
@@ -319,8 +322,8 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     if (setjmp(job->err.jump)) {
         jpeg_destroy_decompress(&ci);
         const int code = job->err.code;
-        const bool tooLarge = code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE
-                              || code == JERR_IMAGE_TOO_BIG || code == JERR_WIDTH_OVERFLOW;
+        const bool tooLarge = code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE || code == JERR_IMAGE_TOO_BIG
+                              || code == JERR_WIDTH_OVERFLOW;
         return failed(tooLarge ? ThumbFault::TooLarge : ThumbFault::Unreadable, QString::fromLatin1(job->err.message));
     }
     jpeg_create_decompress(&ci);
@@ -335,8 +338,9 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     ci.mem->max_memory_to_use = 64 * kMiB;
     jpeg_read_header(&ci, TRUE);
     const bool whole = ci.progressive_mode || ci.arith_code || ci.comps_in_scan < ci.num_components;
+    const auto common = reinterpret_cast<j_common_ptr>(&ci);
     if (!whole && qint64(ci.image_width) * ci.image_height > kMaxScaledPixels)
-        ERREXIT(&ci, JERR_IMAGE_TOO_BIG);
+        jpegStop(common, JERR_OUT_OF_MEMORY, "more pixels than are worth decoding");
     const bool cmyk = ci.jpeg_color_space == JCS_CMYK || ci.jpeg_color_space == JCS_YCCK;
     ci.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     const QSize want = fitted(int(ci.image_width), int(ci.image_height), longSide);
@@ -352,11 +356,11 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     // libjpeg refuses to go past this (it has no backing store to spill to).
     ci.mem->max_memory_to_use = long(need + need / 8 + 16 * kMiB);
     if (!job->reserved.take(need + need / 8 + 16 * kMiB + outPixels * (3 + 4) + thumbBytes(want)))
-        ERREXIT(&ci, JERR_OUT_OF_MEMORY);
+        jpegStop(common, JERR_OUT_OF_MEMORY, "needs more memory than all decodes may hold");
     jpeg_start_decompress(&ci);
     job->image = QImage(int(ci.output_width), int(ci.output_height), QImage::Format_RGB888);
     if (job->image.isNull())
-        ERREXIT(&ci, JERR_OUT_OF_MEMORY);
+        jpegStop(common, JERR_OUT_OF_MEMORY, "no memory for the picture");
     if (cmyk)
         job->cmykRow.resize(size_t(ci.output_width) * 4);
     while (ci.output_scanline < ci.output_height) {
@@ -364,7 +368,7 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
         uchar *out = job->image.scanLine(y);
         JSAMPROW row = cmyk ? job->cmykRow.data() : out;
         if (jpeg_read_scanlines(&ci, &row, 1) != 1)
-            break;
+            jpegStop(common, JERR_NO_IMAGE, "rows missing");
         if (cmyk) {  // as Adobe writes it, inverted
             const JSAMPLE *in = job->cmykRow.data();
             for (JDIMENSION x = 0; x < ci.output_width; ++x, in += 4, out += 3) {
