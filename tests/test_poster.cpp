@@ -126,7 +126,16 @@ class TestPoster : public QObject {
     QTemporaryDir m_dir;
     QString m_turned;  // the video above
 
+    QByteArray m_big;  // see big()
+
     QString src(const QString &name) const { return m_dir.path() + "/src/" + name; }
+    // A progressive 12000 x 9000 JPEG: 330 MB of coefficients while it decodes. Made once.
+    const QByteArray &big()
+    {
+        if (m_big.isEmpty())
+            m_big = jpegRows(12000, 9000, true);
+        return m_big;
+    }
 
 private slots:
     void initTestCase()
@@ -359,10 +368,9 @@ private slots:
         clear.fill(Qt::transparent);
         QTest::newRow("transparent PNG on the page's ground") << "c.png" << encoded(clear, "png") << QSize(100, 100)
                                                               << "wwww" << ok;
-        // A progressive JPEG keeps every coefficient of the whole picture while it decodes
-        // (330 MB here), however small the output.
-        QTest::newRow("progressive JPEG 12000 x 9000") << "big.jpg" << jpegRows(12000, 9000, true) << QSize(240, 180)
-                                                       << "rgby" << ok;
+        // A progressive JPEG keeps every coefficient of the whole picture while it decodes,
+        // however small the output.
+        QTest::newRow("progressive JPEG 12000 x 9000") << "big.jpg" << big() << QSize(240, 180) << "rgby" << ok;
         QImage wide(7000, 6100, QImage::Format_RGB32);  // 42.7 megapixels
         {
             QPainter p(&wide);
@@ -466,6 +474,27 @@ private slots:
         for (const int m : markers(readFile(target)))
             QVERIFY2(m < 0xE1 || m > 0xFE, qPrintable(QString::number(m, 16)));
         QVERIFY(!readFile(target).contains("Cam"));
+    }
+
+    // Decodes that together would hold more than the process's budget take turns: the
+    // peak does not grow with the number of threads.
+    void decodesTakeTurns()
+    {
+        const QString dir = makeDir(m_dir.path() + "/turns");
+        QStringList photos;
+        for (int i = 0; i < 3; ++i)
+            photos << writeFile(dir + QString("/%1.jpg").arg(i), big());
+        const QString warm = writeFile(dir + "/w.jpg", encoded(quarters(64, 48), "jpeg"));
+        QCOMPARE(MakeThumbnail(warm, warm + ".thumb.jpg").fault, ThumbFault::None);
+        ThumbCache cache(makeDir(dir + "/out"));
+        const long base = peakKiB(true);
+        QVERIFY2(base > 0, "the peak resident size cannot be reset");
+        const QList<ThumbEntry> made = cache.make(photos, {}, 3);
+        const long grown = peakKiB(false) - base;
+        for (const ThumbEntry &e : made)
+            QCOMPARE(QSize(e.width, e.height), QSize(240, 180));
+        // Two at a time fit in the budget (about 660 MB), three (about 1 GB) do not.
+        QVERIFY2(grown < 800 * 1024, qPrintable(QString("peak grew by %1 KiB").arg(grown)));
     }
 
     // A picture decoded once: again only when it changes; what no run names goes, and a
