@@ -388,6 +388,11 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
 
 Decoded decodeQt(int fd, int longSide, int orientation)
 {
+    // Qt's limit holds for the whole process, so it cannot be one picture's: it is the
+    // budget, and each picture's own need is reserved from that below. (Qt's default,
+    // 128 MB, refused valid 42-megapixel photos.)
+    static std::once_flag limit;
+    std::call_once(limit, [] { QImageReader::setAllocationLimit(int(kBudget / kMiB)); });
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !file.seek(0))
         return failed(ThumbFault::Unreadable, file.errorString());
@@ -411,7 +416,6 @@ Decoded decodeQt(int fd, int longSide, int orientation)
     Reservation reserved;
     if (!reserved.take(decoded + decoded / 2 + scaleCopyBytes(format, pixels) + thumbBytes(want)))
         return failed(ThumbFault::TooLarge);
-    reader.setAllocationLimit(int(std::min<qint64>(kBudget, decoded + decoded / 4) / kMiB + 1));
     QImage image;
     if (!reader.read(&image))
         return failed(ThumbFault::Unreadable, reader.errorString());
