@@ -575,13 +575,16 @@ Decoded decodeHeif(int fd, int longSide, bool av1)
     const int w = heif_image_handle_get_width(handle.get()), h = heif_image_handle_get_height(handle.get());
     if (w <= 0 || h <= 0)
         return failed(ThumbFault::Unreadable);
-    // The decoder's planes (up to 16 bits a sample), libheif's RGB(A) copy of them and
-    // the smooth scale's 32-bit copy of that.
+    // The decoder's planes (taken as 4:4:4, held by the codec and by libheif) beside
+    // libheif's RGB(A) copy of them, or that copy beside the smooth scale's 32-bit one.
     const QSize want = fitted(w, h, longSide);
-    Reservation reserved;
-    if (!reserved.take(qint64(w) * h * (6 + 4 + 4) + 32 * kMiB + thumbBytes(want)))
-        return failed(ThumbFault::TooLarge);
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    const qint64 pixels = qint64(w) * h;
+    const qint64 planes = pixels * (alpha ? 4 : 3) * (heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8 ? 2 : 1);
+    const qint64 rgb = pixels * (alpha ? 4 : 3);
+    Reservation reserved;
+    if (!reserved.take(std::max(2 * planes + rgb, rgb + pixels * 4) + 32 * kMiB + thumbBytes(want)))
+        return failed(ThumbFault::TooLarge);
     heif_image *img = nullptr;
     err = heif_decode_image(handle.get(), &img, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
