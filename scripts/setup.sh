@@ -14,7 +14,8 @@ packages=(
   build-essential cmake pkg-config sqlite3 libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libcups2-dev fonts-ipafont-gothic
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libheif-dev libtiff-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libheif-dev libtiff-dev libjpeg-dev
+  qt6-image-formats-plugins
   mdbtools-dev
   qt6-translations-l10n
 )

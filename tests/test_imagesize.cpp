@@ -38,6 +38,30 @@ QByteArray frame(uint8_t marker, uint16_t w, uint16_t h)
     return segment(marker, '\x08' + be16(h) + be16(w) + QByteArray("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10));
 }
 const QByteArray scan = segment(0xDA, QByteArray(10, 1)) + QByteArray(300, '\x55') + "\xFF\xD9";
+
+QByteArray riff(const char *chunk, const QByteArray &payload)
+{
+    const QByteArray body = "WEBP" + QByteArray(chunk, 4) + le32(payload.size()) + payload;
+    return "RIFF" + le32(body.size()) + body;
+}
+QByteArray box(const char *type, const QByteArray &body) { return be32(body.size() + 8) + QByteArray(type, 4) + body; }
+QByteArray fullBox(const char *type, const QByteArray &body, char version = 0) { return box(type, version + QByteArray(3, 0) + body); }
+QByteArray ispe(uint32_t w, uint32_t h) { return fullBox("ispe", be32(w) + be32(h)); }
+// An AVIF still: properties, then each item's property indices (from 1; 0x80 marks
+// one essential), the primary item named by pitm.
+QByteArray avif(const QList<QByteArray> &properties, const QList<QList<int>> &items, int primary = 1, const char *brand = "avif")
+{
+    QByteArray ipma = be32(uint32_t(items.size()));
+    for (int i = 0; i < items.size(); ++i) {
+        ipma += be16(uint32_t(i + 1)) + char(items[i].size());
+        for (int p : items[i])
+            ipma += char(p);
+    }
+    const QByteArray meta = fullBox("hdlr", be32(0) + "pict" + QByteArray(13, 0)) + fullBox("pitm", be16(uint32_t(primary)))
+                            + box("iprp", box("ipco", properties.join()) + fullBox("ipma", ipma));
+    return box("ftyp", QByteArray(brand, 4) + be32(0) + "mif1miaf" + QByteArray(brand, 4)) + fullBox("meta", meta)
+           + box("mdat", QByteArray(40, 'a'));
+}
 }  // namespace
 
 class TestImageSize : public QObject {
@@ -58,14 +82,23 @@ private slots:
         QTest::newRow("bmp top-down") << bmp(640, uint32_t(-480), 32) << QList{1, 640, 480, 32} << none;
         QTest::newRow("bmp height -2^31") << bmp(10, 0x80000000u, 24) << nothing << tooLarge;
         QTest::newRow("bmp width 2^31") << bmp(0x80000000u, 10, 24) << nothing << tooLarge;
-        QTest::newRow("bmp shorter than header") << bmp(640, 480, 24).left(40) << nothing << none;
+        // A photo cut short names no size, and says so; a file that only starts like one is none.
+        QTest::newRow("bmp cut before its size") << bmp(640, 480, 24).left(20) << nothing << cut;
+        QTest::newRow("bmp cut after its size") << bmp(640, 480, 24).left(40) << nothing << cut;
+        QTest::newRow("bmp signature alone") << QByteArray("BM") << nothing << cut;
+        QTest::newRow("gif cut before its size") << gif(30, 20, 0).left(8) << nothing << cut;
+        QTest::newRow("gif signature alone") << QByteArray("GIF") << nothing << cut;
+        QTest::newRow("png signature alone") << png(800, 600, 8, 2).left(8) << nothing << cut;
+        QTest::newRow("jpeg start of image alone") << soi << nothing << cut;
+        QTest::newRow("jpeg cut after APP0") << soi + app0 << nothing << cut;
+        QTest::newRow("jpeg cut after a fill byte") << soi + app0 + "\xFF" << nothing << cut;
         QTest::newRow("gif") << gif(65535, 200, 0xF1) << QList{2, 65535, 200, 2} << none;
         QTest::newRow("png truecolour") << png(800, 600, 8, 2) << QList{4, 800, 600, 24} << none;
         QTest::newRow("png colour type 6") << png(800, 600, 8, 6) << QList{4, 800, 600, 0} << none;
         QTest::newRow("png palette") << png(16, 16, 4, 3) << QList{4, 16, 16, 4} << none;
         QTest::newRow("png widest") << png(0x7FFFFFFFu, 5, 8, 0) << QList{4, 0x7FFFFFFF, 5, 8} << none;
         QTest::newRow("png width 2^31") << png(0x80000000u, 5, 8, 2) << nothing << tooLarge;
-        QTest::newRow("png shorter than header") << png(800, 600, 8, 2).left(24) << nothing << none;
+        QTest::newRow("png cut inside its size") << png(800, 600, 8, 2).left(22) << nothing << cut;
         // A 3 MB photograph with a 60 KB APP1 block: the walk hops over the blocks.
         QTest::newRow("jpeg progressive after APP0 and APP1")
             << soi + app0 + app1(60000) + segment(0xDB, QByteArray(65, 1)) + segment(0xC4, QByteArray(400, 2))
@@ -85,6 +118,41 @@ private slots:
         QTest::newRow("jpeg cut inside frame header") << (soi + app0 + frame(0xC0, 640, 480)).left(27) << nothing << cut;
         QTest::newRow("jpeg frame marker at the end") << (soi + app0 + frame(0xC0, 640, 480)).left(23) << nothing << cut;
         QTest::newRow("text") << QByteArray("hello world\n") << nothing << none;
+        QTest::newRow("short text") << QByteArray("BQ") << nothing << none;
+
+        QTest::newRow("webp lossy") << riff("VP8 ", QByteArray("\x10\x02\x00\x9D\x01\x2A", 6) + le16(0x4000 | 640) + le16(480) + QByteArray(30, 0))
+                                    << QList{5, 640, 480, 0} << none;
+        QTest::newRow("webp lossless") << riff("VP8L", '\x2F' + le32((299) | (199 << 14) | (1 << 28)) + QByteArray(20, 0))
+                                       << QList{5, 300, 200, 0} << none;
+        QTest::newRow("webp extended") << riff("VP8X", QByteArray(4, 0) + le32(16383).left(3) + le32(8999).left(3))
+                                       << QList{5, 16384, 9000, 0} << none;
+        QTest::newRow("webp lossy, not a key frame") << riff("VP8 ", QByteArray("\x11\x02\x00\x00\x00\x00", 6) + le32(0) + QByteArray(30, 0))
+                                                     << nothing << none;
+        QTest::newRow("webp cut before its size") << riff("VP8X", QByteArray(10, 0)).left(26) << nothing << cut;
+        QTest::newRow("wave") << riff("fmt ", QByteArray(16, 1)).replace(8, 4, "WAVE") << nothing << none;
+
+        QTest::newRow("avif") << avif({ispe(4000, 3000)}, {{1}}) << QList{6, 4000, 3000, 0} << none;
+        QTest::newRow("avif, essential ispe after others") << avif({box("pixi", "x"), ispe(640, 480)}, {{1, 0x82}})
+                                                           << QList{6, 640, 480, 0} << none;
+        QTest::newRow("avif primary is the second item") << avif({ispe(160, 120), ispe(4000, 3000)}, {{1}, {2}}, 2)
+                                                         << QList{6, 4000, 3000, 0} << none;
+        // irot turns anticlockwise, imir mirrors about the vertical (0) or the horizontal axis.
+        const auto irot = [](int quarters) { return box("irot", QByteArray(1, char(quarters))); };
+        const auto imir = [](int axis) { return box("imir", QByteArray(1, char(axis))); };
+        const QList<std::pair<QList<QByteArray>, int>> transforms = {
+            {{irot(1)}, 8}, {{irot(2)}, 3}, {{irot(3)}, 6}, {{imir(0)}, 2}, {{imir(1)}, 4},
+            {{irot(1), imir(0)}, 7}, {{irot(3), imir(0)}, 5}, {{imir(0), irot(1)}, 5}, {{irot(0)}, 1}};
+        for (int row = 0; row < transforms.size(); ++row) {
+            const auto &[t, o] = transforms[row];
+            QList<int> indices{1};
+            for (int i = 0; i < t.size(); ++i)
+                indices << i + 2;
+            QTest::addRow("avif transformations %d, orientation %d", row, o) << avif(QList{ispe(400, 200)} + t, {indices}) << QList{6, 400, 200, 0, o} << none;
+        }
+        QTest::newRow("avif without ispe") << avif({box("pixi", "x")}, {{1}}) << nothing << none;
+        QTest::newRow("avif cut inside meta") << avif({ispe(400, 200)}, {{1}}).left(60) << nothing << cut;
+        QTest::newRow("avif ftyp alone") << avif({ispe(400, 200)}, {{1}}).left(32) << nothing << cut;
+        QTest::newRow("heic") << avif({ispe(400, 200)}, {{1}}, 1, "heic") << nothing << none;
         const QByteArray turned = frame(0xC0, 400, 200) + scan;
         for (const char *order : {"II", "MM"})
             for (int o = 1; o <= 8; ++o)
@@ -169,6 +237,9 @@ private slots:
         QTest::newRow("S.BMP mode 5") << "S.BMP" << bmp(2, 2, 8) << 5 << 1;
         QTest::newRow("photo.jpg mode 5") << "photo.jpg" << jpeg << 5 << 3;
         QTest::newRow("i.Png mode 5") << "i.Png" << png(3, 3, 8, 2) << 5 << 4;
+        QTest::newRow("w.WebP mode 5") << "w.WebP" << riff("VP8X", QByteArray(10, 0)) << 5 << 5;
+        QTest::newRow("a.avif mode 5") << "a.avif" << avif({ispe(4, 4)}, {{1}}) << 5 << 6;
+        QTest::newRow("avif named .png mode 4") << "a.png" << avif({ispe(4, 4)}, {{1}}) << 4 << 0;
         QTest::newRow("png named .gif mode 5") << "p.gif" << png(3, 3, 8, 2) << 5 << 0;
         QTest::newRow("png named .gif mode 4") << "q.gif" << png(3, 3, 8, 2) << 4 << 4;
         QTest::newRow("png named .gif mode 0") << "r.gif" << png(3, 3, 8, 2) << 0 << 4;
@@ -183,7 +254,7 @@ private slots:
         }
         QTest::newRow("JPEG start marker damaged, mode 5") << "d.jpg" << QByteArray("\xFF\x00", 2) + app0 + frame(0xC0, 640, 480) + scan << 5 << 0;
         QTest::newRow("mode 6") << "w.jpg" << jpeg << 6 << 0;
-        QTest::newRow("two bytes") << "two.bmp" << QByteArray("BM") << 1 << 0;
+        QTest::newRow("BMP signature, GIF reader") << "two.bmp" << QByteArray("BM") << 2 << 0;
         QTest::newRow("one byte") << "one.bmp" << QByteArray("B") << 0 << -1;
         QTest::newRow("hidden") << ".hidden.png" << png(4, 4, 8, 2) << 0 << -1;
         QTest::newRow("missing") << "" << QByteArray() << 0 << -1;

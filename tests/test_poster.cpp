@@ -8,13 +8,17 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include "DialogService.h"
 #include "HtmlOut.h"
+#include "ImageSize.h"
 #include "Poster.h"
 #include "PosterCache.h"
 #include "TestSupport.h"
@@ -147,12 +151,25 @@ private:
     std::thread m_thread;
 };
 
-QByteArray encoded(const QImage &img, const char *format)
+QByteArray encoded(const QImage &img, const char *format, int quality = 90)
 {
     QBuffer buf;
     buf.open(QIODevice::WriteOnly);
-    img.save(&buf, format, 90);
+    img.save(&buf, format, quality);
     return buf.data();
+}
+
+// The peak resident size in KiB, set back to the present size first when reset.
+long peakKiB(bool reset)
+{
+    if (reset) {
+        QFile clear("/proc/self/clear_refs");
+        if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+            return -1;
+    }
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
 }
 
 }  // namespace
@@ -162,7 +179,16 @@ class TestPoster : public QObject {
     QTemporaryDir m_dir;
     QString m_turned;  // the video above
 
+    QByteArray m_big;  // see big()
+
     QString src(const QString &name) const { return m_dir.path() + "/src/" + name; }
+    // A progressive 12000 x 9000 JPEG: 330 MB of coefficients while it decodes. Made once.
+    const QByteArray &big()
+    {
+        if (m_big.isEmpty())
+            m_big = jpegRows(12000, 9000, true);
+        return m_big;
+    }
 
 private slots:
     void initTestCase()
@@ -396,29 +422,81 @@ private slots:
         QTest::newRow("transparent PNG on the page's ground") << "c.png" << encoded(clear, "png") << QSize(100, 100)
                                                               << "wwww" << ok;
         // A progressive JPEG keeps every coefficient of the whole picture while it decodes,
-        // however small the output: beyond the limit it is not decoded at all.
-        QBuffer progressive;
-        progressive.open(QIODevice::WriteOnly);
-        QImageWriter writer(&progressive, "jpeg");
-        writer.setProgressiveScanWrite(true);
-        QVERIFY(writer.write(quarters(64, 48)));
-        QByteArray huge = progressive.data();
-        const qsizetype sof = huge.indexOf("\xFF\xC2");
-        QVERIFY(sof > 0);
-        huge.replace(sof + 5, 4, QByteArray("\x23\x28\x23\x28", 4));  // 9000 x 9000
-        QTest::newRow("progressive JPEG beyond the limit") << "p.jpg" << huge << QSize() << "" << ThumbFault::TooLarge;
-        // A sequential one of that size decodes at an eighth, row by row (the data, of a
-        // smaller picture, ends early: the rest is grey).
-        QByteArray sequential = encoded(quarters(64, 48), "jpeg");
+        // however small the output.
+        QTest::newRow("progressive JPEG 12000 x 9000") << "big.jpg" << big() << QSize(240, 180) << "rgby" << ok;
+        QImage wide(7000, 6100, QImage::Format_RGB32);  // 42.7 megapixels
+        {
+            QPainter p(&wide);
+            const QList<QRgb> colours{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+            for (int q = 0; q < 4; ++q)
+                p.fillRect(q % 2 * 3500, q / 2 * 3050, 3500, 3050, QColor(colours[q]));
+        }
+        QBuffer wideBytes;
+        wideBytes.open(QIODevice::WriteOnly);
+        QImageWriter wideWriter(&wideBytes, "png");
+        wideWriter.setCompression(1);
+        QVERIFY(wideWriter.write(wide));
+        wide = QImage();
+        QTest::newRow("PNG of 42 megapixels") << "wide.png" << wideBytes.data() << QSize(240, 209) << "rgby" << ok;
+        // A sequential JPEG decodes row by row, at an eighth here, whatever its size; the
+        // data, of its first rows only, ends early: the rest is grey.
+        QByteArray sequential = jpegRows(9000, 16, false);
         const qsizetype sof0 = sequential.indexOf("\xFF\xC0");
         QVERIFY(sof0 > 0);
-        sequential.replace(sof0 + 5, 4, QByteArray("\x23\x28\x23\x28", 4));
-        QTest::newRow("sequential JPEG beyond the limit") << "s.jpg" << sequential << QSize(240, 240) << "kkkk" << ok;
+        sequential.replace(sof0 + 5, 2, be16(9000));
+        QTest::newRow("sequential JPEG 9000 x 9000 cut after its first rows") << "s.jpg" << sequential << QSize(240, 240)
+                                                                               << "kkkk" << ok;
+        // Data that ends before the first rows is no picture, not a grey thumbnail.
+        QByteArray progressive = jpegRows(64, 48, true);
+        const qsizetype sof2 = progressive.indexOf("\xFF\xC2");
+        QVERIFY(sof2 > 0);
+        progressive.replace(sof2 + 5, 4, be16(9000) + be16(9000));
+        QTest::newRow("progressive JPEG 9000 x 9000 cut in its first rows") << "p.jpg" << progressive << QSize() << ""
+                                                                             << ThumbFault::Unreadable;
+        const QByteArray jpeg = encoded(quarters(400, 300), "jpeg");
+        const qsizetype sos = jpeg.lastIndexOf("\xFF\xDA");
+        QTest::newRow("JPEG cut before its rows") << "r.jpg" << jpeg.left(sos + 2 + (uchar(jpeg[sos + 2]) << 8 | uchar(jpeg[sos + 3])))
+                                                  << QSize() << "" << ThumbFault::Unreadable;
+        QTest::newRow("JPEG cut to 100 bytes") << "h.jpg" << jpeg.left(100) << QSize() << "" << ThumbFault::Unreadable;
+        QTest::newRow("WebP") << "w.webp" << encoded(quarters(300, 200), "webp") << QSize(240, 160) << "rgby" << ok;
+        QTest::newRow("WebP lossless") << "l.webp" << encoded(quarters(30, 20), "webp", 100) << QSize(30, 20) << "rgby" << ok;
+        const QString avif = m_dir.path() + "/made.avif";
+        QVERIFY(writeHeic(quarters(200, 100), avif, true));
+        QTest::newRow("AVIF") << "a.avif" << readFile(avif) << QSize(200, 100) << "rgby" << ok;
         QTest::newRow("text named as a photo") << "n.jpg" << QByteArray("not a photo") << QSize() << ""
                                                << ThumbFault::Unreadable;
         QTest::newRow("TIFF header only") << "cut.tif" << tiffBytes(quarters(400, 300), 1).left(200) << QSize() << ""
                                           << ThumbFault::Unreadable;
     }
+    // A progressive 32000 x 32000 JPEG of some 600 bytes, disguised from a walk over its
+    // segments: an FF 00 taken for a marker with a length lands on a sequential frame
+    // header inside a comment. Refused before its 3 GB of coefficients are allocated.
+    void disguisedJpeg()
+    {
+        const QByteArray real = jpegRows(16, 16, true);
+        const qsizetype sof = real.indexOf("\xFF\xC2");
+        QVERIFY(sof > 0);
+        QByteArray frame = real.mid(sof, 2 + (uchar(real[sof + 2]) << 8 | uchar(real[sof + 3])));
+        frame.replace(5, 4, be16(32000) + be16(32000));
+        const QByteArray before = real.mid(2, sof - 2);  // JFIF, tables
+        const QByteArray fake("\xFF\xC0\x00\x11\x08\x00\x10\x00\x10\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 19);
+        const QByteArray comment = "\xFF\xFE" + be16(2 + 4 + fake.size()) + "note" + fake;
+        const int landing = 6 + before.size() + frame.size() + 8;  // the fake frame header
+        const QByteArray bytes = real.left(2) + QByteArray("\xFF\x00", 2) + be16(landing - 4) + before + frame + comment
+                                 + real.mid(sof + frame.size());
+        QCOMPARE(bytes.mid(landing, 2), QByteArray("\xFF\xC0"));
+        QVERIFY(bytes.size() < 1000);
+        const QString source = writeFile(m_dir.path() + "/disguised/d.jpg", bytes);
+        const QString warm = writeFile(m_dir.path() + "/disguised/w.jpg", encoded(quarters(64, 48), "jpeg"));
+        QCOMPARE(MakeThumbnail(warm, warm + ".thumb.jpg").fault, ThumbFault::None);  // the module and its libraries loaded
+        const long base = peakKiB(true);
+        QVERIFY2(base > 0, "the peak resident size cannot be reset");
+        const ThumbResult r = MakeThumbnail(source, source + ".thumb.jpg");
+        const long grown = peakKiB(false) - base;
+        QCOMPARE(r.fault, ThumbFault::TooLarge);
+        QVERIFY2(grown < 100 * 1024, qPrintable(QString("peak grew by %1 KiB").arg(grown)));
+    }
+
     // Upright, fitted, and nothing of the original's metadata: no APPn block but JFIF's, no comment.
     void thumbnails()
     {
@@ -431,6 +509,14 @@ private slots:
         const QString target = m_dir.path() + "/thumbs/" + name + ".thumb.jpg";
         const ThumbResult r = MakeThumbnail(source, target);
         QCOMPARE(r.fault, fault);
+        // A picture that browsers draw has a size on the page, the thumbnail's shape.
+        if (fault == ThumbFault::None && !name.endsWith(".tif") && !name.endsWith(".heic")) {
+            Thumbnail page, made;
+            const ImageInfo info = GetImageSize(source, 0);
+            QVERIFY(FitThumbnail(info, &page) && FitThumbnail(r.width, r.height, &made));
+            QVERIFY2(qAbs(page.width - made.width) <= 1 && qAbs(page.height - made.height) <= 1,
+                     qPrintable(QString("%1 x %2").arg(info.Width).arg(info.Height)));
+        }
         QCOMPARE(QSize(r.width, r.height), size.isValid() ? size : QSize(0, 0));
         QCOMPARE(QFileInfo::exists(target), size.isValid());
         if (!size.isValid())
@@ -441,6 +527,27 @@ private slots:
         for (const int m : markers(readFile(target)))
             QVERIFY2(m < 0xE1 || m > 0xFE, qPrintable(QString::number(m, 16)));
         QVERIFY(!readFile(target).contains("Cam"));
+    }
+
+    // Decodes that together would hold more than the process's budget take turns: the
+    // peak does not grow with the number of threads.
+    void decodesTakeTurns()
+    {
+        const QString dir = makeDir(m_dir.path() + "/turns");
+        QStringList photos;
+        for (int i = 0; i < 3; ++i)
+            photos << writeFile(dir + QString("/%1.jpg").arg(i), big());
+        const QString warm = writeFile(dir + "/w.jpg", encoded(quarters(64, 48), "jpeg"));
+        QCOMPARE(MakeThumbnail(warm, warm + ".thumb.jpg").fault, ThumbFault::None);
+        ThumbCache cache(makeDir(dir + "/out"));
+        const long base = peakKiB(true);
+        QVERIFY2(base > 0, "the peak resident size cannot be reset");
+        const QList<ThumbEntry> made = cache.make(photos, {}, 3);
+        const long grown = peakKiB(false) - base;
+        for (const ThumbEntry &e : made)
+            QCOMPARE(QSize(e.width, e.height), QSize(240, 180));
+        // Two at a time fit in the budget (about 660 MB), three (about 1 GB) do not.
+        QVERIFY2(grown < 800 * 1024, qPrintable(QString("peak grew by %1 KiB").arg(grown)));
     }
 
     // A picture decoded once: again only when it changes; what no run names goes, and a
@@ -506,7 +613,7 @@ private slots:
         sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {out});
         sql(lib, "insert into photoGraph (ID, topFolder, topFolderName) values (1, ?, 'C')", {root + "/base/C"});
         sql(lib, "insert into photoYear (ID, ID1, yearFolder, yearFolderName) values (1, 1, ?, 'G')", {genre});
-        for (const char *t : {"bad", "photo", "video", "sjis"})
+        for (const char *t : {"bad", "drawn", "photo", "video", "sjis"})
             sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, ?, ?)",
                 {t, makeDir(genre + "/" + t)});
         // 写真.jpg as an old camera wrote it, in Shift-JIS: no path can name it.
@@ -518,6 +625,7 @@ private slots:
         sjis.close();
         QVERIFY(QFile::copy(m_turned, genre + "/video/clip.mp4"));
         QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(genre + "/photo/a.jpg"));
+        writeFile(genre + "/drawn/w.webp", encoded(quarters(300, 200), "webp"));  // browsers draw it as it is
         const QString bad = writeFile(genre + "/bad/half.webm", readFile(src("half.mp4")));  // the last of the suffixes
         const auto listedOnce = [&](const QString &text) {
             return text.count(bad + " (" + PosterFaultText(PosterFault::Unreadable) + ")") == 1;
@@ -538,6 +646,7 @@ private slots:
         QCOMPARE(QImage(out + "/posters/" + posters.at(0)).size(), QSize(135, 240));
         const QByteArray page = readFile(genre + "/nIndex.html");
         QVERIFY(page.contains("<img src='photo/a.jpg' height='90px' width='120px'><br>"));
+        QVERIFY(page.contains("<img src='drawn/w.webp' height='80px' width='120px'><br>"));
         QVERIFY2(page.contains("<img src='../../../out/posters/" + posters.at(0).toUtf8()
                                + "' height='120px' width='68px' title='動画'><br>\r\nvideo<br>"),
                  page.constData());

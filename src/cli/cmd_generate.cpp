@@ -92,6 +92,8 @@ private:
         case FormatGif: return "GIF";
         case FormatJpeg: return "JPEG";
         case FormatPng: return "PNG";
+        case FormatWebp: return "WebP";
+        case FormatAvif: return "AVIF";
         default: return "";
         }
     }
@@ -123,9 +125,9 @@ static int imageSizeCommand(Context &c)
         else if (mode >= 1 && mode <= 4)
             why = QStringLiteral("%1 のファイルではありません").arg(ImageFormatName(mode));
         else if (mode == 5)
-            why = QStringLiteral("拡張子が bmp・gif・jpg・jpeg・png でないか、その形式のファイルではありません");
+            why = QStringLiteral("拡張子が bmp・gif・jpg・jpeg・png・webp・avif でないか、その形式のファイルではありません");
         else
-            why = QStringLiteral("BMP・GIF・JPEG・PNG のいずれでもないか、大きさを示す部分がありません");
+            why = QStringLiteral("BMP・GIF・JPEG・PNG・WebP・AVIF のいずれでもないか、大きさを示す部分がありません");
         lines.flush();
         c.err << "tessaly-cli: " << path << ": " << why << Qt::endl;
     }

@@ -31,12 +31,13 @@ struct PhotoFault {
 };
 
 // The automatic choice of a title's photo, in this order.
-const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif"};
+const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif",
+                                           ".webp", ".avif", ".bmp"};
 
 // Names that tell a picture browsers draw; any other is looked at for TIFF or HEIF.
 bool drawnByName(const QString &file)
 {
-    for (const char *suffix : {".jpg", ".jpeg", ".gif", ".png", ".bmp"})
+    for (const char *suffix : {".jpg", ".jpeg", ".gif", ".png", ".bmp", ".webp", ".avif"})
         if (file.endsWith(QLatin1String(suffix), Qt::CaseInsensitive))
             return true;
     return false;

@@ -157,13 +157,26 @@ ImageInfo readFailure(const HeaderFile &file)
     return file.failed() ? faulted(ImageFault::Unreadable) : ImageInfo();
 }
 
+// A header that could not be had whole: Truncated when the file starts with the
+// format's signature (a photo cut short, which the page must name), else what
+// readFailure says (a file that is simply no picture of this format).
+ImageInfo cutShort(HeaderFile &file, const char *signature, int length)
+{
+    if (file.failed())
+        return faulted(ImageFault::Unreadable);
+    const unsigned char *b = file.size() >= length ? file.bytes(0, length) : nullptr;
+    if (b && std::memcmp(b, signature, size_t(length)) == 0)
+        return faulted(ImageFault::Truncated);
+    return readFailure(file);
+}
+
 constexpr uint32_t kMaxSize = uint32_t(std::numeric_limits<int32_t>::max());
 
 ImageInfo bmpFrom(HeaderFile &file)
 {
     const unsigned char *h = file.bytes(0, kBmpHeader);
     if (!h)
-        return readFailure(file);
+        return cutShort(file, "BM", 2);
     if (h[0] != 'B' || h[1] != 'M')
         return ImageInfo();
     const uint32_t w = le32(h + 18);
@@ -185,7 +198,7 @@ ImageInfo gifFrom(HeaderFile &file)
 {
     const unsigned char *h = file.bytes(0, kGifHeader);
     if (!h)
-        return readFailure(file);
+        return cutShort(file, "GIF", 3);
     if (h[0] != 'G' || h[1] != 'I' || h[2] != 'F')
         return ImageInfo();
     ImageInfo info;
@@ -256,7 +269,7 @@ ImageInfo pngFrom(HeaderFile &file)
 {
     const unsigned char *h = file.bytes(0, kPngHeader);
     if (!h)
-        return readFailure(file);
+        return cutShort(file, "\x89PNG", 4);
     if (h[0] != 0x89 || h[1] != 'P' || h[2] != 'N' || h[3] != 'G')
         return ImageInfo();
     const uint32_t w = be32(h + 16);
@@ -307,6 +320,8 @@ ImageInfo jpegFrom(HeaderFile &file)
             p += 1;
             continue;
         }
+        if (m == 0xD9)
+            return ImageInfo();  // the end of an image that had no frame
         if (isFrameMarker(m)) {
             if (!(b = file.bytes(p, 9)))
                 return lost();
@@ -333,13 +348,241 @@ ImageInfo jpegFrom(HeaderFile &file)
     if (p < n - 1) {
         if (!(b = file.bytes(p, 2)))
             return lost();
-        if (b[0] == 0xFF && isFrameMarker(b[1]))
-            return faulted(ImageFault::Truncated);  // a frame header cut short
+        if (b[0] == 0xFF && b[1] == 0xD9)
+            return ImageInfo();
     }
-    return ImageInfo();
+    // The file ends where a segment or the frame header should follow.
+    return faulted(ImageFault::Truncated);
 }
 
-enum class Reader { None, Bmp, Gif, Jpeg, Png };
+uint32_t le24(const unsigned char *b) { return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16; }
+
+// The RIFF header, then the first chunk: lossy (VP8), lossless (VP8L) or extended (VP8X,
+// whose canvas is the picture's size).
+ImageInfo webpFrom(HeaderFile &file)
+{
+    const unsigned char *b = file.bytes(0, 20);
+    if (!b) {
+        const unsigned char *s = file.size() >= 12 ? file.bytes(0, 12) : nullptr;
+        if (s && std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "WEBP", 4) == 0)
+            return faulted(ImageFault::Truncated);
+        return readFailure(file);
+    }
+    if (std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WEBP", 4) != 0)
+        return ImageInfo();
+    char chunk[4];
+    std::memcpy(chunk, b + 12, 4);
+    ImageInfo info;
+    info.Format = FormatWebp;
+    if (std::memcmp(chunk, "VP8 ", 4) == 0) {
+        if (!(b = file.bytes(20, 10)))
+            return faulted(file.failed() ? ImageFault::Unreadable : ImageFault::Truncated);
+        if (b[3] != 0x9D || b[4] != 0x01 || b[5] != 0x2A)
+            return ImageInfo();  // not a key frame
+        info.Width = int32_t(le16(b + 6) & 0x3FFF);
+        info.Height = int32_t(le16(b + 8) & 0x3FFF);
+    } else if (std::memcmp(chunk, "VP8L", 4) == 0) {
+        if (!(b = file.bytes(20, 5)))
+            return faulted(file.failed() ? ImageFault::Unreadable : ImageFault::Truncated);
+        if (b[0] != 0x2F)
+            return ImageInfo();
+        const uint32_t bits = le32(b + 1);
+        info.Width = int32_t(bits & 0x3FFF) + 1;
+        info.Height = int32_t(bits >> 14 & 0x3FFF) + 1;
+    } else if (std::memcmp(chunk, "VP8X", 4) == 0) {
+        if (!(b = file.bytes(24, 6)))
+            return faulted(file.failed() ? ImageFault::Unreadable : ImageFault::Truncated);
+        info.Width = int32_t(le24(b)) + 1;
+        info.Height = int32_t(le24(b + 3)) + 1;
+    } else {
+        return ImageInfo();
+    }
+    return info;
+}
+
+// An ISO box: its type and where its contents start and end (end clipped to the file's).
+struct Box {
+    char type[4] = {};
+    qint64 body = 0;
+    qint64 end = 0;
+    bool clipped = false;  // the file ends before the box does
+};
+
+bool boxAt(HeaderFile &file, qint64 p, qint64 limit, Box *box)
+{
+    const unsigned char *b = p + 8 <= limit ? file.bytes(p, 8) : nullptr;
+    if (!b)
+        return false;
+    std::memcpy(box->type, b + 4, 4);
+    qint64 size = be32(b);
+    box->body = p + 8;
+    if (size == 1) {
+        if (!(b = p + 16 <= limit ? file.bytes(p + 8, 8) : nullptr))
+            return false;
+        const uint64_t large = uint64_t(be32(b)) << 32 | be32(b + 4);
+        size = large > uint64_t(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(large);
+        box->body = p + 16;
+    } else if (size == 0) {
+        size = limit - p;
+    }
+    if (size < box->body - p)
+        return false;
+    box->clipped = size > limit - p;
+    box->end = box->clipped ? limit : p + size;
+    return true;
+}
+
+bool isType(const Box &box, const char *type) { return std::memcmp(box.type, type, 4) == 0; }
+
+// The boxes passed over at one level before giving up: a real file has a handful.
+constexpr int kMaxBoxes = 1000;
+
+// An AVIF still or sequence: its ftyp names avif or avis among its brands.
+bool avifBrand(HeaderFile &file, const Box &ftyp)
+{
+    for (qint64 p = ftyp.body; p + 4 <= ftyp.end && p < ftyp.body + 4 * 64; p += 4) {
+        if (p == ftyp.body + 4)
+            continue;  // the minor version
+        const unsigned char *b = file.bytes(p, 4);
+        if (b && (std::memcmp(b, "avif", 4) == 0 || std::memcmp(b, "avis", 4) == 0))
+            return true;
+    }
+    return false;
+}
+
+// The index-th (from 1) property in ipco.
+bool propertyAt(HeaderFile &file, const Box &ipco, int index, Box *out)
+{
+    qint64 p = ipco.body;
+    for (int i = 1; i <= index && i <= kMaxBoxes; ++i) {
+        if (!boxAt(file, p, ipco.end, out))
+            return false;
+        if (i == index)
+            return true;
+        p = out->end;
+    }
+    return false;
+}
+
+// The primary item's size from its ispe, turned by its irot and imir (taken in the order
+// ipma lists them) into an Exif orientation.
+ImageInfo avifFrom(HeaderFile &file)
+{
+    const qint64 n = file.size();
+    Box box;
+    if (!boxAt(file, 0, n, &box) || !isType(box, "ftyp") || box.end > n)
+        return readFailure(file);
+    if (!avifBrand(file, box))
+        return ImageInfo();
+    const auto lost = [&] { return faulted(file.failed() ? ImageFault::Unreadable : ImageFault::Truncated); };
+    Box meta;
+    bool found = false;
+    for (int i = 0; i < kMaxBoxes && !found; ++i) {
+        if (!boxAt(file, box.end, n, &box))
+            return lost();
+        found = isType(box, "meta");
+    }
+    if (!found)
+        return ImageInfo();
+    meta = box;
+    meta.body += 4;  // version and flags
+    uint32_t primary = 1;
+    Box ipco, ipma;
+    bool haveIpco = false, haveIpma = false;
+    for (qint64 p = meta.body; p < meta.end && !(haveIpco && haveIpma);) {
+        if (!boxAt(file, p, meta.end, &box))
+            return lost();
+        if (isType(box, "pitm")) {
+            const unsigned char *b = file.bytes(box.body, 8);
+            if (!b || box.end - box.body < (b[0] == 0 ? 6 : 8))
+                return lost();
+            primary = b[0] == 0 ? be16(b + 4) : be32(b + 4);
+        } else if (isType(box, "iprp")) {
+            Box child;
+            for (qint64 q = box.body; q < box.end; q = child.end) {
+                if (!boxAt(file, q, box.end, &child))
+                    return lost();
+                if (isType(child, "ipco"))
+                    ipco = child, haveIpco = true;
+                else if (isType(child, "ipma"))
+                    ipma = child, haveIpma = true;
+            }
+        }
+        p = box.end;
+    }
+    if (!haveIpco || !haveIpma)
+        return meta.clipped ? lost() : ImageInfo();
+    const unsigned char *b = file.bytes(ipma.body, 8);
+    if (!b)
+        return lost();
+    const bool longIds = b[0] >= 1, wideIndex = b[3] & 1;
+    const uint32_t entries = be32(b + 4);
+    qint64 p = ipma.body + 8;
+    // [a b; c d] on (x, y), y downwards: what the transformations do to the stored picture.
+    int m[4] = {1, 0, 0, 1};
+    bool turned = false;
+    ImageInfo info;
+    for (uint32_t e = 0; e < entries && e < uint32_t(kMaxBoxes); ++e) {
+        if (!(b = file.bytes(p, longIds ? 5 : 3)) || p + (longIds ? 5 : 3) > ipma.end)
+            return lost();
+        const uint32_t item = longIds ? be32(b) : be16(b);
+        const int count = b[longIds ? 4 : 2];
+        p += longIds ? 5 : 3;
+        const int step = wideIndex ? 2 : 1;
+        if (item != primary) {
+            p += qint64(count) * step;
+            continue;
+        }
+        for (int a = 0; a < count; ++a, p += step) {
+            if (!(b = file.bytes(p, step)) || p + step > ipma.end)
+                return lost();
+            const int index = wideIndex ? int(be16(b) & 0x7FFF) : (b[0] & 0x7F);
+            Box prop;
+            if (index == 0 || !propertyAt(file, ipco, index, &prop))
+                continue;
+            if (isType(prop, "ispe") && prop.end - prop.body >= 12) {
+                if (!(b = file.bytes(prop.body + 4, 8)))
+                    return lost();
+                if (be32(b) > kMaxSize || be32(b + 4) > kMaxSize)
+                    return faulted(ImageFault::TooLarge);
+                info.Width = int32_t(be32(b));
+                info.Height = int32_t(be32(b + 4));
+            } else if ((isType(prop, "irot") || isType(prop, "imir")) && prop.end > prop.body) {
+                if (!(b = file.bytes(prop.body, 1)))
+                    return lost();
+                turned = true;
+                int t[4];
+                if (isType(prop, "imir")) {  // about the vertical axis (0) or the horizontal one
+                    const int flip[2][4] = {{-1, 0, 0, 1}, {1, 0, 0, -1}};
+                    std::copy(flip[b[0] & 1], flip[b[0] & 1] + 4, t);
+                } else {
+                    t[0] = 1, t[1] = 0, t[2] = 0, t[3] = 1;
+                    for (int q = 0; q < (b[0] & 3); ++q) {  // a quarter anticlockwise each
+                        const int r[4] = {t[2], t[3], -t[0], -t[1]};
+                        std::copy(r, r + 4, t);
+                    }
+                }
+                const int r[4] = {t[0] * m[0] + t[1] * m[2], t[0] * m[1] + t[1] * m[3],
+                                  t[2] * m[0] + t[3] * m[2], t[2] * m[1] + t[3] * m[3]};
+                std::copy(r, r + 4, m);
+            }
+        }
+        break;
+    }
+    if (info.Width <= 0 || info.Height <= 0)
+        return ImageInfo();
+    info.Format = FormatAvif;
+    if (turned) {
+        static const int exif[8][4] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {-1, 0, 0, -1}, {1, 0, 0, -1},
+                                       {0, 1, 1, 0}, {0, -1, 1, 0}, {0, -1, -1, 0}, {0, 1, -1, 0}};
+        for (int o = 0; o < 8; ++o)
+            if (std::equal(m, m + 4, exif[o]))
+                info.Orientation = o + 1;
+    }
+    return info;
+}
+
+enum class Reader { None, Bmp, Gif, Jpeg, Png, Webp, Avif };
 
 ImageInfo readWith(Reader r, HeaderFile &file)
 {
@@ -348,6 +591,8 @@ ImageInfo readWith(Reader r, HeaderFile &file)
     case Reader::Gif: return gifFrom(file);
     case Reader::Jpeg: return jpegFrom(file);
     case Reader::Png: return pngFrom(file);
+    case Reader::Webp: return webpFrom(file);
+    case Reader::Avif: return avifFrom(file);
     case Reader::None: break;
     }
     return ImageInfo();
@@ -381,6 +626,10 @@ Reader readerForExtension(const QString &path)
         return Reader::Jpeg;
     if (ext == QLatin1String("png"))
         return Reader::Png;
+    if (ext == QLatin1String("webp"))
+        return Reader::Webp;
+    if (ext == QLatin1String("avif"))
+        return Reader::Avif;
     return Reader::None;
 }
 
@@ -430,7 +679,7 @@ ImageInfo sizeFrom(HeaderFile &file, Reader r, bool bySignature)
     if (!readable || f != ImageFault::None)
         return faulted(f);
     if (bySignature) {
-        const qint64 got = std::min<qint64>(4, file.size());
+        const qint64 got = std::min<qint64>(12, file.size());
         const unsigned char *s = file.bytes(0, got);
         if (!s)
             return readFailure(file);
@@ -442,6 +691,10 @@ ImageInfo sizeFrom(HeaderFile &file, Reader r, bool bySignature)
             r = Reader::Jpeg;
         else if (got >= 4 && s[0] == 0x89 && s[1] == 'P' && s[2] == 'N' && s[3] == 'G')
             r = Reader::Png;
+        else if (got >= 4 && std::memcmp(s, "RIFF", 4) == 0)
+            r = Reader::Webp;
+        else if (got >= 8 && std::memcmp(s + 4, "ftyp", 4) == 0)
+            r = Reader::Avif;
         else
             return ImageInfo();
     }
@@ -489,6 +742,8 @@ QString ImageFormatName(int32_t format)
     case FormatGif: return QStringLiteral("GIF");
     case FormatJpeg: return QStringLiteral("JPEG");
     case FormatPng: return QStringLiteral("PNG");
+    case FormatWebp: return QStringLiteral("WebP");
+    case FormatAvif: return QStringLiteral("AVIF");
     default: return QString();
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Width, height and colour depth of BMP, GIF, JPEG and PNG files (and their Exif
-// orientation), read from their headers without decoding the picture, and the fitting
+// Width, height and colour depth of BMP, GIF, JPEG, PNG, WebP and AVIF files (and
+// their orientation), read from their headers without decoding the picture, and the fitting
 // of a size into the 120 x 120 thumbnail box of the genre index pages.
 #include <QString>
 
@@ -14,24 +14,33 @@ enum class ImageFault {
     None,
     Unreadable,  // the file exists but could not be opened or read
     TooLarge,    // a header value is 2^31 or more, so it cannot be a size
-    Truncated,   // a JPEG that ends inside its segments or its frame header
+    Truncated,   // starts like a picture of a known format but ends before its size
 };
 
 struct ImageInfo {
-    int32_t Format = 0;  // 1 BMP, 2 GIF, 3 JPEG, 4 PNG; 0 not read
+    int32_t Format = 0;  // an ImageFormat; 0 not read
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Depth = 0;   // bits per pixel as the header gives them; 0 where it gives none
-    // How to turn the stored pixels upright (the Exif of a JPEG or of a PNG's eXIf
-    // chunk): 1 to 8, 0 where the file says nothing usable. 5 to 8 turn it a quarter.
+    // How to turn the stored pixels upright, as an Exif orientation (a JPEG's Exif, a
+    // PNG's eXIf chunk, an AVIF's irot and imir): 1 to 8, 0 where the file says nothing
+    // usable. 5 to 8 turn it a quarter.
     int32_t Orientation = 0;
     ImageFault fault = ImageFault::None;  // set only when Format is 0
 };
 
-enum ImageFormat : int32_t { FormatNone = 0, FormatBmp = 1, FormatGif = 2, FormatJpeg = 3, FormatPng = 4 };
+enum ImageFormat : int32_t {
+    FormatNone = 0,
+    FormatBmp = 1,
+    FormatGif = 2,
+    FormatJpeg = 3,
+    FormatPng = 4,
+    FormatWebp = 5,
+    FormatAvif = 6,
+};
 
-// mode 0: by the first four bytes; 1..4: that format's reader; 5: by the extension
-// (bmp, gif, jpg/jpeg, png, any case); any other mode reads nothing.
+// mode 0: by the first bytes; 1..4: the BMP, GIF, JPEG or PNG reader; 5: by the
+// extension (bmp, gif, jpg/jpeg, png, webp, avif, any case); any other mode reads nothing.
 ImageInfo GetImageSize(const QString &path, int mode);
 // Mode 0 on a file the caller opened (and keeps open).
 ImageInfo GetImageSizeOf(int fd);
@@ -50,7 +59,7 @@ enum class RenditionFormat { None, Tiff, Heif };
 RenditionFormat NeedsRendition(const QString &path);
 RenditionFormat NeedsRenditionOf(int fd);
 
-// "BMP", "GIF", "JPEG", "PNG" or empty text for 0.
+// "BMP", "GIF", "JPEG", "PNG", "WebP", "AVIF"; empty text for 0.
 QString ImageFormatName(int32_t format);
 // A short Japanese description of a fault, for messages.
 QString ImageFaultText(ImageFault fault);

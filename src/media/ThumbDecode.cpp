@@ -1,5 +1,7 @@
 // Thumbnails of photos: decoded scaled where the format allows, turned upright,
-// written as JPEG bytes without any of the original's metadata.
+// written as JPEG bytes without any of the original's metadata. Every decoder's memory
+// is bounded by what the file's own header makes it need, reserved from one budget
+// for the whole process before it is allocated.
 #include "ImageSize.h"
 #include "MediaApi.h"
 #include "Thumbnail.h"
@@ -15,6 +17,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,6 +29,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <jerror.h>
+#include <jpeglib.h>
 #include <libheif/heif.h>
 #include <tiffio.h>
 
@@ -32,13 +40,81 @@ namespace {
 
 // The pages' own background, under a transparent picture.
 constexpr QRgb kBackground = 0xFFFFFFF0;
-// A picture is never decoded whole beyond this (four bytes a pixel: 256 MB).
-constexpr qint64 kMaxPixels = 64 << 20;
+// What all decodes of the process hold at once: a publish's peak follows this, not the
+// number of threads. A picture that needs more alone is not decoded.
+constexpr qint64 kBudget = qint64(1) << 30;
 // A sequential JPEG scaled while it is decoded holds a few rows at a time, but its
 // decoding time still follows its pixels: a few kilobytes can claim 65535 x 65535.
 constexpr qint64 kMaxScaledPixels = 1LL << 30;
+// Each scan of a progressive JPEG passes over every coefficient again.
+constexpr int kMaxJpegScans = 1000;
 // The longest side libheif takes (it refuses larger ones before it allocates).
 constexpr int kMaxHeifSide = 16384;
+constexpr qint64 kMiB = 1 << 20;
+
+// Bytes reserved in turn, first come first served, so that a large decode is not
+// starved by a stream of small ones.
+class MemoryBudget {
+public:
+    void take(qint64 bytes)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const quint64 ticket = m_next++;
+        m_changed.wait(lock, [&] { return m_serving == ticket && m_free >= bytes; });
+        ++m_serving;
+        m_free -= bytes;
+        m_changed.notify_all();
+    }
+    void give(qint64 bytes)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_free += bytes;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    qint64 m_free = kBudget;
+    quint64 m_next = 0;
+    quint64 m_serving = 0;
+};
+
+MemoryBudget &budget()
+{
+    static MemoryBudget b;
+    return b;
+}
+
+// One decode's share of the budget, held until it is destroyed.
+class Reservation {
+public:
+    Reservation() = default;
+    Reservation(const Reservation &) = delete;
+    Reservation &operator=(const Reservation &) = delete;
+    ~Reservation() { release(); }
+    // Waits until the bytes are free; false, without waiting, when they exceed the whole budget.
+    bool take(qint64 bytes)
+    {
+        release();
+        if (bytes > kBudget)
+            return false;
+        budget().take(bytes);
+        m_bytes = bytes;
+        return true;
+    }
+    void release()
+    {
+        if (m_bytes > 0)
+            budget().give(m_bytes);
+        m_bytes = 0;
+    }
+
+private:
+    qint64 m_bytes = 0;
+};
 
 struct Decoded {
     QImage image;  // upright
@@ -76,49 +152,247 @@ QSize fitted(int w, int h, int longSide)
     return QSize(std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale))));
 }
 
-// The frame marker of a JPEG (0xC0 to 0xCF), or 0 when none comes before the first scan.
-int jpegFrame(int fd)
+// What the thumbnail itself takes once the picture is scaled: its copies while it is
+// turned, laid on the ground and encoded.
+qint64 thumbBytes(const QSize &want)
 {
-    // pread: the reader's own position in the same file stays where it is.
-    qint64 pos = 0;
-    uchar b[2];
-    const auto read = [fd, &pos, &b](qint64 n) {
-        if (::pread(fd, b, size_t(n), off_t(pos)) != n)
-            return false;
-        pos += n;
-        return true;
-    };
-    if (!read(2) || b[0] != 0xFF || b[1] != 0xD8)
-        return 0;
-    for (int segments = 0; segments < 10000; ++segments) {
-        if (!read(1) || b[0] != 0xFF)
-            return 0;
-        do {
-            if (!read(1))
-                return 0;
-        } while (b[0] == 0xFF);
-        const int marker = b[0];
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-            return marker;
-        if (marker == 0xDA || marker == 0xD9)
-            return 0;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue;  // no length
-        if (!read(2))
-            return 0;
-        const int length = b[0] << 8 | b[1];
-        if (length < 2)
-            return 0;
-        pos += length - 2;
-    }
-    return 0;
+    return qint64(want.width()) * want.height() * 4 * 4 + 4 * kMiB;
 }
 
-// JPEG, PNG, GIF and BMP through Qt's readers. A JPEG is decoded at the smallest of
-// 1/8, 1/4, 1/2 or whole size that still covers the thumbnail (libjpeg scales while
-// it decodes); the rest of the way is a smooth scale here.
+// The decoded picture scaled smoothly to size. Qt scales 32- and 64-bit RGB in place;
+// a straight alpha is multiplied in here, in place, not in a copy there.
+QImage scaledTo(QImage image, const QSize &size)
+{
+    if (image.size() == size)
+        return image;
+    if (image.format() == QImage::Format_ARGB32)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    else if (image.format() == QImage::Format_RGBA64)
+        image.convertTo(QImage::Format_RGBA64_Premultiplied);
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// Bytes the smooth scale adds to a decoded picture of this format: none where it scales
+// in place, a 32-bit copy otherwise.
+qint64 scaleCopyBytes(QImage::Format format, qint64 pixels)
+{
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied: return 0;
+    default: return pixels * 4;
+    }
+}
+
+// ---- JPEG through libjpeg itself: what it reads in the header is what decides.
+
+struct JpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    int code = 0;
+    int scans = 0;
+    char message[JMSG_LENGTH_MAX] = {};
+};
+
+[[noreturn]] void jpegFail(j_common_ptr c)
+{
+    auto *e = reinterpret_cast<JpegError *>(c->err);
+    e->code = c->err->msg_code;
+    (*c->err->format_message)(c, e->message);
+    std::longjmp(e->jump, 1);
+}
+
+// Stops the decode with a fault of ours; code as libjpeg's would be (JERR_OUT_OF_MEMORY: TooLarge).
+[[noreturn]] void jpegStop(j_common_ptr c, int code, const char *why)
+{
+    auto *e = reinterpret_cast<JpegError *>(c->err);
+    e->code = code;
+    std::snprintf(e->message, sizeof e->message, "%s", why);
+    std::longjmp(e->jump, 1);
+}
+
+void jpegMessage(j_common_ptr c, int level)
+{
+    auto *e = reinterpret_cast<JpegError *>(c->err);
+    if (level > 0 && c->err->msg_code == JTRC_SOS && ++e->scans > kMaxJpegScans)
+        jpegStop(c, JERR_OUT_OF_MEMORY, "too many scans");
+    if (level >= 0)
+        return;
+    ++c->err->num_warnings;
+    // The file ends, or the next marker comes, before the first rows' data.
+    if (c->err->msg_code == JWRN_JPEG_EOF || c->err->msg_code == JWRN_HIT_MARKER) {
+        const auto *d = reinterpret_cast<j_decompress_ptr>(c);
+        if (d->input_scan_number <= 1 && d->input_iMCU_row == 0)
+            jpegStop(c, JERR_NO_IMAGE, "no data for the first rows");  // not a grey picture: nothing
+    }
+}
+
+void jpegQuiet(j_common_ptr) {}
+
+// The descriptor read at its own offsets: the caller's file position is left alone.
+struct JpegSource {
+    jpeg_source_mgr pub;
+    int fd = -1;
+    off_t pos = 0;
+    JOCTET buffer[64 * 1024];
+
+    static void init(j_decompress_ptr) {}
+    static void term(j_decompress_ptr) {}
+    static boolean fill(j_decompress_ptr c)
+    {
+        auto *s = reinterpret_cast<JpegSource *>(c->src);
+        ssize_t n;
+        do
+            n = ::pread(s->fd, s->buffer, sizeof s->buffer, s->pos);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            ERREXIT(c, JERR_FILE_READ);
+        if (n == 0) {
+            // As libjpeg's own sources do: a warning, then an end of image to stop at.
+            WARNMS(c, JWRN_JPEG_EOF);
+            s->buffer[0] = 0xFF;
+            s->buffer[1] = JPEG_EOI;
+            n = 2;
+        } else {
+            s->pos += n;
+        }
+        s->pub.next_input_byte = s->buffer;
+        s->pub.bytes_in_buffer = size_t(n);
+        return TRUE;
+    }
+    static void skip(j_decompress_ptr c, long count)
+    {
+        auto *s = reinterpret_cast<JpegSource *>(c->src);
+        if (count <= 0)
+            return;
+        if (size_t(count) <= s->pub.bytes_in_buffer) {
+            s->pub.next_input_byte += count;
+            s->pub.bytes_in_buffer -= size_t(count);
+            return;
+        }
+        s->pos += off_t(count - long(s->pub.bytes_in_buffer));
+        s->pub.bytes_in_buffer = 0;
+    }
+};
+
+// Everything that lives across the decode's setjmp, so that a longjmp skips no destructor.
+struct JpegJob {
+    jpeg_decompress_struct cinfo {};
+    JpegError err;
+    JpegSource src;
+    QImage image;
+    std::vector<JSAMPLE> cmykRow;
+    Reservation reserved;
+};
+
+// libjpeg's own need for this picture as it will be decoded: the coefficients of the
+// whole picture when it comes in several scans (progressive, or one component a scan)
+// or arithmetic coded, and the rows it works on.
+qint64 jpegNeed(const jpeg_decompress_struct &ci, bool whole)
+{
+    qint64 bytes = 8 * kMiB + qint64(ci.image_width) * ci.num_components * 64;
+    if (!whole)
+        return bytes;
+    for (int i = 0; i < ci.num_components; ++i) {
+        const jpeg_component_info &c = ci.comp_info[i];
+        const auto roundUp = [](qint64 v, int m) { return m > 0 ? (v + m - 1) / m * m : v; };
+        qint64 wb = c.width_in_blocks, hb = c.height_in_blocks;
+        if (wb == 0 || hb == 0) {  // not yet set up: from the picture's size
+            wb = (qint64(ci.image_width) * c.h_samp_factor + 8 * ci.max_h_samp_factor - 1) / (8 * ci.max_h_samp_factor);
+            hb = (qint64(ci.image_height) * c.v_samp_factor + 8 * ci.max_v_samp_factor - 1) / (8 * ci.max_v_samp_factor);
+        }
+        bytes += roundUp(wb, c.h_samp_factor) * roundUp(hb, c.v_samp_factor) * DCTSIZE2 * qint64(sizeof(JCOEF));
+    }
+    return bytes;
+}
+
+// The JPEG decoded at the smallest of 1/8 to 8/8 of its size that still covers the
+// thumbnail (libjpeg scales while it decodes), straight into the rows of an RGB image.
+Decoded decodeJpeg(int fd, int longSide, int orientation)
+{
+    auto job = std::make_unique<JpegJob>();
+    jpeg_decompress_struct &ci = job->cinfo;
+    ci.err = jpeg_std_error(&job->err.pub);
+    job->err.pub.error_exit = jpegFail;
+    job->err.pub.emit_message = jpegMessage;
+    job->err.pub.output_message = jpegQuiet;
+    if (setjmp(job->err.jump)) {
+        jpeg_destroy_decompress(&ci);
+        const int code = job->err.code;
+        const bool tooLarge = code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE || code == JERR_IMAGE_TOO_BIG
+                              || code == JERR_WIDTH_OVERFLOW;
+        return failed(tooLarge ? ThumbFault::TooLarge : ThumbFault::Unreadable, QString::fromLatin1(job->err.message));
+    }
+    jpeg_create_decompress(&ci);
+    job->src.fd = fd;
+    job->src.pub.init_source = JpegSource::init;
+    job->src.pub.fill_input_buffer = JpegSource::fill;
+    job->src.pub.skip_input_data = JpegSource::skip;
+    job->src.pub.resync_to_restart = jpeg_resync_to_restart;
+    job->src.pub.term_source = JpegSource::term;
+    ci.src = &job->src.pub;
+    // The markers before the frame are small; no picture is allocated yet.
+    ci.mem->max_memory_to_use = 64 * kMiB;
+    jpeg_read_header(&ci, TRUE);
+    const bool whole = ci.progressive_mode || ci.arith_code || ci.comps_in_scan < ci.num_components;
+    const auto common = reinterpret_cast<j_common_ptr>(&ci);
+    if (!whole && qint64(ci.image_width) * ci.image_height > kMaxScaledPixels)
+        jpegStop(common, JERR_OUT_OF_MEMORY, "more pixels than are worth decoding");
+    const bool cmyk = ci.jpeg_color_space == JCS_CMYK || ci.jpeg_color_space == JCS_YCCK;
+    ci.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    const QSize want = fitted(int(ci.image_width), int(ci.image_height), longSide);
+    ci.scale_denom = 8;
+    for (ci.scale_num = 1; ci.scale_num < 8; ++ci.scale_num) {
+        jpeg_calc_output_dimensions(&ci);
+        if (int(ci.output_width) >= want.width() && int(ci.output_height) >= want.height())
+            break;
+    }
+    jpeg_calc_output_dimensions(&ci);
+    const qint64 outPixels = qint64(ci.output_width) * ci.output_height;
+    const qint64 need = jpegNeed(ci, whole);
+    // libjpeg refuses to go past this (it has no backing store to spill to).
+    ci.mem->max_memory_to_use = long(need + need / 8 + 16 * kMiB);
+    if (!job->reserved.take(need + need / 8 + 16 * kMiB + outPixels * (3 + 4) + thumbBytes(want)))
+        jpegStop(common, JERR_OUT_OF_MEMORY, "needs more memory than all decodes may hold");
+    jpeg_start_decompress(&ci);
+    job->image = QImage(int(ci.output_width), int(ci.output_height), QImage::Format_RGB888);
+    if (job->image.isNull())
+        jpegStop(common, JERR_OUT_OF_MEMORY, "no memory for the picture");
+    if (cmyk)
+        job->cmykRow.resize(size_t(ci.output_width) * 4);
+    while (ci.output_scanline < ci.output_height) {
+        const int y = int(ci.output_scanline);
+        uchar *out = job->image.scanLine(y);
+        JSAMPROW row = cmyk ? job->cmykRow.data() : out;
+        if (jpeg_read_scanlines(&ci, &row, 1) != 1)
+            jpegStop(common, JERR_NO_IMAGE, "rows missing");
+        if (cmyk) {  // as Adobe writes it, inverted
+            const JSAMPLE *in = job->cmykRow.data();
+            for (JDIMENSION x = 0; x < ci.output_width; ++x, in += 4, out += 3) {
+                out[0] = uchar(in[0] * in[3] / 255);
+                out[1] = uchar(in[1] * in[3] / 255);
+                out[2] = uchar(in[2] * in[3] / 255);
+            }
+        }
+    }
+    jpeg_destroy_decompress(&ci);
+    Decoded d;
+    d.image = upright(scaledTo(std::move(job->image), want), orientation);
+    return d;
+}
+
+// ---- PNG, GIF, BMP and WebP through Qt's readers, whole, then scaled.
+
 Decoded decodeQt(int fd, int longSide, int orientation)
 {
+    // Qt's limit holds for the whole process, so it cannot be one picture's: it is the
+    // budget, and each picture's own need is reserved from that below. (Qt's default,
+    // 128 MB, refused valid 42-megapixel photos.)
+    static std::once_flag limit;
+    std::call_once(limit, [] { QImageReader::setAllocationLimit(int(kBudget / kMiB)); });
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !file.seek(0))
         return failed(ThumbFault::Unreadable, file.errorString());
@@ -126,34 +400,27 @@ Decoded decodeQt(int fd, int longSide, int orientation)
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);  // the orientation is ours to apply, as the page's box assumes
     const QSize stored = reader.size();
-    if (!stored.isValid())
+    if (!stored.isValid()) {
+        char head[12] = {};
+        if (::pread(fd, head, sizeof head, 0) == qint64(sizeof head) && std::memcmp(head, "RIFF", 4) == 0
+            && std::memcmp(head + 8, "WEBP", 4) == 0 && !QImageReader::supportedImageFormats().contains("webp"))
+            return failed(ThumbFault::NoDecoder, QStringLiteral("no WebP reader for Qt (qt6-image-formats-plugins)"));
         return failed(ThumbFault::Unreadable, reader.errorString());
-    if (qint64(stored.width()) * stored.height() > kMaxPixels && reader.format() != "jpeg")
-        return failed(ThumbFault::TooLarge);
-    const QSize want = fitted(stored.width(), stored.height(), longSide);  // in stored orientation
-    if (reader.format() == "jpeg") {
-        // Only a sequential Huffman JPEG decodes a row at a time: a progressive or an
-        // arithmetic one keeps every coefficient of the whole picture, however small
-        // the output.
-        const int frame = jpegFrame(fd);
-        if (qint64(stored.width()) * stored.height() > (frame == 0xC0 || frame == 0xC1 ? kMaxScaledPixels : kMaxPixels))
-            return failed(ThumbFault::TooLarge);
-        int denom = 1;
-        while (denom < 8 && (stored.width() + 2 * denom - 1) / (2 * denom) >= want.width()
-               && (stored.height() + 2 * denom - 1) / (2 * denom) >= want.height())
-            denom *= 2;
-        if (denom > 1)
-            reader.setScaledSize(QSize((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom));
-        else if (qint64(stored.width()) * stored.height() > kMaxPixels)
-            return failed(ThumbFault::TooLarge);
     }
+    const qint64 pixels = qint64(stored.width()) * stored.height();
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid ? 32 : std::max<int>(32, QImage::toPixelFormat(format).bitsPerPixel());
+    const qint64 decoded = pixels * bits / 8;
+    const QSize want = fitted(stored.width(), stored.height(), longSide);  // in stored orientation
+    // The reader's own working memory (a GIF's frame, WebP's planes) beside the picture.
+    Reservation reserved;
+    if (!reserved.take(decoded + decoded / 2 + scaleCopyBytes(format, pixels) + thumbBytes(want)))
+        return failed(ThumbFault::TooLarge);
     QImage image;
     if (!reader.read(&image))
         return failed(ThumbFault::Unreadable, reader.errorString());
-    if (image.size() != want)
-        image = image.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     Decoded d;
-    d.image = upright(image, orientation);
+    d.image = upright(scaledTo(std::move(image), want), orientation);
     return d;
 }
 
@@ -169,7 +436,8 @@ Decoded decodeTiff(int fd, int longSide)
     std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
     if (!options)
         return failed(ThumbFault::TooLarge);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(kMaxPixels) * 4);
+    // Its strips and tiles; the picture itself is ours, reserved below.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(kBudget / 4));
     // libtiff closes what it is given: a duplicate of the caller's descriptor.
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
@@ -190,7 +458,14 @@ Decoded decodeTiff(int fd, int longSide)
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
     if (w == 0 || h == 0)
         return failed(ThumbFault::Unreadable);
-    if (qint64(w) * h > kMaxPixels)
+    const QSize want = fitted(int(w), int(h), longSide);
+    // The RGBA reader holds one strip or tile (of each plane) beside the whole picture.
+    const qint64 chunk = TIFFIsTiled(tif.get()) ? qint64(TIFFTileSize64(tif.get())) : qint64(TIFFStripSize64(tif.get()));
+    uint16_t planes = 1, samples = 1;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planes);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    Reservation reserved;
+    if (!reserved.take(qint64(w) * h * 4 + chunk * (planes == PLANARCONFIG_SEPARATE ? samples : 1) + thumbBytes(want)))
         return failed(ThumbFault::TooLarge);
     if (orientation < 1 || orientation > 8)
         orientation = ORIENTATION_TOPLEFT;
@@ -205,8 +480,7 @@ Decoded decodeTiff(int fd, int longSide)
     if (!TIFFReadRGBAImageOriented(tif.get(), w, h, reinterpret_cast<uint32_t *>(stored.bits()), asStored, 0))
         return failed(ThumbFault::Unreadable);
     Decoded d;
-    d.image = upright(stored.scaled(fitted(int(w), int(h), longSide), Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-                      orientation);
+    d.image = upright(scaledTo(std::move(stored), want), orientation);
     return d;
 }
 
@@ -252,10 +526,12 @@ struct HeifInput {
     }
 };
 
-Decoded decodeHeif(int fd, int longSide)
+Decoded decodeHeif(int fd, int longSide, bool av1)
 {
     static std::once_flag init;
     std::call_once(init, [] { heif_init(nullptr); });
+    if (av1 && !heif_have_decoder_for_format(heif_compression_AV1))
+        return failed(ThumbFault::NoDecoder, QStringLiteral("libheif has no AV1 decoder"));
     std::unique_ptr<heif_context, void (*)(heif_context *)> ctx(heif_context_alloc(), heif_context_free);
     if (!ctx)
         return failed(ThumbFault::Unreadable);
@@ -299,9 +575,16 @@ Decoded decodeHeif(int fd, int longSide)
     const int w = heif_image_handle_get_width(handle.get()), h = heif_image_handle_get_height(handle.get());
     if (w <= 0 || h <= 0)
         return failed(ThumbFault::Unreadable);
-    if (qint64(w) * h > kMaxPixels)
-        return failed(ThumbFault::TooLarge);
+    // The decoder's planes (taken as 4:4:4, held by the codec and by libheif) beside
+    // libheif's RGB(A) copy of them, or that copy beside the smooth scale's 32-bit one.
+    const QSize want = fitted(w, h, longSide);
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    const qint64 pixels = qint64(w) * h;
+    const qint64 planes = pixels * (alpha ? 4 : 3) * (heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8 ? 2 : 1);
+    const qint64 rgb = pixels * (alpha ? 4 : 3);
+    Reservation reserved;
+    if (!reserved.take(std::max(2 * planes + rgb, rgb + pixels * 4) + 32 * kMiB + thumbBytes(want)))
+        return failed(ThumbFault::TooLarge);
     heif_image *img = nullptr;
     err = heif_decode_image(handle.get(), &img, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
@@ -322,6 +605,25 @@ Decoded decodeHeif(int fd, int longSide)
     return d;
 }
 
+// What a picture that browsers draw is, by its first bytes: libjpeg and libheif take
+// JPEG and AVIF, Qt's readers the rest.
+enum class Drawn { Other, Jpeg, Avif };
+
+Drawn drawnKind(int fd)
+{
+    unsigned char b[64];
+    const ssize_t n = ::pread(fd, b, sizeof b, 0);
+    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF)
+        return Drawn::Jpeg;
+    if (n < 16 || std::memcmp(b + 4, "ftyp", 4) != 0)
+        return Drawn::Other;
+    const qint64 end = std::min<qint64>(n, qint64(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3]);
+    for (qint64 p = 8; p + 4 <= end; p += 4)
+        if (p != 12 && (std::memcmp(b + p, "avif", 4) == 0 || std::memcmp(b + p, "avis", 4) == 0))
+            return Drawn::Avif;
+    return Drawn::Other;
+}
+
 }  // namespace
 
 void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out)
@@ -330,8 +632,14 @@ void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaT
     Decoded d;
     switch (RenditionFormat(format)) {
     case RenditionFormat::Tiff: d = decodeTiff(fd, longSide); break;
-    case RenditionFormat::Heif: d = decodeHeif(fd, longSide); break;
-    case RenditionFormat::None: d = decodeQt(fd, longSide, orientation); break;
+    case RenditionFormat::Heif: d = decodeHeif(fd, longSide, drawnKind(fd) == Drawn::Avif); break;
+    case RenditionFormat::None:
+        switch (drawnKind(fd)) {
+        case Drawn::Jpeg: d = decodeJpeg(fd, longSide, orientation); break;
+        case Drawn::Avif: d = decodeHeif(fd, longSide, true); break;
+        case Drawn::Other: d = decodeQt(fd, longSide, orientation); break;
+        }
+        break;
     }
     if (d.fault == ThumbFault::None && d.image.isNull())
         d.fault = ThumbFault::Unreadable;

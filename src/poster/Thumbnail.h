@@ -1,7 +1,7 @@
 #pragma once
 // Thumbnails of photos: a small upright JPEG without any of the original's metadata,
 // for pages that go to the web, and for pictures that browsers do not draw (TIFF,
-// HEIF). The decoding (Qt's image readers, libtiff, libheif) lives in the media module
+// HEIF). The decoding (libjpeg, Qt's image readers, libtiff, libheif) lives in the media module
 // (MediaModule.h); nothing here needs them.
 #include <QString>
 
@@ -16,7 +16,7 @@ constexpr int ThumbnailLongSide = 240;
 enum class ThumbFault {
     None,
     Unreadable,   // not a picture this system can decode, or a damaged one
-    TooLarge,     // more pixels than a thumbnail is worth decoding
+    TooLarge,     // more pixels or memory than a thumbnail is worth decoding
     WriteFailed,  // the thumbnail file could not be written
     NoDecoder,    // the media module could not be loaded: no fault of the picture's
     Outside,      // it really lies outside the folder it had to lie in: not even opened for decoding
@@ -29,7 +29,7 @@ struct ThumbResult {
     QString detail;
 };
 
-// Decodes the picture at source (JPEG, PNG, GIF, BMP, TIFF, HEIF; known by content),
+// Decodes the picture at source (JPEG, PNG, GIF, BMP, WebP, TIFF, HEIF, AVIF; known by content),
 // scaled while it is decoded where the format allows (a JPEG's DCT scaling, a HEIF's
 // own thumbnail), turns it upright by its orientation, fits it into longSide and
 // writes it as a JPEG at target (a new file renamed over it; never through a symbolic

@@ -11,8 +11,12 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include <jpeglib.h>
 #include <libheif/heif.h>
 
 namespace tessaly::test {
@@ -82,13 +86,14 @@ QByteArray tiffBytes(const QImage &image, int o, bool bigEndian)
     return b;
 }
 
-bool writeHeic(const QImage &image, const QString &path)
+bool writeHeic(const QImage &image, const QString &path, bool av1)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     heif_context *ctx = heif_context_alloc();
     heif_encoder *encoder = nullptr;
     heif_image *img = nullptr;
-    bool ok = heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code == heif_error_Ok
+    bool ok = heif_context_get_encoder_for_format(ctx, av1 ? heif_compression_AV1 : heif_compression_HEVC, &encoder).code
+                  == heif_error_Ok
               && heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &img).code
                      == heif_error_Ok
               && heif_image_add_plane(img, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code == heif_error_Ok;
@@ -98,6 +103,8 @@ bool writeHeic(const QImage &image, const QString &path)
         for (int y = 0; y < rgb.height(); ++y)
             std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width() * 3));
         heif_encoder_set_lossy_quality(encoder, 90);
+        if (av1)
+            heif_encoder_set_parameter_integer(encoder, "speed", 8);
         ok = heif_context_encode_image(ctx, img, encoder, nullptr, nullptr).code == heif_error_Ok
              && heif_context_write_to_file(ctx, QFile::encodeName(path).constData()).code == heif_error_Ok;
     }
@@ -107,6 +114,41 @@ bool writeHeic(const QImage &image, const QString &path)
         heif_encoder_release(encoder);
     heif_context_free(ctx);
     return ok;
+}
+
+QByteArray jpegRows(int w, int h, bool progressive)
+{
+    jpeg_compress_struct ci{};
+    jpeg_error_mgr err{};
+    ci.err = jpeg_std_error(&err);
+    jpeg_create_compress(&ci);
+    unsigned char *data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&ci, &data, &size);
+    ci.image_width = JDIMENSION(w);
+    ci.image_height = JDIMENSION(h);
+    ci.input_components = 3;
+    ci.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&ci);
+    jpeg_set_quality(&ci, 50, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&ci);
+    jpeg_start_compress(&ci, TRUE);
+    // One row of the top half and one of the bottom, as quarters() colours them.
+    std::vector<JSAMPLE> rows[2];
+    const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
+    for (int half = 0; half < 2; ++half)
+        for (int x = 0; x < w; ++x)
+            rows[half].insert(rows[half].end(), colours[half * 2 + (x >= w / 2)], colours[half * 2 + (x >= w / 2)] + 3);
+    while (ci.next_scanline < ci.image_height) {
+        JSAMPROW row = rows[ci.next_scanline >= JDIMENSION(h / 2)].data();
+        jpeg_write_scanlines(&ci, &row, 1);
+    }
+    jpeg_finish_compress(&ci);
+    jpeg_destroy_compress(&ci);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    std::free(data);
+    return bytes;
 }
 
 void settle()

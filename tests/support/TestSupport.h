@@ -44,8 +44,12 @@ QByteArray withPngExif(const QByteArray &png, int o);
 // An uncompressed RGB TIFF of the image whose Orientation tag says o; RGBA when the
 // image has alpha.
 QByteArray tiffBytes(const QImage &image, int o = 1, bool bigEndian = false);
-// The image as a HEIC file (HEVC through libheif); false when it cannot be written.
-bool writeHeic(const QImage &image, const QString &path);
+// The image as a HEIC file (HEVC through libheif), or an AVIF one (AV1); false when it
+// cannot be written.
+bool writeHeic(const QImage &image, const QString &path, bool av1 = false);
+// quarters(w, h) as a JPEG (4:2:0, progressive or baseline) written a row at a time by
+// libjpeg, so that a picture of any size is made without holding it.
+QByteArray jpegRows(int w, int h, bool progressive);
 
 struct CliResult {
     int exitCode = -1;
