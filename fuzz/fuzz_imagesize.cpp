@@ -1,7 +1,8 @@
 // libFuzzer target for the image header readers. Each input is written to a file and read
-// by every mode and reader; the results must match a plain model over the whole input that
-// aborts on any index past its end, so a reader using a byte it never read from the file
-// shows up as a mismatch, and AddressSanitizer catches any access outside its buffers.
+// by every mode and reader, by name and by descriptor; the results must match a plain model
+// over the whole input that aborts on any index past its end, so a reader using a byte it
+// never read from the file shows up as a mismatch, and AddressSanitizer catches any access
+// outside its buffers.
 #include "ImageSize.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -44,20 +46,10 @@ Model bmp()
 
 Model gif() { return g_n < 13 || !is("GIF") ? Model{} : Model{2, int32_t(at(6) | at(7) << 8), int32_t(at(8) | at(9) << 8), int32_t((at(10) & 7) + 1)}; }
 
-Model png()
-{
-    if (g_n < 29 || !is("\x89PNG"))
-        return {};
-    const uint32_t w = be32(16), h = be32(20), depth = at(24), type = at(25);
-    if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu)
-        return fault(ImageFault::TooLarge);
-    return {4, int32_t(w), int32_t(h), int32_t(type == 0 || type == 3 ? depth : type == 2 ? depth * 3 : 0)};
-}
-
 bool frameMarker(uint32_t m) { return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB); }
 
 // The orientation entry of the first directory of Exif data at t, searched only in its
-// first `span` bytes (the block, at most 4096, the file).
+// first `span` bytes (the block, the file).
 int32_t orientation(int64_t t, int64_t span)
 {
     if (span < 8 || !((at(size_t(t)) == 'I' && at(size_t(t + 1)) == 'I') || (at(size_t(t)) == 'M' && at(size_t(t + 1)) == 'M')))
@@ -74,6 +66,36 @@ int32_t orientation(int64_t t, int64_t span)
     return 0;
 }
 
+// The orientation of the first eXIf chunk before the image data, the chunks hopped over
+// by their lengths (at most 256 of them); a chunk that claims more than the file ends the search.
+int32_t pngOrientation()
+{
+    const int64_t n = int64_t(g_n);
+    int64_t p = 8;
+    for (int chunk = 0; chunk < 256 && p + 8 <= n; ++chunk, p += int64_t(be32(size_t(p))) + 12) {
+        const int64_t length = be32(size_t(p));
+        const auto type = [&](const char *t) { return std::memcmp(g_p + p + 4, t, 4) == 0; };
+        if (type("IDAT") || type("IEND") || length > n)
+            return 0;
+        if (type("eXIf")) {
+            const int64_t data = p + 8, span = std::min(length, n - data);
+            const bool header = span >= 6 && std::memcmp(g_p + data, "Exif\0\0", 6) == 0;  // a JPEG block's own
+            return header ? orientation(data + 6, span - 6) : orientation(data, span);
+        }
+    }
+    return 0;
+}
+
+Model png()
+{
+    if (g_n < 29 || !is("\x89PNG"))
+        return {};
+    const uint32_t w = be32(16), h = be32(20), depth = at(24), type = at(25);
+    if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu)
+        return fault(ImageFault::TooLarge);
+    return {4, int32_t(w), int32_t(h), int32_t(type == 0 || type == 3 ? depth : type == 2 ? depth * 3 : 0), pngOrientation()};
+}
+
 Model jpeg()
 {
     const int64_t n = int64_t(g_n);
@@ -87,11 +109,27 @@ Model jpeg()
             return p + 8 > n - 1 ? fault(ImageFault::Truncated) : Model{3, int32_t(be16(size_t(p + 7))), int32_t(be16(size_t(p + 5))), 24, int32_t(std::max<int64_t>(exif, 0))};
         const int64_t len = be16(size_t(p + 2));
         if (at(size_t(p + 1)) == 0xE1 && exif < 0 && len >= 8 && p + 10 <= n && std::memcmp(g_p + p + 4, "Exif\0\0", 6) == 0)
-            exif = orientation(p + 10, std::min({len - 8, int64_t(4096), n - p - 10}));
+            exif = orientation(p + 10, std::min(len - 8, n - p - 10));
     }
     if (p > n || (p < n - 1 && at(size_t(p)) == 0xFF && frameMarker(at(size_t(p + 1)))))
         return fault(ImageFault::Truncated);
     return {};
+}
+
+// TIFF (and BigTIFF) by its byte order and version, HEIF by the brand of its ftyp box.
+RenditionFormat rendition()
+{
+    if (g_n < 12)
+        return RenditionFormat::None;
+    const uint32_t order = be16(0), version = order == 0x4949 ? le16(2) : be16(2);
+    if ((order == 0x4949 || order == 0x4D4D) && (version == 42 || version == 43))
+        return RenditionFormat::Tiff;
+    if (std::memcmp(g_p + 4, "ftyp", 4) != 0)
+        return RenditionFormat::None;
+    for (const char *brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs", "mif1", "msf1"})
+        if (std::memcmp(g_p + 8, brand, 4) == 0)
+            return RenditionFormat::Heif;
+    return RenditionFormat::None;
 }
 
 Model byContent() { return is("BM") ? bmp() : is("GIF") ? gif() : is("\xFF\xD8") ? jpeg() : is("\x89PNG") ? png() : Model{}; }
@@ -131,6 +169,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Model byName[] = {byFormat[0], byFormat[1], byFormat[2], byFormat[2], byFormat[3], Model{}};
     expect("mode 5", GetImageSize(path, 5), model(byName[ext]));
     expect("mode 6", GetImageSize(path, 6), Model{});
+    // The readers on a descriptor the caller opened, as the thumbnails read a photo.
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        std::abort();
+    expect("descriptor", GetImageSizeOf(fd), model(byContent()));
+    for (const RenditionFormat r : {NeedsRenditionOf(fd), NeedsRendition(path)})
+        if (r != rendition()) {
+            std::fprintf(stderr, "rendition: read %d, model %d\n", int(r), int(rendition()));
+            std::abort();
+        }
+    close(fd);
     Thumbnail t;
     const ImageInfo info = GetImageSize(path, 0);
     if (FitThumbnail(info, &t) && (t.width < 0 || t.width > 120 || t.height < 0 || t.height > 120))
