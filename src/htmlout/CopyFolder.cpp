@@ -120,6 +120,8 @@ QString realPathOfFd(int fd)
     return n > 0 ? QFile::decodeName(QByteArray(buf, n)) : QString();
 }
 
+}  // namespace
+
 // The nearest folder of path that exists, every link resolved, and the rest as written.
 QString realPathOf(const QString &path)
 {
@@ -138,8 +140,6 @@ QString realPathOf(const QString &path)
         at = at.left(slash);
     }
 }
-
-}  // namespace
 
 QString CopyFolder::realPath() const
 {

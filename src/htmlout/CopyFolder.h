@@ -17,6 +17,10 @@ struct stat;
 
 namespace tessaly::htmlout {
 
+// The real path of a folder that may not exist yet: its nearest existing folder, every
+// link resolved, and the rest as written.
+QString realPathOf(const QString &path);
+
 enum class PlaceResult {
     Placed,
     Unchanged,  // already there with the same size and time

@@ -297,24 +297,6 @@ private:
     mutable bool m_sorted = false;
 };
 
-// The real path of a folder that may not exist yet: its nearest existing ancestor
-// resolved, the rest as written.
-QString realPath(const QString &path)
-{
-    QString rest;
-    QString at = QDir::cleanPath(path);
-    for (;;) {
-        const QString real = QFileInfo(at).canonicalFilePath();
-        if (!real.isEmpty())
-            return QDir::cleanPath(real + rest);
-        const qsizetype slash = at.lastIndexOf(QLatin1Char('/'));
-        if (slash <= 0)
-            return QDir::cleanPath(path);
-        rest.prepend(at.mid(slash));
-        at = at.left(slash);
-    }
-}
-
 // A name of a list that may stand for a file of the copy: plain names joined by "/",
 // and neither list itself.
 bool listable(const QString &rel)
@@ -388,7 +370,7 @@ bool sameFolder(const QString &a, const QString &b)
 // and inode of path and each folder above it.
 bool holdsFolder(const QString &real, const QString &path)
 {
-    const QString inner = realPath(path);
+    const QString inner = realPathOf(path);
     if (inner == real || isInside(inner, real))
         return true;
     for (QString at = inner; at.size() > 1; at = at.left(qMax<qsizetype>(1, at.lastIndexOf(QLatin1Char('/')))))
@@ -430,11 +412,11 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
         return QStringLiteral("基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
                               "公開用のコピーには基準フォルダの中のファイルだけを入れます。先に基準フォルダを設定してください。")
             .arg(base);
-    const QString real = realPath(folder);
-    if (!output.isEmpty() && isLocalPath(output) && (real == realPath(output) || sameFolder(folder, output)))
+    const QString real = realPathOf(folder);
+    if (!output.isEmpty() && isLocalPath(output) && (real == realPathOf(output) || sameFolder(folder, output)))
         return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
     // The auto-set would register the copy as a category.
-    if (real == realPath(base) || isInside(real, realPath(base)) || holdsFolder(realPath(base), folder))
+    if (real == realPathOf(base) || isInside(real, realPathOf(base)) || holdsFolder(realPathOf(base), folder))
         return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
     const QString held = holdsAlbum(folder, base, output, [&](const QString &p) { return holdsFolder(real, p); });
@@ -567,8 +549,8 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     const QString posters = posterHome(output);
     QStringList made;
     if (!posters.isEmpty())
-        made << ChildPath(realPath(posters), PosterCache::folderName())
-             << ChildPath(realPath(posters), ThumbCache::folderName());
+        made << ChildPath(realPathOf(posters), PosterCache::folderName())
+             << ChildPath(realPathOf(posters), ThumbCache::folderName());
     std::optional<CopyFolder> opened;
     try {
         opened.emplace(folder, QStringList{QFileInfo(base).canonicalFilePath()}, made);
