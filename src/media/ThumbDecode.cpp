@@ -386,8 +386,31 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
 
 // ---- PNG, GIF, BMP and WebP through Qt's readers, whole, then scaled.
 
+// libpng allocates what a chunk before the pixels claims (an eXIf of 2 GB in a file of
+// 42 bytes), beyond any limit Qt sets: such a PNG is damaged, and never handed over.
+bool pngClaimsMoreThanItHolds(int fd)
+{
+    struct stat st;
+    unsigned char b[8];
+    if (::fstat(fd, &st) != 0 || ::pread(fd, b, 8, 0) != 8 || std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) != 0)
+        return false;
+    for (qint64 pos = 8; pos + 8 <= st.st_size;) {
+        if (::pread(fd, b, 8, off_t(pos)) != 8)
+            return true;
+        const qint64 length = qint64(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+        if (pos + 12 + length > st.st_size)
+            return true;
+        if (std::memcmp(b + 4, "IDAT", 4) == 0 || std::memcmp(b + 4, "IEND", 4) == 0)
+            return false;
+        pos += 12 + length;
+    }
+    return false;
+}
+
 Decoded decodeQt(int fd, int longSide, int orientation)
 {
+    if (pngClaimsMoreThanItHolds(fd))
+        return failed(ThumbFault::Unreadable, QStringLiteral("a chunk claims more than the file holds"));
     // Qt's limit holds for the whole process, so it cannot be one picture's: it is the
     // budget, and each picture's own need is reserved from that below. (Qt's default,
     // 128 MB, refused valid 42-megapixel photos.)
