@@ -2,6 +2,7 @@
 // the lists, grid and title entry, and every command with its texts, kinds and titles.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -504,8 +505,10 @@ private slots:
         const QString link = QStringLiteral("select group_concat(iventsFolderName||':'||iventsFolder||':'||coalesce(iventsLink,'-'), ',') "
                                             "from photoIvents where iventsFolderName in ('a1','a2')");
         const QString save = QStringLiteral("データの更新を行いますか？"), update = QStringLiteral("タイトル情報を更新しますか？");
-        const QString elsewhere = QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + J
-                                  + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。");
+        const QString changed = QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + J;
+        const QString elsewhere = changed + QStringLiteral("書き込みは行いませんでした。入力した内容はそのまま残し、"
+                                                           "ほかの項目は保存されている内容にしました。")
+                                  + J + QStringLiteral("もう一度F3を押すと、この内容で更新します。");
         const QString before = QStringLiteral("a1:~/A/A1/a1:http://one,a2:~/A/A1/a2:-");
         const QString saved = QStringLiteral("a1:~/A/A1/a1:http://one,a2:~/A/A1/a2:http://new");
         // Registering and loading by folder.
@@ -517,8 +520,6 @@ private slots:
                                                           << names << all << "A||http://one|/h/a1.html"
                                                           << "ジャンルに選択されたフォルダと同名のフォルダが登録されています。" + J
                                                                  + "このフォルダをジャンル名に追加してもよろしいですか？";
-        QTest::newRow("F7 refused, F8") << QStringList{"genre 0", "pick /A/A3", "answer N", "key F7", "key F8"}
-                                        << names << all << "A|||" << "ジャンルを入力してください！";
         QTest::newRow("F8 registers, F3") << QStringList{"load a1", "pick /A/A1/n", "answer Y", "key F8", "answer Y", "key F3"}
                                           << fields + "'n'" << "-|~/A/A1/n/n.html|~/A/A1/n/n.html|-|0|-1" << "A|||" << update;
         QTest::newRow("F8 loads a2, F3") << QStringList{"load a1", "pick /A/A1/a2", "key F8", "answer Y", "key F3"}
@@ -557,10 +558,23 @@ private slots:
         // Another program rewrote the loaded title: nothing is written over it.
         QTest::newRow("F3 after set-base elsewhere") << QStringList{"load a2", "link http://new", "cli set-base ~/moved", "answer Y", "key F3"}
                                                      << link << "a1:~/moved/A/A1/a1:http://one,a2:~/moved/A/A1/a2:-"
-                                                     << "A|a2||" << elsewhere;
+                                                     << "A|a2|http://new|" << elsewhere;
         QTest::newRow("del3 after a change elsewhere")
             << QStringList{"load a1", "sql update photoIvents set iventsLink='http://two' where iventsFolderName='a1'", "answer Y", "click del3"}
-            << link << "a1:~/A/A1/a1:http://two,a2:~/A/A1/a2:-" << "A|a1|http://two|/h/a1.html" << elsewhere;
+            << link << "a1:~/A/A1/a1:http://two,a2:~/A/A1/a2:-" << "A|a1|http://two|/h/a1.html"
+            << changed + "削除は行いませんでした。変更された内容を確かめてから、もう一度削除してください。";
+        // After that refusal the typing stays over the stored row: a second F3 writes it with
+        // the fields the user left as stored now, closing without saving drops it.
+        const QStringList typedOver{"load a2", "link http://new",
+                                    "sql update photoIvents set iventsLink='http://other', iventsPhoto='/p/o.jpg' where iventsFolderName='a2'",
+                                    "answer Y", "key F3"};
+        QTest::newRow("F3 after a change elsewhere") << typedOver << fields + "'a2'" << "http://other|-|-|/p/o.jpg|0|0"
+                                                     << "A|a2|http://new|" << elsewhere;
+        QTest::newRow("F3 after a change elsewhere, F3") << typedOver + QStringList{"answer Y", "key F3"} << fields + "'a2'"
+                                                         << "http://new|-|-|/p/o.jpg|0|0" << "A|||" << update;
+        QTest::newRow("F3 after a change elsewhere, Esc") << typedOver + QStringList{"answer N N", "key Esc"} << fields + "'a2'"
+                                                          << "http://other|-|-|/p/o.jpg|0|0" << "A|a2|http://other|"
+                                                          << QStringLiteral("データ編集を終了しますか？");
         // F6 starts inside the base folder and never makes the base folder a category.
         QTest::newRow("F6 on the base folder") << QStringList{"category 1", "pick .", "key F6"}
                                                << "select group_concat(topFolderName, ',') from photoGraph" << "A,B" << "B|||"
@@ -596,7 +610,7 @@ private slots:
                 for (const QString &a : arg.split(QLatin1Char(' ')))
                     a == QLatin1String("C") ? ds().queueCancel() : answers({a});
             } else if (verb == QLatin1String("key")) {
-                key(Qt::Key(Qt::Key_F1 - 1 + arg.mid(1).toInt()));
+                key(arg == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key(Qt::Key_F1 - 1 + arg.mid(1).toInt()));
             } else if (verb == QLatin1String("click")) {
                 click(arg);
             } else if (verb == QLatin1String("link")) {
@@ -738,6 +752,42 @@ private slots:
             QCOMPARE(m_status, QStringList({"ジャンルﾌｫﾙﾀﾞ選択画面起動中...", "テーブル切り離し処理...", "実行中...",
                                             "テーブルジョイント処理...", "処理を終了しました。", "ジャンルﾌｫﾙﾀﾞ選択画面終了"}));
         QCOMPARE(this->counts() + '|' + one(QStringLiteral("select count(*) from photoIvents where IventsHtmlButton=-1")), counts);
+    }
+
+    // F7 and F8 open on the folder of the level above: taken as it comes, it is refused, not
+    // registered below itself. A refused folder leaves the genre chosen before as it was.
+    void ownFolderIsNoChild_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("answers");  // Return on every question that comes
+        QTest::addColumn<QString>("said");
+        QTest::newRow("F7 the category's folder") << int(Qt::Key_F7) << "A" << QStringList({"Y", "Y", "Y"})
+                                                  << "カテゴリーフォルダそのものはジャンルにできません。" + J
+                                                         + "カテゴリーフォルダの中のフォルダを選択してください。";
+        QTest::newRow("F8 the genre's folder") << int(Qt::Key_F8) << "A/A2" << QStringList({"Y", "Y", "Y"})
+                                               << "ジャンルフォルダそのものはタイトルにできません。" + J
+                                                      + "ジャンルフォルダの中のフォルダを選択してください。";
+        QTest::newRow("F7 new, no") << int(Qt::Key_F7) << "A/A3" << QStringList{"N"}
+                                    << "ジャンル名がデータベースに存在しません。" + J + "登録しますか？";
+    }
+    void ownFolderIsNoChild()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, said);
+        openEditor();
+        choose(List::Genre, 1);
+        ds().queuePick(m_base + '/' + folder);
+        this->answers(answers);
+        this->key(Qt::Key(key));
+        QCOMPARE(texts(), QStringList{said});
+        QCOMPARE(counts(), QStringLiteral("2|3|5"));
+        QCOMPARE(m_w->listPosition(List::Genre), 1);
+        QCOMPARE(m_w->listText(List::Genre) + '|' + text(Field::GenreFolder) + '|' + gridNames().join(',') + '|' + text(Field::TitleName),
+                 "A2|" + m_base + "/A/A2|a4|");
+        QCOMPARE(g().currentGenreId, 2);
     }
 
     // A chosen entry whose key is unknown (its read failed) takes no new folder below it:
@@ -1025,6 +1075,68 @@ private slots:
         QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where iventsLink is not null")), QStringLiteral("1"));
     }
 
+    // The title boxes hold what the library holds: a stored text longer than a line box
+    // takes by default is shown, saved and deleted whole, with no conflict seen.
+    void longStoredText_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("left");  // the link's length|link button
+        QTest::newRow("F3") << "F3" << "タイトル情報を更新しますか？" << "40000|-1";
+        QTest::newRow("del3") << "del3" << "タイトルフォルダ情報を削除しますか？" + J + "「a2」" << "<none>";
+    }
+    void longStoredText()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, asked);
+        QFETCH(QString, left);
+        const QString stored = QStringLiteral("http://") + QString(40000 - 7, QLatin1Char('x'));
+        openEditor();
+        sql(m_lib, QStringLiteral("update photoIvents set iventsLink=? where iventsFolderName='a2'"), {stored});
+        loadTitle(QStringLiteral("a2"));
+        QCOMPARE(text(Field::TitleLink), stored);
+        m_w->check(Check::LinkButton)->setChecked(true);
+        ds().queueYes();
+        how == QLatin1String("F3") ? key(Qt::Key_F3) : click(how);
+        QCOMPARE(texts(), QStringList{asked});
+        QCOMPARE(one(QStringLiteral("select length(iventsLink)||'|'||IventsLinkButton from photoIvents where iventsFolderName='a2'")),
+                 left);
+        QVERIFY(m_w->f3Caption().isEmpty());
+    }
+
+    // A line break never gets into a title's one-line box, pasted, inserted or loaded, so
+    // a save stores none.
+    void oneLineBoxes_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("pasted") << "pasted";
+        QTest::newRow("inserted") << "inserted";
+        QTest::newRow("stored") << "stored";
+    }
+    void oneLineBoxes()
+    {
+        QFETCH(QString, how);
+        const QString broken = QStringLiteral("https://a/\r\nb");
+        openEditor();
+        if (how == QLatin1String("stored"))
+            sql(m_lib, QStringLiteral("update photoIvents set iventsLink=? where iventsFolderName='a2'"), {broken});
+        loadTitle(QStringLiteral("a2"));
+        QLineEdit *box = m_w->field(Field::TitleLink);
+        box->setFocus();
+        box->selectAll();
+        if (how == QLatin1String("pasted")) {
+            QGuiApplication::clipboard()->setText(broken);
+            QTest::keySequence(box, QKeySequence::Paste);
+        } else if (how == QLatin1String("inserted")) {
+            box->insert(broken);
+        }
+        QCOMPARE(box->text(), QStringLiteral("https://a/b"));
+        ds().queueYes();
+        key(Qt::Key_F3);
+        QCOMPARE(texts(), QStringList{QStringLiteral("タイトル情報を更新しますか？")});
+        QCOMPARE(one(QStringLiteral("select iventsLink from photoIvents where iventsFolderName='a2'")), QStringLiteral("https://a/b"));
+    }
+
     // --- deleting, the site, closing ---
 
     // Long commands show how far they are beside the status box, only while they run;
@@ -1254,6 +1366,9 @@ private slots:
         main.close();
         QVERIFY(main.isVisible() && editor);
         QCOMPARE(ds().messages().size(), 2);
+        // The edit not to be saved is gone: the title shows as stored.
+        QCOMPARE(editor->field(Field::TitleLink)->text(), QString());
+        editor->field(Field::TitleLink)->setText(QStringLiteral("http://new"));
         answers({"Y", "Y"});
         QVERIFY(OpenLibraryFile(g(), ds(), main, other, true, &main));
         QCOMPARE(one(QStringLiteral("select count(*) from photoIvents where iventsLink='http://new'")), "1");

@@ -115,6 +115,19 @@ void EditorCommands::selectGenreByName(const QString &name)
 
 // --- registering folders --------------------------------------------------------
 
+// A folder is never registered below itself: the browser opens on the parent level's
+// folder, and taking it as it comes would make it its own child.
+bool EditorCommands::refuseOwnFolder(const QString &chosen, const QString &parent, const QString &parentLevel,
+                                     const QString &level, const QString &title)
+{
+    if (chosen.isEmpty() || parent.isEmpty() || QDir::cleanPath(chosen) != QDir::cleanPath(parent))
+        return false;
+    m_ds.message(QStringLiteral("%1フォルダそのものは%2にできません。").arg(parentLevel, level) + kLineJoin
+                     + QStringLiteral("%1フォルダの中のフォルダを選択してください。").arg(parentLevel),
+                 MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
+    return true;
+}
+
 void EditorCommands::RegisterCategoryFolder()
 {
     QObject *owner = m_v.dialogOwner();
@@ -192,13 +205,22 @@ void EditorCommands::RegisterGenreFolder()
         return;
     }
     m_g.pickerDone = False16;
-    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択"), m_v.categoryFolderText());
+    // The browser shows the folders inside the category's: a genre is one of them.
+    const QString parent = m_v.categoryFolderText();
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, QStringLiteral("ジャンルﾌｫﾙﾀﾞ選択"), parent, true);
+    if (refuseOwnFolder(chosen, parent, QStringLiteral("カテゴリー"), QStringLiteral("ジャンル"),
+                        QStringLiteral("ジャンル追加")))
+        return;
     if (!OfferSaveBeforeReplacing(true))
         return;
     if (chosen.isEmpty()) {
         m_v.FillGenreList();
         return;
     }
+    const int32_t previousId = m_g.currentGenreId;
+    const int previousIndex = m_v.genreIndex();
+    const QString previousText = m_v.genreText();
+    const QString previousFolder = m_v.genreFolderText();
     const QString name = LastPathPart(chosen);
     m_v.setGenreText(name);
     m_v.setGenreFolderText(chosen);
@@ -211,6 +233,11 @@ void EditorCommands::RegisterGenreFolder()
         }
         if (!m_ds.ask(QStringLiteral("ジャンル名がデータベースに存在しません。") + kLineJoin + kNotInDatabaseAsk,
                       MsgKind::Exclamation, QString(), owner)) {
+            // Not registered: the genre shown before is back, and stays chosen.
+            m_g.currentGenreId = previousId;
+            m_v.setGenreIndex(previousIndex);
+            m_v.setGenreText(previousText);
+            m_v.setGenreFolderText(previousFolder);
             m_v.focusControl(EditorCommandView::Control::YearFolder);
             return;
         }
@@ -259,7 +286,10 @@ void EditorCommands::RegisterTitleFolder()
         return;
     }
     m_g.pickerDone = False16;
-    const QString chosen = BrowseFolder(m_g, m_ds, owner, kTitleFolderSelect, m_v.genreFolderText());
+    const QString parent = m_v.genreFolderText();
+    const QString chosen = BrowseFolder(m_g, m_ds, owner, kTitleFolderSelect, parent, true);
+    if (refuseOwnFolder(chosen, parent, QStringLiteral("ジャンル"), QStringLiteral("タイトル"), kTitleFolderSelect))
+        return;
     if (chosen.isEmpty() || !OfferSaveBeforeReplacing(true))
         return;
     // A refused registration puts the entry back as it was: a loaded title must not be
@@ -460,20 +490,24 @@ int16_t EditorCommands::UpdateTitle()
         return False16;
     }
     if (result == TitleWrite::ChangedElsewhere) {
-        showChangedElsewhere(kTitleUpdate);
+        showChangedElsewhere(kTitleUpdate, QStringLiteral("書き込みは行いませんでした。入力した内容はそのまま残し、"
+                                                          "ほかの項目は保存されている内容にしました。")
+                                               + kLineJoin + QStringLiteral("もう一度F3を押すと、この内容で更新します。"));
         return True16;
     }
     m_v.DisableTitleMenus();
     return False16;
 }
 
-// Another program or window rewrote the title after it was loaded: nothing was written,
-// and the entry shows the row as it is stored now.
-void EditorCommands::showChangedElsewhere(const QString &title)
+// Another program or window rewrote the title after it was loaded: nothing was written.
+// The row as stored now becomes the loaded title, and the user's edits stay over it, so
+// that a second F3 writes them knowingly and closing without saving drops them.
+void EditorCommands::showChangedElsewhere(const QString &title, const QString &outcome)
 {
-    m_ds.message(QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + kLineJoin
-                     + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。"),
+    m_ds.message(QStringLiteral("このタイトルは読み込んだ後に他で変更されています。") + kLineJoin + outcome,
                  MsgKind::Exclamation, title, MsgButtons::Ok, m_v.dialogOwner());
+    const TitleEntry edited = m_v.titleEntry();
+    const TitleEntry loaded = m_v.loadedEntry();
     TitleEntry stored;
     try {
         if (!LoadTitleById(m_g, m_g.currentTitleId, stored))
@@ -483,6 +517,7 @@ void EditorCommands::showChangedElsewhere(const QString &title)
         return;
     }
     m_v.showLoadedTitle(m_g, stored);
+    m_v.setTitleEntry(EditsOver(edited, loaded, stored));
 }
 
 void EditorCommands::SaveTitleEntry()
@@ -628,7 +663,8 @@ void EditorCommands::DeleteTitle()
         return;
     }
     if (result == TitleWrite::ChangedElsewhere) {
-        showChangedElsewhere(title);
+        showChangedElsewhere(title, QStringLiteral("削除は行いませんでした。変更された内容を確かめてから、"
+                                                   "もう一度削除してください。"));
         ShowJoinStatus();
         return;
     }
@@ -774,7 +810,9 @@ bool EditorCommands::OfferSaveBeforeReplacing(bool canCancel)
 void EditorCommandView::showLoadedTitle(Global &g, const TitleEntry &entry)
 {
     setTitleEntry(entry);
-    setLoadedEntry(titleEntry());
+    // The row's own values, not the boxes': a box may show a value otherwise (line
+    // breaks dropped), and the row is checked against what was read.
+    setLoadedEntry(entry);
     EnableTitleMenus();
     g.titleEditMode = 2;
     setF3Caption(kUpdateCaption);
@@ -785,6 +823,8 @@ bool EditorCommands::ConfirmClose()
     QObject *owner = m_v.dialogOwner();
     if (askSave())
         SaveTitleEntry();
+    else if (m_v.f3Caption() == kUpdateCaption)
+        m_v.setTitleEntry(m_v.loadedEntry());  // not to be saved: the stored title again
     return m_ds.ask(QStringLiteral("データ編集を終了しますか？"), MsgKind::Question, QStringLiteral("データ編集"), owner);
 }
 

@@ -58,6 +58,9 @@ public:
     virtual QString genreItemText(int index) const = 0;
     virtual int32_t genreItemKey(int index) const = 0;
     virtual void selectGenre(int index) = 0;
+    // Selects an entry without running the genre choice (-1: none).
+    virtual void setGenreIndex(int index) = 0;
+    virtual QString genreText() const = 0;
     virtual void setGenreText(const QString &text) = 0;
     virtual QString genreFolderText() const = 0;
     virtual void setGenreFolderText(const QString &text) = 0;
@@ -178,7 +181,11 @@ private:
     // The save question, asked while a title is loaded.
     bool askSave();
     bool askDelete(const QString &question, const QString &name, const QString &title);
-    void showChangedElsewhere(const QString &title);
+    // outcome: what was not done, and what the user can do now.
+    void showChangedElsewhere(const QString &title, const QString &outcome);
+    // True (and told) when chosen is the folder of the level above itself.
+    bool refuseOwnFolder(const QString &chosen, const QString &parent, const QString &parentLevel,
+                         const QString &level, const QString &title);
     // A deletion that failed: nothing was deleted.
     void reportDeleteFailed(const QString &title, const DbError &e);
     // Counts steps of one command into the progress indicator.

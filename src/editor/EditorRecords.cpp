@@ -103,6 +103,24 @@ TitleEntry TitleEntryOf(const std::function<QVariant(const QString &field)> &val
     return e;
 }
 
+TitleEntry EditsOver(const TitleEntry &edited, const TitleEntry &loaded, const TitleEntry &stored)
+{
+    TitleEntry e = stored;
+    auto keep = [](auto &out, const auto &typed, const auto &was) {
+        if (typed != was)
+            out = typed;
+    };
+    keep(e.folderName, edited.folderName, loaded.folderName);
+    keep(e.folder, edited.folder, loaded.folder);
+    keep(e.link, edited.link, loaded.link);
+    keep(e.html, edited.html, loaded.html);
+    keep(e.ivents, edited.ivents, loaded.ivents);
+    keep(e.photo, edited.photo, loaded.photo);
+    keep(e.linkButton, edited.linkButton, loaded.linkButton);
+    keep(e.htmlButton, edited.htmlButton, loaded.htmlButton);
+    return e;
+}
+
 static TitleEntry entryOf(const RowSet &rs)
 {
     return TitleEntryOf([&rs](const QString &field) { return rs.value(field); });
@@ -196,8 +214,11 @@ const QString kAsLoaded = QStringLiteral(
 
 QVariantList asLoadedParams(const TitleEntry &e)
 {
-    return {e.folderName, e.folder, e.link, e.html, e.ivents, e.photo, e.linkButton != 0 ? 1 : 0,
-            e.htmlButton != 0 ? 1 : 0};
+    // A field read as Null is held as a null text, which would be bound as Null and
+    // match nothing: it is compared as the empty text it stands for.
+    auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
+    return {text(e.folderName), text(e.folder), text(e.link), text(e.html), text(e.ivents), text(e.photo),
+            e.linkButton != 0 ? 1 : 0, e.htmlButton != 0 ? 1 : 0};
 }
 
 bool titleExists(Connection &conn, int32_t categoryId, int32_t genreId, int32_t titleId)

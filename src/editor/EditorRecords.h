@@ -56,6 +56,10 @@ int CheckStateOf(int32_t stored);
 // empty); value gives a field of the row by name.
 TitleEntry TitleEntryOf(const std::function<QVariant(const QString &field)> &value);
 
+// What the entry shows after another program rewrote its title: every field the user
+// edited (edited differs from loaded there) as edited, the others as stored now.
+TitleEntry EditsOver(const TitleEntry &edited, const TitleEntry &loaded, const TitleEntry &stored);
+
 // --- record operations (throw DbError) ---
 
 // Adds a category; currentCategoryId becomes the new ID.

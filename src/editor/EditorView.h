@@ -79,6 +79,8 @@ public:
     QString genreItemText(int index) const override { return listEntryText(List::Genre, index); }
     int32_t genreItemKey(int index) const override { return listEntryKey(List::Genre, index); }
     void selectGenre(int index) override;
+    void setGenreIndex(int index) override { setListPosition(List::Genre, index); }
+    QString genreText() const override { return listText(List::Genre); }
     void setGenreText(const QString &text) override { setListText(List::Genre, text); }
     QString genreFolderText() const override { return fieldText(Field::GenreFolder); }
     void setGenreFolderText(const QString &text) override { setFieldText(Field::GenreFolder, text); }

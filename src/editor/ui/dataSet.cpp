@@ -29,6 +29,9 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QValidator>
+
+#include <limits>
 
 namespace tessaly {
 
@@ -72,10 +75,31 @@ QLineEdit *addText(QWidget *parent, const char *name, const QColor &colour, bool
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromUtf8(name));
     edit->setReadOnly(displayOnly);
+    // The box holds whatever the library holds: Qt's default limit would cut a long text,
+    // and saving the cut text would lose the rest.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     paint(edit, QPalette::Base, colour);
     placeTwips(edit, l, t, w, h);
     return edit;
 }
+
+// A one-line box takes no line breaks, typed, pasted or set: a link or a path with one
+// would break the page it is written into.
+class OneLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &pos) const override
+    {
+        int before = 0;
+        for (int i = 0; i < pos && i < input.size(); ++i)
+            if (input[i] == QLatin1Char('\r') || input[i] == QLatin1Char('\n'))
+                ++before;
+        input.remove(QLatin1Char('\r'));
+        input.remove(QLatin1Char('\n'));
+        pos -= before;
+        return Acceptable;
+    }
+};
 
 QComboBox *addList(QWidget *parent, const char *name, int l, int t, int w, int h)
 {
@@ -205,6 +229,9 @@ void dataSet::buildControls()
     m_htmlButton = addCheck(c, "fIventsHtmlButton", "開くﾎﾞﾀﾝ表示", 8040, 2160, 1335, 255);
     m_ivents = addText(c, "fIventsF", kWhite, false, 4560, 0, 3615, 375);
     m_ivents->hide();
+    // The boxes the user fills; the folder boxes show the folder's own name as it is.
+    for (QLineEdit *box : {m_html, m_link, m_photo, m_ivents})
+        box->setValidator(new OneLineValidator(box));
 
     auto *frame = new QGroupBox(QStringLiteral("削除"), c);
     frame->setObjectName(QStringLiteral("Frame1"));
