@@ -391,11 +391,25 @@ private slots:
         Medium stick(tmp.filePath("stick"), "size=1m");
         QVERIFY(QFile::copy(jet, stick.dir + "/旧.mdb") && stick.readOnly());
         const QString saveAs = tmp.filePath("変換後.mdb");
+        // The open library under a second name is no place for the conversion.
+        const QString open = makeLibrary(tmp.path(), "open.mdb"), alias = tmp.filePath("alias.mdb");
+        QVERIFY(::link(QFile::encodeName(open).constData(), QFile::encodeName(alias).constData()) == 0);
+        const QByteArray openBytes = readFile(open);
         Global g = makeGlobal();
         ScriptedDialogService ds;
         NoPrinterSettings printer;
         htmlCrtMain w(g, ds, printer);
         w.startUp();
+        g.dbConnectString = MakeConnectString(open);
+        ds.queuePick(stick.dir + "/旧.mdb");
+        ds.queueYes();
+        ds.queuePick(alias);
+        ds.queueYes();  // over the existing file
+        w.action("開く")->trigger();
+        QCOMPARE(ds.messages().value(2).text, QStringLiteral("現在開いているデータベースです！上書き作成する場合は"
+                                                             "一旦プログラムを終了し、再度新規作成処理を行ってください。"));
+        QVERIFY(readFile(alias) == openBytes && g.dbConnectString == MakeConnectString(open));
+        ds.clear();
         ds.queuePick(stick.dir + "/旧.mdb");
         ds.queueYes();
         ds.queuePick(saveAs);
