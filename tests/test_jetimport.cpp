@@ -36,9 +36,10 @@ using namespace tessaly::test;
 namespace {
 QString jetData(const QString &name) { return TESSALY_SOURCE_DIR "/tests/data/jet/" + name; }
 
-// A copy of a test file, optionally cut to size bytes or with one header byte changed,
-// or with a table's and two fields' names in capitals (names are stored as UTF-16).
-QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, int flipAt = -1, bool capitals = false)
+// A copy of a test file, optionally cut to size bytes or with the bits flipBy of one byte
+// changed, or with a table's and two fields' names in capitals (names are stored as UTF-16).
+QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, int flipAt = -1, bool capitals = false,
+                int flipBy = 0x55)
 {
     QByteArray bytes = readFile(jetData(name));
     const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
@@ -47,7 +48,7 @@ QString jetCopy(const QString &folder, const QString &name, qint64 size = -1, in
     if (size >= 0)
         bytes.truncate(size);
     if (flipAt >= 0)
-        bytes[flipAt] = char(bytes.at(flipAt) ^ 0x55);
+        bytes[flipAt] = char(bytes.at(flipAt) ^ flipBy);
     return writeFile(folder + '/' + name, bytes);
 }
 
@@ -170,54 +171,69 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<qint64>("size");
         QTest::addColumn<int>("flipAt");
+        QTest::addColumn<int>("flipBy");
         QTest::addColumn<bool>("targetExists");
         QTest::addColumn<QString>("fault");
-        QTest::newRow("not a library") << "not-a-library.mdb" << -1LL << -1 << false << "テーブル allTop がありません";
-        QTest::newRow("missing field") << "library-missing-field.mdb" << -1LL << -1 << false
+        QTest::newRow("not a library") << "not-a-library.mdb" << -1LL << -1 << 0 << false << "テーブル allTop がありません";
+        QTest::newRow("missing field") << "library-missing-field.mdb" << -1LL << -1 << 0 << false
                                        << "テーブル photoIvents に項目 iventsPhoto がありません";
-        QTest::newRow("last page cut") << "library-jet4.mdb" << 200704LL << -1 << false << "40 件中 38 件";
-        QTest::newRow("cut mid-page") << "library-jet4.mdb" << 150000LL << -1 << false << "途中で切れています";
+        QTest::newRow("last page cut") << "library-jet4.mdb" << 200704LL << -1 << 0 << false << "40 件中 38 件";
+        QTest::newRow("cut mid-page") << "library-jet4.mdb" << 150000LL << -1 << 0 << false << "途中で切れています";
         // Whole pages of the older format, which are half as long.
-        QTest::newRow("cut by half a page") << "library-jet4.mdb" << 198656LL << -1 << false << "ページの倍数ではありません";
-        QTest::newRow("cut to the catalog") << "library-jet4.mdb" << 40960LL << -1 << false << "テーブルの一覧を読めません";
-        QTest::newRow("tables cut off") << "library-jet4.mdb" << 81920LL << -1 << false << "の定義を読めません";
-        QTest::newRow("password") << "library-jet4.mdb" << -1LL << 0x42 << false << "パスワードで保護されています";
-        QTest::newRow("encrypted") << "library-jet4.mdb" << -1LL << 0x3e << false << "暗号化されています";
-        QTest::newRow("not Jet") << "library-jet4.mdb" << -1LL << 4 << false << "Jet 形式のデータベースではありません";
+        QTest::newRow("cut by half a page") << "library-jet4.mdb" << 198656LL << -1 << 0 << false << "ページの倍数ではありません";
+        QTest::newRow("cut to the catalog") << "library-jet4.mdb" << 40960LL << -1 << 0 << false << "テーブルの一覧を読めません";
+        QTest::newRow("tables cut off") << "library-jet4.mdb" << 81920LL << -1 << 0 << false << "の定義を読めません";
+        QTest::newRow("password") << "library-jet4.mdb" << -1LL << 0x42 << 0x55 << false << "パスワードで保護されています";
+        QTest::newRow("encrypted") << "library-jet4.mdb" << -1LL << 0x3e << 0x55 << false << "暗号化されています";
+        QTest::newRow("not Jet") << "library-jet4.mdb" << -1LL << 4 << 0x55 << false << "Jet 形式のデータベースではありません";
         // A text field's type byte changed to a type no library field has.
-        QTest::newRow("field of another type") << "library-jet4.mdb" << -1LL << 0x22096 << false
+        QTest::newRow("field of another type") << "library-jet4.mdb" << -1LL << 0x22096 << 0x55 << false
                                                << "テーブル photoIvents の項目 iventsFolderName の型 (95) には対応していません";
-        QTest::newRow("target exists") << "library-jet4.mdb" << -1LL << -1 << true << "new.mdb」は既にあります";
-        QTest::newRow("no variable-length fields") << "damaged/variable-count-zero.mdb" << -1LL << -1 << false
+        QTest::newRow("target exists") << "library-jet4.mdb" << -1LL << -1 << 0 << true << "new.mdb」は既にあります";
+        QTest::newRow("no variable-length fields") << "damaged/variable-count-zero.mdb" << -1LL << -1 << 0 << false
                                                    << "テーブル photoIvents の定義が矛盾しています: 可変長の項目が 6 個あるのに 0 個";
-        QTest::newRow("too few variable-length fields") << "damaged/variable-count-low.mdb" << -1LL << -1 << false
+        QTest::newRow("too few variable-length fields") << "damaged/variable-count-low.mdb" << -1LL << -1 << 0 << false
                                                         << "可変長の項目が 6 個あるのに 3 個";
-        QTest::newRow("column number twice") << "damaged/column-number-twice.mdb" << -1LL << -1 << false
+        QTest::newRow("column number twice") << "damaged/column-number-twice.mdb" << -1LL << -1 << 0 << false
                                              << "テーブル photoIvents の定義が矛盾しています: 項目 iventsFolder の番号 (3)";
-        QTest::newRow("variable-length number twice") << "damaged/var-number-twice.mdb" << -1LL << -1 << false
+        QTest::newRow("variable-length number twice") << "damaged/var-number-twice.mdb" << -1LL << -1 << 0 << false
                                                       << "テーブル photoIvents の定義が矛盾しています: 項目 iventsFolder の可変長の番号 (0)";
-        QTest::newRow("allTop key") << "damaged/alltop-key.mdb" << -1LL << -1 << false
+        QTest::newRow("allTop key") << "damaged/alltop-key.mdb" << -1LL << -1 << 0 << false
                                     << "テーブル allTop の 1 行目: キー ID の値 (3801156) があり得ません";
-        QTest::newRow("more rows than announced") << "damaged/rows-announced-low.mdb" << -1LL << -1 << false
+        QTest::newRow("more rows than announced") << "damaged/rows-announced-low.mdb" << -1LL << -1 << 0 << false
                                                   << "テーブル photoIvents は 37 件と書かれていますが、40 件の行があります";
-        QTest::newRow("row with 200 fields") << "damaged/row-columns.mdb" << -1LL << -1 << false
+        QTest::newRow("row with 200 fields") << "damaged/row-columns.mdb" << -1LL << -1 << 0 << false
                                              << "テーブル photoIvents の行が 40 件中 39 件しか読めません";
-        QTest::newRow("page row count") << "damaged/page-row-count.mdb" << -1LL << -1 << false
+        QTest::newRow("page row count") << "damaged/page-row-count.mdb" << -1LL << -1 << 0 << false
                                         << "テーブル photoIvents の 13 行目: キー ID2 の値 (Null) があり得ません";
-        QTest::newRow("fuzz: row past the fields") << "damaged/fuzz-row-past-fields.mdb" << -1LL << -1 << false
+        QTest::newRow("fuzz: row past the fields") << "damaged/fuzz-row-past-fields.mdb" << -1LL << -1 << 0 << false
                                                    << "テーブル photoIvents の 39 行目: キー ID2 の値 (Null)";
-        QTest::newRow("fuzz: creation date no int") << "damaged/fuzz-header.mdb" << -1LL << -1 << false
+        QTest::newRow("fuzz: creation date no int") << "damaged/fuzz-header.mdb" << -1LL << -1 << 0 << false
                                                     << "パスワードで保護されています";
+        // Keys and Null bits of the rows in library-jet4.mdb changed: rows that no window
+        // or page would reach, found among the converted rows and named by table and key.
+        const QString row = "テーブル photoIvents の ID2=1 の行: 項目 ";
+        QTest::newRow("title's category key") << "library-jet4.mdb" << -1LL << 0x2deb0 << 0xff << false
+                                              << row + "ID の値 (16711681) のカテゴリーがありません";
+        QTest::newRow("title's genre key Null") << "library-jet4.mdb" << -1LL << 0x2dffe << 0x04 << false
+                                                << row + "ID1 の値 (Null) のジャンルがありません";
+        QTest::newRow("title under another category's genre") << "library-jet4.mdb" << -1LL << 0x2deb2 << 0x04 << false
+                                                              << row + "ID の値 (1) がジャンル 5 のカテゴリー (3) と違います";
+        QTest::newRow("genre's category key") << "library-jet4.mdb" << -1LL << 0x2bfc1 << 0x04 << false
+                                              << "テーブル photoYear の ID1=1 の行: 項目 ID の値 (5) のカテゴリーがありません";
+        QTest::newRow("genre's category key Null") << "library-jet4.mdb" << -1LL << 0x2bfff << 0x01 << false
+                                                   << "テーブル photoYear の ID1=1 の行: 項目 ID の値 (Null) のカテゴリーがありません";
     }
     void refusesAndWritesNothing()
     {
         QFETCH(QString, file);
         QFETCH(qint64, size);
         QFETCH(int, flipAt);
+        QFETCH(int, flipBy);
         QFETCH(bool, targetExists);
         QFETCH(QString, fault);
         QTemporaryDir tmp;
-        const QString jet = jetCopy(tmp.path(), file, size, flipAt);
+        const QString jet = jetCopy(tmp.path(), file, size, flipAt, false, flipBy);
         const QString lib = tmp.filePath("new.mdb");
         if (targetExists)
             writeFile(lib, "keep");
@@ -326,6 +342,22 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("が変換元と同じファイルです。"), qPrintable(r.err));
         QVERIFY_THROWS_EXCEPTION(JetImportError, ImportJetLibrary(jet, templatePath(), jet, true));
         QCOMPARE(readFile(jet), jetBytes);
+        // The Jet file as its own target under another name (a hard link, a linked folder).
+        QVERIFY(::link(QFile::encodeName(jet).constData(), QFile::encodeName(tmp.filePath("second.mdb")).constData()) == 0);
+        QVERIFY(QFile::link(tmp.path(), tmp.filePath("here")));
+        for (const QString &same : {tmp.filePath("second.mdb"), tmp.filePath("here/") + QFileInfo(jet).fileName()}) {
+            r = runCli({"import-jet", jet, same, "--force"});
+            QVERIFY2(r.exitCode == 1 && r.err.contains("が変換元と同じファイルです。"), qPrintable(same + ": " + r.err));
+        }
+        QCOMPARE(readFile(tmp.filePath("second.mdb")), jetBytes);
+        // A damaged row refuses the file and leaves the library it was to replace as it was.
+        const QByteArray libBytes = readFile(lib);
+        const QString badKey = jetCopy(makeDir(tmp.filePath("bad")), "library-jet4.mdb", -1, 0x2deb0, false, 0xff);
+        r = runCli({"import-jet", badKey, lib, "--force"});
+        QVERIFY2(r.exitCode == 1 && r.out.isEmpty()
+                     && r.err.contains("テーブル photoIvents の ID2=1 の行: 項目 ID の値 (16711681) のカテゴリーがありません"),
+                 qPrintable(r.out + r.err));
+        QCOMPARE(readFile(lib), libBytes);
         // libmdb's own English words go into the message of a failure, nowhere else.
         const QString damaged = jetCopy(tmp.path(), "damaged/row-columns.mdb");
         r = runCli({"import-jet", damaged, tmp.filePath("damaged.mdb")});
@@ -348,21 +380,36 @@ private slots:
         const CliResult made = runCli({"create", full.dir + "/made.mdb"});
         QVERIFY2(made.exitCode == 1 && made.err.contains("(61:ディスクの空き容量が足りません (" + full.dir + "/made.mdb))"), qPrintable(made.err));
         QCOMPARE(entries(full.dir), QStringList());
-        // A library with a second name is rewritten where it is: the full disk is told too.
+        // A library with a second name is replaced by a new file too, never emptied: the full disk is told.
         writeFile(full.dir + "/old.mdb", "old");
         QVERIFY(::link(QFile::encodeName(full.dir + "/old.mdb").constData(), QFile::encodeName(full.dir + "/other.mdb").constData()) == 0);
         const CliResult over = runCli({"create", "--force", full.dir + "/old.mdb"});
         QVERIFY2(over.exitCode == 1 && over.err.contains("(61:ディスクの空き容量が足りません (" + full.dir + "/old.mdb))"), qPrintable(over.err));
+        QVERIFY(readFile(full.dir + "/old.mdb") == "old" && readFile(full.dir + "/other.mdb") == "old");
         QVERIFY(QFile::remove(full.dir + "/old.mdb") && QFile::remove(full.dir + "/other.mdb"));
 
         Medium stick(tmp.filePath("stick"), "size=1m");
         QVERIFY(QFile::copy(jet, stick.dir + "/旧.mdb") && stick.readOnly());
         const QString saveAs = tmp.filePath("変換後.mdb");
+        // The open library under a second name is no place for the conversion.
+        const QString open = makeLibrary(tmp.path(), "open.mdb"), alias = tmp.filePath("alias.mdb");
+        QVERIFY(::link(QFile::encodeName(open).constData(), QFile::encodeName(alias).constData()) == 0);
+        const QByteArray openBytes = readFile(open);
         Global g = makeGlobal();
         ScriptedDialogService ds;
         NoPrinterSettings printer;
         htmlCrtMain w(g, ds, printer);
         w.startUp();
+        g.dbConnectString = MakeConnectString(open);
+        ds.queuePick(stick.dir + "/旧.mdb");
+        ds.queueYes();
+        ds.queuePick(alias);
+        ds.queueYes();  // over the existing file
+        w.action("開く")->trigger();
+        QCOMPARE(ds.messages().value(2).text, QStringLiteral("現在開いているデータベースです！上書き作成する場合は"
+                                                             "一旦プログラムを終了し、再度新規作成処理を行ってください。"));
+        QVERIFY(readFile(alias) == openBytes && g.dbConnectString == MakeConnectString(open));
+        ds.clear();
         ds.queuePick(stick.dir + "/旧.mdb");
         ds.queueYes();
         ds.queuePick(saveAs);

@@ -51,15 +51,18 @@ class TestLibrary : public QObject {
     QString cs() const { return MakeConnectString(lib); }
 
 private slots:
-    // Libraries with one row (one of them open, one hidden, one with a second name), a
-    // folder, a FIFO, and links to a file, to nothing and to a folder.
+    // Libraries with one row (one of them open, one hidden, it and another with a second
+    // name), a folder, a FIFO, links to a file, to nothing and to a folder, and a link to
+    // the test's own folder.
     void init()
     {
         tmp = std::make_unique<QTemporaryDir>();
         for (const char *name : {"old.mdb", ".old.mdb", "open.mdb", "linked.mdb"})
             sql(makeLibrary(tmp->path(), name), QStringLiteral("insert into photoGraph (topFolderName) values ('keep')"));
-        QCOMPARE(::link(QFile::encodeName(tmp->filePath("linked.mdb")).constData(),
-                        QFile::encodeName(tmp->filePath("other name.mdb")).constData()), 0);
+        for (const auto &[name, second] : {std::pair{"linked.mdb", "other name.mdb"}, std::pair{"open.mdb", "open too.mdb"}})
+            QCOMPARE(::link(QFile::encodeName(tmp->filePath(name)).constData(),
+                            QFile::encodeName(tmp->filePath(second)).constData()), 0);
+        QVERIFY(QFile::link(tmp->path(), tmp->filePath("here")));
         makeDir(tmp->filePath(QStringLiteral("adir.mdb")));
         QCOMPARE(::mkfifo(QFile::encodeName(tmp->filePath("fifo.mdb")).constData(), 0600), 0);
         writeFile(tmp->filePath("notes.txt"), "notes");
@@ -303,10 +306,14 @@ private slots:
         QTest::newRow("create over, no") << true << "old.mdb" << "n" << true << QStringList{exists} << 1;
         QTest::newRow("create over hidden, yes") << true << ".old.mdb" << "y" << true << QStringList{exists} << 0;
         QTest::newRow("create over hidden, no") << true << ".old.mdb" << "n" << true << QStringList{exists} << 1;
+        // Only the name is replaced: the file keeps its rows under its other name.
         QTest::newRow("create over a hard link") << true << "linked.mdb" << "y" << true << QStringList{exists} << 0;
-        // The same file under another spelling of its path.
-        QTest::newRow("create over the open library") << true << "./open.mdb" << "y" << false
-                                                       << QStringList{exists, openNow} << 1;
+        QTest::newRow("create over a hard link's first name") << true << "other name.mdb" << "y" << true
+                                                              << QStringList{exists} << 0;
+        // The same file under another spelling of its path, another name, through a linked folder.
+        for (const char *same : {"./open.mdb", "open too.mdb", "here/open.mdb"})
+            QTest::addRow("create over the open library as %s", same) << true << same << "y" << false
+                                                                     << QStringList{exists, openNow} << 1;
         QTest::newRow("create over a FIFO") << true << "fifo.mdb" << "" << false << QStringList{notFile} << -1;
         QTest::newRow("create over a folder") << true << "adir.mdb" << "" << false << QStringList{notFile}
                                               << -1;
@@ -325,6 +332,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(int, rowsAfter);
         const QString path = pick.isEmpty() ? QString() : tmp->filePath(pick);
+        const QByteArray linked = readFile(tmp->filePath("linked.mdb")), open = readFile(tmp->filePath("open.mdb"));
         Global g = makeGlobal(tmp->filePath(QStringLiteral("open.mdb")));
         const QString before = g.dbConnectString;
         ScriptedDialogService ds;
@@ -355,8 +363,11 @@ private slots:
             QCOMPARE(rows(path), rowsAfter);
         else if (!path.isEmpty() && !QFileInfo(path).isSymLink())
             QVERIFY(!QFileInfo(path).isFile());
-        QCOMPARE(readFile(tmp->filePath("other name.mdb")), readFile(tmp->filePath("linked.mdb")));
-        QCOMPARE(rows(tmp->filePath("open.mdb")), 1);
+        for (const QString name : {"linked.mdb", "other name.mdb"})
+            if (tmp->filePath(name) != path)
+                QCOMPARE(readFile(tmp->filePath(name)), linked);
+        QCOMPARE(readFile(tmp->filePath("open.mdb")), open);
+        QCOMPARE(readFile(tmp->filePath("open too.mdb")), open);
     }
 
     // Opening marks a library an earlier version left unmarked as the program's own, so
@@ -468,6 +479,14 @@ private slots:
                 const CliResult l = runCli(QStringList{"create"} + force + QStringList{tmp->filePath(link)});
                 QVERIFY2(l.exitCode == 1 && l.err.contains("シンボリックリンク"), qPrintable(l.err));
             }
+        // Over either name of a file with two, only that name gets the new library.
+        const QByteArray linked = readFile(tmp->filePath("linked.mdb"));
+        for (const auto &[over, kept] : {std::pair{"linked.mdb", "other name.mdb"}, std::pair{"other name.mdb", "linked.mdb"}}) {
+            QCOMPARE(runCli({"create", "--force", tmp->filePath(over)}).exitCode, 0);
+            QVERIFY(readFile(tmp->filePath(kept)) == linked && rows(tmp->filePath(over)) == 0);
+            QFile::remove(tmp->filePath(over));
+            QCOMPARE(::link(QFile::encodeName(tmp->filePath(kept)).constData(), QFile::encodeName(tmp->filePath(over)).constData()), 0);
+        }
         const QString fifo = tmp->filePath(QStringLiteral("fifo.mdb"));
         CliResult r = runCli({QStringLiteral("create"), QStringLiteral("--force"), fifo});
         QVERIFY(r.exitCode == 1 && r.err.contains(fifo) && !QFileInfo(fifo).isFile());

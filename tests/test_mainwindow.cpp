@@ -19,10 +19,12 @@
 #include <QtTest>
 
 #include <ctime>
+#include <unistd.h>
 
 #include "Database.h"
 #include "DialogService.h"
 #include "HelpWindow.h"
+#include "Library.h"
 #include "MainWindow.h"
 #include "PrinterSettings.h"
 #include "QtDialogService.h"
@@ -155,6 +157,68 @@ private slots:
         act("新規作成")->trigger();
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly <made.mdb>"));
         QCOMPARE(libraryItems(), "111");
+    }
+
+    // 新規作成 over one name of a library kept under two (as a backup made with cp -al
+    // leaves it) gives that name a new library and leaves the other's rows byte for byte;
+    // over the open library under another name, or through a linked folder, it is refused.
+    void newLibraryOverASecondName_data()
+    {
+        QTest::addColumn<QString>("open");  // opened first with 開く; empty: none
+        QTest::addColumn<QString>("pick");
+        QTest::addColumn<QString>("kept");  // the other name, its bytes as they were
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("the second name") << "" << "h.mdb" << "lib1.mdb" << false;
+        QTest::newRow("the first name") << "" << "lib1.mdb" << "h.mdb" << false;
+        QTest::newRow("open library's first name") << "h.mdb" << "lib1.mdb" << "h.mdb" << true;
+        QTest::newRow("open library through a linked folder") << "h.mdb" << "via/h.mdb" << "lib1.mdb" << true;
+    }
+    void newLibraryOverASecondName()
+    {
+        QFETCH(QString, open);
+        QFETCH(QString, pick);
+        QFETCH(QString, kept);
+        QFETCH(bool, refused);
+        QTemporaryDir dir;
+        const QString lib1 = makeLibrary(dir.path(), QStringLiteral("lib1.mdb"));
+        sql(lib1, QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {dir.filePath(QStringLiteral("photos"))});
+        sql(lib1, QStringLiteral("insert into photoGraph (topFolderName) values ('c')"));
+        sql(lib1, QStringLiteral("insert into photoYear (ID, yearFolderName) values (1, 'g')"));
+        sql(lib1, QStringLiteral("insert into photoIvents (ID, ID1, iventsFolderName) values (1, 1, 't')"));
+        QCOMPARE(::link(QFile::encodeName(lib1).constData(), QFile::encodeName(dir.filePath(QStringLiteral("h.mdb"))).constData()), 0);
+        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("via"))));
+        const QByteArray before = readFile(lib1);
+        if (!open.isEmpty()) {
+            ds.queuePick(dir.filePath(open));
+            act("開く")->trigger();
+            settle();
+        }
+        const QString caption = w->windowTitle(), connection = g.dbConnectString;
+        ds.clear();
+        ds.queuePick(dir.filePath(pick));
+        ds.queueYes();
+        act("新規作成")->trigger();
+        settle();
+
+        QStringList shown;
+        for (const MessageRequest &m : ds.messages())
+            shown << m.title + '|' + m.text;
+        QStringList expected{QStringLiteral("新規作成|データベースファイルが存在します！上書きで作成しますか？")};
+        if (refused)
+            expected << QStringLiteral("新規作成|現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
+                                       "再度新規作成処理を行ってください。");
+        QCOMPARE(shown, expected);
+        QCOMPARE(readFile(dir.filePath(kept)), before);
+        if (refused) {
+            QCOMPARE(readFile(dir.filePath(pick)), before);
+            QVERIFY(w->windowTitle() == caption && g.dbConnectString == connection);
+            return;
+        }
+        QCOMPARE(w->windowTitle(), LibraryCaption(QFileInfo(pick).fileName()));
+        QCOMPARE(g.dbConnectString, MakeConnectString(dir.filePath(pick)));
+        QCOMPARE(sqlColumn(dir.filePath(pick), QStringLiteral("select (select count(allTop) from allTop) + (select count(*) "
+                                                              "from photoGraph) + (select count(*) from photoIvents)")),
+                 QStringList{QStringLiteral("0")});
     }
 
     // 開く on a file that is no library leaves the start window for another try; on a

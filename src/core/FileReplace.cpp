@@ -71,8 +71,18 @@ QString SymLinkTarget(const QString &path)
     return n < 0 ? QStringLiteral("?") : QFile::decodeName(buf.left(n));
 }
 
+bool IsSameFile(const QString &a, const QString &b)
+{
+    const QString ra = QFileInfo(a).canonicalFilePath();
+    if (!ra.isEmpty() && ra == QFileInfo(b).canonicalFilePath())
+        return true;
+    struct stat sa, sb;
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, int *err, QString *linkTarget,
-                                FileSync sync)
+                                FileSync sync, OtherLinks links)
 {
     int dummy = 0;
     int &e = err ? *err : dummy;
@@ -94,7 +104,8 @@ ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, in
             *linkTarget = SymLinkTarget(path);
         return e == ELOOP ? ReplaceOutcome::IsLink : ReplaceOutcome::Failed;
     };
-    if (exists && st.st_nlink > 1)
+    const bool shared = exists && st.st_nlink > 1;
+    if (shared && links == OtherLinks::SeeNew)
         return rewriteInPlace(name, bytes, sync) ? ReplaceOutcome::Done : failed();
 
     // A short name: the file's own name may already be as long as the folder allows.
@@ -109,8 +120,9 @@ ReplaceOutcome ReplaceFileBytes(const QString &path, const QByteArray &bytes, in
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            // A folder that takes no new file: an old file that may be written is rewritten.
-            if ((errno == EACCES || errno == EPERM) && exists && ::access(name.constData(), W_OK) == 0)
+            // A folder that takes no new file: an old file that may be written is rewritten,
+            // unless its other names must keep it.
+            if ((errno == EACCES || errno == EPERM) && exists && !shared && ::access(name.constData(), W_OK) == 0)
                 return rewriteInPlace(name, bytes, sync) ? ReplaceOutcome::Done : failed();
             return failed();
         }

@@ -5,6 +5,7 @@
 
 #include "Database.h"
 #include "DialogService.h"
+#include "FileReplace.h"
 #include "Global.h"
 #include "Library.h"
 #include "Pickers.h"
@@ -217,6 +218,48 @@ void LibraryFileWriter::insert(int table, const QVariantList &values)
         throw JetImportError(writeFault(d->dest, q.lastError().text()));
 }
 
+void LibraryFileWriter::checkReferences(const QString &source)
+{
+    // A changed byte in a key, or in a row's null bitmap (a key read as Null), leaves a row
+    // that no window or page reaches; the first such row, by table and key, is named.
+    struct Check {
+        const char *table, *key, *field, *select, *fault;
+    };
+    static const Check checks[] = {
+        {"photoYear", "ID1", "ID",
+         "select y.ID1, y.ID, null, null from photoYear y where y.ID is null "
+         "or not exists (select 1 from photoGraph c where c.ID = y.ID) order by y.ID1 limit 1",
+         "のカテゴリーがありません"},
+        {"photoIvents", "ID2", "ID1",
+         "select t.ID2, t.ID1, null, null from photoIvents t where t.ID1 is null "
+         "or not exists (select 1 from photoYear y where y.ID1 = t.ID1) order by t.ID2 limit 1",
+         "のジャンルがありません"},
+        {"photoIvents", "ID2", "ID",
+         "select t.ID2, t.ID, null, null from photoIvents t where t.ID is null "
+         "or not exists (select 1 from photoGraph c where c.ID = t.ID) order by t.ID2 limit 1",
+         "のカテゴリーがありません"},
+        {"photoIvents", "ID2", "ID",
+         "select t.ID2, t.ID, y.ID1, y.ID from photoIvents t join photoYear y on y.ID1 = t.ID1 "
+         "where y.ID <> t.ID order by t.ID2 limit 1",
+         "がジャンル %1 のカテゴリー (%2) と違います"},
+    };
+    for (const Check &c : checks) {
+        QSqlQuery q(d->conn->database());
+        if (!q.exec(QString::fromLatin1(c.select)))
+            throw JetImportError(writeFault(d->dest, q.lastError().text()));
+        if (!q.next())
+            continue;
+        const QVariant value = q.value(1);
+        QString fault = QString::fromUtf8(c.fault);
+        if (fault.contains(QLatin1String("%1")))
+            fault = fault.arg(q.value(2).toString(), q.value(3).toString());
+        throw JetImportError(JetDamagedText(
+            source, QStringLiteral("テーブル %1 の %2=%3 の行: 項目 %4 の値 (%5) %6")
+                        .arg(QLatin1String(c.table), QLatin1String(c.key), q.value(0).toString(),
+                             QLatin1String(c.field), value.isNull() ? QStringLiteral("Null") : value.toString(), fault)));
+    }
+}
+
 void LibraryFileWriter::finish()
 {
     try {
@@ -241,7 +284,8 @@ void LibraryFileWriter::finish()
 
 namespace {
 
-JetImportCounts convert(JetLibraryReader &reader, LibraryFileWriter &writer, const JetProgress &progress)
+JetImportCounts convert(const QString &jetPath, JetLibraryReader &reader, LibraryFileWriter &writer,
+                        const JetProgress &progress)
 {
     const qint64 total = reader.totalRows();
     qint64 done = 0;
@@ -256,6 +300,7 @@ JetImportCounts convert(JetLibraryReader &reader, LibraryFileWriter &writer, con
         });
         counts << qMakePair(LibraryTables().at(t).name, n);
     }
+    writer.checkReferences(jetPath);
     writer.finish();
     if (progress)
         progress(done, total);
@@ -264,8 +309,7 @@ JetImportCounts convert(JetLibraryReader &reader, LibraryFileWriter &writer, con
 
 void refuseSameFile(const QString &jetPath, const QString &dest)
 {
-    const QString source = QFileInfo(jetPath).canonicalFilePath();
-    if (!source.isEmpty() && source == QFileInfo(dest).canonicalFilePath())
+    if (IsSameFile(jetPath, dest))
         throw JetImportError(QStringLiteral("変換先「%1」が変換元と同じファイルです。").arg(shownName(dest)));
 }
 
@@ -277,7 +321,7 @@ JetImportCounts ImportJetLibrary(const QString &jetPath, const QString &template
     refuseSameFile(jetPath, dest);
     JetLibraryReader reader(jetPath);
     LibraryFileWriter writer(templatePath, dest, replace);
-    return convert(reader, writer, progress);
+    return convert(jetPath, reader, writer, progress);
 }
 
 // The child's side: "--jet-child JET FILE". Lines on stdout: "total N", "done N",
@@ -295,7 +339,7 @@ int RunJetConversionChild(const QStringList &args)
     try {
         JetLibraryReader reader(args.at(0));
         LibraryFileWriter writer(args.at(1));
-        const JetImportCounts counts = convert(reader, writer, [&](qint64 done, qint64 total) {
+        const JetImportCounts counts = convert(args.at(0), reader, writer, [&](qint64 done, qint64 total) {
             say(QStringLiteral("total %1").arg(total));
             say(QStringLiteral("done %1").arg(done));
         });

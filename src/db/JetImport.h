@@ -29,6 +29,10 @@ private:
     QString m_message;
 };
 
+// The refusal of a Jet file that holds what no library can: detail names the table and
+// the row.
+QString JetDamagedText(const QString &path, const QString &detail);
+
 // True when the file starts with the header of a Jet 3 or Jet 4 database, whatever its name.
 bool IsJetFile(const QString &path);
 
@@ -67,6 +71,9 @@ public:
     LibraryFileWriter &operator=(const LibraryFileWriter &) = delete;
 
     void insert(int table, const QVariantList &values);  // keys as given
+    // Refuses, as damaged, a source whose rows refer to a category or genre that is not
+    // among the rows written, or a title whose category is not its genre's.
+    void checkReferences(const QString &source);
     void finish();                                       // commits and renames
 
 private:

@@ -35,7 +35,7 @@ QString shownName(const QString &path)
 
 [[noreturn]] void damaged(const QString &path, const QString &detail)
 {
-    refuse(path, QStringLiteral("は壊れているか、途中で切れています (%1)。").arg(detail));
+    throw JetImportError(JetDamagedText(path, detail));
 }
 
 [[noreturn]] void notLibrary(const QString &path, const QString &detail)
@@ -138,6 +138,11 @@ void checkDefinition(const QString &path, const QString &table, const MdbTableDe
 }
 
 }  // namespace
+
+QString JetDamagedText(const QString &path, const QString &detail)
+{
+    return QStringLiteral("「%1」は壊れているか、途中で切れています (%2)。").arg(shownName(path), detail);
+}
 
 bool IsJetFile(const QString &path)
 {

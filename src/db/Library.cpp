@@ -48,9 +48,7 @@ bool IsOpenLibrary(const Global &g, const QString &path)
     const QString open = ConnectStringPath(g.dbConnectString);
     if (open.isEmpty())
         return false;
-    const QString a = QFileInfo(open).canonicalFilePath();
-    const QString b = QFileInfo(path).canonicalFilePath();
-    return !a.isEmpty() && a == b;
+    return IsSameFile(open, path);
 }
 
 static int errorNumberFor(int err, const QString &path, QString *description)
@@ -120,7 +118,7 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
     }
     int err = 0;
     QString linkTarget;
-    switch (ReplaceFileBytes(dest, bytes, &err, &linkTarget)) {
+    switch (ReplaceFileBytes(dest, bytes, &err, &linkTarget, FileSync::Now, OtherLinks::KeepOld)) {
     case ReplaceOutcome::Done:
         break;
     case ReplaceOutcome::IsLink:

@@ -37,7 +37,8 @@ QString TemplatePath(const Global &g);
 QString LibraryDialogFolder(const Global &g);
 
 // Copies the template to dest, replacing dest atomically where the folder allows it,
-// and checks the copy as a library. A dest that is not a file is refused. On failure returns false
+// and checks the copy as a library. Only the name dest is replaced: a file it shares with
+// other hard links keeps its bytes under them. A dest that is not a file is refused. On failure returns false
 // and sets errorNumber (70 permission denied, 53 file not found, 76 path not found,
 // 61 disk full, 75 other access error) and a description.
 // A symbolic link is never written through: refused, with SymLinkRefusal's text.
@@ -54,7 +55,7 @@ bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QStr
                      QObject *owner = nullptr);
 bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner = nullptr);
 
-// True when path names the same file as the open library (canonical paths).
+// True when path names the same file as the open library, also under another name.
 bool IsOpenLibrary(const Global &g, const QString &path);
 
 }  // namespace tessaly
