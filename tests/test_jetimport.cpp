@@ -108,7 +108,11 @@ class TestJetImport : public QObject {
     static QString converter() { return JetConverter(makeGlobal()); }
 
 private slots:
-    void cleanup() { SetJetConverter(QString()); }
+    void cleanup()
+    {
+        SetJetConverter(QString());
+        SetJetSilenceLimit(60000);
+    }
 
     void convertsExactlyAndKeysContinue_data()
     {
@@ -282,6 +286,8 @@ private slots:
         QTest::newRow("exit 1 without a reason") << "echo 'done 5'; exit 1" << ended << QByteArray();
         QTest::newRow("its reason") << "echo 'error 読めない行があります'; exit 1" << "読めない行があります" << QByteArray();
         QTest::newRow("no result") << "exit 0" << "の変換処理が結果を返しませんでした。" << QByteArray();
+        QTest::newRow("silent, stopped or looping") << "echo 'total 5'; exec sleep 600"
+                                                    << "を読む変換処理が 1 秒のあいだ応答しないため、止めました。" << QByteArray();
         QTest::newRow("target made meanwhile") << "\"$CHILD\" \"$@\" && echo other > \"$DEST\"" << "」は既にあります。"
                                                << QByteArray("other\n");
     }
@@ -298,6 +304,7 @@ private slots:
         qputenv("DEST", tmp.filePath("new.mdb").toLocal8Bit());
         const auto unset = qScopeGuard([] { qunsetenv("CHILD"), qunsetenv("DEST"); });
         const QStringList before = entries(tmp.path());
+        SetJetSilenceLimit(1000);
         try {
             ConvertJetLibrary(child, jet, templatePath(), tmp.filePath("new.mdb"), false);
             QFAIL("converted");
@@ -307,6 +314,37 @@ private slots:
         QCOMPARE(entries(tmp.path()), target.isEmpty() ? before : QStringList(before + QStringList{"new.mdb"}));
         if (!target.isEmpty())
             QCOMPARE(readFile(tmp.filePath("new.mdb")), target);
+    }
+
+    // Ctrl-C, a logout or a kill while the child reads (here held on a FIFO that no one
+    // writes): the child ends too, nothing is left beside the target, and the exit
+    // status says which signal.
+    void signalsEndTheChild_data()
+    {
+        QTest::addColumn<int>("sig");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalsEndTheChild()
+    {
+        QFETCH(int, sig);
+        QTemporaryDir tmp;
+        const QString jet = tmp.filePath("old.mdb");
+        QVERIFY(::mkfifo(QFile::encodeName(jet).constData(), 0600) == 0);
+        const QStringList before = entries(tmp.path());
+        QProcess cli;
+        cli.start(binDir() + "/tessaly-cli", {"import-jet", jet, tmp.filePath("new.mdb")});
+        QVERIFY(cli.waitForStarted());
+        const QString children = QString("/proc/%1/task/%1/children").arg(cli.processId());
+        QByteArray child;
+        QTRY_VERIFY_WITH_TIMEOUT(!(child = readFile(children).trimmed()).isEmpty(), 60000);
+        QVERIFY(::kill(pid_t(cli.processId()), sig) == 0);
+        QVERIFY(cli.waitForFinished(20000));
+        QCOMPARE(cli.exitCode(), 128 + sig);
+        QVERIFY2(cli.readAllStandardError().contains("の変換を中止しました。"), "said so");
+        QVERIFY(!QFileInfo::exists("/proc/" + QString::fromLatin1(child)));
+        QCOMPARE(entries(tmp.path()), before);
     }
 
     void commandLine()

@@ -9,11 +9,31 @@
 #include <QFileInfo>
 
 #include <climits>
+#include <csignal>
 
 namespace tessaly::cli {
 
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void noteStop(int sig)
+{
+    g_stopSignal = sig;
+}
+
+}  // namespace
+
 static int importJetCommand(Context &c)
 {
+    // Ctrl-C, a logout or a kill ends the child and leaves no temporary beside the target:
+    // the conversion sees the signal as a cancel.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction sa {};
+        sa.sa_handler = noteStop;
+        ::sigemptyset(&sa.sa_mask);
+        ::sigaction(sig, &sa, nullptr);
+    }
     const QString source = QFileInfo(c.args.at(0)).absoluteFilePath();
     const QString dest = QFileInfo(c.args.at(1)).absoluteFilePath();
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
@@ -24,12 +44,15 @@ static int importJetCommand(Context &c)
         // The Jet file is parsed by a child, this program again, so that whatever the file
         // does to the parser leaves no half-made library behind.
         counts = ConvertJetLibrary(QCoreApplication::applicationFilePath(), source, TemplatePath(c.g), dest,
-                                   c.hasOption(QStringLiteral("--force")), [&](qint64 done, qint64 total) {
+                                   c.hasOption(QStringLiteral("--force")),
+                                   [&](qint64 done, qint64 total) {
                                        progress.show(int(qMin<qint64>(done, INT_MAX)), int(qMin<qint64>(total, INT_MAX)));
-                                   });
+                                   },
+                                   [] { return g_stopSignal != 0; });
         progress.finish();
     } catch (const JetImportError &e) {
-        return c.fail(e.message());
+        const int failed = c.fail(e.message());
+        return g_stopSignal ? 128 + g_stopSignal : failed;
     }
     c.out << "converted " << source << "\n     into " << dest << "\n";
     for (const auto &[table, rows] : counts)

@@ -24,6 +24,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +141,9 @@ void putInPlace(const QString &temp, const QString &dest, bool replace)
 }
 
 QString g_converter;  // the program run as the child; empty: tessaly-cli beside the program
+// The child reports every few hundred rows; one that says nothing this long is stopped
+// or looping (a damaged file can make libmdb go round for ever).
+int g_silenceLimitMs = 60000;
 
 }  // namespace
 
@@ -336,6 +341,11 @@ int RunJetConversionChild(const QStringList &args)
         say(QStringLiteral("error usage: --jet-child JET FILE"));
         return 2;
     }
+    // A parent killed outright leaves no child converting on its own.
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        return 4;
     try {
         JetLibraryReader reader(args.at(0));
         LibraryFileWriter writer(args.at(1));
@@ -355,6 +365,11 @@ int RunJetConversionChild(const QStringList &args)
 void SetJetConverter(const QString &program)
 {
     g_converter = program;
+}
+
+void SetJetSilenceLimit(int ms)
+{
+    g_silenceLimitMs = ms;
 }
 
 QString JetConverter(const Global &g)
@@ -404,9 +419,17 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     // Driven by the child's signals in a loop of this step's own, from which the caller's
     // windows repaint too. (waitForFinished in a loop never ends once an event loop has
     // seen the child end: it answers false for a child that is no longer running.)
-    bool stopped = false;
+    bool stopped = false, silent = false;
     QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
+        silent = true;
+        child.kill();
+    });
+    silence.start(g_silenceLimitMs);
     QObject::connect(&child, &QProcess::readyReadStandardOutput, &loop, [&] {
+        silence.start(g_silenceLimitMs);
         readLines();
         if (progress)
             progress(done, total);
@@ -433,6 +456,7 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     if (child.state() != QProcess::NotRunning)
         loop.exec();
     askCancel.stop();
+    silence.stop();
     if (child.state() != QProcess::NotRunning) {
         // The loop was left otherwise (the application is quitting): the child goes too.
         stopped = true;
@@ -442,6 +466,11 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     readLines();
     if (stopped)
         throw JetImportError(QStringLiteral("「%1」の変換を中止しました。").arg(shownName(jetPath)));
+    if (silent)
+        throw JetImportError(QStringLiteral("「%1」を読む変換処理が %2 秒のあいだ応答しないため、止めました。"
+                                            "ファイルが壊れている可能性があります。何も書き込んでいません。")
+                                 .arg(shownName(jetPath))
+                                 .arg(g_silenceLimitMs / 1000));
     // libmdb explains in English what it could not read; it belongs to a failure only.
     readDiagnostics();
     const QString diagnostics = QString::fromLocal8Bit(diagnosticBytes).trimmed().left(2000);

@@ -103,6 +103,8 @@ int RunJetConversionChild(const QStringList &args);
 // The converter the program runs: tessaly-cli beside it, or what tests put in its place.
 QString JetConverter(const Global &g);
 void SetJetConverter(const QString &program);
+// How long the child may say nothing before it is stopped (a minute; tests shorten it).
+void SetJetSilenceLimit(int ms);
 
 // A name beside the Jet file that names no existing file: "<name>-tessaly.mdb",
 // then "<name>-tessaly-2.mdb" and so on.
