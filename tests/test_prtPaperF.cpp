@@ -29,6 +29,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <poll.h>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -100,7 +101,14 @@ int ProgramRun(const QString &library)
     settle();
     QTextStream in(stdin), out(stdout);
     out << "ready" << Qt::endl;
-    for (QString line; in.readLineInto(&line);) {
+    // The event loop runs between the lines, for the signals to come in.
+    auto nextLine = [&in](QString *line) {
+        pollfd input{0, POLLIN, 0};
+        while (::poll(&input, 1, 0) == 0)
+            QTest::qWait(10);
+        return in.readLineInto(line);
+    };
+    for (QString line; nextLine(&line);) {
         const QStringList words = line.split(' ');
         if (words.value(0) == "paper") {
             out << pickAndRun(w, words.value(1), words.value(2)) << Qt::endl;
@@ -526,7 +534,8 @@ private slots:
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.start(binDir() + "/tessaly");
-        QTRY_COMPARE_WITH_TIMEOUT(state.entryList({"run-*"}, QDir::Files).size(), 1, 30000);
+        const QString run = QStringLiteral("run-%1-*").arg(p.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(state.entryList({run}, QDir::Files).size(), 1, 30000);
         prtPaperM other;
         other.RememberSettings();
         other.SetPrinterPaperSize(43);
