@@ -1440,6 +1440,58 @@ private slots:
         QCOMPARE(ds().pendingAnswers(), 0);
     }
 
+    // 終了, of the main window or of the editor, with an edit not yet saved asks the save
+    // question first: はい saves as F3 does, いいえ drops the edit, and a cancel or a save
+    // that did not go through keeps the program running with the edit.
+    void exitWithAnEdit_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QString>("link");  // stored afterwards
+        const QString save = QStringLiteral("データの更新を行いますか？"), update = QStringLiteral("タイトル情報を更新しますか？"),
+                      end = QStringLiteral("終了しますか？");
+        QTest::newRow("main, saved") << "main" << QStringList({"Y", "Y", "Y"}) << QStringList({save, update, end}) << true
+                                     << "http://new";
+        QTest::newRow("editor, dropped") << "editor" << QStringList({"N", "Y"}) << QStringList({save, end}) << true << "-";
+        QTest::newRow("main, cancelled") << "main" << QStringList{"C"} << QStringList{save} << false << "-";
+        QTest::newRow("editor, save refused") << "editor" << QStringList({"Y", "N"}) << QStringList({save, update}) << false
+                                              << "-";
+        QTest::newRow("main, saved, not ended") << "main" << QStringList({"Y", "Y", "N"}) << QStringList({save, update, end})
+                                                << false << "http://new";
+    }
+    void exitWithAnEdit()
+    {
+        QFETCH(QString, from);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, ended);
+        QFETCH(QString, link);
+        fill();
+        NoPrinterSettings printer;
+        htmlCrtMain main(g(), ds(), printer);
+        int ends = 0;
+        main.setEndHandler([&ends] { ++ends; });
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QPointer<dataSet> editor = qobject_cast<dataSet *>(main.showWindow(QStringLiteral("dataSet")));
+        QTRY_VERIFY(this->texts().contains(kAsk));
+        editor->list(List::Genre)->setCurrentIndex(0);
+        emit editor->list(List::Genre)->activated(0);
+        editor->screen().GridRowClicked(1);
+        QTest::keyClicks(editor->field(Field::TitleLink), QStringLiteral("http://new"));
+        ds().clear();
+        for (const QString &a : answers)
+            a == QLatin1String("C") ? ds().queueCancel() : this->answers({a});
+        (from == QLatin1String("main") ? main.action(QStringLiteral("終了")) : editor->action(QStringLiteral("終了")))->trigger();
+        QCOMPARE(this->texts(), texts);
+        QCOMPARE(ends, ended ? 1 : 0);
+        QCOMPARE(one(QStringLiteral("select coalesce(iventsLink,'-') from photoIvents where iventsFolderName='a2'")), link);
+        if (!ended && link == QLatin1String("-"))
+            QCOMPARE(editor->field(Field::TitleLink)->text(), QStringLiteral("http://new"));
+    }
+
     // Every caption in reading order, each ending left of its box on the box's row; the 削除
     // frame right of the boxes with its buttons one under another, the grid under the
     // boxes and the keys' row under the grid.

@@ -3,23 +3,33 @@
 // cupsd with PDF printers.
 #include "CupsFixture.h"
 #include "DialogService.h"
+#include "EditorView.h"
+#include "KeptEdit.h"
+#include "Library.h"
 #include "MainWindow.h"
 #include "OptionsKeeper.h"
 #include "PrintWindow.h"
 #include "PrinterSettings.h"
 #include "TestSupport.h"
+#include "dataSet.h"
 #include "Twips.h"
 #include "prtPaperM.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
 #include <QTextStream>
 #include <QtTest>
+
+#include <csignal>
+#include <poll.h>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -47,23 +57,71 @@ QString pickAndRun(htmlCrtMain &w, const QString &paper, const QString &orientat
     return w.findWindow("prtPaperF") ? "paper window still open" : "ok";
 }
 
+// A library with one category, genre and title ("t", no link yet), beside folder.
+QString titleLibrary(const QString &folder)
+{
+    const QString lib = makeLibrary(folder);
+    sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {folder});
+    sql(lib, "insert into photoGraph (topFolderName, topFolder) values ('C', ?)", {folder + "/C"});
+    sql(lib, "insert into photoYear (ID, yearFolderName, yearFolder) values (1, 'G', ?)", {folder + "/C/G"});
+    sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 't', ?)", {folder + "/C/G/t"});
+    return lib;
+}
+
+QWidget *editorOf(htmlCrtMain &w) { return w.findWindow("dataSet"); }
+
+// The title "t" loaded in the editor, which the library's opening shows.
+bool loadTitle(htmlCrtMain &w)
+{
+    auto *e = qobject_cast<dataSet *>(editorOf(w));
+    if (!e)
+        return false;
+    e->list(EditorView::List::Genre)->setCurrentIndex(0);
+    emit e->list(EditorView::List::Genre)->activated(0);
+    e->screen().GridRowClicked(0);
+    return e->f3Caption() == "更新";
+}
+
 // The program's run in a process of its own, driven line by line from stdin: "paper PAPER
-// ORIENTATION", "×" (the frame's close) or "終了" (which ends the process as the program does).
-int ProgramRun()
+// ORIENTATION", "edit LINK" (typed into the loaded title), "×" (the frame's close) or "終了"
+// (which ends the process as the program does). With a library, that library is open; the
+// signals end it as they end the program.
+int ProgramRun(const QString &library)
 {
     Global g = makeGlobal();
     ScriptedDialogService ds;
     prtPaperM printer;
     htmlCrtMain w(g, ds, printer);
+    w.watchSessionEnd();
     w.startUp();
     w.show();
     settle();
+    if (!library.isEmpty() && !w.openNamedLibrary(library))
+        return 1;
+    settle();
     QTextStream in(stdin), out(stdout);
     out << "ready" << Qt::endl;
-    for (QString line; in.readLineInto(&line);) {
+    // The event loop runs between the lines, for the signals to come in.
+    auto nextLine = [&in](QString *line) {
+        pollfd input{0, POLLIN, 0};
+        while (::poll(&input, 1, 0) == 0)
+            QTest::qWait(10);
+        return in.readLineInto(line);
+    };
+    for (QString line; nextLine(&line);) {
         const QStringList words = line.split(' ');
         if (words.value(0) == "paper") {
             out << pickAndRun(w, words.value(1), words.value(2)) << Qt::endl;
+        } else if (words.value(0) == "edit") {
+            auto *e = qobject_cast<dataSet *>(editorOf(w));
+            QTest::qWait(100);  // the activation's auto-set question, answered No
+            if (!e || !loadTitle(w)) {
+                out << "no title loaded" << Qt::endl;
+                continue;
+            }
+            e->field(EditorView::Field::TitleLink)->setFocus();
+            QTest::keyClicks(e->field(EditorView::Field::TitleLink), words.value(1));
+            out << "ok" << Qt::endl;
         } else if (words.value(0) == "×") {
             return w.close() ? 0 : 1;
         } else if (words.value(0) == "終了") {
@@ -392,6 +450,106 @@ private slots:
         QCOMPARE(QDir(OptionsKeeper::stateFolder()).entryList(QDir::Files), QStringList{"lock"});
     }
 
+    // SIGTERM, SIGHUP and SIGINT end a run as its close would, without asking, and as the
+    // signal's own end: the user's options file back byte for byte, the run counted out,
+    // the title's edit kept beside the library and nothing written into the library. The
+    // next opening offers the edit: はい shows it as typed, for F3 to write; いいえ discards it.
+    void signalEnds_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("show");
+        QTest::newRow("SIGTERM, shown and saved") << int(SIGTERM) << true;
+        QTest::newRow("SIGHUP, discarded") << int(SIGHUP) << false;
+        QTest::newRow("SIGINT, shown and saved") << int(SIGINT) << true;
+    }
+    void signalEnds()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, show);
+        const QString lib = titleLibrary(makeDir(tmp.path() + "/" + QTest::currentDataTag()));
+        const QString keptPath = lib + ".tessaly-recovery";
+        auto stored = [&] { return sqlColumn(lib, "select coalesce(iventsLink, '-') from photoIvents"); };
+        QVERIFY(cups.writeUserFile(kFile));
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QCoreApplication::applicationFilePath(), {"--program-run", lib});
+        QVERIFY(p.waitForReadyRead(30000));
+        QCOMPARE(p.readLine().trimmed(), QByteArray("ready"));
+        for (const QByteArray step : {QByteArray("paper JAPANESE_POSTCARD PORTRAIT"), QByteArray("edit http://typed")}) {
+            p.write(step + '\n');
+            QVERIFY(p.waitForReadyRead(30000));
+            QCOMPARE(p.readLine().trimmed(), QByteArray("ok"));
+        }
+        QVERIFY(cups.userFile() != kFile);
+        ::kill(p.processId(), signal);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(p.exitCode(), signal);
+        QCOMPARE(cups.userFile(), kFile);
+        QCOMPARE(QDir(OptionsKeeper::stateFolder()).entryList(QDir::Files), QStringList{"lock"});
+        QCOMPARE(stored(), QStringList{"-"});
+        const QJsonObject kept = QJsonDocument::fromJson(readFile(keptPath)).object();
+        QCOMPARE(kept["typed"].toObject()["iventsLink"].toString(), QString("http://typed"));
+        QCOMPARE(kept["loaded"].toObject()["iventsLink"].toString(), QString());
+        QCOMPARE(kept["typed"].toObject()["iventsFolder"].toString(), QFileInfo(lib).path() + "/C/G/t");
+        QCOMPARE(kept["ID2"].toInt(), 1);
+
+        startMain();
+        ds.queueNo();  // the activation's auto-set
+        ds.queueAnswer(show ? MsgAnswer::Yes : MsgAnswer::No);
+        QVERIFY(w->openNamedLibrary(lib));
+        QTRY_VERIFY(!QFile::exists(keptPath));
+        QStringList asked;
+        for (const MessageRequest &m : ds.messages())
+            asked << m.text;
+        QCOMPARE(asked, QStringList({"ｵｰﾄｾｯﾄを実行しますか？", "前回、保存されずに終了した入力があります。\n\r「t」\n\r表示しますか？"}));
+        auto *e = qobject_cast<dataSet *>(w->findWindow("dataSet"));
+        QVERIFY(e);
+        QLineEdit *link = e->field(EditorView::Field::TitleLink);
+        QCOMPARE(link->text(), show ? QString("http://typed") : QString());
+        QCOMPARE(e->f3Caption(), show ? QString("更新") : QString());
+        QCOMPARE(stored(), QStringList{"-"});
+        if (show) {
+            ds.queueYes();  // タイトル情報を更新しますか？
+            link->setFocus();
+            QTest::keyClick(link, Qt::Key_F3);
+            QCOMPARE(stored(), QStringList{"http://typed"});
+        }
+    }
+
+    // The program itself ends by a signal as by its close. This test's run wrote the paper
+    // and ended first, so putting it back falls to the program's run.
+    void programEndsBySignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void programEndsBySignal()
+    {
+        QFETCH(int, signal);
+        QVERIFY(cups.writeUserFile(kFile));
+        const QDir state(OptionsKeeper::stateFolder());
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(binDir() + "/tessaly");
+        const QString run = QStringLiteral("run-%1-*").arg(p.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(state.entryList({run}, QDir::Files).size(), 1, 30000);
+        prtPaperM other;
+        other.RememberSettings();
+        other.SetPrinterPaperSize(43);
+        other.SetPrinterOrientation(1);
+        other.RestoreSettings();
+        QVERIFY(cups.userFile() != kFile);
+        ::kill(p.processId(), signal);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(p.exitCode(), signal);
+        QCOMPARE(cups.userFile(), kFile);
+        QCOMPARE(state.entryList(QDir::Files), QStringList{"lock"});
+    }
+
     // A later change to the printer's entry, by the user or another program, stays.
     void laterChangeStays()
     {
@@ -509,7 +667,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "--program-run") == 0)
-        return ProgramRun();
+        return ProgramRun(QString::fromLocal8Bit(argc > 2 ? argv[2] : ""));
     app.setAttribute(Qt::AA_Use96Dpi, true);
     TestPrtPaperF test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DialogService.h"
+#include "EndSignals.h"
 #include "Global.h"
 #include "JetImport.h"
 #include "Paths.h"
@@ -26,6 +27,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QProgressDialog>
+#include <QSessionManager>
 #include <QStyle>
 
 #include <climits>
@@ -461,9 +463,42 @@ void htmlCrtMain::openLibrary()
         OpenLibrary(m_g, m_dialogs, *this, true, this);
 }
 
+bool htmlCrtMain::mayEnd()
+{
+    QWidget *editor = findWindow(QStringLiteral("dataSet"));
+    bool end = true;
+    if (editor)
+        QMetaObject::invokeMethod(editor, "offerSaveBeforeEnd", Q_RETURN_ARG(bool, end));
+    return end;
+}
+
+void htmlCrtMain::watchSessionEnd()
+{
+    new EndSignals(
+        [this](int) {
+            if (QWidget *editor = findWindow(QStringLiteral("dataSet")))
+                QMetaObject::invokeMethod(editor, "keepPendingEdit");
+            m_printer.RestoreSettings();
+        },
+        this);
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (!manager.allowsInteraction()) {
+            if (QWidget *editor = findWindow(QStringLiteral("dataSet")))
+                QMetaObject::invokeMethod(editor, "keepPendingEdit");
+            return;
+        }
+        const bool end = mayEnd();
+        manager.release();
+        if (!end)
+            manager.cancel();
+    });
+#endif
+}
+
 void htmlCrtMain::quit()
 {
-    if (!m_progress && m_dialogs.ask(QStringLiteral("終了しますか？"), MsgKind::Information, QStringLiteral("Quillmere"), this))
+    if (!m_progress && mayEnd() && m_dialogs.ask(QStringLiteral("終了しますか？"), MsgKind::Information, QStringLiteral("Quillmere"), this))
         endProgram();
 }
 

@@ -39,6 +39,7 @@ public:
     void showHelp() override;
     void showAbout() override;
     void endProgram() override;
+    bool mayEnd() override;
     void printWindowImage(QWidget *window) override;
 
     // LibraryHost
@@ -61,6 +62,10 @@ public:
     QAction *action(const QString &objectName) const;
     QMdiSubWindow *subWindowOf(QWidget *window) const;
 
+    // From here on a logout asks about an edit as the close does, and SIGTERM, SIGHUP
+    // and SIGINT end the run as a close would without asking: the printer settings go
+    // back, an edit not yet saved is kept for the next start.
+    void watchSessionEnd();
     // What ends the process; tests replace it.
     void setEndHandler(std::function<void()> handler) { m_endHandler = std::move(handler); }
     // How a window image is printed; the printing module installs it.

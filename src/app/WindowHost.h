@@ -30,6 +30,9 @@ public:
     virtual void showAbout() = 0;  // the splash window
     // Ends the program at once, without any window's closing handling.
     virtual void endProgram() = 0;
+    // Before a 終了: an edit not yet saved is offered for saving. False when the program
+    // is to stay (cancelled, or the save did not go through).
+    virtual bool mayEnd() { return true; }
     // Prints an image of the window's client area on the default printer.
     virtual void printWindowImage(QWidget *window) = 0;
 };

@@ -4,10 +4,12 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "HtmlOut.h"
+#include "KeptEdit.h"
 #include "Paths.h"
 #include "Pickers.h"
 
 #include <QDir>
+#include <QFile>
 #include <Qt>
 
 #include <memory>
@@ -826,6 +828,72 @@ bool EditorCommands::ConfirmClose()
     else if (m_v.f3Caption() == kUpdateCaption)
         m_v.setTitleEntry(m_v.loadedEntry());  // not to be saved: the stored title again
     return m_ds.ask(QStringLiteral("データ編集を終了しますか？"), MsgKind::Question, QStringLiteral("データ編集"), owner);
+}
+
+bool EditorCommands::KeepPendingEdit()
+{
+    if (m_g.dbConnectString.isEmpty() || !m_v.entryChanged())
+        return false;
+    KeptEdit kept;
+    const int category = m_v.categoryIndex(), genre = m_v.genreIndex();
+    kept.categoryId = category >= 0 ? m_v.categoryItemKey(category) : m_g.currentCategoryId;
+    kept.genreId = genre >= 0 ? m_v.genreItemKey(genre) : m_g.currentGenreId;
+    kept.titleId = m_g.currentTitleId;
+    kept.typed = m_v.titleEntry();
+    kept.loaded = m_v.loadedEntry();
+    return WriteKeptEdit(ConnectStringPath(m_g.dbConnectString), kept);
+}
+
+void EditorCommands::OfferKeptEdit()
+{
+    if (m_g.dbConnectString.isEmpty())
+        return;
+    const QString library = ConnectStringPath(m_g.dbConnectString);
+    KeptEdit kept;
+    if (!ReadKeptEdit(library, kept))
+        return;
+    QObject *owner = m_v.dialogOwner();
+    const QString title = QStringLiteral("データ編集");
+    if (!m_ds.ask(QStringLiteral("前回、保存されずに終了した入力があります。") + kLineJoin
+                      + QStringLiteral("「%1」").arg(kept.typed.folderName) + kLineJoin + QStringLiteral("表示しますか？"),
+                  MsgKind::Question, title, owner)) {
+        RemoveKeptEdit(library);
+        return;
+    }
+    // Asked again at the next activation when the entry's own edit is kept.
+    if (!OfferSaveBeforeReplacing(true))
+        return;
+    bool shown = false;
+    try {
+        for (int i = 0; i < m_v.categoryCount() && !shown; ++i)
+            if (m_v.categoryItemKey(i) == kept.categoryId) {
+                m_v.selectCategory(i);
+                shown = true;
+            }
+        bool genre = false;
+        for (int i = 0; shown && i < m_v.genreCount() && !genre; ++i)
+            if (m_v.genreItemKey(i) == kept.genreId) {
+                m_v.selectGenre(i);
+                genre = true;
+            }
+        TitleEntry stored;
+        shown = shown && genre && LoadTitleById(m_g, kept.titleId, stored);
+    } catch (const DbError &e) {
+        reportDbError(title, e.message());
+        return;  // kept for a later try
+    }
+    RemoveKeptEdit(library);
+    if (!shown) {
+        m_ds.message(QStringLiteral("前回の入力のタイトルは、もう登録されていません。") + kLineJoin
+                         + QStringLiteral("入力は表示できませんでした。"),
+                     MsgKind::Exclamation, title, MsgButtons::Ok, owner);
+        return;
+    }
+    // Loaded as it was read back then: F3 checks the row against that before it writes.
+    m_g.currentTitleId = kept.titleId;
+    m_v.showLoadedTitle(m_g, kept.loaded);
+    m_v.setTitleEntry(kept.typed);
+    m_v.RefreshTitleGrid();
 }
 
 }  // namespace tessaly

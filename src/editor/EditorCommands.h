@@ -167,6 +167,12 @@ public:
     // Another library has been opened: a title loaded from the library named by
     // connectString is offered for saving there first.
     void OfferSaveInto(const QString &connectString);
+    // The program ends without a word (a signal): an entry with edits goes to a file
+    // beside the library. True when one was kept.
+    bool KeepPendingEdit();
+    // An edit kept so at an earlier end is offered once the library shows: shown as
+    // typed (not saved), or discarded.
+    void OfferKeptEdit();
 
 private:
     bool requireSelection(const QString &title, const QString &categoryText, const QString &genreText);

@@ -96,6 +96,7 @@ int main(int argc, char **argv)
 
     htmlCrtMain::setPrintHandler(PrintWindowImage);
     htmlCrtMain main(g, dialogs, *printer);
+    main.watchSessionEnd();
     main.startUp();
     main.show();
     // A library named on the command line (a file manager's "open with") opens at once.

@@ -250,7 +250,7 @@ void EditorCommandBinder::closeEditor()
 
 void EditorCommandBinder::exitProgram()
 {
-    if (m_host.dialogs().ask(QStringLiteral("終了しますか？"), MsgKind::Question, QString(), m_window))
+    if (m_host.mayEnd() && m_host.dialogs().ask(QStringLiteral("終了しますか？"), MsgKind::Question, QString(), m_window))
         m_host.endProgram();
 }
 

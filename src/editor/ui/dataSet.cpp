@@ -588,14 +588,30 @@ void dataSet::activate()
         QTimer::singleShot(50, this, &dataSet::activate);
         return;
     }
+    m_activating = true;
     libraryChanged();
+    m_activating = false;
     // The activation's auto-set is a long command like F4: no input meanwhile. It ends
     // by reloading the lists, which empties the entry: edits are offered for saving
     // first, and a cancel keeps them and skips the run this time.
     m_binder->runBusy([this] {
         if (m_binder->commands().OfferSaveBeforeReplacing(true))
             m_screen.Activate();
+        // After the auto-set, whose reload would empty the entry again.
+        m_binder->commands().OfferKeptEdit();
     });
+}
+
+bool dataSet::offerSaveBeforeEnd()
+{
+    bool end = true;
+    m_binder->runBusy([this, &end] { end = m_binder->commands().OfferSaveBeforeReplacing(true); });
+    return end;
+}
+
+bool dataSet::keepPendingEdit()
+{
+    return m_binder->commands().KeepPendingEdit();
 }
 
 void dataSet::libraryChanged()
@@ -622,6 +638,9 @@ void dataSet::libraryChanged()
         m_screen.Load();
         m_screen.ShowBaseFolder();
     });
+    // Shown while active, the window gets no activation that would offer it.
+    if (!m_activating)
+        m_binder->runBusy([this] { m_binder->commands().OfferKeptEdit(); });
 }
 
 void dataSet::closeEvent(QCloseEvent *e)

@@ -81,6 +81,10 @@ public slots:
     // Another library was opened or created: offers to save an edit of the old one,
     // then shows the new one.
     void libraryChanged();
+    // The program ends: the save question of an edit (false: stay), or, with no one
+    // to ask, the edit kept for the next start.
+    bool offerSaveBeforeEnd();
+    bool keepPendingEdit();
 
 protected:
     bool event(QEvent *e) override;
@@ -128,6 +132,7 @@ private:
     QMetaObject::Connection m_activation;
     bool m_active = false;           // the active child window of the main window
     bool m_shownOnce = false;
+    bool m_activating = false;
     QString m_library;               // the connection string the screen shows
     int m_chosen[2] = {-1, -1};      // the entry of each list chosen last, and its text
     QString m_chosenText[2];

@@ -245,7 +245,7 @@ void FolderWindow::askClose()
 
 void FolderWindow::askEnd()
 {
-    if (m_host.dialogs().ask(QStringLiteral("終了しますか？"), MsgKind::Question, QString(), this))
+    if (m_host.mayEnd() && m_host.dialogs().ask(QStringLiteral("終了しますか？"), MsgKind::Question, QString(), this))
         m_host.endProgram();
 }
 
