@@ -49,7 +49,6 @@ const QList<LibraryTable> &LibraryTables()
     return schema;
 }
 
-
 QString DbFaultText(const QString &nativeCode, const QString &detail)
 {
     // SQLITE_BUSY, SQLITE_LOCKED (extended codes keep the low byte)
