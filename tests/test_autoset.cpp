@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -15,8 +16,6 @@
 #include "Global.h"
 #include "TestSupport.h"
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace tessaly;
@@ -269,31 +268,68 @@ private slots:
                  (QStringList{base + "/" + QFile::decodeName(sjis), base + "/c1/" + QFile::decodeName(sjis)}));
     }
 
-    // A full disk ends the pass: what was committed before stays, and the counts hold
-    // exactly what was stored.
-    void fullDiskKeepsAndCountsWhatWasStored()
+    void writeFaultsAreTold_data()
     {
+        QTest::addColumn<QString>("medium");
+        QTest::addColumn<QString>("said");  // %1 the library, %2 its folder
+        QTest::addColumn<QString>("kept");  // the stopped pass's line; %1 the titles stored
+        const QString readOnly = "ライブラリ「%1」のフォルダ「%2」に書き込めません（読み取り専用のメディアか、"
+                                 "書き込みが許可されていないファイルかフォルダです）。この書き込みは保存されていません。";
+        const QString noCategory = "カテゴリーの登録は途中で止まりました。新しいカテゴリーは登録していません。";
+        QTest::newRow("full disk") << "full"
+                                   << "ディスクがいっぱいです。ライブラリ「%1」のあるディスクに空きがありません。"
+                                      "この書き込みは保存されていません。空きを作ってから、もう一度実行してください。"
+                                   << "タイトルの登録は途中で止まりました。%1 件まで登録しました。残りは登録していません。";
+        QTest::newRow("read-only medium") << "readonly" << readOnly << noCategory;
+        QTest::newRow("folder refusing the journal") << "journal" << readOnly << noCategory;
+    }
+    // The command-line auto-set on a library it cannot write: the fault and what was kept
+    // are told in Japanese, the run fails and prints no counts that read as done.
+    void writeFaultsAreTold()
+    {
+        QFETCH(QString, medium);
+        QFETCH(QString, said);
+        QFETCH(QString, kept);
         for (int t = 0; t < 2000; ++t)
             makeDir(base + QStringLiteral("/c/g%1/t%2").arg(t / 100).arg(t % 100));
-        Global g = makeGlobal(lib);
-        ScriptedDialogService ds;
-        AutoSetCounts counts;
-        QCOMPARE(ScanCategoryFolders(g, ds, &counts), int16_t(ScanCompleted));
-        QVERIFY(ScanGenreFolders(g, ds, &counts));
-        // Room left on the "disk" for some hundreds of titles.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit small = old;
-        small.rlim_cur = rlim_t(QFileInfo(lib).size() + 160 * 1024);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool completed = ScanTitleFolders(g, ds, &counts);
-        setrlimit(RLIMIT_FSIZE, &old);
-        QVERIFY(!completed);
-        QCOMPARE(ds.messages().size(), 1);
-        const int stored = sqlColumn(lib, "select count(*) from photoIvents").first().toInt();
-        QVERIFY2(stored > 0 && stored < 2000, qPrintable(QString::number(stored)));
-        QCOMPARE(counts.added[TitleLevel], stored);
+        const QString place = makeDir(dir + "/place"), copy = dir + "/after.mdb";
+        const QString library = place + "/lib.mdb";
+        QProcess p;
+        if (medium == "journal") {
+            // Run as another user: the file may be written, its folder not.
+            QFile::copy(lib, library);
+            QVERIFY(QFile::setPermissions(library, QFileDevice::Permissions(0x6666)));
+            QVERIFY(QFile::setPermissions(place, QFileDevice::Permissions(0x5555)));
+            QVERIFY(QFile::setPermissions(dir, QFileDevice::Permissions(0x7755)));
+            p.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "env", "HOME=" + place,
+                                binDir() + "/tessaly-cli", "autoset", library});
+        } else {
+            // The library on a small file system of its own (a mount namespace): room left
+            // for some hundreds of titles, or none at all.
+            const qint64 size = (QFileInfo(lib).size() + 160 * 1024) / 4096 * 4096;
+            p.start("unshare", {"-r", "-m", "sh", "-c",
+                                "mount -t tmpfs -o size=$5 tmpfs \"$1\" || exit 9; cp \"$2\" \"$1/lib.mdb\" || exit 9;"
+                                "[ \"$6\" = full ] || mount -o remount,ro \"$1\" || exit 9;"
+                                "\"$3\" autoset \"$1/lib.mdb\"; r=$?; cp \"$1/lib.mdb\" \"$4\"; exit $r",
+                                "sh", place, lib, binDir() + "/tessaly-cli", copy, QString::number(size), medium});
+        }
+        QVERIFY(p.waitForFinished(120000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput()), err = QString::fromUtf8(p.readAllStandardError());
+        if (p.error() == QProcess::FailedToStart || p.exitCode() == 9 || err.startsWith("setpriv:"))
+            QSKIP(qPrintable("cannot make a read-only or small file system, or change user, here: " + err));
+        QVERIFY2(p.exitCode() == 1, qPrintable(err));
+        QVERIFY2(!out.contains("added") && !err.contains("added"), qPrintable(out));
+        for (const char *english : {"readonly", "disk is full", "unable to open"})
+            QVERIFY2(!err.contains(english), qPrintable(err));
+        QVERIFY2(err.contains(QString(said).replace("%1", library).replace("%2", place)), qPrintable(err));
+        if (medium == "full") {
+            const int stored = sqlColumn(copy, "select count(*) from photoIvents").first().toInt();
+            QVERIFY2(stored > 0 && stored < 2000, qPrintable(QString::number(stored)));
+            QVERIFY2(err.contains(kept.arg(QLocale(QLocale::Japanese).toString(stored))), qPrintable(err));
+        } else {
+            QVERIFY2(err.contains(kept), qPrintable(err));
+            QCOMPARE(counts(medium == "journal" ? library : copy), QString("0,0,0"));
+        }
     }
 
     void twoRunsAtOnce_data()

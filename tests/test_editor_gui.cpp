@@ -1137,6 +1137,22 @@ private slots:
         QCOMPARE(one(QStringLiteral("select iventsLink from photoIvents where iventsFolderName='a2'")), QStringLiteral("https://a/b"));
     }
 
+    // A run that stops on a fault ends with a text that says so, never the closing one.
+    void stoppedAutoSetSaysSo()
+    {
+        load();
+        makeDir(m_base + QStringLiteral("/C/C1/c1"));
+        sql(m_lib, QStringLiteral("create trigger boom before insert on photoIvents begin select raise(abort, 'boom'); end"));
+        ds().queueYes();
+        m_status.clear();
+        m_w->activate();
+        QCOMPARE(m_status.last(), QStringLiteral("オートセットは途中で止まりました。追加: カテゴリー 1、ジャンル 1、タイトル 0"));
+        QVERIFY(!m_status.join('|').contains(kDone));
+        const QString said = ds().messages().last().text;
+        QVERIFY2(said.contains("boom") && said.endsWith("タイトルの登録は途中で止まりました。新しいタイトルは登録していません。"),
+                 qPrintable(said));
+    }
+
     // --- deleting, the site, closing ---
 
     // Long commands show how far they are beside the status box, only while they run;

@@ -800,6 +800,59 @@ private slots:
         QCOMPARE(main.mdiArea()->activeSubWindow()->widget(), main.findWindow("dataSet"));
     }
 
+    void changedByAnotherProgram_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("message");
+        const QString tail = "\n\r書き込みは行いませんでした。保存されている内容を表示します。";
+        QTest::newRow("base folder") << "topFolderF" << "set-base" << "select allTop from allTop"
+                                     << "基準フォルダ設定|基準フォルダは読み込んだ後に他で変更されています。" + tail;
+        QTest::newRow("output folder") << "htmlOut" << "set-output" << "select htmlDir from systemdir"
+                                       << "HTML出力先|HTML出力先は読み込んだ後に他で変更されています。" + tail;
+    }
+    // The command-line tool moves the folder while the window shows the old one: 設定
+    // pressed without touching the box writes nothing (the tool's rewrite of the paths
+    // stays), says so and shows what is stored; pressed again, it saves that and closes.
+    void changedByAnotherProgram()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, command);
+        QFETCH(QString, stored);
+        QFETCH(QString, message);
+        const QString oldFolder = makeDir(tmp.path() + "/" + window + "/old"), newFolder = makeDir(tmp.path() + "/" + window + "/new");
+        sql(lib, "insert into allTop (ID, allTop) values (1, ?)", {oldFolder});
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, ?)", {oldFolder});
+        for (int i = 0; i < 24; ++i)
+            sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (1, 1, 't', ?)",
+                {oldFolder + QString("/c/g/t%1").arg(i)});
+        auto w = open(window);
+        QCOMPARE(w->pathBox()->text(), oldFolder);
+        const CliResult r = runCli({command, lib, newFolder});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList titles = sqlColumn(lib, "select iventsFolder from photoIvents order by ID2");
+        QCOMPARE(titles.first(), (command == "set-base" ? newFolder : oldFolder) + "/c/g/t0");
+
+        clickSave(w.get());
+        settle();
+        QVERIFY(w->isVisible());
+        QCOMPARE(host->ds.messages().size(), 1);
+        const MessageRequest said = host->ds.messages().first();
+        QCOMPARE(said.title + '|' + said.text, message);
+        QCOMPARE(said.kind, MsgKind::Exclamation);
+        QCOMPARE(sqlColumn(lib, stored), QStringList{newFolder});
+        QCOMPARE(sqlColumn(lib, "select iventsFolder from photoIvents order by ID2"), titles);
+        QCOMPARE(w->pathBox()->text(), newFolder);
+
+        clickSave(w.get());
+        settle();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(host->ds.messages().size(), 1);
+        QCOMPARE(sqlColumn(lib, stored), QStringList{newFolder});
+        QCOMPARE(sqlColumn(lib, "select iventsFolder from photoIvents order by ID2"), titles);
+    }
+
     // A new library in the real main window: both windows, base in front, two saves, editor;
     // then the frame closes.
     void mainWindow()

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QSet>
 #include <QAnyStringView>
 
@@ -399,8 +400,10 @@ public:
             *m_opt.badNames << m_badNames;
         else if (!m_badNames.isEmpty())
             shown << badNamesText() << m_badNames;
-        if (!error.isEmpty())
-            shown << error;
+        if (!error.isEmpty()) {
+            m_counts.stopped = true;
+            shown << error << stoppedText();
+        }
         if (!shown.isEmpty())
             m_ds.message(shown.join(QLatin1Char('\n')), MsgKind::None, appTitle(), MsgButtons::Ok, m_opt.owner);
         return shown.isEmpty();
@@ -425,6 +428,19 @@ public:
     QStringList &problems() { return m_problems; }
 
 private:
+    // What a pass that stopped has kept (the counts hold only what was committed).
+    QString stoppedText() const
+    {
+        static const char *const kLevel[] = {"カテゴリー", "ジャンル", "タイトル"};
+        const int level = qBound(0, m_counts.pass - 1, 2);
+        const QString name = QString::fromUtf8(kLevel[level]);
+        const int added = m_counts.added[level];
+        if (added == 0)
+            return QStringLiteral("%1の登録は途中で止まりました。新しい%1は登録していません。").arg(name);
+        return QStringLiteral("%1の登録は途中で止まりました。%2 件まで登録しました。残りは登録していません。")
+            .arg(name, QLocale(QLocale::Japanese).toString(added));
+    }
+
     void commit()
     {
         QElapsedTimer t;
@@ -590,6 +606,7 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     QSet<qint64> found[3];
     opt.found = found;
     qint64 before[3] = {0, 0, 0};
+    counts.stopped = false;
     try {
         Connection conn(g.dbConnectString);
         for (int level : {CategoryLevel, GenreLevel, TitleLevel}) {
@@ -608,6 +625,7 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     r.genresCompleted = ScanGenreFolders(g, ds, &counts, opt);
     r.titlesCompleted = ScanTitleFolders(g, ds, &counts, opt);
     r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted || !badNames.isEmpty();
+    r.stopped = counts.stopped;
 
     // A folder renamed or moved comes back as a new row; the old row keeps its details
     // and a dead path, which the user is to hear about.

@@ -26,6 +26,7 @@ struct AutoSetCounts {
     int added[3] = {0, 0, 0};      // new rows, per level
     int refreshed[3] = {0, 0, 0};  // existing rows whose stored path was rewritten
     int unchanged[3] = {0, 0, 0};  // existing rows found again with the same path
+    bool stopped = false;          // a pass ended on an error: the folders it had not reached are not registered
     int found(int level) const { return added[level] + refreshed[level] + unchanged[level]; }
 };
 
@@ -60,7 +61,8 @@ struct AutoSetResult {
     int16_t categoryStatus = ScanCompleted;
     bool genresCompleted = false;
     bool titlesCompleted = false;
-    bool anyError = false;        // a pass ended on an error (reported)
+    bool anyError = false;        // a pass ended on an error (reported), or left folders out
+    bool stopped = false;         // a pass ended on an error before its last folder
     int vanishedCount = 0;        // stored folders that are gone from the disk
     QStringList vanished;         // the first ten of them: level and path
 };

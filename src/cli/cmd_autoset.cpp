@@ -16,6 +16,9 @@ static int autosetCommand(Context &c)
     options.progress = [&](const AutoSetCounts &n) { progress.show(n.foldersListed); };
     const AutoSetResult r = RunAutoSetPasses(c.g, *c.dialogs, &counts, options);
     progress.finish();
+    // A pass that stopped has said on stderr what it kept; counts would read as done.
+    if (r.stopped)
+        return 1;
     c.out << AutoSetSummary(counts) << Qt::endl;
     if (r.categoryStatus == ScanBaseNotSetStop || r.anyError)
         return 1;

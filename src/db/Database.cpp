@@ -49,11 +49,6 @@ const QList<LibraryTable> &LibraryTables()
     return schema;
 }
 
-static QString sqlFault(const QSqlError &e)
-{
-    return DbFaultText(e.nativeErrorCode(), e.text());
-}
-
 QString DbFaultText(const QString &nativeCode, const QString &detail)
 {
     // SQLITE_BUSY, SQLITE_LOCKED (extended codes keep the low byte)
@@ -62,6 +57,25 @@ QString DbFaultText(const QString &nativeCode, const QString &detail)
         return QStringLiteral("ライブラリは他のプログラムが使用中です。しばらくしてからもう一度実行してください。(%1)")
             .arg(detail);
     return detail;
+}
+
+QString DbWriteFaultText(int nativeCode, const QString &libraryPath)
+{
+    const QString kept = QStringLiteral("この書き込みは保存されていません。");
+    switch (nativeCode & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+        // The file itself may be writable while its folder refuses the journal beside it.
+        return QStringLiteral("ライブラリ「%1」のフォルダ「%2」に書き込めません"
+                              "（読み取り専用のメディアか、書き込みが許可されていないファイルかフォルダです）。")
+                   .arg(libraryPath, QFileInfo(libraryPath).absolutePath())
+               + kept;
+    case SQLITE_FULL:
+        return QStringLiteral("ディスクがいっぱいです。ライブラリ「%1」のあるディスクに空きがありません。").arg(libraryPath)
+               + kept + QStringLiteral("空きを作ってから、もう一度実行してください。");
+    default:
+        return QString();
+    }
 }
 
 QString MakeConnectString(const QString &filePath)
@@ -157,7 +171,7 @@ Connection::Connection(const QString &connectString)
         db.setDatabaseName(m_path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            const QString err = sqlFault(db.lastError());
+            const QString err = DbFaultText(db.lastError().nativeErrorCode(), db.lastError().text());
             db = QSqlDatabase();
             close();
             throw DbError(fileFault(m_path, err));
@@ -210,29 +224,40 @@ QString Connection::errorText(const QString &what, const QString &detail) const
     return QStringLiteral("ライブラリ「%1」の%2に失敗しました: %3").arg(m_path, what, detail);
 }
 
+QString Connection::errorText(const QString &what, int nativeCode, const QString &detail) const
+{
+    const QString told = DbWriteFaultText(nativeCode, m_path);
+    return told.isEmpty() ? errorText(what, DbFaultText(QString::number(nativeCode), detail)) : told;
+}
+
+QString Connection::errorText(const QString &what, const QSqlError &error) const
+{
+    return errorText(what, error.nativeErrorCode().toInt(), error.text());
+}
+
 void Connection::exec(const QString &sql, const QVariantList &params)
 {
     QSqlQuery q(database());
     if (!q.prepare(sql))
-        throw DbError(errorText(QStringLiteral("処理"), sqlFault(q.lastError())));
+        throw DbError(errorText(QStringLiteral("処理"), q.lastError()));
     for (const QVariant &p : params)
         q.addBindValue(boundValue(p));
     if (!q.exec())
-        throw DbError(errorText(QStringLiteral("処理"), sqlFault(q.lastError())));
+        throw DbError(errorText(QStringLiteral("処理"), q.lastError()));
 }
 
 void Connection::begin()
 {
     QSqlQuery q(database());
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        throw DbError(errorText(QStringLiteral("トランザクション開始"), sqlFault(q.lastError())));
+        throw DbError(errorText(QStringLiteral("トランザクション開始"), q.lastError()));
 }
 
 void Connection::commit()
 {
     QSqlQuery q(database());
     if (!q.exec(QStringLiteral("COMMIT")))
-        throw DbError(errorText(QStringLiteral("書き込み"), sqlFault(q.lastError())));
+        throw DbError(errorText(QStringLiteral("書き込み"), q.lastError()));
 }
 
 void Connection::rollback()
@@ -292,7 +317,7 @@ RowSet::~RowSet() = default;
 
 void RowSet::fail(const QString &what, const QSqlQuery &q) const
 {
-    throw DbError(m_conn.errorText(what, sqlFault(q.lastError())));
+    throw DbError(m_conn.errorText(what, q.lastError()));
 }
 
 void RowSet::load()

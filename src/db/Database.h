@@ -5,6 +5,7 @@
 // connection's write. Text values are always bound, never quoted into statements.
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,9 @@ private:
 // The text for a failed statement; a library that another program holds locked is
 // named as such, not as a broken file. nativeCode is SQLite's result code.
 QString DbFaultText(const QString &nativeCode, const QString &detail);
+// The faults of a write that the user can do something about (a read-only medium or
+// folder, a full disk), told in full for the library at libraryPath; empty for others.
+QString DbWriteFaultText(int nativeCode, const QString &libraryPath);
 
 // The five tables of a library with their fields, photoIvents in its stored order.
 struct LibraryTable {
@@ -77,6 +81,9 @@ public:
 
     // The message for a failed statement.
     QString errorText(const QString &what, const QString &detail) const;
+    // The same from SQLite's result code and text.
+    QString errorText(const QString &what, int nativeCode, const QString &detail) const;
+    QString errorText(const QString &what, const QSqlError &error) const;
 
 private:
     QString m_name;

@@ -82,7 +82,7 @@ void Statement::fail()
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
     if (m_stmt)
         sqlite3_reset(m_stmt);
-    throw DbError(m_conn.errorText(QStringLiteral("処理"), DbFaultText(QString::number(code), detail)));
+    throw DbError(m_conn.errorText(QStringLiteral("処理"), code, detail));
 }
 
 }  // namespace tessaly

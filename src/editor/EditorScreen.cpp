@@ -270,7 +270,7 @@ void EditorScreen::RunAutoSet(bool resetSetupStage)
 void EditorScreen::runAutoSet(bool resetSetupStage, bool libraryReadable)
 {
     AutoSetCounts counts;
-    bool ran = false;
+    bool ran = false, stopped = false;
     if (libraryReadable) {
         AutoSetOptions options;
         options.owner = m_v.dialogOwner();
@@ -282,14 +282,21 @@ void EditorScreen::runAutoSet(bool resetSetupStage, bool libraryReadable)
             m_v.showStatus(QStringLiteral("テーブル切り離し処理..."));
             m_v.showStatus(QStringLiteral("オートセット実行中..."));
         };
-        ran = AutoSetMain(m_g, m_ds, &counts, options).confirmed;
+        const AutoSetResult r = AutoSetMain(m_g, m_ds, &counts, options);
+        ran = r.confirmed;
+        stopped = r.stopped;
         m_v.hideProgress();
     }
     m_v.setListText(List::Category, QString());
     m_v.setListText(List::Genre, QString());
     FillCategoryList();
     const QString done = QStringLiteral("オートセットを終了しました。");
-    m_v.showStatus(!libraryReadable ? m_lastFault : ran ? done + AutoSetAddedText(counts) : done);
+    if (!libraryReadable)
+        m_v.showStatus(m_lastFault);
+    else if (stopped)
+        m_v.showStatus(QStringLiteral("オートセットは途中で止まりました。") + AutoSetAddedText(counts));
+    else
+        m_v.showStatus(ran ? done + AutoSetAddedText(counts) : done);
     if (resetSetupStage)
         m_g.folderSetupStage = 0;
 }

@@ -78,14 +78,14 @@ public:
         if (!q.prepare(QStringLiteral("select (select count(*) from photoIvents where %1ID2<?), "
                                       "exists(select 1 from photoIvents where %1ID2=?)")
                            .arg(where())))
-            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
+            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError()));
         for (int i = 0; i < 2; ++i) {
             for (const QVariant &p : m_params)
                 q.addBindValue(p);
             q.addBindValue(id2);
         }
         if (!q.exec() || !q.next())
-            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError().text()));
+            throw DbError(conn.errorText(QStringLiteral("読み取り"), q.lastError()));
         const int before = q.value(0).toInt();
         const bool there = q.value(1).toBool();
         q.finish();

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace tessaly {
@@ -16,15 +17,19 @@ namespace {
 
 struct FolderTable {
     const char *statement;  // the single row
+    const char *table;
     const char *field;
+    const char *changedText;  // the stored folder changed after the window read it
     const char *windowTitle;  // title of a library fault
     const char *emptyTitle;   // title of "no folder chosen"
     const char *prompt;       // folder browser prompt
 };
 
-const FolderTable kBase{"select * from allTop where ID=1", "allTop", "基準フォルダ設定", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定",
+const FolderTable kBase{"select * from allTop where ID=1", "allTop", "allTop", "基準フォルダは読み込んだ後に他で変更されています。",
+                        "基準フォルダ設定", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定",
                         "基準フォルダ選択"};
-const FolderTable kOutput{"select * from systemdir where ID=1", "htmlDir", "HTML出力先", "HTMLﾌｫﾙﾀﾞ設定",
+const FolderTable kOutput{"select * from systemdir where ID=1", "systemdir", "htmlDir",
+                          "HTML出力先は読み込んだ後に他で変更されています。", "HTML出力先", "HTMLﾌｫﾙﾀﾞ設定",
                           "HTML保存先フォルダ選択"};
 
 QString str(const char *s)
@@ -46,7 +51,8 @@ FolderLoad loadFolder(const FolderTable &t, Global &g, DialogService &ds, QObjec
         // A blank stands for no folder: the box shows it empty, so what is typed there
         // is all there is.
         const QString field = str(t.field);
-        r.text = rs.isNull(field) || rs.text(field).trimmed().isEmpty() ? QString() : rs.text(field);
+        r.stored = rs.isNull(field) ? QString() : rs.text(field);
+        r.text = r.stored.trimmed().isEmpty() ? QString() : r.stored;
         r.ok = true;
     } catch (const DbError &e) {
         ds.message(e.message(), MsgKind::Critical, str(t.windowTitle), MsgButtons::Ok, owner);
@@ -55,27 +61,43 @@ FolderLoad loadFolder(const FolderTable &t, Global &g, DialogService &ds, QObjec
 }
 
 // Writes the text into the single row; returns the folder stored before it (null
-// when none). Throws DbError.
-QString storeFolder(const FolderTable &t, Connection &conn, const QString &text)
+// when none). With asLoaded, the row is written only while it still holds that folder
+// (Null taken as empty, as the box shows it): *changed tells when it no longer does.
+// Throws DbError.
+QString storeFolder(const FolderTable &t, Connection &conn, const QString &text, const FolderLoad *asLoaded,
+                    bool *changed)
 {
     const QString field = str(t.field);
-    QString previous;
+    *changed = false;
     RowSet rs(conn, str(t.statement));
     if (rs.eof()) {
+        if (asLoaded && !asLoaded->stored.isEmpty()) {
+            *changed = true;
+            return QString();
+        }
         // The row is looked up by ID 1, so a row added here must carry it.
         rs.addNew();
         rs.setNumber(QStringLiteral("ID"), 1);
         rs.setText(field, text);
         rs.update();
-        return previous;
+        return QString();
     }
-    for (; !rs.eof(); rs.moveNext()) {
-        if (rs.number(QStringLiteral("ID")) != 1)
-            continue;
-        previous = rs.isNull(field) ? QString() : rs.text(field);
-        rs.setText(field, text);
-        rs.update();
+    const QString previous = rs.isNull(field) ? QString() : rs.text(field);
+    // The compare lies in the statement itself, inside the caller's write transaction.
+    QString update = QStringLiteral("update %1 set %2=? where ID=1").arg(str(t.table), field);
+    QVariantList params{text};
+    if (asLoaded) {
+        update += QStringLiteral(" and coalesce(%1,'')=?").arg(field);
+        params << (asLoaded->stored.isNull() ? QStringLiteral("") : asLoaded->stored);
     }
+    QSqlQuery q(conn.database());
+    if (!q.prepare(update))
+        throw DbError(conn.errorText(QStringLiteral("書き込み"), q.lastError()));
+    for (int i = 0; i < params.size(); ++i)
+        q.bindValue(i, params[i]);
+    if (!q.exec())
+        throw DbError(conn.errorText(QStringLiteral("書き込み"), q.lastError()));
+    *changed = q.numRowsAffected() == 0;
     return previous;
 }
 
@@ -116,7 +138,7 @@ void reportUnreachablePaths(Global &g, DialogService &ds, const QString &title, 
 // The folder and, for the base folder, the rewrite of the stored paths are one
 // transaction: both are stored or neither.
 SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const QString &typed, bool rebase,
-                      MissingFolder missing, QObject *owner)
+                      MissingFolder missing, const FolderLoad *asLoaded, QObject *owner)
 {
     SaveResult r;
     r.outcome = SaveOutcome::NoFolder;
@@ -151,10 +173,21 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
         }
     }
     QString error;
+    bool changed = false;
     try {
         Connection conn(g.dbConnectString);
         conn.begin();
-        r.previous = storeFolder(t, conn, text);
+        r.previous = storeFolder(t, conn, text, asLoaded, &changed);
+        if (changed) {
+            conn.rollback();
+            conn.close();
+            r.current = loadFolder(t, g, ds, owner);
+            r.outcome = SaveOutcome::ChangedElsewhere;
+            ds.message(str(t.changedText) + QStringLiteral("\n\r")
+                           + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。"),
+                       MsgKind::Exclamation, str(t.windowTitle), MsgButtons::Ok, owner);
+            return r;
+        }
         if (rebase) {
             r.rebase = RebaseStoredPaths(conn, r.previous, text);
             if (r.rebase.failed)
@@ -211,12 +244,12 @@ QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current,
 
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing)
 {
-    return saveFolder(kBase, g, ds, text, true, missing, owner);
+    return saveFolder(kBase, g, ds, text, true, missing, nullptr, owner);
 }
 
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing)
 {
-    return saveFolder(kOutput, g, ds, text, false, missing, owner);
+    return saveFolder(kOutput, g, ds, text, false, missing, nullptr, owner);
 }
 
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
@@ -227,6 +260,18 @@ SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QOb
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner)
 {
     return SaveOutputFolder(g, ds, text, owner, MissingFolder::Ask);
+}
+
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, const FolderLoad &asLoaded,
+                          QObject *owner)
+{
+    return saveFolder(kBase, g, ds, text, true, MissingFolder::Ask, &asLoaded, owner);
+}
+
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, const FolderLoad &asLoaded,
+                            QObject *owner)
+{
+    return saveFolder(kOutput, g, ds, text, false, MissingFolder::Ask, &asLoaded, owner);
 }
 
 void AdvanceFolderSetupStage(Global &g)

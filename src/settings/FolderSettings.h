@@ -16,6 +16,7 @@ class DialogService;
 struct FolderLoad {
     bool ok = false;  // false: the library could not be read (already reported)
     QString text;     // what the path box shows: the stored folder, empty when none (or a blank)
+    QString stored;   // the field as read (null when Null): a window's save is made against it
 };
 
 // Reads the folder for the path box, adding the single row (ID 1) when it is missing.
@@ -32,6 +33,8 @@ enum class SaveOutcome {
                // stored; the window stays open
     Saved,     // stored; the window closes
     Failed,    // the library could not be written (already reported); the window stays open
+    ChangedElsewhere,  // the stored folder is no longer what the window read: nothing
+                       // written, told the user; `current` holds what is stored now
 };
 
 // A folder that does not exist: the question whether to make it, made at once, or refused.
@@ -42,6 +45,7 @@ struct SaveResult {
     QString folder;    // the text judged and stored: blanks around it removed
     QString previous;  // the folder stored before (null when none)
     RebaseResult rebase;
+    FolderLoad current;  // ChangedElsewhere: the folder stored now
 };
 
 // Stores the box's text without blanks around it; a relative folder and a file are
@@ -51,9 +55,16 @@ struct SaveResult {
 // folderSetupStage.
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing);
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing);
-// The windows' saves: a missing folder is asked about.
+// A missing folder is asked about.
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
 SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, QObject *owner = nullptr);
+// The windows' saves: as above, and written only while the stored folder is still the one
+// the box was filled from (asLoaded), so a change made meanwhile by another program is
+// never undone; otherwise ChangedElsewhere.
+SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, const FolderLoad &asLoaded,
+                          QObject *owner);
+SaveResult SaveOutputFolder(Global &g, DialogService &ds, const QString &text, const FolderLoad &asLoaded,
+                            QObject *owner);
 
 // 0 -> 1 -> 2 while isNewLibrary is set; 2 stays 2.
 void AdvanceFolderSetupStage(Global &g);

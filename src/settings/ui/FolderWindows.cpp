@@ -164,8 +164,8 @@ FolderWindow::FolderWindow(WindowHost &host, const FolderWindowSetup &setup, QWi
         action(QStringLiteral("印刷"))->setEnabled(false);
     }
     m_library = m_host.global().dbConnectString;
-    const FolderLoad loaded = setup.load(m_host.global(), m_host.dialogs(), this);
-    m_allTop->setText(loaded.text);
+    m_loaded = setup.load(m_host.global(), m_host.dialogs(), this);
+    m_allTop->setText(m_loaded.text);
 }
 
 void FolderWindow::libraryChanged()
@@ -174,7 +174,8 @@ void FolderWindow::libraryChanged()
     if (m_library == g.dbConnectString)
         return;
     m_library = g.dbConnectString;
-    m_allTop->setText(m_setup.load(g, m_host.dialogs(), this).text);
+    m_loaded = m_setup.load(g, m_host.dialogs(), this);
+    m_allTop->setText(m_loaded.text);
 }
 
 void FolderWindow::buildMenus()
@@ -232,9 +233,13 @@ void FolderWindow::save()
                                  MsgKind::Exclamation, windowTitle(), MsgButtons::Ok, this);
         return;
     }
-    const SaveResult r = m_setup.save(m_host.global(), m_host.dialogs(), m_allTop->text(), this);
-    if (r.outcome == SaveOutcome::Saved)
+    const SaveResult r = m_setup.save(m_host.global(), m_host.dialogs(), m_allTop->text(), m_loaded, this);
+    if (r.outcome == SaveOutcome::ChangedElsewhere) {
+        m_loaded = r.current;
+        m_allTop->setText(m_loaded.text);
+    } else if (r.outcome == SaveOutcome::Saved) {
         close();
+    }
 }
 
 void FolderWindow::askClose()

@@ -30,7 +30,7 @@ struct FolderWindowSetup {
     const char *otherWindow;
     FolderLoad (*load)(Global &, DialogService &, QObject *);
     QString (*browse)(Global &, DialogService &, const QString &, QObject *);
-    SaveResult (*save)(Global &, DialogService &, const QString &, QObject *);
+    SaveResult (*save)(Global &, DialogService &, const QString &, const FolderLoad &, QObject *);
     bool (*closeOpensEditor)(const Global &);
 };
 
@@ -68,6 +68,7 @@ private:
     QMenu *m_editMenu = nullptr;
     bool m_closed = false;
     QString m_library;  // the library the box was read from
+    FolderLoad m_loaded;  // what the box was filled from; a save is made against it
 };
 
 // Base folder window.
