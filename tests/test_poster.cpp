@@ -580,6 +580,13 @@ private slots:
         const QList<ThumbEntry> again = second.make(photos.mid(0, 2));
         QCOMPARE(second.decoded(), 1);
         QVERIFY(again[0].file != made[0].file && again[1].file == made[1].file && again[1].height == 180);
+        // A thumbnail cut short (a power cut before it reached the disk) is made again.
+        const QString cut = second.folder() + "/" + again[1].file;
+        writeFile(cut, readFile(cut).left(300));
+        ThumbCache mend(out);
+        QCOMPARE(mend.make(photos.mid(1, 1)).first().file, again[1].file);
+        QCOMPARE(mend.decoded(), 1);
+        QVERIFY(readFile(cut).endsWith("\xFF\xD9"));
 
         // Turned in place as a camera tool does: the same size and the same whole-second time.
         const QDateTime shot = QFileInfo(photos[1]).lastModified();
