@@ -168,7 +168,6 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             e.detail = m_folder.path();
             continue;
         }
-        m_named.add(keys[i]);
         const QString jpg = m_folder.file(keys[i] + QStringLiteral(".jpg"));
         const ImageInfo info = GetImageSize(jpg, FormatJpeg);
         if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(jpg)) {
@@ -214,9 +213,10 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
-    for (const int i : std::as_const(todo))
-        if (!keys[i].isEmpty())
-            m_named.add(keys[i]);
+    // Named once every key is known: a file decoded goes by the key of what was decoded.
+    for (const QString &key : std::as_const(keys))
+        if (!key.isEmpty())
+            m_named.add(key);
 
     m_decoded += decodedNow;
     return out;

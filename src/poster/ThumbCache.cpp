@@ -76,7 +76,6 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             continue;
         }
         const QString jpg = keys[i] + QStringLiteral(".jpg"), bad = keys[i] + QStringLiteral(".bad");
-        m_named.add(keys[i]);
         const ImageInfo info = GetImageSize(m_folder.file(jpg), FormatJpeg);
         if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(m_folder.file(jpg))) {
             e.file = jpg;
@@ -119,9 +118,10 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     while (!pool.waitForDone(40))
         if (waiting)
             waiting();
-    for (const int i : std::as_const(todo))
-        if (!keys[i].isEmpty())
-            m_named.add(keys[i]);
+    // Named once every key is known: a file decoded goes by the key of what was decoded.
+    for (const QString &key : std::as_const(keys))
+        if (!key.isEmpty())
+            m_named.add(key);
     m_decoded += decodedNow;
     return out;
 }
