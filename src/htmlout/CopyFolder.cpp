@@ -537,11 +537,14 @@ QString CopyFolder::linkAt(const QString &rel) const
     return target;
 }
 
-// Folder by folder from the copy's descriptor, like removeTemporariesIn.
-static void linksIn(int fd, const QString &at, int depth, QStringList *found)
+// Every entry of the copy, folder by folder from its descriptor, never through a link;
+// only the folders on the way down stay open. at is the folder's path in the copy.
+using Visit = std::function<void(int dir, const char *name, const struct stat &st, const QString &at)>;
+static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
 {
     std::vector<QByteArray> folders;
     {
+        // A duplicate shares the position of an earlier reading.
         DIR *d = ::fdopendir(::dup(fd));
         if (!d)
             return;
@@ -551,70 +554,45 @@ static void linksIn(int fd, const QString &at, int depth, QStringList *found)
             struct stat st;
             if (name == "." || name == ".." || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
-            if (S_ISLNK(st.st_mode)) {
-                char buf[PATH_MAX + 1];
-                const ssize_t n = ::readlinkat(fd, e->d_name, buf, PATH_MAX);
-                *found << at + QFile::decodeName(name) + QStringLiteral(" -> ")
-                              + (n >= 0 ? QFile::decodeName(QByteArray(buf, n)) : QStringLiteral("?"));
-            } else if (S_ISDIR(st.st_mode)) {
+            if (S_ISDIR(st.st_mode))
                 folders.push_back(name);
-            }
+            else
+                visit(fd, e->d_name, st, at);
         }
         ::closedir(d);
     }
-    if (depth >= 64)
+    if (depth >= 64)  // deeper than any copy goes
         return;
     for (const QByteArray &name : folders) {
         const Fd sub(::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sub.fd >= 0)
-            linksIn(sub.fd, at + QFile::decodeName(name) + QLatin1Char('/'), depth + 1, found);
+            walkCopy(sub.fd, at + QFile::decodeName(name) + QLatin1Char('/'), depth + 1, visit);
     }
 }
 
 QStringList CopyFolder::links() const
 {
     QStringList found;
-    linksIn(m_fd, QString(), 0, &found);
+    walkCopy(m_fd, QString(), 0, [&found](int dir, const char *name, const struct stat &st, const QString &at) {
+        if (!S_ISLNK(st.st_mode))
+            return;
+        char buf[PATH_MAX + 1];
+        const ssize_t n = ::readlinkat(dir, name, buf, PATH_MAX);
+        found << at + QFile::decodeName(name) + QStringLiteral(" -> ")
+                     + (n >= 0 ? QFile::decodeName(QByteArray(buf, n)) : QStringLiteral("?"));
+    });
     found.sort();
     return found;
 }
 
-// Folder by folder, never through a link; only the folders on the way down stay open.
-static int removeTemporariesIn(int fd, int depth)
-{
-    int removed = 0;
-    std::vector<QByteArray> folders;
-    {
-        // A duplicate shares the position of an earlier reading.
-        DIR *d = ::fdopendir(::dup(fd));
-        if (!d)
-            return 0;
-        ::rewinddir(d);
-        while (const dirent *e = ::readdir(d)) {
-            const QByteArray name(e->d_name);
-            struct stat st;
-            if (name == "." || name == ".." || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            if (S_ISREG(st.st_mode) && isTemporaryName(name))
-                removed += ::unlinkat(fd, e->d_name, 0) == 0;
-            else if (S_ISDIR(st.st_mode))
-                folders.push_back(name);
-        }
-        ::closedir(d);
-    }
-    if (depth >= 32)  // deeper than any copy goes
-        return removed;
-    for (const QByteArray &name : folders) {
-        const Fd sub(::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (sub.fd >= 0)
-            removed += removeTemporariesIn(sub.fd, depth + 1);
-    }
-    return removed;
-}
-
 int CopyFolder::removeTemporaries()
 {
-    return removeTemporariesIn(m_fd, 0);
+    int removed = 0;
+    walkCopy(m_fd, QString(), 0, [&removed](int dir, const char *name, const struct stat &st, const QString &) {
+        if (S_ISREG(st.st_mode) && isTemporaryName(QByteArray(name)))
+            removed += ::unlinkat(dir, name, 0) == 0;
+    });
+    return removed;
 }
 
 }  // namespace tessaly::htmlout
