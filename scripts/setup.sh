@@ -16,7 +16,7 @@ packages=(
   libcups2-dev fonts-ipafont-gothic
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libheif-dev libtiff-dev libjpeg-dev
   qt6-image-formats-plugins
-  mdbtools-dev
+  mdbtools-dev libkainjow-mustache-dev
   qt6-translations-l10n
 )
 if [ "$mode" = test ]; then

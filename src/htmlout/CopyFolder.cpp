@@ -462,6 +462,38 @@ bool CopyFolder::exists(const QString &rel) const
     return there;
 }
 
+bool CopyFolder::keep(const QString &rel)
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, false);
+    struct stat st;
+    const bool there = !fds.empty()
+                       && ::fstatat(fds.back(), QFile::encodeName(parts.last()).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                       && S_ISREG(st.st_mode) && st.st_nlink == 1;
+    closeFolders(fds);
+    if (there && !recorded(rel))
+        fileFailure(errno ? errno : EIO, pathOf(rel));
+    return there;
+}
+
+int CopyFolder::openRead(const QString &rel) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    int fd = -1;
+    if (!fds.empty()) {
+        fd = ::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
+                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st;
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    closeFolders(fds);
+    return fd;
+}
+
 bool CopyFolder::remove(const QString &rel)
 {
     QStringList parts;

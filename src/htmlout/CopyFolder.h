@@ -73,6 +73,12 @@ public:
     // it is not a plain file of the copy.
     bool read(const QString &rel, const std::function<bool(const char *, qsizetype)> &chunk) const;
     bool exists(const QString &rel) const;
+    // Whether rel is a plain file of the copy (no link, no second name); if so its name is
+    // recorded as this run's, as a file placed again would be.
+    bool keep(const QString &rel);
+    // The file rel opened for reading (the caller closes it), or -1 when it is no plain
+    // file of the copy.
+    int openRead(const QString &rel) const;
     // Removes the file (or link) rel and the folders it leaves empty; false when rel is
     // no such thing in the copy.
     bool remove(const QString &rel);

@@ -8,6 +8,7 @@
 #include "Paths.h"
 #include "PosterCache.h"
 #include "ThumbCache.h"
+#include "Thumbnail.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,8 +32,7 @@ struct PhotoFault {
 };
 
 // The automatic choice of a title's photo, in this order.
-const QList<QByteArray> kPhotoSuffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif",
-                                           ".webp", ".avif", ".bmp"};
+const QList<QByteArray> &kPhotoSuffixes = PhotoSuffixes();
 
 // Names that tell a picture browsers draw; any other is looked at for TIFF or HEIF.
 bool drawnByName(const QString &file)

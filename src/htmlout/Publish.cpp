@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
+#include "Album.h"
 #include "CopyFolder.h"
 #include "FileReplace.h"
 #include "PageFile.h"
@@ -94,8 +95,10 @@ public:
         const auto [result, rel] = place(genre, title, source, LastPathPart(ivents));
         if (result == PlaceResult::Outside)
             return std::nullopt;
-        if (shows(result))
+        if (shows(result)) {
             placeShownFiles(source, genreDir(genre) + QLatin1Char('/') + rel);
+            openPages.insert({genre.id, title}, genreDir(genre) + QLatin1Char('/') + rel);
+        }
         return LinkEscape(rel);
     }
     bool pageForEveryGenre() const override { return true; }
@@ -135,6 +138,14 @@ public:
         return std::binary_search(m_placed.cbegin(), m_placed.cend(), qHash(rel));
     }
 
+    // Names the web album wrote or found as they were.
+    void markPlaced(const QString &rel) const
+    {
+        m_placed.push_back(qHash(rel));
+        m_sorted = false;
+    }
+
+    mutable QHash<QPair<qint32, QString>, QString> openPages;  // a title's 開く page in the copy
     mutable int genrePages = 0;
     mutable int copied = 0;
     mutable int unchanged = 0;
@@ -504,7 +515,7 @@ QString LastPublishFolder(const Global &g)
 }
 
 bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, PublishSummary *summary, QObject *owner,
-                 const HtmlProgress &progress)
+                 const HtmlProgress &progress, bool videos)
 {
     PublishSummary &s = *summary;
     s = PublishSummary();
@@ -634,13 +645,21 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     run.setPictureFaultList(&s.missing);  // listed in the summary
     run.setLinkFaultList(&s.leftOutLinks);
     const WriterPages pages = RunWriters(run, folder, int(categoryNames.size()), int(genres.size()));
-    // A server answers the copy's own address with index.html; one the user put there
-    // stays, but a link there is replaced, never written through.
+    // A server answers the copy's own address with index.html, the album's home; one the
+    // user put there stays, but a link there is replaced, never written through.
     const QString indexLink = copy.linkAt(kIndex);
     if (!indexLink.isNull())
         s.links << kIndex + QStringLiteral(" -> ") + indexLink;
-    if (!copy.exists(kIndex) || indexListed || !indexLink.isNull()) {
-        try {
+    album::AlbumInput albumInput;
+    albumInput.realBase = layout.pictureRoot();
+    albumInput.posterHome = posters;
+    albumInput.videos = videos;
+    albumInput.home = !copy.exists(kIndex) || indexListed || !indexLink.isNull();
+    albumInput.openPages = layout.openPages;
+    albumInput.placed = [&layout](const QString &rel) { layout.markPlaced(rel); };
+    const bool albumWritten = !pages.stopped && album::WriteAlbum(run, copy, albumInput, &s.album);
+    if (albumInput.home && !albumWritten) {
+        try {  // without the album, the address still leads to the classic pages
             layout.writePage(ChildPath(folder, kIndex), indexPage());
             ++s.pages;
         } catch (const WriteError &e) {
@@ -655,6 +674,10 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     s.bytes = layout.bytes;
     s.missing << layout.missing;
     s.outside = layout.outside;
+    s.missing << s.album.missing;
+    for (const QString &file : std::as_const(s.album.outside))
+        if (!s.outside.contains(file))
+            s.outside << file;
 
     try {
         // Only a finished run knows everything that belongs to the album: the earlier
@@ -705,7 +728,13 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
           << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
           << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
           << QStringLiteral("作った縮小画像: %1").arg(s.thumbnails)
-          << QStringLiteral("削除した古いファイル: %1").arg(s.removed);
+          << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
+          << QStringLiteral("ウェブアルバム: ページ %1 (変更のないもの %2)、写真 %3、ビデオ %4、新しく縮小した写真 %5")
+                 .arg(s.album.pages)
+                 .arg(s.album.unchanged)
+                 .arg(s.album.photos)
+                 .arg(s.album.videos)
+                 .arg(s.album.decoded);
     const auto list = [&](const QString &head, const QStringList &items) {
         lines << head.arg(items.size());
         for (const QString &m : items.mid(0, maxListed))
@@ -714,6 +743,8 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
             lines << QStringLiteral("  ほか %1 件").arg(items.size() - maxListed);
     };
     list(QStringLiteral("見つからないか表示できない写真とファイル: %1"), s.missing);
+    if (!s.album.notPlayable.isEmpty())
+        list(QStringLiteral("ブラウザで再生できない形式のため、ポスターだけを載せたビデオ: %1"), s.album.notPlayable);
     if (!s.outside.isEmpty())
         list(QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
     if (!s.leftOutLinks.isEmpty())

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "Album.h"
 #include "HtmlOut.h"
 
 namespace tessaly {
@@ -35,13 +36,15 @@ struct PublishSummary {
     QStringList links;          // "path -> target": links in the copy that stood on none of its paths, and index.html
     QStringList kept;           // files an earlier run listed that are files of the album too, not removed
     QStringList leftOutLinks;   // "title: link" of ﾘﾝｸ buttons left out (not http, https, mailto)
+    album::AlbumSummary album;  // the web album (its faults are in missing and outside too)
 };
 
-// Writes the copy of the open library's site into folder (made if missing; else it
+// Writes the copy of the open library's site, and the web album whose home is its
+// index.html, into folder (made if missing; else it
 // must be empty or hold an earlier copy). Returns true when it is complete and nothing
 // was reported.
 bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSummary *summary,
-                 QObject *owner = nullptr, const HtmlProgress &progress = {});
+                 QObject *owner = nullptr, const HtmlProgress &progress = {}, bool videos = true);
 
 // The folder the library's last copy from the window went to (kept in the library, where
 // the picker starts the next time), or empty text.

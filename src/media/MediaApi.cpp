@@ -11,6 +11,9 @@ namespace tessaly {
 
 void MakePosterJpeg(int fd, MediaPoster *out);  // PosterDecode.cpp
 void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out);  // ThumbDecode.cpp
+void MakeRenditionsJpeg(int fd, const int *longSides, int count, int orientation, int format, int quality,
+                        MediaThumb *outs);  // ThumbDecode.cpp
+void ProbeVideoFd(int fd, MediaVideo *out);  // PosterDecode.cpp
 
 namespace {
 
@@ -56,6 +59,8 @@ extern "C" __attribute__((visibility("default"))) const tessaly::MediaApi *tessa
         a.newGuiApplication = tessaly::newGuiApplication;
         a.drawDemoPhoto = tessaly::drawDemoPhoto;
         a.makeThumbnail = tessaly::MakeThumbnailJpeg;
+        a.probeVideo = tessaly::ProbeVideoFd;
+        a.makeRenditions = tessaly::MakeRenditionsJpeg;
         return a;
     }();
     return &api;

@@ -5,6 +5,7 @@
 // Only Qt Core types cross this line. New entries go at the end, old ones stay put.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QCoreApplication;
 
@@ -30,6 +31,15 @@ struct MediaThumb {
     int height = 0;
 };
 
+// What a video holds, as its container tells: enough to judge whether a browser plays it.
+struct MediaVideo {
+    int fault = 0;  // a PosterFault
+    QString detail;
+    QString container;  // FFmpeg's demuxer name, such as "mov,mp4,m4a,3gp,3g2,mj2"
+    QStringList video;  // codec names of the video streams ("h264", "vp9"...), cover art left out
+    QStringList audio;  // of the sound streams ("aac", "opus"...)
+};
+
 struct MediaApi {
     // sizeof(MediaApi) in the module: entries past it are missing there.
     int size = sizeof(MediaApi);
@@ -53,6 +63,12 @@ struct MediaApi {
     // PNG, read by the caller; TIFF and HEIF carry their own), fits it into longSide and
     // encodes it as a JPEG; the caller writes it. Thread-safe; writes nothing.
     void (*makeThumbnail)(int fd, int longSide, int orientation, int format, MediaThumb *out) = nullptr;
+    // Reads a video's container and the codecs of its streams, decoding nothing.
+    void (*probeVideo)(int fd, MediaVideo *out) = nullptr;
+    // As makeThumbnail, for several long sides from one decode (outs[i] for longSides[i]);
+    // also turns a picture with a colour profile into sRGB. quality: the JPEG's, 1 to 100.
+    void (*makeRenditions)(int fd, const int *longSides, int count, int orientation, int format, int quality,
+                           MediaThumb *outs) = nullptr;
 };
 
 }  // namespace tessaly

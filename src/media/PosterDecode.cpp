@@ -251,8 +251,9 @@ struct Video {
     std::unique_ptr<AVCodecContext, CodecCloser> dec;
     int stream = -1;
 
-    // False, with the fault in *out, when it cannot be decoded.
-    bool open(int fd, QDeadlineTimer *deadline, PosterFrame *out)
+    // The container opened and its streams known; false, with the fault in *out, when
+    // it cannot be read.
+    bool openInput(int fd, QDeadlineTimer *deadline, PosterFrame *out)
     {
         dec.reset();
         fmt.reset();
@@ -299,7 +300,15 @@ struct Video {
         }
         if (!known && (err = avformat_find_stream_info(fmt.get(), nullptr)) < 0)
             return failed(out, PosterFault::Unreadable, avText(err)), false;
+        return true;
+    }
 
+    // False, with the fault in *out, when it cannot be decoded.
+    bool open(int fd, QDeadlineTimer *deadline, PosterFrame *out)
+    {
+        if (!openInput(fd, deadline, out))
+            return false;
+        int err = 0;
         const AVCodec *codec = nullptr;
         stream = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
         if (stream == AVERROR_DECODER_NOT_FOUND)
@@ -388,6 +397,28 @@ QByteArray jpegBytes(const QImage &image, QString *error)
 }
 
 }  // namespace
+
+void ProbeVideoFd(int fd, MediaVideo *out)
+{
+    *out = MediaVideo();
+    QDeadlineTimer deadline(kDecodeTimeLimitMs);
+    PosterFrame frame;
+    Video video;
+    if (!video.openInput(fd, &deadline, &frame)) {
+        out->fault = int(frame.fault);
+        out->detail = frame.detail;
+        return;
+    }
+    out->container = QString::fromLatin1(video.fmt->iformat->name);
+    for (unsigned i = 0; i < video.fmt->nb_streams; ++i) {
+        const AVCodecParameters *par = video.fmt->streams[i]->codecpar;
+        const QString name = QString::fromLatin1(avcodec_get_name(par->codec_id));
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && !(video.fmt->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            out->video << name;
+        else if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+            out->audio << name;
+    }
+}
 
 void MakePosterJpeg(int fd, MediaPoster *out)
 {

@@ -7,6 +7,7 @@
 #include "Thumbnail.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -20,6 +21,7 @@
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -118,6 +120,7 @@ private:
 
 struct Decoded {
     QImage image;  // upright
+    QColorSpace space;  // the file's own, where it names one
     ThumbFault fault = ThumbFault::None;
     QString detail;
 };
@@ -285,6 +288,7 @@ struct JpegJob {
     JpegSource src;
     QImage image;
     std::vector<JSAMPLE> cmykRow;
+    QColorSpace space;  // from an ICC profile in APP2
     Reservation reserved;
 };
 
@@ -336,7 +340,16 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     ci.src = &job->src.pub;
     // The markers before the frame are small; no picture is allocated yet.
     ci.mem->max_memory_to_use = 64 * kMiB;
+    jpeg_save_markers(&ci, JPEG_APP0 + 2, 0xFFFF);  // a colour profile
     jpeg_read_header(&ci, TRUE);
+    {
+        JOCTET *icc = nullptr;
+        unsigned int iccSize = 0;
+        if (jpeg_read_icc_profile(&ci, &icc, &iccSize)) {
+            job->space = QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char *>(icc), int(iccSize)));
+            std::free(icc);
+        }
+    }
     const bool whole = ci.progressive_mode || ci.arith_code || ci.comps_in_scan < ci.num_components;
     const auto common = reinterpret_cast<j_common_ptr>(&ci);
     if (!whole && qint64(ci.image_width) * ci.image_height > kMaxScaledPixels)
@@ -381,6 +394,7 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     jpeg_destroy_decompress(&ci);
     Decoded d;
     d.image = upright(scaledTo(std::move(job->image), want), orientation);
+    d.space = job->space;
     return d;
 }
 
@@ -443,6 +457,7 @@ Decoded decodeQt(int fd, int longSide, int orientation)
     if (!reader.read(&image))
         return failed(ThumbFault::Unreadable, reader.errorString());
     Decoded d;
+    d.space = image.colorSpace();
     d.image = upright(scaledTo(std::move(image), want), orientation);
     return d;
 }
@@ -649,9 +664,10 @@ Drawn drawnKind(int fd)
 
 }  // namespace
 
-void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out)
+namespace {
+
+Decoded decodeAny(int fd, int longSide, int orientation, int format)
 {
-    *out = MediaThumb();
     Decoded d;
     switch (RenditionFormat(format)) {
     case RenditionFormat::Tiff: d = decodeTiff(fd, longSide); break;
@@ -666,35 +682,76 @@ void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaT
     }
     if (d.fault == ThumbFault::None && d.image.isNull())
         d.fault = ThumbFault::Unreadable;
-    if (d.fault != ThumbFault::None) {
-        out->fault = int(d.fault);
-        out->detail = d.detail;
-        return;
+    return d;
+}
+
+bool encode(const QImage &image, int quality, MediaThumb *out)
+{
+    QBuffer buffer(&out->jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    if (!writer.write(image)) {
+        out->jpeg.clear();
+        out->fault = int(ThumbFault::WriteFailed);
+        out->detail = writer.errorString();
+        return false;
     }
+    out->width = image.width();
+    out->height = image.height();
+    return true;
+}
+
+}  // namespace
+
+void MakeRenditionsJpeg(int fd, const int *longSides, int count, int orientation, int format, int quality,
+                        MediaThumb *outs)
+{
+    for (int i = 0; i < count; ++i)
+        outs[i] = MediaThumb();
+    if (count <= 0)
+        return;
+    const int largest = *std::max_element(longSides, longSides + count);
+    Decoded d = decodeAny(fd, largest, orientation, format);
+    const auto fail = [&](ThumbFault fault, const QString &detail) {
+        for (int i = 0; i < count; ++i) {
+            outs[i] = MediaThumb();
+            outs[i].fault = int(fault);
+            outs[i].detail = detail;
+        }
+    };
+    if (d.fault != ThumbFault::None)
+        return fail(d.fault, d.detail);
     // A new image: nothing of the original (its text, its colour profile) comes along,
     // and transparency lands on the page's colour.
     QImage image(d.image.size(), QImage::Format_RGB32);
-    if (image.isNull()) {
-        out->fault = int(ThumbFault::TooLarge);
-        return;
-    }
+    if (image.isNull())
+        return fail(ThumbFault::TooLarge, QString());
     image.fill(kBackground);
     {
         QPainter p(&image);
         p.drawImage(0, 0, d.image);
     }
-    QBuffer buffer(&out->jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(85);
-    if (!writer.write(image)) {
-        out->jpeg.clear();
-        out->fault = int(ThumbFault::WriteFailed);
-        out->detail = writer.errorString();
-        return;
+    d.image = QImage();
+    // Pages assume sRGB: a picture in another space (Adobe RGB, Display P3) is converted,
+    // not merely stripped of its profile.
+    if (d.space.isValid() && d.space != QColorSpace(QColorSpace::SRgb)) {
+        image.setColorSpace(d.space);
+        image.convertToColorSpace(QColorSpace::SRgb);
     }
-    out->width = image.width();
-    out->height = image.height();
+    image.setColorSpace(QColorSpace());
+    // Every size from this one picture, the smaller ones from it as it is.
+    for (int i = 0; i < count; ++i) {
+        const QSize size = fitted(image.width(), image.height(), longSides[i]);
+        if (!encode(size == image.size() ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                    quality, &outs[i]))
+            return fail(ThumbFault::WriteFailed, outs[i].detail);
+    }
+}
+
+void MakeThumbnailJpeg(int fd, int longSide, int orientation, int format, MediaThumb *out)
+{
+    MakeRenditionsJpeg(fd, &longSide, 1, orientation, format, 85, out);
 }
 
 }  // namespace tessaly

@@ -5,7 +5,9 @@
 #include "MediaModule.h"
 #include "SourceFile.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 namespace tessaly {
@@ -59,6 +61,53 @@ ThumbResult MakeThumbnail(const SourceFile &source, const QString &target, int l
     }
     r.fault = ThumbFault::WriteFailed;
     return r;
+}
+
+QList<Rendition> MakeRenditions(const SourceFile &source, const QList<int> &longSides, int quality,
+                                ThumbFault *fault, QString *detail)
+{
+    *fault = ThumbFault::None;
+    detail->clear();
+    if (!source.isOpen()) {
+        *fault = source.state() == SourceFile::State::Outside ? ThumbFault::Outside : ThumbFault::Unreadable;
+        return {};
+    }
+    const MediaApi *media = LoadMediaModule(detail);
+    if (!media || !media->makeRenditions) {
+        *fault = ThumbFault::NoDecoder;
+        return {};
+    }
+    ++g_decoded;
+    const RenditionFormat format = NeedsRenditionOf(source.fd());
+    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd()) : ImageInfo();
+    const int orientation = info.Format == FormatJpeg || info.Format == FormatPng ? info.Orientation : 0;
+    QList<MediaThumb> made(longSides.size());
+    media->makeRenditions(source.fd(), longSides.constData(), int(longSides.size()), orientation, int(format), quality,
+                          made.data());
+    QList<Rendition> out;
+    for (const MediaThumb &m : std::as_const(made)) {
+        if (m.fault != 0) {
+            *fault = ThumbFault(m.fault);
+            *detail = m.detail;
+            return {};
+        }
+        out.append({m.jpeg, m.width, m.height});
+    }
+    return out;
+}
+
+std::pair<int, int> FittedSize(int w, int h, int longSide)
+{
+    // As the decoders fit: rounded to the nearest pixel, at least one.
+    const double scale = std::min(1.0, double(longSide) / std::max(w, h));
+    return {std::max(1, int(std::lround(w * scale))), std::max(1, int(std::lround(h * scale)))};
+}
+
+const QList<QByteArray> &PhotoSuffixes()
+{
+    static const QList<QByteArray> suffixes = {".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".png", ".heic", ".heif",
+                                               ".webp", ".avif", ".bmp"};
+    return suffixes;
 }
 
 QString ThumbFaultText(ThumbFault fault)

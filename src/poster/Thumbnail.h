@@ -3,7 +3,11 @@
 // for pages that go to the web, and for pictures that browsers do not draw (TIFF,
 // HEIF). The decoding (libjpeg, Qt's image readers, libtiff, libheif) lives in the media module
 // (MediaModule.h); nothing here needs them.
+#include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 namespace tessaly {
 
@@ -40,6 +44,22 @@ ThumbResult MakeThumbnail(const QString &source, const QString &target, int long
 // The same for a photo already opened (and judged): only that file is read.
 ThumbResult MakeThumbnail(const SourceFile &source, const QString &target, int longSide = ThumbnailLongSide,
                           bool syncNow = true);
+
+// Several sizes of one photo already opened (and judged), from one decode: JPEG bytes
+// for each long side in the order given, upright, in sRGB, without metadata. Empty
+// (the reason in *fault and *detail) when it cannot be decoded. Writes nothing.
+struct Rendition {
+    QByteArray jpeg;
+    int width = 0;
+    int height = 0;
+};
+QList<Rendition> MakeRenditions(const SourceFile &source, const QList<int> &longSides, int quality,
+                                ThumbFault *fault, QString *detail);
+// The size that the picture w x h gets when fitted into longSide (never enlarged).
+std::pair<int, int> FittedSize(int w, int h, int longSide);
+
+// The endings of photo names, lower-case, in the order a title's photo is chosen by.
+const QList<QByteArray> &PhotoSuffixes();
 
 // A short Japanese description of a fault, for messages.
 QString ThumbFaultText(ThumbFault fault);

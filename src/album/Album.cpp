@@ -1,0 +1,805 @@
+#include "Album.h"
+
+#include "CopyFolder.h"
+#include "Database.h"
+#include "Global.h"
+#include "HtmlOut.h"
+#include "ImageSize.h"
+#include "MediaModule.h"
+#include "PageFile.h"
+#include "Paths.h"
+#include "Poster.h"
+#include "PosterCache.h"
+#include "SourceFile.h"
+#include "Thumbnail.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <kainjow/mustache.hpp>
+
+#include <atomic>
+#include <condition_variable>
+#include <limits>
+#include <map>
+#include <optional>
+#include <mutex>
+#include <thread>
+
+#include <unistd.h>
+
+namespace tessaly::album {
+
+using namespace htmlout;
+namespace mu = kainjow::mustache;
+
+namespace {
+
+const QString kAlbumTitle = QStringLiteral("ウェブアルバム");
+const QString kFolder = QStringLiteral("album");
+constexpr int kQuality = 82;
+
+std::string u8(const QString &s)
+{
+    return s.toStdString();
+}
+
+// ---- The templates: files beside the program, so the look changes without the generator.
+
+class Templates {
+public:
+    // Empty text when every template was read, else why not.
+    QString load(const QString &folder)
+    {
+        for (const char *name : {"head", "foot", "home", "category", "genre", "title", "view"}) {
+            QFile f(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mustache"));
+            if (!f.open(QIODevice::ReadOnly))
+                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+            m_text[name] = f.readAll().toStdString();
+            mu::mustache check(m_text[name]);
+            if (!check.is_valid())
+                return QStringLiteral("ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
+                    .arg(f.fileName(), QString::fromStdString(check.error_message()));
+        }
+        for (const char *name : {"style.css", "album.js"}) {
+            QFile f(folder + QLatin1Char('/') + QLatin1String(name));
+            if (!f.open(QIODevice::ReadOnly))
+                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+            m_files[name] = f.readAll();
+        }
+        return QString();
+    }
+
+    // The page name filled with d; every value HTML-escaped unless a template says otherwise.
+    QByteArray render(const char *name, mu::data &d) const
+    {
+        for (const char *part : {"head", "foot"}) {
+            const std::string &text = m_text.at(part);
+            d.set(part, mu::partial([&text] { return text; }));
+        }
+        mu::mustache page(m_text.at(name));
+        return QByteArray::fromStdString(page.render(d));
+    }
+    const QByteArray &file(const char *name) const { return m_files.at(name); }
+
+private:
+    std::map<std::string, std::string> m_text;
+    std::map<std::string, QByteArray> m_files;
+};
+
+// ---- What the pages show.
+
+struct Item {
+    QString name;  // in the title folder
+    QString path;
+    bool video = false;
+    // Filled by the workers.
+    enum class State { Open, Missing, Outside } state = State::Missing;
+    QString fault;   // why it is not shown
+    QString key;     // a photo's cache key: the stem of its renditions
+    int width = 0;   // the large rendition's, or the poster's
+    int height = 0;
+    QString type;      // a video's MIME type where a browser plays it
+    QString videoRel;  // where the video lies in the copy
+    QString posterRel; // where its poster lies in the copy
+    QString id;        // its anchor on the view page
+};
+
+struct Title {
+    qint32 id = 0;
+    QString name, folder, photo, link, dir;  // dir: the title's folder in the copy
+    QString openRel;  // the copy's path of its 開く page, or empty
+    bool linkShown = false;
+    QList<Item> items;
+    int photos = 0, videos = 0;
+};
+
+struct Cover {
+    QString src, srcset;
+    int width = 0, height = 0;
+    bool isSet() const { return !src.isEmpty(); }
+};
+
+struct Counts {
+    int photos = 0, videos = 0;
+};
+
+QString renditionRel(const QString &key, int side)
+{
+    return kFolder + QStringLiteral("/r/") + key.left(2) + QLatin1Char('/') + key + QLatin1Char('-')
+           + QString::number(side) + QStringLiteral(".jpg");
+}
+
+QString anchorOf(const QString &name)
+{
+    return QStringLiteral("p-")
+           + QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+}
+
+QString viewPage(int index)
+{
+    const int page = index / kPerViewPage;
+    return page == 0 ? QStringLiteral("view.html") : QStringLiteral("view-%1.html").arg(page + 1);
+}
+
+// The path from a page at depth (folders below the copy) to rel in the copy, escaped for a URL.
+QString href(int depth, const QString &rel)
+{
+    return QStringLiteral("../").repeated(depth) + LinkEscape(rel);
+}
+
+mu::data crumbs(const QList<std::pair<QString, QString>> &trail)
+{
+    mu::data list{mu::data::type::list};
+    for (int i = 0; i < trail.size(); ++i) {
+        mu::data c;
+        c.set("name", u8(trail[i].first));
+        if (i + 1 < trail.size())
+            c.set("href", u8(trail[i].second));
+        list.push_back(c);
+    }
+    return list;
+}
+
+mu::data coverData(const Cover &c, int depth, const QString &alt)
+{
+    mu::data d;
+    d.set("src", u8(href(depth, c.src)));
+    if (!c.srcset.isEmpty())
+        d.set("srcset", u8(href(depth, c.srcset) + QStringLiteral(" 2x")));
+    d.set("width", std::to_string(c.width));
+    d.set("height", std::to_string(c.height));
+    d.set("alt", u8(alt));
+    return d;
+}
+
+QString countText(const Counts &c)
+{
+    QStringList parts;
+    if (c.photos)
+        parts << QStringLiteral("写真 %1").arg(c.photos);
+    if (c.videos)
+        parts << QStringLiteral("ビデオ %1").arg(c.videos);
+    return parts.isEmpty() ? QStringLiteral("写真はありません") : parts.join(QStringLiteral("・"));
+}
+
+// ---- The run.
+
+class Writer {
+public:
+    Writer(HtmlRun &run, CopyFolder &copy, const AlbumInput &in, AlbumSummary &s)
+        : m_run(run), m_copy(copy), m_in(in), m_s(s), m_poster(in.posterHome)
+    {
+        m_media = LoadMediaModule();
+    }
+
+    bool run();
+
+private:
+    // A page or a file of the album: left alone when its bytes are already there.
+    void put(const QString &rel, const QByteArray &bytes, bool page = true)
+    {
+        std::lock_guard<std::mutex> lock(m_copyLock);
+        if (m_copy.read(rel, bytes.size()) == bytes && m_copy.keep(rel)) {
+            if (page)
+                ++m_s.unchanged;
+        } else {
+            m_copy.write(rel, bytes);
+            if (page)
+                ++m_s.pages;
+        }
+        m_in.placed(rel);
+    }
+    QByteArray page(const char *name, mu::data &d, const QString &title, int depth,
+                    const QList<std::pair<QString, QString>> &trail)
+    {
+        d.set("title", u8(title));
+        d.set("css", u8(href(depth, kFolder + QStringLiteral("/style.css"))));
+        d.set("js", u8(href(depth, kFolder + QStringLiteral("/album.js"))));
+        d.set("home", u8(href(depth, QStringLiteral("index.html"))));
+        d.set("classic", u8(href(depth, QStringLiteral("アルバム.html"))));
+        d.set("crumbs", crumbs(trail));
+        return m_templates.render(name, d);
+    }
+
+    void loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles);
+    void judge(QList<Title> &titles);
+    void judgeItem(Item &item, const QString &titleDir);
+    void placePosters(QList<Title> &titles);
+    Cover writeTitle(Title &t, const QList<std::pair<QString, QString>> &trail);
+
+    HtmlRun &m_run;
+    CopyFolder &m_copy;
+    const AlbumInput &m_in;
+    AlbumSummary &m_s;
+    PosterCache m_poster;
+    const MediaApi *m_media = nullptr;
+    Templates m_templates;
+    std::mutex m_copyLock;  // the copy is written from the workers too
+    std::mutex m_listLock;
+};
+
+void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles)
+{
+    Connection conn(m_run.global().dbConnectString);
+    RowSet rs(conn,
+              QStringLiteral("select * from photoivents where ID1=? "
+                             "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
+              {genreId});
+    QStringList names;
+    for (; !rs.eof(); rs.moveNext()) {
+        Title t;
+        t.id = rs.number(QStringLiteral("ID2"));
+        t.name = rs.text(QStringLiteral("iventsFolderName"));
+        t.folder = rs.text(QStringLiteral("iventsFolder"));
+        t.photo = rs.text(QStringLiteral("iventsPhoto"));
+        const QVariant linkButton = rs.value(QStringLiteral("IventsLinkButton"));
+        const QString link = rs.text(QStringLiteral("iventsLink"));
+        // A link relative to the classic genre page still names the same thing from here.
+        if (!linkButton.isNull() && linkButton.toInt() != 0 && !link.isEmpty() && LinkMayOpen(link)) {
+            t.link = link;
+            t.linkShown = true;
+        }
+        t.openRel = m_in.openPages.value({genreId, t.name});
+        names << t.name;
+        titles->append(t);
+        m_run.keepAlive();
+    }
+    const QStringList dirs = UniqueFileNames(names, QString(), {QStringLiteral("index.html")}, 255);
+    for (int i = 0; i < titles->size(); ++i) {
+        Title &t = (*titles)[i];
+        t.dir = genreDir + QLatin1Char('/') + dirs[i];
+        if (!isLocalPath(t.folder))
+            continue;
+        const QList<QByteArray> &photoSuffixes = PhotoSuffixes();
+        const QList<QByteArray> &videoSuffixes = VideoSuffixes();
+        const auto endsWithAny = [](const QString &name, const QList<QByteArray> &suffixes) {
+            for (const QByteArray &s : suffixes)
+                if (name.endsWith(QLatin1String(s), Qt::CaseInsensitive))
+                    return true;
+            return false;
+        };
+        QSet<QString> ids;
+        for (const QString &name : ListFiles(t.folder)) {
+            Item item;
+            item.video = endsWithAny(name, videoSuffixes);
+            if (!item.video && !endsWithAny(name, photoSuffixes))
+                continue;
+            item.name = name;
+            item.path = ChildPath(t.folder, name);
+            item.id = anchorOf(name);
+            for (int n = 2; ids.contains(item.id); ++n)
+                item.id = anchorOf(name) + QLatin1Char('-') + QString::number(n);
+            ids.insert(item.id);
+            t.items << item;
+        }
+    }
+}
+
+// Every photo and video of the genre, opened once and judged on worker threads: a
+// photo's renditions made where the copy lacks them, a video placed where a browser plays it.
+void Writer::judge(QList<Title> &titles)
+{
+    std::vector<std::pair<Item *, QString>> jobs;
+    for (Title &t : titles)
+        for (Item &item : t.items)
+            jobs.emplace_back(&item, t.dir);
+    if (jobs.empty())
+        return;
+    std::atomic<size_t> next{0};
+    std::atomic<int> running{0};
+    std::mutex doneLock;
+    std::condition_variable doneSignal;
+    std::optional<WriteError> failure;
+    const auto work = [&] {
+        for (size_t i; (i = next++) < jobs.size();) {
+            try {
+                if (!failure)
+                    judgeItem(*jobs[i].first, jobs[i].second);
+            } catch (const WriteError &e) {
+                std::lock_guard<std::mutex> lock(doneLock);
+                if (!failure)
+                    failure = e;
+            }
+        }
+        std::lock_guard<std::mutex> lock(doneLock);
+        --running;
+        doneSignal.notify_all();
+    };
+    const int count = int(std::min<size_t>(jobs.size(), size_t(std::max(1, QThread::idealThreadCount()))));
+    std::vector<std::thread> threads;
+    running = count;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back(work);
+    {
+        std::unique_lock<std::mutex> lock(doneLock);
+        while (running > 0) {
+            doneSignal.wait_for(lock, std::chrono::milliseconds(40));
+            lock.unlock();
+            m_run.keepAlive();
+            lock.lock();
+        }
+    }
+    for (std::thread &t : threads)
+        t.join();
+    if (failure)
+        throw *failure;
+}
+
+void Writer::judgeItem(Item &item, const QString &titleDir)
+{
+    const SourceFile file(item.path, m_in.realBase);
+    if (!file.isOpen()) {
+        item.state = file.state() == SourceFile::State::Outside ? Item::State::Outside : Item::State::Missing;
+        item.fault = file.state() == SourceFile::State::Missing ? QStringLiteral("ファイルがありません")
+                                                                : QStringLiteral("ファイルを読み取れません");
+        return;
+    }
+    item.state = Item::State::Open;
+    if (item.video) {
+        if (!m_media || !m_media->probeVideo)
+            return;
+        MediaVideo probe;
+        m_media->probeVideo(file.fd(), &probe);
+        item.type = probe.fault ? QString() : PlayableType(probe.container, probe.video, probe.audio, item.name);
+        if (item.type.isEmpty() || !m_in.videos)
+            return;
+        const QString rel = titleDir + QStringLiteral("/v/")
+                            + UniqueFileNames({item.name}, QString(), {}, 255).constFirst();
+        qint64 size = 0;
+        std::lock_guard<std::mutex> lock(m_copyLock);
+        switch (m_copy.place(rel, item.path, &size)) {
+        case PlaceResult::Placed:
+            m_s.videoBytes += size;
+            [[fallthrough]];
+        case PlaceResult::Unchanged:
+            item.videoRel = rel;
+            m_in.placed(rel);
+            break;
+        case PlaceResult::Missing: item.fault = QStringLiteral("ファイルがありません"); break;
+        case PlaceResult::Outside: item.state = Item::State::Outside; break;
+        }
+        return;
+    }
+    item.key = file.cacheKey();
+    static const QList<int> sides = {kThumbSide, kThumb2xSide, kMediumSide, kLargeSide};
+    {
+        // Made by an earlier run from this very file: the large one's header gives the size.
+        std::lock_guard<std::mutex> lock(m_copyLock);
+        const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
+        if (fd >= 0) {
+            const ImageInfo info = GetImageSizeOf(fd);
+            ::close(fd);
+            bool all = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0;
+            for (int side : sides)
+                all = all && m_copy.exists(renditionRel(item.key, side));
+            if (all) {
+                for (int side : sides) {
+                    m_copy.keep(renditionRel(item.key, side));
+                    m_in.placed(renditionRel(item.key, side));
+                }
+                item.width = info.Width;
+                item.height = info.Height;
+                return;
+            }
+        }
+    }
+    ThumbFault fault;
+    QString detail;
+    const QList<Rendition> made = MakeRenditions(file, sides, kQuality, &fault, &detail);
+    if (made.isEmpty()) {
+        item.fault = ThumbFaultText(fault);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_listLock);
+        ++m_s.decoded;
+    }
+    // The large one last: the next run takes the set as whole when it finds that one.
+    for (int i = 0; i < sides.size(); ++i) {
+        const QString rel = renditionRel(item.key, sides[i]);
+        std::lock_guard<std::mutex> lock(m_copyLock);
+        m_copy.write(rel, made[i].jpeg);
+        m_in.placed(rel);
+    }
+    item.width = made.last().width;
+    item.height = made.last().height;
+}
+
+// The posters of the genre's videos, from the output folder's cache into the copy.
+void Writer::placePosters(QList<Title> &titles)
+{
+    QStringList videos;
+    for (const Title &t : titles)
+        for (const Item &item : t.items)
+            if (item.video && item.state == Item::State::Open)
+                videos << item.path;
+    if (videos.isEmpty() || m_in.posterHome.isEmpty())
+        return;
+    QHash<QString, PosterEntry> posters;
+    for (const PosterEntry &e : m_poster.make(videos, 0, [this] { m_run.keepAlive(); }, m_in.realBase))
+        posters.insert(e.video, e);
+    for (Title &t : titles)
+        for (Item &item : t.items) {
+            if (!item.video || item.state != Item::State::Open)
+                continue;
+            const PosterEntry e = posters.value(item.path);
+            if (e.file.isEmpty()) {
+                if (item.type.isEmpty())
+                    item.fault = PosterFaultText(e.fault);
+                continue;
+            }
+            const QString rel = PosterCache::folderName() + QLatin1Char('/') + e.file;
+            const PlaceResult r = m_copy.place(rel, ChildPath(m_poster.folder(), e.file), nullptr, true);
+            if (r == PlaceResult::Placed || r == PlaceResult::Unchanged) {
+                item.posterRel = rel;
+                item.width = e.width;
+                item.height = e.height;
+                m_in.placed(rel);
+            }
+        }
+}
+
+// The title's grid and its view pages; the title's cover.
+Cover Writer::writeTitle(Title &t, const QList<std::pair<QString, QString>> &trail)
+{
+    QList<Item *> shown;
+    for (Item &item : t.items) {
+        if (item.state == Item::State::Outside) {
+            m_s.outside << item.path;
+            continue;
+        }
+        const bool visible = item.video ? (!item.videoRel.isEmpty() || !item.posterRel.isEmpty()) : item.width > 0;
+        if (!visible) {
+            m_s.missing << item.path + QStringLiteral(" (")
+                               + (item.fault.isEmpty() ? QStringLiteral("表示できません") : item.fault) + QLatin1Char(')');
+            continue;
+        }
+        if (item.video) {
+            ++t.videos;
+            if (item.type.isEmpty())
+                m_s.notPlayable << item.path;
+        } else {
+            ++t.photos;
+        }
+        shown << &item;
+    }
+    m_s.photos += t.photos;
+    m_s.videos += t.videos;
+    const int depth = int(t.dir.count(QLatin1Char('/'))) + 1;
+
+    // The cover: the title's own photo where it is one of those shown, else the first.
+    Cover cover;
+    Item *coverItem = nullptr;
+    for (const bool own : {true, false})
+        for (Item *item : std::as_const(shown))
+            if (!coverItem && !item->video && (!own || item->name == t.photo))
+                coverItem = item;
+    for (Item *item : std::as_const(shown))
+        if (!coverItem && !item->posterRel.isEmpty())
+            coverItem = item;
+    if (coverItem) {
+        if (coverItem->video) {
+            cover.src = coverItem->posterRel;
+            cover.width = coverItem->width;
+            cover.height = coverItem->height;
+        } else {
+            const auto [w, h] = FittedSize(coverItem->width, coverItem->height, kThumbSide);
+            cover.src = renditionRel(coverItem->key, kThumbSide);
+            cover.srcset = renditionRel(coverItem->key, kThumb2xSide);
+            cover.width = w;
+            cover.height = h;
+        }
+    }
+
+    const auto buttons = [&](mu::data &d) {
+        if (!t.openRel.isEmpty())
+            d.set("open", u8(href(depth, t.openRel)));
+        if (t.linkShown)
+            d.set("link", u8(t.link));
+        d.set("buttons", !t.openRel.isEmpty() || t.linkShown);
+    };
+    const auto slideHref = [&](int from, int to) {
+        const QString pageName = viewPage(to);
+        return (viewPage(from) == pageName ? QString() : pageName) + QLatin1Char('#') + shown[to]->id;
+    };
+    QList<std::pair<QString, QString>> here = trail;
+    here.append({t.name, QString()});
+
+    // The grid.
+    {
+        mu::data items{mu::data::type::list};
+        for (int i = 0; i < shown.size(); ++i) {
+            const Item &item = *shown[i];
+            mu::data d;
+            d.set("id", u8(item.id));
+            d.set("href", u8(viewPage(i) + QLatin1Char('#') + item.id));
+            d.set("alt", u8(t.name + QStringLiteral(" ") + item.name));
+            if (item.video) {
+                d.set("video", true);
+                if (!item.posterRel.isEmpty()) {
+                    Cover c{item.posterRel, QString(), item.width, item.height};
+                    d.set("thumb", coverData(c, depth, t.name + QStringLiteral(" ") + item.name));
+                }
+            } else {
+                const auto [w, h] = FittedSize(item.width, item.height, kThumbSide);
+                Cover c{renditionRel(item.key, kThumbSide), renditionRel(item.key, kThumb2xSide), w, h};
+                d.set("thumb", coverData(c, depth, t.name + QStringLiteral(" ") + item.name));
+            }
+            items.push_back(d);
+        }
+        mu::data d;
+        d.set("items", items);
+        d.set("name", u8(t.name));
+        d.set("count", u8(countText({t.photos, t.videos})));
+        d.set("empty", shown.isEmpty());
+        buttons(d);
+        put(t.dir + QStringLiteral("/index.html"), page("title", d, t.name, depth, here));
+    }
+
+    // The view pages: every photo at its own address, next and previous by links, swipe by scrolling.
+    for (int first = 0; first < shown.size(); first += kPerViewPage) {
+        mu::data slides{mu::data::type::list};
+        const int last = std::min<int>(first + kPerViewPage, shown.size());
+        for (int i = first; i < last; ++i) {
+            const Item &item = *shown[i];
+            mu::data d;
+            d.set("id", u8(item.id));
+            d.set("name", u8(item.name));
+            d.set("alt", u8(t.name + QStringLiteral(" ") + item.name));
+            d.set("position", u8(QStringLiteral("%1 / %2").arg(i + 1).arg(shown.size())));
+            d.set("grid", u8(QStringLiteral("index.html#") + item.id));
+            if (i > 0)
+                d.set("prev", u8(slideHref(i, i - 1)));
+            if (i + 1 < shown.size())
+                d.set("next", u8(slideHref(i, i + 1)));
+            if (item.video) {
+                mu::data v;
+                if (!item.posterRel.isEmpty()) {
+                    v.set("poster", u8(href(depth, item.posterRel)));
+                    v.set("width", std::to_string(item.width));
+                    v.set("height", std::to_string(item.height));
+                }
+                if (!item.videoRel.isEmpty()) {
+                    v.set("src", u8(href(depth, item.videoRel)));
+                    v.set("type", u8(item.type));
+                } else {
+                    v.set("note", u8(item.type.isEmpty() ? QStringLiteral("このビデオはブラウザでは再生できない形式です。")
+                                                         : QStringLiteral("ビデオはコピーしていません。")));
+                }
+                d.set("video", v);
+            } else {
+                const auto [mw, mh] = FittedSize(item.width, item.height, kMediumSide);
+                const double ratio = double(item.width) / item.height;
+                mu::data p;
+                p.set("src", u8(href(depth, renditionRel(item.key, kMediumSide))));
+                QString srcset = href(depth, renditionRel(item.key, kMediumSide)) + QStringLiteral(" %1w").arg(mw);
+                if (item.width > mw)
+                    srcset += QStringLiteral(", ") + href(depth, renditionRel(item.key, kLargeSide))
+                              + QStringLiteral(" %1w").arg(item.width);
+                p.set("srcset", u8(srcset));
+                p.set("ratio", u8(QString::number(ratio, 'f', 4)));
+                p.set("width", std::to_string(mw));
+                p.set("height", std::to_string(mh));
+                p.set("large", u8(href(depth, renditionRel(item.key, kLargeSide))));
+                d.set("photo", p);
+            }
+            slides.push_back(d);
+        }
+        mu::data d;
+        d.set("slides", slides);
+        d.set("name", u8(t.name));
+        d.set("grid", "index.html");
+        put(t.dir + QLatin1Char('/') + viewPage(first), page("view", d, t.name, depth, here));
+    }
+    return cover;
+}
+
+bool Writer::run()
+{
+    const QString why = m_templates.load(TemplateFolder());
+    if (!why.isEmpty()) {
+        m_run.report(why, kAlbumTitle);
+        return false;
+    }
+    // Categories in the library's order, their genres and titles as the classic pages sort them.
+    struct Genre {
+        qint32 id;
+        QString name;
+    };
+    struct Category {
+        qint32 id;
+        QString name;
+        QList<Genre> genres;
+    };
+    QList<Category> categories;
+    try {
+        Connection conn(m_run.global().dbConnectString);
+        for (RowSet cats(conn, QStringLiteral("photograph")); !cats.eof(); cats.moveNext())
+            categories.append({cats.number(QStringLiteral("ID")), cats.text(QStringLiteral("topFolderName")), {}});
+        RowSet genres(conn, QStringLiteral("select * from photoyear where ID=? "
+                                           "order by yearfoldername collate nocase, yearfoldername, ID1"),
+                      {0});
+        for (Category &c : categories)
+            for (genres.requery({c.id}); !genres.eof(); genres.moveNext())
+                c.genres.append({genres.number(QStringLiteral("ID1")), genres.text(QStringLiteral("yearFolderName"))});
+    } catch (const DbError &e) {
+        m_run.report(reportText(e), kAlbumTitle);
+        return false;
+    }
+
+    try {
+        put(kFolder + QStringLiteral("/style.css"), m_templates.file("style.css"), false);
+        put(kFolder + QStringLiteral("/album.js"), m_templates.file("album.js"), false);
+        QStringList catNames;
+        for (const Category &c : categories)
+            catNames << c.name;
+        // "r" holds the renditions.
+        const QStringList catDirs = UniqueFileNames(catNames, QString(),
+                                                    {QStringLiteral("r"), QStringLiteral("style.css"),
+                                                     QStringLiteral("album.js")}, 255);
+        const QString homeName = QStringLiteral("アルバム");
+        mu::data homeList{mu::data::type::list};
+        for (int ci = 0; ci < categories.size(); ++ci) {
+            const Category &cat = categories[ci];
+            const QString catDir = kFolder + QLatin1Char('/') + catDirs[ci];
+            QStringList genreNames;
+            for (const Genre &g : cat.genres)
+                genreNames << g.name;
+            const QStringList genreDirs = UniqueFileNames(genreNames, QString(), {QStringLiteral("index.html")}, 255);
+            mu::data genreList{mu::data::type::list};
+            Counts catCounts;
+            Cover catCover;
+            for (int gi = 0; gi < cat.genres.size(); ++gi) {
+                const Genre &genre = cat.genres[gi];
+                const QString genreDir = catDir + QLatin1Char('/') + genreDirs[gi];
+                QList<Title> titles;
+                loadTitles(genre.id, genreDir, &titles);
+                judge(titles);
+                placePosters(titles);
+                const QList<std::pair<QString, QString>> trail = {
+                    {homeName, href(4, QStringLiteral("index.html"))},
+                    {cat.name, QStringLiteral("../../index.html")},
+                    {genre.name, QStringLiteral("../index.html")}};
+                mu::data titleList{mu::data::type::list};
+                Counts genreCounts;
+                Cover genreCover;
+                for (Title &t : titles) {
+                    const Cover cover = writeTitle(t, trail);
+                    genreCounts.photos += t.photos;
+                    genreCounts.videos += t.videos;
+                    if (!genreCover.isSet())
+                        genreCover = cover;
+                    mu::data d;
+                    d.set("name", u8(t.name));
+                    d.set("href", u8(LinkEscape(t.dir.mid(genreDir.size() + 1)) + QStringLiteral("/index.html")));
+                    d.set("count", u8(countText({t.photos, t.videos})));
+                    if (cover.isSet())
+                        d.set("cover", coverData(cover, 3, t.name));
+                    if (!t.openRel.isEmpty())
+                        d.set("open", u8(href(3, t.openRel)));
+                    if (t.linkShown)
+                        d.set("link", u8(t.link));
+                    d.set("buttons", !t.openRel.isEmpty() || t.linkShown);
+                    titleList.push_back(d);
+                    m_run.keepAlive();
+                }
+                mu::data gd;
+                gd.set("titles", titleList);
+                gd.set("name", u8(genre.name));
+                gd.set("count", u8(countText(genreCounts)));
+                gd.set("empty", titles.isEmpty());
+                put(genreDir + QStringLiteral("/index.html"),
+                    page("genre", gd, genre.name, 3,
+                         {{homeName, href(3, QStringLiteral("index.html"))},
+                          {cat.name, QStringLiteral("../index.html")},
+                          {genre.name, QString()}}));
+                catCounts.photos += genreCounts.photos;
+                catCounts.videos += genreCounts.videos;
+                if (!catCover.isSet())
+                    catCover = genreCover;
+                mu::data d;
+                d.set("name", u8(genre.name));
+                d.set("href", u8(LinkEscape(genreDirs[gi]) + QStringLiteral("/index.html")));
+                d.set("count", u8(QStringLiteral("タイトル %1・").arg(titles.size()) + countText(genreCounts)));
+                if (genreCover.isSet())
+                    d.set("cover", coverData(genreCover, 2, genre.name));
+                genreList.push_back(d);
+            }
+            mu::data cd;
+            cd.set("genres", genreList);
+            cd.set("name", u8(cat.name));
+            cd.set("count", u8(countText(catCounts)));
+            cd.set("empty", cat.genres.isEmpty());
+            put(catDir + QStringLiteral("/index.html"),
+                page("category", cd, cat.name, 2, {{homeName, href(2, QStringLiteral("index.html"))}, {cat.name, QString()}}));
+            mu::data d;
+            d.set("name", u8(cat.name));
+            d.set("href", u8(LinkEscape(catDir) + QStringLiteral("/index.html")));
+            d.set("count", u8(QStringLiteral("ジャンル %1・").arg(cat.genres.size()) + countText(catCounts)));
+            if (catCover.isSet())
+                d.set("cover", coverData(catCover, 0, cat.name));
+            homeList.push_back(d);
+        }
+        if (m_in.home) {
+            mu::data hd;
+            hd.set("categories", homeList);
+            hd.set("empty", categories.isEmpty());
+            put(QStringLiteral("index.html"), page("home", hd, homeName, 0, {{homeName, QString()}}));
+        }
+    } catch (const WriteError &e) {
+        m_run.report(reportText(e), kAlbumTitle);
+        return false;
+    } catch (const DbError &e) {
+        m_run.report(reportText(e), kAlbumTitle);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString PlayableType(const QString &container, const QStringList &video, const QStringList &audio, const QString &file)
+{
+    if (video.size() != 1)
+        return QString();
+    const QString &v = video.constFirst();
+    const auto soundIs = [&](std::initializer_list<const char *> codecs) {
+        for (const QString &a : audio) {
+            bool known = false;
+            for (const char *c : codecs)
+                known = known || a == QLatin1String(c);
+            if (!known)
+                return false;
+        }
+        return true;
+    };
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (container.startsWith(QLatin1String("mov,mp4")) && v == QLatin1String("h264") && soundIs({"aac"})
+        && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov")))
+        return QStringLiteral("video/mp4");
+    if (container.startsWith(QLatin1String("matroska")) && suffix == QLatin1String("webm")
+        && (v == QLatin1String("vp8") || v == QLatin1String("vp9") || v == QLatin1String("av1"))
+        && soundIs({"opus", "vorbis"}))
+        return QStringLiteral("video/webm");
+    return QString();
+}
+
+QString TemplateFolder()
+{
+    const QByteArray own = qgetenv("TESSALY_ALBUM_TEMPLATES");
+    if (!own.isEmpty())
+        return QFile::decodeName(own);
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/album");
+}
+
+bool WriteAlbum(HtmlRun &run, CopyFolder &copy, const AlbumInput &input, AlbumSummary *summary)
+{
+    *summary = AlbumSummary();
+    return Writer(run, copy, input, *summary).run();
+}
+
+}  // namespace tessaly::album
