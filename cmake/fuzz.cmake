@@ -23,6 +23,9 @@
 # sound photos and the photos damaged by hand are made by make_thumb_seeds.
 # The Jet reader's sources, built into its fuzzer and into the replay of the inputs that
 # fuzzing found (tests/data/jet/damaged), which the test suite runs under the sanitizers.
+# An input that crashes libmdb itself would take that in-process replay down with it: it
+# goes to tests/data/jet/crashes, which test_jetimport replays (with damaged/) through
+# import-jet, whose child holds such a crash.
 set(JET_READER_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fuzz_jet.cpp ${CMAKE_SOURCE_DIR}/src/db/JetReader.cpp
                        ${CMAKE_SOURCE_DIR}/src/db/Database.cpp)
 function(jet_reader_target target)

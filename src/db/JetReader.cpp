@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QtEndian>
 
 #include <array>
 #include <cmath>
@@ -137,6 +138,100 @@ void checkDefinition(const QString &path, const QString &table, const MdbTableDe
                           .arg(t->num_var_cols));
 }
 
+// libmdb walks a table's rows through the table's used-pages map without looking at it
+// first: a map row of no bytes leaves it a null map that it reads at once (a crash), and a
+// map naming pages the file lacks, or pages of another kind, has it read garbage as rows.
+class UsedPagesCheck {
+public:
+    UsedPagesCheck(const QString &path, qint64 pageSize, qint64 pages)
+        : m_path(path), m_file(path), m_pageSize(pageSize), m_pages(pages)
+    {
+        if (!m_file.open(QIODevice::ReadOnly))
+            refuse(path, QStringLiteral("を読み取れません。"));
+    }
+
+    void check(const QString &table, const MdbTableDef *t)
+    {
+        m_table = table;
+        if (!t->usage_map || t->map_sz < 1)
+            fault(QStringLiteral("がありません"));
+        const unsigned char *map = t->usage_map;
+        const size_t size = t->map_sz;
+        if (map[0] == 0) {
+            // The bitmap itself, from a first page on.
+            if (size < 5)
+                fault(QStringLiteral("が短すぎます (%1 バイト)").arg(size));
+            const quint64 first = qFromLittleEndian<quint32>(map + 1);
+            checkBits(map + 5, size - 5, first);
+        } else if (map[0] == 1) {
+            // Numbers of map pages, each the bitmap of the next (page size - 4) * 8 pages.
+            const quint64 span = quint64(m_pageSize - 4) * 8;
+            for (size_t k = 0; k < (size - 1) / 4; ++k) {
+                const quint64 mapPage = qFromLittleEndian<quint32>(map + 1 + 4 * k);
+                if (mapPage == 0)
+                    continue;
+                const QByteArray bits = readPage(mapPage);
+                if (bits.isEmpty())
+                    pastEnd(mapPage);
+                if (static_cast<unsigned char>(bits.at(0)) != MDB_PAGE_MAP)
+                    fault(QStringLiteral("のページ %1 が一覧のページではありません").arg(mapPage));
+                checkBits(reinterpret_cast<const unsigned char *>(bits.constData()) + 4, size_t(bits.size() - 4), k * span);
+            }
+        } else {
+            fault(QStringLiteral("の形式 (%1) が分かりません").arg(map[0]));
+        }
+    }
+
+private:
+    [[noreturn]] void fault(const QString &what)
+    {
+        damaged(m_path, QStringLiteral("テーブル %1 の使用ページの一覧%2").arg(m_table, what));
+    }
+
+    [[noreturn]] void pastEnd(quint64 page)
+    {
+        fault(QStringLiteral("がページ %1 を指していますが、ファイルは %2 ページです").arg(page).arg(m_pages));
+    }
+
+    // Pages past the file's end, and the header, definitions and maps, are never a table's
+    // rows; index pages are the table's own, and libmdb passes over them.
+    void checkBits(const unsigned char *bits, size_t bytes, quint64 first)
+    {
+        for (size_t i = 0; i < bytes; ++i) {
+            for (int b = 0; b < 8; ++b) {
+                if (!(bits[i] >> b & 1))
+                    continue;
+                const quint64 page = first + i * 8 + quint64(b);
+                if (page >= quint64(m_pages))
+                    pastEnd(page);
+                const int type = pageType(page);
+                if (type != MDB_PAGE_DATA && type != MDB_PAGE_INDEX && type != MDB_PAGE_LEAF)
+                    fault(QStringLiteral("が指すページ %1 は行のページではありません (種類 %2)").arg(page).arg(type));
+            }
+        }
+    }
+
+    QByteArray readPage(quint64 page)
+    {
+        if (page >= quint64(m_pages) || !m_file.seek(qint64(page) * m_pageSize))
+            return QByteArray();
+        const QByteArray bytes = m_file.read(m_pageSize);
+        return bytes.size() == m_pageSize ? bytes : QByteArray();
+    }
+
+    int pageType(quint64 page)
+    {
+        char type = 0;
+        if (!m_file.seek(qint64(page) * m_pageSize) || !m_file.getChar(&type))
+            return -1;
+        return static_cast<unsigned char>(type);
+    }
+
+    QString m_path, m_table;
+    QFile m_file;
+    qint64 m_pageSize, m_pages;
+};
+
 }  // namespace
 
 QString JetDamagedText(const QString &path, const QString &detail)
@@ -203,6 +298,7 @@ JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
     if (!mdb_read_catalog(d->mdb, MDB_TABLE) || d->mdb->num_catalog == 0)
         damaged(path, QStringLiteral("テーブルの一覧を読めません"));
 
+    UsedPagesCheck usedPages(path, pageSize, size / pageSize);
     for (const LibraryTable &lt : LibraryTables()) {
         MdbCatalogEntry *entry = nullptr;
         for (unsigned i = 0; i < d->mdb->num_catalog && !entry; ++i) {
@@ -219,6 +315,7 @@ JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
             damaged(path, QStringLiteral("テーブル %1 の定義を読めません").arg(lt.name));
         }
         d->tables << t;
+        usedPages.check(lt.name, t);
         QList<int> cols;
         for (const QString &field : lt.fields) {
             int found = -1;
