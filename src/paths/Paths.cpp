@@ -13,9 +13,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 namespace tessaly {
 
 bool IsWindowsFormPath(const QString &path)
