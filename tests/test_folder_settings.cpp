@@ -196,7 +196,6 @@ private slots:
         QTest::newRow("another disk, its sub-folder, its parent")
             << QStringList{"/media/usb/photos", "/media/usb/photos/in", "/media/usb", b};
         QTest::newRow("parent, then a sub-folder of the parent") << QStringList{"/home/u", "/home/u/pics", b};
-        QTest::newRow("via a drive") << QStringList{"D:\\base", b};
     }
 
     // Away and back through the base folder's save: every stored path comes back exactly,
@@ -250,7 +249,7 @@ private slots:
         QVERIFY(!LoadBaseFolder(g, ds).ok);
         QCOMPARE(SaveOutputFolder(g, ds, m_dir.path()).outcome, SaveOutcome::Failed);
         g.dbConnectString = MakeConnectString(l);
-        const SaveResult r = SaveBaseFolder(g, ds, "E:\\photo");
+        const SaveResult r = SaveBaseFolder(g, ds, m_dir.path());
         QVERIFY(r.outcome == SaveOutcome::Failed && r.rebase.failed);
         QCOMPARE(g.folderSetupStage, int16_t(0));
         QCOMPARE(readFile(bad), QByteArray("not a library at all"));
@@ -273,9 +272,23 @@ private slots:
         const QString l = lib();
         const QString root = m_dir.path() + "/cli";
         const QString file = writeFile(root + "/file");
+        // A library brought over from Windows: its drive paths move with the base folder, but
+        // no folder of that form is set here, nor one with blanks taken for a relative name.
+        sql(l, "insert into allTop(ID, allTop) values(1, 'D:\\photo')");
         sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\cat', 'cat')");
-        QCOMPARE(runCli({"set-base", l, "D:\\photo"}).exitCode, 0);
-        CliResult r = runCli({"set-base", l, root + "/photo"});
+        CliResult r;
+        for (const QStringList &args : {QStringList{"set-base", "--create", l, "E:\\photo"}, QStringList{"set-output", l, " \\\\nas\\サイト"},
+                                        QStringList{"publish", l, "D:\\サイト"}}) {
+            r = runCli(args, root);
+            QVERIFY2(r.exitCode == 1 && r.err.contains("」は Windows のパスです。このコンピューターのフォルダではありません。\n"
+                                                       "フォルダは「/」で始まるこのコンピューターのパスで指定してください。"),
+                     qPrintable(r.err));
+            QVERIFY2(r.err.contains("「" + args.last().trimmed() + "」"), qPrintable(r.err));
+        }
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"file"});
+        QCOMPARE(sqlColumn(l, "select allTop from allTop union all select topFolder from photoGraph"),
+                 (QStringList{"D:\\photo", "D:\\photo\\cat"}));
+        r = runCli({"set-base", l, root + "/photo"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("フォルダ「" + root + "/photo」がありません。") && r.err.contains("--create"),
                  qPrintable(r.err));
         for (const QStringList &args : {QStringList{"set-base", "--create", l, file}, QStringList{"set-output", l, file}}) {
@@ -293,8 +306,9 @@ private slots:
         r = runCli({"set-output", refusing, root});
         QVERIFY2(r.exitCode == 1 && r.err.contains("no new rows"), qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(root + "/photo"));
-        r = runCli({"set-base", "--create", l, root + "/photo"});
+        r = runCli({"set-base", "--create", l, "  " + root + "/photo "}, root);
         QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"photo"});
         QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({root + "/photo/cat"}));
         r = runCli({"set-output", l, ""});
         QVERIFY2(r.exitCode == 1 && r.err.contains("ﾌｫﾙﾀﾞが選択されていません！"), qPrintable(r.err));
@@ -559,6 +573,11 @@ private slots:
             QTest::addRow("%s: a file", name) << name << "%1/file.txt" << "" << ""
                                               << "「%1/file.txt」はフォルダではなくファイルです。フォルダを指定してください。|" + title;
             QTest::addRow("%s: blanks around", name) << name << "  %1/there " << "" << "%1/there" << "";
+            // A Windows path names nothing here: refused whole, blanks around it dropped.
+            const QString windows = "」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
+                                    "フォルダは「/」で始まるこのコンピューターのパスで指定してください。|" + title;
+            QTest::addRow("%s: Windows drive", name) << name << "D:\\site" << "" << "" << "「D:\\site" + windows;
+            QTest::addRow("%s: Windows share", name) << name << " \\\\server\\share " << "" << "" << "「\\\\server\\share" + windows;
         }
     }
     // Typed into the real window and saved with the button.

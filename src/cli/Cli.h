@@ -29,6 +29,9 @@ struct Context {
     // file is missing or not a library.
     bool openLibrary(const QString &path);
     int fail(const QString &message);  // prints "tessaly-cli: message", returns 1
+    // A folder argument: blanks around it dropped, a relative path taken from the current
+    // folder. A Windows-form or empty one is reported; then false.
+    bool folderArgument(const QString &arg, QString *folder);
     // Prints the reason and the command's usage line; returns 2.
     int usageError(const QString &why);
     QString usage;  // the command's usage line

@@ -35,8 +35,8 @@ static int generateCommand(Context &c)
 
 static int publishCommand(Context &c)
 {
-    const QString folder = QDir::cleanPath(QFileInfo(c.args.at(1)).absoluteFilePath());
-    if (!c.openLibrary(c.args.first()))
+    QString folder;
+    if (!c.folderArgument(c.args.at(1), &folder) || !c.openLibrary(c.args.first()))
         return 1;
     TerminalProgress progress(QStringLiteral("公開用にコピー: ページ"));
     PublishSummary summary;

@@ -96,6 +96,17 @@ int Context::fail(const QString &message)
     return 1;
 }
 
+bool Context::folderArgument(const QString &arg, QString *folder)
+{
+    const FolderText judged = JudgeFolderText(arg, QDir::currentPath());
+    *folder = judged.path;
+    if (judged.fault == FolderTextFault::OtherSystem)
+        fail(displayText(OtherSystemFolderMessage(judged.path)));
+    else if (judged.fault != FolderTextFault::None)
+        fail(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
+    return judged.fault == FolderTextFault::None;
+}
+
 // A message in the language --help speaks.
 static QString said(const char *en, const char *ja)
 {

@@ -67,6 +67,30 @@ int PathRootLength(const QString &path)
     return 2;
 }
 
+FolderText JudgeFolderText(const QString &text, const QString &currentFolder)
+{
+    FolderText r;
+    r.path = text.trimmed();
+    if (r.path.isEmpty())
+        r.fault = FolderTextFault::Empty;
+    else if (IsWindowsFormPath(r.path))
+        r.fault = FolderTextFault::OtherSystem;
+    else if (!r.path.startsWith(QLatin1Char('/'))) {
+        if (currentFolder.isEmpty())
+            r.fault = FolderTextFault::Relative;
+        else
+            r.path = QDir::cleanPath(ChildPath(currentFolder, r.path));
+    }
+    return r;
+}
+
+QString OtherSystemFolderMessage(const QString &path)
+{
+    return QStringLiteral("「%1」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
+                          "フォルダは「/」で始まるこのコンピューターのパスで指定してください。")
+        .arg(path);
+}
+
 bool NameLess(const QString &a, const QString &b)
 {
     const int c = a.compare(b, Qt::CaseInsensitive);

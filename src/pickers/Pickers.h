@@ -18,8 +18,9 @@ void PickTitleFile(Global &g, DialogService &ds, QObject *owner, const QString &
 void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString &dialogTitle,
                     const QString &startFolder, const QString &initialName);
 
-// The folder browser: the chosen folder, or empty text when cancelled. openInside: shows
-// the folders inside startFolder, none of them chosen.
+// The folder browser: the chosen folder, or empty text when cancelled or refused (a
+// Windows-form path is told and refused). openInside: shows the folders inside
+// startFolder, none of them chosen.
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
                      const QString &startFolder, bool openInside = false);
 
