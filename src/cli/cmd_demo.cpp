@@ -144,7 +144,7 @@ static int demoCommand(Context &c)
 
     if (!HtmlFileCreate(c.g, *c.dialogs))
         return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
-    c.out << "library: " << library << "\n"
+    c.summary() << "library: " << library << "\n"
           << "site: " << ChildPath(output, QStringLiteral("アルバム.html")) << Qt::endl;
     return 0;
 }

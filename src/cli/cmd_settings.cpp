@@ -30,9 +30,10 @@ static int setFolder(Context &c, bool base)
             c.err << "tessaly-cli: 作成するには --create を付けてください。" << Qt::endl;
         return 1;
     }
-    c.out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
+    QTextStream &out = c.summary();
+    out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
     if (r.rebase.ran)
-        c.out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
+        out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
     return 0;
 }
 
