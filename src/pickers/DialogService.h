@@ -50,6 +50,9 @@ struct FolderPickRequest {
     // Shows what is inside startFolder with nothing chosen, instead of startFolder
     // itself chosen in its parent.
     bool openInside = false;
+    // The name of a folder still to be made may be typed: it comes back as typed (blanks
+    // around it dropped), and the caller asks before making it.
+    bool allowNewName = false;
 };
 
 class DialogService {

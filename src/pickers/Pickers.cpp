@@ -99,12 +99,13 @@ void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString 
 }
 
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
-                     const QString &startFolder, bool openInside)
+                     const QString &startFolder, bool openInside, bool allowNewName)
 {
     FolderPickRequest r;
     r.prompt = prompt + QStringLiteral("\r\nフォルダを選択してください。");
     r.startFolder = startFolder;
     r.openInside = openInside;
+    r.allowNewName = allowNewName;
     const QString chosen = ds.pickFolder(r, owner);
     g.pickerDone = True16;
     if (chosen.isEmpty() || IsFolder(chosen))  // a folder's own name may end in a blank
