@@ -458,14 +458,15 @@ private slots:
         QTest::addColumn<QStringList>("outFiles");
         QTest::addColumn<int>("genrePages");       // of the two genres
         const QStringList unset = {"ＨＴＭＬファイル出力|INDEX.HTMLの保存先が設定されていません。"};
-        // Said once: nothing follows frame pages that could not be written.
+        // Said once: the bar and the category pages are not tried after frame pages that
+        // could not be written; the genre pages, in the genre folders, are written.
         const QStringList sub = {"ＨＴＭＬファイル出力(index.html)|76:"};
         const QStringList pages = {"sub/C.html", "sub/NameA.html", "sub/b.html", "sub/c.html", "アルバム.html"};
         QTest::newRow("no row") << "<no row>" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("null") << "<null>" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("empty") << "" << "" << "C" << 1 << unset << QStringList() << 0;
-        QTest::newRow("missing") << "<gone>" << "" << "C" << 1 << sub << QStringList() << 0;
-        QTest::newRow("relative drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 0;
+        QTest::newRow("missing") << "<gone>" << "" << "C" << 1 << sub << QStringList() << 2;
+        QTest::newRow("relative drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 2;
         QTest::newRow("empty library") << "<out>" << "" << "C" << 0
                                        << QStringList{"ＨＴＭＬファイル出力(NameA.html)|カテゴリが未登録です！",
                                                       "ＨＴＭＬファイル出力([カテゴリ].html)|カテゴリが未登録です！",
