@@ -267,6 +267,14 @@ private slots:
             }
         }
 
+        // A category without genres is a note, not a fault: said without --quiet, not with it.
+        makeDir(folder + QStringLiteral("/写真/空"));
+        r = runCli({QStringLiteral("autoset"), QStringLiteral("-q"), lib});
+        QVERIFY2(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty(), qPrintable(r.out + r.err));
+        r = runCli({QStringLiteral("generate"), lib});
+        QVERIFY2(r.exitCode == 0 && r.err.startsWith(QStringLiteral("information [")) && r.err.contains(QStringLiteral("\n空\n")),
+                 qPrintable(r.out + r.err));
+
         const QString readme = QString::fromUtf8(readFile(QStringLiteral(TESSALY_SOURCE_DIR "/README.md")));
         const QRegularExpressionMatch script = QRegularExpression(QStringLiteral("\n    (#!/bin/sh\n(    .*\n)+)")).match(readme);
         QVERIFY(script.hasMatch());
