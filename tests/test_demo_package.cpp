@@ -240,6 +240,68 @@ private slots:
         QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("\r\x1b[Kwarning ["));
     }
 
+    // Every command's summary goes to stdout and a clean run says nothing else; with -q or
+    // --quiet it says nothing at all, and the README's nightly script runs twice silently.
+    // A warning still reaches a quiet run.
+    void quietRuns()
+    {
+        QTemporaryDir tmp;
+        const QString folder = tmp.filePath(QStringLiteral("club")), lib = folder + QStringLiteral("/demo.mdb");
+        CliResult r = runCli({QStringLiteral("demo"), QStringLiteral("-q"), folder});
+        QVERIFY2(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty(), qPrintable(r.out + r.err));
+        const QList<QStringList> commands = {{"autoset", lib},
+                                             {"generate", lib},
+                                             {"publish", lib, tmp.filePath("copy")},
+                                             {"check", lib},
+                                             {"set-output", lib, folder + "/サイト"},
+                                             {"create", "--force", tmp.filePath("new.mdb")},
+                                             {"demo", folder}};
+        for (const QStringList &c : commands) {
+            r = runCli(c);
+            // (Only the toolkit's own note that this session has no XDG_RUNTIME_DIR may stand on stderr.)
+            QVERIFY2(r.exitCode == 0 && !r.out.isEmpty() && r.err.remove(QRegularExpression("^QStandardPaths: .*\n")).isEmpty(),
+                     qPrintable(c.join(' ') + ": " + r.out + r.err));
+            for (const QString &quiet : {"-q", "--quiet"}) {
+                r = runCli(QStringList{c.first(), quiet} + c.mid(1));
+                QVERIFY2(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty(), qPrintable(c.join(' ') + ": " + r.out + r.err));
+            }
+        }
+
+        // A category without genres is a note, not a fault: said without --quiet, not with it.
+        makeDir(folder + QStringLiteral("/写真/空"));
+        r = runCli({QStringLiteral("autoset"), QStringLiteral("-q"), lib});
+        QVERIFY2(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty(), qPrintable(r.out + r.err));
+        r = runCli({QStringLiteral("generate"), lib});
+        QVERIFY2(r.exitCode == 0 && r.err.startsWith(QStringLiteral("information [")) && r.err.contains(QStringLiteral("\n空\n")),
+                 qPrintable(r.out + r.err));
+
+        const QString readme = QString::fromUtf8(readFile(QStringLiteral(TESSALY_SOURCE_DIR "/README.md")));
+        const QRegularExpressionMatch script = QRegularExpression(QStringLiteral("\n    (#!/bin/sh\n(    .*\n)+)")).match(readme);
+        QVERIFY(script.hasMatch());
+        const QString file = writeFile(tmp.filePath("nightly"), script.captured(1).replace(QStringLiteral("\n    "), QStringLiteral("\n")).toUtf8());
+        if (QStandardPaths::findExecutable(QStringLiteral("rsync")).isEmpty())
+            QSKIP("rsync is needed for the nightly script (Debian package rsync)");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), binDir() + ':' + env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("LIB"), lib);
+        env.insert(QStringLiteral("COPY"), tmp.filePath("night"));
+        env.insert(QStringLiteral("UPLOAD"), makeDir(tmp.filePath("server")) + '/');
+        for (int night = 1; night <= 2; ++night) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start(QStringLiteral("/bin/sh"), {file});
+            QVERIFY(p.waitForFinished(180000));
+            const QByteArray said = p.readAll();
+            QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && said.isEmpty(), said.constData());
+        }
+        QVERIFY(QFileInfo(tmp.filePath("server/アルバム.html")).isFile());
+
+        QVERIFY(QFile::remove(folder + "/写真/風景/海/灯台/灯台.png"));
+        r = runCli({QStringLiteral("generate"), QStringLiteral("--quiet"), lib});
+        QVERIFY2(r.exitCode == 1 && r.out.isEmpty() && r.err.startsWith(QStringLiteral("warning [")), qPrintable(r.out + r.err));
+    }
+
     void packageInstallsAndRunsTheDemo()
     {
         const QString cpack = QStandardPaths::findExecutable(QStringLiteral("cpack"));

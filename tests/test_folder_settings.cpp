@@ -3,7 +3,10 @@
 // of both forms and the directory listings beneath them. Then their windows, on a fake
 // host and inside the real main window.
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -25,6 +28,7 @@
 #include "MainWindow.h"
 #include "Paths.h"
 #include "PrinterSettings.h"
+#include "QtDialogService.h"
 #include "Rebase.h"
 #include "TestSupport.h"
 #include "Twips.h"
@@ -196,7 +200,6 @@ private slots:
         QTest::newRow("another disk, its sub-folder, its parent")
             << QStringList{"/media/usb/photos", "/media/usb/photos/in", "/media/usb", b};
         QTest::newRow("parent, then a sub-folder of the parent") << QStringList{"/home/u", "/home/u/pics", b};
-        QTest::newRow("via a drive") << QStringList{"D:\\base", b};
     }
 
     // Away and back through the base folder's save: every stored path comes back exactly,
@@ -250,7 +253,7 @@ private slots:
         QVERIFY(!LoadBaseFolder(g, ds).ok);
         QCOMPARE(SaveOutputFolder(g, ds, m_dir.path()).outcome, SaveOutcome::Failed);
         g.dbConnectString = MakeConnectString(l);
-        const SaveResult r = SaveBaseFolder(g, ds, "E:\\photo");
+        const SaveResult r = SaveBaseFolder(g, ds, m_dir.path());
         QVERIFY(r.outcome == SaveOutcome::Failed && r.rebase.failed);
         QCOMPARE(g.folderSetupStage, int16_t(0));
         QCOMPARE(readFile(bad), QByteArray("not a library at all"));
@@ -273,9 +276,23 @@ private slots:
         const QString l = lib();
         const QString root = m_dir.path() + "/cli";
         const QString file = writeFile(root + "/file");
+        // A library brought over from Windows: its drive paths move with the base folder, but
+        // no folder of that form is set here, nor one with blanks taken for a relative name.
+        sql(l, "insert into allTop(ID, allTop) values(1, 'D:\\photo')");
         sql(l, "insert into photoGraph(topFolder, topFolderName) values('D:\\photo\\cat', 'cat')");
-        QCOMPARE(runCli({"set-base", l, "D:\\photo"}).exitCode, 0);
-        CliResult r = runCli({"set-base", l, root + "/photo"});
+        CliResult r;
+        for (const QStringList &args : {QStringList{"set-base", "--create", l, "E:\\photo"}, QStringList{"set-output", l, " \\\\nas\\サイト"},
+                                        QStringList{"publish", l, "D:\\サイト"}}) {
+            r = runCli(args, root);
+            QVERIFY2(r.exitCode == 1 && r.err.contains("」は Windows のパスです。このコンピューターのフォルダではありません。\n"
+                                                       "フォルダは「/」で始まるこのコンピューターのパスで指定してください。"),
+                     qPrintable(r.err));
+            QVERIFY2(r.err.contains("「" + args.last().trimmed() + "」"), qPrintable(r.err));
+        }
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"file"});
+        QCOMPARE(sqlColumn(l, "select allTop from allTop union all select topFolder from photoGraph"),
+                 (QStringList{"D:\\photo", "D:\\photo\\cat"}));
+        r = runCli({"set-base", l, root + "/photo"});
         QVERIFY2(r.exitCode == 1 && r.err.contains("フォルダ「" + root + "/photo」がありません。") && r.err.contains("--create"),
                  qPrintable(r.err));
         for (const QStringList &args : {QStringList{"set-base", "--create", l, file}, QStringList{"set-output", l, file}}) {
@@ -293,8 +310,9 @@ private slots:
         r = runCli({"set-output", refusing, root});
         QVERIFY2(r.exitCode == 1 && r.err.contains("no new rows"), qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(root + "/photo"));
-        r = runCli({"set-base", "--create", l, root + "/photo"});
+        r = runCli({"set-base", "--create", l, "  " + root + "/photo "}, root);
         QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"photo"});
         QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({root + "/photo/cat"}));
         r = runCli({"set-output", l, ""});
         QVERIFY2(r.exitCode == 1 && r.err.contains("ﾌｫﾙﾀﾞが選択されていません！"), qPrintable(r.err));
@@ -559,6 +577,11 @@ private slots:
             QTest::addRow("%s: a file", name) << name << "%1/file.txt" << "" << ""
                                               << "「%1/file.txt」はフォルダではなくファイルです。フォルダを指定してください。|" + title;
             QTest::addRow("%s: blanks around", name) << name << "  %1/there " << "" << "%1/there" << "";
+            // A Windows path names nothing here: refused whole, blanks around it dropped.
+            const QString windows = "」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
+                                    "フォルダは「/」で始まるこのコンピューターのパスで指定してください。|" + title;
+            QTest::addRow("%s: Windows drive", name) << name << "D:\\site" << "" << "" << "「D:\\site" + windows;
+            QTest::addRow("%s: Windows share", name) << name << " \\\\server\\share " << "" << "" << "「\\\\server\\share" + windows;
         }
     }
     // Typed into the real window and saved with the button.
@@ -644,9 +667,10 @@ private slots:
         }
     }
 
-    // 公開用にコピー asks for a folder, at home the first time (cancelled:
-    // nothing more; a folder holding the album: refused), then writes the copy there and
-    // tells what it did; the next time it starts at that folder.
+    // 公開用にコピー asks for a folder, at home the first time (cancelled: nothing more; a
+    // folder holding the album or a Windows path: refused; a folder not there yet: made on
+    // Yes, as the output folder is), then writes the copy there and tells what it did; the
+    // next time it starts at that folder.
     void publishItem()
     {
         const QString title = makeDir(tmp.path() + "/pub/写真/旅/2024/海"), copy = tmp.path() + "/pub/公開";
@@ -656,10 +680,13 @@ private slots:
         sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) select ID, ?, '2024' from photoGraph", {title + "/.."});
         sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) select ID, ID1, '海', ? from photoYear", {title});
         auto w = open("htmlOut");
-        for (const QString &pick : {QString(), tmp.path() + "/pub", copy, QString()}) {
+        for (const QString &pick : {QString(), tmp.path() + "/pub", QString("D:\\サイト"), tmp.path() + "/pub/新", copy, QString()}) {
             host->ds.queuePick(pick);
+            if (pick == copy)
+                host->ds.queueYes();
             trigger(w.get(), "公開用にコピー");
         }
+        QVERIFY(host->ds.calls.first().folder.allowNewName && !QFileInfo::exists(tmp.path() + "/pub/新"));
         QCOMPARE(host->ds.calls.first().folder.startFolder, QDir::homePath());
         QCOMPARE(host->ds.calls.last().folder.startFolder, copy);
         QCOMPARE(host->ds.calls.at(0).folder.prompt, QString("公開用のコピーを作るフォルダを指定ください\r\nフォルダを選択してください。"));
@@ -668,7 +695,12 @@ private slots:
             said << QString::number(int(m.kind)) + m.text.split("\n\r").mid(0, 3).join('|');
         QCOMPARE(said, QStringList({"3「" + tmp.path() + "/pub」には基準フォルダ「" + tmp.path() + "/pub/写真」が入っています。|"
                                     "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。",
+                                    "3「D:\\サイト」は Windows のパスです。このコンピューターのフォルダではありません。|"
+                                    "フォルダは「/」で始まるこのコンピューターのパスで指定してください。",
+                                    "1フォルダ「" + tmp.path() + "/pub/新」がありません。作成しますか？",
+                                    "1フォルダ「" + copy + "」がありません。作成しますか？",
                                     "2公開用のコピーを「" + copy + "」に作りました。|ページ: 7|コピーしたファイル: 1 (変更のないもの 0)"}));
+        QCOMPARE(host->ds.messages().at(3).title, QString("公開用にコピー"));
         QVERIFY(host->ds.messages().last().text.contains("\n\r作った縮小画像: 1\n\r"));
         QDirIterator thumbs(copy + "/thumbs", {"*.jpg"}, QDir::Files);
         QCOMPARE(QImage(thumbs.next()).size(), QSize(40, 30));
@@ -706,6 +738,60 @@ private slots:
         trigger(w.get(), "公開用にコピー");
         QCOMPARE(host->ds.messages().size(), told + 1);
         QVERIFY2(host->ds.messages().last().text.contains("テーブル photoYear がありません"), qPrintable(host->ds.messages().last().text));
+    }
+
+    // The real folder browser: a name typed for a folder not there yet comes back as typed
+    // (blanks around it dropped, made absolute) where the caller allows it; elsewhere the
+    // browser stays open after the program's own message, never the toolkit's.
+    void browserTypedName_data()
+    {
+        QTest::addColumn<bool>("allowNew");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");  // %1: the start folder; empty: the browser stays open, said
+        QTest::newRow("new name") << true << "  new one " << "%1/new one";
+        QTest::newRow("new path") << true << "%1/a/b" << "%1/a/b";
+        QTest::newRow("Windows path") << true << "D:\\site" << "D:\\site";
+        QTest::newRow("existing name") << true << "there" << "%1/there";
+        QTest::newRow("new name, not allowed") << false << "new" << "";
+        QTest::newRow("existing, not allowed") << false << "there" << "%1/there";
+    }
+    void browserTypedName()
+    {
+        QFETCH(bool, allowNew);
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        const QString start = makeDir(tmp.path() + "/browse");
+        makeDir(start + "/there");
+        FolderPickRequest req;
+        req.prompt = "公開用のコピーを作るフォルダを指定ください\r\nフォルダを選択してください。";
+        req.startFolder = start;
+        req.openInside = true;
+        req.allowNewName = allowNew;
+        QStringList seen;  // what stood on the screen after the Return
+        QTimer timer;
+        int ticks = 0;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                seen << "box " + box->text();
+                box->reject();
+            } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                if (++ticks == 1) {
+                    auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+                    QTest::keyClicks(edit, QString(typed).replace("%1", start));
+                    QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
+                } else {
+                    seen << "browser";
+                    dialog->reject();
+                }
+            }
+        });
+        timer.start(100);
+        QtDialogService qt;
+        QCOMPARE(qt.pickFolder(req), QString(chosen).replace("%1", start));
+        const QStringList refused{"box フォルダ「" + start + "/new」がありません。", "browser"};
+        QCOMPARE(seen, chosen.isEmpty() ? refused : QStringList());
+        QCOMPARE(QDir(start).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"there"});
     }
 
     void popupMenu()

@@ -266,6 +266,32 @@ private slots:
                                     link("Bob&#39;s/Trip %231", "Trip #1")})));
     }
 
+    // The bar offers every category, so every category gets its page: one without genres
+    // says so there, the categories after it are written as ever, and the run, complete,
+    // names those without genres once, as a notice.
+    void categoriesWithoutGenres()
+    {
+        for (const char *c : {"A", "B", "C", "D"}) {
+            const int cat = addCategory(c);
+            if (QByteArray("AC").contains(c[0]))
+                addTitle(cat, addGenre(cat, "g"), "t");
+        }
+        ScriptedDialogService ds;
+        bool finished = false;
+        QVERIFY(run(ds, {}, &finished));
+        QVERIFY(finished);
+        QCOMPARE(shown(ds), QStringList{"ＨＴＭＬファイル出力([カテゴリ].html)|次のカテゴリーにはジャンルが未登録です。"
+                                        "そのページには「ジャンルが未登録です！」と書きました。\n\rB\n\rD"});
+        QCOMPARE(ds.messages().first().kind, MsgKind::Information);
+        for (const char *c : {"A", "C"})
+            QCOMPARE(readFile(out() + "/sub/" + c + ".html"),
+                     page(categoryPage({"<a href=\"" + base() + "/" + c + "/g/nIndex.html\" target=\"Frame4\">g</a><br>"})));
+        for (const char *c : {"B", "D"})
+            QCOMPARE(readFile(out() + "/sub/" + c + ".html"),
+                     page(categoryPage({"<span style=\"color:#ffffff\">ジャンルが未登録です！</span><br>"})));
+        QVERIFY(QFileInfo::exists(base() + "/C/g/nIndex.html"));
+    }
+
     // File names for names from elsewhere: kept where usable, else cut at a character's
     // end so that the hash tag and suffix fit the name limit, never twice the same.
     void uniqueFileNames_data()
@@ -420,34 +446,32 @@ private slots:
     }
 
     // A failing writer reports under its own title and the next one runs; an unset output
-    // folder stops the run; a category without genres, or a failing genre, stops its writer.
-    // Nothing lands in the working folder.
+    // folder stops the run; a failing genre stops its writer. Nothing lands in the working
+    // folder.
     void failures_data()
     {
         QTest::addColumn<QString>("output");       // "<out>", "<no row>", "<null>", "<gone>" or the text stored
         QTest::addColumn<QString>("genreFolder");  // of the first genre: "<gone>" or the text stored
         QTest::addColumn<QString>("category");
-        QTest::addColumn<int>("tree");             // 0 empty; 1 the category with two genres; 2 also B (no genre), C
+        QTest::addColumn<int>("tree");             // 0 empty; 1 the category with two genres
         QTest::addColumn<QStringList>("messages");  // beginnings of "title|text"
         QTest::addColumn<QStringList>("outFiles");
         QTest::addColumn<int>("genrePages");       // of the two genres
         const QStringList unset = {"ＨＴＭＬファイル出力|INDEX.HTMLの保存先が設定されていません。"};
-        // Said once: nothing follows frame pages that could not be written.
+        // Said once: the bar and the category pages are not tried after frame pages that
+        // could not be written; the genre pages, in the genre folders, are written.
         const QStringList sub = {"ＨＴＭＬファイル出力(index.html)|76:"};
         const QStringList pages = {"sub/C.html", "sub/NameA.html", "sub/b.html", "sub/c.html", "アルバム.html"};
         QTest::newRow("no row") << "<no row>" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("null") << "<null>" << "" << "C" << 1 << unset << QStringList() << 0;
         QTest::newRow("empty") << "" << "" << "C" << 1 << unset << QStringList() << 0;
-        QTest::newRow("missing") << "<gone>" << "" << "C" << 1 << sub << QStringList() << 0;
-        QTest::newRow("relative drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 0;
+        QTest::newRow("missing") << "<gone>" << "" << "C" << 1 << sub << QStringList() << 2;
+        QTest::newRow("relative drive path") << "C:\\site" << "" << "C" << 1 << sub << QStringList() << 2;
         QTest::newRow("empty library") << "<out>" << "" << "C" << 0
                                        << QStringList{"ＨＴＭＬファイル出力(NameA.html)|カテゴリが未登録です！",
                                                       "ＨＴＭＬファイル出力([カテゴリ].html)|カテゴリが未登録です！",
                                                       "ＨＴＭＬファイル出力(nIndex.html)|ジャンルが未登録です！"}
                                        << pages.mid(2) << 0;
-        QTest::newRow("category without genres") << "<out>" << "" << "A" << 2
-                                                 << QStringList{"ＨＴＭＬファイル出力([カテゴリ].html)|ジャンルが未登録です！"}
-                                                 << QStringList{"sub/A.html"} + pages.mid(1) << 2;
         QTest::newRow("slash in a category name") << "<out>" << "" << "a/b" << 1
                                                   << QStringList{"ＨＴＭＬファイル出力([カテゴリ].html)|52:"} << pages.mid(1) << 2;
         QTest::newRow("genre on a drive") << "<out>" << "D:\\photos\\2001" << "C" << 1
@@ -478,10 +502,6 @@ private slots:
                 QVERIFY(QDir(base() + "/x/2001").removeRecursively());
             else if (!genreFolder.isEmpty())
                 sql(m_lib, "update photoYear set yearFolder=? where yearFolderName='2001'", {genreFolder});
-        }
-        if (tree == 2) {
-            addCategory("B");
-            addGenre(addCategory("C"), "2001");
         }
         const QString gone = m_dir->path() + "/gone";
         setOutput(output == "<out>" ? QVariant(out()) : output == "<gone>" ? QVariant(gone)
@@ -1606,15 +1626,35 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/o:pen #1%.html", "/genres/Bob's/Trip #2/海/o:pen note.txt",
                                    "/thumbs/*", "/thumbs/*"}));
 
-    // A run that stops early (a category without genres) removes nothing, and the next
-    // whole run still knows what the earlier ones placed.
+    // A category left without genres keeps its page, which says so, and the run goes on:
+    // the genre's files go. Over http every category of the bar answers with its page.
     sql(m_lib, "delete from photoYear where ID=(select ID from photoGraph where topFolderName='b')");
-    const QString kept = copy + "/genres/b/line\nfeed/ t/o:pen note.txt";
-    QVERIFY(runCli({"publish", m_lib, copy}).out.contains("完了しませんでした"));
-    QVERIFY(QFileInfo::exists(kept));
+    const CliResult empty = runCli({"publish", m_lib, copy});
+    QVERIFY2(!empty.out.contains("完了しませんでした") && empty.out.contains("削除した古いファイル: 4\n")
+                 && empty.err.contains("次のカテゴリーにはジャンルが未登録です。そのページには「ジャンルが未登録です！」と書きました。\nb\n"),
+             qPrintable(empty.out + empty.err));
+    QVERIFY(!QFileInfo::exists(copy + "/genres/b/line\nfeed/ t/o:pen note.txt"));
+    const auto quoted = [](const QString &text) { return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1); };
+    http(m_port, "POST", "/session/" + m_session + "/url", {{"url", QString("http://127.0.0.1:%1/album/").arg(m_httpPort)}});
+    QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.querySelectorAll('option').length > 1;"));
+    const QStringList names = js(0, "return [...document.querySelectorAll('option')].slice(1).map(o => o.text);").toVariant().toStringList();
+    QVERIFY(names.contains("b"));
+    for (int option = 1; option <= names.size(); ++option) {
+        js(0, QString("const s = document.querySelector('select'); s.selectedIndex = %1;"
+                      "s.dispatchEvent(new Event('change')); return 0;").arg(option));
+        const QString page = "/album/sub/" + CategoryPageFiles(names)[option - 1];
+        QVERIFY2(waitFor(1, "return document.readyState === 'complete' && decodeURIComponent(location.pathname) === "
+                                + quoted(page) + ";"),
+                 qPrintable(page));
+        const QString text = js(1, "return document.body.innerText.trim();").toString();
+        const int links = js(1, "return document.links.length;").toInt();
+        QVERIFY2(names[option - 1] == "b" ? text == "ジャンルが未登録です！" && links == 0 : links > 0, qPrintable(page + ": " + text));
+    }
+    for (const QString &line : QString::fromUtf8(readFile(m_dir.path() + "/http.log")).split('\n'))
+        QVERIFY2(!line.contains("\" 404 ") || line.contains("/favicon.ico"), qPrintable(line));
     sql(m_lib, "delete from photoGraph where topFolderName='b'");
     const CliResult last = runCli({"publish", m_lib, copy});
-    QVERIFY2(last.out.contains("削除した古いファイル: 5"), qPrintable(last.out));  // the category's page too
+    QVERIFY2(last.out.contains("削除した古いファイル: 1\n"), qPrintable(last.out));  // the category's page
     QVERIFY(!QFileInfo::exists(copy + "/genres/b"));
 }
 

@@ -310,7 +310,8 @@ private slots:
         QCOMPARE(cups.userFile(), meanwhile);
     }
 
-    // Opens on what the printer has, the printer named once; again after a change.
+    // Opens on what the printer has, the printer named on its two rows, one above the
+    // other; again after a change.
     void windowAsOpened()
     {
         startMain();
@@ -323,10 +324,17 @@ private slots:
             for (QComboBox *box : {combo(f, 1), combo(f, 2)})
                 for (int i = 0; i < box->count(); ++i)
                     shown << box->itemText(i) + '=' + box->itemData(i).toString();
-            QCOMPARE(shown.count(cups.printerName()), 1);
+            QCOMPARE(shown.count(cups.printerName()), 2);
             QCOMPARE(shown.filter("=").join(' '), QStringLiteral("LETTER=1 LETTERSMALL=2 A3=8 A4=9 A4SMALL=10 A5=11 B4=12 B5=13 NOTE=18 "
                                                   "JAPANESE_POSTCARD=43 PORTRAIT=1 LANDSCAPE=2"));
-            QCOMPARE(shown.mid(0, 6), (QStringList{"用紙設定", "プリンタ名", cups.printerName(), "用紙", "印刷方向", expected.right(1)}));
+            QCOMPARE(shown.mid(0, 8), (QStringList{"用紙設定", "プリンタ名", cups.printerName(), "用紙", "プリンタ名",
+                                                   cups.printerName(), "印刷方向", expected.right(1)}));
+            const auto at = [f](const char *name) { return f->findChild<QWidget *>(name)->geometry(); };
+            QVERIFY(at("Label4").top() > at("Combo1").bottom() && at("Label4").bottom() < at("Combo2").top());
+            QCOMPARE(at("Label4").right(), at("Label1").right());
+            QCOMPARE(at("Label6").left(), at("Label3").left());
+            QCOMPARE(at("Label6").top(), at("Label4").top());
+            QVERIFY(f->findChild<QLabel *>("Label4")->alignment() & Qt::AlignRight);
             QCOMPARE(w->subWindowOf(f)->size(), twipsToPixels(5145, 3945));
             QCOMPARE(combo(f, 1)->currentText() + combo(f, 2)->currentText() + f->findChild<QLabel *>("Label7")->text(),
                      expected);

@@ -19,8 +19,11 @@ struct Context {
     QStringList options;  // "--force", "--mode=3", ... as given
     Global g;
     ConsoleDialogService *dialogs = nullptr;
-    QTextStream &out;
+    QTextStream &out;  // what a command is asked to print (show, image-size)
     QTextStream &err;
+
+    // Where a command says what it did: stdout, nothing under --quiet.
+    QTextStream &summary();
 
     bool hasOption(const QString &name) const { return options.contains(name); }
     // Value of "--name=value" or "--name value" (the latter moved into options by main).
@@ -29,9 +32,13 @@ struct Context {
     // file is missing or not a library.
     bool openLibrary(const QString &path);
     int fail(const QString &message);  // prints "tessaly-cli: message", returns 1
+    // A folder argument: blanks around it dropped, a relative path taken from the current
+    // folder. A Windows-form or empty one is reported; then false.
+    bool folderArgument(const QString &arg, QString *folder);
     // Prints the reason and the command's usage line; returns 2.
     int usageError(const QString &why);
     QString usage;  // the command's usage line
+    bool quiet = false;  // -q/--quiet: no summary, no progress, no notes
 };
 
 using CommandFn = std::function<int(Context &)>;
@@ -50,13 +57,15 @@ QStringList ValueOptions();
 
 namespace tessaly::cli {
 
-// A progress line on stderr that rewrites itself; shown only when stderr is a terminal.
+// A progress line on stderr that rewrites itself; shown only when stderr is a terminal
+// and the run is not quiet.
 class TerminalProgress {
 public:
     explicit TerminalProgress(const QString &label);
     ~TerminalProgress();
     void show(int done, int total = -1);  // total < 0: no total known
     void finish();
+    static void silence();  // --quiet: no progress line in this run
 
 private:
     QString m_label;

@@ -7,7 +7,17 @@
 
 namespace tessaly::cli {
 
-TerminalProgress::TerminalProgress(const QString &label) : m_label(label), m_active(::isatty(STDERR_FILENO) == 1) {}
+static bool g_silenced = false;
+
+void TerminalProgress::silence()
+{
+    g_silenced = true;
+}
+
+TerminalProgress::TerminalProgress(const QString &label)
+    : m_label(label), m_active(!g_silenced && ::isatty(STDERR_FILENO) == 1)
+{
+}
 
 TerminalProgress::~TerminalProgress()
 {

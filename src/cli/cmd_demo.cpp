@@ -63,7 +63,9 @@ QString titleHtml(const QString &title)
 
 static int demoCommand(Context &c)
 {
-    const QString folder = QDir::cleanPath(QFileInfo(c.args.first()).absoluteFilePath());
+    QString folder;
+    if (!c.folderArgument(c.args.first(), &folder))
+        return 1;
     const QString base = ChildPath(folder, QStringLiteral("写真"));
     const QString output = ChildPath(folder, QStringLiteral("サイト"));
     const QString library = ChildPath(folder, QStringLiteral("demo.mdb"));
@@ -142,7 +144,7 @@ static int demoCommand(Context &c)
 
     if (!HtmlFileCreate(c.g, *c.dialogs))
         return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
-    c.out << "library: " << library << "\n"
+    c.summary() << "library: " << library << "\n"
           << "site: " << ChildPath(output, QStringLiteral("アルバム.html")) << Qt::endl;
     return 0;
 }

@@ -29,14 +29,14 @@ static int generateCommand(Context &c)
     progress.finish();
     if (!ok)
         return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
-    c.out << "site written (" << pages << " pages)" << Qt::endl;
+    c.summary() << "site written (" << pages << " pages)" << Qt::endl;
     return 0;
 }
 
 static int publishCommand(Context &c)
 {
-    const QString folder = QDir::cleanPath(QFileInfo(c.args.at(1)).absoluteFilePath());
-    if (!c.openLibrary(c.args.first()))
+    QString folder;
+    if (!c.folderArgument(c.args.at(1), &folder) || !c.openLibrary(c.args.first()))
         return 1;
     TerminalProgress progress(QStringLiteral("公開用にコピー: ページ"));
     PublishSummary summary;
@@ -44,7 +44,7 @@ static int publishCommand(Context &c)
                                 [&](int done, int total) { progress.show(done, total); });
     progress.finish();
     if (summary.started)  // else the reason was the message
-        c.out << displayText(PublishSummaryText(folder, summary, INT_MAX)) << Qt::endl;
+        c.summary() << displayText(PublishSummaryText(folder, summary, INT_MAX)) << Qt::endl;
     return ok ? 0 : 1;
 }
 

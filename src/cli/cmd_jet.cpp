@@ -54,10 +54,11 @@ static int importJetCommand(Context &c)
         const int failed = c.fail(e.message());
         return g_stopSignal ? 128 + g_stopSignal : failed;
     }
-    c.out << "converted " << source << "\n     into " << dest << "\n";
+    QTextStream &out = c.summary();
+    out << "converted " << source << "\n     into " << dest << "\n";
     for (const auto &[table, rows] : counts)
-        c.out << "  " << table << ": " << rows << " rows\n";
-    c.out << "Next: set the base folder to where the photo folders now lie; stored Windows paths move with it:\n"
+        out << "  " << table << ": " << rows << " rows\n";
+    out << "Next: set the base folder to where the photo folders now lie; stored Windows paths move with it:\n"
           << "  tessaly-cli set-base " << dest << " /path/to/photos" << Qt::endl;
     return 0;
 }

@@ -23,7 +23,7 @@ static int createCommand(Context &c)
     QString desc;
     if (!CopyTemplate(TemplatePath(c.g), dest, &err, &desc))
         return c.fail(QStringLiteral("ライブラリを作成できませんでした (%1:%2)").arg(err).arg(desc));
-    c.out << "created " << dest << Qt::endl;
+    c.summary() << "created " << dest << Qt::endl;
     return 0;
 }
 
@@ -76,10 +76,10 @@ static int checkCommand(Context &c)
     for (const MissingPath &m : missing)
         c.out << m.kind << " " << m.key << " " << (m.path.isEmpty() ? QStringLiteral("(パスなし)") : m.path) << "\n";
     if (missing.isEmpty()) {
-        c.out << "見つからないフォルダ・ファイル・写真はありません。" << Qt::endl;
+        c.summary() << "見つからないフォルダ・ファイル・写真はありません。" << Qt::endl;
         return 0;
     }
-    c.out << "見つからないもの: " << missing.size() << " 件" << Qt::endl;
+    c.summary() << "見つからないもの: " << missing.size() << " 件" << Qt::endl;
     return 1;
 }
 

@@ -4,18 +4,10 @@
 #include "FolderSettings.h"
 #include "Paths.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace tessaly::cli {
-
-// A relative Linux path is taken from the current folder; anything else (absolute,
-// drive or share form, a blank) is stored exactly as given.
-static QString folderArgument(const QString &arg)
-{
-    if (arg.trimmed().isEmpty() || IsWindowsFormPath(arg) || arg.startsWith(QLatin1Char('/')))
-        return arg;
-    return QFileInfo(arg).absoluteFilePath();
-}
 
 static int setFolder(Context &c, bool base)
 {
@@ -25,7 +17,9 @@ static int setFolder(Context &c, bool base)
     const FolderLoad load = base ? LoadBaseFolder(c.g, *c.dialogs) : LoadOutputFolder(c.g, *c.dialogs);
     if (!load.ok)
         return 1;
-    const QString folder = folderArgument(c.args.at(1));
+    // A relative path is taken from the current folder; the save refuses an empty or
+    // Windows-form one with the window's own words.
+    const QString folder = JudgeFolderText(c.args.at(1), QDir::currentPath()).path;
     // A typing slip is refused rather than made into a folder.
     const MissingFolder missing = c.hasOption(QStringLiteral("--create")) ? MissingFolder::Create : MissingFolder::Refuse;
     const SaveResult r = base ? SaveBaseFolder(c.g, *c.dialogs, folder, nullptr, missing)
@@ -36,9 +30,10 @@ static int setFolder(Context &c, bool base)
             c.err << "tessaly-cli: 作成するには --create を付けてください。" << Qt::endl;
         return 1;
     }
-    c.out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
+    QTextStream &out = c.summary();
+    out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
     if (r.rebase.ran)
-        c.out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
+        out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -90,10 +91,43 @@ bool Context::openLibrary(const QString &path)
     return true;
 }
 
+namespace {
+// Takes what a quiet run does not print.
+class NullDevice : public QIODevice {
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override { return len; }
+};
+}  // namespace
+
+QTextStream &Context::summary()
+{
+    if (!quiet)
+        return out;
+    static NullDevice device;
+    static QTextStream sink;
+    if (!device.isOpen()) {
+        device.open(QIODevice::WriteOnly);
+        sink.setDevice(&device);
+    }
+    return sink;
+}
+
 int Context::fail(const QString &message)
 {
     err << "tessaly-cli: " << message << Qt::endl;
     return 1;
+}
+
+bool Context::folderArgument(const QString &arg, QString *folder)
+{
+    const FolderText judged = JudgeFolderText(arg, QDir::currentPath());
+    *folder = judged.path;
+    if (judged.fault == FolderTextFault::OtherSystem)
+        fail(displayText(OtherSystemFolderMessage(judged.path)));
+    else if (judged.fault != FolderTextFault::None)
+        fail(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
+    return judged.fault == FolderTextFault::None;
 }
 
 // A message in the language --help speaks.
@@ -116,13 +150,24 @@ static UsageText usageText()
     t.whatisEn = QStringLiteral("command-line tool for Tessaly album libraries");
     t.whatisJa = QStringLiteral("Tessaly のアルバムライブラリを扱うコマンドラインツール");
     t.aboutEn = QStringLiteral("Tessaly keeps a library of media folders (category > genre > title) and publishes it "
-                               "as an album site. Usage errors exit with status 2, failures with 1.");
+                               "as an album site. A command prints its summary on standard output, and warnings, "
+                               "errors and other messages on standard error; with -q (--quiet) it prints only "
+                               "warnings, errors and the questions it answered, so a run with nothing to report "
+                               "prints nothing (what show, "
+                               "check, image-size and poster are asked to list is still printed). Usage errors exit "
+                               "with status 2, failures with 1.");
     t.aboutJa = QStringLiteral("Tessaly はメディアフォルダ(カテゴリー > ジャンル > タイトル)のライブラリを作り、"
-                               "アルバムサイトとして書き出します。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。");
+                               "アルバムサイトとして書き出します。各コマンドはまとめを標準出力に、警告・エラー・その他の"
+                               "メッセージを標準エラーに出します。-q (--quiet) を付けると警告・エラーと代わりに答えた質問だけを出すので、"
+                               "知らせることのない実行は何も表示しません(show・check・image-size・poster の一覧は"
+                               "表示します)。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。");
     for (const auto &[name, e] : registry())
         t.commands << UsageEntry{e.usage, e.summary, e.summaryJa};
     t.options << UsageEntry{QStringLiteral("--yes"), QStringLiteral("answer Yes to every question (default: No)"),
                             QStringLiteral("すべての質問に「はい」と答えます(既定は「いいえ」)")}
+              << UsageEntry{QStringLiteral("-q, --quiet"),
+                            QStringLiteral("print only warnings, errors and the questions answered: no summary, no progress, no notes"),
+                            QStringLiteral("警告・エラーと代わりに答えた質問だけを表示します(まとめ・進み具合・お知らせは表示しません)")}
               << UsageEntry{QStringLiteral("--help"), QStringLiteral("show this text, or a command's usage"),
                             QStringLiteral("この説明、またはコマンドの使い方を表示します")}
               << UsageEntry{QStringLiteral("--version"), QStringLiteral("show the version"),
@@ -138,10 +183,21 @@ static void printHelp(QTextStream &out)
 
 }  // namespace tessaly::cli
 
+// A quiet run shows no chatter of the toolkit's own either (a cron job has no
+// XDG_RUNTIME_DIR, and Qt says so); its critical messages still come through.
+static void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
 int main(int argc, char **argv)
 {
     using namespace tessaly;
     using namespace tessaly::cli;
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i)
+        if (qstrcmp(argv[i], "-q") == 0 || qstrcmp(argv[i], "--quiet") == 0)
+            qInstallMessageHandler(quietMessages);
     // Drawing the demo's photos needs fonts, hence a GUI application, but never a display;
     // every other command starts without Qt Gui.
     const MediaApi *gui = nullptr;
@@ -206,6 +262,8 @@ int main(int argc, char **argv)
                 usageFault = said("option '%1' needs a value", "オプション「%1」には値が必要です").arg(a);
         } else if (spec.flags.contains(a) || a == QLatin1String("--yes") || a == QLatin1String("--help")) {
             ctx.options << a;
+        } else if (a == QLatin1String("-q") || a == QLatin1String("--quiet")) {
+            ctx.quiet = true;
         } else if (usageFault.isEmpty()) {
             usageFault = said("unknown option '%1'", "オプション「%1」はありません").arg(a);
         }
@@ -224,7 +282,9 @@ int main(int argc, char **argv)
     if (!usageFault.isEmpty())
         return ctx.usageError(usageFault);
 
-    dialogs = ConsoleDialogService(ctx.hasOption(QStringLiteral("--yes")) ? MsgAnswer::Yes : MsgAnswer::No);
+    dialogs = ConsoleDialogService(ctx.hasOption(QStringLiteral("--yes")) ? MsgAnswer::Yes : MsgAnswer::No, ctx.quiet);
+    if (ctx.quiet)
+        TerminalProgress::silence();
     ctx.g.programFolder = QCoreApplication::applicationDirPath();
     try {
         const int rc = it->second.fn(ctx);

@@ -177,19 +177,22 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
                                      "order by yearfoldername collate nocase, yearfoldername, ID1"),
                       {0});
         const QStringList files = CategoryPageFiles(categoryNames(cats), nameMax(ChildPath(outputFolder, QStringLiteral("sub"))));
+        // The bar offers every category, so each gets its page; one without genres says so
+        // there, and once at the end of the run.
+        QStringList withoutGenres;
         for (int i = 0; !cats.eof(); cats.moveNext(), ++i) {
             genres.requery({cats.number(QStringLiteral("ID"))});
-            if (genres.eof()) {
-                // This category and the ones after it get no page in this run.
-                run.report(kNoGenre, kCategoryPagesTitle);
-                return true;
-            }
-            checkFileName(cats.text(QStringLiteral("topFolderName")));
+            const QString name = cats.text(QStringLiteral("topFolderName"));
+            checkFileName(name);
             QStringList lines = {
                 QStringLiteral("<style TYPE=text/css> a:link { text-decoration:none; color:#00ffff } </style>"),
                 QStringLiteral("<html>"),
                 QStringLiteral(R"x(<body style="color:#000000; background-color:#0000ff;font-style:italic; font-size:26;">)x"),
             };
+            if (genres.eof()) {
+                withoutGenres << name;
+                lines << QStringLiteral("<span style=\"color:#ffffff\">") + kNoGenre + QStringLiteral("</span><br>");
+            }
             for (; !genres.eof(); genres.moveNext()) {
                 GenreInfo genre;
                 genre.id = genres.number(QStringLiteral("ID1"));
@@ -204,6 +207,10 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
             run.layout().writePage(subPath(outputFolder, files[i]), lines);
             run.advance();
         }
+        if (!withoutGenres.isEmpty())
+            run.notice(QStringLiteral("次のカテゴリーにはジャンルが未登録です。そのページには「%1」と書きました。\n\r").arg(kNoGenre)
+                           + withoutGenres.join(QStringLiteral("\n\r")),
+                       kCategoryPagesTitle);
         return false;
     });
 }

@@ -292,8 +292,15 @@ WriterPages RunWriters(HtmlRun &run, const QString &outputFolder, int categories
     run.setTotal(3 + 1 + categories + genres);
     pages.stopped = WriteFramePages(run, outputFolder);
     if (pages.stopped) {
-        // The other pages go beside these or are reached through them: the one report
-        // says it all.
+        // The bar and the category pages go beside these: the one report says it all.
+        // The local site's genre pages lie in the genre folders themselves, and are
+        // written all the same; the copy's are reached only through the frame pages.
+        run.advanceTo(4 + categories);
+        if (run.localSite()) {
+            if (run.outputFolder().isEmpty())
+                run.setOutputFolder(outputFolder);
+            WriteGenreIndexPages(run);
+        }
         run.advanceTo(run.total());
         return pages;
     }

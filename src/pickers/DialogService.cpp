@@ -28,6 +28,11 @@ static const char *kindName(MsgKind k)
 MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
 {
     ++m_count;
+    const MsgAnswer answer =
+        req.buttons == MsgButtons::Ok ? MsgAnswer::Ok : m_answer == MsgAnswer::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    // A question answered for the user is a decision taken in their name: it is said.
+    if (m_quiet && req.kind == MsgKind::Information && req.buttons == MsgButtons::Ok)
+        return answer;
     QString line = QString::fromLatin1(kindName(req.kind));
     if (!req.title.isEmpty())
         line += QLatin1String(" [") + req.title + QLatin1Char(']');
@@ -39,9 +44,7 @@ MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
     // On a terminal the message takes the place of a progress line that may stand there.
     std::fprintf(stderr, "%s%s\n", ::isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "", line.toLocal8Bit().constData());
     std::fflush(stderr);
-    if (req.buttons == MsgButtons::Ok)
-        return MsgAnswer::Ok;
-    return m_answer == MsgAnswer::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    return answer;
 }
 
 QString ConsoleDialogService::pickFile(const FilePickRequest &, QObject *) { return QString(); }

@@ -50,6 +50,9 @@ struct FolderPickRequest {
     // Shows what is inside startFolder with nothing chosen, instead of startFolder
     // itself chosen in its parent.
     bool openInside = false;
+    // The name of a folder still to be made may be typed: it comes back as typed (blanks
+    // around it dropped), and the caller asks before making it.
+    bool allowNewName = false;
 };
 
 class DialogService {
@@ -78,10 +81,14 @@ public:
 QString displayText(const QString &text);
 
 // Console implementation for the command-line tool: prints kind, title and text to
-// stderr; questions are answered by a fixed answer; pickers always cancel.
+// stderr; questions are answered by a fixed answer; pickers always cancel. Quiet: notes
+// (information) are not printed; warnings, errors and the questions answered still are.
 class ConsoleDialogService : public DialogService {
 public:
-    explicit ConsoleDialogService(MsgAnswer questionAnswer = MsgAnswer::No) : m_answer(questionAnswer) {}
+    explicit ConsoleDialogService(MsgAnswer questionAnswer = MsgAnswer::No, bool quiet = false)
+        : m_answer(questionAnswer), m_quiet(quiet)
+    {
+    }
     MsgAnswer message(const MessageRequest &req, QObject *owner = nullptr) override;
     QString pickFile(const FilePickRequest &req, QObject *owner = nullptr) override;
     QString pickFolder(const FolderPickRequest &req, QObject *owner = nullptr) override;
@@ -89,6 +96,7 @@ public:
     int messageCount() const { return m_count; }
 private:
     MsgAnswer m_answer;
+    bool m_quiet = false;
     int m_count = 0;
 };
 

@@ -99,15 +99,24 @@ void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString 
 }
 
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
-                     const QString &startFolder, bool openInside)
+                     const QString &startFolder, bool openInside, bool allowNewName)
 {
     FolderPickRequest r;
     r.prompt = prompt + QStringLiteral("\r\nフォルダを選択してください。");
     r.startFolder = startFolder;
     r.openInside = openInside;
+    r.allowNewName = allowNewName;
     const QString chosen = ds.pickFolder(r, owner);
     g.pickerDone = True16;
-    return chosen;
+    if (chosen.isEmpty() || IsFolder(chosen))  // a folder's own name may end in a blank
+        return chosen;
+    // A typed name.
+    const FolderText judged = JudgeFolderText(chosen);
+    if (judged.fault == FolderTextFault::OtherSystem)
+        ds.message(OtherSystemFolderMessage(judged.path), MsgKind::Exclamation, prompt, MsgButtons::Ok, owner);
+    if (judged.fault != FolderTextFault::None)
+        return QString();
+    return judged.path;
 }
 
 }  // namespace tessaly

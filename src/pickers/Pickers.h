@@ -18,10 +18,12 @@ void PickTitleFile(Global &g, DialogService &ds, QObject *owner, const QString &
 void PickTitlePhoto(Global &g, DialogService &ds, QObject *owner, const QString &dialogTitle,
                     const QString &startFolder, const QString &initialName);
 
-// The folder browser: the chosen folder, or empty text when cancelled. openInside: shows
-// the folders inside startFolder, none of them chosen.
+// The folder browser: the chosen folder, or empty text when cancelled or refused (a
+// Windows-form path is told and refused). openInside: shows the folders inside
+// startFolder, none of them chosen. allowNewName: a folder that does not exist yet may be
+// named; the caller asks before making it.
 QString BrowseFolder(Global &g, DialogService &ds, QObject *owner, const QString &prompt,
-                     const QString &startFolder, bool openInside = false);
+                     const QString &startFolder, bool openInside = false, bool allowNewName = false);
 
 // The requests the pickers show, for tests and the Qt implementation.
 FilePickRequest OpenDatabaseRequest(const QString &title, const QString &start, const QString &initialName);

@@ -142,35 +142,39 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
 {
     SaveResult r;
     r.outcome = SaveOutcome::NoFolder;
-    // Blanks typed around a path are no part of it (unless a folder has them in its name).
-    const QString text = IsFolder(typed) ? typed : typed.trimmed();
+    const FolderText judged = JudgeFolderText(typed);
+    const QString text = judged.path;
     r.folder = text;
     const auto refuse = [&](const QString &message) {
         ds.message(message, MsgKind::Exclamation, str(t.emptyTitle), MsgButtons::Ok, owner);
         return r;
     };
-    if (text.isEmpty())
+    switch (judged.fault) {
+    case FolderTextFault::Empty:
         return refuse(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
-    // A relative folder would be looked up from wherever the program was started.
-    if (!IsAbsolutePath(text))
+    case FolderTextFault::OtherSystem:
+        // It would name nothing here, and every page written under it would fail.
+        return refuse(OtherSystemFolderMessage(text));
+    case FolderTextFault::Relative:
+        // It would be looked up from wherever the program was started.
         return refuse(QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r"
                                      "フォルダは「参照」で選ぶか、「/」で始まるパスで入力してください。")
                           .arg(text));
-    // A folder in the other platform's form names a place on that system, not here.
-    if (!IsWindowsFormPath(text)) {
-        const QFileInfo fi(text);
-        if (fi.exists() && !fi.isDir())
-            return refuse(QStringLiteral("「%1」はフォルダではなくファイルです。フォルダを指定してください。").arg(text));
-        if (!fi.exists()) {
-            if (missing == MissingFolder::Refuse)
-                return refuse(QStringLiteral("フォルダ「%1」がありません。").arg(text));
-            if (missing == MissingFolder::Ask
-                && !ds.ask(QStringLiteral("フォルダ「%1」がありません。作成しますか？").arg(text), MsgKind::Question,
-                           str(t.emptyTitle), owner))
-                return r;
-            if (!QDir().mkpath(text) || !IsFolder(text))
-                return refuse(QStringLiteral("フォルダ「%1」を作成できません。").arg(text));
-        }
+    case FolderTextFault::None:
+        break;
+    }
+    const QFileInfo fi(text);
+    if (fi.exists() && !fi.isDir())
+        return refuse(QStringLiteral("「%1」はフォルダではなくファイルです。フォルダを指定してください。").arg(text));
+    if (!fi.exists()) {
+        if (missing == MissingFolder::Refuse)
+            return refuse(QStringLiteral("フォルダ「%1」がありません。").arg(text));
+        if (missing == MissingFolder::Ask
+            && !ds.ask(QStringLiteral("フォルダ「%1」がありません。作成しますか？").arg(text), MsgKind::Question,
+                       str(t.emptyTitle), owner))
+            return r;
+        if (!QDir().mkpath(text) || !IsFolder(text))
+            return refuse(QStringLiteral("フォルダ「%1」を作成できません。").arg(text));
     }
     QString error;
     bool changed = false;

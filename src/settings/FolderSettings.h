@@ -29,7 +29,7 @@ QString BrowseBaseFolder(Global &g, DialogService &ds, const QString &current, Q
 QString BrowseOutputFolder(Global &g, DialogService &ds, const QString &current, QObject *owner = nullptr);
 
 enum class SaveOutcome {
-    NoFolder,  // empty, relative, a file, or a missing folder not made: told the user, nothing
+    NoFolder,  // empty, relative, Windows form, a file, or a missing folder not made: told the user, nothing
                // stored; the window stays open
     Saved,     // stored; the window closes
     Failed,    // the library could not be written (already reported); the window stays open
@@ -48,9 +48,9 @@ struct SaveResult {
     FolderLoad current;  // ChangedElsewhere: the folder stored now
 };
 
-// Stores the box's text without blanks around it; a relative folder and a file are
-// refused, a missing folder is handled as `missing` says (a folder in the drive or share
-// form is not looked for). The base folder also rewrites the stored paths when it
+// Stores the box's text without blanks around it; a relative folder, a folder in the
+// Windows drive or share form and a file are refused, a missing folder is handled as
+// `missing` says. The base folder also rewrites the stored paths when it
 // moves, in the same transaction. While a new library is being set up, a save advances
 // folderSetupStage.
 SaveResult SaveBaseFolder(Global &g, DialogService &ds, const QString &text, QObject *owner, MissingFolder missing);

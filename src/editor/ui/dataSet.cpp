@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -75,6 +76,9 @@ QLineEdit *addText(QWidget *parent, const char *name, const QColor &colour, bool
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromUtf8(name));
     edit->setReadOnly(displayOnly);
+    // A box that only shows is no stop for Tab; a click still lets its text be copied.
+    if (displayOnly)
+        edit->setFocusPolicy(Qt::ClickFocus);
     // The box holds whatever the library holds: Qt's default limit would cut a long text,
     // and saving the cut text would lose the rest.
     edit->setMaxLength(std::numeric_limits<int>::max());
@@ -254,6 +258,9 @@ void dataSet::buildControls()
     m_grid->setTextElideMode(Qt::ElideMiddle);
     m_grid->setWordWrap(false);  // a wrapped path would lose its end at a space
     m_grid->viewport()->installEventFilter(this);
+    // Tab leaves the grid for the next control; Return and Space load the row (below).
+    m_grid->setTabKeyNavigation(false);
+    m_grid->installEventFilter(this);
     layoutGrid();
 
     addLabel(c, "Label11", "[ESC:閉じる]", 0, 5640, 1095, 375);
@@ -384,6 +391,8 @@ void dataSet::gridClicked(int row)
         return;
     }
     m_screen.GridRowClicked(row);
+    // A save before it read the grid again, and the row marked by the click went with it.
+    m_screen.showLoadedTitleRow();
 }
 
 void dataSet::addListEntry(List which, const QString &text, int32_t key)
@@ -713,6 +722,15 @@ bool dataSet::eventFilter(QObject *watched, QEvent *event)
         else
             QToolTip::hideText();
         return true;
+    }
+    // From the keyboard a row is loaded as a click loads it, with the same questions.
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const QModelIndex current = m_grid->currentIndex();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && current.isValid()) {
+            gridClicked(current.row());
+            return true;
+        }
     }
     if (watched == m_client && event->type() == QEvent::MouseButtonPress) {
         auto *me = static_cast<QMouseEvent *>(event);

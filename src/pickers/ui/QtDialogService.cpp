@@ -1,6 +1,12 @@
 #include "QtDialogService.h"
 
+#include "Paths.h"
+
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -9,6 +15,8 @@
 #include <QMessageBox>
 #include <QTranslator>
 #include <QWidget>
+
+#include <functional>
 
 namespace tessaly {
 
@@ -29,6 +37,69 @@ bool InstallQtJapaneseTranslations()
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));  // dates in the file dialogs
     return true;
 }
+
+namespace {
+
+// The folder browser. A name typed for a folder not there is Qt's own dialog's to refuse
+// with a box of its own, which no caller sees: here it comes back as typed where a folder
+// still to be made may be named (the caller asks before making it), and is refused with
+// the program's own message elsewhere.
+class FolderDialog : public QFileDialog {
+public:
+    FolderDialog(QWidget *parent, const QString &title) : QFileDialog(parent, title) {}
+
+    // Called once the widgets exist (the non-native dialog).
+    void takeTypedNames(bool allowNew, std::function<void(const QString &)> refuse)
+    {
+        m_allowNew = allowNew;
+        m_refuse = std::move(refuse);
+        m_edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (auto *box = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")); box && allowNew)
+            for (QAbstractButton *b : box->buttons())
+                if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) {
+                    m_accept = b;
+                    b->installEventFilter(this);
+                }
+    }
+    QString typed;  // the name typed for a folder not there, blanks around it dropped
+
+    void accept() override
+    {
+        const QString text = m_edit ? m_edit->text().trimmed() : QString();
+        if (!text.isEmpty()) {
+            const bool absolute = text.startsWith(QLatin1Char('/')) || IsWindowsFormPath(text);
+            const QString path = absolute ? text : ChildPath(directory().absolutePath(), text);
+            if (IsWindowsFormPath(text) || !QFileInfo::exists(path)) {
+                if (m_allowNew) {
+                    typed = path;
+                    QDialog::accept();
+                } else {
+                    m_refuse(path);  // the browser stays open
+                }
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The dialog disables its button for a name it cannot find.
+        if (watched == m_accept && event->type() == QEvent::EnabledChange && !m_accept->isEnabled() && m_edit
+            && !m_edit->text().trimmed().isEmpty())
+            m_accept->setEnabled(true);
+        return QFileDialog::eventFilter(watched, event);
+    }
+
+private:
+    bool m_allowNew = false;
+    std::function<void(const QString &)> m_refuse;
+    QLineEdit *m_edit = nullptr;
+    QAbstractButton *m_accept = nullptr;
+};
+
+}  // namespace
 
 static QWidget *ownerWidget(QObject *owner)
 {
@@ -104,10 +175,15 @@ QString QtDialogService::pickFolder(const FolderPickRequest &req, QObject *owner
     // A window title holds one line: the first line of the prompt; the whole prompt
     // stands above the folder list, as the shell's folder browser shows it.
     const QString prompt = displayText(req.prompt);
-    QFileDialog dlg(ownerWidget(owner), prompt.section(QLatin1Char('\n'), 0, 0));
+    FolderDialog dlg(ownerWidget(owner), prompt.section(QLatin1Char('\n'), 0, 0));
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
+    dlg.takeTypedNames(req.allowNewName, [&](const QString &path) {
+        message(MessageRequest{QStringLiteral("フォルダ「%1」がありません。").arg(path), MsgKind::Exclamation,
+                               dlg.windowTitle()},
+                &dlg);
+    });
     if (auto *grid = qobject_cast<QGridLayout *>(dlg.layout())) {
         QList<std::pair<QLayoutItem *, QList<int>>> items;
         while (grid->count() > 0) {
@@ -131,6 +207,8 @@ QString QtDialogService::pickFolder(const FolderPickRequest &req, QObject *owner
     }
     if (dlg.exec() != QDialog::Accepted)
         return QString();
+    if (!dlg.typed.isEmpty())
+        return dlg.typed;
     const QStringList dirs = dlg.selectedFiles();
     if (dirs.isEmpty())
         return QString();

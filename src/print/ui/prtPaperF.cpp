@@ -41,6 +41,9 @@ prtPaperF::prtPaperF(WindowHost &host, QWidget *parent)
     // What the printer has now; none chosen for a paper with no code (Legal, ...).
     m_paper->setCurrentIndex(m_paper->findData(int(m_host.printer().GetPrinterPaperSize())));
     placeTwips(m_paper, 1320, 660, 2415, 330);
+    // The printer is named again beside the orientation, halfway between the two lists.
+    placeTwips(addLabel(this, "Label4", QStringLiteral("プリンタ名"), Qt::AlignRight), 120, 1290, 1095, 255);
+    placeTwips(addLabel(this, "Label6", printerName, Qt::AlignLeft), 1320, 1290, 3375, 255);
 
     placeTwips(addLabel(this, "Label5", QStringLiteral("印刷方向"), Qt::AlignRight), 120, 1860, 1095, 255);
     m_orientation = new QComboBox(this);

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -311,8 +312,14 @@ void htmlOut::publish()
     DialogService &ds = m_host.dialogs();
     const QString last = LastPublishFolder(g);
     const QString folder = BrowseFolder(g, ds, this, QStringLiteral("公開用のコピーを作るフォルダを指定ください"),
-                                        IsFolder(last) ? last : QDir::homePath());
+                                        IsFolder(last) ? last : QDir::homePath(), false, true);
     if (folder.isEmpty())
+        return;
+    // As the output folder is: a folder not there yet is made on Yes (by the copy itself,
+    // once it has judged the place).
+    if (!QFileInfo::exists(folder)
+        && !ds.ask(QStringLiteral("フォルダ「%1」がありません。作成しますか？").arg(folder), MsgKind::Question,
+                   kPublishTitle, this))
         return;
     QProgressDialog progress(QStringLiteral("公開用にコピーしています。"), QString(), 0, 1, this);
     progress.setWindowTitle(kPublishTitle);

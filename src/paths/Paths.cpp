@@ -13,9 +13,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 namespace tessaly {
 
 bool IsWindowsFormPath(const QString &path)
@@ -68,6 +65,30 @@ int PathRootLength(const QString &path)
     if (path.startsWith(QLatin1String("\\\\")))
         return PathRoot(path).size();
     return 2;
+}
+
+FolderText JudgeFolderText(const QString &text, const QString &currentFolder)
+{
+    FolderText r;
+    r.path = text.trimmed();
+    if (r.path.isEmpty())
+        r.fault = FolderTextFault::Empty;
+    else if (IsWindowsFormPath(r.path))
+        r.fault = FolderTextFault::OtherSystem;
+    else if (!r.path.startsWith(QLatin1Char('/'))) {
+        if (currentFolder.isEmpty())
+            r.fault = FolderTextFault::Relative;
+        else
+            r.path = QDir::cleanPath(ChildPath(currentFolder, r.path));
+    }
+    return r;
+}
+
+QString OtherSystemFolderMessage(const QString &path)
+{
+    return QStringLiteral("「%1」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
+                          "フォルダは「/」で始まるこのコンピューターのパスで指定してください。")
+        .arg(path);
 }
 
 bool NameLess(const QString &a, const QString &b)

@@ -23,6 +23,21 @@ QString PathRoot(const QString &path);
 // The length of PathRoot for a share path; otherwise 2, also for a shorter text.
 int PathRootLength(const QString &path);
 
+// A folder the user names to be set (typed into a window or a picker, given on the
+// command line): the blanks around the text are no part of it, and it must be an
+// absolute path of this system. Windows-form paths stay readable in a library brought
+// over from Windows, but are never set here.
+enum class FolderTextFault { None, Empty, OtherSystem, Relative };
+struct FolderText {
+    QString path;  // the text without blanks around it, made absolute when allowed
+    FolderTextFault fault = FolderTextFault::None;
+};
+// currentFolder: a relative text is taken from it (the command line); empty: a
+// relative text is a fault.
+FolderText JudgeFolderText(const QString &text, const QString &currentFolder = QString());
+// The refusal of a Windows-form folder.
+QString OtherSystemFolderMessage(const QString &path);
+
 // Names of the sub-folders / normal files of a folder, in name order, hidden entries
 // skipped. Pattern like "*.jpg" matches without regard to case. A folder that does
 // not exist or cannot be read lists nothing.
