@@ -187,6 +187,90 @@ private slots:
                                                            "写真 1 " + newBase + "/c/g/t/pics/a.jpg", "見つからないもの: 3 件"}));
     }
 
+    void renamedFoldersKeepTheirRows_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QStringList>("after");  // what else happens on disk: "mkdir P", "copy A|B", "rm P"
+        QTest::addColumn<int>("renamed");        // folders found again
+        QTest::addColumn<QString>("gone");       // the stored folder that stays missing
+        QTest::newRow("title renamed") << "c/g/箱根" << "c/g/箱根 2024" << QStringList() << 1 << "";
+        QTest::newRow("title moved to another genre") << "c/g/箱根" << "c/h/箱根" << QStringList() << 1 << "";
+        QTest::newRow("genre renamed") << "c/g" << "c/g 2" << QStringList() << 1 << "";
+        QTest::newRow("genre moved to another category") << "c/g" << "d/g" << QStringList() << 1 << "";
+        QTest::newRow("category renamed") << "c" << "c'2" << QStringList() << 1 << "";
+        // A category or genre with other sub-folders is another one; the titles in it are
+        // found again all the same.
+        QTest::newRow("genre renamed and given a title") << "c/g" << "c/g 2" << QStringList{"mkdir c/g 2/new"} << 1 << "c/g";
+        QTest::newRow("category renamed, a genre gone") << "c" << "c2" << QStringList{"rm c2/h"} << 1 << "c";
+        QTest::newRow("title copied, the original removed") << "" << "" << QStringList{"copy c/g/箱根|c/g/箱根 2024", "rm c/g/箱根"}
+                                                            << 0 << "c/g/箱根";
+        QTest::newRow("title moved out of the base folder") << "c/g/箱根" << "../箱根" << QStringList() << 0 << "c/g/箱根";
+    }
+    // A folder renamed or moved between two auto-sets (the real tessaly-cli) keeps its row
+    // with its link, file, photo and buttons, and the rows below it; file paths inside it
+    // follow it, others stay. Anything else is no rename: a new row, the old one missing.
+    void renamedFoldersKeepTheirRows()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QStringList, after);
+        QFETCH(int, renamed);
+        QFETCH(QString, gone);
+        const QString title = makeDir(base + "/c/g/箱根");
+        makeDir(base + "/c/h/t");
+        makeDir(base + "/d/k/t");
+        const QString page = writeFile(title + "/x.html"), photo = writeFile(title + "/pics/a.jpg"),
+                      outside = writeFile(base + "/d/k/t/b.jpg");
+        CliResult r = runCli({"autoset", lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("名前が変わったフォルダ: 0"), qPrintable(r.out + r.err));
+        sql(lib, "update photoIvents set iventsLink='https://example.com/', IventsLinkButton=-1, IventsHtmlButton=-1, "
+                 "iventsHTML=?, Ivents=?, iventsPhoto=? where iventsFolderName='箱根'", {page, page, photo});
+        sql(lib, "update photoIvents set iventsPhoto=? where iventsFolderName='t'", {outside});
+        // Every row by its own key, without the keys of its parents (a move changes them).
+        const auto rows = [&] {
+            return sqlColumn(lib, "select 't' || ID2 || '|' || iventsFolderName || '|' || iventsFolder || '|' || "
+                                  "ifnull(iventsLink, 'N') || IventsLinkButton || IventsHtmlButton || '|' || ifnull(iventsHTML, 'N') "
+                                  "|| '|' || ifnull(Ivents, 'N') || '|' || ifnull(iventsPhoto, 'N') from photoIvents order by ID2")
+                   + sqlColumn(lib, "select 'g' || ID1 || '|' || yearFolderName || '|' || yearFolder from photoYear order by ID1")
+                   + sqlColumn(lib, "select 'c' || ID || '|' || topFolderName || '|' || topFolder from photoGraph order by ID");
+        };
+        const QStringList before = rows();
+        if (!from.isEmpty())
+            QVERIFY(QDir().rename(base + "/" + from, QDir::cleanPath(base + "/" + to)));
+        for (const QString &step : after) {
+            const QString what = step.section(' ', 0, 0), arg = step.section(' ', 1);
+            if (what == "mkdir")
+                makeDir(base + "/" + arg);
+            else if (what == "rm")
+                QVERIFY(QDir(base + "/" + arg).removeRecursively());
+            else
+                QCOMPARE(QProcess::execute("cp", {"-r", base + "/" + arg.section('|', 0, 0), base + "/" + arg.section('|', 1)}), 0);
+        }
+        r = runCli({"autoset", lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QString("名前が変わったフォルダ: %1").arg(renamed)), qPrintable(r.out + r.err));
+        r = runCli({"check", lib});
+        if (!gone.isEmpty()) {
+            QVERIFY2(r.exitCode == 1 && r.out.contains(" " + base + "/" + gone + "\n"), qPrintable(r.out));
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out));
+        // The same rows, with the new folder in every path that lay in the old one.
+        const QString oldPath = base + "/" + from, newPath = QDir::cleanPath(base + "/" + to);
+        QStringList expected = before;
+        expected.replaceInStrings(QRegularExpression("\\|" + QRegularExpression::escape(oldPath) + "(?=[/|]|$)"), "|" + newPath);
+        expected.replaceInStrings(QRegularExpression("^(\\w+\\|)" + QRegularExpression::escape(from.section('/', -1)) + "\\|"),
+                                  "\\1" + to.section('/', -1) + "|");
+        QCOMPARE(rows(), expected);
+        // Each title under the genre of its own folder, each genre under its category's.
+        QCOMPARE(sqlColumn(lib, "select count(*) from photoIvents t join photoYear y on t.ID1 = y.ID1 and t.ID = y.ID "
+                                "join photoGraph c on y.ID = c.ID where t.iventsFolder = y.yearFolder || '/' || "
+                                "t.iventsFolderName and y.yearFolder = c.topFolder || '/' || y.yearFolderName"),
+                 QStringList{"3"});
+        QVERIFY(runCli({"autoset", lib}).out.contains("名前が変わったフォルダ: 0"));
+        QCOMPARE(rows(), expected);
+    }
+
     // More than ten folders gone: the count, the first ten and how many more.
     void vanishedFoldersAreCountedAndListed()
     {
@@ -196,7 +280,9 @@ private slots:
         ScriptedDialogService ds;
         RunAutoSetPasses(g, ds);
         QVERIFY(ds.messages().isEmpty());
-        QVERIFY(QDir().rename(base + "/c/old", base + "/c/new"));
+        QVERIFY(QDir(base + "/c/old").removeRecursively());
+        for (int t = 0; t < 12; ++t)
+            makeDir(base + QStringLiteral("/c/new/t%1").arg(t, 2, 10, QLatin1Char('0')));
         const AutoSetResult r = RunAutoSetPasses(g, ds);
         QCOMPARE(r.vanishedCount, 13);
         QCOMPARE(counts(lib), QString("1,2,24"));
