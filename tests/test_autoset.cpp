@@ -271,6 +271,52 @@ private slots:
         QCOMPARE(rows(), expected);
     }
 
+    void removeDeletesAsTheEditorDoes_data()
+    {
+        QTest::addColumn<QStringList>("vanish");  // folders removed from disk first
+        QTest::addColumn<QStringList>("args");    // after LIB; "B/" stands for the base folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("left");        // rows left: categories,genres,titles
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("a category and all below it") << QStringList() << QStringList{"B/c"} << 0 << "1,1,1"
+                                                     << "削除した行: カテゴリー 1、ジャンル 2、タイトル 3";
+        QTest::newRow("a title and a genre, trailing slash") << QStringList() << QStringList{"B/c/g/t1", "B/d/k/"} << 0 << "2,2,2"
+                                                             << "削除した行: カテゴリー 0、ジャンル 1、タイトル 2";
+        QTest::newRow("a path not stored") << QStringList() << QStringList{"B/c/none", "B/c/h"} << 1 << "2,2,3"
+                                           << "削除した行: カテゴリー 0、ジャンル 1、タイトル 1";
+        QTest::newRow("missing: a genre and a title") << QStringList{"c/h", "c/g/t2"} << QStringList{"--missing"} << 0 << "2,2,2"
+                                                      << "削除した行: カテゴリー 0、ジャンル 1、タイトル 2";
+        QTest::newRow("missing: a category, its rows once") << QStringList{"d"} << QStringList{"--missing"} << 0 << "1,2,3"
+                                                            << "削除した行: カテゴリー 1、ジャンル 1、タイトル 1";
+        QTest::newRow("missing: nothing") << QStringList() << QStringList{"--missing"} << 0 << "2,3,4"
+                                          << "削除した行: カテゴリー 0、ジャンル 0、タイトル 0";
+    }
+    // The real tessaly-cli removes rows of stored folders with the editor's cascade, and
+    // never a folder on disk.
+    void removeDeletesAsTheEditorDoes()
+    {
+        QFETCH(QStringList, vanish);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, left);
+        QFETCH(QString, summary);
+        for (const char *d : {"/c/g/t1", "/c/g/t2", "/c/h/t3", "/d/k/t4"})
+            makeDir(base + d);
+        QCOMPARE(runCli({"autoset", lib}).exitCode, 0);
+        for (const QString &v : vanish)
+            QVERIFY(QDir(base + "/" + v).removeRecursively());
+        const CliResult r = runCli(QStringList{"remove", lib} + args.replaceInStrings(QRegularExpression("^B/"), base + "/"));
+        QVERIFY2(r.exitCode == exitCode && r.out.contains(summary + "\n"), qPrintable(r.out + r.err));
+        QCOMPARE(counts(lib), left);
+        if (exitCode)
+            QVERIFY2(r.err.contains("「" + base + "/c/none」はライブラリに登録されていません。"), qPrintable(r.err));
+        QVERIFY(QFileInfo(base + "/c/g/t1").isDir());
+        // What is left is whole: every genre under a category, every title under a genre.
+        QCOMPARE(one("select count(*) from photoYear where ID not in (select ID from photoGraph)"), QString("0"));
+        QCOMPARE(one("select count(*) from photoIvents where ID1 not in (select ID1 from photoYear)"), QString("0"));
+        QCOMPARE(runCli({"check", lib}).exitCode, 0);
+    }
+
     // More than ten folders gone: the count, the first ten and how many more.
     void vanishedFoldersAreCountedAndListed()
     {
