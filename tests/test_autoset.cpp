@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -315,6 +318,87 @@ private slots:
         QCOMPARE(one("select count(*) from photoYear where ID not in (select ID from photoGraph)"), QString("0"));
         QCOMPARE(one("select count(*) from photoIvents where ID1 not in (select ID1 from photoYear)"), QString("0"));
         QCOMPARE(runCli({"check", lib}).exitCode, 0);
+    }
+
+    void showPrintsEveryField_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("json") << "json";
+        QTest::newRow("tsv") << "tsv";
+    }
+    // show --format prints every field of every row as stored: Null apart from empty
+    // text, texts with tabs, line ends and backslashes, flags as stored, rows of a genre
+    // whose category is gone; read back it is the library.
+    void showPrintsEveryField()
+    {
+        QFETCH(QString, format);
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, null)");
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, ?)", {base + "/a\tb", "it's"});
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (7, '', 'orphan')");
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsLink, IventsLinkButton, iventsHTML, "
+                 "IventsHtmlButton, Ivents, iventsPhoto) values (1, 1, ?, ?, 'https://x/?a=1', -1, '', 1, null, ?)",
+            {"line\nend\r", base + "/c:\\d", "\\N"});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName) values (2, 3, 't')");
+        const QList<QPair<QString, QStringList>> tables = {
+            {"allTop", {"ID", "allTop"}},
+            {"systemdir", {"ID", "htmlDir"}},
+            {"photoGraph", {"ID", "topFolderName", "topFolder"}},
+            {"photoYear", {"ID", "ID1", "yearFolderName", "yearFolder"}},
+            {"photoIvents", {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
+                             "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}}};
+        // Every row as "table|field=value|..." with Null as <null>, from the library itself.
+        QStringList stored;
+        for (const auto &[table, fields] : tables) {
+            QStringList cols;
+            for (const QString &f : fields)
+                cols << QString("'%1=' || ifnull(%1, '<null>')").arg(f);
+            stored << sqlColumn(lib, QString("select '%1|' || %2 from %1 order by %3").arg(table, cols.join(" || '|' || "), fields.first() == "ID2" ? "ID2" : fields.contains("ID1") ? "ID1" : "ID"));
+        }
+        const CliResult r = runCli({"show", "--format", format, lib});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QStringList shown;
+        if (format == "json") {
+            QJsonParseError e;
+            const QJsonObject doc = QJsonDocument::fromJson(r.out.toUtf8(), &e).object();
+            QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString()));
+            QCOMPARE(doc.value("library").toString(), lib);
+            for (const auto &[table, fields] : tables)
+                for (const QJsonValue row : doc.value(table).toArray()) {
+                    QString line = table;
+                    for (const QString &f : fields) {
+                        const QJsonValue v = row.toObject().value(f);
+                        QVERIFY2(!v.isUndefined(), qPrintable(table + "." + f));
+                        line += "|" + f + "=" + (v.isNull() ? "<null>" : v.isDouble() ? QString::number(v.toInteger()) : v.toString());
+                    }
+                    shown << line;
+                }
+        } else {
+            QStringList lines = r.out.split('\n');
+            QCOMPARE(lines.takeLast(), QString());
+            const QStringList head = lines.takeFirst().split('\t');
+            QCOMPARE(head, (QStringList{"table", "ID", "ID1", "ID2", "name", "folder", "iventsLink", "IventsLinkButton",
+                                        "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}));
+            for (const QString &l : lines) {
+                const QStringList cells = l.split('\t');
+                QCOMPARE(cells.size(), head.size());
+                const auto it = std::find_if(tables.begin(), tables.end(), [&](const auto &t) { return t.first == cells[0]; });
+                QVERIFY(it != tables.end());
+                QString line = cells[0];
+                for (const QString &f : it->second) {
+                    const QString col = f.endsWith("FolderName") ? "name" : f.endsWith("Folder") || f == "allTop" || f == "htmlDir" ? "folder" : f;
+                    QString v = cells[head.indexOf(col)];
+                    if (v == "\\N")
+                        v = "<null>";
+                    else
+                        v.replace(QRegularExpression("\\\\(.)"), "\\1\x01").replace("t\x01", "\t").replace("n\x01", "\n")
+                            .replace("r\x01", "\r").remove('\x01');
+                    line += "|" + f + "=" + v;
+                }
+                shown << line;
+            }
+        }
+        QCOMPARE(shown, stored);
+        QVERIFY(shown.join('\n').contains("iventsPhoto=\\N") && shown.join('\n').contains("Ivents=<null>"));
     }
 
     // More than ten folders gone: the count, the first ten and how many more.
