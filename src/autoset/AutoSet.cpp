@@ -644,8 +644,11 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     } catch (const DbError &e) {
         renameFaults << e.message();
     }
-    r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted || !badNames.isEmpty()
-                 || !renameFaults.isEmpty();
+    r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted || !badNames.isEmpty();
+    // A library the passes could not use has been told about once already.
+    if (r.anyError)
+        renameFaults.clear();
+    r.anyError = r.anyError || !renameFaults.isEmpty();
     r.stopped = counts.stopped;
 
     // A folder gone and not found again (or made anew) comes back as a new row; the old
