@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -187,6 +190,217 @@ private slots:
                                                            "写真 1 " + newBase + "/c/g/t/pics/a.jpg", "見つからないもの: 3 件"}));
     }
 
+    void renamedFoldersKeepTheirRows_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QStringList>("after");  // what else happens on disk: "mkdir P", "copy A|B", "rm P"
+        QTest::addColumn<int>("renamed");        // folders found again
+        QTest::addColumn<QString>("gone");       // the stored folder that stays missing
+        QTest::newRow("title renamed") << "c/g/箱根" << "c/g/箱根 2024" << QStringList() << 1 << "";
+        QTest::newRow("title moved to another genre") << "c/g/箱根" << "c/h/箱根" << QStringList() << 1 << "";
+        QTest::newRow("genre renamed") << "c/g" << "c/g 2" << QStringList() << 1 << "";
+        QTest::newRow("genre moved to another category") << "c/g" << "d/g" << QStringList() << 1 << "";
+        QTest::newRow("category renamed") << "c" << "c'2" << QStringList() << 1 << "";
+        // A category or genre with other sub-folders is another one; the titles in it are
+        // found again all the same.
+        QTest::newRow("genre renamed and given a title") << "c/g" << "c/g 2" << QStringList{"mkdir c/g 2/new"} << 1 << "c/g";
+        QTest::newRow("category renamed, a genre gone") << "c" << "c2" << QStringList{"rm c2/h"} << 1 << "c";
+        QTest::newRow("title copied, the original removed") << "" << "" << QStringList{"copy c/g/箱根|c/g/箱根 2024", "rm c/g/箱根"}
+                                                            << 0 << "c/g/箱根";
+        QTest::newRow("title moved out of the base folder") << "c/g/箱根" << "../箱根" << QStringList() << 0 << "c/g/箱根";
+    }
+    // A folder renamed or moved between two auto-sets (the real tessaly-cli) keeps its row
+    // with its link, file, photo and buttons, and the rows below it; file paths inside it
+    // follow it, others stay. Anything else is no rename: a new row, the old one missing.
+    void renamedFoldersKeepTheirRows()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QStringList, after);
+        QFETCH(int, renamed);
+        QFETCH(QString, gone);
+        const QString title = makeDir(base + "/c/g/箱根");
+        makeDir(base + "/c/h/t");
+        makeDir(base + "/d/k/t");
+        const QString page = writeFile(title + "/x.html"), photo = writeFile(title + "/pics/a.jpg"),
+                      outside = writeFile(base + "/d/k/t/b.jpg");
+        CliResult r = runCli({"autoset", lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains("名前が変わったフォルダ: 0"), qPrintable(r.out + r.err));
+        sql(lib, "update photoIvents set iventsLink='https://example.com/', IventsLinkButton=-1, IventsHtmlButton=-1, "
+                 "iventsHTML=?, Ivents=?, iventsPhoto=? where iventsFolderName='箱根'", {page, page, photo});
+        sql(lib, "update photoIvents set iventsPhoto=? where iventsFolderName='t'", {outside});
+        // Every row by its own key, without the keys of its parents (a move changes them).
+        const auto rows = [&] {
+            return sqlColumn(lib, "select 't' || ID2 || '|' || iventsFolderName || '|' || iventsFolder || '|' || "
+                                  "ifnull(iventsLink, 'N') || IventsLinkButton || IventsHtmlButton || '|' || ifnull(iventsHTML, 'N') "
+                                  "|| '|' || ifnull(Ivents, 'N') || '|' || ifnull(iventsPhoto, 'N') from photoIvents order by ID2")
+                   + sqlColumn(lib, "select 'g' || ID1 || '|' || yearFolderName || '|' || yearFolder from photoYear order by ID1")
+                   + sqlColumn(lib, "select 'c' || ID || '|' || topFolderName || '|' || topFolder from photoGraph order by ID");
+        };
+        const QStringList before = rows();
+        if (!from.isEmpty())
+            QVERIFY(QDir().rename(base + "/" + from, QDir::cleanPath(base + "/" + to)));
+        for (const QString &step : after) {
+            const QString what = step.section(' ', 0, 0), arg = step.section(' ', 1);
+            if (what == "mkdir")
+                makeDir(base + "/" + arg);
+            else if (what == "rm")
+                QVERIFY(QDir(base + "/" + arg).removeRecursively());
+            else
+                QCOMPARE(QProcess::execute("cp", {"-r", base + "/" + arg.section('|', 0, 0), base + "/" + arg.section('|', 1)}), 0);
+        }
+        r = runCli({"autoset", lib});
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QString("名前が変わったフォルダ: %1").arg(renamed)), qPrintable(r.out + r.err));
+        r = runCli({"check", lib});
+        if (!gone.isEmpty()) {
+            QVERIFY2(r.exitCode == 1 && r.out.contains(" " + base + "/" + gone + "\n"), qPrintable(r.out));
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out));
+        // The same rows, with the new folder in every path that lay in the old one.
+        const QString oldPath = base + "/" + from, newPath = QDir::cleanPath(base + "/" + to);
+        QStringList expected = before;
+        expected.replaceInStrings(QRegularExpression("\\|" + QRegularExpression::escape(oldPath) + "(?=[/|]|$)"), "|" + newPath);
+        expected.replaceInStrings(QRegularExpression("^(\\w+\\|)" + QRegularExpression::escape(from.section('/', -1)) + "\\|"),
+                                  "\\1" + to.section('/', -1) + "|");
+        QCOMPARE(rows(), expected);
+        // Each title under the genre of its own folder, each genre under its category's.
+        QCOMPARE(sqlColumn(lib, "select count(*) from photoIvents t join photoYear y on t.ID1 = y.ID1 and t.ID = y.ID "
+                                "join photoGraph c on y.ID = c.ID where t.iventsFolder = y.yearFolder || '/' || "
+                                "t.iventsFolderName and y.yearFolder = c.topFolder || '/' || y.yearFolderName"),
+                 QStringList{"3"});
+        QVERIFY(runCli({"autoset", lib}).out.contains("名前が変わったフォルダ: 0"));
+        QCOMPARE(rows(), expected);
+    }
+
+    void removeDeletesAsTheEditorDoes_data()
+    {
+        QTest::addColumn<QStringList>("vanish");  // folders removed from disk first
+        QTest::addColumn<QStringList>("args");    // after LIB; "B/" stands for the base folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("left");        // rows left: categories,genres,titles
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("a category and all below it") << QStringList() << QStringList{"B/c"} << 0 << "1,1,1"
+                                                     << "削除した行: カテゴリー 1、ジャンル 2、タイトル 3";
+        QTest::newRow("a title and a genre, trailing slash") << QStringList() << QStringList{"B/c/g/t1", "B/d/k/"} << 0 << "2,2,2"
+                                                             << "削除した行: カテゴリー 0、ジャンル 1、タイトル 2";
+        QTest::newRow("a path not stored") << QStringList() << QStringList{"B/c/none", "B/c/h"} << 1 << "2,2,3"
+                                           << "削除した行: カテゴリー 0、ジャンル 1、タイトル 1";
+        QTest::newRow("missing: a genre and a title") << QStringList{"c/h", "c/g/t2"} << QStringList{"--missing"} << 0 << "2,2,2"
+                                                      << "削除した行: カテゴリー 0、ジャンル 1、タイトル 2";
+        QTest::newRow("missing: a category, its rows once") << QStringList{"d"} << QStringList{"--missing"} << 0 << "1,2,3"
+                                                            << "削除した行: カテゴリー 1、ジャンル 1、タイトル 1";
+        QTest::newRow("missing: nothing") << QStringList() << QStringList{"--missing"} << 0 << "2,3,4"
+                                          << "削除した行: カテゴリー 0、ジャンル 0、タイトル 0";
+    }
+    // The real tessaly-cli removes rows of stored folders with the editor's cascade, and
+    // never a folder on disk.
+    void removeDeletesAsTheEditorDoes()
+    {
+        QFETCH(QStringList, vanish);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, left);
+        QFETCH(QString, summary);
+        for (const char *d : {"/c/g/t1", "/c/g/t2", "/c/h/t3", "/d/k/t4"})
+            makeDir(base + d);
+        QCOMPARE(runCli({"autoset", lib}).exitCode, 0);
+        for (const QString &v : vanish)
+            QVERIFY(QDir(base + "/" + v).removeRecursively());
+        const CliResult r = runCli(QStringList{"remove", lib} + args.replaceInStrings(QRegularExpression("^B/"), base + "/"));
+        QVERIFY2(r.exitCode == exitCode && r.out.contains(summary + "\n"), qPrintable(r.out + r.err));
+        QCOMPARE(counts(lib), left);
+        if (exitCode)
+            QVERIFY2(r.err.contains("「" + base + "/c/none」はライブラリに登録されていません。"), qPrintable(r.err));
+        QVERIFY(QFileInfo(base + "/c/g/t1").isDir());
+        // What is left is whole: every genre under a category, every title under a genre.
+        QCOMPARE(one("select count(*) from photoYear where ID not in (select ID from photoGraph)"), QString("0"));
+        QCOMPARE(one("select count(*) from photoIvents where ID1 not in (select ID1 from photoYear)"), QString("0"));
+        QCOMPARE(runCli({"check", lib}).exitCode, 0);
+    }
+
+    void showPrintsEveryField_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("json") << "json";
+        QTest::newRow("tsv") << "tsv";
+    }
+    // show --format prints every field of every row as stored: Null apart from empty
+    // text, texts with tabs, line ends and backslashes, flags as stored, rows of a genre
+    // whose category is gone; read back it is the library.
+    void showPrintsEveryField()
+    {
+        QFETCH(QString, format);
+        sql(lib, "insert into systemdir (ID, htmlDir) values (1, null)");
+        sql(lib, "insert into photoGraph (topFolder, topFolderName) values (?, ?)", {base + "/a\tb", "it's"});
+        sql(lib, "insert into photoYear (ID, yearFolder, yearFolderName) values (7, '', 'orphan')");
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder, iventsLink, IventsLinkButton, iventsHTML, "
+                 "IventsHtmlButton, Ivents, iventsPhoto) values (1, 1, ?, ?, 'https://x/?a=1', -1, '', 1, null, ?)",
+            {"line\nend\r", base + "/c:\\d", "\\N"});
+        sql(lib, "insert into photoIvents (ID, ID1, iventsFolderName) values (2, 3, 't')");
+        const QList<QPair<QString, QStringList>> tables = {
+            {"allTop", {"ID", "allTop"}},
+            {"systemdir", {"ID", "htmlDir"}},
+            {"photoGraph", {"ID", "topFolderName", "topFolder"}},
+            {"photoYear", {"ID", "ID1", "yearFolderName", "yearFolder"}},
+            {"photoIvents", {"ID2", "ID", "ID1", "iventsFolderName", "iventsFolder", "iventsLink", "IventsLinkButton",
+                             "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}}};
+        // Every row as "table|field=value|..." with Null as <null>, from the library itself.
+        QStringList stored;
+        for (const auto &[table, fields] : tables) {
+            QStringList cols;
+            for (const QString &f : fields)
+                cols << QString("'%1=' || ifnull(%1, '<null>')").arg(f);
+            stored << sqlColumn(lib, QString("select '%1|' || %2 from %1 order by %3").arg(table, cols.join(" || '|' || "), fields.first() == "ID2" ? "ID2" : fields.contains("ID1") ? "ID1" : "ID"));
+        }
+        const CliResult r = runCli({"show", "--format", format, lib});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QStringList shown;
+        if (format == "json") {
+            QJsonParseError e;
+            const QJsonObject doc = QJsonDocument::fromJson(r.out.toUtf8(), &e).object();
+            QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString()));
+            QCOMPARE(doc.value("library").toString(), lib);
+            for (const auto &[table, fields] : tables)
+                for (const QJsonValue row : doc.value(table).toArray()) {
+                    QString line = table;
+                    for (const QString &f : fields) {
+                        const QJsonValue v = row.toObject().value(f);
+                        QVERIFY2(!v.isUndefined(), qPrintable(table + "." + f));
+                        line += "|" + f + "=" + (v.isNull() ? "<null>" : v.isDouble() ? QString::number(v.toInteger()) : v.toString());
+                    }
+                    shown << line;
+                }
+        } else {
+            QStringList lines = r.out.split('\n');
+            QCOMPARE(lines.takeLast(), QString());
+            const QStringList head = lines.takeFirst().split('\t');
+            QCOMPARE(head, (QStringList{"table", "ID", "ID1", "ID2", "name", "folder", "iventsLink", "IventsLinkButton",
+                                        "iventsHTML", "IventsHtmlButton", "Ivents", "iventsPhoto"}));
+            for (const QString &l : lines) {
+                const QStringList cells = l.split('\t');
+                QCOMPARE(cells.size(), head.size());
+                const auto it = std::find_if(tables.begin(), tables.end(), [&](const auto &t) { return t.first == cells[0]; });
+                QVERIFY(it != tables.end());
+                QString line = cells[0];
+                for (const QString &f : it->second) {
+                    const QString col = f.endsWith("FolderName") ? "name" : f.endsWith("Folder") || f == "allTop" || f == "htmlDir" ? "folder" : f;
+                    QString v = cells[head.indexOf(col)];
+                    if (v == "\\N")
+                        v = "<null>";
+                    else
+                        v.replace(QRegularExpression("\\\\(.)"), "\\1\x01").replace("t\x01", "\t").replace("n\x01", "\n")
+                            .replace("r\x01", "\r").remove('\x01');
+                    line += "|" + f + "=" + v;
+                }
+                shown << line;
+            }
+        }
+        QCOMPARE(shown, stored);
+        QVERIFY(shown.join('\n').contains("iventsPhoto=\\N") && shown.join('\n').contains("Ivents=<null>"));
+    }
+
     // More than ten folders gone: the count, the first ten and how many more.
     void vanishedFoldersAreCountedAndListed()
     {
@@ -196,7 +410,9 @@ private slots:
         ScriptedDialogService ds;
         RunAutoSetPasses(g, ds);
         QVERIFY(ds.messages().isEmpty());
-        QVERIFY(QDir().rename(base + "/c/old", base + "/c/new"));
+        QVERIFY(QDir(base + "/c/old").removeRecursively());
+        for (int t = 0; t < 12; ++t)
+            makeDir(base + QStringLiteral("/c/new/t%1").arg(t, 2, 10, QLatin1Char('0')));
         const AutoSetResult r = RunAutoSetPasses(g, ds);
         QCOMPARE(r.vanishedCount, 13);
         QCOMPARE(counts(lib), QString("1,2,24"));

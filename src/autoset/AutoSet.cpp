@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DialogService.h"
+#include "FolderIdentity.h"
 #include "Global.h"
 #include "Paths.h"
 #include "Rebase.h"
@@ -619,17 +620,43 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
     }
     AutoSetResult r;
     r.confirmed = true;
+    // A folder renamed or moved since the last run takes its row along before the pass
+    // of its level looks for new folders, so that it is not registered anew.
+    counts.renamed = 0;
+    QStringList renameFaults;
+    const auto renames = [&](int level) {
+        try {
+            counts.renamed += MoveRenamedFolders(g, level);
+        } catch (const DbError &e) {
+            renameFaults << e.message();
+        }
+    };
+    renames(CategoryLevel);
     r.categoryStatus = ScanCategoryFolders(g, ds, &counts, opt);
     if (r.categoryStatus == ScanBaseNotSetStop)
         return r;
+    renames(GenreLevel);
     r.genresCompleted = ScanGenreFolders(g, ds, &counts, opt);
+    renames(TitleLevel);
     r.titlesCompleted = ScanTitleFolders(g, ds, &counts, opt);
+    try {
+        RecordFolderIdentities(g);
+    } catch (const DbError &e) {
+        renameFaults << e.message();
+    }
     r.anyError = r.categoryStatus == ScanFailed || !r.genresCompleted || !r.titlesCompleted || !badNames.isEmpty();
+    // A library the passes could not use has been told about once already.
+    if (r.anyError)
+        renameFaults.clear();
+    r.anyError = r.anyError || !renameFaults.isEmpty();
     r.stopped = counts.stopped;
 
-    // A folder renamed or moved comes back as a new row; the old row keeps its details
-    // and a dead path, which the user is to hear about.
+    // A folder gone and not found again (or made anew) comes back as a new row; the old
+    // row keeps its details and a dead path, which the user is to hear about.
     QStringList text;
+    if (counts.renamed > 0)
+        text << RenamedText(counts);
+    text << renameFaults;
     if (!badNames.isEmpty())
         text << badNamesText() << badNames;
     try {
@@ -675,6 +702,11 @@ QString AutoSetSummary(const AutoSetCounts &c)
     };
     return level("categories", CategoryLevel) + QStringLiteral("; ") + level("genres", GenreLevel)
            + QStringLiteral("; ") + level("titles", TitleLevel);
+}
+
+QString RenamedText(const AutoSetCounts &c)
+{
+    return QStringLiteral("名前が変わったフォルダ: %1").arg(c.renamed);
 }
 
 QString AutoSetAddedText(const AutoSetCounts &c)

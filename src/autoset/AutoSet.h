@@ -27,6 +27,7 @@ struct AutoSetCounts {
     int refreshed[3] = {0, 0, 0};  // existing rows whose stored path was rewritten
     int unchanged[3] = {0, 0, 0};  // existing rows found again with the same path
     bool stopped = false;          // a pass ended on an error: the folders it had not reached are not registered
+    int renamed = 0;               // stored folders found again under a new name or place
     int found(int level) const { return added[level] + refreshed[level] + unchanged[level]; }
 };
 
@@ -100,6 +101,8 @@ AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts = 
 
 // One line for the counts: categories, genres and titles added and refreshed.
 QString AutoSetSummary(const AutoSetCounts &counts);
+// "名前が変わったフォルダ: N": stored folders found again under a new name or place.
+QString RenamedText(const AutoSetCounts &counts);
 // The same, short and in Japanese: what was added, for a status line.
 QString AutoSetAddedText(const AutoSetCounts &counts);
 

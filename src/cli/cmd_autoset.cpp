@@ -19,7 +19,7 @@ static int autosetCommand(Context &c)
     // A pass that stopped has said on stderr what it kept; counts would read as done.
     if (r.stopped)
         return 1;
-    c.summary() << AutoSetSummary(counts) << Qt::endl;
+    c.summary() << AutoSetSummary(counts) << '\n' << RenamedText(counts) << Qt::endl;
     if (r.categoryStatus == ScanBaseNotSetStop || r.anyError)
         return 1;
     return 0;

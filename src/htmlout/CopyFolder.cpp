@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -207,6 +210,36 @@ void CopyFolder::lock()
     // A file system without locks still gets its copy, only without the wait.
     while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
     }
+    struct stat st;
+    if (::fstat(m_fd, &st) == 0) {
+        m_startTime = st.st_mtim;
+        m_startEntries = entries();
+    }
+}
+
+QList<QPair<QByteArray, quint64>> CopyFolder::entries() const
+{
+    QList<QPair<QByteArray, quint64>> list;
+    // A duplicate shares the position of an earlier reading.
+    DIR *d = ::fdopendir(::dup(m_fd));
+    if (!d)
+        return list;
+    ::rewinddir(d);
+    while (const dirent *e = ::readdir(d))
+        list.append({QByteArray(e->d_name), quint64(e->d_ino)});
+    ::closedir(d);
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+void CopyFolder::keepTimeIfUnchanged()
+{
+    // The run's own list of what it placed came and went: the folder holds the very
+    // entries it held, so its time says so too (an upload tool compares times).
+    if (m_startTime.tv_nsec == UTIME_OMIT || entries() != m_startEntries)
+        return;
+    const timespec times[2] = {{0, UTIME_OMIT}, m_startTime};
+    ::futimens(m_fd, times);
 }
 
 std::vector<int> CopyFolder::openFolders(const QStringList &parts, qsizetype n, bool create)
@@ -281,20 +314,64 @@ void CopyFolder::write(const QString &rel, const std::function<void(const Sink &
     std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
     const int dir = fds.back();
     const QByteArray name = QFile::encodeName(parts.last());
+    // The bytes are compared with the file already there as they come: while they agree
+    // nothing is written, so that a file that comes out the same keeps its time and an
+    // upload sees only what changed. At the first difference the temporary starts with
+    // the part that agreed, taken from the old file.
+    const Fd old(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat oldSt;
+    bool same = old.fd >= 0 && ::fstat(old.fd, &oldSt) == 0 && S_ISREG(oldSt.st_mode) && oldSt.st_nlink == 1;
+    qint64 agreed = 0;
     QByteArray temp;
     int err = 0;
     {
-        Fd out(openTemporary(dir, &temp));
-        if (out.fd < 0)
-            err = errno;
+        Fd out;
         QByteArray pending;
         const auto flush = [&] {
             if (err == 0 && !writeAll(out.fd, pending.constData(), pending.size()))
                 err = errno ? errno : EIO;
             pending.clear();
         };
+        const auto diverge = [&] {
+            same = false;
+            out.fd = openTemporary(dir, &temp);
+            if (out.fd < 0) {
+                err = errno;
+                return;
+            }
+            char buf[1 << 16];
+            for (qint64 at = 0; at < agreed && err == 0;) {
+                const ssize_t n = ::pread(old.fd, buf, size_t(qMin<qint64>(sizeof buf, agreed - at)), at);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0 || !writeAll(out.fd, buf, n))
+                    err = n == 0 ? EIO : errno ? errno : EIO;
+                else
+                    at += n;
+            }
+        };
+        const auto agrees = [&](const QByteArray &bytes) {
+            char buf[1 << 16];
+            for (qsizetype at = 0; at < bytes.size();) {
+                const ssize_t want = qMin<qsizetype>(sizeof buf, bytes.size() - at);
+                const ssize_t n = ::pread(old.fd, buf, size_t(want), agreed);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n != want || std::memcmp(buf, bytes.constData() + at, size_t(n)) != 0)
+                    return false;
+                at += n;
+                agreed += n;
+            }
+            return true;
+        };
+        if (!same)
+            diverge();
         try {
             fill([&](const QByteArray &bytes) {
+                if (same && agrees(bytes))
+                    return;
+                if (same)
+                    diverge();
                 pending += bytes;
                 if (pending.size() >= (64 << 10))
                     flush();
@@ -304,6 +381,17 @@ void CopyFolder::write(const QString &rel, const std::function<void(const Sink &
                 ::unlinkat(dir, temp.constData(), 0);
             closeFolders(fds);
             throw;
+        }
+        if (same) {
+            struct stat now;
+            if (::fstat(old.fd, &now) == 0 && now.st_size == agreed) {
+                err = recorded(rel) ? 0 : errno ? errno : EIO;
+                closeFolders(fds);
+                if (err != 0)
+                    fileFailure(err, pathOf(rel));
+                return;
+            }
+            diverge();  // the old file is longer
         }
         flush();
         if (err == 0) {

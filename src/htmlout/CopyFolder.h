@@ -9,11 +9,14 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QList>
+#include <QPair>
+
+#include <sys/stat.h>
 
 #include <functional>
 #include <vector>
 
-struct stat;
 
 namespace tessaly::htmlout {
 
@@ -52,6 +55,9 @@ public:
     // An exclusive lock on the folder itself, held while this object lives: a second
     // run waits here for the first. Leaves no file behind.
     void lock();
+    // Puts the folder's modification time back to what it was when lock() was called,
+    // if it holds the same entries (names and inodes) as then.
+    void keepTimeIfUnchanged();
 
     // rel is plain names joined by "/"; anything else throws WriteError.
     // Makes the folders of rel.
@@ -126,6 +132,9 @@ private:
     int m_record = -1;
     QString m_recordName;
     QStringList m_replaced;
+    QList<QPair<QByteArray, quint64>> entries() const;
+    timespec m_startTime{0, UTIME_OMIT};
+    QList<QPair<QByteArray, quint64>> m_startEntries;
 };
 
 }  // namespace tessaly::htmlout

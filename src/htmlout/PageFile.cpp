@@ -154,6 +154,29 @@ QByteArray tempName(const QString &folder)
 
 }  // namespace
 
+static bool holdsBytes(const QByteArray &path, const struct stat &st, const QByteArray &bytes)
+{
+    if (!S_ISREG(st.st_mode) || st.st_size != bytes.size())
+        return false;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray old(bytes.size(), Qt::Uninitialized);
+    qsizetype got = 0;
+    char extra;
+    for (;;) {
+        const ssize_t n = got < old.size() ? ::read(fd, old.data() + got, size_t(old.size() - got)) : ::read(fd, &extra, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || got == old.size()) {  // at the end, or longer than it said
+            const bool same = n == 0 && got == old.size() && old == bytes;
+            ::close(fd);
+            return same;
+        }
+        got += n;
+    }
+}
+
 // The page is written whole beside its old version and then renamed over it, so that
 // a reader, a second run or a full disk never sees or leaves half a page.
 void replaceFile(const QString &path, const QByteArray &bytes)
@@ -166,6 +189,10 @@ void replaceFile(const QString &path, const QByteArray &bytes)
     // A page the user made read-only is not replaced.
     if (exists && S_ISREG(st.st_mode) && ::access(target.constData(), W_OK) != 0 && errno != ENOENT)
         fileFailure(errno, path);
+    // A page that would come out the same keeps its file and its time: an upload or a
+    // server's Last-Modified sees only what changed.
+    if (exists && holdsBytes(target, st, bytes))
+        return;
     TempFile temp(QFileInfo(path).path());
     if (!temp.isOpen())
         fileFailure(errno, path);

@@ -34,7 +34,8 @@ int nameMax(const QString &folder);
 [[noreturn]] void fileFailure(int err, const QString &path);
 // Replaces (or creates) the page at path with the given lines; throws WriteError.
 void writePage(const QString &path, const QStringList &lines, const std::function<void()> &whileBuilding = {});
-// Replaces (or creates) the file at path with bytes, written beside it and renamed.
+// Replaces (or creates) the file at path with bytes, written beside it and renamed;
+// a file that already holds exactly these bytes is left as it is.
 void replaceFile(const QString &path, const QByteArray &bytes);
 
 // A short hidden name for a temporary file beside the one it will replace, and whether

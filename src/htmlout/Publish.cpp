@@ -707,6 +707,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
                 });
         });
         copy.stopRecording();
+        copy.keepTimeIfUnchanged();
     } catch (const WriteError &e) {
         run.report(reportText(e), kPublishTitle);
         s.finished = false;
