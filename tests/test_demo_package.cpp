@@ -76,7 +76,7 @@ private slots:
         QTest::addColumn<QString>("shown");
         const QString sizeUsage = "usage: tessaly-cli image-size [--mode N] FILE...";
         QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"} << 2
-                                        << "unknown option '--frob'\nusage: tessaly-cli show LIB\n";
+                                        << "unknown option '--frob'\nusage: tessaly-cli show [--format FORMAT] LIB\n";
         QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"} << 2
                                           << "usage: tessaly-cli set-base [--create] LIB FOLDER\n";
         QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << 2 << "usage: tessaly-cli generate LIB\n";
@@ -111,7 +111,7 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("shown");
         QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"}
-                                        << "tessaly-cli: オプション「--frob」はありません\n使い方: tessaly-cli show LIB\n";
+                                        << "tessaly-cli: オプション「--frob」はありません\n使い方: tessaly-cli show [--format FORMAT] LIB\n";
         QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"}
                                           << "tessaly-cli: 引数が足りません\n使い方: tessaly-cli set-base";
         QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << "tessaly-cli: 引数が多すぎます\n";

@@ -441,7 +441,8 @@ QStringList describe(QMenu *menu)
 {
     QStringList out;
     for (QAction *a : menu->actions())
-        out << a->objectName() + ' ' + a->text().replace("&&", "&") + (a->isEnabled() ? "" : " [off]");
+        out << a->objectName() + ' ' + a->text().replace("&&", "&") + (a->isEnabled() ? "" : " [off]")
+               + (a->isCheckable() ? (a->isChecked() ? " [on]" : " [unchecked]") : "");
     return out;
 }
 
@@ -520,7 +521,8 @@ private slots:
             menus << a->menu()->objectName() + ' ' + a->text() + ": " + describe(a->menu()).join(", ");
         QCOMPARE(menus, QStringList({"ファイル ﾌｧｲﾙ: 設定 設定(Save & Quit), line ---------------- [off], 用紙設定 用紙設定, 印刷 印刷, "
                                      "line0 ---------------- [off], 閉じる 閉じる(Quit)"
-                                         + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー" : "") + ", 終了 終了(End)",
+                                         + QString(name == "htmlOut" ? ", 公開用にコピー 公開用にコピー, 公開用のコピーにビデオを入れる 公開用のコピーにビデオを入れる [on]" : "")
+                                         + ", 終了 終了(End)",
                                      "編集 編集: " + edit.join(", "), "ヘルプ ヘルプ: ヘルプ1 ヘルプ, このソフトについて このソフトについて"}));
         QCOMPARE(w->editMenu(), w->findChild<QMenu *>("編集"));
         // The form fills the window under its menus, and every control is in sight.
@@ -699,8 +701,11 @@ private slots:
                                     "フォルダは「/」で始まるこのコンピューターのパスで指定してください。",
                                     "1フォルダ「" + tmp.path() + "/pub/新」がありません。作成しますか？",
                                     "1フォルダ「" + copy + "」がありません。作成しますか？",
-                                    "2公開用のコピーを「" + copy + "」に作りました。|ページ: 7|コピーしたファイル: 1 (変更のないもの 0)"}));
+                                    "2公開用のコピーを「" + copy + "」に作りました。|ページ: 6|コピーしたファイル: 1 (変更のないもの 0)"}));
         QCOMPARE(host->ds.messages().at(3).title, QString("公開用にコピー"));
+        // The album's home, to be looked at before it is uploaded.
+        QCOMPARE(host->ds.messages().last().actionButton, QString("ブラウザで開く"));
+        QVERIFY(readFile(copy + "/index.html").contains("<html lang=\"ja\">"));
         QVERIFY(host->ds.messages().last().text.contains("\n\r作った縮小画像: 1\n\r"));
         QDirIterator thumbs(copy + "/thumbs", {"*.jpg"}, QDir::Files);
         QCOMPARE(QImage(thumbs.next()).size(), QSize(40, 30));

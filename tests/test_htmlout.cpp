@@ -652,9 +652,18 @@ private slots:
             QCOMPARE(QImage(thumb).size(), QSize(180, 240));
             QVERIFY(!readFile(thumb).contains("Exif"));
         }
+        // No original is copied: the classic pages' thumbnails, and the web album's
+        // renditions, upright and without the photo's Exif.
         QDirIterator it(copy, {"*.jpg", "*.JPEG"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            QVERIFY2(it.next().startsWith(copy + "/thumbs/"), qPrintable(it.filePath()));
+        int large = 0;
+        while (it.hasNext()) {
+            const QString file = it.next();
+            QVERIFY2(file.startsWith(copy + "/thumbs/") || file.startsWith(copy + "/album/r/"), qPrintable(file));
+            QVERIFY(!readFile(file).contains("Exif"));
+            if (file.endsWith("-2048.jpg") && ++large)
+                QCOMPARE(QImage(file).size(), QSize(600, 800));
+        }
+        QCOMPARE(large, 2);
     }
 
     // A library from someone else, and links in the photo tree that lead out of the album
@@ -743,7 +752,7 @@ private slots:
             QVERIFY2(!page.contains(left), left);
         QCOMPARE(buttons(page), opens);
         QVERIFY2(r.out.contains(QString("ﾘﾝｸボタンを出力しなかったリンク: %1").arg(runs.size())) && r.out.contains(": data:text/html,<b>x</b>"), qPrintable(r.out));
-        QVERIFY(readFile(copy + "/index.html").contains("<meta http-equiv=\"refresh\" content=\"0; url=アルバム.html\">"));
+        QVERIFY(readFile(copy + "/index.html").contains("<a href=\"アルバム.html\">従来の表示（フレーム）</a>"));
 
         // Folders and a page replaced by links out of the copy; a list naming files through them.
         const QString victim = makeDir(m_dir->path() + "/victim");
@@ -967,7 +976,7 @@ private slots:
         QCOMPARE(entries(victim), victimBefore);
         if (rel == "index.html") {
             QVERIFY(entries(copy).value(rel).endsWith(" x1"));
-            QVERIFY(readFile(copy + "/index.html").contains("url=アルバム.html"));
+            QVERIFY(readFile(copy + "/index.html").contains("<a href=\"アルバム.html\">従来の表示（フレーム）</a>"));
         } else {
             QCOMPARE(QFileInfo(copy + "/" + rel).symLinkTarget(), pointed);
         }
@@ -992,8 +1001,9 @@ private slots:
         manifest.write(QByteArray("genres/C/g/t/p.jpg\0genres/C/g/old.txt\0", 38));
         manifest.close();
         const CliResult r = runCli({"publish", m_lib, copy});
-        // (The new link changed the photo's change time: its thumbnail is made anew and the old one goes too.)
-        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 2")
+        // (The new link changed the photo's change time: its thumbnail and its four renditions
+        // in the web album are made anew, and the old ones go too.)
+        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 6")
                      && r.out.contains("アルバムのファイルでもあるため、削除しなかった古いファイル: 1\n  " + copy + "/genres/C/g/t/p.jpg"),
                  qPrintable(r.out + r.err));
         QCOMPARE(readFile(t + "/p.jpg"), bytes);
@@ -1033,12 +1043,14 @@ private slots:
         sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
         const int cat = addCategory("C");
         const QString t = addTitle(cat, addGenre(cat, "g"), "t", {{"IventsHtmlButton", -1}, {"iventsHTML", "h"}});
-        sql(m_lib, "update photoIvents set Ivents=?", {writeFile(t + "/o.html", html.toUtf8())});
+        // In a folder of the title, where the web album does not take them for its photos.
+        const QString page = makeDir(t + "/page");
+        sql(m_lib, "update photoIvents set Ivents=?", {writeFile(page + "/o.html", html.toUtf8())});
         for (const QString &f : files)
-            writeFile(t + "/" + f, f.toUtf8());
+            writeFile(page + "/" + f, f.toUtf8());
         const QString away = makeDir(m_dir->path() + "/away");
         for (const QString &f : outside)
-            QVERIFY(QFile::link(writeFile(away + "/" + f, "secret"), t + "/" + f));
+            QVERIFY(QFile::link(writeFile(away + "/" + f, "secret"), page + "/" + f));
         const auto awayBefore = entries(away);
         Global g = makeGlobal(m_lib);
         ScriptedDialogService quiet;
@@ -1050,7 +1062,7 @@ private slots:
         QStringList left;
         for (const QString &f : outside) {
             QVERIFY2(!QFileInfo::exists(copy + "/genres/C/g/t/" + f), qPrintable(f));
-            left << t + "/" + f;
+            left << page + "/" + f;
         }
         QCOMPARE(QSet<QString>(summary.outside.cbegin(), summary.outside.cend()), QSet<QString>(left.cbegin(), left.cend()));
         QCOMPARE(entries(away), awayBefore);
@@ -1143,8 +1155,9 @@ private slots:
         QCOMPARE(runCli({"publish", lib, copy}).exitCode, 0);
         QStringList changed = rsync({"--dry-run", "--itemize-changes", "--out-format=%n"}).split('\n', Qt::SkipEmptyParts);
         changed.sort();
-        QCOMPARE(changed, QStringList({"genres/旅行/2024/", "genres/旅行/2024/nIndex.html", "写真/旅行/2024/",
-                                       "写真/旅行/2024/nIndex.html"}));
+        QCOMPARE(changed, QStringList({"album/旅行/2024/", "album/旅行/2024/index.html", "album/旅行/2024/富士山/",
+                                       "album/旅行/2024/富士山/index.html", "genres/旅行/2024/", "genres/旅行/2024/nIndex.html",
+                                       "写真/旅行/2024/", "写真/旅行/2024/nIndex.html"}));
     }
 
     void publishRemovesWhatLeft()
@@ -1165,7 +1178,8 @@ private slots:
         for (const char *name : {"0123456789abcdef-1-2.jpg", "0123456789abcdef-1-2.bad", "mine.jpg"})
             writeFile(copy + "/posters/" + name, "poster");
         const CliResult r = runCli({"publish", m_lib, copy});
-        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 400"), qPrintable(r.out + r.err));
+        // Each title's open page, and its grid in the web album.
+        QVERIFY2(r.exitCode == 0 && r.out.contains("削除した古いファイル: 799"), qPrintable(r.out + r.err));
         QVERIFY(QFile::remove(copy + "/posters/mine.jpg") && QDir(copy).rmdir("posters"));
         QCOMPARE(runCli({"publish", m_lib, ref}).exitCode, 0);
         auto left = entries(copy), fresh = entries(ref);
@@ -1549,9 +1563,15 @@ void TestHtmlBrowser::categoryAndGenre()
     const auto file = [&](const QString &path) { return site.isEmpty() ? path : m_srv + path; };
     if (m_site != site) {
         m_site = site;
+        // A copy's address is its web album; its footer leads to these pages.
         const QString top = site.isEmpty() ? QUrl::fromLocalFile(m_out + "/アルバム.html").toString()
                                            : QString("http://127.0.0.1:%1/%2/").arg(m_httpPort).arg(site);
         http(m_port, "POST", "/session/" + m_session + "/url", {{"url", top}});
+        if (!site.isEmpty()) {
+            QVERIFY(waitFor(-1, "return document.readyState === 'complete' && document.querySelector('footer a') !== null;"));
+            js(-1, "document.querySelector('footer a').click(); return 0;");
+            QVERIFY(waitFor(-1, "return decodeURIComponent(location.pathname).endsWith('/アルバム.html');"));
+        }
         // The bar lists every category by its name; the blue blank page stands beside it.
         QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.characterSet === 'UTF-8';"));
         if (site != "demo")
@@ -1653,7 +1673,7 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     const QStringList before = snapshot(copy);
     const CliResult r = runCli({"publish", m_lib, copy});
     QCOMPARE(r.exitCode, 1);  // the removed title's pictures are missing
-    for (const char *line : {"コピーしたファイル: 1 (", "作った縮小画像: 1\n", "削除した古いファイル: 4\n",
+    for (const char *line : {"コピーしたファイル: 1 (", "作った縮小画像: 1\n", "削除した古いファイル: 13\n", "新しく縮小した写真 1\n",
                              "見つからないか表示できない写真とファイル: 2"})
         QVERIFY2(r.out.contains(QString::fromUtf8(line)), qPrintable(r.out));
     const QRegularExpression thumb("<img src='([^']*)' height='90px' width='120px'><br>\r\n京都<br>");
@@ -1665,10 +1685,10 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
     const QStringList after = snapshot(copy);
     QStringList changed;
     for (const QString &f : before)
-        if (!after.contains(f) && !f.contains(QRegularExpression("/(nIndex.html|sub/.*|アルバム.html|index.html|.tessaly-publish)\x01")))
-            changed << f.section('\x01', 0, 0).mid(copy.size()).replace(QRegularExpression("^/thumbs/.*"), "/thumbs/*");
+        if (!after.contains(f) && !f.contains(QRegularExpression("/(nIndex.html|sub/.*|アルバム.html|index.html|view.html|.tessaly-publish)\x01")))
+            changed << f.section('\x01', 0, 0).mid(copy.size()).replace(QRegularExpression("^/(thumbs|album/r)/.*"), "/\\1/*");
     QCOMPARE(changed, QStringList({"/genres/Bob's/Trip #2/海/o:pen #1%.html", "/genres/Bob's/Trip #2/海/o:pen note.txt",
-                                   "/thumbs/*", "/thumbs/*"}));
+                                   "/thumbs/*", "/thumbs/*"}) + QStringList(8, "/album/r/*"));
 
     // A category left without genres keeps its page, which says so, and the run goes on:
     // the genre's files go. Over http every category of the bar answers with its page.
@@ -1679,7 +1699,8 @@ void TestHtmlBrowser::republishCopiesWhatChanged()
              qPrintable(empty.out + empty.err));
     QVERIFY(!QFileInfo::exists(copy + "/genres/b/line\nfeed/ t/o:pen note.txt"));
     const auto quoted = [](const QString &text) { return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1); };
-    http(m_port, "POST", "/session/" + m_session + "/url", {{"url", QString("http://127.0.0.1:%1/album/").arg(m_httpPort)}});
+    http(m_port, "POST", "/session/" + m_session + "/url",
+         {{"url", QString("http://127.0.0.1:%1/album/%E3%82%A2%E3%83%AB%E3%83%90%E3%83%A0.html").arg(m_httpPort)}});
     QVERIFY(waitFor(0, "return document.readyState === 'complete' && document.querySelectorAll('option').length > 1;"));
     const QStringList names = js(0, "return [...document.querySelectorAll('option')].slice(1).map(o => o.text);").toVariant().toStringList();
     QVERIFY(names.contains("b"));

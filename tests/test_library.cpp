@@ -514,7 +514,7 @@ private slots:
         }
         QCOMPARE(runCli({QStringLiteral("frobnicate")}).exitCode, 2);
         r = runCli({QStringLiteral("--help")});
-        QVERIFY(r.exitCode == 0 && r.out.contains(QStringLiteral("show LIB")));
+        QVERIFY(r.exitCode == 0 && r.out.contains(QStringLiteral("show [--format FORMAT] LIB")));
     }
 };
 

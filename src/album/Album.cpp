@@ -41,6 +41,9 @@ namespace {
 const QString kAlbumTitle = QStringLiteral("ウェブアルバム");
 const QString kFolder = QStringLiteral("album");
 constexpr int kQuality = 82;
+// Every size from one decode; the large one last, so the next run takes the set as
+// whole when it finds that one.
+const QList<int> kSides = {kThumbSide, kThumb2xSide, kMediumSide, kLargeSide};
 
 std::string u8(const QString &s)
 {
@@ -106,6 +109,7 @@ struct Item {
     QString videoRel;  // where the video lies in the copy
     QString posterRel; // where its poster lies in the copy
     QString id;        // its anchor on the view page
+    QList<Rendition> made;  // renditions decoded by this run, until they are written
 };
 
 struct Title {
@@ -197,12 +201,12 @@ public:
     }
 
     bool run();
+    ~Writer() { m_s.decoded = m_decoded; }
 
 private:
     // A page or a file of the album: left alone when its bytes are already there.
     void put(const QString &rel, const QByteArray &bytes, bool page = true)
     {
-        std::lock_guard<std::mutex> lock(m_copyLock);
         if (m_copy.read(rel, bytes.size()) == bytes && m_copy.keep(rel)) {
             if (page)
                 ++m_s.unchanged;
@@ -227,7 +231,8 @@ private:
 
     void loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles);
     void judge(QList<Title> &titles);
-    void judgeItem(Item &item, const QString &titleDir);
+    void judgeItem(Item &item);
+    void placeItem(Item &item, const QString &titleDir);
     void placePosters(QList<Title> &titles);
     Cover writeTitle(Title &t, const QList<std::pair<QString, QString>> &trail);
 
@@ -238,8 +243,8 @@ private:
     PosterCache m_poster;
     const MediaApi *m_media = nullptr;
     Templates m_templates;
-    std::mutex m_copyLock;  // the copy is written from the workers too
-    std::mutex m_listLock;
+    std::mutex m_copyLock;  // the workers look into the copy
+    std::atomic<int> m_decoded{0};
 };
 
 void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles)
@@ -299,57 +304,53 @@ void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *t
     }
 }
 
-// Every photo and video of the genre, opened once and judged on worker threads: a
-// photo's renditions made where the copy lacks them, a video placed where a browser plays it.
+// Every photo and video of the genre, opened once and judged on worker threads (a
+// photo decoded where the copy lacks its renditions, a video's codecs read), then put
+// into the copy in the genre's order, a few at a time: the copy's list of its files
+// comes out the same on every run, and memory holds a few photos' renditions at most.
 void Writer::judge(QList<Title> &titles)
 {
     std::vector<std::pair<Item *, QString>> jobs;
     for (Title &t : titles)
         for (Item &item : t.items)
             jobs.emplace_back(&item, t.dir);
-    if (jobs.empty())
-        return;
-    std::atomic<size_t> next{0};
-    std::atomic<int> running{0};
-    std::mutex doneLock;
-    std::condition_variable doneSignal;
-    std::optional<WriteError> failure;
-    const auto work = [&] {
-        for (size_t i; (i = next++) < jobs.size();) {
-            try {
-                if (!failure)
-                    judgeItem(*jobs[i].first, jobs[i].second);
-            } catch (const WriteError &e) {
-                std::lock_guard<std::mutex> lock(doneLock);
-                if (!failure)
-                    failure = e;
+    const size_t threads = size_t(std::max(1, QThread::idealThreadCount()));
+    const size_t batch = threads * 4;
+    for (size_t from = 0; from < jobs.size(); from += batch) {
+        const size_t to = std::min(jobs.size(), from + batch);
+        std::atomic<size_t> next{from};
+        std::atomic<int> running{0};
+        std::mutex doneLock;
+        std::condition_variable doneSignal;
+        const auto work = [&] {
+            for (size_t i; (i = next++) < to;)
+                judgeItem(*jobs[i].first);
+            std::lock_guard<std::mutex> lock(doneLock);
+            --running;
+            doneSignal.notify_all();
+        };
+        const size_t count = std::min(to - from, threads);
+        running = int(count);
+        std::vector<std::thread> pool;
+        for (size_t i = 0; i < count; ++i)
+            pool.emplace_back(work);
+        {
+            std::unique_lock<std::mutex> lock(doneLock);
+            while (running > 0) {
+                doneSignal.wait_for(lock, std::chrono::milliseconds(40));
+                lock.unlock();
+                m_run.keepAlive();
+                lock.lock();
             }
         }
-        std::lock_guard<std::mutex> lock(doneLock);
-        --running;
-        doneSignal.notify_all();
-    };
-    const int count = int(std::min<size_t>(jobs.size(), size_t(std::max(1, QThread::idealThreadCount()))));
-    std::vector<std::thread> threads;
-    running = count;
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back(work);
-    {
-        std::unique_lock<std::mutex> lock(doneLock);
-        while (running > 0) {
-            doneSignal.wait_for(lock, std::chrono::milliseconds(40));
-            lock.unlock();
-            m_run.keepAlive();
-            lock.lock();
-        }
+        for (std::thread &t : pool)
+            t.join();
+        for (size_t i = from; i < to; ++i)
+            placeItem(*jobs[i].first, jobs[i].second);
     }
-    for (std::thread &t : threads)
-        t.join();
-    if (failure)
-        throw *failure;
 }
 
-void Writer::judgeItem(Item &item, const QString &titleDir)
+void Writer::judgeItem(Item &item)
 {
     const SourceFile file(item.path, m_in.realBase);
     if (!file.isOpen()) {
@@ -365,12 +366,44 @@ void Writer::judgeItem(Item &item, const QString &titleDir)
         MediaVideo probe;
         m_media->probeVideo(file.fd(), &probe);
         item.type = probe.fault ? QString() : PlayableType(probe.container, probe.video, probe.audio, item.name);
+        return;
+    }
+    item.key = file.cacheKey();
+    {
+        // Made by an earlier run from this very file: the large one's header gives the size.
+        std::lock_guard<std::mutex> lock(m_copyLock);
+        const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
+        if (fd >= 0) {
+            const ImageInfo info = GetImageSizeOf(fd);
+            ::close(fd);
+            bool all = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0;
+            for (int side : kSides)
+                all = all && m_copy.exists(renditionRel(item.key, side));
+            if (all) {
+                item.width = info.Width;
+                item.height = info.Height;
+                return;
+            }
+        }
+    }
+    ThumbFault fault;
+    QString detail;
+    item.made = MakeRenditions(file, kSides, kQuality, &fault, &detail);
+    if (item.made.isEmpty())
+        item.fault = ThumbFaultText(fault);
+    else
+        m_decoded++;
+}
+
+void Writer::placeItem(Item &item, const QString &titleDir)
+{
+    if (item.state != Item::State::Open)
+        return;
+    if (item.video) {
         if (item.type.isEmpty() || !m_in.videos)
             return;
-        const QString rel = titleDir + QStringLiteral("/v/")
-                            + UniqueFileNames({item.name}, QString(), {}, 255).constFirst();
+        const QString rel = titleDir + QStringLiteral("/v/") + UniqueFileNames({item.name}, QString(), {}, 255).constFirst();
         qint64 size = 0;
-        std::lock_guard<std::mutex> lock(m_copyLock);
         switch (m_copy.place(rel, item.path, &size)) {
         case PlaceResult::Placed:
             m_s.videoBytes += size;
@@ -384,49 +417,21 @@ void Writer::judgeItem(Item &item, const QString &titleDir)
         }
         return;
     }
-    item.key = file.cacheKey();
-    static const QList<int> sides = {kThumbSide, kThumb2xSide, kMediumSide, kLargeSide};
-    {
-        // Made by an earlier run from this very file: the large one's header gives the size.
-        std::lock_guard<std::mutex> lock(m_copyLock);
-        const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
-        if (fd >= 0) {
-            const ImageInfo info = GetImageSizeOf(fd);
-            ::close(fd);
-            bool all = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0;
-            for (int side : sides)
-                all = all && m_copy.exists(renditionRel(item.key, side));
-            if (all) {
-                for (int side : sides) {
-                    m_copy.keep(renditionRel(item.key, side));
-                    m_in.placed(renditionRel(item.key, side));
-                }
-                item.width = info.Width;
-                item.height = info.Height;
-                return;
-            }
-        }
-    }
-    ThumbFault fault;
-    QString detail;
-    const QList<Rendition> made = MakeRenditions(file, sides, kQuality, &fault, &detail);
-    if (made.isEmpty()) {
-        item.fault = ThumbFaultText(fault);
+    if (item.width > 0) {  // as an earlier run made them
+        for (int side : kSides)
+            if (m_copy.keep(renditionRel(item.key, side)))
+                m_in.placed(renditionRel(item.key, side));
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_listLock);
-        ++m_s.decoded;
+    if (item.made.isEmpty())
+        return;
+    for (int i = 0; i < kSides.size(); ++i) {
+        m_copy.write(renditionRel(item.key, kSides[i]), item.made[i].jpeg);
+        m_in.placed(renditionRel(item.key, kSides[i]));
     }
-    // The large one last: the next run takes the set as whole when it finds that one.
-    for (int i = 0; i < sides.size(); ++i) {
-        const QString rel = renditionRel(item.key, sides[i]);
-        std::lock_guard<std::mutex> lock(m_copyLock);
-        m_copy.write(rel, made[i].jpeg);
-        m_in.placed(rel);
-    }
-    item.width = made.last().width;
-    item.height = made.last().height;
+    item.width = item.made.last().width;
+    item.height = item.made.last().height;
+    item.made.clear();
 }
 
 // The posters of the genre's videos, from the output folder's cache into the copy.
@@ -799,7 +804,8 @@ QString TemplateFolder()
 bool WriteAlbum(HtmlRun &run, CopyFolder &copy, const AlbumInput &input, AlbumSummary *summary)
 {
     *summary = AlbumSummary();
-    return Writer(run, copy, input, *summary).run();
+    Writer writer(run, copy, input, *summary);
+    return writer.run();
 }
 
 }  // namespace tessaly::album

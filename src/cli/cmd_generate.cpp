@@ -41,7 +41,8 @@ static int publishCommand(Context &c)
     TerminalProgress progress(QStringLiteral("公開用にコピー: ページ"));
     PublishSummary summary;
     const bool ok = PublishSite(c.g, *c.dialogs, folder, &summary, nullptr,
-                                [&](int done, int total) { progress.show(done, total); });
+                                [&](int done, int total) { progress.show(done, total); },
+                                !c.hasOption(QStringLiteral("--no-videos")));
     progress.finish();
     if (summary.started)  // else the reason was the message
         c.summary() << displayText(PublishSummaryText(folder, summary, INT_MAX)) << Qt::endl;
@@ -138,12 +139,16 @@ static CliCommand generate("generate", "generate LIB",
                            "writes the album site of the library into its output folder and genre folders",
                            generateCommand, {},
                            "ライブラリのアルバムサイトを出力先と各ジャンルのフォルダに書き出します");
-static CliCommand publish("publish", "publish LIB FOLDER",
+static CliCommand publish("publish", "publish [--no-videos] LIB FOLDER",
                           "writes a self-contained copy of the album site into FOLDER, to be uploaded to a web server "
-                          "as it is; a second run copies only what changed",
+                          "as it is: a web album of every photo and video (its index.html) and the classic frame "
+                          "pages; a second run copies only what changed. --no-videos leaves the video files out "
+                          "and keeps their posters",
                           publishCommand, {},
                           "アルバムサイトの公開用コピー(ほかのファイルを参照しないもの)をフォルダに書き出します。"
-                          "そのままウェブサーバーに置けます。2 回目からは変わったものだけをコピーします");
+                          "すべての写真とビデオを載せたウェブアルバム(index.html)と従来のフレームのページを含み、"
+                          "そのままウェブサーバーに置けます。2 回目からは変わったものだけをコピーします。"
+                          "--no-videos を付けるとビデオのファイルはコピーせず、ポスターだけを載せます");
 static CliCommand imageSize("image-size", "image-size [--mode N] FILE...",
                             "prints format, width, height, depth and Exif orientation (0: none) of each image "
                             "(mode 0: by content, 1-4: BMP/GIF/JPEG/PNG, 5: by extension)",

@@ -674,7 +674,13 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     s.bytes = layout.bytes;
     s.missing << layout.missing;
     s.outside = layout.outside;
-    s.missing << s.album.missing;
+    // A file the genre pages named is named once.
+    QSet<QString> named;
+    for (const QString &m : std::as_const(s.missing))
+        named.insert(m.left(m.lastIndexOf(QStringLiteral(" ("))));
+    for (const QString &m : std::as_const(s.album.missing))
+        if (!named.contains(m.left(m.lastIndexOf(QStringLiteral(" (")))))
+            s.missing << m;
     for (const QString &file : std::as_const(s.album.outside))
         if (!s.outside.contains(file))
             s.outside << file;

@@ -56,6 +56,12 @@ MsgAnswer ScriptedDialogService::message(const MessageRequest &req, QObject *)
     c.type = Call::Message;
     c.message = req;
     calls.append(c);
+    if (req.buttons == MsgButtons::Ok && !req.actionButton.isEmpty() && !m_answers.isEmpty()) {
+        const MsgAnswer a = m_answers.takeFirst();
+        if (a != MsgAnswer::Ok && a != MsgAnswer::Yes)
+            qFatal("scripted answer %d to a message with OK and %s", int(a), qPrintable(req.actionButton));
+        return a;
+    }
     if (req.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     if (m_answers.isEmpty())

@@ -26,6 +26,9 @@ struct MessageRequest {
     QString title;
     MsgButtons buttons = MsgButtons::Ok;
     QString details;  // a long list behind the text, shown on request
+    // With MsgButtons::Ok: a second button that does something with what the box told
+    // (ブラウザで開く); pressing it answers Yes.
+    QString actionButton;
 };
 
 struct FileFilter {

@@ -135,7 +135,14 @@ MsgAnswer QtDialogService::message(const MessageRequest &req, QObject *owner)
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    QPushButton *action = req.buttons == MsgButtons::Ok && !req.actionButton.isEmpty()
+                              ? box.addButton(req.actionButton, QMessageBox::ActionRole)
+                              : nullptr;
+    if (action)
+        action->setObjectName(req.actionButton);
     const int r = box.exec();
+    if (action && box.clickedButton() == action)
+        return MsgAnswer::Yes;
     if (req.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     if (r == QMessageBox::Cancel)

@@ -20,7 +20,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QDesktopServices>
 #include <QProgressDialog>
+#include <QUrl>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -304,6 +306,12 @@ htmlOut::htmlOut(WindowHost &host, QWidget *parent) : FolderWindow(host, kHtmlOu
     file->removeAction(item);
     file->insertAction(action(QStringLiteral("終了")), item);
     connect(item, &QAction::triggered, this, &htmlOut::publish);
+    // Videos can be large for a web space: leaving them out keeps their posters.
+    m_videos = addItem(file, QStringLiteral("公開用のコピーにビデオを入れる"), QStringLiteral("公開用のコピーにビデオを入れる"));
+    file->removeAction(m_videos);
+    file->insertAction(action(QStringLiteral("終了")), m_videos);
+    m_videos->setCheckable(true);
+    m_videos->setChecked(true);
 }
 
 void htmlOut::publish()
@@ -329,7 +337,7 @@ void htmlOut::publish()
     const bool ok = PublishSite(g, ds, folder, &summary, this, [&](int done, int total) {
         progress.setMaximum(qMax(total, 1));
         progress.setValue(qMin(done, total));
-    });
+    }, m_videos->isChecked());
     progress.reset();
     if (!summary.started)  // the folder was refused, and the message said why
         return;
@@ -339,7 +347,12 @@ void htmlOut::publish()
                      kPublishTitle};
     if (summary.missing.size() > kListed || summary.outside.size() > kListed)
         r.details = (summary.missing + summary.outside).join(QLatin1Char('\n'));
-    ds.message(r, this);
+    // To look at the album as a visitor will, before it is uploaded.
+    const QString home = ChildPath(folder, QStringLiteral("index.html"));
+    if (IsNormalFile(home))
+        r.actionButton = QStringLiteral("ブラウザで開く");
+    if (ds.message(r, this) == MsgAnswer::Yes)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(home));
 }
 
 }  // namespace tessaly

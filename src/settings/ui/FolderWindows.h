@@ -86,6 +86,9 @@ public:
 
 public slots:
     void publish();  // menu 公開用にコピー
+
+private:
+    QAction *m_videos = nullptr;  // menu 公開用のコピーにビデオを入れる (checked)
 };
 
 }  // namespace tessaly
