@@ -21,7 +21,7 @@ packages=(
 )
 if [ "$mode" = test ]; then
   packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver python3 dpkg-dev file ffmpeg
-    lintian appstream desktop-file-utils shared-mime-info groff-base ninja-build rsync)
+    lintian appstream desktop-file-utils shared-mime-info groff-base ninja-build rsync libvips-tools)
 fi
 
 sudo_cmd=()
