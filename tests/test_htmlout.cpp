@@ -296,6 +296,35 @@ private slots:
 
     // File names for names from elsewhere: kept where usable, else cut at a character's
     // end so that the hash tag and suffix fit the name limit, never twice the same.
+    // What a browser plays as it is, by container, codecs and name.
+    void playableVideos_data()
+    {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QStringList>("codecs");  // video, then sound
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("type");
+        const QString mp4 = "mov,mp4,m4a,3gp,3g2,mj2", mkv = "matroska,webm";
+        QTest::newRow("H.264 and AAC in MP4") << mp4 << QStringList{"h264", "aac"} << "a.MP4" << "video/mp4";
+        QTest::newRow("H.264 without sound in MOV") << mp4 << QStringList{"h264"} << "a.mov" << "video/mp4";
+        QTest::newRow("H.264 in M4V") << mp4 << QStringList{"h264", "aac"} << "a.m4v" << "video/mp4";
+        QTest::newRow("HEVC in MP4") << mp4 << QStringList{"hevc", "aac"} << "a.mp4" << "";
+        QTest::newRow("H.264 with PCM sound") << mp4 << QStringList{"h264", "pcm_s16le"} << "a.mov" << "";
+        QTest::newRow("VP9 and Opus in WebM") << mkv << QStringList{"vp9", "opus"} << "a.webm" << "video/webm";
+        QTest::newRow("AV1 in WebM") << mkv << QStringList{"av1"} << "a.webm" << "video/webm";
+        QTest::newRow("VP8 and Vorbis in MKV") << mkv << QStringList{"vp8", "vorbis"} << "a.mkv" << "";
+        QTest::newRow("H.264 in WebM") << mkv << QStringList{"h264"} << "a.webm" << "";
+        QTest::newRow("MPEG-4 in AVI") << "avi" << QStringList{"mpeg4"} << "a.avi" << "";
+        QTest::newRow("no video") << mp4 << QStringList{} << "a.mp4" << "";
+    }
+    void playableVideos()
+    {
+        QFETCH(QString, container);
+        QFETCH(QStringList, codecs);
+        QFETCH(QString, file);
+        QFETCH(QString, type);
+        QCOMPARE(album::PlayableType(container, codecs.mid(0, 1), codecs.mid(1), file), type);
+    }
+
     void uniqueFileNames_data()
     {
         QTest::addColumn<QStringList>("names");
