@@ -198,6 +198,11 @@ private slots:
         makeDir(m_dir.path() + "/src");
         m_turned = src("turned.MP4");
         QVERIFY(makeTurnedVideo(m_turned));
+        // Dark for its first 1.5 s, past the 10 % point, then red on the left and blue on the
+        // right; one key frame, at the start.
+        QVERIFY(ffmpeg({"-filter_complex", "color=c=black:s=320x180:r=10:d=1.5[k];color=c=red:s=160x180:r=10:d=8.5[l];"
+                                           "color=c=blue:s=160x180:r=10:d=8.5[r];[l][r]hstack[c];[k][c]concat=n=2:v=1:a=0,format=yuv420p",
+                        "-c:v", "libx264", "-preset", "ultrafast", "-g", "1000", src("dark start.mp4")}));
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=64x48:r=5:d=0.6", "-c:v", "mpeg4", src("short.avi")}));
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=1000x2:r=5:d=0.4", "-c:v", "mpeg4", src("strip.avi")}));
         // One key frame, at the start, in a stream without an index.
@@ -225,6 +230,7 @@ private slots:
         const QColor red(255, 0, 0), blue(0, 0, 255), green(0, 255, 0), none;
         // Turned the right way, past the green start: red on the left.
         QTest::newRow("turned, 10 % in") << "turned.MP4" << QSize(135, 240) << 270 << false << red << none;
+        QTest::newRow("dark at 10 %, decoded past it") << "dark start.mp4" << QSize(240, 135) << 0 << false << red << none;
         QTest::newRow("sound first") << "sound.mp4" << QSize(135, 240) << 270 << false << red << none;
         QTest::newRow("shorter than a second, not enlarged") << "short.avi" << QSize(64, 48) << 0 << false << none << none;
         QTest::newRow("a strip, one pixel high") << "strip.avi" << QSize(240, 1) << 0 << false << none << none;

@@ -42,6 +42,8 @@ struct PosterFrame {
 constexpr int kDecodeTimeLimitMs = 15000;
 // Video packets read after a seek before the video counts as having no picture there.
 constexpr int kMaxPackets = 1000;
+// Pictures decoded after the key frame to reach the point, and again past dark ones.
+constexpr int kMaxForward = 300;
 
 // The video is read through its descriptor (our own I/O context), never by name.
 struct FdInput {
@@ -207,6 +209,35 @@ std::unique_ptr<AVFrame, FrameFree> firstPicture(AVFormatContext *fmt, AVCodecCo
     return nullptr;
 }
 
+// Whether a decoded picture is almost uniformly dark, by its luma (sampled): only the
+// YUV formats are judged, any other counts as showing something.
+bool isDark(const AVFrame *frame)
+{
+    switch (frame->format) {
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUV444P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_NV12:
+    case AV_PIX_FMT_YUV420P10LE: break;
+    default: return false;
+    }
+    const bool wide = frame->format == AV_PIX_FMT_YUV420P10LE;
+    const int limit = frame->color_range == AVCOL_RANGE_JPEG ? 40 : 50;  // of 255
+    const int step = std::max(1, std::min(frame->width, frame->height) / 32);
+    int bright = 0, samples = 0;
+    for (int y = 0; y < frame->height; y += step)
+        for (int x = 0; x < frame->width; x += step) {
+            const uint8_t *row = frame->data[0] + ptrdiff_t(y) * frame->linesize[0];
+            const int luma = wide ? reinterpret_cast<const uint16_t *>(row)[x] >> 2 : row[x];
+            bright += luma > limit;
+            ++samples;
+        }
+    return bright * 50 < samples;  // under 2 % of the picture lighter than the limit
+}
+
 // Scales a decoded picture so that its displayed shape (pixel aspect included) fits
 // PosterBox, as 24-bit RGB.
 QImage scaledImage(const AVFrame *frame, AVRational sar)
@@ -328,9 +359,10 @@ struct Video {
     }
 };
 
-// Decodes the frame about 10 % into the video (the key frame at or before that point,
-// so only one frame is decoded; the first frame when the video is shorter than a
-// second, its length is unknown or no key frame is found there), turns it upright by
+// Decodes the frame about 10 % into the video (decoded forward from the key frame before
+// that point; the first frame when the video is shorter than a second, its length is
+// unknown or no key frame is found there), past any frames there that are almost all
+// dark, turns it upright by
 // its display matrix (or "rotate" tag) and fits it into PosterBox. Opens only local
 // files of the video containers.
 PosterFrame DecodePoster(int fd)
@@ -356,9 +388,22 @@ PosterFrame DecodePoster(int fd)
     }
     std::unique_ptr<AVFrame, FrameFree> frame;
     QString detail;
+    const int64_t point = start + length / 10;
+    const auto next = [&] { return firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail); };
     if (length >= av_rescale_q(1, AVRational{1, 1}, st->time_base)
-        && av_seek_frame(video.fmt.get(), video.stream, start + length / 10, AVSEEK_FLAG_BACKWARD) >= 0)
-        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, true, &detail);
+        && av_seek_frame(video.fmt.get(), video.stream, point, AVSEEK_FLAG_BACKWARD) >= 0) {
+        // From the key frame before the point, forward to the point itself.
+        frame = next();
+        for (int n = 0; frame && n < kMaxForward && !deadline.hasExpired(); ++n) {
+            const int64_t at = frame->best_effort_timestamp;
+            if (at == AV_NOPTS_VALUE || at >= point)
+                break;
+            auto later = next();
+            if (!later)
+                break;
+            frame = std::move(later);
+        }
+    }
     // A short video, or no key frame there (none marked, or one that gives no picture by
     // itself): the first picture, decoded as it comes. Opened afresh, since a stream
     // without an index (MPEG-TS, -PS) cannot be sought back to its very first frame.
@@ -366,6 +411,17 @@ PosterFrame DecodePoster(int fd)
         frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail);
     if (out.fault != PosterFault::None)
         return out;
+    // A fade or a lens cap: a frame almost all dark says nothing of the video; the first
+    // one after it that shows something stands for it (the dark one when none does).
+    for (int n = 0; frame && isDark(frame.get()) && n < kMaxForward && !deadline.hasExpired(); ++n) {
+        auto later = next();
+        if (!later)
+            break;
+        if (!isDark(later.get())) {
+            frame = std::move(later);
+            break;
+        }
+    }
     if (!frame)
         return failed(&out, PosterFault::NoFrame, deadline.hasExpired() ? QStringLiteral("timed out") : detail);
 

@@ -37,9 +37,10 @@ struct PosterInfo {
 // .mkv .webm (names match in any letter case).
 const QList<QByteArray> &VideoSuffixes();
 
-// Decodes the frame about 10 % into the video (the key frame at or before that point,
-// so only one frame is decoded; the first frame when the video is shorter than a
-// second, its length is unknown or no key frame is found there), turns (and mirrors) it
+// Decodes the frame about 10 % into the video (decoded forward from the key frame before
+// that point; the first frame when the video is shorter than a second, its length is
+// unknown or no key frame is found there), past any frames there that are almost all
+// dark, turns (and mirrors) it
 // upright by its display matrix (or "rotate" tag), fits it into PosterBox and writes it as a JPEG
 // at jpegPath (a new file renamed over it; never through a symbolic link). Opens only
 // local files of the video containers. Thread-safe.
