@@ -201,7 +201,6 @@ public:
     }
 
     bool run();
-    ~Writer() { m_s.decoded = m_decoded; }
 
 private:
     // A page or a file of the album: left alone when its bytes are already there.
@@ -244,7 +243,6 @@ private:
     const MediaApi *m_media = nullptr;
     Templates m_templates;
     std::mutex m_copyLock;  // the workers look into the copy
-    std::atomic<int> m_decoded{0};
 };
 
 void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles)
@@ -391,8 +389,6 @@ void Writer::judgeItem(Item &item)
     item.made = MakeRenditions(file, kSides, kQuality, &fault, &detail);
     if (item.made.isEmpty())
         item.fault = ThumbFaultText(fault);
-    else
-        m_decoded++;
 }
 
 void Writer::placeItem(Item &item, const QString &titleDir)
@@ -425,6 +421,7 @@ void Writer::placeItem(Item &item, const QString &titleDir)
     }
     if (item.made.isEmpty())
         return;
+    ++m_s.decoded;
     for (int i = 0; i < kSides.size(); ++i) {
         m_copy.write(renditionRel(item.key, kSides[i]), item.made[i].jpeg);
         m_in.placed(renditionRel(item.key, kSides[i]));
@@ -804,8 +801,7 @@ QString TemplateFolder()
 bool WriteAlbum(HtmlRun &run, CopyFolder &copy, const AlbumInput &input, AlbumSummary *summary)
 {
     *summary = AlbumSummary();
-    Writer writer(run, copy, input, *summary);
-    return writer.run();
+    return Writer(run, copy, input, *summary).run();
 }
 
 }  // namespace tessaly::album
