@@ -190,6 +190,28 @@ QString countText(const Counts &c)
     return parts.isEmpty() ? QStringLiteral("写真はありません") : parts.join(QStringLiteral("・"));
 }
 
+// A card of a list page: a category, a genre or a title, its cover shown from a page at depth.
+mu::data card(const QString &name, const QString &link, const QString &count, const Cover &cover, int depth)
+{
+    mu::data d;
+    d.set("name", u8(name));
+    d.set("href", u8(link));
+    d.set("count", u8(count));
+    if (cover.isSet())
+        d.set("cover", coverData(cover, depth, name));
+    return d;
+}
+
+// A title's 開く and ﾘﾝｸ links, from a page at depth.
+void setButtons(mu::data &d, const Title &t, int depth)
+{
+    if (!t.openRel.isEmpty())
+        d.set("open", u8(href(depth, t.openRel)));
+    if (t.linkShown)
+        d.set("link", u8(t.link));
+    d.set("buttons", !t.openRel.isEmpty() || t.linkShown);
+}
+
 // ---- The run.
 
 class Writer {
@@ -517,13 +539,6 @@ Cover Writer::writeTitle(Title &t, const QList<std::pair<QString, QString>> &tra
         }
     }
 
-    const auto buttons = [&](mu::data &d) {
-        if (!t.openRel.isEmpty())
-            d.set("open", u8(href(depth, t.openRel)));
-        if (t.linkShown)
-            d.set("link", u8(t.link));
-        d.set("buttons", !t.openRel.isEmpty() || t.linkShown);
-    };
     const auto slideHref = [&](int from, int to) {
         const QString pageName = viewPage(to);
         return (viewPage(from) == pageName ? QString() : pageName) + QLatin1Char('#') + shown[to]->id;
@@ -558,7 +573,7 @@ Cover Writer::writeTitle(Title &t, const QList<std::pair<QString, QString>> &tra
         d.set("name", u8(t.name));
         d.set("count", u8(countText({t.photos, t.videos})));
         d.set("empty", shown.isEmpty());
-        buttons(d);
+        setButtons(d, t, depth);
         put(t.dir + QStringLiteral("/index.html"), page("title", d, t.name, depth, here));
     }
 
@@ -695,17 +710,9 @@ bool Writer::run()
                     genreCounts.videos += t.videos;
                     if (!genreCover.isSet())
                         genreCover = cover;
-                    mu::data d;
-                    d.set("name", u8(t.name));
-                    d.set("href", u8(LinkEscape(t.dir.mid(genreDir.size() + 1)) + QStringLiteral("/index.html")));
-                    d.set("count", u8(countText({t.photos, t.videos})));
-                    if (cover.isSet())
-                        d.set("cover", coverData(cover, 3, t.name));
-                    if (!t.openRel.isEmpty())
-                        d.set("open", u8(href(3, t.openRel)));
-                    if (t.linkShown)
-                        d.set("link", u8(t.link));
-                    d.set("buttons", !t.openRel.isEmpty() || t.linkShown);
+                    mu::data d = card(t.name, LinkEscape(t.dir.mid(genreDir.size() + 1)) + QStringLiteral("/index.html"),
+                                      countText({t.photos, t.videos}), cover, 3);
+                    setButtons(d, t, 3);
                     titleList.push_back(d);
                     m_run.keepAlive();
                 }
@@ -723,13 +730,9 @@ bool Writer::run()
                 catCounts.videos += genreCounts.videos;
                 if (!catCover.isSet())
                     catCover = genreCover;
-                mu::data d;
-                d.set("name", u8(genre.name));
-                d.set("href", u8(LinkEscape(genreDirs[gi]) + QStringLiteral("/index.html")));
-                d.set("count", u8(QStringLiteral("タイトル %1・").arg(titles.size()) + countText(genreCounts)));
-                if (genreCover.isSet())
-                    d.set("cover", coverData(genreCover, 2, genre.name));
-                genreList.push_back(d);
+                genreList.push_back(card(genre.name, LinkEscape(genreDirs[gi]) + QStringLiteral("/index.html"),
+                                         QStringLiteral("タイトル %1・").arg(titles.size()) + countText(genreCounts),
+                                         genreCover, 2));
             }
             mu::data cd;
             cd.set("genres", genreList);
@@ -738,13 +741,9 @@ bool Writer::run()
             cd.set("empty", cat.genres.isEmpty());
             put(catDir + QStringLiteral("/index.html"),
                 page("category", cd, cat.name, 2, {{homeName, href(2, QStringLiteral("index.html"))}, {cat.name, QString()}}));
-            mu::data d;
-            d.set("name", u8(cat.name));
-            d.set("href", u8(LinkEscape(catDir) + QStringLiteral("/index.html")));
-            d.set("count", u8(QStringLiteral("ジャンル %1・").arg(cat.genres.size()) + countText(catCounts)));
-            if (catCover.isSet())
-                d.set("cover", coverData(catCover, 0, cat.name));
-            homeList.push_back(d);
+            homeList.push_back(card(cat.name, LinkEscape(catDir) + QStringLiteral("/index.html"),
+                                    QStringLiteral("ジャンル %1・").arg(cat.genres.size()) + countText(catCounts),
+                                    catCover, 0));
         }
         if (m_in.home) {
             mu::data hd;

@@ -167,11 +167,9 @@ Upright uprightOf(const AVStream *st)
 }
 
 
-// The first picture the decoder gives after reading from the current position. With
-// keyOnly, packets before the first key frame are passed over and that key frame is
-// decoded alone: a decoder that holds pictures back for reordering gives it up at once.
-std::unique_ptr<AVFrame, FrameFree> firstPicture(AVFormatContext *fmt, AVCodecContext *dec, int stream,
-                                                 bool keyOnly, QString *detail)
+// The next picture the decoder gives, reading on from the current position.
+std::unique_ptr<AVFrame, FrameFree> nextPicture(AVFormatContext *fmt, AVCodecContext *dec, int stream,
+                                                QString *detail)
 {
     std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
     std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
@@ -195,14 +193,10 @@ std::unique_ptr<AVFrame, FrameFree> firstPicture(AVFormatContext *fmt, AVCodecCo
             draining = true;
             continue;
         }
-        if (pkt->stream_index == stream && ++packets && (!keyOnly || (pkt->flags & AV_PKT_FLAG_KEY))) {
+        if (pkt->stream_index == stream && ++packets) {
             const int sent = avcodec_send_packet(dec, pkt.get());
             if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA)
                 *detail = avText(sent);
-            if (keyOnly) {
-                avcodec_send_packet(dec, nullptr);
-                draining = true;
-            }
         }
         av_packet_unref(pkt.get());
     }
@@ -389,7 +383,7 @@ PosterFrame DecodePoster(int fd)
     std::unique_ptr<AVFrame, FrameFree> frame;
     QString detail;
     const int64_t point = start + length / 10;
-    const auto next = [&] { return firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail); };
+    const auto next = [&] { return nextPicture(video.fmt.get(), video.dec.get(), video.stream, &detail); };
     if (length >= av_rescale_q(1, AVRational{1, 1}, st->time_base)
         && av_seek_frame(video.fmt.get(), video.stream, point, AVSEEK_FLAG_BACKWARD) >= 0) {
         // From the key frame before the point, forward to the point itself.
@@ -408,7 +402,7 @@ PosterFrame DecodePoster(int fd)
     // itself): the first picture, decoded as it comes. Opened afresh, since a stream
     // without an index (MPEG-TS, -PS) cannot be sought back to its very first frame.
     if (!frame && !deadline.hasExpired() && video.open(fd, &deadline, &out))
-        frame = firstPicture(video.fmt.get(), video.dec.get(), video.stream, false, &detail);
+        frame = next();
     if (out.fault != PosterFault::None)
         return out;
     // A fade or a lens cap: a frame almost all dark says nothing of the video; the first
