@@ -31,6 +31,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "CopyFolder.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "HtmlOut.h"
@@ -1217,6 +1218,55 @@ private slots:
         for (auto *e : {&left, &fresh})
             e->remove(".tessaly-publish");
         QCOMPARE(left, fresh);
+    }
+
+    // A file written again is compared with the old one as its bytes come, in pieces of
+    // any size: what agrees is not written, and at a difference the file is the new bytes.
+    void copyWritesWhatDiffers_data()
+    {
+        QTest::addColumn<int>("piece");
+        QTest::addColumn<int>("differsAt");  // -1: the same bytes
+        QTest::addColumn<int>("newSize");
+        const int size = 200 << 10;
+        for (const int piece : {size, 1000, 70000}) {
+            const QByteArray p = QByteArray::number(piece);
+            QTest::newRow(("same, pieces of " + p).constData()) << piece << -1 << size;
+            QTest::newRow(("differs after 100 KiB, pieces of " + p).constData()) << piece << (100 << 10) << size;
+            QTest::newRow(("differs in its last byte, pieces of " + p).constData()) << piece << size - 1 << size;
+            QTest::newRow(("longer, pieces of " + p).constData()) << piece << size << size + 5000;
+            QTest::newRow(("shorter, pieces of " + p).constData()) << piece << size - 5000 << size - 5000;
+        }
+    }
+    void copyWritesWhatDiffers()
+    {
+        QFETCH(int, piece);
+        QFETCH(int, differsAt);
+        QFETCH(int, newSize);
+        QByteArray old(200 << 10, Qt::Uninitialized);
+        for (int i = 0; i < old.size(); ++i)
+            old[i] = char('a' + (i * 7 + i / 26) % 26);
+        QByteArray fresh = old.left(differsAt < 0 ? old.size() : differsAt);
+        while (fresh.size() < newSize)
+            fresh += char('A' + fresh.size() % 26);
+        const QString folder = makeDir(m_dir->path() + "/copy");
+        writeFile(folder + "/a/b/page.html", old);
+        const QDateTime before = QDateTime::currentDateTime().addDays(-3);
+        {
+            QFile f(folder + "/a/b/page.html");
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(before, QFileDevice::FileModificationTime));
+        }
+        htmlout::CopyFolder copy(folder, {});
+        copy.write("a/b/page.html", [&](const htmlout::CopyFolder::Sink &put) {
+            for (qsizetype at = 0; at < fresh.size(); at += piece)
+                put(fresh.mid(at, piece));
+        });
+        QCOMPARE(readFile(folder + "/a/b/page.html"), fresh);
+        QCOMPARE(QFileInfo(folder + "/a/b/page.html").lastModified() == before, differsAt < 0);
+        // A folder that was removed with its last file is made anew for the next one.
+        QVERIFY(copy.remove("a/b/page.html"));
+        QVERIFY(!QFileInfo::exists(folder + "/a"));
+        copy.write("a/b/again.html", QByteArray("again"));
+        QCOMPARE(readFile(folder + "/a/b/again.html"), QByteArray("again"));
     }
 
     // With its output folder gone since it was set, a copy still gets its thumbnails, made

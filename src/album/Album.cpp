@@ -25,6 +25,7 @@
 #include <condition_variable>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <mutex>
 #include <thread>
@@ -57,15 +58,27 @@ public:
     // Empty text when every template was read, else why not.
     QString load(const QString &folder)
     {
+        std::map<std::string, std::string> parts;
         for (const char *name : {"head", "foot", "home", "category", "genre", "title", "view"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mustache"));
             if (!f.open(QIODevice::ReadOnly))
                 return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
-            m_text[name] = f.readAll().toStdString();
-            mu::mustache check(m_text[name]);
+            parts[name] = f.readAll().toStdString();
+            const mu::mustache check(parts[name]);
             if (!check.is_valid())
                 return QStringLiteral("ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
                     .arg(f.fileName(), QString::fromStdString(check.error_message()));
+        }
+        for (const char *name : {"home", "category", "genre", "title", "view"}) {
+            // The shared head and foot put in as text: each page is parsed once, not on every render.
+            std::string text = parts.at(name);
+            for (const char *part : {"head", "foot"}) {
+                const std::string tag = std::string("{{>") + part + "}}";
+                for (size_t at = 0; (at = text.find(tag, at)) != std::string::npos; at += parts.at(part).size())
+                    text.replace(at, tag.size(), parts.at(part));
+            }
+            auto page = std::make_unique<mu::mustache>(text);
+            m_pages[name] = std::move(page);
         }
         for (const char *name : {"style.css", "album.js"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name));
@@ -77,19 +90,14 @@ public:
     }
 
     // The page name filled with d; every value HTML-escaped unless a template says otherwise.
-    QByteArray render(const char *name, mu::data &d) const
+    QByteArray render(const char *name, const mu::data &d) const
     {
-        for (const char *part : {"head", "foot"}) {
-            const std::string &text = m_text.at(part);
-            d.set(part, mu::partial([&text] { return text; }));
-        }
-        mu::mustache page(m_text.at(name));
-        return QByteArray::fromStdString(page.render(d));
+        return QByteArray::fromStdString(m_pages.at(name)->render(d));
     }
     const QByteArray &file(const char *name) const { return m_files.at(name); }
 
 private:
-    std::map<std::string, std::string> m_text;
+    std::map<std::string, std::unique_ptr<mu::mustache>> m_pages;
     std::map<std::string, QByteArray> m_files;
 };
 

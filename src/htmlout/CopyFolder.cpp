@@ -102,6 +102,7 @@ CopyFolder::CopyFolder(const QString &folder, const QStringList &sources, const 
 
 CopyFolder::~CopyFolder()
 {
+    forgetFolders();
     if (m_record >= 0)
         ::close(m_record);
     if (m_fd >= 0)
@@ -194,15 +195,33 @@ void CopyFolder::stopRecording()
 {
     if (m_record < 0)
         return;
+    m_pending.clear();
     ::close(m_record);
     m_record = -1;
     remove(m_recordName);
 }
 
-bool CopyFolder::recorded(const QString &rel)
+bool CopyFolder::recorded(const QString &rel, bool now)
 {
-    const QByteArray line = rel.toUtf8() + '\0';
-    return m_record < 0 || writeAll(m_record, line.constData(), line.size());
+    if (m_record < 0)
+        return true;
+    m_pending += rel.toUtf8() + '\0';
+    // A file about to appear is listed before it does. One already there may wait with
+    // others: the list an earlier run left holds it, should this run stop.
+    return (!now && m_pending.size() < (64 << 10)) || writePending();
+}
+
+bool CopyFolder::writePending()
+{
+    const bool ok = m_record < 0 || writeAll(m_record, m_pending.constData(), m_pending.size());
+    m_pending.clear();
+    return ok;
+}
+
+void CopyFolder::flushRecord()
+{
+    if (!writePending())
+        fileFailure(errno ? errno : EIO, pathOf(m_recordName));
 }
 
 void CopyFolder::lock()
@@ -244,45 +263,57 @@ void CopyFolder::keepTimeIfUnchanged()
 
 std::vector<int> CopyFolder::openFolders(const QStringList &parts, qsizetype n, bool create)
 {
+    // Folders opened by this run stay open for the next file in them: a run touches the
+    // same few folders over and over. Only a bounded number, dropped together when no
+    // call holds one.
+    if (m_holding == 0 && m_open.size() >= kOpenFolders)
+        forgetFolders();
+    ++m_holding;
     std::vector<int> fds;
-    fds.push_back(::dup(m_fd));
-    if (fds.back() < 0)
-        fileFailure(errno, m_path);
+    fds.push_back(m_fd);
+    QString key;
     for (qsizetype i = 0; i < n; ++i) {
+        if (i > 0)
+            key += QLatin1Char('/');
+        key += parts[i];
+        if (const auto known = m_open.constFind(key); known != m_open.cend()) {
+            fds.push_back(*known);
+            continue;
+        }
         const QByteArray name = QFile::encodeName(parts[i]);
         const int at = fds.back();
         int fd = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0 && create) {
             struct stat st;
             const bool there = ::fstatat(at, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            const QString rel = QStringList(parts.mid(0, i + 1)).join(QLatin1Char('/'));
             if (there && S_ISLNK(st.st_mode)) {
                 if (::unlinkat(at, name.constData(), 0) != 0) {
                     const int err = errno;
                     closeFolders(fds);
-                    fileFailure(err, pathOf(rel));
+                    fileFailure(err, pathOf(key));
                 }
-                m_replaced << rel;
+                m_replaced << key;
             } else if (there) {  // a file where a folder goes
                 closeFolders(fds);
-                fileFailure(ENOTDIR, pathOf(rel) + QLatin1Char('/'));
+                fileFailure(ENOTDIR, pathOf(key) + QLatin1Char('/'));
             }
             if (::mkdirat(at, name.constData(), 0777) != 0 && errno != EEXIST) {
                 const int err = errno;
                 closeFolders(fds);
-                fileFailure(err, pathOf(rel));
+                fileFailure(err, pathOf(key));
             }
             fd = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
                 const int err = errno;
                 closeFolders(fds);
-                fileFailure(err, pathOf(rel));
+                fileFailure(err, pathOf(key));
             }
         }
         if (fd < 0) {
             closeFolders(fds);
             return fds;
         }
+        m_open.insert(key, fd);
         fds.push_back(fd);
     }
     return fds;
@@ -290,10 +321,22 @@ std::vector<int> CopyFolder::openFolders(const QStringList &parts, qsizetype n, 
 
 void CopyFolder::closeFolders(std::vector<int> &fds) const
 {
-    for (const int fd : fds)
-        if (fd >= 0)
-            ::close(fd);
+    // The descriptors stay with the list of open folders.
+    if (!fds.empty())
+        --m_holding;
     fds.clear();
+}
+
+void CopyFolder::forgetFolders(const QString &rel) const
+{
+    for (auto it = m_open.begin(); it != m_open.end();) {
+        if (rel.isNull() || it.key() == rel || it.key().startsWith(rel + QLatin1Char('/'))) {
+            ::close(it.value());
+            it = m_open.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void CopyFolder::makeFolder(const QString &rel)
@@ -350,18 +393,31 @@ void CopyFolder::write(const QString &rel, const std::function<void(const Sink &
                     at += n;
             }
         };
+        // The old file read ahead in large pieces, as the new bytes come in small ones. Only
+        // a piece that agrees whole counts: at a difference the temporary gets the old
+        // file's first `agreed` bytes and then the whole piece.
+        QByteArray ahead;
+        qsizetype aheadUsed = 0;
         const auto agrees = [&](const QByteArray &bytes) {
-            char buf[1 << 16];
-            for (qsizetype at = 0; at < bytes.size();) {
-                const ssize_t want = qMin<qsizetype>(sizeof buf, bytes.size() - at);
-                const ssize_t n = ::pread(old.fd, buf, size_t(want), agreed);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n != want || std::memcmp(buf, bytes.constData() + at, size_t(n)) != 0)
+            qsizetype at = 0;
+            while (at < bytes.size()) {
+                if (aheadUsed == ahead.size()) {
+                    ahead.resize(1 << 16);
+                    ssize_t n;
+                    while ((n = ::pread(old.fd, ahead.data(), size_t(ahead.size()), agreed + at)) < 0 && errno == EINTR) {
+                    }
+                    if (n <= 0)
+                        return false;
+                    ahead.resize(n);
+                    aheadUsed = 0;
+                }
+                const qsizetype n = qMin(bytes.size() - at, ahead.size() - aheadUsed);
+                if (std::memcmp(ahead.constData() + aheadUsed, bytes.constData() + at, size_t(n)) != 0)
                     return false;
                 at += n;
-                agreed += n;
+                aheadUsed += n;
             }
+            agreed += at;
             return true;
         };
         if (!same)
@@ -408,7 +464,7 @@ void CopyFolder::putInPlace(const QString &rel, std::vector<int> &fds, const QBy
                             const QByteArray &name, int err)
 {
     const int dir = fds.back();
-    if (err == 0 && !recorded(rel))
+    if (err == 0 && !recorded(rel, true))
         err = errno ? errno : EIO;
     // A rename replaces a link at the name itself, never what it points to.
     if (err == 0 && ::renameat(dir, temp.constData(), dir, name.constData()) != 0)
@@ -606,9 +662,11 @@ bool CopyFolder::remove(const QString &rel)
 void CopyFolder::removeEmptyFolders(const QStringList &parts, const std::vector<int> &fds) const
 {
     // From the innermost out.
-    for (qsizetype i = parts.size() - 2; i >= 0; --i)
+    for (qsizetype i = parts.size() - 2; i >= 0; --i) {
         if (::unlinkat(fds[size_t(i)], QFile::encodeName(parts[i]).constData(), AT_REMOVEDIR) != 0)
             break;
+        forgetFolders(QStringList(parts.mid(0, i + 1)).join(QLatin1Char('/')));
+    }
 }
 
 CopyFolder::Stale CopyFolder::removeStale(const QString &rel)
@@ -659,7 +717,9 @@ QString CopyFolder::linkAt(const QString &rel) const
 
 // Every entry of the copy, folder by folder from its descriptor, never through a link;
 // only the folders on the way down stay open. at is the folder's path in the copy.
-using Visit = std::function<void(int dir, const char *name, const struct stat &st, const QString &at)>;
+// The type of each entry (S_IFDIR, S_IFLNK...) from the listing itself, a stat only where
+// the file system does not say: a walk over a large copy is then one read per folder.
+using Visit = std::function<void(int dir, const char *name, mode_t type, const QString &at)>;
 static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
 {
     std::vector<QByteArray> folders;
@@ -670,14 +730,19 @@ static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
             return;
         ::rewinddir(d);
         while (const dirent *e = ::readdir(d)) {
-            const QByteArray name(e->d_name);
-            struct stat st;
-            if (name == "." || name == ".." || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
                 continue;
-            if (S_ISDIR(st.st_mode))
-                folders.push_back(name);
+            mode_t type = DTTOIF(e->d_type);
+            struct stat st;
+            if (e->d_type == DT_UNKNOWN) {
+                if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                type = st.st_mode & S_IFMT;
+            }
+            if (S_ISDIR(type))
+                folders.emplace_back(e->d_name);
             else
-                visit(fd, e->d_name, st, at);
+                visit(fd, e->d_name, type, at);
         }
         ::closedir(d);
     }
@@ -693,8 +758,8 @@ static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
 QStringList CopyFolder::links() const
 {
     QStringList found;
-    walkCopy(m_fd, QString(), 0, [&found](int dir, const char *name, const struct stat &st, const QString &at) {
-        if (!S_ISLNK(st.st_mode))
+    walkCopy(m_fd, QString(), 0, [&found](int dir, const char *name, mode_t type, const QString &at) {
+        if (!S_ISLNK(type))
             return;
         char buf[PATH_MAX + 1];
         const ssize_t n = ::readlinkat(dir, name, buf, PATH_MAX);
@@ -708,8 +773,8 @@ QStringList CopyFolder::links() const
 int CopyFolder::removeTemporaries()
 {
     int removed = 0;
-    walkCopy(m_fd, QString(), 0, [&removed](int dir, const char *name, const struct stat &st, const QString &) {
-        if (S_ISREG(st.st_mode) && isTemporaryName(QByteArray(name)))
+    walkCopy(m_fd, QString(), 0, [&removed](int dir, const char *name, mode_t type, const QString &) {
+        if (S_ISREG(type) && isTemporaryName(QByteArray(name)))
             removed += ::unlinkat(dir, name, 0) == 0;
     });
     return removed;

@@ -7,6 +7,7 @@
 // take from, judged by the real path of the very file that was opened, and always as
 // a file of their own (a reflink or a copy), never as a hard link to the original.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QList>
@@ -105,6 +106,9 @@ public:
     // stopped half-way leaves the list of what it placed, and a whole run the list of
     // everything that belongs to it.
     void recordTo(const QString &rel);
+    // Names of files that were already there reach the list's file in batches: after
+    // this, every name recorded is in it. Throws WriteError.
+    void flushRecord();
     // Ends the list and removes its file.
     void stopRecording();
 
@@ -117,9 +121,13 @@ private:
     // Empty when a folder is missing (and not made) or is not a folder of the copy.
     std::vector<int> openFolders(const QStringList &parts, qsizetype n, bool create);
     void closeFolders(std::vector<int> &fds) const;
+    // Closes the open folders at rel and below it; all of them when rel is null.
+    void forgetFolders(const QString &rel = QString()) const;
     bool inSources(int fd, const QString &source, const QStringList &roots) const;
     void removeEmptyFolders(const QStringList &parts, const std::vector<int> &fds) const;
-    bool recorded(const QString &rel);  // false with errno set when the list cannot take it
+    // false with errno set when the list cannot take it; now: the file is about to appear
+    bool recorded(const QString &rel, bool now = false);
+    bool writePending();
     // Records the name, renames the finished temporary over it (err == 0) or removes it,
     // closes the folders, and throws on a failure.
     void putInPlace(const QString &rel, std::vector<int> &fds, const QByteArray &temp,
@@ -129,8 +137,12 @@ private:
     QStringList m_sources;
     QStringList m_made;
     int m_fd = -1;
+    static constexpr int kOpenFolders = 256;
+    mutable QHash<QString, int> m_open;  // descriptors of the copy's folders, by their rel
+    mutable int m_holding = 0;           // calls between openFolders and closeFolders
     int m_record = -1;
     QString m_recordName;
+    QByteArray m_pending;  // recorded names not yet in the list's file
     QStringList m_replaced;
     QList<QPair<QByteArray, quint64>> entries() const;
     timespec m_startTime{0, UTIME_OMIT};

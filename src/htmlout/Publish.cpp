@@ -704,6 +704,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
                     break;
                 }
             });
+        copy.flushRecord();
         copy.write(kManifest, [&](const CopyFolder::Sink &put) {
             forEachListed(copy, kRecord, [&](const QString &rel) { put(rel.toUtf8() + '\0'); });
             if (!s.finished)
