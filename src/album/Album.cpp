@@ -38,7 +38,7 @@ namespace mu = kainjow::mustache;
 
 namespace {
 
-const QString kAlbumTitle = QStringLiteral("ウェブアルバム");
+const QString kAlbumTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ウェブアルバム"));
 const QString kFolder = QStringLiteral("album");
 constexpr int kQuality = 82;
 // Every size from one decode; the large one last, so the next run takes the set as
@@ -60,17 +60,17 @@ public:
         for (const char *name : {"head", "foot", "home", "category", "genre", "title", "view"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mustache"));
             if (!f.open(QIODevice::ReadOnly))
-                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
             m_text[name] = f.readAll().toStdString();
             mu::mustache check(m_text[name]);
             if (!check.is_valid())
-                return QStringLiteral("ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
                     .arg(f.fileName(), QString::fromStdString(check.error_message()));
         }
         for (const char *name : {"style.css", "album.js"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name));
             if (!f.open(QIODevice::ReadOnly))
-                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
             m_files[name] = f.readAll();
         }
         return QString();
@@ -375,8 +375,8 @@ void Writer::judgeItem(Item &item)
     const SourceFile file(item.path, m_in.realBase);
     if (!file.isOpen()) {
         item.state = file.state() == SourceFile::State::Outside ? Item::State::Outside : Item::State::Missing;
-        item.fault = file.state() == SourceFile::State::Missing ? QStringLiteral("ファイルがありません")
-                                                                : QStringLiteral("ファイルを読み取れません");
+        item.fault = file.state() == SourceFile::State::Missing ? QCoreApplication::translate("Album", "ファイルがありません")
+                                                                : QCoreApplication::translate("Album", "ファイルを読み取れません");
         return;
     }
     item.state = Item::State::Open;
@@ -430,7 +430,7 @@ void Writer::placeItem(Item &item, const QString &titleDir)
             item.videoRel = rel;
             m_in.placed(rel);
             break;
-        case PlaceResult::Missing: item.fault = QStringLiteral("ファイルがありません"); break;
+        case PlaceResult::Missing: item.fault = QCoreApplication::translate("Album", "ファイルがありません"); break;
         case PlaceResult::Outside: item.state = Item::State::Outside; break;
         }
         return;
@@ -499,7 +499,7 @@ Cover Writer::writeTitle(Title &t, const QList<std::pair<QString, QString>> &tra
         const bool visible = item.video ? (!item.videoRel.isEmpty() || !item.posterRel.isEmpty()) : item.width > 0;
         if (!visible) {
             m_s.missing << item.path + QStringLiteral(" (")
-                               + (item.fault.isEmpty() ? QStringLiteral("表示できません") : item.fault) + QLatin1Char(')');
+                               + (item.fault.isEmpty() ? QCoreApplication::translate("Album", "表示できません") : item.fault) + QLatin1Char(')');
             continue;
         }
         if (item.video) {
@@ -664,7 +664,7 @@ bool Writer::run()
             for (genres.requery({c.id}); !genres.eof(); genres.moveNext())
                 c.genres.append({genres.number(QStringLiteral("ID1")), genres.text(QStringLiteral("yearFolderName"))});
     } catch (const DbError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     }
 
@@ -752,10 +752,10 @@ bool Writer::run()
             put(QStringLiteral("index.html"), page("home", hd, homeName, 0, {{homeName, QString()}}));
         }
     } catch (const WriteError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     } catch (const DbError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     }
     return true;
