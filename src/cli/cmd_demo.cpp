@@ -55,7 +55,7 @@ const QList<DemoTitle> &demoTitles()
 
 QString titleHtml(const QString &title)
 {
-    return QCoreApplication::translate("cli", "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"UTF-8\"><title>%1</title></head>\n"
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"UTF-8\"><title>%1</title></head>\n"
                           "<body><h1>%1</h1><p>紅組と白組の玉入れ。結果は 52 対 48 で紅組の勝ち。</p></body></html>\n")
         .arg(title.toHtmlEscaped());
 }
