@@ -582,8 +582,8 @@ private slots:
         }
         CliResult r = runCli(QStringList{"autoset"} + options + QStringList{lib});
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
-        QVERIFY2(r.out.contains("categories: 0 added, 0 refreshed, 4 unchanged; genres: 0 added, 0 refreshed, 20 "
-                                "unchanged; titles: 0 added, 0 refreshed, 600 unchanged"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("カテゴリー: 追加 0、更新 0、変更なし 4 / ジャンル: 追加 0、更新 0、変更なし 20 / "
+                                "タイトル: 追加 0、更新 0、変更なし 600"), qPrintable(r.out));
         sql(lib, "delete from allTop");
         r = runCli({"autoset", lib});
         QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));

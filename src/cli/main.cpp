@@ -150,12 +150,15 @@ static UsageText usageText()
                                "warnings, errors and the questions it answered, so a run with nothing to report "
                                "prints nothing (what show, "
                                "check, image-size and poster are asked to list is still printed). Usage errors exit "
-                               "with status 2, failures with 1.");
+                               "with status 2, failures with 1. Everything is said in Japanese under a Japanese "
+                               "locale (LC_ALL, LC_MESSAGES or LANG starting with ja), in English otherwise.");
     t.aboutJa = QStringLiteral("Tessaly はメディアフォルダ(カテゴリー > ジャンル > タイトル)のライブラリを作り、"
                                "アルバムサイトとして書き出します。各コマンドはまとめを標準出力に、警告・エラー・その他の"
                                "メッセージを標準エラーに出します。-q (--quiet) を付けると警告・エラーと代わりに答えた質問だけを出すので、"
                                "知らせることのない実行は何も表示しません(show・check・image-size・poster の一覧は"
-                               "表示します)。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。");
+                               "表示します)。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。"
+                               "表示は日本語のロケール(LC_ALL・LC_MESSAGES・LANG が ja で始まる)では日本語、"
+                               "それ以外では英語です。");
     for (const auto &[name, e] : registry())
         t.commands << UsageEntry{e.usage, e.summary, e.summaryJa};
     t.options << UsageEntry{QStringLiteral("--yes"), QStringLiteral("answer Yes to every question (default: No)"),
