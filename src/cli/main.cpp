@@ -206,7 +206,6 @@ int main(int argc, char **argv)
     std::unique_ptr<QCoreApplication> appPtr(gui ? gui->newGuiApplication(argc, argv)
                                                  : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appPtr;
-    InstallMessageLanguage();
     QCoreApplication::setApplicationName(QStringLiteral("tessaly-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
     QTextStream out(stdout);
@@ -216,6 +215,8 @@ int main(int argc, char **argv)
     // The conversion's child, run by import-jet and by the program's 開く.
     if (raw.value(0) == QLatin1String("--jet-child"))
         return RunJetConversionChild(raw.mid(1));
+    // Not before: what the conversion's child reports may end up in a window.
+    InstallMessageLanguage();
     if (PrintManPageIfAsked(raw, usageText(), QStringLiteral(TESSALY_VERSION)))
         return 0;
     if (raw.isEmpty() || raw.first() == QLatin1String("--help") || raw.first() == QLatin1String("-h")
