@@ -575,7 +575,7 @@ private slots:
             for (QProcess &p : runs) {
                 QVERIFY(p.waitForFinished(60000));
                 QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAllStandardError().constData());
-                reported += QString(p.readAllStandardOutput()).section("titles: ", 1).section(' ', 0, 0).toInt();
+                reported += QString(p.readAllStandardOutput()).section("タイトル: 追加 ", 1).section(QStringLiteral("、"), 0, 0).toInt();
             }
             QCOMPARE(counts(lib), QString("4,20,600"));
             QCOMPARE(reported, 600);
