@@ -17,11 +17,11 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libheif-dev libtiff-dev libjpeg-dev
   qt6-image-formats-plugins
   mdbtools-dev libkainjow-mustache-dev
-  qt6-translations-l10n
+  qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
 )
 if [ "$mode" = test ]; then
   packages+=(xvfb xauth cups cups-client cups-filters poppler-utils chromium chromium-driver python3 dpkg-dev file ffmpeg
-    lintian appstream desktop-file-utils shared-mime-info groff-base ninja-build rsync libvips-tools)
+    lintian appstream desktop-file-utils shared-mime-info groff-base ninja-build rsync libvips-tools locales)
 fi
 
 sudo_cmd=()
@@ -41,6 +41,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+# The tests run tessaly-cli under a Japanese locale as well as under C.
+if [ "$mode" = test ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "Generating the locale ja_JP.UTF-8"
+  "${sudo_cmd[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -575,15 +575,15 @@ private slots:
             for (QProcess &p : runs) {
                 QVERIFY(p.waitForFinished(60000));
                 QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, p.readAllStandardError().constData());
-                reported += QString(p.readAllStandardOutput()).section("titles: ", 1).section(' ', 0, 0).toInt();
+                reported += QString(p.readAllStandardOutput()).section("タイトル: 追加 ", 1).section(QStringLiteral("、"), 0, 0).toInt();
             }
             QCOMPARE(counts(lib), QString("4,20,600"));
             QCOMPARE(reported, 600);
         }
         CliResult r = runCli(QStringList{"autoset"} + options + QStringList{lib});
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(r.err));
-        QVERIFY2(r.out.contains("categories: 0 added, 0 refreshed, 4 unchanged; genres: 0 added, 0 refreshed, 20 "
-                                "unchanged; titles: 0 added, 0 refreshed, 600 unchanged"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("カテゴリー: 追加 0、更新 0、変更なし 4 / ジャンル: 追加 0、更新 0、変更なし 20 / "
+                                "タイトル: 追加 0、更新 0、変更なし 600"), qPrintable(r.out));
         sql(lib, "delete from allTop");
         r = runCli({"autoset", lib});
         QVERIFY2(r.exitCode == 1 && r.err.contains(kContinue), qPrintable(r.err));

@@ -104,35 +104,82 @@ private slots:
         QVERIFY2(out.contains(shown), qPrintable(out));
     }
 
-    // Under a Japanese locale a usage fault speaks Japanese, as --help does.
-    void usageInJapanese_data()
+    // One language per run, for everything either program says on stdout and stderr:
+    // English outside a Japanese locale (no Japanese character at all, the user's names
+    // being ASCII here), Japanese under one (none of the English words).
+    void oneLanguagePerRun_data()
     {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("unknown option") << "tessaly-cli" << QStringList{"show", "--frob", "x.mdb"}
-                                        << "tessaly-cli: オプション「--frob」はありません\n使い方: tessaly-cli show [--format FORMAT] LIB\n";
-        QTest::newRow("missing argument") << "tessaly-cli" << QStringList{"set-base", "x.mdb"}
-                                          << "tessaly-cli: 引数が足りません\n使い方: tessaly-cli set-base";
-        QTest::newRow("too many") << "tessaly-cli" << QStringList{"generate", "a", "b"} << "tessaly-cli: 引数が多すぎます\n";
-        QTest::newRow("value missing") << "tessaly-cli" << QStringList{"image-size", "a", "--mode"}
-                                       << "tessaly-cli: オプション「--mode」には値が必要です\n";
-        QTest::newRow("unknown command") << "tessaly-cli" << QStringList{"frob"} << "tessaly-cli: コマンド「frob」はありません";
-        QTest::newRow("program option") << "tessaly" << QStringList{"-x"} << "tessaly: オプション「-x」はありません\n使い方: tessaly [LIB]\n";
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<bool>("japanese");
+        QTest::newRow("C") << QByteArray("C") << false;
+        QTest::newRow("en_US") << QByteArray("en_US.UTF-8") << false;
+        QTest::newRow("ja_JP") << QByteArray("ja_JP.UTF-8") << true;
     }
-    void usageInJapanese()
+    void oneLanguagePerRun()
     {
-        QFETCH(QString, program);
-        QFETCH(QStringList, args);
-        QFETCH(QString, shown);
-        const QByteArray locale = qgetenv("LC_ALL");
-        const auto back = qScopeGuard([&] { qputenv("LC_ALL", locale); });
-        qputenv("LC_ALL", "ja_JP.UTF-8");
-        int rc = -1;
-        const QString out = run(binDir() + "/" + program, args, &rc);
-        QCOMPARE(rc, 2);
-        QVERIFY2(out.contains(shown), qPrintable(out));
-        QVERIFY2(!out.contains(QRegularExpression("unknown|usage|missing|argument")), qPrintable(out));
+        QFETCH(QByteArray, lang);
+        QFETCH(bool, japanese);
+        QTemporaryDir tmp;
+        const QString base = makeDir(tmp.filePath("photos"));
+        writeFile(base + "/trips/2024/lake/a.jpg", jpegRows(64, 48, false));
+        writeFile(base + "/trips/2024/hill/b.jpg", jpegRows(64, 48, false));
+        const QString lib = tmp.filePath("club.mdb");
+        struct Step {
+            QString program;
+            QStringList args;
+            int exitCode;
+            QString en, ja;  // a text the step must say in each language
+        };
+        const QList<Step> steps = {
+            {"tessaly-cli", {"create", lib}, 0, "created " + lib, "作成しました: " + lib},
+            {"tessaly-cli", {"set-base", lib, base}, 0, "base folder: " + base, "基準フォルダ: " + base},
+            {"tessaly-cli", {"set-output", "--create", lib, tmp.filePath("www")}, 0, "output folder: ", "HTML出力先: "},
+            {"tessaly-cli", {"autoset", lib}, 0, "titles: 2 added, 0 refreshed, 0 unchanged", "タイトル: 追加 2、更新 0、変更なし 0"},
+            {"tessaly-cli", {"generate", lib}, 0, "site written (", "サイトを書き出しました ("},
+            {"tessaly-cli", {"publish", lib, tmp.filePath("copy")}, 0, "bytes copied: ", "コピーした量: "},
+            {"tessaly-cli", {"show", lib}, 0, "  genre ", "  ジャンル "},
+            // Failures: the output folder gone (a window would number its message), a title's
+            // folder gone, a bad place to publish, a library that is not there, a Windows path.
+            {"rm", {"-r", tmp.filePath("www")}, 0, "", ""},
+            {"tessaly-cli", {"generate", lib}, 1, "]: Path not found. (", "]: パスが見つかりません。("},
+            {"rm", {"-r", base + "/trips/2024/lake"}, 0, "", ""},
+            {"tessaly-cli", {"check", lib}, 1, "title ", "タイトル "},
+            {"tessaly-cli", {"autoset", lib}, 0, "1 stored folders were not found", "登録されているフォルダのうち 1 件が見つかりません"},
+            {"tessaly-cli", {"publish", lib, base + "/trips"}, 1, "lies in the base folder", "は基準フォルダ「"},
+            {"tessaly-cli", {"generate", tmp.filePath("none.mdb")}, 1, "does not exist", "がありません"},
+            {"tessaly-cli", {"set-base", lib, "D:\\photos"}, 1, "is a Windows path", "は Windows のパスです"},
+            // Usage faults of both programs.
+            {"tessaly-cli", {"show", "--frob", lib}, 2, "unknown option '--frob'\nusage: tessaly-cli show",
+             "オプション「--frob」はありません\n使い方: tessaly-cli show"},
+            {"tessaly-cli", {"generate", "a", "b"}, 2, "too many arguments", "引数が多すぎます"},
+            {"tessaly-cli", {"frob"}, 2, "unknown command 'frob'", "コマンド「frob」はありません"},
+            {"tessaly-cli", {"image-size", "a", "--mode"}, 2, "option '--mode' needs a value", "オプション「--mode」には値が必要です"},
+            {"tessaly", {"-x"}, 2, "tessaly: unknown option '-x'\nusage: tessaly [LIB]", "tessaly: オプション「-x」はありません\n使い方: tessaly [LIB]"},
+            {"tessaly", {"a.mdb", "b.mdb"}, 2, "tessaly: too many arguments", "tessaly: 引数が多すぎます"},
+        };
+        static const QRegularExpression japaneseText(QStringLiteral("[\\x{3000}-\\x{30ff}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+        static const QRegularExpression englishWords(
+            QStringLiteral("\\b(site|written|pages?|added|refreshed|unchanged|usage|unknown|missing|arguments|warning|error|"
+                           "information|question|created|copied|folders?|title|genre|category|not|the)\\b"),
+            QRegularExpression::CaseInsensitiveOption);
+        for (const Step &step : steps) {
+            if (step.program == QLatin1String("rm")) {
+                QCOMPARE(QProcess::execute("rm", step.args), 0);
+                continue;
+            }
+            const CliResult r = runProgram(step.program, step.args, tmp.path(), lang);
+            // Paths and the usage line are the user's and the program's names, in no language.
+            QString said = r.out + r.err;
+            said.remove(tmp.path()).remove(QRegularExpression(QStringLiteral("(tessaly-cli|tessaly) [^\\n]*\\[[^\\n]*")));
+            const QString shown = step.program + ' ' + step.args.join(' ') + ":\n" + r.out + r.err;
+            QVERIFY2(r.exitCode == step.exitCode, qPrintable(shown));
+            QVERIFY2((r.out + r.err).contains(japanese ? step.ja : step.en), qPrintable(shown));
+            QVERIFY2(!said.contains(QRegularExpression(QStringLiteral("\\]: \\d+:"))), qPrintable(shown));
+            if (japanese)
+                QVERIFY2(!said.contains(englishWords), qPrintable(shown + "\n-> " + englishWords.match(said).captured()));
+            else
+                QVERIFY2(!said.contains(japaneseText), qPrintable(shown + "\n-> " + japaneseText.match(said).captured()));
+        }
     }
 
     // The manual pages read cleanly at 80 columns: no formatter warnings, no line too
@@ -201,7 +248,7 @@ private slots:
         // The photos' folder taken by a file: said at once, the site's folder not made.
         const QString taken = writeFile(tmp.filePath("taken/写真"), "x");
         QString out = run(cli, {QStringLiteral("demo"), QFileInfo(taken).path()}, &rc);
-        QVERIFY2(rc == 1 && out.contains("フォルダ「" + QFileInfo(taken).path() + "」を作れません。"), qPrintable(out));
+        QVERIFY2(rc == 1 && out.contains("Cannot create the folder “" + QFileInfo(taken).path() + "”."), qPrintable(out));
         QCOMPARE(QDir(tmp.filePath("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"写真"});
         out = run(cli, {QStringLiteral("demo"), folder}, &rc);
         QCOMPARE(rc, 0);
@@ -232,9 +279,9 @@ private slots:
         QCOMPARE(rc, 0);
         QCOMPARE(run(cli, {QStringLiteral("show"), folder + QStringLiteral("/demo.mdb")}, &rc), before);
         // On a terminal the page count is shown in place and its line ended before the summary.
-        QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("ページ 13/13\x1b[K\r\nsite written"));
+        QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("pages 13/13\x1b[K\r\nsite written"));
         QVERIFY(run("script", {"-qec", cli + " publish " + folder + "/demo.mdb " + folder + "/copy", "/dev/null"}, &rc)
-                    .contains("\x1b[K\r\n公開用のコピーを「" + folder + "/copy」に作りました。"));
+                    .contains("\x1b[K\r\nThe copy for publishing was made in “" + folder + "/copy”."));
         // A message takes the progress line's place instead of running on after it.
         QVERIFY(QFile::remove(folder + "/写真/風景/海/灯台/灯台.png"));
         QVERIFY(run("script", {"-qec", cli + " generate " + folder + "/demo.mdb", "/dev/null"}, &rc).contains("\r\x1b[Kwarning ["));
@@ -272,7 +319,7 @@ private slots:
         r = runCli({QStringLiteral("autoset"), QStringLiteral("-q"), lib});
         QVERIFY2(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty(), qPrintable(r.out + r.err));
         r = runCli({QStringLiteral("generate"), lib});
-        QVERIFY2(r.exitCode == 0 && r.err.startsWith(QStringLiteral("information [")) && r.err.contains(QStringLiteral("\n空\n")),
+        QVERIFY2(r.exitCode == 0 && r.err.startsWith(QStringLiteral("お知らせ [")) && r.err.contains(QStringLiteral("\n空\n")),
                  qPrintable(r.out + r.err));
 
         const QString readme = QString::fromUtf8(readFile(QStringLiteral(TESSALY_SOURCE_DIR "/README.md")));
@@ -299,7 +346,7 @@ private slots:
 
         QVERIFY(QFile::remove(folder + "/写真/風景/海/灯台/灯台.png"));
         r = runCli({QStringLiteral("generate"), QStringLiteral("--quiet"), lib});
-        QVERIFY2(r.exitCode == 1 && r.out.isEmpty() && r.err.startsWith(QStringLiteral("warning [")), qPrintable(r.out + r.err));
+        QVERIFY2(r.exitCode == 1 && r.out.isEmpty() && r.err.startsWith(QStringLiteral("警告 [")), qPrintable(r.out + r.err));
     }
 
     void packageInstallsAndRunsTheDemo()

@@ -119,7 +119,7 @@ class TestEditorGui : public QObject {
     QStringList texts() const
     {
         QStringList out;
-        for (const MessageRequest &m : m_host->ds.messages()) out << m.text;
+        for (const MessageRequest &m : m_host->ds.messages()) out << windowText(m);  // as the box shows it
         return out;
     }
     QString one(const QString &statement) { return sqlColumn(m_lib, statement).value(0, QStringLiteral("<none>")); }

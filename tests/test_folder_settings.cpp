@@ -311,7 +311,7 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.err.contains("no new rows"), qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(root + "/photo"));
         r = runCli({"set-base", "--create", l, "  " + root + "/photo "}, root);
-        QVERIFY2(r.exitCode == 0 && r.out.contains("paths rewritten in 1 rows") && IsFolder(root + "/photo"), qPrintable(r.out));
+        QVERIFY2(r.exitCode == 0 && r.out.contains("パスを書き換えた行: 1") && IsFolder(root + "/photo"), qPrintable(r.out));
         QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"photo"});
         QCOMPARE(sqlColumn(l, "select topFolder from photoGraph"), QStringList({root + "/photo/cat"}));
         r = runCli({"set-output", l, ""});
@@ -319,7 +319,7 @@ private slots:
         makeDir(root + "/site");
         QCOMPARE(runCli({"set-output", l, "site"}, root).exitCode, 0);
         r = runCli({"show", l});
-        QVERIFY2(r.out.contains("base folder: " + root + "/photo\noutput folder: " + root + "/site\n"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("基準フォルダ: " + root + "/photo\nHTML出力先: " + root + "/site\n"), qPrintable(r.out));
         sql(l, "insert into photoGraph(topFolder, topFolderName) values(NULL, 'x')");
         r = runCli({"set-base", l, root});
         QVERIFY2(r.exitCode == 1 && r.err.contains("変更されていません"), qPrintable(r.err));

@@ -78,7 +78,7 @@ QStringList shown(const ScriptedDialogService &ds)
 {
     QStringList l;
     for (const MessageRequest &m : ds.messages())
-        l << m.title + "|" + m.text;
+        l << m.title + "|" + windowText(m);
     return l;
 }
 
@@ -626,7 +626,7 @@ private slots:
         if (sh.exitCode() == 9)
             QSKIP("no mount namespace here (unshare -r -m)");
         const QString log = QString::fromUtf8(sh.readAllStandardOutput() + sh.readAllStandardError());
-        QVERIFY2(log.contains("(index.html)]: 61:") && log.contains("(index.html)]: 70:") && log.contains("exit 1"), qPrintable(log));
+        QVERIFY2(log.contains("(index.html)]: ディスクがいっぱいです。") && log.contains("(index.html)]: 書き込みが許可されていません。") && log.contains("exit 1"), qPrintable(log));
         // A copy that runs out of room leaves none of its files half written.
         QVERIFY2(log.contains("publish 1") && log.contains(saved + "/c/copy") && !log.contains("left "), qPrintable(log));
         const auto before = pages(saved + "/a");

@@ -285,8 +285,8 @@ private slots:
         const CliResult r = runCli({"poster", "--out", out, src("turned.MP4"), src("gone.mp4"), src("short.avi"),
                                     src("half.mp4"), twin, src("ts.mts")});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.out, QString(out + "/turned.MP4.jpg\t135\t240\trotated 270\n" + out + "/short.avi.jpg\t64\t48\trotated 0\n"
-                                + out + "/ts.mts.jpg\t240\t180\trotated 0\n"));
+        QCOMPARE(r.out, QString(out + "/turned.MP4.jpg\t135\t240\t回転 270\n" + out + "/short.avi.jpg\t64\t48\t回転 0\n"
+                                + out + "/ts.mts.jpg\t240\t180\t回転 0\n"));
         QCOMPARE(QImage(out + "/ts.mts.jpg").size(), QSize(240, 180));
         for (const QString &v : {src("gone.mp4"), src("half.mp4"), twin})
             QVERIFY2(r.err.count(v + ": ") == 1, qPrintable(r.err));

@@ -39,7 +39,7 @@ namespace mu = kainjow::mustache;
 
 namespace {
 
-const QString kAlbumTitle = QStringLiteral("ウェブアルバム");
+const QString kAlbumTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ウェブアルバム"));
 const QString kFolder = QStringLiteral("album");
 constexpr int kQuality = 82;
 // Every size from one decode; the large one last, so the next run takes the set as
@@ -62,11 +62,11 @@ public:
         for (const char *name : {"head", "foot", "home", "category", "genre", "title", "view"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mustache"));
             if (!f.open(QIODevice::ReadOnly))
-                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
             parts[name] = f.readAll().toStdString();
             const mu::mustache check(parts[name]);
             if (!check.is_valid())
-                return QStringLiteral("ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」に誤りがあります。(%2)")
                     .arg(f.fileName(), QString::fromStdString(check.error_message()));
         }
         for (const char *name : {"home", "category", "genre", "title", "view"}) {
@@ -77,13 +77,12 @@ public:
                 for (size_t at = 0; (at = text.find(tag, at)) != std::string::npos; at += parts.at(part).size())
                     text.replace(at, tag.size(), parts.at(part));
             }
-            auto page = std::make_unique<mu::mustache>(text);
-            m_pages[name] = std::move(page);
+            m_pages[name] = std::make_unique<mu::mustache>(text);
         }
         for (const char *name : {"style.css", "album.js"}) {
             QFile f(folder + QLatin1Char('/') + QLatin1String(name));
             if (!f.open(QIODevice::ReadOnly))
-                return QStringLiteral("ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
+                return QCoreApplication::translate("Album", "ウェブアルバムのひな形「%1」を読めません。(%2)").arg(f.fileName(), f.errorString());
             m_files[name] = f.readAll();
         }
         return QString();
@@ -383,8 +382,8 @@ void Writer::judgeItem(Item &item)
     const SourceFile file(item.path, m_in.realBase);
     if (!file.isOpen()) {
         item.state = file.state() == SourceFile::State::Outside ? Item::State::Outside : Item::State::Missing;
-        item.fault = file.state() == SourceFile::State::Missing ? QStringLiteral("ファイルがありません")
-                                                                : QStringLiteral("ファイルを読み取れません");
+        item.fault = file.state() == SourceFile::State::Missing ? QCoreApplication::translate("Album", "ファイルがありません")
+                                                                : QCoreApplication::translate("Album", "ファイルを読み取れません");
         return;
     }
     item.state = Item::State::Open;
@@ -438,7 +437,7 @@ void Writer::placeItem(Item &item, const QString &titleDir)
             item.videoRel = rel;
             m_in.placed(rel);
             break;
-        case PlaceResult::Missing: item.fault = QStringLiteral("ファイルがありません"); break;
+        case PlaceResult::Missing: item.fault = QCoreApplication::translate("Album", "ファイルがありません"); break;
         case PlaceResult::Outside: item.state = Item::State::Outside; break;
         }
         return;
@@ -507,7 +506,7 @@ Cover Writer::writeTitle(Title &t, const QList<std::pair<QString, QString>> &tra
         const bool visible = item.video ? (!item.videoRel.isEmpty() || !item.posterRel.isEmpty()) : item.width > 0;
         if (!visible) {
             m_s.missing << item.path + QStringLiteral(" (")
-                               + (item.fault.isEmpty() ? QStringLiteral("表示できません") : item.fault) + QLatin1Char(')');
+                               + (item.fault.isEmpty() ? QCoreApplication::translate("Album", "表示できません") : item.fault) + QLatin1Char(')');
             continue;
         }
         if (item.video) {
@@ -672,7 +671,7 @@ bool Writer::run()
             for (genres.requery({c.id}); !genres.eof(); genres.moveNext())
                 c.genres.append({genres.number(QStringLiteral("ID1")), genres.text(QStringLiteral("yearFolderName"))});
     } catch (const DbError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     }
 
@@ -760,10 +759,10 @@ bool Writer::run()
             put(QStringLiteral("index.html"), page("home", hd, homeName, 0, {{homeName, QString()}}));
         }
     } catch (const WriteError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     } catch (const DbError &e) {
-        m_run.report(reportText(e), kAlbumTitle);
+        reportFailure(m_run, e, kAlbumTitle);
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "AutoSet.h"
+#include "Language.h"
 
 #include "Database.h"
 #include "DialogService.h"
@@ -8,6 +9,7 @@
 #include "Rebase.h"
 #include "Statement.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
@@ -25,11 +27,11 @@ namespace tessaly {
 
 namespace {
 
-const QString kTitle = QStringLiteral("オートセット");
+const QString kTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "オートセット"));
 
 QString badNamesText()
 {
-    return QStringLiteral("次のフォルダは名前が UTF-8 ではないため登録できません。名前を変更してください:");
+    return QCoreApplication::translate("AutoSet", "次のフォルダは名前が UTF-8 ではないため登録できません。名前を変更してください:");
 }
 
 QString appTitle()
@@ -54,7 +56,7 @@ QStringList listSubFolders(const QString &folder, QStringList *badNames)
     if (!fi.exists() || !fi.isDir())
         return QStringList();
     if (!fi.isReadable() || !fi.isExecutable())
-        throw ScanError{QStringLiteral("フォルダ「%1」を読み取れません。").arg(folder)};
+        throw ScanError{QCoreApplication::translate("AutoSet", "フォルダ「%1」を読み取れません。").arg(folder)};
     QStringList bad;
     const QStringList names = ListFolders(folder, &bad);
     for (const QString &name : bad)
@@ -432,14 +434,15 @@ private:
     // What a pass that stopped has kept (the counts hold only what was committed).
     QString stoppedText() const
     {
-        static const char *const kLevel[] = {"カテゴリー", "ジャンル", "タイトル"};
+        static const char *const kLevel[] = {QT_TRANSLATE_NOOP("Kinds", "カテゴリー"), QT_TRANSLATE_NOOP("Kinds", "ジャンル"),
+                                             QT_TRANSLATE_NOOP("Kinds", "タイトル")};
         const int level = qBound(0, m_counts.pass - 1, 2);
-        const QString name = QString::fromUtf8(kLevel[level]);
+        const QString name = QCoreApplication::translate("Kinds", kLevel[level]);
         const int added = m_counts.added[level];
         if (added == 0)
-            return QStringLiteral("%1の登録は途中で止まりました。新しい%1は登録していません。").arg(name);
-        return QStringLiteral("%1の登録は途中で止まりました。%2 件まで登録しました。残りは登録していません。")
-            .arg(name, QLocale(QLocale::Japanese).toString(added));
+            return QCoreApplication::translate("AutoSet", "%1の登録は途中で止まりました。新しい%1は登録していません。").arg(name);
+        return QCoreApplication::translate("AutoSet", "%1の登録は途中で止まりました。%2 件まで登録しました。残りは登録していません。")
+            .arg(name, MessageLocale().toString(added));
     }
 
     void commit()
@@ -494,11 +497,11 @@ int16_t ScanCategoryFolders(Global &g, DialogService &ds, AutoSetCounts *countsO
     // the same question.
     const bool set = !unreadable && !base.trimmed().isEmpty() && IsAbsolutePath(base);
     if (!set || !IsFolder(base)) {
-        const QString first = set ? QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞ「%1」が見つかりません。").arg(base)
-                                  : QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
-        ds.message(first + QStringLiteral("\n\r") + QStringLiteral("総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。"),
+        const QString first = set ? QCoreApplication::translate("AutoSet", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ「%1」が見つかりません。").arg(base)
+                                  : QCoreApplication::translate("AutoSet", "総ﾄｯﾌﾟﾌｫﾙﾀﾞが設定されていません。");
+        ds.message(first + QStringLiteral("\n\r") + QCoreApplication::translate("AutoSet", "総ﾄｯﾌﾟﾌｫﾙﾀﾞを設定してください。"),
                    MsgKind::Exclamation, kTitle, MsgButtons::Ok, opt.owner);
-        const bool goOn = ds.ask(QStringLiteral("設定されている撮影者ﾌｫﾙﾀﾞを元に、ﾌｫﾙﾀﾞ検索を継続しますか？"),
+        const bool goOn = ds.ask(QCoreApplication::translate("AutoSet", "設定されている撮影者ﾌｫﾙﾀﾞを元に、ﾌｫﾙﾀﾞ検索を継続しますか？"),
                                  MsgKind::Question, kTitle, opt.owner);
         return goOn ? ScanBaseNotSetContinue : ScanBaseNotSetStop;
     }
@@ -559,11 +562,11 @@ QList<MissingPath> MissingPaths(Global &g, bool files, const std::function<bool(
         int level;
     };
     static const Field fields[] = {
-        {"カテゴリー", "photoGraph", "ID", "topFolder", false, CategoryLevel},
-        {"ジャンル", "photoYear", "ID1", "yearFolder", false, GenreLevel},
-        {"タイトル", "photoIvents", "ID2", "iventsFolder", false, TitleLevel},
-        {"ファイル", "photoIvents", "ID2", "Ivents", true, TitleLevel},
-        {"写真", "photoIvents", "ID2", "iventsPhoto", true, TitleLevel},
+        {QT_TRANSLATE_NOOP("Kinds", "カテゴリー"), "photoGraph", "ID", "topFolder", false, CategoryLevel},
+        {QT_TRANSLATE_NOOP("Kinds", "ジャンル"), "photoYear", "ID1", "yearFolder", false, GenreLevel},
+        {QT_TRANSLATE_NOOP("Kinds", "タイトル"), "photoIvents", "ID2", "iventsFolder", false, TitleLevel},
+        {QT_TRANSLATE_NOOP("Kinds", "ファイル"), "photoIvents", "ID2", "Ivents", true, TitleLevel},
+        {QT_TRANSLATE_NOOP("Kinds", "写真"), "photoIvents", "ID2", "iventsPhoto", true, TitleLevel},
     };
     QList<MissingPath> missing;
     Connection conn(g.dbConnectString);
@@ -664,17 +667,17 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
             g, false, [&](int level, qint64 key) { return key > before[level] || found[level].contains(key); });
         r.vanishedCount = int(gone.size());
         for (qsizetype i = 0; i < gone.size() && i < 10; ++i)
-            r.vanished << gone.at(i).kind + QStringLiteral(" ") + gone.at(i).path;
+            r.vanished << QCoreApplication::translate("Kinds", gone.at(i).kind.toUtf8().constData()) + QStringLiteral(" ") + gone.at(i).path;
     } catch (const DbError &) {
         // The passes have told what the library cannot do.
     }
     if (r.vanishedCount > 0) {
         if (!text.isEmpty())
             text << QString();
-        text << QStringLiteral("登録されているフォルダのうち %1 件が見つかりません:").arg(r.vanishedCount) << r.vanished;
+        text << QCoreApplication::translate("AutoSet", "登録されているフォルダのうち %1 件が見つかりません:").arg(r.vanishedCount) << r.vanished;
         if (r.vanishedCount > r.vanished.size())
-            text << QStringLiteral("ほか %1 件 (すべては tessaly-cli check で表示できます)").arg(r.vanishedCount - r.vanished.size());
-        text << QStringLiteral("名前を変えたか移したフォルダは新しい行として登録されています。"
+            text << QCoreApplication::translate("AutoSet", "ほか %1 件 (すべては tessaly-cli check で表示できます)").arg(r.vanishedCount - r.vanished.size());
+        text << QCoreApplication::translate("AutoSet", "名前を変えたか移したフォルダは新しい行として登録されています。"
                                "古い行のリンク・ファイル・写真を移してから、古い行を削除してください。");
     }
     if (!text.isEmpty())
@@ -684,7 +687,7 @@ AutoSetResult RunAutoSetPasses(Global &g, DialogService &ds, AutoSetCounts *coun
 
 AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts, const AutoSetOptions &opt)
 {
-    if (!ds.ask(QStringLiteral("ｵｰﾄｾｯﾄを実行しますか？"), MsgKind::Question, kTitle, opt.owner))
+    if (!ds.ask(QCoreApplication::translate("AutoSet", "ｵｰﾄｾｯﾄを実行しますか？"), MsgKind::Question, kTitle, opt.owner))
         return AutoSetResult();
     if (opt.started)
         opt.started();
@@ -693,25 +696,22 @@ AutoSetResult AutoSetMain(Global &g, DialogService &ds, AutoSetCounts *counts, c
 
 QString AutoSetSummary(const AutoSetCounts &c)
 {
-    const auto level = [&c](const char *name, int l) {
-        return QStringLiteral("%1: %2 added, %3 refreshed, %4 unchanged")
-            .arg(QLatin1String(name))
-            .arg(c.added[l])
-            .arg(c.refreshed[l])
-            .arg(c.unchanged[l]);
+    const auto level = [&c](const QString &line, int l) {
+        return line.arg(c.added[l]).arg(c.refreshed[l]).arg(c.unchanged[l]);
     };
-    return level("categories", CategoryLevel) + QStringLiteral("; ") + level("genres", GenreLevel)
-           + QStringLiteral("; ") + level("titles", TitleLevel);
+    return level(QCoreApplication::translate("AutoSet", "カテゴリー: 追加 %1、更新 %2、変更なし %3"), CategoryLevel) + QStringLiteral(" / ")
+           + level(QCoreApplication::translate("AutoSet", "ジャンル: 追加 %1、更新 %2、変更なし %3"), GenreLevel) + QStringLiteral(" / ")
+           + level(QCoreApplication::translate("AutoSet", "タイトル: 追加 %1、更新 %2、変更なし %3"), TitleLevel);
 }
 
 QString RenamedText(const AutoSetCounts &c)
 {
-    return QStringLiteral("名前が変わったフォルダ: %1").arg(c.renamed);
+    return QCoreApplication::translate("AutoSet", "名前が変わったフォルダ: %1").arg(c.renamed);
 }
 
 QString AutoSetAddedText(const AutoSetCounts &c)
 {
-    return QStringLiteral("追加: カテゴリー %1、ジャンル %2、タイトル %3")
+    return QCoreApplication::translate("AutoSet", "追加: カテゴリー %1、ジャンル %2、タイトル %3")
         .arg(c.added[CategoryLevel])
         .arg(c.added[GenreLevel])
         .arg(c.added[TitleLevel]);

@@ -3,6 +3,7 @@
 // CliCommand object; main dispatches on the first argument. The usage line is the
 // command's whole interface: main checks options and argument counts against it, and
 // --help and the manual pages list it.
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>

@@ -1,5 +1,6 @@
 // autoset: the three passes of the editor's auto-set, without its question.
 #include "Cli.h"
+#include <QCoreApplication>
 
 #include "AutoSet.h"
 
@@ -12,7 +13,7 @@ static int autosetCommand(Context &c)
     AutoSetCounts counts;
     AutoSetOptions options;
     options.transactionPerPass = !c.hasOption(QStringLiteral("--no-transaction"));
-    TerminalProgress progress(QStringLiteral("オートセット: 調べたフォルダ"));
+    TerminalProgress progress(QCoreApplication::translate("cli", "オートセット: 調べたフォルダ"));
     options.progress = [&](const AutoSetCounts &n) { progress.show(n.foldersListed); };
     const AutoSetResult r = RunAutoSetPasses(c.g, *c.dialogs, &counts, options);
     progress.finish();

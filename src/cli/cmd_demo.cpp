@@ -9,6 +9,7 @@
 #include "MediaModule.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -74,7 +75,7 @@ static int demoCommand(Context &c)
     if (!media)
         return c.fail(why);
     if (!QDir().mkpath(base) || !QDir().mkpath(output))
-        return c.fail(QStringLiteral("フォルダ「%1」を作れません。").arg(folder));
+        return c.fail(QCoreApplication::translate("cli", "フォルダ「%1」を作れません。").arg(folder));
 
     // The photo tree; files already there are kept, so a second run changes nothing.
     int seed = 0;
@@ -83,19 +84,19 @@ static int demoCommand(Context &c)
                                                 QString::fromUtf8(t.genre)),
                                       QString::fromUtf8(t.title));
         if (!QDir().mkpath(dir))
-            return c.fail(QStringLiteral("フォルダ「%1」を作れません。").arg(dir));
+            return c.fail(QCoreApplication::translate("cli", "フォルダ「%1」を作れません。").arg(dir));
         for (const DemoPhoto &photo : t.photos) {
             const QString path = ChildPath(dir, QString::fromUtf8(photo.file));
             ++seed;
             if (!QFileInfo::exists(path) && !media->drawDemoPhoto(path, QString::fromUtf8(t.title), photo.shape == Shape::Portrait, seed))
-                return c.fail(QStringLiteral("写真「%1」を書けません。").arg(path));
+                return c.fail(QCoreApplication::translate("cli", "写真「%1」を書けません。").arg(path));
         }
         if (t.htmlFile) {
             const QString path = ChildPath(dir, QString::fromUtf8(t.htmlFile));
             QFile f(path);
             if (!QFileInfo::exists(path)
                 && (!f.open(QIODevice::WriteOnly) || f.write(titleHtml(QString::fromUtf8(t.title)).toUtf8()) < 0))
-                return c.fail(QStringLiteral("「%1」を書けません。").arg(path));
+                return c.fail(QCoreApplication::translate("cli", "「%1」を書けません。").arg(path));
         }
     }
 
@@ -103,18 +104,18 @@ static int demoCommand(Context &c)
         int err = 0;
         QString desc;
         if (!CopyTemplate(TemplatePath(c.g), library, &err, &desc))
-            return c.fail(QStringLiteral("ライブラリを作成できませんでした (%1:%2)").arg(err).arg(desc));
+            return c.fail(QCoreApplication::translate("cli", "ライブラリを作成できませんでした (%1)").arg(desc));
     }
     if (!c.openLibrary(library))
         return 1;
     if (SaveBaseFolder(c.g, *c.dialogs, base, nullptr, MissingFolder::Create).outcome != SaveOutcome::Saved
         || SaveOutputFolder(c.g, *c.dialogs, output, nullptr, MissingFolder::Create).outcome != SaveOutcome::Saved)
-        return c.fail(QStringLiteral("基準フォルダと出力先を保存できませんでした。"));
+        return c.fail(QCoreApplication::translate("cli", "基準フォルダと出力先を保存できませんでした。"));
 
     AutoSetCounts counts;
     const AutoSetResult r = RunAutoSetPasses(c.g, *c.dialogs, &counts);
     if (r.anyError || r.categoryStatus != ScanCompleted)
-        return c.fail(QStringLiteral("オートセットが最後まで終わりませんでした。"));
+        return c.fail(QCoreApplication::translate("cli", "オートセットが最後まで終わりませんでした。"));
 
     // What a user would choose in the editor: PNG photos, an HTML file, a link.
     {
@@ -143,9 +144,9 @@ static int demoCommand(Context &c)
     }
 
     if (!HtmlFileCreate(c.g, *c.dialogs))
-        return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
-    c.summary() << "library: " << library << "\n"
-          << "site: " << ChildPath(output, QStringLiteral("アルバム.html")) << Qt::endl;
+        return c.fail(QCoreApplication::translate("cli", "サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
+    c.summary() << QCoreApplication::translate("cli", "ライブラリ: %1").arg(library) << "\n"
+                << QCoreApplication::translate("cli", "サイト: %1").arg(ChildPath(output, QStringLiteral("アルバム.html"))) << Qt::endl;
     return 0;
 }
 

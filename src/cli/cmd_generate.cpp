@@ -5,6 +5,7 @@
 #include "ImageSize.h"
 #include "Publish.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -21,15 +22,15 @@ static int generateCommand(Context &c)
     if (!c.openLibrary(c.args.first()))
         return 1;
     int pages = 0;
-    TerminalProgress progress(QStringLiteral("HTML出力: ページ"));
+    TerminalProgress progress(QCoreApplication::translate("cli", "HTML出力: ページ"));
     const bool ok = HtmlFileCreate(c.g, *c.dialogs, nullptr, [&](int done, int total) {
         pages = done;
         progress.show(done, total);
     });
     progress.finish();
     if (!ok)
-        return c.fail(QStringLiteral("サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
-    c.summary() << "site written (" << pages << " pages)" << Qt::endl;
+        return c.fail(QCoreApplication::translate("cli", "サイトの出力は完了しませんでした。上のメッセージを確認してください。"));
+    c.summary() << QCoreApplication::translate("cli", "サイトを書き出しました (%1 ページ)").arg(pages) << Qt::endl;
     return 0;
 }
 
@@ -38,7 +39,7 @@ static int publishCommand(Context &c)
     QString folder;
     if (!c.folderArgument(c.args.at(1), &folder) || !c.openLibrary(c.args.first()))
         return 1;
-    TerminalProgress progress(QStringLiteral("公開用にコピー: ページ"));
+    TerminalProgress progress(QCoreApplication::translate("cli", "公開用にコピー: ページ"));
     PublishSummary summary;
     const bool ok = PublishSite(c.g, *c.dialogs, folder, &summary, nullptr,
                                 [&](int done, int total) { progress.show(done, total); },
@@ -107,7 +108,7 @@ static int imageSizeCommand(Context &c)
     const QString modeText = c.optionValue(QStringLiteral("--mode"));
     const int mode = modeText.isEmpty() ? 0 : modeText.toInt(&modeOk);
     if (!modeOk || mode < 0 || mode > 5)
-        return c.usageError(QStringLiteral("--mode は 0 から 5 で指定してください。"));
+        return c.usageError(QCoreApplication::translate("cli", "--mode は 0 から 5 で指定してください。"));
     int failed = 0;
     c.out.flush();
     LineWriter lines;
@@ -122,13 +123,13 @@ static int imageSizeCommand(Context &c)
         if (info.fault != ImageFault::None)
             why = ImageFaultText(info.fault);
         else if (!IsReadableFile(path))
-            why = QStringLiteral("ファイルがないか、2 バイトに満たないか、通常のファイルではありません");
+            why = QCoreApplication::translate("cli", "ファイルがないか、2 バイトに満たないか、通常のファイルではありません");
         else if (mode >= 1 && mode <= 4)
-            why = QStringLiteral("%1 のファイルではありません").arg(ImageFormatName(mode));
+            why = QCoreApplication::translate("cli", "%1 のファイルではありません").arg(ImageFormatName(mode));
         else if (mode == 5)
-            why = QStringLiteral("拡張子が bmp・gif・jpg・jpeg・png・webp・avif でないか、その形式のファイルではありません");
+            why = QCoreApplication::translate("cli", "拡張子が bmp・gif・jpg・jpeg・png・webp・avif でないか、その形式のファイルではありません");
         else
-            why = QStringLiteral("BMP・GIF・JPEG・PNG・WebP・AVIF のいずれでもないか、大きさを示す部分がありません");
+            why = QCoreApplication::translate("cli", "BMP・GIF・JPEG・PNG・WebP・AVIF のいずれでもないか、大きさを示す部分がありません");
         lines.flush();
         c.err << "tessaly-cli: " << path << ": " << why << Qt::endl;
     }

@@ -37,10 +37,10 @@ static int importJetCommand(Context &c)
     const QString source = QFileInfo(c.args.at(0)).absoluteFilePath();
     const QString dest = QFileInfo(c.args.at(1)).absoluteFilePath();
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
-        return c.fail(QStringLiteral("「%1」は既にあります。置き換えるには --force を付けてください。").arg(dest));
+        return c.fail(QCoreApplication::translate("cli", "「%1」は既にあります。置き換えるには --force を付けてください。").arg(dest));
     JetImportCounts counts;
     try {
-        TerminalProgress progress(QStringLiteral("変換: 行"));
+        TerminalProgress progress(QCoreApplication::translate("cli", "変換: 行"));
         // The Jet file is parsed by a child, this program again, so that whatever the file
         // does to the parser leaves no half-made library behind.
         counts = ConvertJetLibrary(QCoreApplication::applicationFilePath(), source, TemplatePath(c.g), dest,

@@ -9,6 +9,7 @@
 #include "Library.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -26,12 +27,12 @@ static int createCommand(Context &c)
     if (!link.isNull())
         return c.fail(SymLinkRefusal(dest, link));
     if (QFileInfo::exists(dest) && !c.hasOption(QStringLiteral("--force")))
-        return c.fail(QStringLiteral("「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
+        return c.fail(QCoreApplication::translate("cli", "「%1」は既にあります。上書きするには --force を付けてください。").arg(dest));
     int err = 0;
     QString desc;
     if (!CopyTemplate(TemplatePath(c.g), dest, &err, &desc))
-        return c.fail(QStringLiteral("ライブラリを作成できませんでした (%1:%2)").arg(err).arg(desc));
-    c.summary() << "created " << dest << Qt::endl;
+        return c.fail(QCoreApplication::translate("cli", "ライブラリを作成できませんでした (%1)").arg(desc));
+    c.summary() << QCoreApplication::translate("cli", "作成しました: %1").arg(dest) << Qt::endl;
     return 0;
 }
 
@@ -143,34 +144,38 @@ static int showCommand(Context &c)
 {
     const QString format = c.optionValue(QStringLiteral("--format"));
     if (!format.isNull() && format != QLatin1String("tsv") && format != QLatin1String("json") && format != QLatin1String("text"))
-        return c.usageError(QStringLiteral("--format は text、tsv、json のいずれかです"));
+        return c.usageError(QCoreApplication::translate("cli", "--format は text、tsv、json のいずれかです"));
     if (!c.openLibrary(c.args.first()))
         return 1;
     if (format == QLatin1String("tsv") || format == QLatin1String("json"))
         return showFormatted(c, format);
     Connection conn(c.g.dbConnectString);
-    c.out << "library: " << c.g.dbFilePath << "\n";
+    const QString notSet = QCoreApplication::translate("cli", "(未設定)");
+    c.out << QCoreApplication::translate("cli", "ライブラリ: %1").arg(c.g.dbFilePath) << "\n";
     {
         RowSet rs(conn, QStringLiteral("select * from allTop where ID=1"));
-        c.out << "base folder: " << (rs.eof() ? QStringLiteral("(not set)") : shown(rs, "allTop")) << "\n";
+        c.out << QCoreApplication::translate("cli", "基準フォルダ: %1").arg(rs.eof() ? notSet : shown(rs, "allTop")) << "\n";
     }
     {
         RowSet rs(conn, QStringLiteral("select * from systemdir where ID=1"));
-        c.out << "output folder: " << (rs.eof() ? QStringLiteral("(not set)") : shown(rs, "htmlDir")) << "\n";
+        c.out << QCoreApplication::translate("cli", "HTML出力先: %1").arg(rs.eof() ? notSet : shown(rs, "htmlDir")) << "\n";
     }
+    const QString category = QCoreApplication::translate("Kinds", "カテゴリー");
+    const QString genre = QCoreApplication::translate("Kinds", "ジャンル");
+    const QString title = QCoreApplication::translate("Kinds", "タイトル");
     RowSet cats(conn, QStringLiteral("select * from photoGraph order by ID"));
     RowSet genres(conn, QStringLiteral("select * from photoYear where ID=? order by ID1"), {0});
     RowSet titles(conn, QStringLiteral("select * from photoIvents where +ID=? and ID1=? order by ID2"), {0, 0});
     for (; !cats.eof(); cats.moveNext()) {
         const int id = cats.number(QStringLiteral("ID"));
-        c.out << "category " << id << " " << cats.text(QStringLiteral("topFolderName")) << " "
+        c.out << category << ' ' << id << " " << cats.text(QStringLiteral("topFolderName")) << " "
               << cats.text(QStringLiteral("topFolder")) << "\n";
         for (genres.requery({id}); !genres.eof(); genres.moveNext()) {
             const int id1 = genres.number(QStringLiteral("ID1"));
-            c.out << "  genre " << id1 << " " << genres.text(QStringLiteral("yearFolderName")) << " "
+            c.out << "  " << genre << ' ' << id1 << " " << genres.text(QStringLiteral("yearFolderName")) << " "
                   << genres.text(QStringLiteral("yearFolder")) << "\n";
             for (titles.requery({id, id1}); !titles.eof(); titles.moveNext()) {
-                c.out << "    title " << titles.number(QStringLiteral("ID2")) << " "
+                c.out << "    " << title << ' ' << titles.number(QStringLiteral("ID2")) << " "
                       << titles.text(QStringLiteral("iventsFolderName")) << " "
                       << titles.text(QStringLiteral("iventsFolder")) << "\n";
             }
@@ -185,12 +190,12 @@ static int checkCommand(Context &c)
         return 1;
     const QList<MissingPath> missing = MissingPaths(c.g, true);
     for (const MissingPath &m : missing)
-        c.out << m.kind << " " << m.key << " " << (m.path.isEmpty() ? QStringLiteral("(パスなし)") : m.path) << "\n";
+        c.out << QCoreApplication::translate("Kinds", m.kind.toUtf8().constData()) << " " << m.key << " " << (m.path.isEmpty() ? QCoreApplication::translate("cli", "(パスなし)") : m.path) << "\n";
     if (missing.isEmpty()) {
-        c.summary() << "見つからないフォルダ・ファイル・写真はありません。" << Qt::endl;
+        c.summary() << QCoreApplication::translate("cli", "見つからないフォルダ・ファイル・写真はありません。") << Qt::endl;
         return 0;
     }
-    c.summary() << "見つからないもの: " << missing.size() << " 件" << Qt::endl;
+    c.summary() << QCoreApplication::translate("cli", "見つからないもの: %1 件").arg(missing.size()) << Qt::endl;
     return 1;
 }
 
@@ -202,10 +207,11 @@ static int removeCommand(Context &c)
     const bool missing = c.hasOption(QStringLiteral("--missing"));
     const QStringList given = c.args.mid(1);
     if (!missing && given.isEmpty())
-        return c.usageError(QStringLiteral("削除するフォルダ PATH か --missing を指定してください"));
+        return c.usageError(QCoreApplication::translate("cli", "削除するフォルダ PATH か --missing を指定してください"));
     if (!c.openLibrary(c.args.first()))
         return 1;
-    static const char *const kKind[] = {"カテゴリー", "ジャンル", "タイトル"};
+    static const char *const kKind[] = {QT_TRANSLATE_NOOP("Kinds", "カテゴリー"), QT_TRANSLATE_NOOP("Kinds", "ジャンル"),
+                                        QT_TRANSLATE_NOOP("Kinds", "タイトル")};
     struct Target {
         int level;
         qint64 key;
@@ -242,7 +248,7 @@ static int removeCommand(Context &c)
                 }
             }
             if (!found)
-                rc = c.fail(QStringLiteral("「%1」はライブラリに登録されていません。").arg(path));
+                rc = c.fail(QCoreApplication::translate("cli", "「%1」はライブラリに登録されていません。").arg(path));
         }
     }
     // Upper levels first: their deletion takes the rows below along.
@@ -283,7 +289,7 @@ static int removeCommand(Context &c)
         } else {
             const TitleWrite w = DeleteTitleRows(c.g, int32_t(category), int32_t(genre), int32_t(t.key), loaded);
             if (w == TitleWrite::ChangedElsewhere) {
-                rc = c.fail(QStringLiteral("タイトル「%1」は読んだ後に変更されたため、削除しませんでした。").arg(t.path));
+                rc = c.fail(QCoreApplication::translate("cli", "タイトル「%1」は読んだ後に変更されたため、削除しませんでした。").arg(t.path));
                 continue;
             }
             d.titles = w == TitleWrite::Written ? 1 : 0;
@@ -291,9 +297,9 @@ static int removeCommand(Context &c)
         total.categories += d.categories;
         total.genres += d.genres;
         total.titles += d.titles;
-        c.out << QStringLiteral("削除: %1 %2").arg(QString::fromUtf8(kKind[t.level]), t.path) << '\n';
+        c.out << QCoreApplication::translate("cli", "削除: %1 %2").arg(QCoreApplication::translate("Kinds", kKind[t.level]), t.path) << '\n';
     }
-    c.out << QStringLiteral("削除した行: カテゴリー %1、ジャンル %2、タイトル %3")
+    c.out << QCoreApplication::translate("cli", "削除した行: カテゴリー %1、ジャンル %2、タイトル %3")
                  .arg(total.categories)
                  .arg(total.genres)
                  .arg(total.titles)

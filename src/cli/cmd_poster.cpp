@@ -4,6 +4,7 @@
 #include "Paths.h"
 #include "Poster.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -16,7 +17,7 @@ static int posterCommand(Context &c)
 {
     const QString folder = c.optionValue(QStringLiteral("--out"));
     if (folder.isEmpty() && c.args.size() != 2)
-        return c.usageError(QStringLiteral("動画 1 本なら VIDEO OUT.jpg、何本でも --out FOLDER VIDEO... と指定してください。"));
+        return c.usageError(QCoreApplication::translate("cli", "動画 1 本なら VIDEO OUT.jpg、何本でも --out FOLDER VIDEO... と指定してください。"));
     struct Job {
         QString video;
         QString out;
@@ -28,21 +29,21 @@ static int posterCommand(Context &c)
         jobs << Job{QFileInfo(c.args.at(0)).absoluteFilePath(), c.args.at(1), {}, {}};
     } else {
         if (!IsFolder(QFileInfo(folder).absoluteFilePath()))
-            return c.fail(QStringLiteral("フォルダ「%1」がありません。").arg(folder));
+            return c.fail(QCoreApplication::translate("cli", "フォルダ「%1」がありません。").arg(folder));
         // "clip.mp4" gives "clip.mp4.jpg": clip.mov beside it keeps a poster of its own.
         QSet<QString> names;
         for (const QString &v : std::as_const(c.args)) {
             const QString name = QFileInfo(v).fileName() + QStringLiteral(".jpg");
             Job job{QFileInfo(v).absoluteFilePath(), ChildPath(folder, name), {}, {}};
             if (names.contains(name))
-                job.fault = QStringLiteral("同じ名前の動画が先にあるため、「%1」は書きません").arg(job.out);
+                job.fault = QCoreApplication::translate("cli", "同じ名前の動画が先にあるため、「%1」は書きません").arg(job.out);
             names.insert(name);
             jobs << job;
         }
     }
     for (Job &job : jobs)
         if (job.fault.isEmpty() && !QFileInfo(job.video).isFile())
-            job.fault = QStringLiteral("動画ファイルがありません");
+            job.fault = QCoreApplication::translate("cli", "動画ファイルがありません");
 
     // One decoder per core, as a site run does; the lines come out in the order given.
     QThreadPool pool;
@@ -61,7 +62,7 @@ static int posterCommand(Context &c)
                 why += QStringLiteral(" (") + job.made.detail + QLatin1Char(')');
         }
         if (why.isEmpty()) {
-            c.out << job.out << '\t' << job.made.width << '\t' << job.made.height << "\trotated " << job.made.rotation
+            c.out << job.out << '\t' << job.made.width << '\t' << job.made.height << '\t' << QCoreApplication::translate("cli", "回転 %1").arg(job.made.rotation)
                   << '\n';
             continue;
         }

@@ -27,13 +27,13 @@ static int setFolder(Context &c, bool base)
     if (r.outcome != SaveOutcome::Saved) {
         if (missing == MissingFolder::Refuse && IsAbsolutePath(r.folder) && !IsWindowsFormPath(r.folder)
             && !QFileInfo::exists(r.folder))
-            c.err << "tessaly-cli: 作成するには --create を付けてください。" << Qt::endl;
+            c.err << "tessaly-cli: " << QCoreApplication::translate("cli", "作成するには --create を付けてください。") << Qt::endl;
         return 1;
     }
     QTextStream &out = c.summary();
-    out << (base ? "base folder: " : "output folder: ") << r.folder << "\n";
+    out << (base ? QCoreApplication::translate("cli", "基準フォルダ: %1") : QCoreApplication::translate("cli", "HTML出力先: %1")).arg(r.folder) << "\n";
     if (r.rebase.ran)
-        out << "paths rewritten in " << r.rebase.rowsSaved << " rows\n";
+        out << QCoreApplication::translate("cli", "パスを書き換えた行: %1").arg(r.rebase.rowsSaved) << "\n";
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include "JetImport.h"
 
 #include "Database.h"
+#include "Language.h"
 #include "MediaModule.h"
 #include "Paths.h"
 #include "Usage.h"
@@ -70,13 +71,13 @@ bool Context::openLibrary(const QString &path)
     if (!IsNormalFile(full)) {
         const QFileInfo fi(full);
         if (fi.isDir())
-            fail(QStringLiteral("「%1」はフォルダです。ライブラリファイルを指定してください。").arg(full));
+            fail(QCoreApplication::translate("cli", "「%1」はフォルダです。ライブラリファイルを指定してください。").arg(full));
         else if (fi.isFile())
-            fail(QStringLiteral("「%1」は隠しファイル (名前が「.」で始まるファイル) のため、ライブラリとして開けません。").arg(full));
+            fail(QCoreApplication::translate("cli", "「%1」は隠しファイル (名前が「.」で始まるファイル) のため、ライブラリとして開けません。").arg(full));
         else if (fi.exists())
-            fail(QStringLiteral("「%1」はファイルではありません。").arg(full));
+            fail(QCoreApplication::translate("cli", "「%1」はファイルではありません。").arg(full));
         else
-            fail(QStringLiteral("ライブラリファイル「%1」がありません。").arg(full));
+            fail(QCoreApplication::translate("cli", "ライブラリファイル「%1」がありません。").arg(full));
         return false;
     }
     try {
@@ -126,19 +127,13 @@ bool Context::folderArgument(const QString &arg, QString *folder)
     if (judged.fault == FolderTextFault::OtherSystem)
         fail(displayText(OtherSystemFolderMessage(judged.path)));
     else if (judged.fault != FolderTextFault::None)
-        fail(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
+        fail(QCoreApplication::translate("cli", "ﾌｫﾙﾀﾞが選択されていません！"));
     return judged.fault == FolderTextFault::None;
-}
-
-// A message in the language --help speaks.
-static QString said(const char *en, const char *ja)
-{
-    return QString::fromUtf8(UsageLanguage() == UsageLang::Ja ? ja : en);
 }
 
 int Context::usageError(const QString &why)
 {
-    err << "tessaly-cli: " << why << '\n' << said("usage: ", "使い方: ") << "tessaly-cli " << usage << Qt::endl;
+    err << "tessaly-cli: " << why << '\n' << QCoreApplication::translate("cli", "使い方: ", "usage error") << "tessaly-cli " << usage << Qt::endl;
     return 2;
 }
 
@@ -155,12 +150,15 @@ static UsageText usageText()
                                "warnings, errors and the questions it answered, so a run with nothing to report "
                                "prints nothing (what show, "
                                "check, image-size and poster are asked to list is still printed). Usage errors exit "
-                               "with status 2, failures with 1.");
+                               "with status 2, failures with 1. Everything is said in Japanese under a Japanese "
+                               "locale (LC_ALL, LC_MESSAGES or LANG starting with ja), in English otherwise.");
     t.aboutJa = QStringLiteral("Tessaly はメディアフォルダ(カテゴリー > ジャンル > タイトル)のライブラリを作り、"
                                "アルバムサイトとして書き出します。各コマンドはまとめを標準出力に、警告・エラー・その他の"
                                "メッセージを標準エラーに出します。-q (--quiet) を付けると警告・エラーと代わりに答えた質問だけを出すので、"
                                "知らせることのない実行は何も表示しません(show・check・image-size・poster の一覧は"
-                               "表示します)。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。");
+                               "表示します)。使い方の誤りは終了コード 2、処理の失敗は 1 で終わります。"
+                               "表示は日本語のロケール(LC_ALL・LC_MESSAGES・LANG が ja で始まる)では日本語、"
+                               "それ以外では英語です。");
     for (const auto &[name, e] : registry())
         t.commands << UsageEntry{e.usage, e.summary, e.summaryJa};
     t.options << UsageEntry{QStringLiteral("--yes"), QStringLiteral("answer Yes to every question (default: No)"),
@@ -217,6 +215,8 @@ int main(int argc, char **argv)
     // The conversion's child, run by import-jet and by the program's 開く.
     if (raw.value(0) == QLatin1String("--jet-child"))
         return RunJetConversionChild(raw.mid(1));
+    // Not before: what the conversion's child reports may end up in a window.
+    InstallMessageLanguage();
     if (PrintManPageIfAsked(raw, usageText(), QStringLiteral(TESSALY_VERSION)))
         return 0;
     if (raw.isEmpty() || raw.first() == QLatin1String("--help") || raw.first() == QLatin1String("-h")
@@ -232,7 +232,7 @@ int main(int argc, char **argv)
     auto it = registry().find(name);
     if (it == registry().end()) {
         err << "tessaly-cli: "
-            << said("unknown command '%1' (see tessaly-cli --help)", "コマンド「%1」はありません (tessaly-cli --help を参照)").arg(name)
+            << QCoreApplication::translate("cli", "コマンド「%1」はありません (tessaly-cli --help を参照)").arg(name)
             << Qt::endl;
         return 2;
     }
@@ -259,26 +259,26 @@ int main(int argc, char **argv)
             else if (i + 1 < raw.size())
                 ctx.options << a + QLatin1Char('=') + raw.at(++i);
             else if (usageFault.isEmpty())
-                usageFault = said("option '%1' needs a value", "オプション「%1」には値が必要です").arg(a);
+                usageFault = QCoreApplication::translate("cli", "オプション「%1」には値が必要です").arg(a);
         } else if (spec.flags.contains(a) || a == QLatin1String("--yes") || a == QLatin1String("--help")) {
             ctx.options << a;
         } else if (a == QLatin1String("-q") || a == QLatin1String("--quiet")) {
             ctx.quiet = true;
         } else if (usageFault.isEmpty()) {
-            usageFault = said("unknown option '%1'", "オプション「%1」はありません").arg(a);
+            usageFault = QCoreApplication::translate("cli", "オプション「%1」はありません").arg(a);
         }
     }
     if (ctx.options.contains(QStringLiteral("--help"))) {
-        out << said("Usage: ", "使い方: ") << "tessaly-cli " << it->second.usage << "\n  "
+        out << QCoreApplication::translate("cli", "使い方: ", "help") << "tessaly-cli " << it->second.usage << "\n  "
             << (UsageLanguage() == UsageLang::Ja && !it->second.summaryJa.isEmpty() ? it->second.summaryJa
                                                                                       : it->second.summary)
             << Qt::endl;
         return 0;
     }
     if (usageFault.isEmpty() && ctx.args.size() < spec.minArgs)
-        usageFault = said("missing arguments", "引数が足りません");
+        usageFault = QCoreApplication::translate("cli", "引数が足りません");
     if (usageFault.isEmpty() && spec.maxArgs >= 0 && ctx.args.size() > spec.maxArgs)
-        usageFault = said("too many arguments", "引数が多すぎます");
+        usageFault = QCoreApplication::translate("cli", "引数が多すぎます");
     if (!usageFault.isEmpty())
         return ctx.usageError(usageFault);
 

@@ -54,25 +54,25 @@ QString DbFaultText(const QString &nativeCode, const QString &detail)
     // SQLITE_BUSY, SQLITE_LOCKED (extended codes keep the low byte)
     const int code = nativeCode.toInt() & 0xff;
     if (code == 5 || code == 6)
-        return QStringLiteral("ライブラリは他のプログラムが使用中です。しばらくしてからもう一度実行してください。(%1)")
+        return QCoreApplication::translate("Database", "ライブラリは他のプログラムが使用中です。しばらくしてからもう一度実行してください。(%1)")
             .arg(detail);
     return detail;
 }
 
 QString DbWriteFaultText(int nativeCode, const QString &libraryPath)
 {
-    const QString kept = QStringLiteral("この書き込みは保存されていません。");
+    const QString kept = QCoreApplication::translate("Database", "この書き込みは保存されていません。");
     switch (nativeCode & 0xff) {
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
         // The file itself may be writable while its folder refuses the journal beside it.
-        return QStringLiteral("ライブラリ「%1」のフォルダ「%2」に書き込めません"
+        return QCoreApplication::translate("Database", "ライブラリ「%1」のフォルダ「%2」に書き込めません"
                               "（読み取り専用のメディアか、書き込みが許可されていないファイルかフォルダです）。")
                    .arg(libraryPath, QFileInfo(libraryPath).absolutePath())
                + kept;
     case SQLITE_FULL:
-        return QStringLiteral("ディスクがいっぱいです。ライブラリ「%1」のあるディスクに空きがありません。").arg(libraryPath)
-               + kept + QStringLiteral("空きを作ってから、もう一度実行してください。");
+        return QCoreApplication::translate("Database", "ディスクがいっぱいです。ライブラリ「%1」のあるディスクに空きがありません。").arg(libraryPath)
+               + kept + QCoreApplication::translate("Database", "空きを作ってから、もう一度実行してください。");
     default:
         return QString();
     }
@@ -95,7 +95,7 @@ QString ConnectStringPath(const QString &connectString)
 
 static QString fileFault(const QString &path, const QString &what)
 {
-    return QStringLiteral("ライブラリファイル「%1」を開けません: %2").arg(path, what);
+    return QCoreApplication::translate("Database", "ライブラリファイル「%1」を開けません: %2").arg(path, what);
 }
 
 static void checkSchema(QSqlDatabase &db, const QString &path)
@@ -106,7 +106,7 @@ static void checkSchema(QSqlDatabase &db, const QString &path)
         const QString inUse = DbFaultText(e.nativeErrorCode(), e.databaseText());
         throw DbError(fileFault(path, inUse != e.databaseText()
                                           ? inUse
-                                          : QStringLiteral("ライブラリのデータベースではありません (%1)")
+                                          : QCoreApplication::translate("Database", "ライブラリのデータベースではありません (%1)")
                                                 .arg(e.databaseText())));
     }
     QStringList tables;
@@ -116,11 +116,11 @@ static void checkSchema(QSqlDatabase &db, const QString &path)
     for (const LibraryTable &t : LibraryTables()) {
         const QString &name = t.name;
         if (!tables.contains(name.toLower()))
-            throw DbError(fileFault(path, QStringLiteral("テーブル %1 がありません").arg(name)));
+            throw DbError(fileFault(path, QCoreApplication::translate("Database", "テーブル %1 がありません").arg(name)));
         const QSqlRecord rec = db.record(name);
         for (const QString &f : t.fields) {
             if (rec.indexOf(f) < 0)
-                throw DbError(fileFault(path, QStringLiteral("テーブル %1 に項目 %2 がありません").arg(name, f)));
+                throw DbError(fileFault(path, QCoreApplication::translate("Database", "テーブル %1 に項目 %2 がありません").arg(name, f)));
         }
     }
 }
@@ -151,14 +151,14 @@ Connection::Connection(const QString &connectString)
 {
     m_path = ConnectStringPath(connectString);
     if (m_path.isEmpty())
-        throw DbError(QStringLiteral("ライブラリが開かれていません。"));
+        throw DbError(QCoreApplication::translate("Database", "ライブラリが開かれていません。"));
     const QFileInfo fi(m_path);
     if (!fi.exists())
-        throw DbError(fileFault(m_path, QStringLiteral("ファイルがありません")));
+        throw DbError(fileFault(m_path, QCoreApplication::translate("Database", "ファイルがありません")));
     if (!fi.isFile())
-        throw DbError(fileFault(m_path, QStringLiteral("ファイルではありません")));
+        throw DbError(fileFault(m_path, QCoreApplication::translate("Database", "ファイルではありません")));
     if (!fi.isReadable())
-        throw DbError(fileFault(m_path, QStringLiteral("読み取りが許可されていません")));
+        throw DbError(fileFault(m_path, QCoreApplication::translate("Database", "読み取りが許可されていません")));
 
     m_name = nextConnectionName();
     {
@@ -166,7 +166,7 @@ Connection::Connection(const QString &connectString)
         if (!db.isValid()) {
             QSqlDatabase::removeDatabase(m_name);
             m_name.clear();
-            throw DbError(QStringLiteral("SQLite のドライバ (QSQLITE) が見つかりません。"));
+            throw DbError(QCoreApplication::translate("Database", "SQLite のドライバ (QSQLITE) が見つかりません。"));
         }
         db.setDatabaseName(m_path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -182,7 +182,7 @@ Connection::Connection(const QString &connectString)
             db = QSqlDatabase();
             close();
             if (IsJetFile(m_path))
-                throw DbError(fileFault(m_path, QStringLiteral("Windows 版の形式 (Jet) のライブラリです。先に変換してください"
+                throw DbError(fileFault(m_path, QCoreApplication::translate("Database", "Windows 版の形式 (Jet) のライブラリです。先に変換してください"
                                                                " (ﾌｧｲﾙ > 開く、または tessaly-cli import-jet)")));
             throw;
         }
@@ -215,13 +215,13 @@ bool Connection::isOpen() const
 QSqlDatabase Connection::database() const
 {
     if (m_name.isEmpty())
-        throw DbError(QStringLiteral("ライブラリへの接続は閉じられています。"));
+        throw DbError(QCoreApplication::translate("Database", "ライブラリへの接続は閉じられています。"));
     return QSqlDatabase::database(m_name, false);
 }
 
 QString Connection::errorText(const QString &what, const QString &detail) const
 {
-    return QStringLiteral("ライブラリ「%1」の%2に失敗しました: %3").arg(m_path, what, detail);
+    return QCoreApplication::translate("Database", "ライブラリ「%1」の%2に失敗しました: %3").arg(m_path, what, detail);
 }
 
 QString Connection::errorText(const QString &what, int nativeCode, const QString &detail) const
@@ -239,25 +239,25 @@ void Connection::exec(const QString &sql, const QVariantList &params)
 {
     QSqlQuery q(database());
     if (!q.prepare(sql))
-        throw DbError(errorText(QStringLiteral("処理"), q.lastError()));
+        throw DbError(errorText(QCoreApplication::translate("Database", "処理"), q.lastError()));
     for (const QVariant &p : params)
         q.addBindValue(boundValue(p));
     if (!q.exec())
-        throw DbError(errorText(QStringLiteral("処理"), q.lastError()));
+        throw DbError(errorText(QCoreApplication::translate("Database", "処理"), q.lastError()));
 }
 
 void Connection::begin()
 {
     QSqlQuery q(database());
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        throw DbError(errorText(QStringLiteral("トランザクション開始"), q.lastError()));
+        throw DbError(errorText(QCoreApplication::translate("Database", "トランザクション開始"), q.lastError()));
 }
 
 void Connection::commit()
 {
     QSqlQuery q(database());
     if (!q.exec(QStringLiteral("COMMIT")))
-        throw DbError(errorText(QStringLiteral("書き込み"), q.lastError()));
+        throw DbError(errorText(QCoreApplication::translate("Database", "書き込み"), q.lastError()));
 }
 
 void Connection::rollback()
@@ -281,7 +281,7 @@ sqlite3 *Connection::handle() const
     if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
         db = *static_cast<sqlite3 *const *>(v.data());
     if (!db)
-        throw DbError(errorText(QStringLiteral("処理"), QStringLiteral("SQLite の接続を使えません")));
+        throw DbError(errorText(QCoreApplication::translate("Database", "処理"), QCoreApplication::translate("Database", "SQLite の接続を使えません")));
     return db;
 }
 
@@ -302,14 +302,14 @@ RowSet::RowSet(Connection &conn, const QString &statementOrTable, const QVariant
     } else if ((m = tableRe.match(statementOrTable)).hasMatch()) {
         m_table = m.captured(1);
     } else {
-        throw DbError(conn.errorText(QStringLiteral("読み取り"),
-                                     QStringLiteral("扱えない命令です: %1").arg(statementOrTable)));
+        throw DbError(conn.errorText(QCoreApplication::translate("Database", "読み取り"),
+                                     QCoreApplication::translate("Database", "扱えない命令です: %1").arg(statementOrTable)));
     }
     m_statement = QStringLiteral("select rowid as %1, * from %2%3").arg(kRowId, m_table, rest);
     m_select = std::make_unique<QSqlQuery>(conn.database());
     m_select->setForwardOnly(true);
     if (!m_select->prepare(m_statement))
-        fail(QStringLiteral("読み取り"), *m_select);
+        fail(QCoreApplication::translate("Database", "読み取り"), *m_select);
     load();
 }
 
@@ -346,7 +346,7 @@ void RowSet::load()
             &m_whileLoading);
     }
     if (!m_select->exec())
-        fail(QStringLiteral("読み取り"), *m_select);
+        fail(QCoreApplication::translate("Database", "読み取り"), *m_select);
     const QSqlRecord rec = m_select->record();
     if (m_fields.isEmpty()) {
         for (int i = 1; i < rec.count(); ++i) {
@@ -364,7 +364,7 @@ void RowSet::load()
             m_whileLoading();
     }
     if (m_select->lastError().isValid())
-        fail(QStringLiteral("読み取り"), *m_select);
+        fail(QCoreApplication::translate("Database", "読み取り"), *m_select);
     m_select->finish();  // releases the read lock
     m_pos = m_rows.isEmpty() ? -1 : 0;
 }
@@ -388,16 +388,16 @@ int RowSet::fieldIndex(const QString &name) const
 
 static QString missingField(const QString &table, const QString &field)
 {
-    return QStringLiteral("テーブル %1 に項目 %2 がありません").arg(table, field);
+    return QCoreApplication::translate("Database", "テーブル %1 に項目 %2 がありません").arg(table, field);
 }
 
 const QVariant &RowSet::cell(int column) const
 {
     if (eof())
-        throw DbError(m_conn.errorText(QStringLiteral("読み取り"), QStringLiteral("現在の行がありません")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "読み取り"), QCoreApplication::translate("Database", "現在の行がありません")));
     const QVector<QVariant> &row = m_rows.at(m_pos);
     if (row.isEmpty())
-        throw DbError(m_conn.errorText(QStringLiteral("読み取り"), QStringLiteral("行は削除されています")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "読み取り"), QCoreApplication::translate("Database", "行は削除されています")));
     auto it = m_edits.constFind(column);
     if (it != m_edits.constEnd())
         return it.value();
@@ -408,7 +408,7 @@ QVariant RowSet::value(const QString &field) const
 {
     const int i = m_index.value(field.toLower(), -1);
     if (i < 0)
-        throw DbError(m_conn.errorText(QStringLiteral("読み取り"), missingField(m_table, field)));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "読み取り"), missingField(m_table, field)));
     const QVariant &v = cell(i);
     return v.isNull() ? QVariant() : v;
 }
@@ -416,7 +416,7 @@ QVariant RowSet::value(const QString &field) const
 QVariant RowSet::value(int column) const
 {
     if (column < 0 || column >= m_fields.size())
-        throw DbError(m_conn.errorText(QStringLiteral("読み取り"), QStringLiteral("列 %1 がありません").arg(column)));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "読み取り"), QCoreApplication::translate("Database", "列 %1 がありません").arg(column)));
     const QVariant &v = cell(column + 1);
     return v.isNull() ? QVariant() : v;
 }
@@ -442,9 +442,9 @@ void RowSet::setValue(const QString &field, const QVariant &value)
 {
     const int i = m_index.value(field.toLower(), -1);
     if (i < 0)
-        throw DbError(m_conn.errorText(QStringLiteral("書き込み"), missingField(m_table, field)));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "書き込み"), missingField(m_table, field)));
     if (eof())
-        throw DbError(m_conn.errorText(QStringLiteral("書き込み"), QStringLiteral("現在の行がありません")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "書き込み"), QCoreApplication::translate("Database", "現在の行がありません")));
     m_edits.insert(i, boundValue(value));
 }
 
@@ -489,7 +489,7 @@ void RowSet::cancelUpdate()
 void RowSet::update()
 {
     if (eof())
-        throw DbError(m_conn.errorText(QStringLiteral("書き込み"), QStringLiteral("現在の行がありません")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "書き込み"), QCoreApplication::translate("Database", "現在の行がありません")));
     QSqlDatabase db = m_conn.database();
     QList<int> cols = m_edits.keys();
     std::sort(cols.begin(), cols.end());
@@ -507,18 +507,18 @@ void RowSet::update()
             sql = QStringLiteral("insert into %1 (%2) values (%3)").arg(m_table, names.join(','), marks.join(','));
         }
         if (!q.prepare(sql))
-            fail(QStringLiteral("書き込み"), q);
+            fail(QCoreApplication::translate("Database", "書き込み"), q);
         for (int c : cols)
             q.addBindValue(m_edits.value(c));
         if (!q.exec())
-            fail(QStringLiteral("書き込み"), q);
+            fail(QCoreApplication::translate("Database", "書き込み"), q);
         const QVariant rowid = q.lastInsertId();
         q.finish();
         QSqlQuery back(db);
         back.prepare(QStringLiteral("select rowid as %1, * from %2 where rowid=?").arg(kRowId, m_table));
         back.addBindValue(rowid);
         if (!back.exec() || !back.next())
-            fail(QStringLiteral("書き込み"), back);
+            fail(QCoreApplication::translate("Database", "書き込み"), back);
         QVector<QVariant> &row = m_rows[m_pos];
         for (int i = 0; i < row.size(); ++i)
             row[i] = back.value(i);
@@ -530,15 +530,15 @@ void RowSet::update()
         for (int c : cols)
             sets << m_fields.at(c - 1) + QStringLiteral("=?");
         if (!q.prepare(QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, sets.join(','))))
-            fail(QStringLiteral("書き込み"), q);
+            fail(QCoreApplication::translate("Database", "書き込み"), q);
         for (int c : cols)
             q.addBindValue(m_edits.value(c));
         q.addBindValue(m_rows.at(m_pos).at(0));
         if (!q.exec())
-            fail(QStringLiteral("書き込み"), q);
+            fail(QCoreApplication::translate("Database", "書き込み"), q);
         if (q.numRowsAffected() == 0)
-            throw DbError(m_conn.errorText(QStringLiteral("書き込み"),
-                                           QStringLiteral("行はほかの処理で削除されています")));
+            throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "書き込み"),
+                                           QCoreApplication::translate("Database", "行はほかの処理で削除されています")));
         QVector<QVariant> &row = m_rows[m_pos];
         for (int c : cols)
             row[c] = m_edits.value(c);
@@ -549,7 +549,7 @@ void RowSet::update()
 void RowSet::deleteRow()
 {
     if (eof() || m_rows.at(m_pos).isEmpty())
-        throw DbError(m_conn.errorText(QStringLiteral("削除"), QStringLiteral("現在の行がありません")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "削除"), QCoreApplication::translate("Database", "現在の行がありません")));
     if (m_adding) {
         cancelUpdate();
         return;
@@ -559,9 +559,9 @@ void RowSet::deleteRow()
     q.prepare(QStringLiteral("delete from %1 where rowid=?").arg(m_table));
     q.addBindValue(m_rows.at(m_pos).at(0));
     if (!q.exec())
-        fail(QStringLiteral("削除"), q);
+        fail(QCoreApplication::translate("Database", "削除"), q);
     if (q.numRowsAffected() == 0)
-        throw DbError(m_conn.errorText(QStringLiteral("削除"), QStringLiteral("行はほかの処理で削除されています")));
+        throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "削除"), QCoreApplication::translate("Database", "行はほかの処理で削除されています")));
     m_rows[m_pos].clear();  // stays current until the next move, as a deleted row
 }
 

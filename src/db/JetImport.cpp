@@ -514,7 +514,7 @@ static bool folderTakesFiles(const QString &folder)
 bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QString &jetPath, bool enableMenus,
                     QObject *owner)
 {
-    const QString title = QStringLiteral("データベースを開く");
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "データベースを開く"));
     const QFileInfo jet(jetPath);
     QString dest = JetConvertedPath(jetPath);
     bool replace = false;

@@ -8,6 +8,7 @@
 #include "Paths.h"
 #include "Pickers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,26 +59,26 @@ static int errorNumberFor(int err, const QString &path, QString *description)
     case EPERM:
     case EROFS:
     case ETXTBSY:
-        *description = QStringLiteral("書き込みが許可されていません (%1)").arg(path);
+        *description = QCoreApplication::translate("Library", "書き込みが許可されていません (%1)").arg(path);
         return 70;
     case ENOSPC:
     case EDQUOT:
-        *description = QStringLiteral("ディスクの空き容量が足りません (%1)").arg(path);
+        *description = QCoreApplication::translate("Library", "ディスクの空き容量が足りません (%1)").arg(path);
         return 61;
     default:
         break;
     }
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
-        *description = QStringLiteral("フォルダが見つかりません (%1)").arg(QFileInfo(path).absolutePath());
+        *description = QCoreApplication::translate("Library", "フォルダが見つかりません (%1)").arg(QFileInfo(path).absolutePath());
         return 76;
     }
-    *description = QStringLiteral("ファイルにアクセスできません (%1: %2)").arg(path, QString::fromLocal8Bit(std::strerror(err)));
+    *description = QCoreApplication::translate("Library", "ファイルにアクセスできません (%1: %2)").arg(path, QString::fromLocal8Bit(std::strerror(err)));
     return 75;
 }
 
 QString SymLinkRefusal(const QString &path, const QString &target)
 {
-    return QStringLiteral("「%1」はシンボリックリンクです (リンク先: %2)。リンク先を書き換えないよう、"
+    return QCoreApplication::translate("Library", "「%1」はシンボリックリンクです (リンク先: %2)。リンク先を書き換えないよう、"
                           "ライブラリはリンクの名前には作成しません。別の名前を指定してください。")
         .arg(path, target);
 }
@@ -93,19 +94,19 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
     const QFileInfo target(dest);
     if (target.exists() && !target.isFile()) {
         *errorNumber = 75;
-        *description = QStringLiteral("「%1」はファイルではありません").arg(dest);
+        *description = QCoreApplication::translate("Library", "「%1」はファイルではありません").arg(dest);
         return false;
     }
     QFile src(templatePath);
     if (!QFileInfo(templatePath).isFile() || !src.open(QIODevice::ReadOnly)) {
         *errorNumber = 53;
-        *description = QStringLiteral("テンプレート「%1」が見つからないか読めません").arg(templatePath);
+        *description = QCoreApplication::translate("Library", "テンプレート「%1」が見つからないか読めません").arg(templatePath);
         return false;
     }
     const QByteArray bytes = src.readAll();
     if (src.error() != QFileDevice::NoError) {
         *errorNumber = 75;
-        *description = QStringLiteral("テンプレート「%1」を読めません").arg(templatePath);
+        *description = QCoreApplication::translate("Library", "テンプレート「%1」を読めません").arg(templatePath);
         return false;
     }
     // A broken template must not replace a good file.
@@ -113,7 +114,7 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
         CheckLibraryFile(templatePath);
     } catch (const DbError &e) {
         *errorNumber = 53;
-        *description = QStringLiteral("テンプレートがライブラリではありません: %1").arg(e.message());
+        *description = QCoreApplication::translate("Library", "テンプレートがライブラリではありません: %1").arg(e.message());
         return false;
     }
     int err = 0;
@@ -141,7 +142,7 @@ bool CopyTemplate(const QString &templatePath, const QString &dest, int *errorNu
 
 bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner)
 {
-    const QString title = QStringLiteral("データベースを開く");
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "データベースを開く"));
     PickOpenDatabase(g, ds, owner, title, LibraryDialogFolder(g));
     if (g.dbFilePath.isEmpty())
         return false;
@@ -151,11 +152,11 @@ bool OpenLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu,
 bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QString &path, bool enableMenus,
                      QObject *owner)
 {
-    const QString title = QStringLiteral("データベースを開く");
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "データベースを開く"));
     g.dbFilePath = path;
     g.dbFileTitle = QFileInfo(path).fileName();
     if (!IsNormalFile(g.dbFilePath)) {
-        ds.message(QStringLiteral("データベースを新規で作成する場合は、「新規作成」メニューで処理を行ってください！！"),
+        ds.message(QCoreApplication::translate("Library", "データベースを新規で作成する場合は、「新規作成」メニューで処理を行ってください！！"),
                    MsgKind::Critical, title, MsgButtons::Ok, owner);
         return false;
     }
@@ -172,8 +173,8 @@ bool OpenLibraryFile(Global &g, DialogService &ds, LibraryHost &host, const QStr
 
 bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMenu, QObject *owner)
 {
-    const QString title = QStringLiteral("新規作成");
-    PickCreateDatabase(g, ds, owner, QStringLiteral("データベースを作成"), LibraryDialogFolder(g));
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "新規作成"));
+    PickCreateDatabase(g, ds, owner, QCoreApplication::translate("Library", "データベースを作成"), LibraryDialogFolder(g));
     if (g.dbFilePath.isEmpty())
         return false;
 
@@ -189,28 +190,30 @@ bool CreateLibrary(Global &g, DialogService &ds, LibraryHost &host, bool fromMen
         // Hidden or not, an existing file is never replaced without the question; what
         // is not a file at all (a folder, a pipe, a device) is never replaced.
         if (!existing.isFile()) {
-            ds.message(QStringLiteral("「%1」はファイルではないため、データベースを作成できません。")
+            ds.message(QCoreApplication::translate("Library", "「%1」はファイルではないため、データベースを作成できません。")
                            .arg(g.dbFilePath),
                        MsgKind::Critical, title, MsgButtons::Ok, owner);
             return false;
         }
-        if (ds.ask(QStringLiteral("データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
+        if (ds.ask(QCoreApplication::translate("Library", "データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
                    owner)) {
             // Overwriting the open library would pull it from under every window.
             if (IsOpenLibrary(g, g.dbFilePath)) {
-                ds.message(QStringLiteral("現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
+                ds.message(QCoreApplication::translate("Library", "現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
                                           "再度新規作成処理を行ってください。"),
                            MsgKind::Exclamation, title, MsgButtons::Ok, owner);
                 return false;
             }
             while (!CopyTemplate(TemplatePath(g), g.dbFilePath, &err, &desc)) {
-                const QString text = QString::number(err) + QStringLiteral(":") + desc + QStringLiteral("再実行しますか？");
-                if (!ds.ask(text, MsgKind::Critical, title, owner))
+                MessageRequest again{desc + QCoreApplication::translate("Library", "再実行しますか？"), MsgKind::Critical, title,
+                                     MsgButtons::YesNo};
+                again.number = err;
+                if (ds.message(again, owner) != MsgAnswer::Yes)
                     return false;
             }
         }
     } else if (!CopyTemplate(TemplatePath(g), g.dbFilePath, &err, &desc)) {
-        ds.message(QStringLiteral("ライブラリを作成できませんでした。\n\r%1").arg(desc), MsgKind::Critical, title,
+        ds.message(QCoreApplication::translate("Library", "ライブラリを作成できませんでした。\n\r%1").arg(desc), MsgKind::Critical, title,
                    MsgButtons::Ok, owner);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 
+#include <QCoreApplication>
 #include <sqlite3.h>
 
 namespace tessaly {
@@ -82,7 +83,7 @@ void Statement::fail()
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
     if (m_stmt)
         sqlite3_reset(m_stmt);
-    throw DbError(m_conn.errorText(QStringLiteral("処理"), code, detail));
+    throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "処理"), code, detail));
 }
 
 }  // namespace tessaly

@@ -5,6 +5,7 @@
 #include "Global.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -189,13 +190,13 @@ int deleteWhere(Connection &conn, const QString &table, const QString &condition
     if (!q.prepare(QStringLiteral("delete from %1 where rowid in (select rowid from %1 where %2 limit %3)")
                        .arg(table, condition)
                        .arg(kBatch)))
-        throw DbError(conn.errorText(QStringLiteral("削除"), q.lastError()));
+        throw DbError(conn.errorText(QCoreApplication::translate("Database", "削除"), q.lastError()));
     int total = 0;
     for (;;) {
         for (int i = 0; i < params.size(); ++i)
             q.bindValue(i, params[i]);
         if (!q.exec())
-            throw DbError(conn.errorText(QStringLiteral("削除"), q.lastError()));
+            throw DbError(conn.errorText(QCoreApplication::translate("Database", "削除"), q.lastError()));
         const int n = q.numRowsAffected();
         total += n;
         if (n > 0 && progress)
@@ -255,12 +256,12 @@ TitleWrite UpdateTitleRow(Global &g, const TitleEntry &entry, const TitleEntry &
     QSqlQuery q(conn.database());
     if (!q.prepare(QStringLiteral("update photoIvents set %1 where ID=? and ID1=? and ID2=?%2")
                        .arg(set.join(QLatin1Char(',')), kAsLoaded)))
-        throw DbError(conn.errorText(QStringLiteral("更新"), q.lastError()));
+        throw DbError(conn.errorText(QCoreApplication::translate("Database", "更新"), q.lastError()));
     const QVariantList all = params + keys + asLoadedParams(loaded);
     for (int i = 0; i < all.size(); ++i)
         q.bindValue(i, all[i]);
     if (!q.exec())
-        throw DbError(conn.errorText(QStringLiteral("更新"), q.lastError()));
+        throw DbError(conn.errorText(QCoreApplication::translate("Database", "更新"), q.lastError()));
     const int n = q.numRowsAffected();
     q.finish();
     if (n == 0)

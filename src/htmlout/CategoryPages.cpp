@@ -6,6 +6,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSet>
@@ -25,7 +26,7 @@ void checkFileName(const QString &name)
         || name.contains(QLatin1Char('\\'))
 #endif
     )
-        throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1.html)").arg(name)};
+        throw WriteError{52, QCoreApplication::translate("HtmlOut", "ファイル名が正しくありません。(%1.html)").arg(name)};
 }
 
 // The category names in table order.
@@ -108,7 +109,7 @@ bool WriteNameAPage(HtmlRun &run, const QString &outputFolder)
         Connection conn(run.global().dbConnectString);
         RowSet cats(conn, QStringLiteral("photograph"));
         if (cats.eof()) {
-            run.report(kNoCategory, kNameAPageTitle);
+            run.report(QCoreApplication::translate("HtmlOut", kNoCategory.toUtf8().constData()), kNameAPageTitle);
             return true;
         }
         QStringList lines = {
@@ -169,7 +170,7 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
         Connection conn(run.global().dbConnectString);
         RowSet cats(conn, QStringLiteral("photograph"));
         if (cats.eof()) {
-            run.report(kNoCategory, kCategoryPagesTitle);
+            run.report(QCoreApplication::translate("HtmlOut", kNoCategory.toUtf8().constData()), kCategoryPagesTitle);
             return true;
         }
         RowSet genres(conn,
@@ -208,7 +209,7 @@ bool WriteCategoryPages(HtmlRun &run, const QString &outputFolder)
             run.advance();
         }
         if (!withoutGenres.isEmpty())
-            run.notice(QStringLiteral("次のカテゴリーにはジャンルが未登録です。そのページには「%1」と書きました。\n\r").arg(kNoGenre)
+            run.notice(QCoreApplication::translate("HtmlOut", "次のカテゴリーにはジャンルが未登録です。そのページには「%1」と書きました。\n\r").arg(kNoGenre)
                            + withoutGenres.join(QStringLiteral("\n\r")),
                        kCategoryPagesTitle);
         return false;

@@ -2,6 +2,7 @@
 
 #include "PageFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -40,7 +41,7 @@ QStringList partsOf(const QString &rel)
     const QStringList parts = rel.split(QLatin1Char('/'));
     for (const QString &p : parts)
         if (p.isEmpty() || p == QLatin1String(".") || p == QLatin1String("..") || p.contains(QChar(0)))
-            throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1)").arg(rel)};
+            throw WriteError{52, QCoreApplication::translate("HtmlOut", "ファイル名が正しくありません。(%1)").arg(rel)};
     return parts;
 }
 

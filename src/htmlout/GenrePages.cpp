@@ -10,6 +10,7 @@
 #include "ThumbCache.h"
 #include "Thumbnail.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -66,7 +67,7 @@ public:
                               "IventsLinkButton", "IventsHtmlButton", "iventsHTML"}) {
             m_col.append(rs.fieldIndex(QLatin1String(f)));
             if (m_col.last() < 0)
-                throw DbError(QStringLiteral("テーブル photoIvents に項目 %1 がありません").arg(QLatin1String(f)));
+                throw DbError(QCoreApplication::translate("HtmlOut", "テーブル photoIvents に項目 %1 がありません").arg(QLatin1String(f)));
         }
     }
     TitleRow read(const RowSet &rs) const
@@ -233,14 +234,14 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         return p;
     const AutoChoice choice = pictures.choice(folder);
     if (!choice.listed) {
-        faults.append({folder, IsFolder(folder) ? QStringLiteral("フォルダを読み取れません")
-                                                : QStringLiteral("フォルダがありません")});
+        faults.append({folder, IsFolder(folder) ? QCoreApplication::translate("HtmlOut", "フォルダを読み取れません")
+                                                : QCoreApplication::translate("HtmlOut", "フォルダがありません")});
         return p;
     }
     // A photo that would have been chosen but cannot be named says why the cell is empty.
     if (choice.photo.isEmpty())
         for (const QString &bad : choice.undecodable)
-            faults.append({ChildPath(folder, bad), QStringLiteral("ファイル名がUTF-8ではないため開けません")});
+            faults.append({ChildPath(folder, bad), QCoreApplication::translate("HtmlOut", "ファイル名がUTF-8ではないため開けません")});
     if (!choice.photo.isEmpty()) {
         p.reference = name + QLatin1Char('/') + choice.photo;
         p.relative = true;
@@ -271,7 +272,7 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
     if (picture.file.isEmpty()) {
         // A copy cannot take a photo that does not lie on this system.
         if (thumbnailsOnly && !picture.reference.isEmpty())
-            faults.append({picture.reference, QStringLiteral("写真がありません")});
+            faults.append({picture.reference, QCoreApplication::translate("HtmlOut", "写真がありません")});
         return QString();
     }
     if (!picture.video && pictures.thumbs.value(picture.file).fault == ThumbFault::Outside)
@@ -291,7 +292,7 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
             if (info.Width > 0 && info.Height > 0)
                 faults.append({picture.file, ImageFaultText(ImageFault::TooLarge)});
             else if (info.Format == 0 && !title.photo.isEmpty() && !IsNormalFile(picture.file))
-                faults.append({picture.file, QStringLiteral("写真がありません")});
+                faults.append({picture.file, QCoreApplication::translate("HtmlOut", "写真がありません")});
             return QString();
         }
     }
@@ -393,7 +394,7 @@ bool WriteGenreIndexPages(HtmlRun &run)
         RowSet genres(conn, QStringLiteral("select * from photoyear where ID1>? order by ID1 limit 1"),
                       {std::numeric_limits<qint64>::min()});
         if (genres.eof()) {
-            run.report(kNoGenre, kGenrePagesTitle);
+            run.report(QCoreApplication::translate("HtmlOut", kNoGenre.toUtf8().constData()), kGenrePagesTitle);
             return true;
         }
         QString base;
@@ -464,21 +465,21 @@ bool WriteGenreIndexPages(HtmlRun &run)
         return false;
     });
     if (!blocked.isEmpty())
-        run.report(QStringLiteral("次のジャンルのフォルダには「nIndex.html」という名前のフォルダがあるため、"
+        run.report(QCoreApplication::translate("HtmlOut", "次のジャンルのフォルダには「nIndex.html」という名前のフォルダがあるため、"
                                   "ページを書けませんでした。\n\r")
                        + blocked.join(QStringLiteral("\n\r")),
                    kGenrePagesTitle);
     if (!outside.isEmpty())
-        run.notice(QStringLiteral("次のジャンルのフォルダはリンクで基準フォルダの外を指しています。"
+        run.notice(QCoreApplication::translate("HtmlOut", "次のジャンルのフォルダはリンクで基準フォルダの外を指しています。"
                                   "ページはリンク先のフォルダに書きました。\n\r")
                        + outside.join(QStringLiteral("\n\r")),
                    kGenrePagesTitle);
     if (QStringList *list = run.linkFaultList())
         *list << leftOutLinks;
     else if (!leftOutLinks.isEmpty())
-        run.report(QStringLiteral("次のタイトルのリンクは http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しませんでした。\n\r")
+        run.report(QCoreApplication::translate("HtmlOut", "次のタイトルのリンクは http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しませんでした。\n\r")
                        + leftOutLinks.mid(0, 10).join(QStringLiteral("\n\r"))
-                       + (leftOutLinks.size() > 10 ? QStringLiteral("\n\rほか %1 件").arg(leftOutLinks.size() - 10) : QString()),
+                       + (leftOutLinks.size() > 10 ? QCoreApplication::translate("HtmlOut", "\n\rほか %1 件").arg(leftOutLinks.size() - 10) : QString()),
                    kGenrePagesTitle, leftOutLinks.size() > 10 ? leftOutLinks.join(QLatin1Char('\n')) : QString());
     QStringList all;
     for (const PhotoFault &f : faults)
@@ -489,11 +490,11 @@ bool WriteGenreIndexPages(HtmlRun &run)
         // The box stays on the screen however many there are: the first few and the
         // count in the text, every one in the details.
         constexpr int kShown = 10;
-        QString text = QStringLiteral("次のタイトルは写真を表示できないため、写真なしで出力しました。");
+        QString text = QCoreApplication::translate("HtmlOut", "次のタイトルは写真を表示できないため、写真なしで出力しました。");
         for (const QString &line : all.mid(0, kShown))
             text += QStringLiteral("\n\r") + line;
         if (all.size() > kShown)
-            text += QStringLiteral("\n\rほか %1 件（全 %2 件は詳細に表示します）").arg(all.size() - kShown).arg(all.size());
+            text += QCoreApplication::translate("HtmlOut", "\n\rほか %1 件（全 %2 件は詳細に表示します）").arg(all.size() - kShown).arg(all.size());
         run.report(text, kGenrePagesTitle, all.size() > kShown ? all.join(QLatin1Char('\n')) : QString());
     }
     return stopped;

@@ -7,6 +7,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,11 +17,11 @@ namespace tessaly {
 
 using namespace htmlout;
 
-const QString kHtmlOutTitle = QStringLiteral("ＨＴＭＬファイル出力");
-const QString kFramePagesTitle = QStringLiteral("ＨＴＭＬファイル出力(index.html)");
-const QString kNameAPageTitle = QStringLiteral("ＨＴＭＬファイル出力(NameA.html)");
-const QString kCategoryPagesTitle = QStringLiteral("ＨＴＭＬファイル出力([カテゴリ].html)");
-const QString kGenrePagesTitle = QStringLiteral("ＨＴＭＬファイル出力(nIndex.html)");
+const QString kHtmlOutTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ＨＴＭＬファイル出力"));
+const QString kFramePagesTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ＨＴＭＬファイル出力(index.html)"));
+const QString kNameAPageTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ＨＴＭＬファイル出力(NameA.html)"));
+const QString kCategoryPagesTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ＨＴＭＬファイル出力([カテゴリ].html)"));
+const QString kGenrePagesTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "ＨＴＭＬファイル出力(nIndex.html)"));
 
 // ---------------------------------------------------------------------------
 
@@ -66,10 +67,12 @@ HtmlRun::HtmlRun(Global &g, DialogService &ds, QObject *owner, HtmlProgress prog
 {
 }
 
-void HtmlRun::report(const QString &text, const QString &title, const QString &details)
+void HtmlRun::report(const QString &text, const QString &title, const QString &details, int number)
 {
     ++m_reports;
-    m_ds.message(MessageRequest{text, MsgKind::Exclamation, title, MsgButtons::Ok, details}, m_owner);
+    MessageRequest req{text, MsgKind::Exclamation, title, MsgButtons::Ok, details};
+    req.number = number;
+    m_ds.message(req, m_owner);
 }
 
 void HtmlRun::notice(const QString &text, const QString &title)
@@ -271,11 +274,11 @@ bool HtmlFileCreate(Global &g, DialogService &ds, QObject *owner, const HtmlProg
             genres = RowSet(conn, QStringLiteral("photoyear")).count();
         }
     } catch (const DbError &e) {
-        run.report(reportText(e), kHtmlOutTitle);
+        reportFailure(run, e, kHtmlOutTitle);
         return false;
     }
     if (outputFolder.isEmpty()) {
-        run.report(QStringLiteral("INDEX.HTMLの保存先が設定されていません。"), kHtmlOutTitle);
+        run.report(QCoreApplication::translate("HtmlOut", "INDEX.HTMLの保存先が設定されていません。"), kHtmlOutTitle);
         return false;
     }
 
@@ -330,8 +333,8 @@ bool WriteFramePages(HtmlRun &run, const QString &outputFolder)
         // A second run may make it at the same moment.
         if (!IsFolder(sub) && !QDir(outputFolder).mkdir(QStringLiteral("sub")) && !IsFolder(sub)) {
             if (QFileInfo::exists(sub))
-                throw WriteError{75, QStringLiteral("フォルダ sub を作れません。同じ名前のファイルがあります。(%1)").arg(sub)};
-            throw WriteError{70, QStringLiteral("フォルダ sub を作れません。(%1)").arg(sub)};
+                throw WriteError{75, QCoreApplication::translate("HtmlOut", "フォルダ sub を作れません。同じ名前のファイルがあります。(%1)").arg(sub)};
+            throw WriteError{70, QCoreApplication::translate("HtmlOut", "フォルダ sub を作れません。(%1)").arg(sub)};
         }
 
         const SiteLayout &layout = run.layout();

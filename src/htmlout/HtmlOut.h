@@ -91,7 +91,8 @@ public:
 
     Global &global() const { return m_g; }
     // An exclamation message under the writer's title; counted as a reported error.
-    void report(const QString &text, const QString &title, const QString &details = QString());
+    // number: the error number the windows show before the text.
+    void report(const QString &text, const QString &title, const QString &details = QString(), int number = 0);
     int reports() const { return m_reports; }
     // An information message; the run still counts as complete.
     void notice(const QString &text, const QString &title);

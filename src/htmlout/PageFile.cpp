@@ -2,6 +2,7 @@
 
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,8 +16,8 @@
 
 namespace tessaly::htmlout {
 
-const QString kNoCategory = QStringLiteral("カテゴリが未登録です！");
-const QString kNoGenre = QStringLiteral("ジャンルが未登録です！");
+const QString kNoCategory = QStringLiteral(QT_TRANSLATE_NOOP("HtmlOut", "カテゴリが未登録です！"));
+const QString kNoGenre = QStringLiteral(QT_TRANSLATE_NOOP("HtmlOut", "ジャンルが未登録です！"));
 
 bool isLocalPath(const QString &path)
 {
@@ -29,7 +30,7 @@ bool isLocalPath(const QString &path)
 
 void pathNotFound(const QString &path)
 {
-    throw WriteError{76, QStringLiteral("パスが見つかりません。(%1)").arg(path)};
+    throw WriteError{76, QCoreApplication::translate("HtmlOut", "パスが見つかりません。(%1)").arg(path)};
 }
 
 bool isInside(const QString &path, const QString &folder)
@@ -49,20 +50,20 @@ void fileFailure(int err, const QString &path)
     case EACCES:
     case EPERM:
     case EROFS:
-        throw WriteError{70, QStringLiteral("書き込みが許可されていません。(%1)").arg(path)};
+        throw WriteError{70, QCoreApplication::translate("HtmlOut", "書き込みが許可されていません。(%1)").arg(path)};
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        throw WriteError{61, QStringLiteral("ディスクがいっぱいです。(%1)").arg(path)};
+        throw WriteError{61, QCoreApplication::translate("HtmlOut", "ディスクがいっぱいです。(%1)").arg(path)};
     case ENOENT:
     case ENOTDIR:
         pathNotFound(QFileInfo(path).path());
     case ENAMETOOLONG:
-        throw WriteError{52, QStringLiteral("ファイル名が正しくありません。(%1)").arg(path)};
+        throw WriteError{52, QCoreApplication::translate("HtmlOut", "ファイル名が正しくありません。(%1)").arg(path)};
     case EIO:
-        throw WriteError{57, QStringLiteral("デバイス I/O エラーです。(%1)").arg(path)};
+        throw WriteError{57, QCoreApplication::translate("HtmlOut", "デバイス I/O エラーです。(%1)").arg(path)};
     default:
-        throw WriteError{75, QStringLiteral("パス名が無効か、ファイルにアクセスできません。(%1: %2)")
+        throw WriteError{75, QCoreApplication::translate("HtmlOut", "パス名が無効か、ファイルにアクセスできません。(%1: %2)")
                                  .arg(path, QString::fromLocal8Bit(std::strerror(err)))};
     }
 }
@@ -219,14 +220,14 @@ QString subPath(const QString &outputFolder, const QString &name)
     return ChildPath(ChildPath(outputFolder, QStringLiteral("sub")), name);
 }
 
-QString reportText(const WriteError &e)
+void reportFailure(HtmlRun &run, const WriteError &e, const QString &title)
 {
-    return QString::number(e.number) + QLatin1Char(':') + e.text;
+    run.report(e.text, title, QString(), e.number);
 }
 
-QString reportText(const DbError &e)
+void reportFailure(HtmlRun &run, const DbError &e, const QString &title)
 {
-    return QString::number(kDbErrorNumber) + QLatin1Char(':') + e.message();
+    run.report(e.message(), title, QString(), kDbErrorNumber);
 }
 
 }  // namespace tessaly::htmlout

@@ -13,6 +13,7 @@ namespace tessaly::htmlout {
 
 extern const QString kNoCategory;  // "カテゴリが未登録です！"
 extern const QString kNoGenre;     // "ジャンルが未登録です！"
+// Both are page texts; a message that reports them translates them in context "HtmlOut".
 // Number shown for a database failure (the provider's generic error).
 constexpr int kDbErrorNumber = -2147467259;
 
@@ -46,25 +47,24 @@ bool isTemporaryName(const QByteArray &name);
 // Output folder + "/sub/" + name.
 QString subPath(const QString &outputFolder, const QString &name);
 
-QString reportText(const WriteError &e);
-QString reportText(const DbError &e);
+// A failure reported under a writer's title, with its error number.
+void reportFailure(HtmlRun &run, const WriteError &e, const QString &title);
+void reportFailure(HtmlRun &run, const DbError &e, const QString &title);
 
 // Runs one writer's body with its error trap: a failure is reported under the
 // writer's title and ends the writer with true.
 template <typename Body>
 bool trapped(HtmlRun &run, const QString &title, Body body)
 {
-    QString text;
     try {
         return body();
     } catch (const WriteError &e) {
-        text = reportText(e);
+        reportFailure(run, e, title);
     } catch (const DbError &e) {
-        text = reportText(e);
+        reportFailure(run, e, title);
     } catch (const std::exception &e) {
-        text = QStringLiteral("5:") + QString::fromLocal8Bit(e.what());
+        run.report(QString::fromLocal8Bit(e.what()), title, QString(), 5);
     }
-    run.report(text, title);
     return true;
 }
 

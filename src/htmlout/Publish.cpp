@@ -1,6 +1,7 @@
 #include "Publish.h"
 
 #include "Database.h"
+#include "Language.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "Album.h"
@@ -11,6 +12,7 @@
 #include "PosterCache.h"
 #include "ThumbCache.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -34,7 +36,7 @@ namespace tessaly {
 
 using namespace htmlout;
 
-const QString kPublishTitle = QStringLiteral("公開用にコピー");
+const QString kPublishTitle = QStringLiteral(QT_TRANSLATE_NOOP("Titles", "公開用にコピー"));
 
 namespace {
 
@@ -214,7 +216,7 @@ private:
             ++unchanged;
             break;
         case PlaceResult::Missing:  // an earlier copy goes with the other stale files
-            missing << (source.isEmpty() ? name : source) + QStringLiteral(" (ファイルがありません)");
+            missing << (source.isEmpty() ? name : source) + QCoreApplication::translate("Publish", " (ファイルがありません)");
             break;
         case PlaceResult::Outside:
             outside << source;
@@ -395,11 +397,11 @@ QString holdsAlbum(const QString &folder, const QString &base, const QString &ou
                    const std::function<bool(const QString &)> &holds)
 {
     if (holds(base))
-        return QStringLiteral("「%1」には基準フォルダ「%2」が入っています。\n\r"
+        return QCoreApplication::translate("Publish", "「%1」には基準フォルダ「%2」が入っています。\n\r"
                               "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。")
             .arg(folder, base);
     if (!output.isEmpty() && isLocalPath(output) && holds(output))
-        return QStringLiteral("「%1」にはHTML出力先「%2」が入っています。\n\r"
+        return QCoreApplication::translate("Publish", "「%1」にはHTML出力先「%2」が入っています。\n\r"
                               "公開用のコピーは基準フォルダもHTML出力先も入っていないフォルダに作ってください。")
             .arg(folder, output);
     return QString();
@@ -407,7 +409,7 @@ QString holdsAlbum(const QString &folder, const QString &base, const QString &ou
 
 QString linkRefusal(const QString &folder, const QString &target)
 {
-    return QStringLiteral("「%1」はフォルダではなく、「%2」へのリンクです。\n\r"
+    return QCoreApplication::translate("Publish", "「%1」はフォルダではなく、「%2」へのリンクです。\n\r"
                           "リンクの先には何も書き込まず、何も削除しません。リンクではないフォルダを指定してください。")
         .arg(folder, target);
 }
@@ -416,19 +418,19 @@ QString linkRefusal(const QString &folder, const QString &target)
 QString refusal(const QString &folder, const QString &base, const QString &output)
 {
     if (!isLocalPath(folder))
-        return QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r公開先のフォルダを「/」から指定してください。")
+        return QCoreApplication::translate("Publish", "「%1」はフォルダの場所を「/」から示していません。\n\r公開先のフォルダを「/」から指定してください。")
             .arg(folder);
     // What the copy may take is judged against it.
     if (!isLocalPath(base) || !IsFolder(base))
-        return QStringLiteral("基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
+        return QCoreApplication::translate("Publish", "基準フォルダが設定されていないか、見つかりません。(%1)\n\r"
                               "公開用のコピーには基準フォルダの中のファイルだけを入れます。先に基準フォルダを設定してください。")
             .arg(base);
     const QString real = realPathOf(folder);
     if (!output.isEmpty() && isLocalPath(output) && (real == realPathOf(output) || sameFolder(folder, output)))
-        return QStringLiteral("「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
+        return QCoreApplication::translate("Publish", "「%1」はHTML出力先です。\n\r公開用のコピーは別のフォルダに作ってください。").arg(folder);
     // The auto-set would register the copy as a category.
     if (real == realPathOf(base) || isInside(real, realPathOf(base)) || holdsFolder(realPathOf(base), folder))
-        return QStringLiteral("「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
+        return QCoreApplication::translate("Publish", "「%1」は基準フォルダ「%2」の中にあります。\n\r基準フォルダの外のフォルダを指定してください。")
             .arg(folder, base);
     const QString held = holdsAlbum(folder, base, output, [&](const QString &p) { return holdsFolder(real, p); });
     if (!held.isEmpty())
@@ -438,9 +440,9 @@ QString refusal(const QString &folder, const QString &base, const QString &outpu
         return linkRefusal(folder, target);
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
-        return QStringLiteral("「%1」はフォルダではありません。").arg(folder);
+        return QCoreApplication::translate("Publish", "「%1」はフォルダではありません。").arg(folder);
     if (!QDir().mkpath(folder))
-        return QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
+        return QCoreApplication::translate("Publish", "フォルダ「%1」を作れません。").arg(folder);
     return QString();
 }
 
@@ -451,7 +453,7 @@ QString notACopy(const CopyFolder &copy)
     if (copy.exists(kManifest)
         || QDir(copy.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty())
         return QString();
-    return QStringLiteral("フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
+    return QCoreApplication::translate("Publish", "フォルダ「%1」は空ではなく、公開用にコピーしたフォルダでもありません。\n\r"
                           "空のフォルダか、以前に公開用にコピーしたフォルダを指定してください。")
         .arg(copy.path());
 }
@@ -467,7 +469,7 @@ QString changedSince(const CopyFolder &copy, const struct stat &judged, const QS
         return linkRefusal(folder, target);
     if (!copy.stat(&now) || ::lstat(QFile::encodeName(folder).constData(), &at) != 0 || now.st_dev != judged.st_dev
         || now.st_ino != judged.st_ino || at.st_dev != now.st_dev || at.st_ino != now.st_ino)
-        return QStringLiteral("「%1」は、確かめた後に別のフォルダに置き換えられました。\n\r"
+        return QCoreApplication::translate("Publish", "「%1」は、確かめた後に別のフォルダに置き換えられました。\n\r"
                               "何も書き込んでいません。もう一度やり直してください。")
             .arg(folder);
     return holdsAlbum(folder, base, output, [&](const QString &p) { return copy.holds(p); });
@@ -543,13 +545,13 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
             genres.append({rs.number(QStringLiteral("ID1")), rs.number(QStringLiteral("ID")),
                            rs.text(QStringLiteral("yearFolderName"))});
     } catch (const DbError &e) {
-        run.report(reportText(e), kPublishTitle);
+        reportFailure(run, e, kPublishTitle);
         return false;
     }
     QString why = refusal(folder, base, output);
     struct stat judged;
     if (why.isEmpty() && ::lstat(QFile::encodeName(folder).constData(), &judged) != 0)
-        why = QStringLiteral("フォルダ「%1」を作れません。").arg(folder);
+        why = QCoreApplication::translate("Publish", "フォルダ「%1」を作れません。").arg(folder);
     if (!why.isEmpty()) {
         run.report(why, kPublishTitle);
         return false;
@@ -566,7 +568,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
     try {
         opened.emplace(folder, QStringList{QFileInfo(base).canonicalFilePath()}, made);
     } catch (const WriteError &e) {
-        run.report(reportText(e), kPublishTitle);
+        reportFailure(run, e, kPublishTitle);
         return false;
     }
     CopyFolder &copy = *opened;
@@ -635,7 +637,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         // A folder that a planted link stood for is the copy's own from here on.
         copy.makeFolder(QStringLiteral("sub"));
     } catch (const WriteError &e) {
-        run.report(reportText(e), kPublishTitle);
+        reportFailure(run, e, kPublishTitle);
         return false;
     }
     const int madeBefore = ThumbnailsMade();
@@ -663,7 +665,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
             layout.writePage(ChildPath(folder, kIndex), indexPage());
             ++s.pages;
         } catch (const WriteError &e) {
-            run.report(reportText(e), kPublishTitle);
+            reportFailure(run, e, kPublishTitle);
         }
     }
     s.finished = !pages.stopped;
@@ -716,7 +718,7 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         copy.stopRecording();
         copy.keepTimeIfUnchanged();
     } catch (const WriteError &e) {
-        run.report(reportText(e), kPublishTitle);
+        reportFailure(run, e, kPublishTitle);
         s.finished = false;
     }
     s.replacedLinks = copy.replacedLinks();
@@ -728,16 +730,16 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
 
 QString PublishSummaryText(const QString &folder, const PublishSummary &s, int maxListed)
 {
-    const QLocale ja(QLocale::Japanese, QLocale::Japan);
+    const QLocale locale = MessageLocale();
     QStringList lines;
-    lines << (s.finished ? QStringLiteral("公開用のコピーを「%1」に作りました。").arg(folder)
-                         : QStringLiteral("公開用のコピー「%1」は完了しませんでした。").arg(folder))
-          << QStringLiteral("ページ: %1").arg(s.pages)
-          << QStringLiteral("コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
-          << QStringLiteral("コピーした量: %1 バイト").arg(ja.toString(s.bytes))
-          << QStringLiteral("作った縮小画像: %1").arg(s.thumbnails)
-          << QStringLiteral("削除した古いファイル: %1").arg(s.removed)
-          << QStringLiteral("ウェブアルバム: ページ %1 (変更のないもの %2)、写真 %3、ビデオ %4、新しく縮小した写真 %5")
+    lines << (s.finished ? QCoreApplication::translate("Publish", "公開用のコピーを「%1」に作りました。").arg(folder)
+                         : QCoreApplication::translate("Publish", "公開用のコピー「%1」は完了しませんでした。").arg(folder))
+          << QCoreApplication::translate("Publish", "ページ: %1").arg(s.pages)
+          << QCoreApplication::translate("Publish", "コピーしたファイル: %1 (変更のないもの %2)").arg(s.copied).arg(s.unchanged)
+          << QCoreApplication::translate("Publish", "コピーした量: %1 バイト").arg(locale.toString(s.bytes))
+          << QCoreApplication::translate("Publish", "作った縮小画像: %1").arg(s.thumbnails)
+          << QCoreApplication::translate("Publish", "削除した古いファイル: %1").arg(s.removed)
+          << QCoreApplication::translate("Publish", "ウェブアルバム: ページ %1 (変更のないもの %2)、写真 %3、ビデオ %4、新しく縮小した写真 %5")
                  .arg(s.album.pages)
                  .arg(s.album.unchanged)
                  .arg(s.album.photos)
@@ -748,21 +750,21 @@ QString PublishSummaryText(const QString &folder, const PublishSummary &s, int m
         for (const QString &m : items.mid(0, maxListed))
             lines << QStringLiteral("  ") + m;
         if (items.size() > maxListed)
-            lines << QStringLiteral("  ほか %1 件").arg(items.size() - maxListed);
+            lines << QCoreApplication::translate("Publish", "  ほか %1 件").arg(items.size() - maxListed);
     };
-    list(QStringLiteral("見つからないか表示できない写真とファイル: %1"), s.missing);
+    list(QCoreApplication::translate("Publish", "見つからないか表示できない写真とファイル: %1"), s.missing);
     if (!s.album.notPlayable.isEmpty())
-        list(QStringLiteral("ブラウザで再生できない形式のため、ポスターだけを載せたビデオ: %1"), s.album.notPlayable);
+        list(QCoreApplication::translate("Publish", "ブラウザで再生できない形式のため、ポスターだけを載せたビデオ: %1"), s.album.notPlayable);
     if (!s.outside.isEmpty())
-        list(QStringLiteral("アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
+        list(QCoreApplication::translate("Publish", "アルバム(基準フォルダ)の外にあるため、コピーしなかったファイル: %1"), s.outside);
     if (!s.leftOutLinks.isEmpty())
-        list(QStringLiteral("http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しなかったリンク: %1"), s.leftOutLinks);
+        list(QCoreApplication::translate("Publish", "http・https・mailto 以外の形式のため、ﾘﾝｸボタンを出力しなかったリンク: %1"), s.leftOutLinks);
     if (!s.replacedLinks.isEmpty())
-        list(QStringLiteral("コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
+        list(QCoreApplication::translate("Publish", "コピーの中にあったリンクをフォルダに置き換えました: %1"), s.replacedLinks);
     if (!s.links.isEmpty())
-        list(QStringLiteral("コピーの中にあった、コピーのものではないリンク(辿っていません): %1"), s.links);
+        list(QCoreApplication::translate("Publish", "コピーの中にあった、コピーのものではないリンク(辿っていません): %1"), s.links);
     if (!s.kept.isEmpty())
-        list(QStringLiteral("アルバムのファイルでもあるため、削除しなかった古いファイル: %1"), s.kept);
+        list(QCoreApplication::translate("Publish", "アルバムのファイルでもあるため、削除しなかった古いファイル: %1"), s.kept);
     return lines.join(QStringLiteral("\n\r"));
 }
 

@@ -1,5 +1,6 @@
 #include "ImageSize.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -751,9 +752,9 @@ QString ImageFormatName(int32_t format)
 QString ImageFaultText(ImageFault fault)
 {
     switch (fault) {
-    case ImageFault::Unreadable: return QStringLiteral("ファイルを読み取れません");
-    case ImageFault::TooLarge: return QStringLiteral("サイズの値が大きすぎます");
-    case ImageFault::Truncated: return QStringLiteral("ファイルが途中で切れています");
+    case ImageFault::Unreadable: return QCoreApplication::translate("ImageSize", "ファイルを読み取れません");
+    case ImageFault::TooLarge: return QCoreApplication::translate("ImageSize", "サイズの値が大きすぎます");
+    case ImageFault::Truncated: return QCoreApplication::translate("ImageSize", "ファイルが途中で切れています");
     case ImageFault::None: break;
     }
     return QString();

@@ -34,6 +34,16 @@ tessaly::UsageText usageText()
     return t;
 }
 
+// In the language --help speaks; the windows themselves are always Japanese.
+int usageError(const QString &en, const QString &ja)
+{
+    const bool jaLocale = tessaly::UsageLanguage() == tessaly::UsageLang::Ja;
+    const QString text = jaLocale ? QStringLiteral("tessaly: %1\n使い方: tessaly [LIB]\n").arg(ja)
+                                  : QStringLiteral("tessaly: %1\nusage: tessaly [LIB]\n").arg(en);
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    return 2;
+}
+
 // Options are answered before any window or display is needed. Returns the exit code,
 // or -1 to start the program.
 int handleOptions(int argc, char **argv)
@@ -57,18 +67,12 @@ int handleOptions(int argc, char **argv)
             std::printf("tessaly %s\n", TESSALY_VERSION);
             return 0;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            const bool ja = tessaly::UsageLanguage() == tessaly::UsageLang::Ja;
-            const QString text = ja ? QStringLiteral("tessaly: オプション「%1」はありません\n使い方: tessaly [LIB]\n")
-                                    : QStringLiteral("tessaly: unknown option '%1'\nusage: tessaly [LIB]\n");
-            std::fputs(text.arg(a).toLocal8Bit().constData(), stderr);
-            return 2;
+            return usageError(QStringLiteral("unknown option '%1'").arg(a), QStringLiteral("オプション「%1」はありません").arg(a));
         }
     }
     // One library at a time: a second name would be dropped without a word.
-    if (names > 1) {
-        std::fputs("tessaly: too many arguments\nusage: tessaly [LIB]\n", stderr);
-        return 2;
-    }
+    if (names > 1)
+        return usageError(QStringLiteral("too many arguments"), QStringLiteral("引数が多すぎます"));
     return -1;
 }
 

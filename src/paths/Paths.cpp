@@ -1,5 +1,6 @@
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -86,7 +87,7 @@ FolderText JudgeFolderText(const QString &text, const QString &currentFolder)
 
 QString OtherSystemFolderMessage(const QString &path)
 {
-    return QStringLiteral("「%1」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
+    return QCoreApplication::translate("Paths", "「%1」は Windows のパスです。このコンピューターのフォルダではありません。\n\r"
                           "フォルダは「/」で始まるこのコンピューターのパスで指定してください。")
         .arg(path);
 }

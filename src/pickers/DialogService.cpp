@@ -1,5 +1,7 @@
 #include "DialogService.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -13,16 +15,21 @@ QString displayText(const QString &text)
     return t;
 }
 
-static const char *kindName(MsgKind k)
+QString windowText(const MessageRequest &req)
+{
+    return req.number ? QString::number(req.number) + QLatin1Char(':') + req.text : req.text;
+}
+
+static QString kindName(MsgKind k)
 {
     switch (k) {
-    case MsgKind::Question: return "question";
-    case MsgKind::Information: return "information";
-    case MsgKind::Exclamation: return "warning";
-    case MsgKind::Critical: return "error";
+    case MsgKind::Question: return QCoreApplication::translate("Console", "質問");
+    case MsgKind::Information: return QCoreApplication::translate("Console", "お知らせ");
+    case MsgKind::Exclamation: return QCoreApplication::translate("Console", "警告");
+    case MsgKind::Critical: return QCoreApplication::translate("Console", "エラー");
     case MsgKind::None: break;
     }
-    return "message";
+    return QCoreApplication::translate("Console", "メッセージ");
 }
 
 MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
@@ -33,14 +40,16 @@ MsgAnswer ConsoleDialogService::message(const MessageRequest &req, QObject *)
     // A question answered for the user is a decision taken in their name: it is said.
     if (m_quiet && req.kind == MsgKind::Information && req.buttons == MsgButtons::Ok)
         return answer;
-    QString line = QString::fromLatin1(kindName(req.kind));
+    QString line = kindName(req.kind);
+    // A title is the windows' text, translated where the console shows it.
     if (!req.title.isEmpty())
-        line += QLatin1String(" [") + req.title + QLatin1Char(']');
+        line += QLatin1String(" [") + QCoreApplication::translate("Titles", req.title.toUtf8().constData()) + QLatin1Char(']');
     line += QLatin1String(": ") + displayText(req.text);
     if (!req.details.isEmpty())
         line += QLatin1Char('\n') + req.details;
     if (req.buttons != MsgButtons::Ok)
-        line += m_answer == MsgAnswer::Yes ? QLatin1String(" -> yes") : QLatin1String(" -> no");
+        line += m_answer == MsgAnswer::Yes ? QCoreApplication::translate("Console", " -> はい")
+                                           : QCoreApplication::translate("Console", " -> いいえ");
     // On a terminal the message takes the place of a progress line that may stand there.
     std::fprintf(stderr, "%s%s\n", ::isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "", line.toLocal8Bit().constData());
     std::fflush(stderr);

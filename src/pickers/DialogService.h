@@ -26,6 +26,9 @@ struct MessageRequest {
     QString title;
     MsgButtons buttons = MsgButtons::Ok;
     QString details;  // a long list behind the text, shown on request
+    // The error number the windows show before the text ("76:"); 0 for none. The
+    // command line says the text alone.
+    int number = 0;
     // With MsgButtons::Ok: a second button that does something with what the box told
     // (ブラウザで開く); pressing it answers Yes.
     QString actionButton;
@@ -82,6 +85,8 @@ public:
 
 // Turns the program's "\n\r" line joins (and CR LF) into one line break for display.
 QString displayText(const QString &text);
+// The text as a window shows it: with its error number in front.
+QString windowText(const MessageRequest &req);
 
 // Console implementation for the command-line tool: prints kind, title and text to
 // stderr; questions are answered by a fixed answer; pickers always cancel. Quiet: notes

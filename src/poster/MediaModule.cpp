@@ -44,11 +44,11 @@ const MediaApi *LoadMediaModule(QString *error)
                 api = table;
                 return;
             }
-            why = QStringLiteral("画像と動画を扱う部品「%1」を読み込めません (%2)")
-                      .arg(path, table ? QStringLiteral("古い版です") : lib.errorString());
+            why = QCoreApplication::translate("Media", "画像と動画を扱う部品「%1」を読み込めません (%2)")
+                      .arg(path, table ? QCoreApplication::translate("Media", "古い版です") : lib.errorString());
             return;
         }
-        why = QStringLiteral("画像と動画を扱う部品「%1」がありません").arg(tried.join(QStringLiteral("」「")));
+        why = QCoreApplication::translate("Media", "画像と動画を扱う部品「%1」がありません").arg(tried.join(QCoreApplication::translate("Media", "」「")));
     });
     if (!api && error)
         *error = why;

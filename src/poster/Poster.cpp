@@ -4,6 +4,7 @@
 #include "MediaModule.h"
 #include "SourceFile.h"
 
+#include <QCoreApplication>
 #include <atomic>
 #include <cstring>
 
@@ -69,12 +70,12 @@ QString PosterFaultText(PosterFault fault)
 {
     switch (fault) {
     case PosterFault::None: return QString();
-    case PosterFault::Unreadable: return QStringLiteral("動画として開けません");
-    case PosterFault::UnknownCodec: return QStringLiteral("この動画の形式は読めません");
-    case PosterFault::NoFrame: return QStringLiteral("動画が壊れているか空で、画面を取り出せません");
-    case PosterFault::WriteFailed: return QStringLiteral("ポスター画像を書き込めません");
-    case PosterFault::NoDecoder: return QStringLiteral("動画を読む部品を読み込めません");
-    case PosterFault::Outside: return QStringLiteral("アルバム(基準フォルダ)の外にある動画です");
+    case PosterFault::Unreadable: return QCoreApplication::translate("Media", "動画として開けません");
+    case PosterFault::UnknownCodec: return QCoreApplication::translate("Media", "この動画の形式は読めません");
+    case PosterFault::NoFrame: return QCoreApplication::translate("Media", "動画が壊れているか空で、画面を取り出せません");
+    case PosterFault::WriteFailed: return QCoreApplication::translate("Media", "ポスター画像を書き込めません");
+    case PosterFault::NoDecoder: return QCoreApplication::translate("Media", "動画を読む部品を読み込めません");
+    case PosterFault::Outside: return QCoreApplication::translate("Media", "アルバム(基準フォルダ)の外にある動画です");
     }
     return QString();
 }

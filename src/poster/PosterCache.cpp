@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "SourceFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -96,11 +97,11 @@ bool CacheFolder::open(bool create)
     struct stat st;
     if (::lstat(name.constData(), &st) == 0) {
         if (S_ISLNK(st.st_mode))
-            m_refusal = QStringLiteral("「%1」はフォルダではなく、「%2」へのリンクです。リンクの先には何も書き込まず、"
+            m_refusal = QCoreApplication::translate("Media", "「%1」はフォルダではなく、「%2」へのリンクです。リンクの先には何も書き込まず、"
                                        "何も削除しません。このリンクを取り除いてください。")
                             .arg(m_path, SymLinkTarget(m_path));
         else if (!S_ISDIR(st.st_mode))
-            m_refusal = QStringLiteral("「%1」はフォルダではありません。").arg(m_path);
+            m_refusal = QCoreApplication::translate("Media", "「%1」はフォルダではありません。").arg(m_path);
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include "MediaModule.h"
 #include "SourceFile.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -114,11 +115,11 @@ QString ThumbFaultText(ThumbFault fault)
 {
     switch (fault) {
     case ThumbFault::None: return QString();
-    case ThumbFault::Unreadable: return QStringLiteral("写真として読み取れないか、壊れています");
-    case ThumbFault::TooLarge: return QStringLiteral("写真が大きすぎて縮小できません");
-    case ThumbFault::WriteFailed: return QStringLiteral("縮小画像を書き込めません");
-    case ThumbFault::NoDecoder: return QStringLiteral("画像を扱う部品を読み込めません");
-    case ThumbFault::Outside: return QStringLiteral("アルバム(基準フォルダ)の外にある写真です");
+    case ThumbFault::Unreadable: return QCoreApplication::translate("Media", "写真として読み取れないか、壊れています");
+    case ThumbFault::TooLarge: return QCoreApplication::translate("Media", "写真が大きすぎて縮小できません");
+    case ThumbFault::WriteFailed: return QCoreApplication::translate("Media", "縮小画像を書き込めません");
+    case ThumbFault::NoDecoder: return QCoreApplication::translate("Media", "画像を扱う部品を読み込めません");
+    case ThumbFault::Outside: return QCoreApplication::translate("Media", "アルバム(基準フォルダ)の外にある写真です");
     }
     return QString();
 }

@@ -6,6 +6,7 @@
 #include "Paths.h"
 #include "Pickers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -25,11 +26,11 @@ struct FolderTable {
     const char *prompt;       // folder browser prompt
 };
 
-const FolderTable kBase{"select * from allTop where ID=1", "allTop", "allTop", "基準フォルダは読み込んだ後に他で変更されています。",
-                        "基準フォルダ設定", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定",
+const FolderTable kBase{"select * from allTop where ID=1", "allTop", "allTop", QT_TRANSLATE_NOOP("FolderSettings", "基準フォルダは読み込んだ後に他で変更されています。"),
+                        QT_TRANSLATE_NOOP("Titles", "基準フォルダ設定"), QT_TRANSLATE_NOOP("Titles", "総ﾄｯﾌﾟﾌｫﾙﾀﾞ設定"),
                         "基準フォルダ選択"};
 const FolderTable kOutput{"select * from systemdir where ID=1", "systemdir", "htmlDir",
-                          "HTML出力先は読み込んだ後に他で変更されています。", "HTML出力先", "HTMLﾌｫﾙﾀﾞ設定",
+                          QT_TRANSLATE_NOOP("FolderSettings", "HTML出力先は読み込んだ後に他で変更されています。"), QT_TRANSLATE_NOOP("Titles", "HTML出力先"), QT_TRANSLATE_NOOP("Titles", "HTMLﾌｫﾙﾀﾞ設定"),
                           "HTML保存先フォルダ選択"};
 
 QString str(const char *s)
@@ -92,11 +93,11 @@ QString storeFolder(const FolderTable &t, Connection &conn, const QString &text,
     }
     QSqlQuery q(conn.database());
     if (!q.prepare(update))
-        throw DbError(conn.errorText(QStringLiteral("書き込み"), q.lastError()));
+        throw DbError(conn.errorText(QCoreApplication::translate("FolderSettings", "書き込み"), q.lastError()));
     for (int i = 0; i < params.size(); ++i)
         q.bindValue(i, params[i]);
     if (!q.exec())
-        throw DbError(conn.errorText(QStringLiteral("書き込み"), q.lastError()));
+        throw DbError(conn.errorText(QCoreApplication::translate("FolderSettings", "書き込み"), q.lastError()));
     *changed = q.numRowsAffected() == 0;
     return previous;
 }
@@ -126,12 +127,12 @@ void reportUnreachablePaths(Global &g, DialogService &ds, const QString &title, 
     }
     if (count == 0)
         return;
-    QString text = QStringLiteral("登録済みのファイルと写真のうち %1 件は、パスがまだ Windows のドライブを指しているか、"
+    QString text = QCoreApplication::translate("FolderSettings", "登録済みのファイルと写真のうち %1 件は、パスがまだ Windows のドライブを指しているか、"
                                   "このコンピューターにありません（そのタイトルの「開く」は使えません）:\n\r")
                        .arg(count)
                    + lost.join(QStringLiteral("\n\r"));
     if (count > lost.size())
-        text += QStringLiteral("\n\r…ほか %1 件").arg(count - lost.size());
+        text += QCoreApplication::translate("FolderSettings", "\n\r…ほか %1 件").arg(count - lost.size());
     ds.message(text, MsgKind::Exclamation, title, MsgButtons::Ok, owner);
 }
 
@@ -151,13 +152,13 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
     };
     switch (judged.fault) {
     case FolderTextFault::Empty:
-        return refuse(QStringLiteral("ﾌｫﾙﾀﾞが選択されていません！"));
+        return refuse(QCoreApplication::translate("FolderSettings", "ﾌｫﾙﾀﾞが選択されていません！"));
     case FolderTextFault::OtherSystem:
         // It would name nothing here, and every page written under it would fail.
         return refuse(OtherSystemFolderMessage(text));
     case FolderTextFault::Relative:
         // It would be looked up from wherever the program was started.
-        return refuse(QStringLiteral("「%1」はフォルダの場所を「/」から示していません。\n\r"
+        return refuse(QCoreApplication::translate("FolderSettings", "「%1」はフォルダの場所を「/」から示していません。\n\r"
                                      "フォルダは「参照」で選ぶか、「/」で始まるパスで入力してください。")
                           .arg(text));
     case FolderTextFault::None:
@@ -165,16 +166,16 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
     }
     const QFileInfo fi(text);
     if (fi.exists() && !fi.isDir())
-        return refuse(QStringLiteral("「%1」はフォルダではなくファイルです。フォルダを指定してください。").arg(text));
+        return refuse(QCoreApplication::translate("FolderSettings", "「%1」はフォルダではなくファイルです。フォルダを指定してください。").arg(text));
     if (!fi.exists()) {
         if (missing == MissingFolder::Refuse)
-            return refuse(QStringLiteral("フォルダ「%1」がありません。").arg(text));
+            return refuse(QCoreApplication::translate("FolderSettings", "フォルダ「%1」がありません。").arg(text));
         if (missing == MissingFolder::Ask
-            && !ds.ask(QStringLiteral("フォルダ「%1」がありません。作成しますか？").arg(text), MsgKind::Question,
+            && !ds.ask(QCoreApplication::translate("FolderSettings", "フォルダ「%1」がありません。作成しますか？").arg(text), MsgKind::Question,
                        str(t.emptyTitle), owner))
             return r;
         if (!QDir().mkpath(text) || !IsFolder(text))
-            return refuse(QStringLiteral("フォルダ「%1」を作成できません。").arg(text));
+            return refuse(QCoreApplication::translate("FolderSettings", "フォルダ「%1」を作成できません。").arg(text));
     }
     QString error;
     bool changed = false;
@@ -187,8 +188,8 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
             conn.close();
             r.current = loadFolder(t, g, ds, owner);
             r.outcome = SaveOutcome::ChangedElsewhere;
-            ds.message(str(t.changedText) + QStringLiteral("\n\r")
-                           + QStringLiteral("書き込みは行いませんでした。保存されている内容を表示します。"),
+            ds.message(QCoreApplication::translate("FolderSettings", t.changedText) + QStringLiteral("\n\r")
+                           + QCoreApplication::translate("FolderSettings", "書き込みは行いませんでした。保存されている内容を表示します。"),
                        MsgKind::Exclamation, str(t.windowTitle), MsgButtons::Ok, owner);
             return r;
         }
@@ -196,7 +197,7 @@ SaveResult saveFolder(const FolderTable &t, Global &g, DialogService &ds, const 
             r.rebase = RebaseStoredPaths(conn, r.previous, text);
             if (r.rebase.failed)
                 error = r.rebase.error + QStringLiteral("\n\r")
-                        + QStringLiteral("基準フォルダと保存されているパスは変更されていません。");
+                        + QCoreApplication::translate("FolderSettings", "基準フォルダと保存されているパスは変更されていません。");
         }
         if (error.isEmpty())
             conn.commit();

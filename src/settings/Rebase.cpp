@@ -4,6 +4,7 @@
 #include "Paths.h"
 #include "Statement.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 #include <limits>
@@ -175,9 +176,9 @@ void rewriteTable(Connection &conn, const RebasePlan &plan, KeptPaths &kept, con
                     QString text;
                     if (stored.isNull() || !movePath(plan, QString::fromUtf8(stored), isKept, &text, &inNew)) {
                         const QString why = stored.isNull()
-                                                ? QStringLiteral("値がありません")
-                                                : QStringLiteral("「%1」はルートより短いパスです").arg(QString::fromUtf8(stored));
-                        throw RebaseFault{QStringLiteral("%1 (%2=%3) の %4 を書き換えられません: %5")
+                                                ? QCoreApplication::translate("FolderSettings", "値がありません")
+                                                : QCoreApplication::translate("FolderSettings", "「%1」はルートより短いパスです").arg(QString::fromUtf8(stored));
+                        throw RebaseFault{QCoreApplication::translate("FolderSettings", "%1 (%2=%3) の %4 を書き換えられません: %5")
                                               .arg(t, k)
                                               .arg(r.key)
                                               .arg(fields.at(i), why)};

@@ -215,9 +215,19 @@ QByteArray readFile(const QString &path)
 
 CliResult runCli(const QStringList &args, const QString &workDir)
 {
+    return runProgram(QStringLiteral("tessaly-cli"), args, workDir, "ja_JP.UTF-8");
+}
+
+CliResult runProgram(const QString &program, const QStringList &args, const QString &workDir, const QByteArray &lang)
+{
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANG"), QString::fromLatin1(lang));
+    p.setProcessEnvironment(env);
     p.setWorkingDirectory(workDir);
-    p.start(binDir() + QStringLiteral("/tessaly-cli"), args);
+    p.start(binDir() + QLatin1Char('/') + program, args);
     CliResult r;
     if (!p.waitForFinished(120000)) {
         p.kill();

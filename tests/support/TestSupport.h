@@ -56,6 +56,11 @@ struct CliResult {
     QString out;
     QString err;
 };
+// Runs a program of bin/ ("tessaly-cli", "tessaly") with LANG=lang and no LC_ALL or
+// LC_MESSAGES over it.
+CliResult runProgram(const QString &program, const QStringList &args, const QString &workDir,
+                     const QByteArray &lang);
+// tessaly-cli under a Japanese locale, the language of the texts the tests compare.
 CliResult runCli(const QStringList &args, const QString &workDir = QString());
 
 // Runs a statement on the library directly, for arranging rows and checking results.

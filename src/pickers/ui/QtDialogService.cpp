@@ -114,7 +114,7 @@ MsgAnswer QtDialogService::message(const MessageRequest &req, QObject *owner)
     box.setWindowTitle(req.title.isEmpty() ? QStringLiteral(" ") : req.title);
     // A file name may hold "<b>" or "&amp;": every text is shown as it is.
     box.setTextFormat(Qt::PlainText);
-    box.setText(displayText(req.text));
+    box.setText(displayText(windowText(req)));
     if (!req.details.isEmpty())
         box.setDetailedText(req.details);
     switch (req.kind) {
