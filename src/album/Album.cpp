@@ -17,6 +17,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <kainjow/mustache.hpp>
@@ -260,6 +261,7 @@ private:
     void loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles);
     void judge(QList<Title> &titles);
     void judgeItem(Item &item);
+    void decode(Item &item, const SourceFile &file);
     void placeItem(Item &item, const QString &titleDir);
     void placePosters(QList<Title> &titles);
     Cover writeTitle(Title &t, const QList<std::pair<QString, QString>> &trail);
@@ -332,48 +334,67 @@ void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *t
 }
 
 // Every photo and video of the genre, opened once and judged on worker threads (a
-// photo decoded where the copy lacks its renditions, a video's codecs read), then put
-// into the copy in the genre's order, a few at a time: the copy's list of its files
-// comes out the same on every run, and memory holds a few photos' renditions at most.
+// photo decoded where the copy lacks its renditions, a video's codecs read), and put
+// into the copy in the genre's order as they come: the copy's list of its files comes
+// out the same on every run. The workers run ahead of the placing by a few items only,
+// so that memory holds a few photos' renditions at most.
 void Writer::judge(QList<Title> &titles)
 {
     std::vector<std::pair<Item *, QString>> jobs;
     for (Title &t : titles)
         for (Item &item : t.items)
             jobs.emplace_back(&item, t.dir);
-    const size_t threads = size_t(std::max(1, QThread::idealThreadCount()));
-    const size_t batch = threads * 4;
-    for (size_t from = 0; from < jobs.size(); from += batch) {
-        const size_t to = std::min(jobs.size(), from + batch);
-        std::atomic<size_t> next{from};
-        std::atomic<int> running{0};
-        std::mutex doneLock;
-        std::condition_variable doneSignal;
-        const auto work = [&] {
-            for (size_t i; (i = next++) < to;)
-                judgeItem(*jobs[i].first);
-            std::lock_guard<std::mutex> lock(doneLock);
-            --running;
-            doneSignal.notify_all();
-        };
-        const size_t count = std::min(to - from, threads);
-        running = int(count);
-        std::vector<std::thread> pool;
-        for (size_t i = 0; i < count; ++i)
-            pool.emplace_back(work);
-        {
-            std::unique_lock<std::mutex> lock(doneLock);
-            while (running > 0) {
-                doneSignal.wait_for(lock, std::chrono::milliseconds(40));
-                lock.unlock();
-                m_run.keepAlive();
-                lock.lock();
-            }
+    if (jobs.empty())
+        return;
+    const size_t threads = std::min(jobs.size(), size_t(std::max(1, QThread::idealThreadCount())));
+    const size_t ahead = threads * 4;
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t next = 0, placed = 0;
+    std::vector<char> done(jobs.size(), 0);
+    const auto work = [&] {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [&] { return next >= jobs.size() || next < placed + ahead; });
+            if (next >= jobs.size())
+                return;
+            const size_t i = next++;
+            held.unlock();
+            judgeItem(*jobs[i].first);
+            held.lock();
+            done[i] = 1;
+            changed.notify_all();
         }
+    };
+    std::vector<std::thread> pool;
+    // A failed write ends the run: the workers take nothing more and are waited for.
+    const auto stop = qScopeGuard([&] {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            next = jobs.size();
+        }
+        changed.notify_all();
         for (std::thread &t : pool)
             t.join();
-        for (size_t i = from; i < to; ++i)
-            placeItem(*jobs[i].first, jobs[i].second);
+    });
+    for (size_t i = 0; i < threads; ++i)
+        pool.emplace_back(work);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        {
+            std::unique_lock<std::mutex> held(lock);
+            while (!done[i]) {
+                changed.wait_for(held, std::chrono::milliseconds(40));
+                held.unlock();
+                m_run.keepAlive();
+                held.lock();
+            }
+        }
+        placeItem(*jobs[i].first, jobs[i].second);
+        {
+            std::lock_guard<std::mutex> held(lock);
+            placed = i + 1;
+        }
+        changed.notify_all();
     }
 }
 
@@ -397,22 +418,25 @@ void Writer::judgeItem(Item &item)
     }
     item.key = file.cacheKey();
     {
-        // Made by an earlier run from this very file: the large one's header gives the size.
-        std::lock_guard<std::mutex> lock(m_copyLock);
+        // Made by an earlier run from this very file: the large one, written last, gives
+        // the size; the others are looked for as they are placed.
+        std::lock_guard<std::mutex> held(m_copyLock);
         const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
         if (fd >= 0) {
             const ImageInfo info = GetImageSizeOf(fd);
             ::close(fd);
-            bool all = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0;
-            for (int side : kSides)
-                all = all && m_copy.exists(renditionRel(item.key, side));
-            if (all) {
+            if (info.Format == FormatJpeg && info.Width > 0 && info.Height > 0) {
                 item.width = info.Width;
                 item.height = info.Height;
                 return;
             }
         }
     }
+    decode(item, file);
+}
+
+void Writer::decode(Item &item, const SourceFile &file)
+{
     ThumbFault fault;
     QString detail;
     item.made = MakeRenditions(file, kSides, kQuality, &fault, &detail);
@@ -422,6 +446,7 @@ void Writer::judgeItem(Item &item)
 
 void Writer::placeItem(Item &item, const QString &titleDir)
 {
+    std::lock_guard<std::mutex> held(m_copyLock);  // the workers judge the next items meanwhile
     if (item.state != Item::State::Open)
         return;
     if (item.video) {
@@ -443,10 +468,24 @@ void Writer::placeItem(Item &item, const QString &titleDir)
         return;
     }
     if (item.width > 0) {  // as an earlier run made them
-        for (int side : kSides)
+        bool all = true;
+        for (int side : kSides) {
             if (m_copy.keep(renditionRel(item.key, side)))
                 m_in.placed(renditionRel(item.key, side));
-        return;
+            else
+                all = false;
+        }
+        if (all)
+            return;
+        // One of them went since: the set is made again.
+        item.width = item.height = 0;
+        const SourceFile file(item.path, m_in.realBase);
+        item.key = file.cacheKey();
+        if (item.key.isEmpty()) {
+            item.fault = QCoreApplication::translate("Album", "ファイルを読み取れません");
+            return;
+        }
+        decode(item, file);
     }
     if (item.made.isEmpty())
         return;

@@ -284,7 +284,13 @@ int runTestClasses(const QList<QObject *> &classes, int argc, char **argv)
         if (withValue.contains(a) && i + 1 < argc)
             options << QString::fromLocal8Bit(argv[++i]);
     }
-    const auto has = [](QObject *t, const QString &name) {
+    // "Class::" names a whole class.
+    const auto whole = [](QObject *t, const QString &name) {
+        return name == QLatin1String(t->metaObject()->className()) + QStringLiteral("::");
+    };
+    const auto has = [&whole](QObject *t, const QString &name) {
+        if (whole(t, name))
+            return true;
         const QByteArray slot = name.section(QLatin1Char(':'), 0, 0).toLatin1() + "()";
         return t->metaObject()->indexOfMethod(slot.constData()) >= 0;
     };
@@ -296,10 +302,16 @@ int runTestClasses(const QList<QObject *> &classes, int argc, char **argv)
     int failed = 0;
     for (QObject *t : classes) {
         QStringList mine = t == classes.first() ? unknown : QStringList();
-        for (const QString &n : names)
-            if (has(t, n))
+        bool all = names.isEmpty();
+        for (const QString &n : names) {
+            if (whole(t, n))
+                all = true;
+            else if (has(t, n))
                 mine << n;
-        if (names.isEmpty() || !mine.isEmpty())
+        }
+        if (all)
+            mine.clear();
+        if (all || !mine.isEmpty())
             failed += QTest::qExec(t, QStringList{QString::fromLocal8Bit(argv[0])} + options + mine);
     }
     return std::min(failed, 127);
