@@ -92,7 +92,7 @@ private slots:
         for (const char *d : {"/旅行/2019/京都", "/旅行/2019/奈良", "/旅行/it's/a'b", "/家族/2019/京都", "/家族/空",
                               "/trip/x' or '1'='1/t", "/Trip/2019/t", "/.hidden/g/t"})
             makeDir(base + QString::fromUtf8(d));
-        for (int t = 0; t < 40; ++t)  // many new rows under one parent
+        for (int t = 0; t < 40; ++t)  // more than one group of writes
             makeDir(base + QStringLiteral("/旅行/many/t%1").arg(t, 2, 10, QLatin1Char('0')));
         for (const char *f : {"/readme.txt", "/旅行/cover.jpg", "/旅行/2019/index.html", "/旅行/2019/京都/p.jpg"})
             writeFile(base + QString::fromUtf8(f));
@@ -598,7 +598,7 @@ private slots:
         QTest::addColumn<QString>("kept");
         QTest::newRow("categories") << "photoGraph when new.topFolderName='c2'" << 1 << "1,3,120";
         QTest::newRow("genres") << "photoYear when new.yearFolderName='g2'" << 2 << "3,1,40";
-        // Among the new titles of one genre: the rows before it are still saved.
+        // Inside the first group of new titles: the rows before it are still saved.
         QTest::newRow("titles") << "photoIvents when new.iventsFolderName='t10'" << 3 << "3,9,10";
     }
     // The fault is reported, the rows before it are kept and the later passes still run.

@@ -80,6 +80,9 @@ const LevelSql &levelSql(int level)
     return levels[level];
 }
 
+// New rows go in groups of this many per statement.
+constexpr int kInsertGroup = 32;
+
 // Registers the sub-folders of parent folders at one level, on one connection with
 // its statements prepared once.
 class LevelWriter {
@@ -90,7 +93,8 @@ public:
         : m_conn(conn), m_level(level), m_counts(counts), m_pending(pending), m_problems(problems),
           m_parents(int(levelSql(level).parentFields.size())),
           m_lookup(conn, lookupSql(level)),
-          m_insert(conn, insertSql(level)),
+          m_insertOne(conn, insertSql(level, 1)),
+          m_insertGroup(conn, insertSql(level, kInsertGroup)),
           m_update(conn, QStringLiteral("update %1 set %2=? where %3=?")
                              .arg(QLatin1String(levelSql(level).table), QLatin1String(levelSql(level).pathField),
                                   QLatin1String(levelSql(level).key)))
@@ -234,22 +238,41 @@ private:
                && std::memcmp(path.data() + prefix.size(), name.data(), size_t(name.size())) == 0;
     }
 
-    // One row a statement: a statement that writes one row needs no statement journal
-    // (SQLite keeps one, spilled to a temporary file, for every statement inside a
-    // transaction that could fail after writing some of its rows), and a fault is raised
-    // by the row that caused it, after every row before it.
     void insertRows(const QList<qint64> &parentKeys, const QString &prefix, const QStringList &names,
                     const QList<qsizetype> &which)
     {
-        for (const qsizetype i : which) {
-            for (int p = 0; p < m_parents; ++p)
-                m_insert.bind(p + 1, parentKeys.at(p));
-            m_insert.bind(m_parents + 1, prefix);
-            m_insert.bind(m_parents + 2, names.at(i));
-            m_insert.step();
-            m_insert.reset();
-            ++m_pending.added[m_level];
+        qsizetype i = 0;
+        while (which.size() - i >= kInsertGroup) {
+            try {
+                insert(m_insertGroup, kInsertGroup, parentKeys, prefix, names, which, i);
+            } catch (const DbError &) {
+                // The failed group left no row; redo it row by row so that every row
+                // before the faulty one is saved and the fault is raised by its own row.
+                // A fault that ended the whole transaction (a full disk) ends the pass.
+                if (!m_conn.inTransaction())
+                    throw;
+                for (int r = 0; r < kInsertGroup; ++r)
+                    insert(m_insertOne, 1, parentKeys, prefix, names, which, i + r);
+            }
+            i += kInsertGroup;
         }
+        for (; i < which.size(); ++i)
+            insert(m_insertOne, 1, parentKeys, prefix, names, which, i);
+    }
+
+    // The parent keys and the prefix are shared by the rows of one statement; each row
+    // has its folder name, and its path is made by the statement.
+    void insert(Statement &st, int rows, const QList<qint64> &parentKeys, const QString &prefix,
+                const QStringList &names, const QList<qsizetype> &which, qsizetype first)
+    {
+        for (int p = 0; p < m_parents; ++p)
+            st.bind(p + 1, parentKeys.at(p));
+        st.bind(m_parents + 1, prefix);
+        for (int r = 0; r < rows; ++r)
+            st.bind(m_parents + 2 + r, names.at(which.at(first + r)));
+        st.step();
+        st.reset();
+        m_pending.added[m_level] += rows;
     }
 
     static QString lookupSql(int level)
@@ -266,18 +289,24 @@ private:
             .arg(QLatin1String(l.key), QLatin1String(l.nameField), QLatin1String(l.pathField),
                  QLatin1String(l.table), where);
     }
-    // "insert into T (parents, name, path) values (?1, .., ?P, ?N, ?(P+1) || ?N)"
-    static QString insertSql(int level)
+    // "insert into T (parents, name, path) values (?1, .., ?P, ?N, ?(P+1) || ?N), ..."
+    static QString insertSql(int level, int rows)
     {
         const LevelSql &l = levelSql(level);
         const int parents = int(l.parentFields.size());
-        QStringList fields = l.parentFields, values;
+        QStringList fields = l.parentFields;
         fields << QLatin1String(l.nameField) << QLatin1String(l.pathField);
-        for (int p = 1; p <= parents; ++p)
-            values << QStringLiteral("?%1").arg(p);
-        values << QStringLiteral("?%1").arg(parents + 2) << QStringLiteral("?%1 || ?%2").arg(parents + 1).arg(parents + 2);
-        return QStringLiteral("insert into %1 (%2) values (%3)")
-            .arg(QLatin1String(l.table), fields.join(QLatin1Char(',')), values.join(QLatin1Char(',')));
+        QStringList tuples;
+        for (int r = 0; r < rows; ++r) {
+            QStringList values;
+            for (int p = 1; p <= parents; ++p)
+                values << QStringLiteral("?%1").arg(p);
+            const int name = parents + 2 + r;
+            values << QStringLiteral("?%1").arg(name) << QStringLiteral("?%1 || ?%2").arg(parents + 1).arg(name);
+            tuples << QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        return QStringLiteral("insert into %1 (%2) values %3")
+            .arg(QLatin1String(l.table), fields.join(QLatin1Char(',')), tuples.join(QLatin1Char(',')));
     }
 
 public:
@@ -294,7 +323,8 @@ private:
     QStringList &m_problems;
     int m_parents;
     Statement m_lookup;
-    Statement m_insert;
+    Statement m_insertOne;
+    Statement m_insertGroup;
     Statement m_update;
     std::unique_ptr<Statement> m_files, m_setFiles;
 };
@@ -343,6 +373,9 @@ public:
         QString error;
         try {
             m_conn = std::make_unique<Connection>(m_g.dbConnectString);
+            // A group insert keeps a statement journal (a failed group leaves no row). In a
+            // temporary file its writes came to several times the library's size.
+            m_conn->exec(QStringLiteral("pragma temp_store=memory"));
             m_conn->begin();
             m_sinceCommit.start();
             body(*m_conn, *this);
