@@ -17,7 +17,6 @@
 #include "DialogService.h"
 #include "Global.h"
 #include "Library.h"
-#include "Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,7 +27,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
