@@ -1,7 +1,7 @@
 // The web album of a published copy: how fast its renditions are made, what a second
 // publish with nothing changed costs, and the publish's peak memory.
 //
-//   bench_album [--photos N] [--workers N] [--titles N] [--sizes N,N] [--keep] [--help]
+// Options: --help.
 //
 // 1. Rendition rate: N camera-like photos (default 60, 4000 x 3000, gradients under a
 //    grain) are made once; then the four renditions of each (long sides 256, 512, 1280,
@@ -14,6 +14,7 @@
 //    `rsync -a` over the photos into a mirror plus over the copy into a second copy, both
 //    mirrored once before.
 // 3. Peak memory (ru_maxrss) of the first and the second publish at two library sizes.
+#include "../BenchSupport.h"
 #include "SourceFile.h"
 #include "Thumbnail.h"
 
@@ -44,16 +45,6 @@ namespace {
 
 const QList<int> kSides = {256, 512, 1280, 2048};
 constexpr int kQuality = 82;  // the album's
-
-const char *kUsage =
-    "usage: bench_album [--photos N] [--workers N] [--titles N] [--sizes N,N] [--keep] [--help]\n"
-    "  --photos N   camera photos (4000 x 3000) for the rendition rate (default 60)\n"
-    "  --workers N  threads / vipsthumbnail processes (default: all cores)\n"
-    "  --titles N   titles of the library re-published against rsync (default 2000)\n"
-    "  --sizes N,N  titles of the libraries whose publish peak memory is measured (default 1000,5000)\n"
-    "  --keep       keep the temporary folder\n"
-    "floors: rendition rate against vipsthumbnail --size S for each of the four sizes, on as many processes as\n"
-    "workers; second publish (CPU) against rsync -a of the photos and of the copy into mirrors made before\n";
 
 // A w x h JPEG: a diagonal gradient shifted by seed under a sensor-like grain.
 QByteArray photo(int w, int h, int seed, int quality)
@@ -153,37 +144,19 @@ bool makeLibrary(const QString &cli, const QString &dir, int titles, Fixture *fx
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    int photos = 60, workers = std::max(1, QThread::idealThreadCount()), titles = 2000;
-    QList<int> sizes = {1000, 5000};
-    bool keep = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        bool ok = true;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (a == QLatin1String("--keep")) {
-            keep = true;
-        } else if (i + 1 < args.size() && (a == QLatin1String("--photos") || a == QLatin1String("--workers") || a == QLatin1String("--titles"))) {
-            const int v = args.at(++i).toInt(&ok);
-            ok = ok && v > 0;
-            (a == QLatin1String("--photos") ? photos : a == QLatin1String("--workers") ? workers : titles) = v;
-        } else if (i + 1 < args.size() && a == QLatin1String("--sizes")) {
-            sizes.clear();
-            for (const QString &n : args.at(++i).split(QLatin1Char(','))) {
-                bool nok = false;
-                sizes << n.toInt(&nok);
-                ok = ok && nok && sizes.last() > 0;
-            }
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            std::fprintf(stderr, "bad option or value: %s\n%s", qPrintable(a), kUsage);
-            return 2;
-        }
-    }
+    const tessaly::bench::Options options(
+        app.arguments(), "The web album: rendition rate, a second publish with nothing changed, peak memory of publish.",
+        "rendition rate: vipsthumbnail --size S making the same four files per photo, on as many processes as"
+        " workers; second publish (CPU): rsync -a of the photos and of the copy into mirrors made before",
+        {{"--photos", "N", "camera photos (4000 x 3000) for the rendition rate (default 60)"},
+         {"--workers", "N", "threads / vipsthumbnail processes (default: all cores)"},
+         {"--titles", "N", "titles of the library re-published against rsync (default 2000)"},
+         {"--sizes", "N,N", "titles of the libraries whose publish peak memory is measured (default 1000,5000)"},
+         {"--keep", nullptr, "keep the temporary folder"}});
+    const int photos = options.number("--photos", 60), titles = options.number("--titles", 2000),
+              workers = options.number("--workers", std::max(1, QThread::idealThreadCount()));
+    const QList<int> sizes = options.numbers("--sizes", {1000, 5000});
+    const bool keep = options.has("--keep");
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tessaly-cli");
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
     const QString rsync = QStandardPaths::findExecutable(QStringLiteral("rsync"));

@@ -1,21 +1,22 @@
-// Auto-set speed: builds synthetic folder trees and times a first run (every row new),
-// a second run over the unchanged tree (no writes) and a bare walk that lists the same
-// folders, then prints the ratios to the walk and the peak memory of each run.
+// Auto-set speed: builds synthetic folder trees and times a first run (every row new)
+// against its floor, plain C on the same tree: the folders walked with readdir and the
+// same rows inserted through SQLite's own interface into a new library in one
+// transaction; and a second run over the unchanged tree (no writes) against the same
+// walk alone. Prints the ratios, the peak memory of each run, and the bytes the first
+// run hands to write calls (/proc/self/io, temporary files included) against the
+// library's final size (target: at most 2 x).
 //
 // Then the cost of syncing: a first run through `tessaly-cli autoset` on a new library,
 // with libbench_nosync.so preloaded either counting the file syncs (passed on to the
 // system) or making them do nothing: the floor is the same run with syncing disabled.
 // Target: the syncing run within 1.25 x the floor. --cli PATH adds the same rows for
-// another tessaly-cli (an older build).
-//
-//   bench_autoset [--template PATH] [--keep] [--rounds N] [--cli PATH] [--sync-only]
+// another tessaly-cli (an older build). Options: --help.
 #include "../BenchSupport.h"
 #include "AutoSet.h"
 #include "Database.h"
 #include "DialogService.h"
 #include "Global.h"
 #include "Library.h"
-#include "Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,9 +28,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,18 +67,83 @@ void makeTree(const QString &base, int categories, int genres, int titles)
     }
 }
 
-// Lists the same folders the three passes list.
-int walk(const QString &base)
+// Sub-folders of a folder in name order, as the program takes them.
+std::vector<std::string> subFolders(const std::string &folder)
 {
-    int n = 0;
-    for (const QString &c : ListFolders(base)) {
-        const QString cat = ChildPath(base, c);
-        for (const QString &g : ListFolders(cat)) {
-            const QString genre = ChildPath(cat, g);
-            n += ListFolders(genre).size();
-        }
+    std::vector<std::string> names;
+    if (DIR *d = ::opendir(folder.c_str())) {
+        while (const dirent *e = ::readdir(d))
+            if (e->d_name[0] != '.' && e->d_type == DT_DIR)
+                names.emplace_back(e->d_name);
+        ::closedir(d);
     }
-    return n;
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The floor: the three levels walked with readdir and, given a library, every folder's
+// row inserted (parent keys, name, path) in one transaction. Returns the titles.
+int floorRun(const std::string &base, const QString &lib = QString())
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *insert[3] = {};
+    const auto check = [&](int rc) {
+        if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+            std::fprintf(stderr, "floor: %s\n", db ? sqlite3_errmsg(db) : "cannot open");
+            std::exit(1);
+        }
+    };
+    if (!lib.isEmpty()) {
+        check(sqlite3_open_v2(QFile::encodeName(lib).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
+        check(sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr));
+        const char *sql[3] = {"insert into photoGraph (topFolderName, topFolder) values (?3, ?4)",
+                              "insert into photoYear (ID, yearFolderName, yearFolder) values (?1, ?3, ?4)",
+                              "insert into photoIvents (ID, ID1, iventsFolderName, iventsFolder) values (?1, ?2, ?3, ?4)"};
+        for (int l = 0; l < 3; ++l)
+            check(sqlite3_prepare_v2(db, sql[l], -1, &insert[l], nullptr));
+    }
+    int titles = 0;
+    sqlite3_int64 keys[2] = {0, 0};
+    const auto level = [&](auto &self, const std::string &folder, int depth) -> void {
+        for (const std::string &name : subFolders(folder)) {
+            const std::string path = folder + '/' + name;
+            if (db) {
+                sqlite3_stmt *st = insert[depth];
+                for (int k = 0; k < depth; ++k)
+                    sqlite3_bind_int64(st, k + 1, keys[k]);
+                sqlite3_bind_text(st, 3, name.data(), int(name.size()), SQLITE_STATIC);
+                sqlite3_bind_text(st, 4, path.data(), int(path.size()), SQLITE_STATIC);
+                check(sqlite3_step(st));
+                sqlite3_reset(st);
+                if (depth < 2)
+                    keys[depth] = sqlite3_last_insert_rowid(db);
+            }
+            if (depth < 2)
+                self(self, path, depth + 1);
+            else
+                ++titles;
+        }
+    };
+    level(level, base, 0);
+    if (db) {
+        check(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr));
+        for (sqlite3_stmt *st : insert)
+            sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    return titles;
+}
+
+// Bytes this process has handed to write calls so far (Linux).
+qint64 bytesWritten()
+{
+    QFile f(QStringLiteral("/proc/self/io"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return 0;
 }
 
 // Wall and CPU time of one measured step. The CPU time is what the step costs when
@@ -97,48 +166,80 @@ struct Time {
 };
 
 struct Figures {
-    Time walk, first, second;
+    Time floor, first, walk, second;
     double memFirst = 0, memSecond = 0;
+    qint64 written = 0, floorWritten = 0, libBytes = 0, floorLibBytes = 0;
     int titles = 0;
 };
 
-Figures runTree(const QString &templatePath, const QString &root, int categories, int genres, int titles)
+void keepBest(Time &t, const Clock &c)
+{
+    t.wall = std::min(t.wall, c.wallSeconds());
+    t.cpu = std::min(t.cpu, c.cpuSeconds());
+}
+
+// A new library whose base folder is `base`.
+QString newLibrary(const QString &templatePath, const QString &path, const QString &base)
+{
+    QFile::remove(path);
+    tessaly::bench::NewLibrary(templatePath, path);
+    Connection c(MakeConnectString(path));
+    c.exec(QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {base});
+    return path;
+}
+
+// Each figure is the best of `rounds`; the first run and its floor take turns, each on a
+// new library.
+Figures runTree(const QString &templatePath, const QString &root, int categories, int genres, int titles, int rounds)
 {
     Figures f;
     const QString base = root + QStringLiteral("/base");
     QDir().mkpath(base);
     makeTree(base, categories, genres, titles);
-
-    const QString lib = tessaly::bench::NewLibrary(templatePath, root + QStringLiteral("/lib.mdb"));
+    const std::string base8 = QFile::encodeName(base).toStdString();
+    const QString lib = root + QStringLiteral("/lib.mdb"), floorLib = root + QStringLiteral("/floor.mdb");
     Global g;
     g.dbConnectString = MakeConnectString(lib);
-    {
-        Connection c(g.dbConnectString);
-        c.exec(QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {base});
-    }
     ConsoleDialogService ds(MsgAnswer::Yes);
 
-    walk(base);  // warm the directory cache so that every figure sees the same
+    floorRun(base8);  // warm the directory cache so that every figure sees the same
     Clock t;
-    for (int i = 0; i < 5; ++i) {
-        t.start();
-        f.titles = walk(base);
-        f.walk.wall = std::min(f.walk.wall, t.wallSeconds());
-        f.walk.cpu = std::min(f.walk.cpu, t.cpuSeconds());
-    }
-
     AutoSetCounts first;
-    resetPeakMemory();
-    t.start();
-    RunAutoSetPasses(g, ds, &first);
-    f.first = {t.wallSeconds(), t.cpuSeconds()};
-    f.memFirst = tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
+    for (int r = 0; r < rounds; ++r) {
+        newLibrary(templatePath, lib, base);
+        first = AutoSetCounts();
+        resetPeakMemory();
+        qint64 before = bytesWritten();
+        t.start();
+        RunAutoSetPasses(g, ds, &first);
+        keepBest(f.first, t);
+        f.written = bytesWritten() - before;
+        f.memFirst = tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
+
+        newLibrary(templatePath, floorLib, base);
+        before = bytesWritten();
+        t.start();
+        const int floorTitles = floorRun(base8, floorLib);
+        keepBest(f.floor, t);
+        f.floorWritten = bytesWritten() - before;
+        if (floorTitles != first.added[TitleLevel]) {
+            std::fprintf(stderr, "the floor wrote %d titles, the run %d\n", floorTitles, first.added[TitleLevel]);
+            std::exit(1);
+        }
+    }
+    f.libBytes = QFileInfo(lib).size();
+    f.floorLibBytes = QFileInfo(floorLib).size();
+    for (int r = 0; r < rounds; ++r) {
+        t.start();
+        f.titles = floorRun(base8);
+        keepBest(f.walk, t);
+    }
 
     AutoSetCounts second;
     resetPeakMemory();
     t.start();
     RunAutoSetPasses(g, ds, &second);
-    f.second = {t.wallSeconds(), t.cpuSeconds()};
+    keepBest(f.second, t);
     f.memSecond = tessaly::bench::StatusKiB("VmHWM:") / 1024.0;
 
     if (first.added[TitleLevel] != f.titles || second.added[TitleLevel] != 0
@@ -149,6 +250,12 @@ Figures runTree(const QString &templatePath, const QString &root, int categories
     }
     return f;
 }
+
+// Categories x genres x titles: 10,000 and 100,000 title folders.
+struct Shape {
+    int c, g, t;
+};
+const Shape kShapes[] = {{10, 10, 100}, {10, 100, 100}};
 
 struct ChildRun {
     double wall = 0, cpu = 0;
@@ -194,21 +301,17 @@ ChildRun runCli(const QString &cli, const QString &lib, const QString &shim, con
 void syncTable(const QString &templatePath, const QStringList &clis, int rounds, bool keep)
 {
     const QString shim = QCoreApplication::applicationDirPath() + QStringLiteral("/libbench_nosync.so");
-    struct Shape {
-        int c, g, t;
-    };
-    const Shape shapes[] = {{3, 20, 50}, {10, 100, 100}};
     std::printf("\nfirst run through tessaly-cli autoset, syncing vs floor (the same run, fsync/fdatasync made no-ops"
                 " by an LD_PRELOAD shim); %d rounds each, alternating; wall: best, cpu: median\n", rounds);
     std::printf("%-12s %-6s %7s %9s %9s %9s %9s %8s %8s\n", "tree", "cli", "syncs", "wall s", "floor s", "x floor",
                 "cpu s", "floor s", "x floor");
-    for (const Shape &s : shapes) {
+    for (const Shape &s : kShapes) {
         QTemporaryDir tmp;
         tmp.setAutoRemove(!keep);
         const QString base = tmp.filePath(QStringLiteral("base"));
         QDir().mkpath(base);
         makeTree(base, s.c, s.g, s.t);
-        walk(base);
+        floorRun(QFile::encodeName(base).toStdString());
         const QString name = QStringLiteral("%1x%2x%3").arg(s.c).arg(s.g).arg(s.t);
         for (int ci = 0; ci < clis.size(); ++ci) {
             std::vector<ChildRun> on, off;
@@ -254,45 +357,61 @@ void syncTable(const QString &templatePath, const QStringList &clis, int rounds,
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const QString templatePath = tessaly::bench::TemplatePath(args);
+    const tessaly::bench::Options options(
+        app.arguments(), "First and second auto-set runs over trees of 10,000 and 100,000 titles, then the cost of syncing.",
+        "first run: the folders walked with readdir and the same rows inserted through SQLite's C interface"
+        " in one transaction on a new library; second run: the same walk alone; syncing: the same tessaly-cli run"
+        " with fsync and fdatasync made no-ops",
+        {tessaly::bench::kTemplateOption,
+         {"--rounds", "N", "rounds of each timed run (default 3)"},
+         {"--cli", "PATH", "another tessaly-cli for the syncing table (an older build)", true},
+         {"--sync-only", nullptr, "the syncing table alone"},
+         {"--keep", nullptr, "keep the temporary folders"}});
+    const QString templatePath = tessaly::bench::TemplatePath(options);
     if (templatePath.isEmpty())
         return 1;
-    int rounds = 3;
+    const int rounds = options.number("--rounds", 3);
     QStringList clis = {QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tessaly-cli")};
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--rounds"))
-            rounds = std::max(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--cli"))
-            clis << QFileInfo(args[i + 1]).absoluteFilePath();
-    }
-    const bool keep = args.contains(QStringLiteral("--keep"));
-    if (args.contains(QStringLiteral("--sync-only"))) {
+    for (const QString &cli : options.values("--cli"))
+        clis << QFileInfo(cli).absoluteFilePath();
+    const bool keep = options.has("--keep");
+    if (options.has("--sync-only")) {
         syncTable(templatePath, clis, rounds, keep);
         return 0;
     }
 
-    struct Shape {
-        int c, g, t;
-    };
-    const Shape shapes[] = {{3, 20, 50}, {10, 100, 100}};
-    std::printf("%-12s %7s %-5s %8s %8s %8s %8s %8s %10s %10s\n", "tree", "titles", "time", "walk s", "first s",
-                "second s", "first/w", "second/w", "peak1 MiB", "peak2 MiB");
-    for (const Shape &s : shapes) {
+    std::printf("best of %d rounds\n", rounds);
+    std::printf("%-10s %7s %-5s %8s %8s %8s %8s %8s %8s %9s %9s\n", "tree", "titles", "time", "floor s", "first s",
+                "x floor", "walk s", "second s", "x walk", "peak1 MiB", "peak2 MiB");
+    QList<Figures> all;
+    for (const Shape &s : kShapes) {
         QTemporaryDir tmp;
-        if (args.contains(QStringLiteral("--keep"))) {
-            tmp.setAutoRemove(false);
+        tmp.setAutoRemove(!keep);
+        if (keep)
             std::fprintf(stderr, "kept %s\n", qPrintable(tmp.path()));
-        }
-        const Figures f = runTree(templatePath, tmp.path(), s.c, s.g, s.t);
+        const Figures f = runTree(templatePath, tmp.path(), s.c, s.g, s.t, rounds);
+        all << f;
         const QString name = QStringLiteral("%1x%2x%3").arg(s.c).arg(s.g).arg(s.t);
-        std::printf("%-12s %7d %-5s %8.3f %8.3f %8.3f %8.2f %8.2f %10.1f %10.1f\n", qPrintable(name), f.titles,
-                    "wall", f.walk.wall, f.first.wall, f.second.wall, f.first.wall / f.walk.wall,
+        std::printf("%-10s %7d %-5s %8.3f %8.3f %8.2f %8.3f %8.3f %8.2f %9.1f %9.1f\n", qPrintable(name), f.titles,
+                    "wall", f.floor.wall, f.first.wall, f.first.wall / f.floor.wall, f.walk.wall, f.second.wall,
                     f.second.wall / f.walk.wall, f.memFirst, f.memSecond);
-        std::printf("%-12s %7s %-5s %8.3f %8.3f %8.3f %8.2f %8.2f\n", "", "", "cpu", f.walk.cpu, f.first.cpu,
-                    f.second.cpu, f.first.cpu / f.walk.cpu, f.second.cpu / f.walk.cpu);
+        std::printf("%-10s %7s %-5s %8.3f %8.3f %8.2f %8.3f %8.3f %8.2f\n", "", "", "cpu", f.floor.cpu, f.first.cpu,
+                    f.first.cpu / f.floor.cpu, f.walk.cpu, f.second.cpu, f.second.cpu / f.walk.cpu);
         std::fflush(stdout);
     }
+    std::printf("\nbytes handed to write calls by the first run (temporary files included) against the library's"
+                " final size; target: at most 2 x\n");
+    std::printf("%-10s %7s %11s %11s %7s %11s %11s %7s\n", "tree", "titles", "library MB", "written MB", "x lib",
+                "floor lib", "floor wr", "x lib");
+    for (int i = 0; i < all.size(); ++i) {
+        const Figures &f = all.at(i);
+        const double x = double(f.written) / f.libBytes;
+        std::printf("%-10s %7d %11.2f %11.2f %7.2f %11.2f %11.2f %7.2f%s\n",
+                    qPrintable(QStringLiteral("%1x%2x%3").arg(kShapes[i].c).arg(kShapes[i].g).arg(kShapes[i].t)),
+                    f.titles, f.libBytes / 1e6, f.written / 1e6, x, f.floorLibBytes / 1e6, f.floorWritten / 1e6,
+                    double(f.floorWritten) / f.floorLibBytes, x > 2 ? "  OUTSIDE TARGET" : "");
+    }
+    std::fflush(stdout);
     syncTable(templatePath, clis, rounds, keep);
     return 0;
 }

@@ -12,8 +12,7 @@
 //
 // --trees DIR keeps each size's tree and set library in DIR/tN and uses them again in a
 // later run (the 100k tree takes minutes to build and set); the site and copy are made anew.
-//
-//   bench_generate [--template PATH] [--titles N,N,...] [--keep] [--trees DIR]
+// Options: --help.
 #include "../BenchSupport.h"
 #include "AutoSet.h"
 #include "Database.h"
@@ -198,37 +197,41 @@ Time best(int runs, F f)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const QString templatePath = tessaly::bench::TemplatePath(args);
+    const tessaly::bench::Options options(
+        app.arguments(),
+        "generate and publish at 10,000, 50,000 and 100,000 titles (one photo each), each size in a process of its"
+        " own, against their floors; peak memory of each.",
+        "generate: the tree walked with readdir and the first 4 KiB of every photo read; publish: the folders made"
+        " and the photos hard-linked (plain system calls); publish again: no floor, nothing to decode or copy",
+        {tessaly::bench::kTemplateOption,
+         {"--titles", "N,N,...", "library sizes in titles, down to whole thousands (default 10000,50000,100000)"},
+         {"--trees", "DIR", "keep each size's tree and set library in DIR/tN and use them again"},
+         {"--keep", nullptr, "keep the temporary folder"}});
+    const QString templatePath = tessaly::bench::TemplatePath(options);
     if (templatePath.isEmpty())
         return 1;
-    QList<int> sizes = {10000, 50000, 100000};
-    const int ni = args.indexOf(QStringLiteral("--titles"));
-    if (ni > 0 && ni + 1 < args.size()) {
-        sizes.clear();
-        for (const QString &n : args.at(ni + 1).split(QLatin1Char(',')))
-            sizes << std::max(1000, n.toInt() / 1000 * 1000);
-    }
+    tessaly::bench::UseBuiltAlbumTemplates();
+    QList<int> sizes = options.numbers("--titles", {10000, 50000, 100000}, 1000);
+    for (int &n : sizes)
+        n = n / 1000 * 1000;
+    const QString trees = options.value("--trees");
 
-    std::printf("floor of generate: walk the tree with readdir and read the first 4 KiB of every photo;"
-                " floor of publish: the folders made and the photos hard-linked (plain system calls)\n");
     std::printf("%8s %-5s %9s %10s %7s %8s %10s %7s %8s %9s %9s\n", "titles", "time", "floor s", "generate s", "ratio",
                 "links s", "publish s", "ratio", "again s", "gen MiB", "pub MiB");
     // Each size in a process of its own, so that no size's peak holds what an earlier one
     // left behind.
     const auto runSize = [&](int titles, double *genPeak, double *pubPeak) -> int {
-        const int ri = args.indexOf(QStringLiteral("--trees"));
-        const QString trees = ri > 0 && ri + 1 < args.size() ? args.at(ri + 1) : QString();
         if (!trees.isEmpty())
             QDir().mkpath(trees);
         // Beside the trees, so that publish can link rather than copy.
         QTemporaryDir tmp(trees.isEmpty() ? QDir::tempPath() + QStringLiteral("/bench_generate-XXXXXX")
                                           : trees + QStringLiteral("/run-XXXXXX"));
-        if (args.contains(QStringLiteral("--keep"))) {
+        if (options.has("--keep")) {
             tmp.setAutoRemove(false);
             std::fprintf(stderr, "kept %s\n", qPrintable(tmp.path()));
         }
-        const QString work = trees.isEmpty() ? tmp.path() : trees + QStringLiteral("/t%1").arg(titles);
+        // Apart from the site and the copy: a tree made anew is made in an empty folder.
+        const QString work = (trees.isEmpty() ? tmp.path() : trees) + QStringLiteral("/t%1").arg(titles);
         const QString base = work + QStringLiteral("/base");
         const QString lib = work + QStringLiteral("/lib.mdb");
         const QString out = tmp.path() + QStringLiteral("/out");

@@ -1,7 +1,5 @@
-// Image header readers against the floor of opening each file, reading its first 4 KiB
-// with one read and closing it (plain system calls).
-//
-//   bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]
+// Image header readers against the floor of reading each file up to its frame header
+// with plain system calls (kFloor says how). Options: --help.
 //
 // Writes N JPEG files of about 3 MB (APP0, a 20 KB Exif block with an orientation,
 // tables, then the frame header; the picture data after it is a hole, as no reader
@@ -16,6 +14,7 @@
 // files less one file) is set against the same floor over the same files. Targets: the
 // call ahead of Pillow, its per-file cost at most 1.5 x the floor. --cli PATH adds the
 // rows of another tessaly-cli (an older build).
+#include "../BenchSupport.h"
 #include "ImageSize.h"
 
 #include <QCoreApplication>
@@ -32,6 +31,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -114,6 +114,65 @@ bool writeSparse(const QString &path, const QByteArray &head, qint64 size)
     return f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.seek(size - 2) && f.write("\xFF\xD9", 2) == 2;
 }
 
+const char *const kFloor =
+    "per file: open, fstat, a read of 512 bytes at the start and, in a JPEG, one at each segment that lies beyond"
+    " what was read, hopping from segment to segment up to the frame header; close (plain system calls)";
+
+bool isFrameMarker(unsigned m)
+{
+    return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC9 && m <= 0xCB);
+}
+
+// The floor of one file; the bytes read, or -1 when it cannot be read or is a JPEG whose
+// frame header was not reached.
+qint64 floorRead(const char *name)
+{
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return -1;
+    unsigned char buf[512];
+    qint64 start = 0;
+    ssize_t have = ::pread(fd, buf, sizeof buf, 0);
+    qint64 total = have;
+    const bool jpeg = have >= 2 && buf[0] == 0xFF && buf[1] == 0xD8;
+    bool frame = false;
+    if (jpeg) {
+        qint64 p = 2;
+        while (p + 9 <= st.st_size) {
+            if (p + 9 > start + have) {  // the marker, its length and a frame header's size
+                if (start == p)
+                    break;
+                start = p;
+                have = ::pread(fd, buf, sizeof buf, p);
+                if (have < 0)
+                    break;
+                total += have;
+                continue;
+            }
+            const unsigned char *b = buf + (p - start);
+            if (b[0] != 0xFF || (frame = isFrameMarker(b[1])))
+                break;
+            p += 2 + (b[2] << 8 | b[3]);
+        }
+    }
+    ::close(fd);
+    return have < 0 || (jpeg && !frame) ? -1 : total;
+}
+
+// The floor over every file; the bytes read.
+qint64 floorPass(const QList<QByteArray> &names)
+{
+    qint64 bytes = 0;
+    for (const QByteArray &name : names) {
+        const qint64 got = floorRead(name.constData());
+        if (got < 0)
+            std::exit(1);
+        bytes += got;
+    }
+    return bytes;
+}
+
 struct ProcTime {
     double wall = 1e9, cpu = 1e9;
 };
@@ -171,15 +230,7 @@ double floorSeconds(const QStringList &files)
     QList<QByteArray> names;
     for (const QString &f : files)
         names << QFile::encodeName(f);
-    return timed([&] {
-        char buf[4096];
-        for (const QByteArray &name : names) {
-            const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0 || ::read(fd, buf, sizeof buf) < 0)
-                std::exit(1);
-            ::close(fd);
-        }
-    });
+    return timed([&] { floorPass(names); });
 }
 
 bool processes(const QStringList &files, int rounds, const QString &otherCli)
@@ -215,7 +266,7 @@ bool processes(const QStringList &files, int rounds, const QString &otherCli)
     const int n = int(files.size());
     std::printf("\nwhole processes over the %d JPEG files; best of %d rounds; cpu: user + system of the child\n", n,
                 std::max(3, rounds / 3));
-    std::printf("floor: open, one read of 4 KiB, close per file (plain system calls, in this process, thread CPU)\n");
+    std::printf("floor: as above, in this process (thread CPU)\n");
     std::printf("%-34s %10s %10s\n", "", "wall ms", "cpu ms");
     std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, all files", tAll.wall * 1e3, tAll.cpu * 1e3);
     std::printf("%-34s %10.1f %10.1f\n", "tessaly-cli image-size, one file", tOne.wall * 1e3, tOne.cpu * 1e3);
@@ -243,28 +294,21 @@ bool processes(const QStringList &files, int rounds, const QString &otherCli)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    int jpegs = 2000, others = 1000, rounds = 15;
-    QString folder, otherCli;
-    bool keep = false;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--jpeg" && i + 1 < args.size())
-            jpegs = args[++i].toInt();
-        else if (args[i] == "--other" && i + 1 < args.size())
-            others = args[++i].toInt();
-        else if (args[i] == "--dir" && i + 1 < args.size())
-            folder = args[++i];
-        else if (args[i] == "--rounds" && i + 1 < args.size())
-            rounds = std::max(1, args[++i].toInt());
-        else if (args[i] == "--keep")
-            keep = true;
-        else if (args[i] == "--cli" && i + 1 < args.size())
-            otherCli = args[++i];
-        else {
-            std::fprintf(stderr, "usage: bench_imagesize [--jpeg N] [--other N] [--rounds N] [--dir FOLDER] [--keep] [--cli PATH]\n");
-            return 2;
-        }
-    }
+    const tessaly::bench::Options options(
+        app.arguments(),
+        "Image header readers against their floor: JPEG files of 3 MB with a 20 KB Exif block before the frame"
+        " header, PNG, GIF and BMP files; then tessaly-cli image-size and Pillow as whole processes.",
+        kFloor,
+        {{"--jpeg", "N", "JPEG files (default 2000)"},
+         {"--other", "N", "PNG, GIF and BMP files each (default 1000)"},
+         {"--rounds", "N", "rounds, best kept (default 15)"},
+         {"--dir", "FOLDER", "where the files are written (default: the temporary folder)"},
+         {"--keep", nullptr, "keep the files"},
+         {"--cli", "PATH", "another tessaly-cli to time beside this one (an older build)"}});
+    const int jpegs = options.number("--jpeg", 2000, 0), others = options.number("--other", 1000, 0),
+              rounds = options.number("--rounds", 15);
+    const QString folder = options.value("--dir"), otherCli = options.value("--cli");
+    const bool keep = options.has("--keep");
     QTemporaryDir tmp(folder.isEmpty() ? QDir::tempPath() + "/bench_imagesize-XXXXXX"
                                        : folder + "/bench_imagesize-XXXXXX");
     tmp.setAutoRemove(!keep);
@@ -301,8 +345,7 @@ int main(int argc, char **argv)
         sets[3].bytes += bmp.size();
     }
 
-    std::printf("\nfloor: open, one read of 4 KiB, close (plain system calls), per file; best of %d rounds,"
-                " thread CPU time\n", rounds);
+    std::printf("\nbest of %d rounds, thread CPU time\n", rounds);
     std::printf("%-5s %6s %10s %14s %12s %12s %14s %7s\n", "", "files", "avg size", "readers f/s",
                 "bytes/file", "floor f/s", "floor B/file", "ratio");
     bool ok = true;
@@ -333,24 +376,12 @@ int main(int argc, char **argv)
         for (const QString &f : s.files)
             names << QFile::encodeName(f);
         qint64 floorBytes = 0;
-        const auto floorPass = [&] {
-            floorBytes = 0;
-            char buf[4096];
-            for (const QByteArray &name : names) {
-                const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-                const ssize_t got = fd < 0 ? -1 : ::read(fd, buf, sizeof buf);
-                if (got < 0)
-                    std::exit(1);
-                ::close(fd);
-                floorBytes += got;
-            }
-        };
         // Rounds alternate between the two, so that both meet the same load from other
         // programs; each keeps its best round.
         double readers = 1e300, floorTime = 1e300;
         for (int round = 0; round < rounds; ++round) {
             readers = std::min(readers, timed(readersPass));
-            floorTime = std::min(floorTime, timed(floorPass));
+            floorTime = std::min(floorTime, timed([&] { floorBytes = floorPass(names); }));
         }
         const double ratio = readers / floorTime;
         ok = ok && ratio <= 1.5;

@@ -1,6 +1,6 @@
 // Poster frames per second, against the floor of decoding one frame of each video.
 //
-//   bench_poster [--videos N] [--workers N] [--dir FOLDER] [--keep]
+// Options: --help.
 //
 // Makes four short clips with the ffmpeg tool (H.264 640 x 360 with a key frame every
 // second, H.264 1280 x 720 turned by its display matrix, MPEG-4 AVI 320 x 240, VP9
@@ -12,6 +12,7 @@
 // written), on the same number of threads. Then `tessaly-cli poster` over the same
 // videos: all in one call, and one call per video. Target: the first run within
 // 1.5 x the floor's time, the second run decodes nothing.
+#include "../BenchSupport.h"
 #include "PosterCache.h"
 
 #include <QCoreApplication>
@@ -126,30 +127,17 @@ bool cli(const QStringList &args, double *seconds)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    int count = 300;
-    int workers = QThread::idealThreadCount();
-    QString dirArg;
-    bool keep = false;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == "--videos" && i + 1 < args.size())
-            count = args.at(++i).toInt();
-        else if (a == "--workers" && i + 1 < args.size())
-            workers = args.at(++i).toInt();
-        else if (a == "--dir" && i + 1 < args.size())
-            dirArg = args.at(++i);
-        else if (a == "--keep")
-            keep = true;
-        else {
-            std::fprintf(stderr, "usage: bench_poster [--videos N] [--workers N] [--dir FOLDER] [--keep]\n");
-            return 2;
-        }
-    }
-    if (count < 4 || workers < 1) {
-        std::fprintf(stderr, "at least 4 videos and 1 worker\n");
-        return 2;
-    }
+    const tessaly::bench::Options options(
+        app.arguments(), "Poster frames per second over short videos, in this process and through tessaly-cli poster.",
+        "with the same FFmpeg libraries, each video opened, sought to the key frame before 10 % of it and that one"
+        " frame decoded (no scaling, no JPEG, nothing written), on the same number of threads",
+        {{"--videos", "N", "video files, at least 4 (default 300)"},
+         {"--workers", "N", "threads (default: all cores)"},
+         {"--dir", "FOLDER", "where the videos are written (default: the temporary folder)"},
+         {"--keep", nullptr, "keep the videos"}});
+    const int count = options.number("--videos", 300, 4), workers = options.number("--workers", QThread::idealThreadCount());
+    const QString dirArg = options.value("--dir");
+    const bool keep = options.has("--keep");
     QTemporaryDir tmp(dirArg.isEmpty() ? QDir::tempPath() + "/bench_poster-XXXXXX" : dirArg + "/bench_poster-XXXXXX");
     tmp.setAutoRemove(!keep);
     if (!tmp.isValid()) {

@@ -1,7 +1,7 @@
 // Start-up cost of tessaly-cli against a floor: a minimal Qt Core program that prints a
 // line (bench_startup_floor, built beside this bench).
 //
-//   bench_startup [--rounds N] [--cli PATH]...
+// Options: --help.
 //
 // Times, in alternating rounds, the floor, `tessaly-cli --version`, `image-size` of one
 // JPEG and `show` of a small library, each as its own process; keeps each one's best
@@ -99,20 +99,16 @@ struct Row {
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    int rounds = 40;
-    QStringList clis = {QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tessaly-cli")};
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--rounds" && i + 1 < args.size())
-            rounds = std::max(3, args[++i].toInt());
-        else if (args[i] == "--cli" && i + 1 < args.size())
-            clis << args[++i];
-        else if (args[i] != "--template" || ++i >= args.size()) {
-            std::fprintf(stderr, "usage: bench_startup [--rounds N] [--cli PATH]... [--template PATH]\n");
-            return 2;
-        }
-    }
-    const QString templatePath = tessaly::bench::TemplatePath(args);
+    const tessaly::bench::Options options(
+        app.arguments(), "Start-up of tessaly-cli: --version, image-size of one JPEG and show of a small library.",
+        "bench_startup_floor, a bare Qt Core program that prints a line",
+        {{"--rounds", "N", "alternating rounds, at least 3 (default 40)"},
+         {"--cli", "PATH", "another tessaly-cli to time beside this one (an older build)", true},
+         tessaly::bench::kTemplateOption});
+    const int rounds = options.number("--rounds", 40, 3);
+    const QStringList clis = QStringList{QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/tessaly-cli")}
+                             + options.values("--cli");
+    const QString templatePath = tessaly::bench::TemplatePath(options);
     if (templatePath.isEmpty())
         return 1;
     QTemporaryDir tmp;

@@ -1,7 +1,7 @@
 // Thumbnails for the published copy: what a genre page of the copy loads, and how fast
 // thumbnails are made against vipsthumbnail (Debian libvips-tools).
 //
-//   bench_thumbs [--template PATH] [--photos N] [--workers N] [--rounds N] [--keep]
+// Options: --help.
 //
 // Makes N camera photos (default 24): 4000 x 3000, JPEG quality 95 with a grain that
 // keeps them at several MB, each with an Exif block holding a camera name, a GPS
@@ -110,23 +110,28 @@ std::pair<double, double> bestInTurns(int rounds, A a, B b)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const QString templatePath = tessaly::bench::TemplatePath(args);
+    const tessaly::bench::Options options(
+        app.arguments(), "Thumbnails of the published copy: what a genre page loads, and how fast they are made.",
+        "vipsthumbnail --size 240 over the same files, split between as many processes as workers"
+        " (VIPS_CONCURRENCY=1)",
+        {tessaly::bench::kTemplateOption,
+         {"--photos", "N", "camera photos of 4000 x 3000 (default 24)"},
+         {"--workers", "N", "threads / vipsthumbnail processes (default: all cores)"},
+         {"--rounds", "N", "rounds, best kept (default 3)"},
+         {"--keep", nullptr, "keep the temporary folder"}});
+    const QString templatePath = tessaly::bench::TemplatePath(options);
     if (templatePath.isEmpty())
         return 1;
-    const auto option = [&](const char *name, int fallback) {
-        const int i = args.indexOf(QString::fromLatin1(name));
-        return i > 0 && i + 1 < args.size() ? args.at(i + 1).toInt() : fallback;
-    };
-    const int count = option("--photos", 24), workers = option("--workers", QThread::idealThreadCount());
-    const int rounds = std::max(1, option("--rounds", 3));
+    tessaly::bench::UseBuiltAlbumTemplates();
+    const int count = options.number("--photos", 24), workers = options.number("--workers", QThread::idealThreadCount());
+    const int rounds = options.number("--rounds", 3);
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
     if (count < 1 || workers < 1 || vips.isEmpty()) {
         std::fprintf(stderr, "needs at least one photo and one worker, and vipsthumbnail (libvips-tools)\n");
         return 2;
     }
     QTemporaryDir tmp;
-    tmp.setAutoRemove(!args.contains(QStringLiteral("--keep")));
+    tmp.setAutoRemove(!options.has("--keep"));
     const QString root = tmp.path();
 
     std::printf("making %d camera photos of 4000 x 3000 in %s\n", count, qPrintable(root));

@@ -375,6 +375,9 @@ public:
         QString error;
         try {
             m_conn = std::make_unique<Connection>(m_g.dbConnectString);
+            // A group insert keeps a statement journal (a failed group leaves no row). In a
+            // temporary file its writes came to several times the library's size.
+            m_conn->exec(QStringLiteral("pragma temp_store=memory"));
             m_conn->begin();
             m_sinceCommit.start();
             body(*m_conn, *this);
