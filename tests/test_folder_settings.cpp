@@ -709,6 +709,13 @@ private slots:
         QVERIFY(host->ds.messages().last().text.contains("\n\r作った縮小画像: 1\n\r"));
         QDirIterator thumbs(copy + "/thumbs", {"*.jpg"}, QDir::Files);
         QCOMPARE(QImage(thumbs.next()).size(), QSize(40, 30));
+        // Whether the copy takes the videos is kept with its folder: the next window starts so.
+        QVERIFY(w->action("公開用のコピーにビデオを入れる")->isChecked());
+        trigger(w.get(), "公開用のコピーにビデオを入れる");
+        host->ds.queuePick(copy);
+        trigger(w.get(), "公開用にコピー");
+        QVERIFY(!open("htmlOut")->action("公開用のコピーにビデオを入れる")->isChecked());
+        trigger(w.get(), "公開用のコピーにビデオを入れる");
         // As many missing photos as the box lists: no details. One more: all of them in its
         // details, none outside.
         for (int i = 0; i < 11; ++i) {

@@ -488,32 +488,49 @@ QString posterHome(const QString &output)
     return QDir().mkpath(cache) ? cache : QString();
 }
 
-// The folder of the last copy: the row of the output folder's table after the output
-// folder's own.
-constexpr int kPublishRow = 2;
+// What the window's last copy was made with: rows of the output folder's table after
+// the output folder's own.
+constexpr int kPublishRow = 2;   // the folder
+constexpr int kVideosRow = 3;    // "0" when the videos were left out
 
-}  // namespace
-
-void RememberPublishFolder(const Global &g, const QString &folder)
+void rememberRow(const Global &g, int row, const QString &text)
 {
     try {
         Connection conn(g.dbConnectString);
-        conn.exec(QStringLiteral("delete from systemdir where ID=%1").arg(kPublishRow));
-        conn.exec(QStringLiteral("insert into systemdir (ID, htmlDir) values (%1, ?)").arg(kPublishRow), {folder});
+        conn.exec(QStringLiteral("delete from systemdir where ID=%1").arg(row));
+        conn.exec(QStringLiteral("insert into systemdir (ID, htmlDir) values (%1, ?)").arg(row), {text});
     } catch (const DbError &) {
-        // A library that cannot be written still gets its copy; the picker starts at home.
+        // A library that cannot be written still gets its copy; the window starts as new.
     }
 }
 
-QString LastPublishFolder(const Global &g)
+QString rowText(const Global &g, int row)
 {
     try {
         Connection conn(g.dbConnectString);
-        RowSet rs(conn, QStringLiteral("select * from systemdir where ID=%1").arg(kPublishRow));
+        RowSet rs(conn, QStringLiteral("select * from systemdir where ID=%1").arg(row));
         return rs.eof() ? QString() : rs.text(QStringLiteral("htmlDir"));
     } catch (const DbError &) {
         return QString();
     }
+}
+
+}  // namespace
+
+void RememberPublishFolder(const Global &g, const QString &folder, bool videos)
+{
+    rememberRow(g, kPublishRow, folder);
+    rememberRow(g, kVideosRow, videos ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString LastPublishFolder(const Global &g)
+{
+    return rowText(g, kPublishRow);
+}
+
+bool LastPublishHadVideos(const Global &g)
+{
+    return rowText(g, kVideosRow) != QLatin1String("0");
 }
 
 bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, PublishSummary *summary, QObject *owner,

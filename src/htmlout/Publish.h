@@ -47,9 +47,10 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folder, PublishSum
                  QObject *owner = nullptr, const HtmlProgress &progress = {}, bool videos = true);
 
 // The folder the library's last copy from the window went to (kept in the library, where
-// the picker starts the next time), or empty text.
+// the picker starts the next time), or empty text; and whether it held the videos.
 QString LastPublishFolder(const Global &g);
-void RememberPublishFolder(const Global &g, const QString &folder);
+bool LastPublishHadVideos(const Global &g);
+void RememberPublishFolder(const Global &g, const QString &folder, bool videos);
 
 // The summary as shown to the user; lines joined by "\n\r", at most maxListed files
 // of each list named (the rest counted).

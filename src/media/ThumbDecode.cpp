@@ -355,7 +355,8 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     if (!whole && qint64(ci.image_width) * ci.image_height > kMaxScaledPixels)
         jpegStop(common, JERR_OUT_OF_MEMORY, "more pixels than are worth decoding");
     const bool cmyk = ci.jpeg_color_space == JCS_CMYK || ci.jpeg_color_space == JCS_YCCK;
-    ci.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    // Straight into the layout of Format_RGB32, which the scaling and the encoder take as it is.
+    ci.out_color_space = cmyk ? JCS_CMYK : Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
     const QSize want = fitted(int(ci.image_width), int(ci.image_height), longSide);
     ci.scale_denom = 8;
     for (ci.scale_num = 1; ci.scale_num < 8; ++ci.scale_num) {
@@ -368,10 +369,10 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
     const qint64 need = jpegNeed(ci, whole);
     // libjpeg refuses to go past this (it has no backing store to spill to).
     ci.mem->max_memory_to_use = long(need + need / 8 + 16 * kMiB);
-    if (!job->reserved.take(need + need / 8 + 16 * kMiB + outPixels * (3 + 4) + thumbBytes(want)))
+    if (!job->reserved.take(need + need / 8 + 16 * kMiB + outPixels * 4 + thumbBytes(want)))
         jpegStop(common, JERR_OUT_OF_MEMORY, "needs more memory than all decodes may hold");
     jpeg_start_decompress(&ci);
-    job->image = QImage(int(ci.output_width), int(ci.output_height), QImage::Format_RGB888);
+    job->image = QImage(int(ci.output_width), int(ci.output_height), QImage::Format_RGB32);
     if (job->image.isNull())
         jpegStop(common, JERR_OUT_OF_MEMORY, "no memory for the picture");
     if (cmyk)
@@ -384,11 +385,9 @@ Decoded decodeJpeg(int fd, int longSide, int orientation)
             jpegStop(common, JERR_NO_IMAGE, "rows missing");
         if (cmyk) {  // as Adobe writes it, inverted
             const JSAMPLE *in = job->cmykRow.data();
-            for (JDIMENSION x = 0; x < ci.output_width; ++x, in += 4, out += 3) {
-                out[0] = uchar(in[0] * in[3] / 255);
-                out[1] = uchar(in[1] * in[3] / 255);
-                out[2] = uchar(in[2] * in[3] / 255);
-            }
+            QRgb *px = reinterpret_cast<QRgb *>(out);
+            for (JDIMENSION x = 0; x < ci.output_width; ++x, in += 4)
+                px[x] = qRgb(in[0] * in[3] / 255, in[1] * in[3] / 255, in[2] * in[3] / 255);
         }
     }
     jpeg_destroy_decompress(&ci);
@@ -723,12 +722,16 @@ void MakeRenditionsJpeg(int fd, const int *longSides, int count, int orientation
     if (d.fault != ThumbFault::None)
         return fail(d.fault, d.detail);
     // A new image: nothing of the original (its text, its colour profile) comes along,
-    // and transparency lands on the page's colour.
-    QImage image(d.image.size(), QImage::Format_RGB32);
-    if (image.isNull())
-        return fail(ThumbFault::TooLarge, QString());
-    image.fill(kBackground);
-    {
+    // and transparency lands on the page's colour. An opaque picture without text that
+    // is already in this form (a JPEG, as its decoder writes it) is taken as it is.
+    QImage image;
+    if (d.image.format() == QImage::Format_RGB32 && d.image.textKeys().isEmpty()) {
+        image = std::move(d.image);
+    } else {
+        image = QImage(d.image.size(), QImage::Format_RGB32);
+        if (image.isNull())
+            return fail(ThumbFault::TooLarge, QString());
+        image.fill(kBackground);
         QPainter p(&image);
         p.drawImage(0, 0, d.image);
     }

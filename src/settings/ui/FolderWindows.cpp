@@ -311,7 +311,7 @@ htmlOut::htmlOut(WindowHost &host, QWidget *parent) : FolderWindow(host, kHtmlOu
     file->removeAction(m_videos);
     file->insertAction(action(QStringLiteral("終了")), m_videos);
     m_videos->setCheckable(true);
-    m_videos->setChecked(true);
+    m_videos->setChecked(LastPublishHadVideos(host.global()));
 }
 
 void htmlOut::publish()
@@ -341,7 +341,7 @@ void htmlOut::publish()
     progress.reset();
     if (!summary.started)  // the folder was refused, and the message said why
         return;
-    RememberPublishFolder(g, folder);
+    RememberPublishFolder(g, folder, m_videos->isChecked());
     constexpr int kListed = 10;
     MessageRequest r{PublishSummaryText(folder, summary, kListed), ok ? MsgKind::Information : MsgKind::Exclamation,
                      kPublishTitle};
