@@ -145,6 +145,22 @@ QString renditionRel(const QString &key, int side)
            + QString::number(side) + QStringLiteral(".jpg");
 }
 
+// The MIME type a browser takes a video of this name for, where it may play it at all.
+QString typeOfName(const QString &name)
+{
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    if (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov"))
+        return QStringLiteral("video/mp4");
+    if (suffix == QLatin1String("webm"))
+        return QStringLiteral("video/webm");
+    return QString();
+}
+
+QString videoRel(const QString &titleDir, const QString &name)
+{
+    return titleDir + QStringLiteral("/v/") + UniqueFileNames({name}, QString(), {}, 255).constFirst();
+}
+
 QString anchorOf(const QString &name)
 {
     return QStringLiteral("p-")
@@ -260,7 +276,7 @@ private:
 
     void loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles);
     void judge(QList<Title> &titles);
-    void judgeItem(Item &item);
+    void judgeItem(Item &item, const QString &titleDir);
     void decode(Item &item, const SourceFile &file);
     void placeItem(Item &item, const QString &titleDir);
     void placePosters(QList<Title> &titles);
@@ -360,7 +376,7 @@ void Writer::judge(QList<Title> &titles)
                 return;
             const size_t i = next++;
             held.unlock();
-            judgeItem(*jobs[i].first);
+            judgeItem(*jobs[i].first, jobs[i].second);
             held.lock();
             done[i] = 1;
             changed.notify_all();
@@ -398,7 +414,7 @@ void Writer::judge(QList<Title> &titles)
     }
 }
 
-void Writer::judgeItem(Item &item)
+void Writer::judgeItem(Item &item, const QString &titleDir)
 {
     const SourceFile file(item.path, m_in.realBase);
     if (!file.isOpen()) {
@@ -409,6 +425,15 @@ void Writer::judgeItem(Item &item)
     }
     item.state = Item::State::Open;
     if (item.video) {
+        if (m_in.videos) {
+            // An earlier run placed only a video a browser plays: the same file there is
+            // not looked into again.
+            std::lock_guard<std::mutex> held(m_copyLock);
+            if (m_copy.holdsCopyOf(videoRel(titleDir, item.name), file.stat())) {
+                item.type = typeOfName(item.name);
+                return;
+            }
+        }
         if (!m_media || !m_media->probeVideo)
             return;
         MediaVideo probe;
@@ -452,7 +477,7 @@ void Writer::placeItem(Item &item, const QString &titleDir)
     if (item.video) {
         if (item.type.isEmpty() || !m_in.videos)
             return;
-        const QString rel = titleDir + QStringLiteral("/v/") + UniqueFileNames({item.name}, QString(), {}, 255).constFirst();
+        const QString rel = videoRel(titleDir, item.name);
         qint64 size = 0;
         switch (m_copy.place(rel, item.path, &size)) {
         case PlaceResult::Placed:
@@ -824,14 +849,14 @@ QString PlayableType(const QString &container, const QStringList &video, const Q
         }
         return true;
     };
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    if (container.startsWith(QLatin1String("mov,mp4")) && v == QLatin1String("h264") && soundIs({"aac"})
-        && (suffix == QLatin1String("mp4") || suffix == QLatin1String("m4v") || suffix == QLatin1String("mov")))
-        return QStringLiteral("video/mp4");
-    if (container.startsWith(QLatin1String("matroska")) && suffix == QLatin1String("webm")
+    const QString type = typeOfName(file);
+    if (type == QLatin1String("video/mp4") && container.startsWith(QLatin1String("mov,mp4")) && v == QLatin1String("h264")
+        && soundIs({"aac"}))
+        return type;
+    if (type == QLatin1String("video/webm") && container.startsWith(QLatin1String("matroska"))
         && (v == QLatin1String("vp8") || v == QLatin1String("vp9") || v == QLatin1String("av1"))
         && soundIs({"opus", "vorbis"}))
-        return QStringLiteral("video/webm");
+        return type;
     return QString();
 }
 

@@ -32,6 +32,8 @@ public:
     bool isOpen() const { return m_state == State::Open; }
     // The descriptor (readable, blocking, at offset 0 when opened); -1 unless open.
     int fd() const { return m_fd; }
+    // What fstat said of it when it was opened.
+    const struct stat &stat() const { return m_st; }
     // The name under which a cache keeps what it made from this file: "<hash of device,
     // inode, size, modification and change times in nanoseconds>-<size>-<mtime ms>".
     // A file changed in place (its time set back, its size the same) still gets a new

@@ -495,6 +495,26 @@ bool CopyFolder::inSources(int fd, const QString &source, const QStringList &roo
     return false;
 }
 
+// Whether t is the copy's own file of source s, as place() left it. Whole seconds: file
+// systems that keep no fractions still compare equal. A file with a second name (a hard
+// link an older copy made) is not.
+static bool copyOf(const struct stat &t, const struct stat &s)
+{
+    return S_ISREG(t.st_mode) && t.st_nlink == 1 && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec;
+}
+
+bool CopyFolder::holdsCopyOf(const QString &rel, const struct stat &source) const
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
+    struct stat t;
+    const bool same = !fds.empty()
+                      && ::fstatat(fds.back(), QFile::encodeName(parts.last()).constData(), &t, AT_SYMLINK_NOFOLLOW) == 0
+                      && copyOf(t, source);
+    closeFolders(fds);
+    return same;
+}
+
 PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 *size, bool made)
 {
     const QStringList parts = partsOf(rel);
@@ -517,9 +537,7 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
             closeFolders(fds);
             fileFailure(EISDIR, pathOf(rel));
         }
-        // Whole seconds: file systems that keep no fractions still compare equal. A file
-        // with a second name (a hard link an older copy made) is copied anew.
-        if (S_ISREG(t.st_mode) && t.st_nlink == 1 && t.st_size == s.st_size && t.st_mtim.tv_sec == s.st_mtim.tv_sec) {
+        if (copyOf(t, s)) {
             const int err = recorded(rel) ? 0 : errno ? errno : EIO;
             closeFolders(fds);
             if (err != 0)

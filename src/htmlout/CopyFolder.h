@@ -80,6 +80,8 @@ public:
     // it is not a plain file of the copy.
     bool read(const QString &rel, const std::function<bool(const char *, qsizetype)> &chunk) const;
     bool exists(const QString &rel) const;
+    // Whether rel is what place() leaves for a source of this size and time.
+    bool holdsCopyOf(const QString &rel, const struct stat &source) const;
     // Whether rel is a plain file of the copy (no link, no second name); if so its name is
     // recorded as this run's, as a file placed again would be.
     bool keep(const QString &rel);
