@@ -648,7 +648,7 @@
     </message>
     <message>
         <source>ファイルの見出しを読めません</source>
-        <translation>cannot read the file's header</translation>
+        <translation>cannot read the file&apos;s header</translation>
     </message>
     <message>
         <source>「%1」は暗号化されています。Windows の Access で暗号化を解除してから変換してください。</source>
