@@ -416,7 +416,7 @@ private slots:
         const QString jet = jetCopy(tmp.path(), "library-jet4.mdb"), lib = tmp.filePath("new.mdb");
         const auto titles = [&] { return sqlColumn(lib, "select count(*) from photoIvents").value(0); };
         CliResult r = runCli({"import-jet", jet, lib});
-        QVERIFY2(r.exitCode == 0 && r.out.contains("  photoYear: 7 rows\n  photoIvents: 40 rows\n") &&
+        QVERIFY2(r.exitCode == 0 && r.out.contains("  photoYear: 7 行\n  photoIvents: 40 行\n") &&
                      r.out.contains("tessaly-cli set-base " + lib) && r.err.isEmpty(), qPrintable(r.out + r.err));
         sql(lib, "delete from photoIvents");
         r = runCli({"import-jet", jet, lib});

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,7 +133,11 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Tessaly"));
         QVERIFY(g.dbConnectString.isEmpty());
         QCOMPARE(libraryItems(), "000");
-        // A Windows library whose conversion is refused or fails opens nothing either.
+        // A Windows library whose conversion is refused or fails opens nothing either. The
+        // converting child, though run under an English locale, reports in the window's Japanese.
+        const QByteArray locale = qgetenv("LC_ALL");
+        qputenv("LC_ALL", "C.UTF-8");
+        const auto restoreLocale = qScopeGuard([&] { locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale); });
         for (const auto &[file, yes] : {std::pair{"library-jet4.mdb", false}, std::pair{"not-a-library.mdb", true}}) {
             const QString jet = tmp.filePath(QStringLiteral("jet-") + file);
             QVERIFY(QFile::copy(QStringLiteral(TESSALY_SOURCE_DIR "/tests/data/jet/") + file, jet));
@@ -140,6 +145,8 @@ private slots:
             QVERIFY(!w->openNamedLibrary(jet));
         }
         QCOMPARE(ds.messages().size(), 5);
+        QVERIFY2(ds.messages().last().text.contains(QStringLiteral("はライブラリではありません (テーブル allTop がありません)")),
+                 qPrintable(ds.messages().last().text));
         QVERIFY(w->findWindow(QStringLiteral("frmOpen")) && g.dbConnectString.isEmpty());
         QVERIFY(w->openNamedLibrary(makeLibrary(tmp.path(), QStringLiteral("lib.mdb"))));
         settle();

@@ -445,6 +445,265 @@
     </message>
 </context>
 <context>
+    <name>Jet</name>
+    <message>
+        <source>「%1」に書き込めません: %2</source>
+        <translation>Cannot write “%1”: %2</translation>
+    </message>
+    <message>
+        <source>ディスクがいっぱいです。</source>
+        <translation>The disk is full.</translation>
+    </message>
+    <message>
+        <source>読み取り専用の場所です。</source>
+        <translation>The place is read-only.</translation>
+    </message>
+    <message>
+        <source>書き込みが許可されていません。</source>
+        <translation>There is no permission to write.</translation>
+    </message>
+    <message>
+        <source>テンプレート「%1」が見つからないか読めません。</source>
+        <translation>The template “%1” is missing or cannot be read.</translation>
+    </message>
+    <message>
+        <source>フォルダ「%1」がありません。</source>
+        <translation>The folder “%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>「%1」はフォルダです。</source>
+        <translation>“%1” is a folder.</translation>
+    </message>
+    <message>
+        <source>「%1」は既にあります。</source>
+        <translation>“%1” exists already.</translation>
+    </message>
+    <message>
+        <source>のカテゴリーがありません</source>
+        <translation>names no category</translation>
+    </message>
+    <message>
+        <source>のジャンルがありません</source>
+        <translation>names no genre</translation>
+    </message>
+    <message>
+        <source>がジャンル %1 のカテゴリー (%2) と違います</source>
+        <translation>differs from the category (%2) of genre %1</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の %2=%3 の行: 項目 %4 の値 (%5) %6</source>
+        <translation>table %1, row with %2=%3: the value (%5) of field %4 %6</translation>
+    </message>
+    <message>
+        <source>変換先「%1」が変換元と同じファイルです。</source>
+        <translation>The target “%1” is the file being converted.</translation>
+    </message>
+    <message>
+        <source>変換処理「%1」を起動できません: %2</source>
+        <translation>Cannot start the converter “%1”: %2</translation>
+    </message>
+    <message>
+        <source>「%1」の変換を中止しました。</source>
+        <translation>The conversion of “%1” was cancelled.</translation>
+    </message>
+    <message>
+        <source>「%1」を読む変換処理が %2 秒のあいだ応答しないため、止めました。ファイルが壊れている可能性があります。何も書き込んでいません。</source>
+        <translation>The converter reading “%1” gave no answer for %2 seconds and was stopped. The file may be damaged. Nothing was written.</translation>
+    </message>
+    <message>
+        <source>「%1」を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。何も書き込んでいません。%2</source>
+        <translation>The converter reading “%1” ended abnormally. The file may be damaged. Nothing was written.%2</translation>
+    </message>
+    <message>
+        <source>「%1」の変換処理が結果を返しませんでした。</source>
+        <translation>The conversion of “%1” returned no result.</translation>
+    </message>
+    <message>
+        <source>「%1」は Windows 版の形式 (Jet) のライブラリです。
+<byte value="xd"/>同じフォルダに新しいライブラリ「%2」を作って変換しますか？（元のファイルは変更しません）</source>
+        <translation>“%1” is a library in the Windows format (Jet).
+<byte value="xd"/>Convert it into a new library “%2” in the same folder? (The original file is not changed.)</translation>
+    </message>
+    <message>
+        <source>「%1」は Windows 版の形式 (Jet) のライブラリです。
+<byte value="xd"/>このフォルダには書き込めません（読み取り専用）。新しいライブラリの保存先を選んで変換しますか？（元のファイルは変更しません）</source>
+        <translation>“%1” is a library in the Windows format (Jet).
+<byte value="xd"/>This folder cannot be written to (read-only). Choose where to save a new library and convert it? (The original file is not changed.)</translation>
+    </message>
+    <message>
+        <source>変換したライブラリの保存先</source>
+        <translation>Where to save the converted library</translation>
+    </message>
+    <message>
+        <source>データベースファイルが存在します！上書きで作成しますか？</source>
+        <translation>The database file exists! Create it anew over the old one?</translation>
+    </message>
+    <message>
+        <source>現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、再度新規作成処理を行ってください。</source>
+        <translation>This is the open database! To create it anew, quit the program first, then create it again.</translation>
+    </message>
+    <message>
+        <source>「%1」を変換しています…</source>
+        <translation>Converting “%1”…</translation>
+    </message>
+    <message>
+        <source>ライブラリを変換できませんでした。
+<byte value="xd"/>%1</source>
+        <translation>The library could not be converted.
+<byte value="xd"/>%1</translation>
+    </message>
+    <message>
+        <source>変換しました: カテゴリー %1 件、ジャンル %2 件、タイトル %3 件。
+<byte value="xd"/>続けて、基準フォルダ（写真のフォルダを置いたこのコンピューターのフォルダ）と HTML 出力先を設定してください。登録済みのパスは基準フォルダに合わせてまとめて書き換わります。</source>
+        <translation>Converted: %1 categories, %2 genres, %3 titles.
+<byte value="xd"/>Next, set the base folder (the folder on this computer where the photo folders now lie) and the HTML output folder. The stored paths are all rewritten to match the base folder.</translation>
+    </message>
+    <message>
+        <source>「%1」はライブラリではありません (%2)。</source>
+        <translation>“%1” is not a library (%2).</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の項目数 (%2) があり得ない値です</source>
+        <translation>table %1 has an impossible number of fields (%2)</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の定義が矛盾しています: 項目 %2 の%3</source>
+        <translation>the definition of table %1 contradicts itself: %3 of field %2</translation>
+    </message>
+    <message>
+        <source>番号 (%1)</source>
+        <translation>the number (%1)</translation>
+    </message>
+    <message>
+        <source>位置 (%1)</source>
+        <translation>the position (%1)</translation>
+    </message>
+    <message>
+        <source>可変長の番号 (%1)</source>
+        <translation>the variable-length number (%1)</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の定義が矛盾しています: 可変長の項目が %2 個あるのに %3 個と書かれています</source>
+        <translation>the definition of table %1 contradicts itself: it has %2 variable-length fields but states %3</translation>
+    </message>
+    <message>
+        <source>「%1」を読み取れません。</source>
+        <translation>Cannot read “%1”.</translation>
+    </message>
+    <message>
+        <source>がありません</source>
+        <translation>is missing</translation>
+    </message>
+    <message>
+        <source>が短すぎます (%1 バイト)</source>
+        <translation>is too short (%1 bytes)</translation>
+    </message>
+    <message>
+        <source>のページ %1 が一覧のページではありません</source>
+        <translation>names page %1, which is not a map page</translation>
+    </message>
+    <message>
+        <source>の形式 (%1) が分かりません</source>
+        <translation>has an unknown format (%1)</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の使用ページの一覧%2</source>
+        <translation>the used-pages map of table %1 %2</translation>
+    </message>
+    <message>
+        <source>がページ %1 を指していますが、ファイルは %2 ページです</source>
+        <translation>points to page %1, but the file has %2 pages</translation>
+    </message>
+    <message>
+        <source>が指すページ %1 は行のページではありません (種類 %2)</source>
+        <translation>points to page %1, which is not a page of rows (type %2)</translation>
+    </message>
+    <message>
+        <source>「%1」は壊れているか、途中で切れています (%2)。</source>
+        <translation>“%1” is damaged or cut short (%2).</translation>
+    </message>
+    <message>
+        <source>「%1」がありません。</source>
+        <translation>“%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>ファイルが短すぎます</source>
+        <translation>the file is too short</translation>
+    </message>
+    <message>
+        <source>「%1」は Jet 形式のデータベースではありません。</source>
+        <translation>“%1” is not a Jet database.</translation>
+    </message>
+    <message>
+        <source>「%1」は Access 2007 以降の形式です。変換できるのは Jet 3 と Jet 4 の形式 (Access 97 から 2003) だけです。</source>
+        <translation>“%1” is in the format of Access 2007 or later. Only the Jet 3 and Jet 4 formats (Access 97 to 2003) can be converted.</translation>
+    </message>
+    <message>
+        <source>「%1」はパスワードで保護されています。Windows の Access でパスワードを解除してから変換してください。</source>
+        <translation>“%1” is protected by a password. Remove the password in Access on Windows, then convert it.</translation>
+    </message>
+    <message>
+        <source>大きさがページの倍数ではありません</source>
+        <translation>its size is not a whole number of pages</translation>
+    </message>
+    <message>
+        <source>ファイルの見出しを読めません</source>
+        <translation>cannot read the file&apos;s header</translation>
+    </message>
+    <message>
+        <source>「%1」は暗号化されています。Windows の Access で暗号化を解除してから変換してください。</source>
+        <translation>“%1” is encrypted. Remove the encryption in Access on Windows, then convert it.</translation>
+    </message>
+    <message>
+        <source>テーブルの一覧を読めません</source>
+        <translation>cannot read the list of tables</translation>
+    </message>
+    <message>
+        <source>テーブル %1 がありません</source>
+        <translation>table %1 is missing</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の定義を読めません</source>
+        <translation>cannot read the definition of table %1</translation>
+    </message>
+    <message>
+        <source>テーブル %1 に項目 %2 がありません</source>
+        <translation>table %1 has no field %2</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の項目 %2 の型 (%3) には対応していません</source>
+        <translation>the type (%3) of field %2 in table %1 is not supported</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の %2 行目: %3</source>
+        <translation>table %1, row %2: %3</translation>
+    </message>
+    <message>
+        <source>行を読めません</source>
+        <translation>cannot read the row</translation>
+    </message>
+    <message>
+        <source>項目 %1 の値が見つかりません</source>
+        <translation>the value of field %1 is not found</translation>
+    </message>
+    <message>
+        <source>項目 %1 の値が行の外にあります</source>
+        <translation>the value of field %1 lies outside the row</translation>
+    </message>
+    <message>
+        <source>キー %1 の値 (%2) があり得ません</source>
+        <translation>the key %1 has an impossible value (%2)</translation>
+    </message>
+    <message>
+        <source>テーブル %1 の行が %2 件中 %3 件しか読めません</source>
+        <translation>table %1: only %3 of %2 rows can be read</translation>
+    </message>
+    <message>
+        <source>テーブル %1 は %2 件と書かれていますが、%3 件の行があります</source>
+        <translation>table %1 states %2 rows but has %3</translation>
+    </message>
+</context>
+<context>
     <name>Kinds</name>
     <message>
         <source>カテゴリー</source>
@@ -1023,6 +1282,24 @@
     <message>
         <source>引数が多すぎます</source>
         <translation>too many arguments</translation>
+    </message>
+    <message>
+        <source>変換しました: %1
+    変換先: %2</source>
+        <translation>converted %1
+     into %2</translation>
+    </message>
+    <message>
+        <source>  %1: %2 行</source>
+        <translation>  %1: %2 rows</translation>
+    </message>
+    <message>
+        <source>次に、写真のフォルダを今置いてある場所を基準フォルダに設定してください。登録済みの Windows のパスはそれに合わせて書き換わります:</source>
+        <translation>Next: set the base folder to where the photo folders now lie; stored Windows paths move with it:</translation>
+    </message>
+    <message>
+        <source>写真のフォルダ</source>
+        <translation>/path/to/photos</translation>
     </message>
 </context>
 </TS>

@@ -55,11 +55,12 @@ static int importJetCommand(Context &c)
         return g_stopSignal ? 128 + g_stopSignal : failed;
     }
     QTextStream &out = c.summary();
-    out << "converted " << source << "\n     into " << dest << "\n";
+    out << QCoreApplication::translate("cli", "変換しました: %1\n    変換先: %2").arg(source, dest) << "\n";
     for (const auto &[table, rows] : counts)
-        out << "  " << table << ": " << rows << " rows\n";
-    out << "Next: set the base folder to where the photo folders now lie; stored Windows paths move with it:\n"
-          << "  tessaly-cli set-base " << dest << " /path/to/photos" << Qt::endl;
+        out << QCoreApplication::translate("cli", "  %1: %2 行").arg(table).arg(rows) << "\n";
+    out << QCoreApplication::translate("cli", "次に、写真のフォルダを今置いてある場所を基準フォルダに設定してください。"
+                                              "登録済みの Windows のパスはそれに合わせて書き換わります:")
+        << "\n  tessaly-cli set-base " << dest << " " << QCoreApplication::translate("cli", "写真のフォルダ") << Qt::endl;
     return 0;
 }
 

@@ -215,7 +215,7 @@ int main(int argc, char **argv)
     // The conversion's child, run by import-jet and by the program's 開く.
     if (raw.value(0) == QLatin1String("--jet-child"))
         return RunJetConversionChild(raw.mid(1));
-    // Not before: what the conversion's child reports may end up in a window.
+    // Not before: the conversion's child speaks its parent's language (a window's: Japanese).
     InstallMessageLanguage();
     if (PrintManPageIfAsked(raw, usageText(), QStringLiteral(TESSALY_VERSION)))
         return 0;

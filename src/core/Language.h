@@ -9,6 +9,11 @@ namespace tessaly {
 // Installs the English translation built into the program (tessaly-cli) when the
 // locale's messages are not Japanese. Returns whether the messages are English.
 bool InstallMessageLanguage();
+// Installs the English translation whatever the locale, for a child that speaks its
+// parent's language. Returns whether the messages are English.
+bool InstallEnglishMessages();
+// Whether this process speaks English, which its children then speak too.
+bool MessagesInEnglish();
 // Numbers and dates in messages, in the messages' language.
 QLocale MessageLocale();
 

@@ -7,6 +7,7 @@
 #include "DialogService.h"
 #include "FileReplace.h"
 #include "Global.h"
+#include "Language.h"
 #include "Library.h"
 #include "Pickers.h"
 
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
@@ -40,7 +42,7 @@ QString shownName(const QString &path)
 
 QString writeFault(const QString &path, const QString &detail)
 {
-    return QStringLiteral("「%1」に書き込めません: %2").arg(path, detail);
+    return QCoreApplication::translate("Jet", "「%1」に書き込めません: %2").arg(path, detail);
 }
 
 // What a failed write means to the user; Qt says "Unknown error" for a full disk.
@@ -49,12 +51,12 @@ QString systemFault(int err, const QString &fallback = QString())
     switch (err) {
     case ENOSPC:
     case EDQUOT:
-        return QStringLiteral("ディスクがいっぱいです。");
+        return QCoreApplication::translate("Jet", "ディスクがいっぱいです。");
     case EROFS:
-        return QStringLiteral("読み取り専用の場所です。");
+        return QCoreApplication::translate("Jet", "読み取り専用の場所です。");
     case EACCES:
     case EPERM:
-        return QStringLiteral("書き込みが許可されていません。");
+        return QCoreApplication::translate("Jet", "書き込みが許可されていません。");
     default:
         return fallback.isEmpty() ? QString::fromLocal8Bit(std::strerror(err)) : fallback;
     }
@@ -73,7 +75,7 @@ QString copyTemplateBeside(const QString &templatePath, const QString &dest)
 {
     QFile tpl(templatePath);
     if (!tpl.open(QIODevice::ReadOnly))
-        throw JetImportError(QStringLiteral("テンプレート「%1」が見つからないか読めません。").arg(templatePath));
+        throw JetImportError(QCoreApplication::translate("Jet", "テンプレート「%1」が見つからないか読めません。").arg(templatePath));
     const QByteArray bytes = tpl.readAll();
     const QFileInfo di(dest);
     QTemporaryFile tf(di.absolutePath() + QStringLiteral("/.") + di.fileName() + QStringLiteral(".XXXXXX"));
@@ -108,11 +110,11 @@ void checkTarget(const QString &dest, bool replace)
 {
     const QFileInfo di(dest);
     if (!QFileInfo(di.absolutePath()).isDir())
-        throw JetImportError(QStringLiteral("フォルダ「%1」がありません。").arg(di.absolutePath()));
+        throw JetImportError(QCoreApplication::translate("Jet", "フォルダ「%1」がありません。").arg(di.absolutePath()));
     if (di.isDir())
-        throw JetImportError(QStringLiteral("「%1」はフォルダです。").arg(shownName(dest)));
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」はフォルダです。").arg(shownName(dest)));
     if ((di.exists() || di.isSymLink()) && !replace)
-        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(shownName(dest)));
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」は既にあります。").arg(shownName(dest)));
 }
 
 // Puts a finished temporary library in place of dest: synced first, a rename when
@@ -133,12 +135,16 @@ void putInPlace(const QString &temp, const QString &dest, bool replace)
     } else if (::link(from.constData(), to.constData()) == 0) {
         ::unlink(from.constData());
     } else if (errno == EEXIST) {
-        throw JetImportError(QStringLiteral("「%1」は既にあります。").arg(dest));
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」は既にあります。").arg(dest));
     } else if (QFileInfo::exists(dest) || ::rename(from.constData(), to.constData()) != 0) {
         // A file system without hard links: check, then rename.
         throw JetImportError(writeFault(dest, systemFault(errno)));
     }
 }
+
+// The child's messages end up in its parent's: it speaks the parent's language, told by
+// this variable (a window's parent stays Japanese whatever the locale).
+constexpr char kChildLanguage[] = "TESSALY_JET_MESSAGES";
 
 QString g_converter;  // the program run as the child; empty: tessaly-cli beside the program
 // The child reports every few hundred rows; one that says nothing this long is stopped
@@ -234,19 +240,19 @@ void LibraryFileWriter::checkReferences(const QString &source)
         {"photoYear", "ID1", "ID",
          "select y.ID1, y.ID, null, null from photoYear y where y.ID is null "
          "or not exists (select 1 from photoGraph c where c.ID = y.ID) order by y.ID1 limit 1",
-         "のカテゴリーがありません"},
+         QT_TRANSLATE_NOOP("Jet", "のカテゴリーがありません")},
         {"photoIvents", "ID2", "ID1",
          "select t.ID2, t.ID1, null, null from photoIvents t where t.ID1 is null "
          "or not exists (select 1 from photoYear y where y.ID1 = t.ID1) order by t.ID2 limit 1",
-         "のジャンルがありません"},
+         QT_TRANSLATE_NOOP("Jet", "のジャンルがありません")},
         {"photoIvents", "ID2", "ID",
          "select t.ID2, t.ID, null, null from photoIvents t where t.ID is null "
          "or not exists (select 1 from photoGraph c where c.ID = t.ID) order by t.ID2 limit 1",
-         "のカテゴリーがありません"},
+         QT_TRANSLATE_NOOP("Jet", "のカテゴリーがありません")},
         {"photoIvents", "ID2", "ID",
          "select t.ID2, t.ID, y.ID1, y.ID from photoIvents t join photoYear y on y.ID1 = t.ID1 "
          "where y.ID <> t.ID order by t.ID2 limit 1",
-         "がジャンル %1 のカテゴリー (%2) と違います"},
+         QT_TRANSLATE_NOOP("Jet", "がジャンル %1 のカテゴリー (%2) と違います")},
     };
     for (const Check &c : checks) {
         QSqlQuery q(d->conn->database());
@@ -255,11 +261,11 @@ void LibraryFileWriter::checkReferences(const QString &source)
         if (!q.next())
             continue;
         const QVariant value = q.value(1);
-        QString fault = QString::fromUtf8(c.fault);
+        QString fault = QCoreApplication::translate("Jet", c.fault);
         if (fault.contains(QLatin1String("%1")))
             fault = fault.arg(q.value(2).toString(), q.value(3).toString());
         throw JetImportError(JetDamagedText(
-            source, QStringLiteral("テーブル %1 の %2=%3 の行: 項目 %4 の値 (%5) %6")
+            source, QCoreApplication::translate("Jet", "テーブル %1 の %2=%3 の行: 項目 %4 の値 (%5) %6")
                         .arg(QLatin1String(c.table), QLatin1String(c.key), q.value(0).toString(),
                              QLatin1String(c.field), value.isNull() ? QStringLiteral("Null") : value.toString(), fault)));
     }
@@ -315,7 +321,7 @@ JetImportCounts convert(const QString &jetPath, JetLibraryReader &reader, Librar
 void refuseSameFile(const QString &jetPath, const QString &dest)
 {
     if (IsSameFile(jetPath, dest))
-        throw JetImportError(QStringLiteral("変換先「%1」が変換元と同じファイルです。").arg(shownName(dest)));
+        throw JetImportError(QCoreApplication::translate("Jet", "変換先「%1」が変換元と同じファイルです。").arg(shownName(dest)));
 }
 
 }  // namespace
@@ -337,6 +343,8 @@ int RunJetConversionChild(const QStringList &args)
         std::fputs(line.toUtf8().append('\n').constData(), stdout);
         std::fflush(stdout);
     };
+    if (qgetenv(kChildLanguage) == "en")
+        InstallEnglishMessages();
     if (args.size() != 2) {
         say(QStringLiteral("error usage: --jet-child JET FILE"));
         return 2;
@@ -394,9 +402,12 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     child.setProgram(converter);
     child.setArguments({QStringLiteral("--jet-child"), shownName(jetPath), temp});
     child.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildLanguage), MessagesInEnglish() ? QStringLiteral("en") : QStringLiteral("ja"));
+    child.setProcessEnvironment(env);
     child.start();
     if (!child.waitForStarted(-1))
-        throw JetImportError(QStringLiteral("変換処理「%1」を起動できません: %2").arg(converter, child.errorString()));
+        throw JetImportError(QCoreApplication::translate("Jet", "変換処理「%1」を起動できません: %2").arg(converter, child.errorString()));
 
     qint64 total = 0, done = 0;
     QString refusal;
@@ -465,9 +476,9 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     }
     readLines();
     if (stopped)
-        throw JetImportError(QStringLiteral("「%1」の変換を中止しました。").arg(shownName(jetPath)));
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」の変換を中止しました。").arg(shownName(jetPath)));
     if (silent)
-        throw JetImportError(QStringLiteral("「%1」を読む変換処理が %2 秒のあいだ応答しないため、止めました。"
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」を読む変換処理が %2 秒のあいだ応答しないため、止めました。"
                                             "ファイルが壊れている可能性があります。何も書き込んでいません。")
                                  .arg(shownName(jetPath))
                                  .arg(g_silenceLimitMs / 1000));
@@ -476,13 +487,13 @@ JetImportCounts ConvertJetLibrary(const QString &converter, const QString &jetPa
     const QString diagnostics = QString::fromLocal8Bit(diagnosticBytes).trimmed().left(2000);
     const QString detail = diagnostics.isEmpty() ? QString() : QStringLiteral("\n\r(libmdb: %1)").arg(diagnostics);
     if (child.exitStatus() == QProcess::CrashExit || (child.exitCode() != 0 && refusal.isEmpty()))
-        throw JetImportError(QStringLiteral("「%1」を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。"
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」を読む変換処理が異常終了しました。ファイルが壊れている可能性があります。"
                                             "何も書き込んでいません。%2")
                                  .arg(shownName(jetPath), detail));
     if (child.exitCode() != 0)
         throw JetImportError(refusal + detail);
     if (counts.size() != LibraryTables().size())
-        throw JetImportError(QStringLiteral("「%1」の変換処理が結果を返しませんでした。").arg(shownName(jetPath)));
+        throw JetImportError(QCoreApplication::translate("Jet", "「%1」の変換処理が結果を返しませんでした。").arg(shownName(jetPath)));
     try {
         CheckLibraryFile(temp);
     } catch (const DbError &e) {
@@ -520,31 +531,31 @@ bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QStri
     bool replace = false;
     if (folderTakesFiles(jet.absolutePath())) {
         const QString question =
-            QStringLiteral("「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
+            QCoreApplication::translate("Jet", "「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
                            "同じフォルダに新しいライブラリ「%2」を作って変換しますか？（元のファイルは変更しません）")
                 .arg(jet.fileName(), QFileInfo(dest).fileName());
         if (!ds.ask(question, MsgKind::Question, title, owner))
             return false;
     } else {
         const QString question =
-            QStringLiteral("「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
+            QCoreApplication::translate("Jet", "「%1」は Windows 版の形式 (Jet) のライブラリです。\n\r"
                            "このフォルダには書き込めません（読み取り専用）。新しいライブラリの保存先を選んで変換しますか？"
                            "（元のファイルは変更しません）")
                 .arg(jet.fileName());
         if (!ds.ask(question, MsgKind::Question, title, owner))
             return false;
-        dest = ds.pickFile(CreateDatabaseRequest(QStringLiteral("変換したライブラリの保存先"), QDir::homePath(),
+        dest = ds.pickFile(CreateDatabaseRequest(QCoreApplication::translate("Jet", "変換したライブラリの保存先"), QDir::homePath(),
                                                  QFileInfo(dest).fileName()),
                            owner);
         if (dest.isEmpty())
             return false;
         const QFileInfo chosen(dest);
         if (chosen.exists() || chosen.isSymLink()) {
-            if (!ds.ask(QStringLiteral("データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
+            if (!ds.ask(QCoreApplication::translate("Jet", "データベースファイルが存在します！上書きで作成しますか？"), MsgKind::Question, title,
                         owner))
                 return false;
             if (IsOpenLibrary(g, dest)) {
-                ds.message(QStringLiteral("現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
+                ds.message(QCoreApplication::translate("Jet", "現在開いているデータベースです！上書き作成する場合は一旦プログラムを終了し、"
                                           "再度新規作成処理を行ってください。"),
                            MsgKind::Exclamation, title, MsgButtons::Ok, owner);
                 return false;
@@ -554,7 +565,7 @@ bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QStri
     }
 
     JetImportCounts counts;
-    const QString label = QStringLiteral("「%1」を変換しています…").arg(jet.fileName());
+    const QString label = QCoreApplication::translate("Jet", "「%1」を変換しています…").arg(jet.fileName());
     try {
         struct Hide {
             LibraryHost &host;
@@ -566,11 +577,11 @@ bool OpenJetLibrary(Global &g, DialogService &ds, LibraryHost &host, const QStri
             [&](qint64 done, qint64 total) { host.showProgress(label, done, total); },
             [&] { return host.progressCancelled(); });
     } catch (const JetImportError &e) {
-        ds.message(QStringLiteral("ライブラリを変換できませんでした。\n\r%1").arg(e.message()), MsgKind::Critical, title,
+        ds.message(QCoreApplication::translate("Jet", "ライブラリを変換できませんでした。\n\r%1").arg(e.message()), MsgKind::Critical, title,
                    MsgButtons::Ok, owner);
         return false;
     }
-    ds.message(QStringLiteral("変換しました: カテゴリー %1 件、ジャンル %2 件、タイトル %3 件。\n\r"
+    ds.message(QCoreApplication::translate("Jet", "変換しました: カテゴリー %1 件、ジャンル %2 件、タイトル %3 件。\n\r"
                               "続けて、基準フォルダ（写真のフォルダを置いたこのコンピューターのフォルダ）と HTML 出力先を"
                               "設定してください。登録済みのパスは基準フォルダに合わせてまとめて書き換わります。")
                    .arg(counts.at(2).second)

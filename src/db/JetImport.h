@@ -20,7 +20,8 @@ struct Global;
 class DialogService;
 class LibraryHost;
 
-// A refused or failed conversion; the message names the file and the fault (Japanese).
+// A refused or failed conversion; the message names the file and the fault, in
+// the messages' language (a child converting speaks its parent's).
 class JetImportError : public std::runtime_error {
 public:
     explicit JetImportError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}

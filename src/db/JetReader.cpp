@@ -6,6 +6,7 @@
 
 #include "Database.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -29,9 +30,10 @@ QString shownName(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
-[[noreturn]] void refuse(const QString &path, const QString &why)
+// text: a whole sentence, %1 the file, so that each language words it its own way.
+[[noreturn]] void refuse(const QString &path, const QString &text)
 {
-    throw JetImportError(QStringLiteral("「%1」%2").arg(shownName(path), why));
+    throw JetImportError(text.arg(shownName(path)));
 }
 
 [[noreturn]] void damaged(const QString &path, const QString &detail)
@@ -41,7 +43,7 @@ QString shownName(const QString &path)
 
 [[noreturn]] void notLibrary(const QString &path, const QString &detail)
 {
-    refuse(path, QStringLiteral("はライブラリではありません (%1)。").arg(detail));
+    throw JetImportError(QCoreApplication::translate("Jet", "「%1」はライブラリではありません (%2)。").arg(shownName(path), detail));
 }
 
 struct JetHeader {
@@ -108,31 +110,31 @@ QByteArray readHead(const QString &path, qint64 *size)
 void checkDefinition(const QString &path, const QString &table, const MdbTableDef *t)
 {
     if (t->num_cols == 0 || t->num_cols > kMaxColumns)
-        damaged(path, QStringLiteral("テーブル %1 の項目数 (%2) があり得ない値です").arg(table).arg(t->num_cols));
+        damaged(path, QCoreApplication::translate("Jet", "テーブル %1 の項目数 (%2) があり得ない値です").arg(table).arg(t->num_cols));
     QSet<int> numbers, varNumbers;
     unsigned varColumns = 0;
     for (unsigned c = 0; c < t->num_cols; ++c) {
         const auto *col = static_cast<const MdbColumn *>(g_ptr_array_index(t->columns, c));
         const QString field = QString::fromUtf8(col->name);
         const auto fault = [&](const QString &what) {
-            damaged(path, QStringLiteral("テーブル %1 の定義が矛盾しています: 項目 %2 の%3").arg(table, field, what));
+            damaged(path, QCoreApplication::translate("Jet", "テーブル %1 の定義が矛盾しています: 項目 %2 の%3").arg(table, field, what));
         };
         // Numbers of deleted fields stay taken, so only repeats are impossible.
         if (col->col_num < 0 || numbers.contains(col->col_num))
-            fault(QStringLiteral("番号 (%1)").arg(col->col_num));
+            fault(QCoreApplication::translate("Jet", "番号 (%1)").arg(col->col_num));
         numbers.insert(col->col_num);
         if (col->is_fixed) {
             if (col->col_size < 0 || col->fixed_offset < 0 || col->fixed_offset + col->col_size > kMaxRowBytes)
-                fault(QStringLiteral("位置 (%1)").arg(col->fixed_offset));
+                fault(QCoreApplication::translate("Jet", "位置 (%1)").arg(col->fixed_offset));
             continue;
         }
         ++varColumns;
         if (varNumbers.contains(int(col->var_col_num)))
-            fault(QStringLiteral("可変長の番号 (%1)").arg(col->var_col_num));
+            fault(QCoreApplication::translate("Jet", "可変長の番号 (%1)").arg(col->var_col_num));
         varNumbers.insert(int(col->var_col_num));
     }
     if (varColumns > t->num_var_cols)
-        damaged(path, QStringLiteral("テーブル %1 の定義が矛盾しています: 可変長の項目が %2 個あるのに %3 個と書かれています")
+        damaged(path, QCoreApplication::translate("Jet", "テーブル %1 の定義が矛盾しています: 可変長の項目が %2 個あるのに %3 個と書かれています")
                           .arg(table)
                           .arg(varColumns)
                           .arg(t->num_var_cols));
@@ -147,20 +149,20 @@ public:
         : m_path(path), m_file(path), m_pageSize(pageSize), m_pages(pages)
     {
         if (!m_file.open(QIODevice::ReadOnly))
-            refuse(path, QStringLiteral("を読み取れません。"));
+            refuse(path, QCoreApplication::translate("Jet", "「%1」を読み取れません。"));
     }
 
     void check(const QString &table, const MdbTableDef *t)
     {
         m_table = table;
         if (!t->usage_map || t->map_sz < 1)
-            fault(QStringLiteral("がありません"));
+            fault(QCoreApplication::translate("Jet", "がありません"));
         const unsigned char *map = t->usage_map;
         const size_t size = t->map_sz;
         if (map[0] == 0) {
             // The bitmap itself, from a first page on.
             if (size < 5)
-                fault(QStringLiteral("が短すぎます (%1 バイト)").arg(size));
+                fault(QCoreApplication::translate("Jet", "が短すぎます (%1 バイト)").arg(size));
             const quint64 first = qFromLittleEndian<quint32>(map + 1);
             checkBits(map + 5, size - 5, first);
         } else if (map[0] == 1) {
@@ -174,23 +176,23 @@ public:
                 if (bits.isEmpty())
                     pastEnd(mapPage);
                 if (static_cast<unsigned char>(bits.at(0)) != MDB_PAGE_MAP)
-                    fault(QStringLiteral("のページ %1 が一覧のページではありません").arg(mapPage));
+                    fault(QCoreApplication::translate("Jet", "のページ %1 が一覧のページではありません").arg(mapPage));
                 checkBits(reinterpret_cast<const unsigned char *>(bits.constData()) + 4, size_t(bits.size() - 4), k * span);
             }
         } else {
-            fault(QStringLiteral("の形式 (%1) が分かりません").arg(map[0]));
+            fault(QCoreApplication::translate("Jet", "の形式 (%1) が分かりません").arg(map[0]));
         }
     }
 
 private:
     [[noreturn]] void fault(const QString &what)
     {
-        damaged(m_path, QStringLiteral("テーブル %1 の使用ページの一覧%2").arg(m_table, what));
+        damaged(m_path, QCoreApplication::translate("Jet", "テーブル %1 の使用ページの一覧%2").arg(m_table, what));
     }
 
     [[noreturn]] void pastEnd(quint64 page)
     {
-        fault(QStringLiteral("がページ %1 を指していますが、ファイルは %2 ページです").arg(page).arg(m_pages));
+        fault(QCoreApplication::translate("Jet", "がページ %1 を指していますが、ファイルは %2 ページです").arg(page).arg(m_pages));
     }
 
     // Pages past the file's end, and the header, definitions and maps, are never a table's
@@ -206,7 +208,7 @@ private:
                     pastEnd(page);
                 const int type = pageType(page);
                 if (type != MDB_PAGE_DATA && type != MDB_PAGE_INDEX && type != MDB_PAGE_LEAF)
-                    fault(QStringLiteral("が指すページ %1 は行のページではありません (種類 %2)").arg(page).arg(type));
+                    fault(QCoreApplication::translate("Jet", "が指すページ %1 は行のページではありません (種類 %2)").arg(page).arg(type));
             }
         }
     }
@@ -236,7 +238,7 @@ private:
 
 QString JetDamagedText(const QString &path, const QString &detail)
 {
-    return QStringLiteral("「%1」は壊れているか、途中で切れています (%2)。").arg(shownName(path), detail);
+    return QCoreApplication::translate("Jet", "「%1」は壊れているか、途中で切れています (%2)。").arg(shownName(path), detail);
 }
 
 bool IsJetFile(const QString &path)
@@ -267,36 +269,36 @@ JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
     d->path = path;
     const QFileInfo fi(path);
     if (!fi.isFile())
-        refuse(path, QStringLiteral("がありません。"));
+        refuse(path, QCoreApplication::translate("Jet", "「%1」がありません。"));
     qint64 size = 0;
     const QByteArray head = readHead(path, &size);
     if (head.isNull() || !fi.isReadable())
-        refuse(path, QStringLiteral("を読み取れません。"));
+        refuse(path, QCoreApplication::translate("Jet", "「%1」を読み取れません。"));
     const JetHeader h = readHeader(head);
     if (!h.jet) {
         if (size < kHeaderSize)
-            damaged(path, QStringLiteral("ファイルが短すぎます"));
-        refuse(path, QStringLiteral("は Jet 形式のデータベースではありません。"));
+            damaged(path, QCoreApplication::translate("Jet", "ファイルが短すぎます"));
+        refuse(path, QCoreApplication::translate("Jet", "「%1」は Jet 形式のデータベースではありません。"));
     }
     if (h.version > 1)
-        refuse(path, QStringLiteral("は Access 2007 以降の形式です。変換できるのは Jet 3 と Jet 4 の形式 (Access 97 から "
+        refuse(path, QCoreApplication::translate("Jet", "「%1」は Access 2007 以降の形式です。変換できるのは Jet 3 と Jet 4 の形式 (Access 97 から "
                                     "2003) だけです。"));
     if (h.password)
-        refuse(path, QStringLiteral("はパスワードで保護されています。Windows の Access でパスワードを解除してから"
+        refuse(path, QCoreApplication::translate("Jet", "「%1」はパスワードで保護されています。Windows の Access でパスワードを解除してから"
                                     "変換してください。"));
     const qint64 pageSize = h.version == 0 ? 2048 : 4096;
     if (size % pageSize != 0)
-        damaged(path, QStringLiteral("大きさがページの倍数ではありません"));
+        damaged(path, QCoreApplication::translate("Jet", "大きさがページの倍数ではありません"));
 
     // Other settings of libmdb would hand text over in another character set.
     qunsetenv("MDBICONV");
     d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!d->mdb)
-        damaged(path, QStringLiteral("ファイルの見出しを読めません"));
+        damaged(path, QCoreApplication::translate("Jet", "ファイルの見出しを読めません"));
     if (d->mdb->f->db_key != 0)
-        refuse(path, QStringLiteral("は暗号化されています。Windows の Access で暗号化を解除してから変換してください。"));
+        refuse(path, QCoreApplication::translate("Jet", "「%1」は暗号化されています。Windows の Access で暗号化を解除してから変換してください。"));
     if (!mdb_read_catalog(d->mdb, MDB_TABLE) || d->mdb->num_catalog == 0)
-        damaged(path, QStringLiteral("テーブルの一覧を読めません"));
+        damaged(path, QCoreApplication::translate("Jet", "テーブルの一覧を読めません"));
 
     UsedPagesCheck usedPages(path, pageSize, size / pageSize);
     for (const LibraryTable &lt : LibraryTables()) {
@@ -307,12 +309,12 @@ JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
                 entry = e;
         }
         if (!entry)
-            notLibrary(path, QStringLiteral("テーブル %1 がありません").arg(lt.name));
+            notLibrary(path, QCoreApplication::translate("Jet", "テーブル %1 がありません").arg(lt.name));
         MdbTableDef *t = mdb_read_table(entry);
         if (!t || !mdb_read_columns(t)) {
             if (t)
                 mdb_free_tabledef(t);
-            damaged(path, QStringLiteral("テーブル %1 の定義を読めません").arg(lt.name));
+            damaged(path, QCoreApplication::translate("Jet", "テーブル %1 の定義を読めません").arg(lt.name));
         }
         d->tables << t;
         usedPages.check(lt.name, t);
@@ -325,11 +327,11 @@ JetLibraryReader::JetLibraryReader(const QString &path) : d(new Impl)
                     found = int(c);
             }
             if (found < 0)
-                notLibrary(path, QStringLiteral("テーブル %1 に項目 %2 がありません").arg(lt.name, field));
+                notLibrary(path, QCoreApplication::translate("Jet", "テーブル %1 に項目 %2 がありません").arg(lt.name, field));
             const int type = static_cast<MdbColumn *>(g_ptr_array_index(t->columns, found))->col_type;
             if (type != MDB_TEXT && type != MDB_MEMO && type != MDB_BOOL && type != MDB_BYTE && type != MDB_INT
                 && type != MDB_LONGINT)
-                notLibrary(path, QStringLiteral("テーブル %1 の項目 %2 の型 (%3) には対応していません").arg(lt.name, field).arg(type));
+                notLibrary(path, QCoreApplication::translate("Jet", "テーブル %1 の項目 %2 の型 (%3) には対応していません").arg(lt.name, field).arg(type));
             cols << found;
         }
         checkDefinition(path, lt.name, t);
@@ -371,17 +373,17 @@ int JetLibraryReader::readTable(int table, const std::function<void(const QVaria
     while (mdb_fetch_row(t)) {
         ++n;
         const auto rowFault = [&](const QString &what) {
-            damaged(d->path, QStringLiteral("テーブル %1 の %2 行目: %3").arg(name).arg(n).arg(what));
+            damaged(d->path, QCoreApplication::translate("Jet", "テーブル %1 の %2 行目: %3").arg(name).arg(n).arg(what));
         };
         // mdb_fetch_row leaves the row on the current page; crack it again to tell
         // Null from empty text, which its bound strings cannot.
         int start = 0;
         size_t length = 0;
         if (mdb_find_row(mdb, int(t->cur_row) - 1, &start, &length) < 0 || length < 2)
-            rowFault(QStringLiteral("行を読めません"));
+            rowFault(QCoreApplication::translate("Jet", "行を読めません"));
         start &= kRowOffsetMask;
         if (mdb_crack_row(t, start, length, fields.data()) < 0)
-            rowFault(QStringLiteral("行を読めません"));
+            rowFault(QCoreApplication::translate("Jet", "行を読めません"));
         // The row's own null bitmap, at its end: a value it marks present that libmdb
         // found no place for was lost, not Null.
         const unsigned rowColumns = jet3 ? mdb->pg_buf[start] : mdb_get_int16(mdb->pg_buf, start);
@@ -403,13 +405,13 @@ int JetLibraryReader::readTable(int table, const std::function<void(const QVaria
             }
             if (f.is_null) {
                 if (present(col))
-                    rowFault(QStringLiteral("項目 %1 の値が見つかりません").arg(QString::fromUtf8(col->name)));
+                    rowFault(QCoreApplication::translate("Jet", "項目 %1 の値が見つかりません").arg(QString::fromUtf8(col->name)));
                 values << QVariant();
                 continue;
             }
             const int size = type == MDB_BYTE ? 1 : type == MDB_INT ? 2 : type == MDB_LONGINT ? 4 : 0;
             if (f.siz < size || f.start < 0 || size_t(f.start) + size_t(f.siz) > size_t(start) + length)
-                rowFault(QStringLiteral("項目 %1 の値が行の外にあります").arg(QString::fromUtf8(col->name)));
+                rowFault(QCoreApplication::translate("Jet", "項目 %1 の値が行の外にあります").arg(QString::fromUtf8(col->name)));
             switch (type) {
             case MDB_BYTE:
                 values << int(mdb_get_byte(mdb->pg_buf, f.start));
@@ -432,15 +434,15 @@ int JetLibraryReader::readTable(int table, const std::function<void(const QVaria
         }
         const QVariant &k = values.at(key);
         if ((keyIsOne ? k != QVariant(1) : !k.isValid() || k.toInt() <= 0) || seenKeys.contains(k.toInt()))
-            rowFault(QStringLiteral("キー %1 の値 (%2) があり得ません")
+            rowFault(QCoreApplication::translate("Jet", "キー %1 の値 (%2) があり得ません")
                          .arg(lt.fields.at(key), k.isValid() ? k.toString() : QStringLiteral("Null")));
         seenKeys.insert(k.toInt());
         row(values);
     }
     if (n < t->num_rows)
-        damaged(d->path, QStringLiteral("テーブル %1 の行が %2 件中 %3 件しか読めません").arg(name).arg(t->num_rows).arg(n));
+        damaged(d->path, QCoreApplication::translate("Jet", "テーブル %1 の行が %2 件中 %3 件しか読めません").arg(name).arg(t->num_rows).arg(n));
     if (n > t->num_rows)
-        damaged(d->path, QStringLiteral("テーブル %1 は %2 件と書かれていますが、%3 件の行があります").arg(name).arg(t->num_rows).arg(n));
+        damaged(d->path, QCoreApplication::translate("Jet", "テーブル %1 は %2 件と書かれていますが、%3 件の行があります").arg(name).arg(t->num_rows).arg(n));
     return int(n);
 }
 
