@@ -7,6 +7,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "Statement.h"
 #include "ThumbCache.h"
 #include "Thumbnail.h"
 
@@ -57,43 +58,32 @@ struct TitleRow {
     bool linkButton = false, htmlButton = false, hasLink = false, hasHtml = false;
 };
 
-// Column positions of the title rows, looked up once rather than by name per field.
-class TitleColumns {
-public:
-    explicit TitleColumns(const RowSet &rs)
-    {
-        for (const char *f : {"iventsFolder", "iventsFolderName", "iventsPhoto", "iventsLink", "Ivents",
-                              "IventsLinkButton", "IventsHtmlButton", "iventsHTML"}) {
-            m_col.append(rs.fieldIndex(QLatin1String(f)));
-            if (m_col.last() < 0)
-                throw DbError(QStringLiteral("テーブル photoIvents に項目 %1 がありません").arg(QLatin1String(f)));
-        }
-    }
-    TitleRow read(const RowSet &rs) const
-    {
-        const auto at = [&](Column c) { return rs.value(m_col[c]); };
-        const auto yes = [&](Column c) {
-            const QVariant v = at(c);
-            return !v.isNull() && v.toInt() != 0;
-        };
-        TitleRow t;
-        t.folder = at(Folder).toString();
-        t.name = at(Name).toString();
-        t.photo = at(Photo).toString();
-        const QVariant link = at(Link);
-        t.hasLink = !link.isNull();
-        t.link = link.toString();
-        t.ivents = at(Ivents).toString();
-        t.linkButton = yes(LinkButton);
-        t.htmlButton = yes(HtmlButton);
-        t.hasHtml = !at(Html).isNull();
-        return t;
-    }
+// The fields of the title rows, in TitleRow's order, read straight from SQLite: the
+// rows of a genre are read once a run and a row set's values would cost more than
+// the rest of the page.
+const char kTitleFields[] = "iventsFolder, iventsFolderName, iventsPhoto, iventsLink, Ivents, IventsLinkButton, "
+                            "IventsHtmlButton, iventsHTML";
 
-private:
+TitleRow readTitle(const Statement &st)
+{
     enum Column { Folder, Name, Photo, Link, Ivents, LinkButton, HtmlButton, Html };
-    QList<int> m_col;
-};
+    const auto yes = [&](Column c) {
+        const QVariant v = st.value(c);
+        return !v.isNull() && v.toInt() != 0;
+    };
+    TitleRow t;
+    t.folder = st.value(Folder).toString();
+    t.name = st.value(Name).toString();
+    t.photo = st.value(Photo).toString();
+    const QVariant link = st.value(Link);
+    t.hasLink = !link.isNull();
+    t.link = link.toString();
+    t.ivents = st.value(Ivents).toString();
+    t.linkButton = yes(LinkButton);
+    t.htmlButton = yes(HtmlButton);
+    t.hasHtml = !st.isNull(Html);
+    return t;
+}
 
 QString buttonLine(const QString &target, const QString &caption)
 {
@@ -398,12 +388,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
         }
         QString base;
         const QString realBase = resolvedBase(conn, &base);
-        RowSet titles(conn,
-                      QStringLiteral("select * from photoivents where ID1=? "
-                                     "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
-                      {0});
-        const TitleColumns columns(titles);
-        titles.setWhileLoading([&run] { run.keepAlive(); });  // a big genre's rows
+        Statement titles(conn,
+                         QStringLiteral("select %1 from photoivents where ID1=? "
+                                        "order by iventsfoldername collate nocase, iventsfoldername, ID2")
+                             .arg(QLatin1String(kTitleFields)),
+                         QStringLiteral("読み取り"));
+        titles.setWhileStepping([&run] { run.keepAlive(); });  // a big genre's sort
         PosterCache posterCache(run.outputFolder());
         ThumbCache thumbCache(run.outputFolder());
         const bool folderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
@@ -414,10 +404,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
             genre.folder = genres.text(QStringLiteral("yearFolder"));
             genre.name = genres.text(QStringLiteral("yearFolderName"));
             QList<TitleRow> rows;
-            for (titles.requery({genre.id}); !titles.eof(); titles.moveNext()) {
-                rows << columns.read(titles);
+            titles.bind(1, genre.id);
+            while (titles.step()) {
+                rows << readTitle(titles);
                 run.keepAlive();
             }
+            titles.reset();  // no read lock held while the page is made
             // A genre without titles keeps whatever page it had.
             if (!rows.isEmpty() || run.layout().pageForEveryGenre()) {
                 const TitlePictures pictures(rows, run, &posterCache, &thumbCache, folderUsable);
@@ -454,9 +446,10 @@ bool WriteGenreIndexPages(HtmlRun &run)
         // go. The copy takes its posters and renditions from the local site's caches and
         // leaves them to it; the local site leaves the copy's thumbnails alone.
         if (folderUsable) {
+            const auto waiting = [&run] { run.keepAlive(); };
             if (run.localSite())
-                posterCache.removeStale();
-            thumbCache.removeStale(run.localSite());
+                posterCache.removeStale(waiting);
+            thumbCache.removeStale(run.localSite(), waiting);
         }
         for (const QString &why : {posterCache.refusal(), thumbCache.refusal()})
             if (!why.isEmpty())

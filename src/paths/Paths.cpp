@@ -168,9 +168,7 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
 // the names that match become text.
 bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStringList *first, QStringList *undecodable)
 {
-    first->clear();
-    for (int i = 0; i < suffixes.size(); ++i)
-        first->append(QString());
+    *first = QStringList(suffixes.size());
     if (folder.isEmpty())
         return false;
     DIR *dir = ::opendir(QFile::encodeName(folder).constData());
