@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStringBuilder>
 
 #include <limits>
 
@@ -212,7 +213,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
             if (isLocalPath(stored))
                 p.file = stored;
         } else {
-            p.reference = name + QLatin1Char('/') + stored;
+            p.reference = name % u'/' % stored;
             p.relative = true;
             if (isLocalPath(folder))
                 p.file = ChildPath(folder, stored);
@@ -232,7 +233,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         for (const QString &bad : choice.undecodable)
             faults.append({ChildPath(folder, bad), QStringLiteral("ファイル名がUTF-8ではないため開けません")});
     if (!choice.photo.isEmpty()) {
-        p.reference = name + QLatin1Char('/') + choice.photo;
+        p.reference = name % u'/' % choice.photo;
         p.relative = true;
         p.file = ChildPath(folder, choice.photo);
     } else if (!choice.video.isEmpty() && !pictures.posterFolder.isEmpty()) {
@@ -305,10 +306,10 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
     const std::optional<QString> source = run.layout().pictureSource(genre, picture);
     if (!source)
         return QString();
-    return QStringLiteral("<img src='") + HtmlEscape(*source)
-           + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
-           + QString::number(t.width) + QStringLiteral("px'")
-           + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
+    // Built in one piece: a page has a line of these for every title.
+    return QString(u"<img src='" % HtmlEscape(*source) % u"' height='" % QString::number(t.height) % u"px' width='"
+                   % QString::number(t.width) % u"px'" % (picture.video ? QStringView(u" title='動画'") : QStringView())
+                   % u"><br>");
 }
 
 void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre,
@@ -317,7 +318,7 @@ void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pic
     lines << QStringLiteral("<td  height='150px' width='130px'>");
     const QString image = imageLine(run, pictures, genre, title, faults);
     lines << (image.isEmpty() ? QStringLiteral("<br>") : image);
-    lines << HtmlEscape(title.name) + QStringLiteral("<br>");
+    lines << QString(HtmlEscape(title.name) % u"<br>");
     // The link is the user's own URL: only made safe for the script and the page, and
     // left out where it would run a script or open something else of its own.
     if (title.linkButton && title.hasLink) {
