@@ -440,7 +440,14 @@ bool WriteGenreIndexPages(HtmlRun &run)
                     blocked << genre.folder;
                 else
                     run.layout().writePage(page, lines, [&run] { run.keepAlive(); });
+                // A large genre's lines, pictures and rows take a while to free: the
+                // progress in between.
+                run.keepAlive();
+                lines.clear();
+                run.keepAlive();
             }
+            run.keepAlive();
+            rows.clear();
             run.advance();
         }
         // Every title has been seen: posters and thumbnails no title shows any more can

@@ -259,15 +259,17 @@ QByteArray PageBytes(const QStringList &lines, const std::function<void()> &whil
     // Written in place into room for the longest encoding: a byte for an ASCII unit, at
     // most three for any other.
     qsizetype most = head.size();
+    int n = 0;
     for (const QString &line : lines) {
         most += line.size() + 2;
         for (const QChar c : line)
             most += c.unicode() < 0x80 ? 0 : 2;
+        if (whileBuilding && ++n % 4096 == 0)
+            whileBuilding();
     }
     QByteArray out(most, Qt::Uninitialized);
     std::memcpy(out.data(), head.constData(), size_t(head.size()));
     char *end = out.data() + head.size();
-    int n = 0;
     for (const QString &line : lines) {
         const QChar *p = line.constData(), *stop = p + line.size();
         char *put = end;
