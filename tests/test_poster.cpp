@@ -386,6 +386,48 @@ private slots:
         QCOMPARE(readFile(foreign), QByteArray("mine"));
     }
 
+    // The sweeps judge names on the bytes of a listing: what is the caches' own, and whose.
+    void cacheNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("poster");     // a poster's or a note's name
+        QTest::addColumn<bool>("thumb");      // a thumbnail's or a note's name
+        QTest::addColumn<bool>("rendition");  // a rendition's, among the thumbnails
+        QTest::newRow("photo") << QByteArray("0123456789abcdef-677-1796708801601.jpg") << true << true << false;
+        QTest::newRow("note") << QByteArray("0123456789abcdef-0-0.bad") << true << true << false;
+        QTest::newRow("rendition") << QByteArray("0123456789abcdef-1-2.r.jpg") << false << true << true;
+        QTest::newRow("rendition note") << QByteArray("0123456789abcdef-1-2.r.bad") << false << true << true;
+        QTest::newRow("capital hex") << QByteArray("0123456789ABCDEF-1-2.jpg") << false << false << false;
+        QTest::newRow("15 hex") << QByteArray("123456789abcdef-1-2.jpg") << false << false << false;
+        QTest::newRow("17 hex") << QByteArray("0123456789abcdef0-1-2.jpg") << false << false << false;
+        QTest::newRow("no size") << QByteArray("0123456789abcdef--2.jpg") << false << false << false;
+        QTest::newRow("no time") << QByteArray("0123456789abcdef-1-.jpg") << false << false << false;
+        QTest::newRow("one number") << QByteArray("0123456789abcdef-1.jpg") << false << false << false;
+        QTest::newRow("three numbers") << QByteArray("0123456789abcdef-1-2-3.jpg") << false << false << false;
+        QTest::newRow("sign") << QByteArray("0123456789abcdef-+1-2.jpg") << false << false << false;
+        QTest::newRow("other ending") << QByteArray("0123456789abcdef-1-2.png") << false << false << false;
+        QTest::newRow("capital ending") << QByteArray("0123456789abcdef-1-2.JPG") << false << false << false;
+        QTest::newRow("capital r") << QByteArray("0123456789abcdef-1-2.R.jpg") << false << false << false;
+        QTest::newRow("two r") << QByteArray("0123456789abcdef-1-2.r.r.jpg") << false << false << false;
+        QTest::newRow("line break") << QByteArray("0123456789abcdef-1-2.jpg\n") << false << false << false;
+        QTest::newRow("copy of one") << QByteArray("0123456789abcdef-1-2.jpg.jpg") << false << false << false;
+        QTest::newRow("hidden") << QByteArray(".0123456789abcdef-1-2.jpg") << false << false << false;
+        QTest::newRow("short") << QByteArray("a.jpg") << false << false << false;
+    }
+    void cacheNames()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, poster);
+        QFETCH(bool, thumb);
+        QFETCH(bool, rendition);
+        QCOMPARE(PosterCache::isOwnFile(QString::fromLatin1(name)), poster);
+        QCOMPARE(ThumbCache::isOwnFile(QString::fromLatin1(name)), thumb);
+        const CacheName c = ParseCacheName(name, true);
+        QCOMPARE(c.rendition && c.own, rendition);
+        if (c.own)
+            QCOMPARE(c.key, QByteArrayView(name).chopped(4));
+    }
+
     void thumbnails_data()
     {
         QTest::addColumn<QString>("name");

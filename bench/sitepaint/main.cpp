@@ -6,7 +6,8 @@
 //
 // The library: one genre of N titles (default 20,000), four of 2,000, each title folder
 // holding one photo; with the ffmpeg tool, 40 more titles that hold only a video, so
-// posters are made during the run.
+// posters are made during the run. The output folder holds the thumbnail cache a
+// publish leaves there, one small file per photo, which the run sweeps.
 //
 // Options: --help.
 #include "../BenchSupport.h"
@@ -104,6 +105,14 @@ int main(int argc, char **argv)
                                                       "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", clip});
         for (int v = 0; v < 40; ++v, ++titles)
             QFile::copy(clip, makeDir(QStringLiteral("%1/c/v/t%2").arg(base).arg(v)) + QStringLiteral("/clip.mp4"));
+    }
+    {
+        // Named as the copy's thumbnails are: the local site keeps them, after a look at each.
+        const QString thumbs = makeDir(out + QStringLiteral("/thumbs"));
+        for (int t = 0; t < titles; ++t)
+            writeFile(QStringLiteral("%1/%2-%3-%4.jpg").arg(thumbs).arg(quint64(t) * 0x9E3779B97F4A7C15ull, 16, 16, QLatin1Char('0'))
+                          .arg(1000 + t).arg(1700000000000ll + t),
+                      photo);
     }
     const QString lib = makeLibrary(tmp.path());
     sql(lib, QStringLiteral("insert into allTop (ID, allTop) values (1, ?)"), {base});

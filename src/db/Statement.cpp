@@ -7,7 +7,7 @@
 
 namespace tessaly {
 
-Statement::Statement(Connection &conn, const QString &sql) : m_conn(conn)
+Statement::Statement(Connection &conn, const QString &sql, const QString &what) : m_conn(conn), m_what(what)
 {
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(conn.handle(), utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK)
@@ -46,7 +46,21 @@ void Statement::bindNull(int i)
 
 bool Statement::step()
 {
-    const int rc = sqlite3_step(m_stmt);
+    int rc;
+    if (m_whileStepping) {
+        sqlite3 *db = sqlite3_db_handle(m_stmt);
+        sqlite3_progress_handler(
+            db, 20000,
+            [](void *f) {
+                (*static_cast<std::function<void()> *>(f))();
+                return 0;
+            },
+            &m_whileStepping);
+        rc = sqlite3_step(m_stmt);
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    } else {
+        rc = sqlite3_step(m_stmt);
+    }
     if (rc == SQLITE_ROW)
         return true;
     if (rc != SQLITE_DONE)
@@ -76,6 +90,24 @@ bool Statement::isNull(int col) const
     return sqlite3_column_type(m_stmt, col) == SQLITE_NULL;
 }
 
+QVariant Statement::value(int col) const
+{
+    switch (sqlite3_column_type(m_stmt, col)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, col)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, col));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, col)),
+                                   sqlite3_column_bytes(m_stmt, col)));
+    default:
+        return QVariant(QString(static_cast<const QChar *>(sqlite3_column_text16(m_stmt, col)),
+                                sqlite3_column_bytes16(m_stmt, col) / qsizetype(sizeof(QChar))));
+    }
+}
+
 void Statement::fail()
 {
     sqlite3 *db = m_conn.handle();
@@ -83,7 +115,7 @@ void Statement::fail()
     const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
     if (m_stmt)
         sqlite3_reset(m_stmt);
-    throw DbError(m_conn.errorText(QCoreApplication::translate("Database", "処理"), code, detail));
+    throw DbError(m_conn.errorText(m_what, code, detail));
 }
 
 }  // namespace tessaly

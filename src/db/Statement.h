@@ -2,8 +2,12 @@
 // One statement prepared once on a connection and run many times. Walks and rewrites
 // of up to hundreds of thousands of rows go straight to SQLite on the connection's
 // handle; Qt's per-value binding would cost more than the work itself.
+#include <QCoreApplication>
 #include <QString>
 #include <QUtf8StringView>
+#include <QVariant>
+
+#include <functional>
 
 struct sqlite3_stmt;
 
@@ -13,7 +17,8 @@ class Connection;
 
 class Statement {
 public:
-    Statement(Connection &conn, const QString &sql);  // throws DbError
+    // what names the work in a failure's message.
+    Statement(Connection &conn, const QString &sql, const QString &what = QCoreApplication::translate("Database", "処理"));  // throws DbError
     ~Statement();
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
@@ -30,12 +35,19 @@ public:
     // A text column as stored, valid until the next step; null for Null.
     QUtf8StringView utf8(int col) const;
     bool isNull(int col) const;
+    // A column as Qt's SQLite driver reads it: a null QVariant for Null.
+    QVariant value(int col) const;
+    // Called every few thousand steps of a step() (a sort before the first row), so that
+    // a long read keeps a window painting.
+    void setWhileStepping(std::function<void()> callback) { m_whileStepping = std::move(callback); }
 
 private:
     [[noreturn]] void fail();
 
     Connection &m_conn;
+    QString m_what;
     sqlite3_stmt *m_stmt = nullptr;
+    std::function<void()> m_whileStepping;
 };
 
 }  // namespace tessaly

@@ -7,6 +7,7 @@
 #include "PageFile.h"
 #include "Paths.h"
 #include "PosterCache.h"
+#include "Statement.h"
 #include "ThumbCache.h"
 #include "Thumbnail.h"
 
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStringBuilder>
 
 #include <limits>
 
@@ -58,43 +60,32 @@ struct TitleRow {
     bool linkButton = false, htmlButton = false, hasLink = false, hasHtml = false;
 };
 
-// Column positions of the title rows, looked up once rather than by name per field.
-class TitleColumns {
-public:
-    explicit TitleColumns(const RowSet &rs)
-    {
-        for (const char *f : {"iventsFolder", "iventsFolderName", "iventsPhoto", "iventsLink", "Ivents",
-                              "IventsLinkButton", "IventsHtmlButton", "iventsHTML"}) {
-            m_col.append(rs.fieldIndex(QLatin1String(f)));
-            if (m_col.last() < 0)
-                throw DbError(QCoreApplication::translate("HtmlOut", "テーブル photoIvents に項目 %1 がありません").arg(QLatin1String(f)));
-        }
-    }
-    TitleRow read(const RowSet &rs) const
-    {
-        const auto at = [&](Column c) { return rs.value(m_col[c]); };
-        const auto yes = [&](Column c) {
-            const QVariant v = at(c);
-            return !v.isNull() && v.toInt() != 0;
-        };
-        TitleRow t;
-        t.folder = at(Folder).toString();
-        t.name = at(Name).toString();
-        t.photo = at(Photo).toString();
-        const QVariant link = at(Link);
-        t.hasLink = !link.isNull();
-        t.link = link.toString();
-        t.ivents = at(Ivents).toString();
-        t.linkButton = yes(LinkButton);
-        t.htmlButton = yes(HtmlButton);
-        t.hasHtml = !at(Html).isNull();
-        return t;
-    }
+// The fields of the title rows, in TitleRow's order, read straight from SQLite: the
+// rows of a genre are read once a run and a row set's values would cost more than
+// the rest of the page.
+const char kTitleFields[] = "iventsFolder, iventsFolderName, iventsPhoto, iventsLink, Ivents, IventsLinkButton, "
+                            "IventsHtmlButton, iventsHTML";
 
-private:
+TitleRow readTitle(const Statement &st)
+{
     enum Column { Folder, Name, Photo, Link, Ivents, LinkButton, HtmlButton, Html };
-    QList<int> m_col;
-};
+    const auto yes = [&](Column c) {
+        const QVariant v = st.value(c);
+        return !v.isNull() && v.toInt() != 0;
+    };
+    TitleRow t;
+    t.folder = st.value(Folder).toString();
+    t.name = st.value(Name).toString();
+    t.photo = st.value(Photo).toString();
+    const QVariant link = st.value(Link);
+    t.hasLink = !link.isNull();
+    t.link = link.toString();
+    t.ivents = st.value(Ivents).toString();
+    t.linkButton = yes(LinkButton);
+    t.htmlButton = yes(HtmlButton);
+    t.hasHtml = !st.isNull(Html);
+    return t;
+}
 
 QString buttonLine(const QString &target, const QString &caption)
 {
@@ -223,7 +214,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
             if (isLocalPath(stored))
                 p.file = stored;
         } else {
-            p.reference = name + QLatin1Char('/') + stored;
+            p.reference = name % u'/' % stored;
             p.relative = true;
             if (isLocalPath(folder))
                 p.file = ChildPath(folder, stored);
@@ -243,7 +234,7 @@ Picture findPicture(const TitlePictures &pictures, const GenreInfo &genre, const
         for (const QString &bad : choice.undecodable)
             faults.append({ChildPath(folder, bad), QCoreApplication::translate("HtmlOut", "ファイル名がUTF-8ではないため開けません")});
     if (!choice.photo.isEmpty()) {
-        p.reference = name + QLatin1Char('/') + choice.photo;
+        p.reference = name % u'/' % choice.photo;
         p.relative = true;
         p.file = ChildPath(folder, choice.photo);
     } else if (!choice.video.isEmpty() && !pictures.posterFolder.isEmpty()) {
@@ -316,10 +307,10 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
     const std::optional<QString> source = run.layout().pictureSource(genre, picture);
     if (!source)
         return QString();
-    return QStringLiteral("<img src='") + HtmlEscape(*source)
-           + QStringLiteral("' height='") + QString::number(t.height) + QStringLiteral("px' width='")
-           + QString::number(t.width) + QStringLiteral("px'")
-           + (picture.video ? QStringLiteral(" title='動画'") : QString()) + QStringLiteral("><br>");
+    // Built in one piece: a page has a line of these for every title.
+    return QString(u"<img src='" % HtmlEscape(*source) % u"' height='" % QString::number(t.height) % u"px' width='"
+                   % QString::number(t.width) % u"px'" % (picture.video ? QStringView(u" title='動画'") : QStringView())
+                   % u"><br>");
 }
 
 void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pictures, const GenreInfo &genre,
@@ -328,7 +319,7 @@ void appendCell(QStringList &lines, const HtmlRun &run, const TitlePictures &pic
     lines << QStringLiteral("<td  height='150px' width='130px'>");
     const QString image = imageLine(run, pictures, genre, title, faults);
     lines << (image.isEmpty() ? QStringLiteral("<br>") : image);
-    lines << HtmlEscape(title.name) + QStringLiteral("<br>");
+    lines << QString(HtmlEscape(title.name) % u"<br>");
     // The link is the user's own URL: only made safe for the script and the page, and
     // left out where it would run a script or open something else of its own.
     if (title.linkButton && title.hasLink) {
@@ -399,12 +390,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
         }
         QString base;
         const QString realBase = resolvedBase(conn, &base);
-        RowSet titles(conn,
-                      QStringLiteral("select * from photoivents where ID1=? "
-                                     "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
-                      {0});
-        const TitleColumns columns(titles);
-        titles.setWhileLoading([&run] { run.keepAlive(); });  // a big genre's rows
+        Statement titles(conn,
+                         QStringLiteral("select %1 from photoivents where ID1=? "
+                                        "order by iventsfoldername collate nocase, iventsfoldername, ID2")
+                             .arg(QLatin1String(kTitleFields)),
+                         QCoreApplication::translate("Database", "読み取り"));
+        titles.setWhileStepping([&run] { run.keepAlive(); });  // a big genre's sort
         PosterCache posterCache(run.outputFolder());
         ThumbCache thumbCache(run.outputFolder());
         const bool folderUsable = isLocalPath(run.outputFolder()) && IsFolder(run.outputFolder());
@@ -415,10 +406,12 @@ bool WriteGenreIndexPages(HtmlRun &run)
             genre.folder = genres.text(QStringLiteral("yearFolder"));
             genre.name = genres.text(QStringLiteral("yearFolderName"));
             QList<TitleRow> rows;
-            for (titles.requery({genre.id}); !titles.eof(); titles.moveNext()) {
-                rows << columns.read(titles);
+            titles.bind(1, genre.id);
+            while (titles.step()) {
+                rows << readTitle(titles);
                 run.keepAlive();
             }
+            titles.reset();  // no read lock held while the page is made
             // A genre without titles keeps whatever page it had.
             if (!rows.isEmpty() || run.layout().pageForEveryGenre()) {
                 const TitlePictures pictures(rows, run, &posterCache, &thumbCache, folderUsable);
@@ -448,16 +441,24 @@ bool WriteGenreIndexPages(HtmlRun &run)
                     blocked << genre.folder;
                 else
                     run.layout().writePage(page, lines, [&run] { run.keepAlive(); });
+                // A large genre's lines, pictures and rows take a while to free: the
+                // progress in between.
+                run.keepAlive();
+                lines.clear();
+                run.keepAlive();
             }
+            run.keepAlive();
+            rows.clear();
             run.advance();
         }
         // Every title has been seen: posters and thumbnails no title shows any more can
         // go. The copy takes its posters and renditions from the local site's caches and
         // leaves them to it; the local site leaves the copy's thumbnails alone.
         if (folderUsable) {
+            const auto waiting = [&run] { run.keepAlive(); };
             if (run.localSite())
-                posterCache.removeStale();
-            thumbCache.removeStale(run.localSite());
+                posterCache.removeStale(waiting);
+            thumbCache.removeStale(run.localSite(), waiting);
         }
         for (const QString &why : {posterCache.refusal(), thumbCache.refusal()})
             if (!why.isEmpty())

@@ -12,6 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstring>
+
 
 namespace tessaly {
 
@@ -125,6 +128,13 @@ void HtmlRun::advanceTo(int done)
 
 QString HtmlEscape(const QString &text)
 {
+    // Most names hold none of these: they are shared, not copied.
+    const auto special = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u == '&' || u == '<' || u == '>' || u == '"' || u == '\'';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -150,9 +160,16 @@ static void percent(QString &out, ushort c)
 
 QString LinkEscape(const QString &path)
 {
+    const int n = int(path.size());
+    // Most paths need nothing: shared, not copied. A blank may need it at a name's edge.
+    const auto special = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u == '%' || u == '#' || u == '?' || u == ':' || u == '\\' || u == ' ' || u < 0x20 || u == 0x7F;
+    };
+    if (std::none_of(path.cbegin(), path.cend(), special))
+        return path;
     QString out;
     out.reserve(path.size());
-    const int n = int(path.size());
     for (int i = 0; i < n; ++i) {
         const ushort c = path.at(i).unicode();
         switch (c) {
@@ -241,14 +258,39 @@ QString JsStringEscape(const QString &text)
 
 QByteArray PageBytes(const QStringList &lines, const std::function<void()> &whileBuilding)
 {
-    QByteArray out("<meta charset=\"UTF-8\">\r\n");
+    static const QByteArray head("<meta charset=\"UTF-8\">\r\n");
+    // Written in place into room for the longest encoding: a byte for an ASCII unit, at
+    // most three for any other.
+    qsizetype most = head.size();
     int n = 0;
     for (const QString &line : lines) {
-        out += line.toUtf8();
-        out += "\r\n";
+        most += line.size() + 2;
+        for (const QChar c : line)
+            most += c.unicode() < 0x80 ? 0 : 2;
         if (whileBuilding && ++n % 4096 == 0)
             whileBuilding();
     }
+    QByteArray out(most, Qt::Uninitialized);
+    std::memcpy(out.data(), head.constData(), size_t(head.size()));
+    char *end = out.data() + head.size();
+    for (const QString &line : lines) {
+        const QChar *p = line.constData(), *stop = p + line.size();
+        char *put = end;
+        while (p < stop && p->unicode() < 0x80)
+            *put++ = char((p++)->unicode());
+        if (p == stop) {
+            end = put;
+        } else {  // toUtf8() for the rest: it has its own way with a lone surrogate
+            const QByteArray utf8 = line.toUtf8();
+            std::memcpy(end, utf8.constData(), size_t(utf8.size()));
+            end += utf8.size();
+        }
+        *end++ = '\r';
+        *end++ = '\n';
+        if (whileBuilding && ++n % 4096 == 0)
+            whileBuilding();
+    }
+    out.truncate(end - out.constData());
     return out;
 }
 

@@ -210,7 +210,10 @@ void writePage(const QString &path, const QStringList &lines, const std::functio
     const QString folder = QFileInfo(path).path();
     if (!IsFolder(folder))
         pathNotFound(folder);
-    replaceFile(path, PageBytes(lines, whileBuilding));
+    const QByteArray bytes = PageBytes(lines, whileBuilding);
+    if (whileBuilding)
+        whileBuilding();  // the file is written whole without a call: a large page takes a while
+    replaceFile(path, bytes);
 }
 
 QString subPath(const QString &outputFolder, const QString &name)

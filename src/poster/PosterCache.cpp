@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
 
@@ -25,12 +24,6 @@
 namespace tessaly {
 
 namespace {
-
-const QRegularExpression &ownName()
-{
-    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{16}-[0-9]+-[0-9]+\\.(jpg|bad)$"));
-    return re;
-}
 
 bool readNote(const QString &path, PosterEntry *e)
 {
@@ -111,7 +104,39 @@ QString CacheFolder::file(const QString &name) const
     return m_through + QLatin1Char('/') + name;
 }
 
-int CacheFolder::removeFiles(const std::function<bool(const QString &)> &keep)
+CacheName ParseCacheName(QByteArrayView name, bool renditions)
+{
+    CacheName c;
+    if (name.size() < 16 + 4 + 4 || !(name.endsWith(".jpg") || name.endsWith(".bad")))
+        return c;
+    const QByteArrayView key = name.chopped(4);
+    qsizetype i = 0;
+    for (; i < 16; ++i)
+        if (!((key[i] >= '0' && key[i] <= '9') || (key[i] >= 'a' && key[i] <= 'f')))
+            return c;
+    qsizetype end = key.size();
+    if (renditions && key.endsWith(".r")) {
+        c.rendition = true;
+        end -= 2;
+    }
+    // Two runs of digits, each after a "-".
+    for (int run = 0; run < 2; ++run) {
+        if (i >= end || key[i] != '-')
+            return c;
+        const qsizetype first = ++i;
+        while (i < end && key[i] >= '0' && key[i] <= '9')
+            ++i;
+        if (i == first)
+            return c;
+    }
+    if (i != end)
+        return c;
+    c.own = true;
+    c.key = key;
+    return c;
+}
+
+int CacheFolder::removeFiles(const std::function<bool(QByteArrayView)> &keep, const std::function<void()> &waiting)
 {
     if (!open(false))
         return 0;
@@ -125,10 +150,17 @@ int CacheFolder::removeFiles(const std::function<bool(const QString &)> &keep)
     ::rewinddir(dir);  // the copy shares the offset an earlier listing left at the end
     // Name by name, without a list: the folder may hold a file for every title.
     int removed = 0;
+    unsigned seen = 0;
     while (const dirent *d = ::readdir(dir)) {
-        struct stat st;
-        if (::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
-            && !keep(QFile::decodeName(d->d_name)) && ::unlinkat(m_fd, d->d_name, 0) == 0)
+        if (waiting && ++seen % 256 == 0)
+            waiting();
+        // The listing tells the kind; only a file system that does not is asked.
+        bool file = d->d_type == DT_REG || d->d_type == DT_LNK;
+        if (d->d_type == DT_UNKNOWN) {
+            struct stat st;
+            file = ::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
+        }
+        if (file && !keep(QByteArrayView(d->d_name)) && ::unlinkat(m_fd, d->d_name, 0) == 0)
             ++removed;
     }
     ::closedir(dir);
@@ -225,17 +257,20 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
 
 bool PosterCache::isOwnFile(const QString &name)
 {
-    return ownName().match(name).hasMatch();
+    return ParseCacheName(QFile::encodeName(name), false).own;
 }
 
-int PosterCache::removeStale()
+int PosterCache::removeStale(const std::function<void()> &waiting)
 {
-    return m_folder.removeFiles([this](const QString &name) {
-        return !ownName().match(name).hasMatch() || m_named.contains(name.chopped(4));  // less ".jpg" or ".bad"
-    });
+    return m_folder.removeFiles(
+        [this](QByteArrayView name) {
+            const CacheName c = ParseCacheName(name, false);
+            return !c.own || m_named.contains(c.key);
+        },
+        waiting);
 }
 
-bool NamedKeys::contains(const QString &key)
+bool NamedKeys::contains(QByteArrayView key)
 {
     if (!m_sorted) {
         std::sort(m_hashes.begin(), m_hashes.end());

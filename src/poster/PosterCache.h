@@ -4,6 +4,7 @@
 // a video that did not change finds its poster by name and is not decoded again, and two
 // videos never share a poster. A video that gave no poster leaves a small note (".bad") with
 // the reason, so it is not tried again until it changes either.
+#include <QByteArrayView>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -47,8 +48,10 @@ public:
     QString file(const QString &name) const;
     // Why open() failed, for a message: set only for a link or what is no folder.
     const QString &refusal() const { return m_refusal; }
-    // Removes the plain files whose names pass keep() false; returns how many.
-    int removeFiles(const std::function<bool(const QString &)> &keep);
+    // Removes the plain files whose names (as the file system gives them) pass keep()
+    // false; returns how many. waiting, when given, is called every few hundred names:
+    // the folder may hold a file for every title of a large library.
+    int removeFiles(const std::function<bool(QByteArrayView)> &keep, const std::function<void()> &waiting = {});
 
 private:
     QString m_path;
@@ -66,6 +69,16 @@ struct PosterEntry {
     QString detail;
 };
 
+// The name of a cache file: the key ("<16 hex digits>-<digits>-<digits>", and ".r" for a
+// rendition when allowed), then ".jpg" or ".bad". Judged on the bytes of a listing,
+// so that a sweep of a large folder makes no text of each name.
+struct CacheName {
+    bool own = false;        // a cache file's name
+    bool rendition = false;  // its key ends with ".r"
+    QByteArrayView key;      // the name less ".jpg" or ".bad"
+};
+CacheName ParseCacheName(QByteArrayView name, bool renditions);
+
 // The keys of the files a run named, as 64-bit hashes in a list that never copies itself
 // as it grows: 8 bytes a file, however large the library. Two keys of one hash keep a
 // stale file, never remove a named one.
@@ -73,10 +86,10 @@ class NamedKeys {
 public:
     void add(const QString &key)
     {
-        m_hashes.push_back(qHash(key));
+        m_hashes.push_back(qHash(QByteArrayView(key.toLatin1())));
         m_sorted = false;
     }
-    bool contains(const QString &key);
+    bool contains(QByteArrayView key);
 
 private:
     std::deque<size_t> m_hashes;
@@ -104,7 +117,8 @@ public:
     int decoded() const { return m_decoded; }
     // Removes the posters and notes of this folder that no call to make() named: those
     // of videos that are gone or changed. Other files are left alone. Returns how many.
-    int removeStale();
+    // waiting as for removeFiles().
+    int removeStale(const std::function<void()> &waiting = {});
 
 private:
     CacheFolder m_folder;

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
 
@@ -17,12 +16,6 @@
 namespace tessaly {
 
 namespace {
-
-const QRegularExpression &ownName()
-{
-    static const QRegularExpression re(QStringLiteral("^[0-9a-f]{16}-[0-9]+-[0-9]+(\\.r)?\\.(jpg|bad)$"));
-    return re;
-}
 
 bool readNote(const QString &path, ThumbEntry *e)
 {
@@ -47,7 +40,7 @@ QString ThumbCache::folderName()
 
 bool ThumbCache::isOwnFile(const QString &name)
 {
-    return ownName().match(name).hasMatch();
+    return ParseCacheName(QFile::encodeName(name), true).own;
 }
 
 QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QString> &renditions, int workers,
@@ -126,12 +119,14 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     return out;
 }
 
-int ThumbCache::removeStale(bool renditions)
+int ThumbCache::removeStale(bool renditions, const std::function<void()> &waiting)
 {
-    return m_folder.removeFiles([this, renditions](const QString &name) {
-        const QRegularExpressionMatch m = ownName().match(name);
-        return !m.hasMatch() || m.captured(1).isEmpty() == renditions || m_named.contains(name.chopped(4));
-    });
+    return m_folder.removeFiles(
+        [this, renditions](QByteArrayView name) {
+            const CacheName c = ParseCacheName(name, true);
+            return !c.own || c.rendition != renditions || m_named.contains(c.key);
+        },
+        waiting);
 }
 
 }  // namespace tessaly

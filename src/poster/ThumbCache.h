@@ -50,8 +50,8 @@ public:
     // Removes the renditions (or, renditions false, the other thumbnails) and their notes
     // that no call to make() named: the local site makes only renditions and the copy
     // leaves out what lies outside the album, so each removes only its own kind. Other
-    // files are left alone. Returns how many.
-    int removeStale(bool renditions);
+    // files are left alone. Returns how many. waiting as for CacheFolder::removeFiles().
+    int removeStale(bool renditions, const std::function<void()> &waiting = {});
 
 private:
     CacheFolder m_folder;
