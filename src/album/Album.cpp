@@ -362,24 +362,38 @@ void Writer::judge(QList<Title> &titles)
             jobs.emplace_back(&item, t.dir);
     if (jobs.empty())
         return;
-    const size_t threads = std::min(jobs.size(), size_t(std::max(1, QThread::idealThreadCount())));
-    const size_t ahead = threads * 4;
+    // A worker takes a few items at a time and the main thread wakes only for an item it
+    // waits on: a run with little to decode would otherwise pass every item between threads.
+    const size_t n = jobs.size();
+    const size_t threads = std::min(n, size_t(std::max(1, QThread::idealThreadCount())));
+    const size_t batch = 4, ahead = threads * batch * 2;
     std::mutex lock;
-    std::condition_variable changed;
+    std::condition_variable room, ready;
     size_t next = 0, placed = 0;
-    std::vector<char> done(jobs.size(), 0);
+    int sleeping = 0;
+    bool waiting = false;
+    std::vector<char> done(n, 0);
+    const auto share = [&] { return std::min(batch, n - next); };
     const auto work = [&] {
         std::unique_lock<std::mutex> held(lock);
         for (;;) {
-            changed.wait(held, [&] { return next >= jobs.size() || next < placed + ahead; });
-            if (next >= jobs.size())
+            while (next < n && next + share() > placed + ahead) {
+                ++sleeping;
+                room.wait(held);
+                --sleeping;
+            }
+            if (next >= n)
                 return;
-            const size_t i = next++;
+            const size_t from = next;
+            next += share();
+            const size_t to = next;
             held.unlock();
-            judgeItem(*jobs[i].first, jobs[i].second);
+            for (size_t i = from; i < to; ++i)
+                judgeItem(*jobs[i].first, jobs[i].second);
             held.lock();
-            done[i] = 1;
-            changed.notify_all();
+            std::fill(done.begin() + from, done.begin() + to, 1);
+            if (waiting)
+                ready.notify_one();
         }
     };
     std::vector<std::thread> pool;
@@ -387,30 +401,35 @@ void Writer::judge(QList<Title> &titles)
     const auto stop = qScopeGuard([&] {
         {
             std::lock_guard<std::mutex> held(lock);
-            next = jobs.size();
+            next = n;
         }
-        changed.notify_all();
+        room.notify_all();
         for (std::thread &t : pool)
             t.join();
     });
     for (size_t i = 0; i < threads; ++i)
         pool.emplace_back(work);
-    for (size_t i = 0; i < jobs.size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
         {
             std::unique_lock<std::mutex> held(lock);
             while (!done[i]) {
-                changed.wait_for(held, std::chrono::milliseconds(40));
+                waiting = true;
+                ready.wait_for(held, std::chrono::milliseconds(40));
+                waiting = false;
                 held.unlock();
                 m_run.keepAlive();
                 held.lock();
             }
         }
         placeItem(*jobs[i].first, jobs[i].second);
+        bool wake = false;
         {
             std::lock_guard<std::mutex> held(lock);
             placed = i + 1;
+            wake = sleeping > 0 && next < n && next + share() <= placed + ahead;
         }
-        changed.notify_all();
+        if (wake)
+            room.notify_one();
     }
 }
 
@@ -445,7 +464,6 @@ void Writer::judgeItem(Item &item, const QString &titleDir)
     {
         // Made by an earlier run from this very file: the large one, written last, gives
         // the size; the others are looked for as they are placed.
-        std::lock_guard<std::mutex> held(m_copyLock);
         const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
         if (fd >= 0) {
             const ImageInfo info = GetImageSizeOf(fd);

@@ -73,8 +73,9 @@ SourceFile::SourceFile(const QString &path, const QString &root)
         m_fd = -1;
         return;
     }
-    // Decoders read it as a plain file.
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    // Decoders read it as a plain file. Of the flags F_SETFL sets, it was opened with
+    // none but O_NONBLOCK.
+    ::fcntl(m_fd, F_SETFL, 0);
 }
 
 SourceFile::~SourceFile()

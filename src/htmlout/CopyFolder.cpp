@@ -1,5 +1,7 @@
 #include "CopyFolder.h"
 
+#include "DirEntries.h"
+
 #include "PageFile.h"
 
 #include <QCoreApplication>
@@ -14,9 +16,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/openat2.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace tessaly::htmlout {
@@ -240,14 +244,7 @@ void CopyFolder::lock()
 QList<QPair<QByteArray, quint64>> CopyFolder::entries() const
 {
     QList<QPair<QByteArray, quint64>> list;
-    // A duplicate shares the position of an earlier reading.
-    DIR *d = ::fdopendir(::dup(m_fd));
-    if (!d)
-        return list;
-    ::rewinddir(d);
-    while (const dirent *e = ::readdir(d))
-        list.append({QByteArray(e->d_name), quint64(e->d_ino)});
-    ::closedir(d);
+    ForEachEntry(m_fd, [&list](const dirent64 &e) { list.append({QByteArray(e.d_name), quint64(e.d_ino)}); });
     std::sort(list.begin(), list.end());
     return list;
 }
@@ -641,19 +638,31 @@ bool CopyFolder::keep(const QString &rel)
 
 int CopyFolder::openRead(const QString &rel) const
 {
-    const QStringList parts = partsOf(rel);
-    std::vector<int> fds = const_cast<CopyFolder *>(this)->openFolders(parts, parts.size() - 1, false);
-    int fd = -1;
-    if (!fds.empty()) {
-        fd = ::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
-                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat st;
-        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(fd);
-            fd = -1;
+    // Resolved by the kernel beneath the copy and through no link, with none of the
+    // folders this object keeps open: callers on other threads need no lock.
+    const QByteArray path = QFile::encodeName(rel);
+    open_how how{};
+    how.flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    int fd = int(::syscall(SYS_openat2, m_fd, path.constData(), &how, sizeof how));
+    if (fd < 0 && errno == ENOSYS) {  // a kernel before 5.6: one folder at a time
+        const QList<QByteArray> parts = path.split('/');
+        int dir = m_fd;
+        for (qsizetype i = 0; i + 1 < parts.size() && dir >= 0; ++i) {
+            const int sub = ::openat(dir, parts.at(i).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (dir != m_fd)
+                ::close(dir);
+            dir = sub;
         }
+        fd = dir < 0 ? -1 : ::openat(dir, parts.last().constData(), how.flags);
+        if (dir >= 0 && dir != m_fd)
+            ::close(dir);
     }
-    closeFolders(fds);
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     return fd;
 }
 
@@ -742,29 +751,20 @@ using Visit = std::function<void(int dir, const char *name, mode_t type, const Q
 static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
 {
     std::vector<QByteArray> folders;
-    {
-        // A duplicate shares the position of an earlier reading.
-        DIR *d = ::fdopendir(::dup(fd));
-        if (!d)
-            return;
-        ::rewinddir(d);
-        while (const dirent *e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-                continue;
-            mode_t type = DTTOIF(e->d_type);
-            struct stat st;
-            if (e->d_type == DT_UNKNOWN) {
-                if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                type = st.st_mode & S_IFMT;
-            }
-            if (S_ISDIR(type))
-                folders.emplace_back(e->d_name);
-            else
-                visit(fd, e->d_name, type, at);
+    ForEachEntry(fd, [&](const dirent64 &e) {
+        const char *name = e.d_name;
+        mode_t type = DTTOIF(e.d_type);
+        struct stat st;
+        if (e.d_type == DT_UNKNOWN) {
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return;
+            type = st.st_mode & S_IFMT;
         }
-        ::closedir(d);
-    }
+        if (S_ISDIR(type))
+            folders.emplace_back(name);
+        else
+            visit(fd, name, type, at);
+    });
     if (depth >= 64)  // deeper than any copy goes
         return;
     for (const QByteArray &name : folders) {
@@ -774,27 +774,43 @@ static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
     }
 }
 
+static QString linkTarget(int dir, const char *name)
+{
+    char buf[PATH_MAX + 1];
+    const ssize_t n = ::readlinkat(dir, name, buf, PATH_MAX);
+    return n >= 0 ? QFile::decodeName(QByteArray(buf, n)) : QStringLiteral("?");
+}
+
 QStringList CopyFolder::links() const
 {
     QStringList found;
-    walkCopy(m_fd, QString(), 0, [&found](int dir, const char *name, mode_t type, const QString &at) {
-        if (!S_ISLNK(type))
-            return;
-        char buf[PATH_MAX + 1];
-        const ssize_t n = ::readlinkat(dir, name, buf, PATH_MAX);
-        found << at + QFile::decodeName(name) + QStringLiteral(" -> ")
-                     + (n >= 0 ? QFile::decodeName(QByteArray(buf, n)) : QStringLiteral("?"));
-    });
+    if (m_linksSeen) {
+        // A name that was no UTF-8 cannot be spelled again: it is listed as it was found.
+        for (const auto &[rel, target] : *m_linksSeen) {
+            const QString now = rel.contains(QChar::ReplacementCharacter) ? target : linkAt(rel);
+            if (!now.isNull())
+                found << rel + QStringLiteral(" -> ") + now;
+        }
+    } else {
+        walkCopy(m_fd, QString(), 0, [&found](int dir, const char *name, mode_t type, const QString &at) {
+            if (S_ISLNK(type))
+                found << at + QFile::decodeName(name) + QStringLiteral(" -> ") + linkTarget(dir, name);
+        });
+    }
     found.sort();
     return found;
 }
 
+// One walk for both: the run makes no links, so the end needs to look only at these again.
 int CopyFolder::removeTemporaries()
 {
     int removed = 0;
-    walkCopy(m_fd, QString(), 0, [&removed](int dir, const char *name, mode_t type, const QString &) {
+    m_linksSeen.emplace();
+    walkCopy(m_fd, QString(), 0, [this, &removed](int dir, const char *name, mode_t type, const QString &at) {
         if (S_ISREG(type) && isTemporaryName(QByteArray(name)))
             removed += ::unlinkat(dir, name, 0) == 0;
+        else if (S_ISLNK(type))
+            m_linksSeen->append({at + QFile::decodeName(name), linkTarget(dir, name)});
     });
     return removed;
 }

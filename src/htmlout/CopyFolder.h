@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 
@@ -86,7 +87,7 @@ public:
     // recorded as this run's, as a file placed again would be.
     bool keep(const QString &rel);
     // The file rel opened for reading (the caller closes it), or -1 when it is no plain
-    // file of the copy.
+    // file of the copy. Needs no lock against the other calls, on any thread.
     int openRead(const QString &rel) const;
     // Removes the file (or link) rel and the folders it leaves empty; false when rel is
     // no such thing in the copy.
@@ -98,7 +99,8 @@ public:
     Stale removeStale(const QString &rel);
     // Where the link rel points (as written in it); null when rel is no link of the copy.
     QString linkAt(const QString &rel) const;
-    // Every symbolic link in the copy, "rel -> target", found without following one.
+    // Every symbolic link in the copy, "rel -> target", found without following one. After
+    // removeTemporaries(), the links its walk found that are still there.
     QStringList links() const;
     // Removes the temporaries that a stopped run left anywhere in the copy; returns how many.
     int removeTemporaries();
@@ -146,6 +148,7 @@ private:
     QString m_recordName;
     QByteArray m_pending;  // recorded names not yet in the list's file
     QStringList m_replaced;
+    std::optional<QList<QPair<QString, QString>>> m_linksSeen;  // rel, target
     QList<QPair<QByteArray, quint64>> entries() const;
     timespec m_startTime{0, UTIME_OMIT};
     QList<QPair<QByteArray, quint64>> m_startEntries;

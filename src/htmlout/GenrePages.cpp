@@ -169,7 +169,8 @@ struct TitlePictures {
             const bool rendition = !drawnByName(photo) && NeedsRendition(photo) != RenditionFormat::None;
             if (rendition)
                 renditions.insert(photo);
-            if (rendition || (layout.thumbnailsOnly() && IsNormalFile(photo)))
+            // The listing that chose a photo found it a plain file.
+            if (rendition || (layout.thumbnailsOnly() && (t.photo.isEmpty() || IsNormalFile(photo))))
                 photos << photo;
         }
         if (!folderUsable)
@@ -272,7 +273,9 @@ QString imageLine(const HtmlRun &run, const TitlePictures &pictures, const Genre
     const bool rendition = pictures.renditions.contains(picture.file);
     if (!rendition) {
         // The box is the original's, so the page is the same whatever the picture's source.
-        const ImageInfo info = GetImageSize(picture.file, 0);
+        const auto known = pictures.thumbs.constFind(picture.file);
+        const ImageInfo info = known != pictures.thumbs.cend() && known->original ? *known->original
+                                                                                  : GetImageSize(picture.file, 0);
         if (info.fault != ImageFault::None) {
             faults.append({picture.file, ImageFaultText(info.fault)});
             return QString();

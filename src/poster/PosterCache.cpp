@@ -1,5 +1,6 @@
 #include "PosterCache.h"
 
+#include "DirEntries.h"
 #include "FileReplace.h"
 #include "ImageSize.h"
 #include "Paths.h"
@@ -55,19 +56,6 @@ bool ReadFaultNote(const QString &path, int lastFault, int *fault, QString *deta
     return true;
 }
 
-bool JpegEndsWhole(const QString &jpg)
-{
-    const int fd = ::open(QFile::encodeName(jpg).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    unsigned char end[2] = {0, 0};
-    const bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 2 && ::pread(fd, end, 2, st.st_size - 2) == 2
-                    && end[0] == 0xFF && end[1] == 0xD9;
-    ::close(fd);
-    return ok;
-}
-
 CacheFolder::~CacheFolder()
 {
     if (m_fd >= 0)
@@ -102,6 +90,22 @@ bool CacheFolder::open(bool create)
 QString CacheFolder::file(const QString &name) const
 {
     return m_through + QLatin1Char('/') + name;
+}
+
+ImageInfo CacheFolder::wholeJpeg(const QString &name) const
+{
+    const int fd = m_fd < 0 ? -1
+                            : ::openat(m_fd, QFile::encodeName(name).constData(),
+                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ImageInfo();
+    const ImageInfo info = GetImageSizeOf(fd);
+    struct stat st;
+    unsigned char end[2] = {0, 0};
+    const bool whole = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0 && ::fstat(fd, &st) == 0
+                       && ::pread(fd, end, 2, st.st_size - 2) == 2 && end[0] == 0xFF && end[1] == 0xD9;
+    ::close(fd);
+    return whole ? info : ImageInfo();
 }
 
 CacheName ParseCacheName(QByteArrayView name, bool renditions)
@@ -140,30 +144,21 @@ int CacheFolder::removeFiles(const std::function<bool(QByteArrayView)> &keep, co
 {
     if (!open(false))
         return 0;
-    const int fd = ::dup(m_fd);
-    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return 0;
-    }
-    ::rewinddir(dir);  // the copy shares the offset an earlier listing left at the end
     // Name by name, without a list: the folder may hold a file for every title.
     int removed = 0;
     unsigned seen = 0;
-    while (const dirent *d = ::readdir(dir)) {
+    ForEachEntry(m_fd, [&](const dirent64 &d) {
         if (waiting && ++seen % 256 == 0)
             waiting();
         // The listing tells the kind; only a file system that does not is asked.
-        bool file = d->d_type == DT_REG || d->d_type == DT_LNK;
-        if (d->d_type == DT_UNKNOWN) {
+        bool file = d.d_type == DT_REG || d.d_type == DT_LNK;
+        if (d.d_type == DT_UNKNOWN) {
             struct stat st;
-            file = ::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
+            file = ::fstatat(m_fd, d.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
         }
-        if (file && !keep(QByteArrayView(d->d_name)) && ::unlinkat(m_fd, d->d_name, 0) == 0)
+        if (file && !keep(QByteArrayView(d.d_name)) && ::unlinkat(m_fd, d.d_name, 0) == 0)
             ++removed;
-    }
-    ::closedir(dir);
+    });
     return removed;
 }
 
@@ -201,9 +196,8 @@ QList<PosterEntry> PosterCache::make(const QStringList &videos, int workers, con
             e.detail = m_folder.path();
             continue;
         }
-        const QString jpg = m_folder.file(keys[i] + QStringLiteral(".jpg"));
-        const ImageInfo info = GetImageSize(jpg, FormatJpeg);
-        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(jpg)) {
+        const ImageInfo info = m_folder.wholeJpeg(keys[i] + QStringLiteral(".jpg"));
+        if (info.Width > 0) {
             e.file = keys[i] + QStringLiteral(".jpg");
             e.width = info.Width;
             e.height = info.Height;

@@ -13,14 +13,11 @@
 #include <deque>
 #include <functional>
 
+#include "ImageSize.h"
 #include "Poster.h"
 
 namespace tessaly {
 
-// Whether a JPEG file ends with its end marker. Posters and thumbnails are written
-// without a sync each (a sync costs more than the decoding): one that a power cut left
-// short or empty fails this, and is made again.
-bool JpegEndsWhole(const QString &jpg);
 // A cache's ".bad" note: why a source gave no picture (a fault number and the decoder's
 // words), so that it is not decoded again until it changes.
 void WriteFaultNote(const QString &path, int fault, const QString &detail);
@@ -46,6 +43,10 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The path of name inside the opened folder.
     QString file(const QString &name) const;
+    // The size of name, a JPEG of this folder that ends with its end marker; none (0 x 0)
+    // for anything else. Posters and thumbnails are written without a sync each (a sync
+    // costs more than the decoding): one that a power cut left short or empty is made again.
+    ImageInfo wholeJpeg(const QString &name) const;
     // Why open() failed, for a message: set only for a link or what is no folder.
     const QString &refusal() const { return m_refusal; }
     // Removes the plain files whose names (as the file system gives them) pass keep()

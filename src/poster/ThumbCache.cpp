@@ -60,7 +60,12 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
     for (int i = 0; i < sources.size(); ++i) {
         ThumbEntry &e = out[i];
         e.source = sources.at(i);
-        keys[i] = keyOf(SourceFile(e.source, root), e);
+        {
+            const SourceFile file(e.source, root);
+            keys[i] = keyOf(file, e);
+            if (file.isOpen() && !renditions.contains(e.source))
+                e.original = GetImageSizeOf(file.fd());
+        }
         if (keys[i].isEmpty())
             continue;
         if (!haveFolder) {
@@ -69,8 +74,8 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             continue;
         }
         const QString jpg = keys[i] + QStringLiteral(".jpg"), bad = keys[i] + QStringLiteral(".bad");
-        const ImageInfo info = GetImageSize(m_folder.file(jpg), FormatJpeg);
-        if (info.Width > 0 && info.Height > 0 && JpegEndsWhole(m_folder.file(jpg))) {
+        const ImageInfo info = m_folder.wholeJpeg(jpg);
+        if (info.Width > 0) {
             e.file = jpg;
             e.width = info.Width;
             e.height = info.Height;

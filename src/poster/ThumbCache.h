@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 #include "PosterCache.h"
 #include "Thumbnail.h"
@@ -25,6 +26,8 @@ struct ThumbEntry {
     int height = 0;
     ThumbFault fault = ThumbFault::None;
     QString detail;
+    // The source's own header, read while it was open (not for a rendition's source).
+    std::optional<ImageInfo> original;
 };
 
 class ThumbCache {
