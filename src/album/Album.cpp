@@ -252,7 +252,7 @@ private:
     // A page or a file of the album: left alone when its bytes are already there.
     void put(const QString &rel, const QByteArray &bytes, bool page = true)
     {
-        if (m_copy.read(rel, bytes.size()) == bytes && m_copy.keep(rel)) {
+        if (m_copy.keepIfSame(rel, bytes)) {
             if (page)
                 ++m_s.unchanged;
         } else {
@@ -464,9 +464,10 @@ void Writer::judgeItem(Item &item, const QString &titleDir)
     {
         // Made by an earlier run from this very file: the large one, written last, gives
         // the size; the others are looked for as they are placed.
-        const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide));
+        struct stat st;
+        const int fd = m_copy.openRead(renditionRel(item.key, kLargeSide), &st);
         if (fd >= 0) {
-            const ImageInfo info = GetImageSizeOf(fd);
+            const ImageInfo info = GetImageSizeOf(fd, &st);
             ::close(fd);
             if (info.Format == FormatJpeg && info.Width > 0 && info.Height > 0) {
                 item.width = info.Width;

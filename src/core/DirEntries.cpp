@@ -1,17 +1,16 @@
 #include "DirEntries.h"
 
 #include <cerrno>
-#include <cstring>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace tessaly {
 
-bool ForEachEntry(int fd, const std::function<void(const dirent64 &)> &take)
+namespace {
+
+bool readEntries(int fd, const EntryVisit &take)
 {
-    // The descriptor may have been read before, or share its position with another.
-    if (::lseek(fd, 0, SEEK_SET) != 0)
-        return false;
     alignas(dirent64) char buf[32768];
     for (;;) {
         const ssize_t n = ::getdents64(fd, buf, sizeof buf);
@@ -27,9 +26,26 @@ bool ForEachEntry(int fd, const std::function<void(const dirent64 &)> &take)
             const char *name = e->d_name;
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
-            take(*e);
+            take(*e, fd);
         }
     }
+}
+
+}  // namespace
+
+bool ForEachEntry(int fd, const EntryVisit &take)
+{
+    return ::lseek(fd, 0, SEEK_SET) == 0 && readEntries(fd, take);
+}
+
+bool ForEachEntry(const QByteArray &path, const EntryVisit &take)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = readEntries(fd, take);
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace tessaly

@@ -244,7 +244,7 @@ void CopyFolder::lock()
 QList<QPair<QByteArray, quint64>> CopyFolder::entries() const
 {
     QList<QPair<QByteArray, quint64>> list;
-    ForEachEntry(m_fd, [&list](const dirent64 &e) { list.append({QByteArray(e.d_name), quint64(e.d_ino)}); });
+    ForEachEntry(m_fd, [&list](const dirent64 &e, int) { list.append({QByteArray(e.d_name), quint64(e.d_ino)}); });
     std::sort(list.begin(), list.end());
     return list;
 }
@@ -636,7 +636,33 @@ bool CopyFolder::keep(const QString &rel)
     return there;
 }
 
-int CopyFolder::openRead(const QString &rel) const
+bool CopyFolder::keepIfSame(const QString &rel, const QByteArray &bytes)
+{
+    const QStringList parts = partsOf(rel);
+    std::vector<int> fds = openFolders(parts, parts.size() - 1, false);
+    bool same = false;
+    if (!fds.empty()) {
+        const Fd f(::openat(fds.back(), QFile::encodeName(parts.last()).constData(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        same = f.fd >= 0 && ::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+               && st.st_size == bytes.size();
+        char buf[1 << 16];
+        for (qint64 at = 0; same && at < bytes.size();) {
+            const ssize_t n = ::pread(f.fd, buf, size_t(qMin<qint64>(sizeof buf, bytes.size() - at)), at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            same = n > 0 && std::memcmp(buf, bytes.constData() + at, size_t(n)) == 0;
+            at += n;
+        }
+    }
+    closeFolders(fds);
+    if (same && !recorded(rel))
+        fileFailure(errno ? errno : EIO, pathOf(rel));
+    return same;
+}
+
+int CopyFolder::openRead(const QString &rel, struct stat *st) const
 {
     // Resolved by the kernel beneath the copy and through no link, with none of the
     // folders this object keeps open: callers on other threads need no lock.
@@ -658,8 +684,9 @@ int CopyFolder::openRead(const QString &rel) const
         if (dir >= 0 && dir != m_fd)
             ::close(dir);
     }
-    struct stat st;
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    struct stat own;
+    st = st ? st : &own;
+    if (fd >= 0 && (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode))) {
         ::close(fd);
         fd = -1;
     }
@@ -751,7 +778,7 @@ using Visit = std::function<void(int dir, const char *name, mode_t type, const Q
 static void walkCopy(int fd, const QString &at, int depth, const Visit &visit)
 {
     std::vector<QByteArray> folders;
-    ForEachEntry(fd, [&](const dirent64 &e) {
+    ForEachEntry(fd, [&](const dirent64 &e, int) {
         const char *name = e.d_name;
         mode_t type = DTTOIF(e.d_type);
         struct stat st;

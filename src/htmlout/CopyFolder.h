@@ -86,9 +86,12 @@ public:
     // Whether rel is a plain file of the copy (no link, no second name); if so its name is
     // recorded as this run's, as a file placed again would be.
     bool keep(const QString &rel);
+    // The same, for a file that also holds exactly bytes.
+    bool keepIfSame(const QString &rel, const QByteArray &bytes);
     // The file rel opened for reading (the caller closes it), or -1 when it is no plain
-    // file of the copy. Needs no lock against the other calls, on any thread.
-    int openRead(const QString &rel) const;
+    // file of the copy; st, when given, gets what fstat said of it. Needs no lock against
+    // the other calls, on any thread.
+    int openRead(const QString &rel, struct stat *st = nullptr) const;
     // Removes the file (or link) rel and the folders it leaves empty; false when rel is
     // no such thing in the copy.
     bool remove(const QString &rel);

@@ -42,8 +42,9 @@ bool isHiddenName(const QString &path)
 class HeaderFile {
 public:
     explicit HeaderFile(const QString &path) : m_path(path) {}
-    // A file the caller opened, and keeps: read, never closed here.
-    explicit HeaderFile(int fd) : m_fd(fd), m_borrowed(true) {}
+    // A file the caller opened, and keeps: read, never closed here. known: what fstat
+    // said of it, when the caller has asked already.
+    explicit HeaderFile(int fd, const struct stat *known = nullptr) : m_fd(fd), m_borrowed(true), m_known(known) {}
     ~HeaderFile()
     {
         if (m_fd >= 0 && !m_borrowed)
@@ -92,11 +93,12 @@ public:
 private:
     ImageFault openedFile(bool *readable)
     {
-        struct stat st;
-        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 2)
+        struct stat own;
+        const struct stat *st = m_known ? m_known : &own;
+        if (m_fd < 0 || (!m_known && ::fstat(m_fd, &own) != 0) || !S_ISREG(st->st_mode) || st->st_size < 2)
             return ImageFault::None;
         *readable = true;
-        m_size = st.st_size;
+        m_size = st->st_size;
         return fill(0) ? ImageFault::None : ImageFault::Unreadable;
     }
 
@@ -128,6 +130,7 @@ private:
     QString m_path;
     int m_fd = -1;
     bool m_borrowed = false;
+    const struct stat *m_known = nullptr;
     qint64 m_size = 0;
     unsigned char m_win[kWindow];
     qint64 m_winStart = 0;
@@ -665,9 +668,9 @@ ImageInfo GetImageSize(const QString &path, int mode)
     return sizeFrom(file, r, mode == 0);
 }
 
-ImageInfo GetImageSizeOf(int fd)
+ImageInfo GetImageSizeOf(int fd, const struct stat *known)
 {
-    HeaderFile file(fd);
+    HeaderFile file(fd, known);
     return sizeFrom(file, Reader::None, true);
 }
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct stat;
+
 namespace tessaly {
 
 // Why a file that looked like an image gave no usable size. The all-zero result of
@@ -42,8 +44,9 @@ enum ImageFormat : int32_t {
 // mode 0: by the first bytes; 1..4: the BMP, GIF, JPEG or PNG reader; 5: by the
 // extension (bmp, gif, jpg/jpeg, png, webp, avif, any case); any other mode reads nothing.
 ImageInfo GetImageSize(const QString &path, int mode);
-// Mode 0 on a file the caller opened (and keeps open).
-ImageInfo GetImageSizeOf(int fd);
+// Mode 0 on a file the caller opened (and keeps open); known: what fstat said of it, if
+// the caller asked already.
+ImageInfo GetImageSizeOf(int fd, const struct stat *known = nullptr);
 
 ImageInfo ReadBmpSize(const QString &path);
 ImageInfo ReadGifSize(const QString &path);

@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "DirEntries.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -99,30 +101,6 @@ bool NameLess(const QString &a, const QString &b)
     return c != 0 ? c < 0 : a < b;
 }
 
-static QStringList listEntries(const QString &folder, QDir::Filters filters, const QString &pattern)
-{
-    QStringList names;
-    if (folder.isEmpty())
-        return names;
-    QDirIterator it(folder, filters | QDir::NoDotAndDotDot);
-    QRegularExpression re;
-    const bool all = pattern.isEmpty() || pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
-    if (!all)
-        re = QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                QRegularExpression::CaseInsensitiveOption);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        if (name.startsWith(QLatin1Char('.')))
-            continue;
-        if (!all && !re.match(name).hasMatch())
-            continue;
-        names.append(name);
-    }
-    std::sort(names.begin(), names.end(), NameLess);
-    return names;
-}
-
 QStringList ListFolders(const QString &folder)
 {
     return ListFolders(folder, nullptr);
@@ -134,36 +112,54 @@ QStringList ListFolders(const QString &folder, QStringList *undecodable)
     if (folder.isEmpty())
         return names;
     // Listed by hand: Qt's own listing drops names it cannot decode without a word.
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return names;
-    while (const dirent *e = ::readdir(dir)) {
-        if (e->d_name[0] == '.')  // hidden, and "." and ".."
-            continue;
-        bool isDir = e->d_type == DT_DIR;
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+    ForEachEntry(QFile::encodeName(folder), [&](const dirent64 &e, int dir) {
+        if (e.d_name[0] == '.')  // hidden
+            return;
+        bool isDir = e.d_type == DT_DIR;
+        if (e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) {
             struct stat st;
-            isDir = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            isDir = ::fstatat(dir, e.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (!isDir)
-            continue;
-        const QByteArray raw(e->d_name);
+            return;
+        const QByteArray raw(e.d_name);
         const QString name = QFile::decodeName(raw);
         if (QFile::encodeName(name) != raw) {
             if (undecodable)
                 undecodable->append(name);
-            continue;
+            return;
         }
         names.append(name);
-    }
-    ::closedir(dir);
+    });
     std::sort(names.begin(), names.end(), NameLess);
     return names;
 }
 
 QStringList ListFiles(const QString &folder, const QString &pattern)
 {
-    return listEntries(folder, QDir::Files, pattern);
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    QRegularExpression re;
+    const bool all = pattern.isEmpty() || pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
+    if (!all)
+        re = QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                QRegularExpression::CaseInsensitiveOption);
+    // A plain file or a link to one; the listing tells the kind of the others.
+    ForEachEntry(QFile::encodeName(folder), [&](const dirent64 &e, int dir) {
+        if (e.d_name[0] == '.')
+            return;
+        bool file = e.d_type == DT_REG;
+        if (e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) {
+            struct stat st;
+            file = ::fstatat(dir, e.d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        const QString name = file ? QFile::decodeName(e.d_name) : QString();
+        if (file && (all || re.match(name).hasMatch()))
+            names.append(name);
+    });
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
 }
 
 // Called once per title folder when the site is written: plain system calls, and only
@@ -173,13 +169,10 @@ bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStrin
     *first = QStringList(suffixes.size());
     if (folder.isEmpty())
         return false;
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return false;
-    while (const dirent *e = ::readdir(dir)) {
-        const char *name = e->d_name;
+    return ForEachEntry(QFile::encodeName(folder), [&](const dirent64 &e, int dir) {
+        const char *name = e.d_name;
         if (name[0] == '.')
-            continue;
+            return;
         const size_t len = std::strlen(name);
         for (int k = 0; k < suffixes.size(); ++k) {
             const QByteArray &suffix = suffixes[k];
@@ -202,17 +195,15 @@ bool FirstFiles(const QString &folder, const QList<QByteArray> &suffixes, QStrin
             }
             if (!(*first)[k].isEmpty() && !NameLess(text, (*first)[k]))
                 continue;
-            bool regular = e->d_type == DT_REG;
-            if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            bool regular = e.d_type == DT_REG;
+            if (e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) {
                 struct stat st;
-                regular = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
+                regular = ::fstatat(dir, name, &st, 0) == 0 && S_ISREG(st.st_mode);
             }
             if (regular)
                 (*first)[k] = text;
         }
-    }
-    ::closedir(dir);
-    return true;
+    });
 }
 
 bool IsNormalFile(const QString &path)

@@ -99,10 +99,10 @@ ImageInfo CacheFolder::wholeJpeg(const QString &name) const
                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return ImageInfo();
-    const ImageInfo info = GetImageSizeOf(fd);
     struct stat st;
+    const ImageInfo info = ::fstat(fd, &st) == 0 ? GetImageSizeOf(fd, &st) : ImageInfo();
     unsigned char end[2] = {0, 0};
-    const bool whole = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0 && ::fstat(fd, &st) == 0
+    const bool whole = info.Format == FormatJpeg && info.Width > 0 && info.Height > 0
                        && ::pread(fd, end, 2, st.st_size - 2) == 2 && end[0] == 0xFF && end[1] == 0xD9;
     ::close(fd);
     return whole ? info : ImageInfo();
@@ -147,7 +147,7 @@ int CacheFolder::removeFiles(const std::function<bool(QByteArrayView)> &keep, co
     // Name by name, without a list: the folder may hold a file for every title.
     int removed = 0;
     unsigned seen = 0;
-    ForEachEntry(m_fd, [&](const dirent64 &d) {
+    ForEachEntry(m_fd, [&](const dirent64 &d, int) {
         if (waiting && ++seen % 256 == 0)
             waiting();
         // The listing tells the kind; only a file system that does not is asked.

@@ -64,7 +64,7 @@ QList<ThumbEntry> ThumbCache::make(const QStringList &sources, const QSet<QStrin
             const SourceFile file(e.source, root);
             keys[i] = keyOf(file, e);
             if (file.isOpen() && !renditions.contains(e.source))
-                e.original = GetImageSizeOf(file.fd());
+                e.original = GetImageSizeOf(file.fd(), &file.stat());
         }
         if (keys[i].isEmpty())
             continue;

@@ -41,7 +41,7 @@ ThumbResult MakeThumbnail(const SourceFile &source, const QString &target, int l
     // The orientation of a JPEG or a PNG is read here, with the header readers that
     // fitted the page's box; TIFF and HEIF carry their own.
     const RenditionFormat format = NeedsRenditionOf(source.fd());
-    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd()) : ImageInfo();
+    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd(), &source.stat()) : ImageInfo();
     const int orientation = info.Format == FormatJpeg || info.Format == FormatPng ? info.Orientation : 0;
     MediaThumb made;
     media->makeThumbnail(source.fd(), longSide, orientation, int(format), &made);
@@ -80,7 +80,7 @@ QList<Rendition> MakeRenditions(const SourceFile &source, const QList<int> &long
     }
     ++g_decoded;
     const RenditionFormat format = NeedsRenditionOf(source.fd());
-    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd()) : ImageInfo();
+    const ImageInfo info = format == RenditionFormat::None ? GetImageSizeOf(source.fd(), &source.stat()) : ImageInfo();
     const int orientation = info.Format == FormatJpeg || info.Format == FormatPng ? info.Orientation : 0;
     QList<MediaThumb> made(longSides.size());
     media->makeRenditions(source.fd(), longSides.constData(), int(longSides.size()), orientation, int(format), quality,
