@@ -108,6 +108,9 @@ CopyFolder::CopyFolder(const QString &folder, const QStringList &sources, const 
 CopyFolder::~CopyFolder()
 {
     forgetFolders();
+    for (const int fd : std::as_const(m_madeFolders))
+        if (fd >= 0)
+            ::close(fd);
     if (m_record >= 0)
         ::close(m_record);
     if (m_fd >= 0)
@@ -512,18 +515,44 @@ bool CopyFolder::holdsCopyOf(const QString &rel, const struct stat &source) cons
     return same;
 }
 
+int CopyFolder::madeFolder(const QString &folder) const
+{
+    const auto known = m_madeFolders.constFind(folder);
+    if (known != m_madeFolders.cend())
+        return *known;
+    int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QString real = fd >= 0 ? realPathOfFd(fd) : QString();
+    if (fd >= 0 && !m_made.contains(real)) {
+        ::close(fd);
+        fd = -1;
+    }
+    m_madeFolders.insert(folder, fd);
+    return fd;
+}
+
 PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 *size, bool made)
 {
     const QStringList parts = partsOf(rel);
-    // Not blocking on a pipe: only a regular file is taken.
-    const Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    // A poster or a thumbnail lies in a cache's own folder, held open once its real path
+    // was checked: found there by name, and opened only when the copy lacks it.
+    const qsizetype slash = source.lastIndexOf(QLatin1Char('/'));
+    const int from = made && slash > 0 ? madeFolder(source.left(slash)) : -1;
+    const QByteArray fromName = from >= 0 ? QFile::encodeName(source.mid(slash + 1)) : QByteArray();
+    const auto openFrom = [&] { return ::openat(from, fromName.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC); };
+    Fd in;
     struct stat s;
-    if (in.fd < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))
-        return PlaceResult::Missing;
-    if (!inSources(in.fd, source, made ? m_made : m_sources))
-        return PlaceResult::Outside;
-    if (size)
-        *size = s.st_size;
+    if (from >= 0) {
+        if (fromName.contains('/') || ::fstatat(from, fromName.constData(), &s, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(s.st_mode))
+            return PlaceResult::Missing;
+    } else {
+        // Not blocking on a pipe: only a regular file is taken.
+        in.fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (in.fd < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))
+            return PlaceResult::Missing;
+        if (!inSources(in.fd, source, made ? m_made : m_sources))
+            return PlaceResult::Outside;
+    }
 
     std::vector<int> fds = openFolders(parts, parts.size() - 1, true);
     const int dir = fds.back();
@@ -539,9 +568,17 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
             closeFolders(fds);
             if (err != 0)
                 fileFailure(err, pathOf(rel));
+            if (size)
+                *size = s.st_size;
             return PlaceResult::Unchanged;
         }
     }
+    if (in.fd < 0 && ((in.fd = openFrom()) < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))) {
+        closeFolders(fds);
+        return PlaceResult::Missing;
+    }
+    if (size)
+        *size = s.st_size;
     QByteArray temp;
     int err = 0;
     {

@@ -131,6 +131,8 @@ private:
     // Closes the open folders at rel and below it; all of them when rel is null.
     void forgetFolders(const QString &rel = QString()) const;
     bool inSources(int fd, const QString &source, const QStringList &roots) const;
+    // The descriptor of folder when its real path is one of the made ones, else -1.
+    int madeFolder(const QString &folder) const;
     void removeEmptyFolders(const QStringList &parts, const std::vector<int> &fds) const;
     // false with errno set when the list cannot take it; now: the file is about to appear
     bool recorded(const QString &rel, bool now = false);
@@ -143,6 +145,7 @@ private:
     QString m_path;
     QStringList m_sources;
     QStringList m_made;
+    mutable QHash<QString, int> m_madeFolders;  // by the path given, -1 for none of them
     int m_fd = -1;
     static constexpr int kOpenFolders = 256;
     mutable QHash<QString, int> m_open;  // descriptors of the copy's folders, by their rel
