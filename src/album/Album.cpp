@@ -274,7 +274,7 @@ private:
         return m_templates.render(name, d);
     }
 
-    void loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles);
+    void loadTitles(RowSet &rs, qint32 genreId, const QString &genreDir, QList<Title> *titles);
     void judge(QList<Title> &titles);
     void judgeItem(Item &item, const QString &titleDir);
     void decode(Item &item, const SourceFile &file);
@@ -292,13 +292,9 @@ private:
     std::mutex m_copyLock;  // the workers look into the copy
 };
 
-void Writer::loadTitles(qint32 genreId, const QString &genreDir, QList<Title> *titles)
+void Writer::loadTitles(RowSet &rs, qint32 genreId, const QString &genreDir, QList<Title> *titles)
 {
-    Connection conn(m_run.global().dbConnectString);
-    RowSet rs(conn,
-              QStringLiteral("select * from photoivents where ID1=? "
-                             "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
-              {genreId});
+    rs.requery({genreId});
     QStringList names;
     for (; !rs.eof(); rs.moveNext()) {
         Title t;
@@ -743,11 +739,19 @@ bool Writer::run()
         QList<Genre> genres;
     };
     QList<Category> categories;
+    // One connection for the run: each genre's titles are read again through it (the rows
+    // are read whole, so no lock is held meanwhile).
+    std::optional<Connection> conn;
+    std::optional<RowSet> titleRows;
     try {
-        Connection conn(m_run.global().dbConnectString);
-        for (RowSet cats(conn, QStringLiteral("photograph")); !cats.eof(); cats.moveNext())
+        conn.emplace(m_run.global().dbConnectString);
+        titleRows.emplace(*conn,
+                          QStringLiteral("select * from photoivents where ID1=? "
+                                         "order by iventsfoldername collate nocase, iventsfoldername, ID2"),
+                          QVariantList{0});
+        for (RowSet cats(*conn, QStringLiteral("photograph")); !cats.eof(); cats.moveNext())
             categories.append({cats.number(QStringLiteral("ID")), cats.text(QStringLiteral("topFolderName")), {}});
-        RowSet genres(conn, QStringLiteral("select * from photoyear where ID=? "
+        RowSet genres(*conn, QStringLiteral("select * from photoyear where ID=? "
                                            "order by yearfoldername collate nocase, yearfoldername, ID1"),
                       {0});
         for (Category &c : categories)
@@ -784,7 +788,7 @@ bool Writer::run()
                 const Genre &genre = cat.genres[gi];
                 const QString genreDir = catDir + QLatin1Char('/') + genreDirs[gi];
                 QList<Title> titles;
-                loadTitles(genre.id, genreDir, &titles);
+                loadTitles(*titleRows, genre.id, genreDir, &titles);
                 judge(titles);
                 placePosters(titles);
                 const QList<std::pair<QString, QString>> trail = {

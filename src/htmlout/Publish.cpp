@@ -311,22 +311,28 @@ private:
 };
 
 // A name of a list that may stand for a file of the copy: plain names joined by "/",
-// and neither list itself.
-bool listable(const QString &rel)
+// and neither list itself. On the name's UTF-8 bytes: a list holds one for every file.
+bool listable(QByteArrayView rel)
 {
-    if (rel.isEmpty() || rel == kManifest || rel == kRecord)
+    static const QByteArray manifest = kManifest.toUtf8(), record = kRecord.toUtf8();
+    if (rel.isEmpty() || rel == manifest || rel == record)
         return false;
-    for (const QStringView part : QStringView(rel).split(QLatin1Char('/')))
-        if (part.isEmpty() || part == QLatin1String("..") || part == QLatin1String("."))
+    for (qsizetype start = 0, end; start <= rel.size(); start = end + 1) {
+        end = rel.indexOf('/', start);
+        if (end < 0)
+            end = rel.size();
+        const QByteArrayView part = rel.sliced(start, end - start);
+        if (part.isEmpty() || part == "." || part == "..")
             return false;
+    }
     return true;
 }
 
-// The names of a list the copy keeps, one by one, without holding the list: names each
-// ended by a NUL (the run record, and the list of placed files), or the JSON object of
-// earlier versions ({"files": [...]}, read whole). Names that would lead out of the
-// folder are left out.
-void forEachListed(const CopyFolder &copy, const QString &list, const std::function<void(const QString &)> &take)
+// The names of a list the copy keeps, one by one as UTF-8, without holding the list:
+// names each ended by a NUL (the run record, and the list of placed files), or the JSON
+// object of earlier versions ({"files": [...]}, read whole). Names that would lead out
+// of the folder are left out.
+void forEachListed(const CopyFolder &copy, const QString &list, const std::function<void(QByteArrayView)> &take)
 {
     constexpr qsizetype kJsonMax = 64 << 20;
     QByteArray pending;
@@ -340,7 +346,7 @@ void forEachListed(const CopyFolder &copy, const QString &list, const std::funct
             return pending.size() <= kJsonMax;
         qsizetype start = 0;
         for (qsizetype end; (end = pending.indexOf('\0', start)) >= 0; start = end + 1) {
-            const QString rel = QString::fromUtf8(pending.constData() + start, end - start);
+            const QByteArrayView rel(pending.constData() + start, end - start);
             if (listable(rel))
                 take(rel);
         }
@@ -351,10 +357,34 @@ void forEachListed(const CopyFolder &copy, const QString &list, const std::funct
         return;
     const QJsonArray names = QJsonDocument::fromJson(pending).object().value(QStringLiteral("files")).toArray();
     pending.clear();
-    for (const QJsonValue &v : names)
-        if (listable(v.toString()))
-            take(v.toString());
+    for (const QJsonValue &v : names) {
+        const QByteArray rel = v.toString().toUtf8();
+        if (listable(rel))
+            take(rel);
+    }
 }
+
+// Names written to a list one by one, handed on in large pieces; flush() hands on the rest.
+class ListWriter {
+public:
+    explicit ListWriter(const CopyFolder::Sink &put) : m_put(put) {}
+    void add(QByteArrayView rel)
+    {
+        m_bytes.append(rel).append('\0');
+        if (m_bytes.size() >= (64 << 10))
+            flush();
+    }
+    void flush()
+    {
+        if (!m_bytes.isEmpty())
+            m_put(m_bytes);
+        m_bytes.clear();
+    }
+
+private:
+    const CopyFolder::Sink &m_put;
+    QByteArray m_bytes;
+};
 
 // Leads from the copy's own address to the album, without a script.
 QStringList indexPage()
@@ -637,17 +667,19 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         // what it placed.
         QSet<size_t> seen;  // only while the list is made
         copy.write(kManifest, [&](const CopyFolder::Sink &put) {
-            const auto take = [&](const QString &rel) {
+            ListWriter names(put);
+            const auto take = [&](QByteArrayView rel) {
                 if (seen.contains(qHash(rel)))
                     return;
                 seen.insert(qHash(rel));
-                indexListed = indexListed || rel == kIndex;
-                put(rel.toUtf8() + '\0');
+                indexListed = indexListed || rel == "index.html";
+                names.add(rel);
             };
             forEachListed(copy, kManifest, take);
             forEachListed(copy, kRecord, take);
             for (const QString &rel : std::as_const(oldPosters))
-                take(rel);
+                take(rel.toUtf8());
+            names.flush();
         });
         seen = {};
         copy.recordTo(kRecord);
@@ -709,7 +741,8 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
         // files it did not place again go. The new list is what this run recorded, and
         // for a stopped run the earlier files besides.
         if (s.finished)
-            forEachListed(copy, kManifest, [&](const QString &rel) {
+            forEachListed(copy, kManifest, [&](QByteArrayView name) {
+                const QString rel = QString::fromUtf8(name);
                 if (layout.placed(rel))
                     return;
                 switch (copy.removeStale(rel)) {
@@ -725,12 +758,14 @@ bool PublishSite(Global &g, DialogService &ds, const QString &folderGiven, Publi
             });
         copy.flushRecord();
         copy.write(kManifest, [&](const CopyFolder::Sink &put) {
-            forEachListed(copy, kRecord, [&](const QString &rel) { put(rel.toUtf8() + '\0'); });
+            ListWriter names(put);
+            forEachListed(copy, kRecord, [&](QByteArrayView rel) { names.add(rel); });
             if (!s.finished)
-                forEachListed(copy, kManifest, [&](const QString &rel) {
-                    if (!layout.placed(rel))
-                        put(rel.toUtf8() + '\0');
+                forEachListed(copy, kManifest, [&](QByteArrayView rel) {
+                    if (!layout.placed(QString::fromUtf8(rel)))
+                        names.add(rel);
                 });
+            names.flush();
         });
         copy.stopRecording();
         copy.keepTimeIfUnchanged();
