@@ -538,12 +538,10 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
     const qsizetype slash = source.lastIndexOf(QLatin1Char('/'));
     const int from = made && slash > 0 ? madeFolder(source.left(slash)) : -1;
     const QByteArray fromName = from >= 0 ? QFile::encodeName(source.mid(slash + 1)) : QByteArray();
-    const auto openFrom = [&] { return ::openat(from, fromName.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC); };
     Fd in;
     struct stat s;
     if (from >= 0) {
-        if (fromName.contains('/') || ::fstatat(from, fromName.constData(), &s, AT_SYMLINK_NOFOLLOW) != 0
-            || !S_ISREG(s.st_mode))
+        if (::fstatat(from, fromName.constData(), &s, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(s.st_mode))
             return PlaceResult::Missing;
     } else {
         // Not blocking on a pipe: only a regular file is taken.
@@ -573,7 +571,9 @@ PlaceResult CopyFolder::place(const QString &rel, const QString &source, qint64 
             return PlaceResult::Unchanged;
         }
     }
-    if (in.fd < 0 && ((in.fd = openFrom()) < 0 || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))) {
+    if (in.fd < 0
+        && ((in.fd = ::openat(from, fromName.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)) < 0
+            || ::fstat(in.fd, &s) != 0 || !S_ISREG(s.st_mode))) {
         closeFolders(fds);
         return PlaceResult::Missing;
     }
