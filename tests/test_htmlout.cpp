@@ -1014,6 +1014,43 @@ private slots:
         }
     }
 
+    // A file of the copy with a second name (a hard link to a file elsewhere, of the same
+    // size and time) is not the copy's own: the next run writes it anew, and leaves the
+    // other file as it was.
+    void publishReplacesFilesWithASecondName_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a rendition of the album") << "album/r" << "*-256.jpg";
+        QTest::newRow("a thumbnail") << "thumbs" << "*.jpg";
+    }
+    void publishReplacesFilesWithASecondName()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        sql(m_lib, "insert into allTop (ID, allTop) values (1, ?)", {base()});
+        const int cat = addCategory("C");
+        writeFile(addTitle(cat, addGenre(cat, "g"), "t") + "/p.jpg", photo(64, 48));
+        const QString copy = m_dir->path() + "/copy", victim = m_dir->path() + "/victim.jpg";
+        QCOMPARE(runCli({"publish", m_lib, copy}).exitCode, 0);
+        QDirIterator it(copy + "/" + folder, {name}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(it.hasNext());
+        const QString file = it.next();
+        const QByteArray own = readFile(file);
+        const QByteArray other(own.size(), 'v');
+        writeFile(victim, other);
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &st) == 0);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(victim).constData(), times, 0) == 0);
+        QVERIFY(QFile::remove(file) && ::link(QFile::encodeName(victim).constData(), QFile::encodeName(file).constData()) == 0);
+        const CliResult r = runCli({"publish", m_lib, copy});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+        QCOMPARE(readFile(victim), other);
+        QCOMPARE(readFile(file), own);
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &st) == 0 && st.st_nlink == 1);
+    }
+
     // A name the copy's list holds whose file has another name, as a file of the album
     // does when linked into the copy, is not removed with the stale files; it is listed.
     void publishKeepsAlbumFilesListedAsStale()
