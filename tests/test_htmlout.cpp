@@ -326,6 +326,31 @@ private slots:
         QCOMPARE(album::PlayableType(container, codecs.mid(0, 1), codecs.mid(1), file), type);
     }
 
+    // What a browser would read otherwise (a fragment, a query, a scheme, a "/", a blank
+    // stripped at an end, a dropped tab) is percent-encoded, each alone or among others;
+    // the rest, non-ASCII included, is left as it is.
+    void linkEscape_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("plain") << "写真/海 2.jpg" << "写真/海 2.jpg";
+        QTest::newRow("percent") << "100%.jpg" << "100%25.jpg";
+        QTest::newRow("hash") << "t#1/a.jpg" << "t%231/a.jpg";
+        QTest::newRow("question mark") << "a?.jpg" << "a%3F.jpg";
+        QTest::newRow("colon") << "c:d/e.jpg" << "c%3Ad/e.jpg";
+        QTest::newRow("backslash") << "a\\b.jpg" << "a%5Cb.jpg";
+        QTest::newRow("blanks at the edges") << " a/b /c" << "%20a/b%20/c";
+        QTest::newRow("tab") << "a\tb" << "a%09b";
+        QTest::newRow("all at once") << "% #?:\\" << "%25 %23%3F%3A%5C";
+    }
+    void linkEscape()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, link);
+        QCOMPARE(LinkEscape(path), link);
+        QCOMPARE(QUrl("http://h/" + link).path(QUrl::FullyDecoded), "/" + path);
+    }
+
     void uniqueFileNames_data()
     {
         QTest::addColumn<QStringList>("names");
